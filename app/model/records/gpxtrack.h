@@ -1,0 +1,14 @@
+#pragma once
+
+#include "metadataextraction.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace korvane {
+
+// A GPX 1.1 document with one track of the recording's valid "$GPRMC" fixes: position, UTC time,
+// and speed (m/s) and course in Garmin's track point extension.
+QByteArray gpxTrack(const MediaRecords &records, const QString &trackName);
+
+} // namespace korvane
