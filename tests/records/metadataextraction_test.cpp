@@ -1,4 +1,5 @@
 #include "metadataextraction.h"
+#include "referencescan.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 #include <random>
 
 using namespace korvane;
+using korvane::test::referenceScan;
 
 namespace {
 
@@ -38,36 +40,6 @@ QStringList types(const MediaRecords &records)
     for (const QJsonObject &r : records)
         out.append(r.value(QLatin1String("type")).toString());
     return out;
-}
-
-// The scan exactly as the dashcam's readers describe it: one search per tag, each from the start.
-MediaRecords referenceScan(const QByteArray &data)
-{
-    MediaRecords all;
-    for (const char *tag : {"DAT", "GPS", "SHO"}) {
-        qsizetype from = 0;
-        for (;;) {
-            const qsizetype p = data.indexOf(tag, from);
-            if (p < 0 || p + 8 > data.size())
-                break;
-            bool ok = false;
-            const QByteArray field = data.mid(p + 3, 5);
-            const bool digitsOnly = std::all_of(field.begin(), field.end(), [](char c) {
-                return (c >= '0' && c <= '9') || c == '+' || c == '-';
-            });
-            const int length = digitsOnly ? field.toInt(&ok) : 0;
-            if (!ok || length < 0) {
-                from = p + 8;
-                continue;
-            }
-            if (p + 8 + length > data.size())
-                break;
-            if (auto record = decodeFrame(tag, QByteArrayView(data).sliced(p + 8, length)))
-                all.append(*record);
-            from = p + 8 + length;
-        }
-    }
-    return all;
 }
 
 } // namespace
