@@ -33,8 +33,8 @@ QString benchRecording()
     QProcess generator;
     generator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     generator.start(QStringLiteral(DASHCAM_SAMPLE_PATH),
-                    {"--channels", "2", "--ch1", "1920x1080@30", "--ch2", "1280x720@30", "--seconds", "45",
-                     "--crf", "14", "--unfinished", path});
+                    {"--channels", "2", "--ch1", "1920x1080@30", "--ch2", "1280x720@30",
+                     "--seconds", "45", "--crf", "14", "--unfinished", path});
     if (!generator.waitForFinished(-1) || generator.exitCode() != 0) {
         std::fprintf(stderr, "bench-metadata-scan: dashcam-sample failed\n");
         std::exit(1);
@@ -48,7 +48,8 @@ unsigned char rarestByte(const QByteArray &data)
     std::array<size_t, 256> counts{};
     for (const char c : data)
         ++counts[static_cast<unsigned char>(c)];
-    return static_cast<unsigned char>(std::min_element(counts.begin(), counts.end()) - counts.begin());
+    return static_cast<unsigned char>(std::min_element(counts.begin(), counts.end()) -
+                                      counts.begin());
 }
 
 size_t memchrPass(const QString &path, unsigned char byte)
@@ -104,7 +105,8 @@ int main(int argc, char *argv[])
     const double base = median(baseline), scan = median(extraction);
     std::printf("file %.0f MB, %lld records, byte 0x%02x seen %zu times\n", megabytes,
                 static_cast<long long>(records / rounds), byte, hits / rounds);
-    std::printf("memchr pass %.1f ms, extraction %.1f ms (medians of %d)\n", base * 1e3, scan * 1e3, rounds);
+    std::printf("memchr pass %.1f ms, extraction %.1f ms (medians of %d)\n", base * 1e3, scan * 1e3,
+                rounds);
     std::printf("scan ratio %.2f (target <= 2.0); %.0f MB/s\n", scan / base, megabytes / scan);
     return 0;
 }

@@ -17,7 +17,8 @@ int main(int argc, char **argv)
             if (!entry.is_regular_file())
                 continue;
             std::ifstream file(entry.path(), std::ios::binary);
-            const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+            const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
+                                          std::istreambuf_iterator<char>()};
             LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
             ++inputs;
         }

@@ -8,13 +8,34 @@
 namespace korvane {
 
 namespace detail {
-inline QString logText(const QString &item) { return item; }
-inline QString logText(QStringView item) { return item.toString(); }
-inline QString logText(const char *item) { return QString::fromUtf8(item); }
-inline QString logText(const QByteArray &item) { return QString::fromUtf8(item); }
-inline QString logText(bool item) { return item ? QStringLiteral("true") : QStringLiteral("false"); }
-template <std::integral T> QString logText(T item) { return QString::number(item); }
-template <std::floating_point T> QString logText(T item) { return QString::number(item); }
+inline QString logText(const QString &item)
+{
+    return item;
+}
+inline QString logText(QStringView item)
+{
+    return item.toString();
+}
+inline QString logText(const char *item)
+{
+    return QString::fromUtf8(item);
+}
+inline QString logText(const QByteArray &item)
+{
+    return QString::fromUtf8(item);
+}
+inline QString logText(bool item)
+{
+    return item ? QStringLiteral("true") : QStringLiteral("false");
+}
+template <std::integral T> QString logText(T item)
+{
+    return QString::number(item);
+}
+template <std::floating_point T> QString logText(T item)
+{
+    return QString::number(item);
+}
 } // namespace detail
 
 // Writes one line to standard output: "App ->", a blank and the items joined by blanks.

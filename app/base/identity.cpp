@@ -10,10 +10,19 @@ QString textOr(const char *value, const char *fallback)
 }
 } // namespace
 
-QString appName() { return textOr(KORVANE_APP_NAME, "Unknown App"); }
+QString appName()
+{
+    return textOr(KORVANE_APP_NAME, "Unknown App");
+}
 
-QString appVersion() { return textOr(KORVANE_APP_VERSION, "N/A"); }
+QString appVersion()
+{
+    return textOr(KORVANE_APP_VERSION, "N/A");
+}
 
-QString appBuild() { return textOr(KORVANE_APP_BUILD, "N/A"); }
+QString appBuild()
+{
+    return textOr(KORVANE_APP_BUILD, "N/A");
+}
 
 } // namespace korvane

@@ -17,7 +17,10 @@ void writeOut(const QByteArray &bytes)
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
 
-void writeError(const QString &text) { std::fputs(qPrintable(text + QLatin1Char('\n')), stderr); }
+void writeError(const QString &text)
+{
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);
+}
 
 bool isUnreadable(const MediaRecords &records)
 {
@@ -44,10 +47,11 @@ int printGpx(const QString &path)
 
 void printUsage()
 {
-    writeError(QStringLiteral("%1 %2 (%3)\n"
-                              "usage: korvane-cli metadata FILE   the recording's records as JSON\n"
-                              "       korvane-cli gpx FILE        the recording's GPS fixes as GPX 1.1")
-                   .arg(appName(), appVersion(), appBuild()));
+    writeError(
+        QStringLiteral("%1 %2 (%3)\n"
+                       "usage: korvane-cli metadata FILE   the recording's records as JSON\n"
+                       "       korvane-cli gpx FILE        the recording's GPS fixes as GPX 1.1")
+            .arg(appName(), appVersion(), appBuild()));
 }
 
 } // namespace

@@ -9,7 +9,8 @@ using namespace korvane;
 namespace {
 QJsonObject gps(const char *sentence)
 {
-    return {{QStringLiteral("type"), QStringLiteral("gps_info")}, {QStringLiteral("nmea"), QLatin1String(sentence)}};
+    return {{QStringLiteral("type"), QStringLiteral("gps_info")},
+            {QStringLiteral("nmea"), QLatin1String(sentence)}};
 }
 
 struct Point
@@ -30,7 +31,10 @@ QList<Point> points(const QByteArray &gpx, QString *name)
         if (xml.name() == u"name") {
             *name = xml.readElementText();
         } else if (xml.name() == u"trkpt") {
-            out.append({xml.attributes().value(QLatin1String("lat")).toDouble(), xml.attributes().value(QLatin1String("lon")).toDouble(), {}, -1});
+            out.append({xml.attributes().value(QLatin1String("lat")).toDouble(),
+                        xml.attributes().value(QLatin1String("lon")).toDouble(),
+                        {},
+                        -1});
         } else if (xml.name() == u"time") {
             out.last().time = xml.readElementText();
         } else if (xml.name() == u"speed") {

@@ -25,8 +25,8 @@ void expectFails(const char *json, const char *errorPart)
 
 TEST(MediaRecords, GpsRecordWithOnlyTypeAndSentenceLeavesTheRestAbsent)
 {
-    const auto records =
-        decodeOk(R"([{"type": "gps_info", "nmea": "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"}])");
+    const auto records = decodeOk(
+        R"([{"type": "gps_info", "nmea": "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"}])");
     ASSERT_EQ(records.size(), 1);
     const MediaData &record = records.first();
     EXPECT_EQ(record.type, MediaDataType::gpsInfo);
@@ -41,7 +41,8 @@ TEST(MediaRecords, GpsRecordWithOnlyTypeAndSentenceLeavesTheRestAbsent)
 
 TEST(MediaRecords, PlacedGpsRecordKeepsItsFixTimeAndElapse)
 {
-    const auto records = decodeOk(R"([{"type": "gps_info", "nmea": "x", "timestamp": "2024-10-05 14:30:12",
+    const auto records =
+        decodeOk(R"([{"type": "gps_info", "nmea": "x", "timestamp": "2024-10-05 14:30:12",
         "elapse": 2.5, "data": {"timeUTC": "053012.00", "date": "051024", "latitude": 37.5,
         "longitude": -127.25, "speedKmh": 41.4848, "course": 84.4}}])");
     ASSERT_EQ(records.size(), 1);
@@ -76,21 +77,25 @@ TEST(MediaRecords, GSensorAndVideoRecordsDecodeInArrayOrder)
 TEST(MediaRecords, OneBadElementFailsTheWholeArray)
 {
     const char *good = R"({"type": "gps_info", "nmea": "x"})";
-    expectFails(QByteArray(R"([)").append(good).append(R"(, {"type": "video_info", "channelCount": 2}])"),
-                "channels");
+    expectFails(
+        QByteArray(R"([)").append(good).append(R"(, {"type": "video_info", "channelCount": 2}])"),
+        "channels");
     expectFails(R"([{"type": "gps", "nmea": "x"}])", "unknown value");
     expectFails(R"([{"nmea": "x"}])", "type");
     expectFails(R"([{"error": "Cannot read file"}])", "type");
-    expectFails(R"([{"type": "gsensor_info", "timestamp": "t", "accel": {"x": 0, "y": 1}}])", "accel.z");
-    expectFails(R"([{"type": "gps_info", "nmea": "x", "data": {"timeUTC": "1", "date": "2"}}])", "latitude");
+    expectFails(R"([{"type": "gsensor_info", "timestamp": "t", "accel": {"x": 0, "y": 1}}])",
+                "accel.z");
+    expectFails(R"([{"type": "gps_info", "nmea": "x", "data": {"timeUTC": "1", "date": "2"}}])",
+                "latitude");
 }
 
 TEST(MediaRecords, ValuesOfTheWrongKindFail)
 {
     expectFails(R"([{"type": "video_info", "channelCount": "2", "channels": []}])", "channelCount");
     expectFails(R"([{"type": "video_info", "channelCount": 2.5, "channels": []}])", "channelCount");
-    expectFails(R"([{"type": "video_info", "channelCount": 1, "channels": [{"width": 1e12, "height": 1, "fps": 1}]}])",
-                "width");
+    expectFails(
+        R"([{"type": "video_info", "channelCount": 1, "channels": [{"width": 1e12, "height": 1, "fps": 1}]}])",
+        "width");
     expectFails(R"([{"type": "gps_info", "nmea": 7}])", "nmea");
     expectFails(R"([{"type": "gps_info", "nmea": "x", "elapse": "soon"}])", "elapse");
     expectFails(R"({"type": "gps_info", "nmea": "x"})", "array");
@@ -100,7 +105,8 @@ TEST(MediaRecords, ValuesOfTheWrongKindFail)
 
 TEST(MediaRecords, NullOptionalValuesCountAsAbsent)
 {
-    const auto records = decodeOk(R"([{"type": "gps_info", "nmea": "x", "data": null, "elapse": null}])");
+    const auto records =
+        decodeOk(R"([{"type": "gps_info", "nmea": "x", "data": null, "elapse": null}])");
     ASSERT_EQ(records.size(), 1);
     EXPECT_FALSE(records[0].gpsInfo->data.has_value());
     EXPECT_FALSE(records[0].gpsInfo->elapse.has_value());

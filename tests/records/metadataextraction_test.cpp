@@ -96,7 +96,9 @@ TEST(MetadataScan, UnreadableLengthResumesRightAfterIt)
     // A tag straight after an unreadable length field is still found.
     EXPECT_EQ(scanMediaRecords("GPS0 001" + frame("GPS", "$GPRMC,x")).size(), 1);
     // The search resumes after the whole bad field, past a tag that begins inside it.
-    EXPECT_TRUE(scanMediaRecords("GPS\xc3\xa9" "GPS00002ab").isEmpty());
+    EXPECT_TRUE(scanMediaRecords("GPS\xc3\xa9"
+                                 "GPS00002ab")
+                    .isEmpty());
 }
 
 TEST(MetadataScan, NegativeLengthDoesNotStallTheScan)
@@ -191,7 +193,8 @@ TEST(DecodeFrame, ShockSampleBytesArePrintedWithoutRangeChecks)
     payload[8] = char(200);
     const auto record = decodeFrame("SHO", payload);
     ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->value(QLatin1String("accel")).toObject().value(QLatin1String("x")).toInt(), 127);
+    EXPECT_EQ(record->value(QLatin1String("accel")).toObject().value(QLatin1String("x")).toInt(),
+              127);
     EXPECT_EQ(record->value(QLatin1String("timestamp")).toString(),
               QLatin1String("20150-200-31 13:05:09"));
     EXPECT_FALSE(decodeFrame("SHO", shockPayload.first(14)).has_value());
@@ -203,9 +206,19 @@ TEST(MetadataScan, AgreesWithTheOneTagAtATimeSearchOnNoisyData)
     // Random bytes dense with tag letters and frames, cut at every alignment the block search
     // meets, so tags straddle its 16-byte blocks and the file's end.
     std::mt19937 random(7);
-    const QByteArray pieces[] = {frame("GPS", rmc), frame("SHO", shockPayload),
-                                 frame("DAT", "vid:[1]2.2.2"), "GPS", "SH", "DA", "DAT0",
-                                 "SHO-0001", "GPS00900", "GPSHO00015", "G", "S", "D"};
+    const QByteArray pieces[] = {frame("GPS", rmc),
+                                 frame("SHO", shockPayload),
+                                 frame("DAT", "vid:[1]2.2.2"),
+                                 "GPS",
+                                 "SH",
+                                 "DA",
+                                 "DAT0",
+                                 "SHO-0001",
+                                 "GPS00900",
+                                 "GPSHO00015",
+                                 "G",
+                                 "S",
+                                 "D"};
     for (int round = 0; round < 300; ++round) {
         QByteArray data;
         const int length = 40 + static_cast<int>(random() % 600);
@@ -224,7 +237,8 @@ TEST(MetadataScan, AgreesWithTheOneTagAtATimeSearchOnNoisyData)
 TEST(MetadataExtraction, MissingOrUnreadableFileGivesTheErrorRecord)
 {
     const QJsonObject error{{QLatin1String("error"), QLatin1String("Cannot read file")}};
-    EXPECT_EQ(extractMediaRecords(QStringLiteral("/nonexistent/recording.mp4")), MediaRecords{error});
+    EXPECT_EQ(extractMediaRecords(QStringLiteral("/nonexistent/recording.mp4")),
+              MediaRecords{error});
     QTemporaryDir folder;
     EXPECT_EQ(extractMediaRecords(folder.path()), MediaRecords{error});
 }

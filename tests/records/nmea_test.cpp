@@ -9,13 +9,15 @@ using namespace korvane;
 
 namespace {
 
-const QString munich = QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
+const QString munich =
+    QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
 
 // Sets the computer's time zone for one test and puts the old one back.
 class TimeZone
 {
 public:
-    explicit TimeZone(const char *zone) : m_old(qgetenv("TZ")), m_hadOld(qEnvironmentVariableIsSet("TZ"))
+    explicit TimeZone(const char *zone)
+        : m_old(qgetenv("TZ")), m_hadOld(qEnvironmentVariableIsSet("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
@@ -50,7 +52,8 @@ TEST(DecodeRMC, ValidFixGivesSignedDegreesAndKmh)
 
 TEST(DecodeRMC, SouthAndWestAreNegative)
 {
-    const auto fix = decodeRMC(QStringLiteral("$GPRMC,123519,A,3352.128,S,15112.558,W,0.0,0.0,230394,,*00"));
+    const auto fix =
+        decodeRMC(QStringLiteral("$GPRMC,123519,A,3352.128,S,15112.558,W,0.0,0.0,230394,,*00"));
     ASSERT_TRUE(fix.has_value());
     EXPECT_NEAR(fix->latitude, -33.8688, 1e-9);
     EXPECT_NEAR(fix->longitude, -151.2093, 1e-9);
@@ -65,13 +68,16 @@ TEST(DecodeRMC, NoFixNoRecordButStillATime)
 
 TEST(DecodeRMC, OnlyGprmcSentencesWithTenFieldsCount)
 {
-    EXPECT_FALSE(decodeRMC(QString(munich).replace(QStringLiteral("$GP"), QStringLiteral("$GN"))).has_value());
-    EXPECT_FALSE(rmcTimestamp(QStringLiteral("$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394"), false));
+    EXPECT_FALSE(decodeRMC(QString(munich).replace(QStringLiteral("$GP"), QStringLiteral("$GN")))
+                     .has_value());
+    EXPECT_FALSE(rmcTimestamp(
+        QStringLiteral("$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394"), false));
     // An empty course drops its field: the date is read as the course, and nine fields remain.
     const QString noCourse = QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,,230394");
     EXPECT_FALSE(decodeRMC(noCourse).has_value());
     EXPECT_FALSE(rmcTimestamp(noCourse, false).has_value());
-    const auto shifted = decodeRMC(QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,,230394,003.1"));
+    const auto shifted =
+        decodeRMC(QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,,230394,003.1"));
     ASSERT_TRUE(shifted.has_value());
     EXPECT_DOUBLE_EQ(shifted->course, 230394);
     EXPECT_EQ(shifted->date, QLatin1String("003.1"));
@@ -89,21 +95,25 @@ TEST(DecodeRMC, UnreadableNumbersCountAsZero)
 
 TEST(RmcTimestamp, FractionIsDroppedAndCenturyIs2000)
 {
-    EXPECT_EQ(rmcTimestamp(QString(munich).replace(QStringLiteral("123519"), QStringLiteral("123519.50")), false),
-              QStringLiteral("2094-03-23 12:35:19"));
+    EXPECT_EQ(
+        rmcTimestamp(QString(munich).replace(QStringLiteral("123519"), QStringLiteral("123519.50")),
+                     false),
+        QStringLiteral("2094-03-23 12:35:19"));
 }
 
 TEST(RmcTimestamp, ImpossibleDatesAndShortFieldsGiveNothing)
 {
     const auto withDate = [](const char *time, const char *date) {
-        return QStringLiteral("$GPRMC,%1,A,4807.038,N,01131.000,E,022.4,084.4,%2").arg(QLatin1String(time), QLatin1String(date));
+        return QStringLiteral("$GPRMC,%1,A,4807.038,N,01131.000,E,022.4,084.4,%2")
+            .arg(QLatin1String(time), QLatin1String(date));
     };
     EXPECT_FALSE(rmcTimestamp(withDate("123519", "310224"), false).has_value()) << "31 February";
     EXPECT_FALSE(rmcTimestamp(withDate("123519", "230094"), false).has_value()) << "month 0";
     EXPECT_FALSE(rmcTimestamp(withDate("253519", "230394"), false).has_value()) << "hour 25";
     EXPECT_FALSE(rmcTimestamp(withDate("12351", "230394"), false).has_value());
     EXPECT_FALSE(rmcTimestamp(withDate("123519", "2303945"), false).has_value());
-    EXPECT_EQ(rmcTimestamp(withDate("12xx19", "290224"), false), QStringLiteral("2024-02-29 12:00:19"))
+    EXPECT_EQ(rmcTimestamp(withDate("12xx19", "290224"), false),
+              QStringLiteral("2024-02-29 12:00:19"))
         << "an unreadable pair counts as 0";
 }
 
@@ -126,7 +136,8 @@ TEST(ParseTimestamp, ReadsLocalTimeOnly)
     const TimeZone seoul("Asia/Seoul");
     const auto time = parseTimestamp(u"2024-01-31 13:05:09");
     ASSERT_TRUE(time.has_value());
-    EXPECT_EQ(time->toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), QStringLiteral("2024-01-31 04:05:09"));
+    EXPECT_EQ(time->toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+              QStringLiteral("2024-01-31 04:05:09"));
     EXPECT_FALSE(parseTimestamp(u"2024/01/31 13:05:09").has_value());
     EXPECT_FALSE(parseTimestamp(u"2024-01-31").has_value());
     EXPECT_FALSE(parseTimestamp(u"2024-02-30 13:05:09").has_value());

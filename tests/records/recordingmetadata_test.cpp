@@ -31,8 +31,16 @@ struct Sample
 
 // Four seconds of three cameras in an event recording; one bare camera; all five.
 const Sample samples[] = {
-    {{"--channels", "3", "--seconds", "4", "--type", "event", "--time", "20241005_143012"}, 3, 4, true, true},
-    {{"--channels", "1", "--seconds", "3", "--no-gps", "--no-sound", "--ch1", "320x240@30"}, 1, 3, false, false},
+    {{"--channels", "3", "--seconds", "4", "--type", "event", "--time", "20241005_143012"},
+     3,
+     4,
+     true,
+     true},
+    {{"--channels", "1", "--seconds", "3", "--no-gps", "--no-sound", "--ch1", "320x240@30"},
+     1,
+     3,
+     false,
+     false},
     {{"--channels", "5", "--seconds", "2", "--type", "park"}, 5, 2, true, false},
 };
 
@@ -105,9 +113,11 @@ TEST_P(RecordingMetadata, GpsFollowsTheRouteOncePerSecondOnTheUtcClock)
         return;
     }
     ASSERT_FALSE(fixes.isEmpty());
-    const QString start = rmcTimestamp(fixes[0].value(QLatin1String("nmea")).toString(), false).value_or(QString());
+    const QString start =
+        rmcTimestamp(fixes[0].value(QLatin1String("nmea")).toString(), false).value_or(QString());
     if (sample.arguments.contains(QLatin1String("20241005_143012"))) {
-        EXPECT_EQ(start, QLatin1String("2024-10-05 05:30:12")) << "the dashcam clock runs on Korean time";
+        EXPECT_EQ(start, QLatin1String("2024-10-05 05:30:12"))
+            << "the dashcam clock runs on Korean time";
     }
     const QDateTime first = QDateTime::fromString(start, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     for (qsizetype i = 0; i < fixes.size(); ++i) {
@@ -117,7 +127,8 @@ TEST_P(RecordingMetadata, GpsFollowsTheRouteOncePerSecondOnTheUtcClock)
         ASSERT_TRUE(fix.has_value()) << sentence.toStdString();
         EXPECT_NEAR(fix->latitude, 37.51, 0.02);
         EXPECT_NEAR(fix->longitude, 127.04, 0.03);
-        EXPECT_EQ(rmcTimestamp(sentence, false), first.addSecs(i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        EXPECT_EQ(rmcTimestamp(sentence, false),
+                  first.addSecs(i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     }
     EXPECT_GT(decodeRMC(fixes.last().value(QLatin1String("nmea")).toString())->speedKmh, 5.0)
         << "the car pulls away from the start";
@@ -156,16 +167,23 @@ QByteArray runCli(const QStringList &arguments, int *exitCode)
 TEST(KorvaneCli, MetadataPrintsTheRecordsTheViewerLoads)
 {
     QTemporaryDir folder;
-    const QString path = generateRecording(folder.path(), {"--channels", "2", "--seconds", "2", "--unfinished"});
+    const QString path =
+        generateRecording(folder.path(), {"--channels", "2", "--seconds", "2", "--unfinished"});
     int exitCode = -1;
     const QByteArray json = runCli({"metadata", path}, &exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(json, mediaRecordsJson(extractMediaRecords(path)));
     EXPECT_EQ(QJsonDocument::fromJson(json).array().size(), 1 + 2 + 20);
 
-    const QByteArray error = runCli({"metadata", folder.filePath(QStringLiteral("missing.mp4"))}, &exitCode);
+    const QByteArray error =
+        runCli({"metadata", folder.filePath(QStringLiteral("missing.mp4"))}, &exitCode);
     EXPECT_EQ(exitCode, 1);
-    EXPECT_EQ(QJsonDocument::fromJson(error).array().first().toObject().value(QLatin1String("error")).toString(),
+    EXPECT_EQ(QJsonDocument::fromJson(error)
+                  .array()
+                  .first()
+                  .toObject()
+                  .value(QLatin1String("error"))
+                  .toString(),
               QLatin1String("Cannot read file"));
 
     runCli({"metadata"}, &exitCode);
@@ -175,7 +193,8 @@ TEST(KorvaneCli, MetadataPrintsTheRecordsTheViewerLoads)
 TEST(KorvaneCli, GpxHasOnePointPerFix)
 {
     QTemporaryDir folder;
-    const QString path = generateRecording(folder.path(), {"--channels", "1", "--seconds", "3", "--no-sound"});
+    const QString path =
+        generateRecording(folder.path(), {"--channels", "1", "--seconds", "3", "--no-sound"});
     int exitCode = -1;
     const QByteArray gpx = runCli({"gpx", path}, &exitCode);
     EXPECT_EQ(exitCode, 0);

@@ -15,7 +15,8 @@ TEST(ParseSettings, KeysAndValuesLoseOuterBlanks)
 TEST(ParseSettings, OnlyLinesWithExactlyOneEqualsSignCount)
 {
     const Settings settings = parseSettings(u"[bbox]\n\na=b=c\nno equals\n=empty key\nx=\n");
-    EXPECT_EQ(settings, (Settings{{QString(), QStringLiteral("empty key")}, {QStringLiteral("x"), QString()}}));
+    EXPECT_EQ(settings, (Settings{{QString(), QStringLiteral("empty key")},
+                                  {QStringLiteral("x"), QString()}}));
 }
 
 TEST(ParseSettings, AnyLineBreakSplitsAndTheLaterValueWins)
@@ -26,7 +27,8 @@ TEST(ParseSettings, AnyLineBreakSplitsAndTheLaterValueWins)
 
 TEST(ParseSettings, KoreanTextSurvives)
 {
-    EXPECT_EQ(parseSettings(u"wifi_ssid=블랙박스 1").value(QStringLiteral("wifi_ssid")), QStringLiteral("블랙박스 1"));
+    EXPECT_EQ(parseSettings(u"wifi_ssid=블랙박스 1").value(QStringLiteral("wifi_ssid")),
+              QStringLiteral("블랙박스 1"));
 }
 
 TEST(FormatSettings, SortedLinesUnderTheSectionAndNoTrailingBreak)

@@ -11,9 +11,9 @@ namespace {
 const std::string sps = "\x67\x42\xc0\x1e\xd9"s;
 const std::string pps = "\x68\xce\x3c\x80"s;
 const std::string sei = "\x06\x05\x10\xff"s;
-const std::string idr = "\x65\x88\x84\x21"s;      // first_mb_in_slice 0
-const std::string pFrame = "\x61\x9a\x02\x20"s;   // nal_ref_idc 3, first_mb_in_slice 0
-const std::string secondSlice = "\x41\x40\x01"s;  // first_mb_in_slice != 0
+const std::string idr = "\x65\x88\x84\x21"s;     // first_mb_in_slice 0
+const std::string pFrame = "\x61\x9a\x02\x20"s;  // nal_ref_idc 3, first_mb_in_slice 0
+const std::string secondSlice = "\x41\x40\x01"s; // first_mb_in_slice != 0
 const std::string four = "\0\0\0\1"s;
 const std::string three = "\0\0\1"s;
 } // namespace
@@ -25,7 +25,8 @@ TEST(AnnexB, SplitsOnThreeAndFourByteStartCodes)
     ASSERT_EQ(units.size(), 4u);
     EXPECT_EQ(units[0].bytes, sps);
     EXPECT_EQ(units[1].bytes, pps);
-    EXPECT_EQ(units[2].bytes, idr) << "the zero before a three-byte start code is not part of the unit";
+    EXPECT_EQ(units[2].bytes, idr)
+        << "the zero before a three-byte start code is not part of the unit";
     EXPECT_EQ(units[3].bytes, pFrame);
     EXPECT_EQ(units[2].type(), 5);
 }

@@ -25,7 +25,8 @@ constexpr int fps = 30;
 
 QStringList argumentsFor(const Case &c)
 {
-    QStringList args{"--channels", QString::number(c.channels), "--seconds", QString::number(seconds)};
+    QStringList args{"--channels", QString::number(c.channels), "--seconds",
+                     QString::number(seconds)};
     if (!c.sound)
         args << "--no-sound";
     return args;
@@ -79,7 +80,8 @@ Layout walk(const QByteArray &data)
             // Every unit behind a four-byte start code; no SEI (6) or delimiter (9) units.
             for (qsizetype s = picture.indexOf(QByteArray("\0\0\1", 3)); s >= 0;
                  s = picture.indexOf(QByteArray("\0\0\1", 3), s + 3)) {
-                EXPECT_TRUE(s > 0 && picture[s - 1] == '\0') << "three-byte start code at " << p + s;
+                EXPECT_TRUE(s > 0 && picture[s - 1] == '\0')
+                    << "three-byte start code at " << p + s;
                 const int type = picture[s + 3] & 0x1f;
                 EXPECT_TRUE(type != 6 && type != 9) << "unit type " << type << " at " << p + s;
             }
@@ -90,7 +92,8 @@ Layout walk(const QByteArray &data)
             EXPECT_LT(channel, 5);
             const quint32 counter = bigEndian(data, end + 6 + channel);
             EXPECT_EQ(counter, static_cast<quint32>(layout.picturesPerChannel[channel]));
-            EXPECT_EQ(key, counter % fps == 0) << "a key frame opens every second of channel " << channel;
+            EXPECT_EQ(key, counter % fps == 0)
+                << "a key frame opens every second of channel " << channel;
             layout.keyFrames += key;
             ++layout.picturesPerChannel[channel];
             layout.channelOrder.append(channel);
@@ -111,10 +114,12 @@ Layout walk(const QByteArray &data)
                 ++layout.soundFrames;
             }
             ++layout.soundRuns;
-            layout.largestSoundRun = std::max(layout.largestSoundRun, static_cast<int>(p - runStart));
+            layout.largestSoundRun =
+                std::max(layout.largestSoundRun, static_cast<int>(p - runStart));
             afterPicture = false;
         } else {
-            ADD_FAILURE() << "unexpected byte " << int(static_cast<unsigned char>(data[p])) << " at " << p;
+            ADD_FAILURE() << "unexpected byte " << int(static_cast<unsigned char>(data[p]))
+                          << " at " << p;
             break;
         }
     }
@@ -140,7 +145,8 @@ TEST_P(SampleLayout, UnfinishedRecordingIsTheDashcamsInterleave)
     for (int channel = 0; channel < 5; ++channel)
         EXPECT_EQ(layout.picturesPerChannel[channel], channel < c.channels ? seconds * fps : 0);
     for (qsizetype i = 0; i < layout.channelOrder.size(); ++i)
-        ASSERT_EQ(layout.channelOrder[i], i % c.channels) << "every tick holds one picture per channel";
+        ASSERT_EQ(layout.channelOrder[i], i % c.channels)
+            << "every tick holds one picture per channel";
     EXPECT_EQ(layout.keyFrames, c.channels * seconds);
     EXPECT_EQ(layout.records.value("DAT"), 1);
     EXPECT_EQ(layout.records.value("GPS"), seconds);
@@ -160,10 +166,11 @@ TEST_P(SampleLayout, FinishedRecordingHasOneTrackPerCameraAndDecodesCleanly)
     const Case c = GetParam();
     const QString path = sampleRecording(argumentsFor(c));
     int exitCode = -1;
-    const QString streams = QString::fromUtf8(runProgram(
-        QStringLiteral("ffprobe"),
-        {"-v", "error", "-show_entries", "stream=codec_name,width,height,nb_frames,sample_rate", "-of", "csv=p=0", path},
-        &exitCode));
+    const QString streams = QString::fromUtf8(
+        runProgram(QStringLiteral("ffprobe"),
+                   {"-v", "error", "-show_entries",
+                    "stream=codec_name,width,height,nb_frames,sample_rate", "-of", "csv=p=0", path},
+                   &exitCode));
     EXPECT_EQ(exitCode, 0);
     QStringList expected;
     const QStringList sizes{"640,360", "480,270", "320,180", "320,180", "320,180"};
@@ -174,7 +181,8 @@ TEST_P(SampleLayout, FinishedRecordingHasOneTrackPerCameraAndDecodesCleanly)
     EXPECT_EQ(streams.trimmed().split(QLatin1Char('\n')), expected);
 
     QByteArray errors;
-    runProgram(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"}, &exitCode, &errors);
+    runProgram(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"}, &exitCode, &errors);
     EXPECT_EQ(exitCode, 0);
     EXPECT_TRUE(errors.isEmpty()) << errors.constData();
 }
@@ -185,19 +193,22 @@ TEST(DashcamSample, NamesFilesLikeTheDashcamAndRefusesBadOptions)
 {
     QTemporaryDir folder;
     const QString event = korvane::test::generateRecording(
-        folder.path(), {"--channels", "1", "--seconds", "1", "--type", "event", "--time", "20231231_235959"});
+        folder.path(),
+        {"--channels", "1", "--seconds", "1", "--type", "event", "--time", "20231231_235959"});
     EXPECT_TRUE(event.endsWith(QLatin1String("/E_20231231_235959.mp4"))) << event.toStdString();
     const QString manual = korvane::test::generateRecording(
         folder.path(), {"--channels", "1", "--seconds", "1", "--type", "manual", "--unfinished"});
     EXPECT_TRUE(manual.endsWith(QLatin1String("/M_20241005_143012.mov"))) << manual.toStdString();
 
-    for (const QStringList &bad : {QStringList{"--channels", "6"}, QStringList{"--ch1", "640x360"},
-                                   QStringList{"--ch2", "641x360@30"}, QStringList{"--time", "20240231_120000"},
-                                   QStringList{"--type", "saved"}, QStringList{"--seconds", "x"}}) {
+    for (const QStringList &bad :
+         {QStringList{"--channels", "6"}, QStringList{"--ch1", "640x360"},
+          QStringList{"--ch2", "641x360@30"}, QStringList{"--time", "20240231_120000"},
+          QStringList{"--type", "saved"}, QStringList{"--seconds", "x"}}) {
         int exitCode = -1;
         runProgram(korvane::test::dashcamSamplePath(), bad + QStringList{folder.path()}, &exitCode);
         EXPECT_EQ(exitCode, 2) << bad.join(QLatin1Char(' ')).toStdString();
     }
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2)
+    EXPECT_EQ(
+        QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2)
         << "failed runs leave nothing behind";
 }

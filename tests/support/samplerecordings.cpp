@@ -9,7 +9,10 @@
 
 namespace korvane::test {
 
-QString dashcamSamplePath() { return QStringLiteral(DASHCAM_SAMPLE_PATH); }
+QString dashcamSamplePath()
+{
+    return QStringLiteral(DASHCAM_SAMPLE_PATH);
+}
 
 QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode,
                       QByteArray *standardError)
@@ -31,7 +34,8 @@ QString generateRecording(const QString &folder, const QStringList &arguments)
     int exitCode = 0;
     QByteArray errors;
     const QByteArray out =
-        runProgram(dashcamSamplePath(), arguments + QStringList{folder + QLatin1Char('/')}, &exitCode, &errors);
+        runProgram(dashcamSamplePath(), arguments + QStringList{folder + QLatin1Char('/')},
+                   &exitCode, &errors);
     EXPECT_EQ(exitCode, 0) << errors.constData();
     if (exitCode != 0)
         return {};
@@ -44,7 +48,8 @@ QString sampleRecording(const QStringList &arguments)
     QCryptographicHash key(QCryptographicHash::Sha1);
     key.addData(arguments.join(QLatin1Char('\n')).toUtf8());
     key.addData(generator.lastModified().toString(Qt::ISODateWithMs).toUtf8());
-    const QString folder = QStringLiteral(SAMPLE_CACHE_DIR "/") + QString::fromLatin1(key.result().toHex());
+    const QString folder =
+        QStringLiteral(SAMPLE_CACHE_DIR "/") + QString::fromLatin1(key.result().toHex());
     QDir().mkpath(folder);
 
     // Hidden entries are a generator's scratch space; the recording appears by rename, whole.

@@ -12,7 +12,10 @@ constexpr int sps = 7;
 constexpr int pps = 8;
 constexpr std::string_view startCode("\0\0\0\1", 4);
 
-bool isSlice(int type) { return type == nonIdrSlice || type == idrSlice; }
+bool isSlice(int type)
+{
+    return type == nonIdrSlice || type == idrSlice;
+}
 
 // first_mb_in_slice is the first Exp-Golomb code after the header: a leading 1 bit means 0.
 bool startsPicture(const NalUnit &unit)

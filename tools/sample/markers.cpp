@@ -7,11 +7,14 @@ namespace sample {
 namespace {
 using namespace std::string_view_literals;
 constexpr std::array markers{
-    "\0\0\0\1\x67"sv, "\0\0\0\1\x41"sv, "\0\0\0\1\x0c"sv, "DAT00"sv, "GPS00"sv,
-    "SHO00"sv,        "mdat"sv,         "moov"sv,
+    "\0\0\0\1\x67"sv, "\0\0\0\1\x41"sv, "\0\0\0\1\x0c"sv, "DAT00"sv,
+    "GPS00"sv,        "SHO00"sv,        "mdat"sv,         "moov"sv,
 };
 
-bool isLengthCharacter(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; }
+bool isLengthCharacter(char c)
+{
+    return (c >= '0' && c <= '9') || c == '+' || c == '-';
+}
 } // namespace
 
 std::optional<std::string_view> findFrameMarker(std::string_view bytes)
@@ -26,7 +29,8 @@ std::optional<std::string_view> findFrameMarker(std::string_view bytes)
 bool hasMetadataTag(std::string_view bytes)
 {
     for (const std::string_view tag : {"DAT"sv, "GPS"sv, "SHO"sv}) {
-        for (size_t at = bytes.find(tag); at != std::string_view::npos; at = bytes.find(tag, at + 1)) {
+        for (size_t at = bytes.find(tag); at != std::string_view::npos;
+             at = bytes.find(tag, at + 1)) {
             if (at + 8 > bytes.size())
                 break;
             bool lengthLike = true;

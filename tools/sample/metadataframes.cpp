@@ -30,7 +30,10 @@ std::string channelTableRecord(const std::vector<ChannelSpec> &channels)
     return metadataRecord("DAT", table);
 }
 
-std::string gpsRecord(std::string_view sentence) { return metadataRecord("GPS", sentence); }
+std::string gpsRecord(std::string_view sentence)
+{
+    return metadataRecord("GPS", sentence);
+}
 
 std::vector<Acceleration> gSensorSamples(int count, bool shock)
 {
@@ -61,7 +64,9 @@ std::string shockRecord(const Acceleration &sample, std::chrono::sys_seconds clo
     const auto day = floor<days>(clock);
     const year_month_day date(day);
     const hh_mm_ss time(clock - day);
-    const auto biased = [](int value) { return static_cast<char>(std::clamp(value + 128, 0, 255)); };
+    const auto biased = [](int value) {
+        return static_cast<char>(std::clamp(value + 128, 0, 255));
+    };
     // Byte 0 stays zero: the payload must not begin with a digit, or a reader that takes the
     // length with atoi would run the number on into the payload.
     std::string payload(15, '\0');

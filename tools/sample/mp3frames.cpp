@@ -8,8 +8,10 @@ namespace sample {
 namespace {
 
 // kbit/s by bitrate index, layer III.
-constexpr int mpeg1Bitrates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1};
-constexpr int mpeg2Bitrates[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1};
+constexpr int mpeg1Bitrates[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                   112, 128, 160, 192, 224, 256, 320, -1};
+constexpr int mpeg2Bitrates[16] = {0,  8,  16, 24,  32,  40,  48,  56,
+                                   64, 80, 96, 112, 128, 144, 160, -1};
 
 Mp3Frame readHeader(std::string_view stream, size_t at)
 {

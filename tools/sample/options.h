@@ -15,13 +15,19 @@ struct ChannelSpec
 };
 
 // The dashcam's recording folders and the letter its file names begin with.
-enum class RecordingType { normal, event, park, manual };
+enum class RecordingType
+{
+    normal,
+    event,
+    park,
+    manual
+};
 
 struct SampleOptions
 {
     int channelCount = 2;
-    std::array<ChannelSpec, 5> channels{{{640, 360, 30}, {480, 270, 30}, {320, 180, 30},
-                                         {320, 180, 30}, {320, 180, 30}}};
+    std::array<ChannelSpec, 5> channels{
+        {{640, 360, 30}, {480, 270, 30}, {320, 180, 30}, {320, 180, 30}, {320, 180, 30}}};
     double seconds = 10;
     bool sound = true;
     bool gps = true;

@@ -81,10 +81,34 @@ std::vector<std::string> encodeChannel(size_t channel, const ChannelSpec &spec,
     const std::string source = "testsrc2=size=" + std::to_string(spec.width) + "x" +
                                std::to_string(spec.height) + ":rate=" + std::to_string(spec.fps) +
                                ",hue=h=" + std::to_string(72 * channel);
-    runProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", source,
-                "-frames:v", std::to_string(frames), "-c:v", "libx264", "-preset", "ultrafast",
-                "-bf", "0", "-g", std::to_string(spec.fps), "-crf", std::to_string(options.crf),
-                "-x264-params", "slices=1", "-pix_fmt", "yuv420p", "-f", "h264", file.string()});
+    runProgram({"ffmpeg",
+                "-nostdin",
+                "-v",
+                "error",
+                "-y",
+                "-f",
+                "lavfi",
+                "-i",
+                source,
+                "-frames:v",
+                std::to_string(frames),
+                "-c:v",
+                "libx264",
+                "-preset",
+                "ultrafast",
+                "-bf",
+                "0",
+                "-g",
+                std::to_string(spec.fps),
+                "-crf",
+                std::to_string(options.crf),
+                "-x264-params",
+                "slices=1",
+                "-pix_fmt",
+                "yuv420p",
+                "-f",
+                "h264",
+                file.string()});
 
     std::vector<std::string> pictures = dashcamAccessUnits(readFile(file));
     if (pictures.size() != static_cast<size_t>(frames))
@@ -93,8 +117,9 @@ std::vector<std::string> encodeChannel(size_t channel, const ChannelSpec &spec,
                                  std::to_string(frames));
     for (const std::string &picture : pictures) {
         if (hasMetadataTag(picture))
-            throw std::runtime_error("camera " + std::to_string(channel) +
-                                     ": a picture holds a metadata tag by chance; pick another size");
+            throw std::runtime_error(
+                "camera " + std::to_string(channel) +
+                ": a picture holds a metadata tag by chance; pick another size");
     }
     return pictures;
 }
@@ -103,11 +128,29 @@ std::string encodeSound(const SampleOptions &options, const ScratchFolder &scrat
 {
     const fs::path file = scratch.file("sound.mp3");
     // A beep every second makes sound and pictures easy to line up by ear.
-    runProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+    runProgram({"ffmpeg",
+                "-nostdin",
+                "-v",
+                "error",
+                "-y",
+                "-f",
+                "lavfi",
+                "-i",
                 "sine=frequency=440:beep_factor=4:sample_rate=8000:duration=" +
                     std::to_string(options.seconds),
-                "-ac", "1", "-c:a", "libmp3lame", "-b:a", "16k", "-write_xing", "0",
-                "-id3v2_version", "0", "-f", "mp3", file.string()});
+                "-ac",
+                "1",
+                "-c:a",
+                "libmp3lame",
+                "-b:a",
+                "16k",
+                "-write_xing",
+                "0",
+                "-id3v2_version",
+                "0",
+                "-f",
+                "mp3",
+                file.string()});
     return readFile(file);
 }
 
@@ -142,7 +185,8 @@ std::string interleave(const Streams &streams, const SampleOptions &options, std
     for (size_t c = 0; c < cameras; ++c) {
         const long long lastTick =
             (static_cast<long long>(streams.pictures[c].size() - 1) * ticksPerSecond +
-             streams.channels[c].fps - 1) / streams.channels[c].fps;
+             streams.channels[c].fps - 1) /
+            streams.channels[c].fps;
         ticks = std::max(ticks, static_cast<int>(lastTick) + 1);
     }
     const int seconds = (ticks + ticksPerSecond - 1) / ticksPerSecond;
@@ -173,8 +217,9 @@ std::string interleave(const Streams &streams, const SampleOptions &options, std
             std::string run;
             while (nextSound < streams.sound.size()) {
                 const Mp3Frame &frame = streams.sound[nextSound];
-                const bool due = static_cast<long long>(nextSound) * frame.samples * ticksPerSecond <=
-                                 static_cast<long long>(tick) * frame.sampleRate;
+                const bool due =
+                    static_cast<long long>(nextSound) * frame.samples * ticksPerSecond <=
+                    static_cast<long long>(tick) * frame.sampleRate;
                 if (!due || run.size() + frame.bytes.size() > maxSoundRun)
                     break;
                 run += frame.bytes;
@@ -191,7 +236,8 @@ std::string interleave(const Streams &streams, const SampleOptions &options, std
             records += channelTableRecord(streams.channels);
         if (options.gps && tick % ticksPerSecond == 0) {
             const int second = tick / ticksPerSecond;
-            const auto utc = clock + std::chrono::seconds(second) - std::chrono::hours(koreaUtcOffsetHours);
+            const auto utc =
+                clock + std::chrono::seconds(second) - std::chrono::hours(koreaUtcOffsetHours);
             records += gpsRecord(rmcSentence(fixes[static_cast<size_t>(second)], utc));
         }
         if (tick % (ticksPerSecond / gSensorRate) == 0) {
@@ -208,7 +254,9 @@ std::string interleave(const Streams &streams, const SampleOptions &options, std
 std::string unfinishedRecording(const std::string &media)
 {
     // ftyp, then the media data box whose size the dashcam never got to write.
-    std::string file("\0\0\0\x18" "ftypisom\0\0\x02\0isomavc1", 24);
+    std::string file("\0\0\0\x18"
+                     "ftypisom\0\0\x02\0isomavc1",
+                     24);
     file.append("\0\0\0\0mdat", 8);
     return file + media;
 }
@@ -224,8 +272,8 @@ void muxFinished(const Streams &streams, const SampleOptions &options, const std
             stream += picture;
         const fs::path file = scratch.file("camera" + std::to_string(c) + "-dashcam.h264");
         writeFile(file, stream);
-        args.insert(args.end(), {"-framerate", std::to_string(streams.channels[c].fps), "-f", "h264",
-                                 "-i", file.string()});
+        args.insert(args.end(), {"-framerate", std::to_string(streams.channels[c].fps), "-f",
+                                 "h264", "-i", file.string()});
         maps.insert(maps.end(), {"-map", std::to_string(c) + ":v:0"});
     }
     if (options.sound) {

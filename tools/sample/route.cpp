@@ -27,11 +27,15 @@ constexpr std::array<Point, 7> waypoints{{
 
 constexpr double earthRadiusM = 6371000.0;
 
-double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
+double radians(double degrees)
+{
+    return degrees * std::numbers::pi / 180.0;
+}
 
 double distanceM(Point a, Point b)
 {
-    const double x = radians(b.longitude - a.longitude) * std::cos(radians((a.latitude + b.latitude) / 2));
+    const double x =
+        radians(b.longitude - a.longitude) * std::cos(radians((a.latitude + b.latitude) / 2));
     const double y = radians(b.latitude - a.latitude);
     return std::hypot(x, y) * earthRadiusM;
 }
@@ -115,7 +119,8 @@ std::string rmcSentence(const Fix &fix, std::chrono::sys_seconds utc)
     const std::chrono::year_month_day date(day);
     const std::chrono::hh_mm_ss time(utc - day);
     char body[128];
-    std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,A,%s,%c,%s,%c,%.1f,%.1f,%02u%02u%02d,,,A",
+    std::snprintf(body, sizeof body,
+                  "GPRMC,%02d%02d%02d.00,A,%s,%c,%s,%c,%.1f,%.1f,%02u%02u%02d,,,A",
                   static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
                   static_cast<int>(time.seconds().count()), nmeaCoordinate(fix.latitude, 2).c_str(),
                   fix.latitude < 0 ? 'S' : 'N', nmeaCoordinate(fix.longitude, 3).c_str(),

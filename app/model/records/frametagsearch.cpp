@@ -49,7 +49,8 @@ FrameTagHit findSse2(const char *data, qsizetype size, qsizetype i)
             _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, d), _mm_cmpeq_epi8(second, a)),
                          _mm_and_si128(_mm_cmpeq_epi8(first, g), _mm_cmpeq_epi8(second, p))),
             _mm_and_si128(_mm_cmpeq_epi8(first, s), _mm_cmpeq_epi8(second, h)));
-        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0;
+             mask &= mask - 1) {
             const qsizetype at = i + __builtin_ctz(mask);
             if (tagAt(data + at, &tag))
                 return {at, tag};
@@ -68,10 +69,12 @@ __attribute__((target("avx2"))) FrameTagHit findAvx2(const char *data, qsizetype
         const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i));
         const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 1));
         const __m256i hits = _mm256_or_si256(
-            _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(first, d), _mm256_cmpeq_epi8(second, a)),
-                            _mm256_and_si256(_mm256_cmpeq_epi8(first, g), _mm256_cmpeq_epi8(second, p))),
+            _mm256_or_si256(
+                _mm256_and_si256(_mm256_cmpeq_epi8(first, d), _mm256_cmpeq_epi8(second, a)),
+                _mm256_and_si256(_mm256_cmpeq_epi8(first, g), _mm256_cmpeq_epi8(second, p))),
             _mm256_and_si256(_mm256_cmpeq_epi8(first, s), _mm256_cmpeq_epi8(second, h)));
-        for (unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
+        for (unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(hits)); mask != 0;
+             mask &= mask - 1) {
             const qsizetype at = i + __builtin_ctz(mask);
             if (tagAt(data + at, &tag))
                 return {at, tag};

@@ -5,7 +5,12 @@
 namespace korvane {
 
 // The three metadata frame tags, in the order their records are listed.
-enum class FrameTag { dat, gps, sho };
+enum class FrameTag
+{
+    dat,
+    gps,
+    sho
+};
 
 struct FrameTagHit
 {

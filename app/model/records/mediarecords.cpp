@@ -21,7 +21,10 @@ struct DecodeError
 class ObjectReader
 {
 public:
-    ObjectReader(const QJsonObject &object, QString where) : m_object(object), m_where(std::move(where)) {}
+    ObjectReader(const QJsonObject &object, QString where)
+        : m_object(object), m_where(std::move(where))
+    {
+    }
 
     QString text(const QString &key) const
     {
@@ -184,7 +187,8 @@ MediaData decodeElement(const QJsonValue &value, qsizetype index)
     const QString typeText = reader.text(QStringLiteral("type"));
     const auto type = mediaDataTypeFromRawValue(typeText);
     if (!type)
-        reader.fail(QStringLiteral("type"), QStringLiteral("has the unknown value \"%1\"").arg(typeText));
+        reader.fail(QStringLiteral("type"),
+                    QStringLiteral("has the unknown value \"%1\"").arg(typeText));
 
     MediaData record;
     record.id = QUuid::createUuid();

@@ -12,7 +12,12 @@ namespace korvane {
 // The metadata records a dashcam recording carries, in the form the viewer works with.
 // They come only from the JSON that the metadata extraction produces.
 
-enum class MediaDataType { videoInfo, gpsInfo, gSensor };
+enum class MediaDataType
+{
+    videoInfo,
+    gpsInfo,
+    gSensor
+};
 
 std::optional<MediaDataType> mediaDataTypeFromRawValue(QStringView rawValue);
 QString rawValue(MediaDataType type);

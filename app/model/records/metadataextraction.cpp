@@ -2,6 +2,7 @@
 
 #include "decimaltext.h"
 #include "frametagsearch.h"
+#include "texttrim.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,22 +30,14 @@ std::optional<QString> asciiText(QByteArrayView bytes)
     return QString::fromLatin1(bytes);
 }
 
-bool isControl(QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
 
 bool isBlankOrLineEnd(QChar c)
 {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
-
-template <typename Predicate> QString trimmed(const QString &text, Predicate drop)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && drop(text[begin]))
-        ++begin;
-    while (end > begin && drop(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
 }
 
 std::optional<QJsonObject> decodeGps(QByteArrayView payload)
@@ -54,7 +47,8 @@ std::optional<QJsonObject> decodeGps(QByteArrayView payload)
         return std::nullopt;
     // Control characters first, then blanks: a sentence padded as " $GPRMC...\r\n" keeps no
     // trace of either, while a control character inside the blanks stays.
-    const QString sentence = trimmed(trimmed(*text, isControl), isBlankOrLineEnd);
+    const QString sentence =
+        trimmedWhere(trimmedWhere(*text, isControl), isBlankOrLineEnd).toString();
     return QJsonObject{{QStringLiteral("type"), QStringLiteral("gps_info")},
                        {QStringLiteral("nmea"), sentence}};
 }
@@ -63,7 +57,9 @@ std::optional<QJsonObject> decodeShock(QByteArrayView payload)
 {
     if (payload.size() < shockPayloadSize)
         return std::nullopt;
-    const auto byte = [&](qsizetype i) { return static_cast<int>(static_cast<unsigned char>(payload[i])); };
+    const auto byte = [&](qsizetype i) {
+        return static_cast<int>(static_cast<unsigned char>(payload[i]));
+    };
     const QString timestamp = QString::asprintf("20%02d-%02d-%02d %02d:%02d:%02d", byte(7), byte(8),
                                                 byte(9), byte(10), byte(11), byte(12));
     const QJsonObject accel{{QStringLiteral("x"), byte(1) - 128},

@@ -24,7 +24,8 @@ void extractMediaRecordsAsync(const QString &path, std::function<void(MediaRecor
 // The records in bytes already in memory.
 MediaRecords scanMediaRecords(QByteArrayView data);
 
-// One frame's record, or nothing when the payload does not hold one. `tag` is "DAT", "GPS" or "SHO".
+// One frame's record, or nothing when the payload does not hold one. `tag` is "DAT", "GPS" or
+// "SHO".
 std::optional<QJsonObject> decodeFrame(QByteArrayView tag, QByteArrayView payload);
 
 // The records as the pretty-printed UTF-8 JSON text that the media data model loads.

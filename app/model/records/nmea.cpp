@@ -41,7 +41,10 @@ double degrees(QStringView field, bool negate)
     return negate ? -result : result;
 }
 
-int pair(QStringView field, qsizetype at) { return readDecimal(field.sliced(at, 2)).value_or(0); }
+int pair(QStringView field, qsizetype at)
+{
+    return readDecimal(field.sliced(at, 2)).value_or(0);
+}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "settingstext.h"
 
+#include "texttrim.h"
+
 #include <QStringList>
 
 namespace korvane {
@@ -12,17 +14,9 @@ bool isLineBreak(QChar c)
     return (u >= 0x0a && u <= 0x0d) || u == 0x85 || u == 0x2028 || u == 0x2029;
 }
 
-bool isBlank(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
-
-QString trimmedBlanks(QStringView text)
+bool isBlank(QChar c)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin).toString();
+    return c == u'\t' || c.category() == QChar::Separator_Space;
 }
 
 } // namespace
@@ -39,7 +33,8 @@ Settings parseSettings(QStringView text)
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0 || line.indexOf(u'=', equals + 1) >= 0)
             continue;
-        settings.insert(trimmedBlanks(line.first(equals)), trimmedBlanks(line.sliced(equals + 1)));
+        settings.insert(trimmedWhere(line.first(equals), isBlank).toString(),
+                        trimmedWhere(line.sliced(equals + 1), isBlank).toString());
     }
     return settings;
 }
