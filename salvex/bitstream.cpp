@@ -39,6 +39,17 @@ std::optional<uint32_t> bit_reader_t::read_ue()
     return ((1u << zeros) - 1) + *suffix;
 }
 
+size_t bit_reader_t::last_one_bit_end() const
+{
+    for (size_t byte = m_bits / 8; byte-- > m_position / 8;) {
+        if (m_data[byte] == 0)
+            continue;
+        const size_t end = byte * 8 + 8 - static_cast<size_t>(__builtin_ctz(m_data[byte]));
+        return end > m_position ? end : m_position;
+    }
+    return m_position;
+}
+
 void bs_t::put_bits(uint32_t value, int count)
 {
     for (int i = count - 1; i >= 0; --i) {
@@ -61,7 +72,10 @@ void bs_t::put_ue(uint32_t value)
     put_bits(code, length + 1);
 }
 
-void bs_t::pad_to_byte() { m_bits = (m_bits + 7) / 8 * 8; }
+void bs_t::pad_to_byte()
+{
+    m_bits = (m_bits + 7) / 8 * 8;
+}
 
 void bs_t::put_bytes(const uint8_t *data, size_t size)
 {
@@ -71,31 +85,25 @@ void bs_t::put_bytes(const uint8_t *data, size_t size)
 
 void copy_bits(bit_reader_t &reader, bs_t &writer)
 {
+    // Everything up to and including the last 1 bit (the stop bit), then zero padding: the
+    // rewritten unit never ends in a zero byte, whatever zero bits followed the stop bit.
+    const size_t end = reader.last_one_bit_end();
+    size_t count = end > reader.position() ? end - reader.position() : 0;
+
     // The body of a slice is most of a recording's bytes: when reader and writer stand at the
     // same offset within a byte, whole bytes go across at once.
-    while (reader.remaining() > 7 && (reader.position() % 8 != 0 || writer.bits_written() % 8 != 0)) {
-        if (reader.position() % 8 == writer.bits_written() % 8) {
-            const int toBoundary = static_cast<int>(8 - reader.position() % 8);
-            writer.put_bits(*reader.read_bits(toBoundary), toBoundary);
-        } else {
-            writer.put_bits(*reader.read_bits(8), 8);
-        }
-    }
-    if (reader.remaining() > 7 && reader.position() % 8 == 0) {
-        const size_t whole = (reader.remaining() - 1) / 8; // keep the last 1 to 8 bits apart
+    if (count >= 8 && reader.position() % 8 == writer.bits_written() % 8) {
+        const int to_boundary = static_cast<int>((8 - reader.position() % 8) % 8);
+        writer.put_bits(*reader.read_bits(to_boundary), to_boundary);
+        count -= static_cast<size_t>(to_boundary);
+        const size_t whole = count / 8;
         writer.put_bytes(reader.data() + reader.position() / 8, whole);
         reader.skip_bytes(whole);
+        count -= whole * 8;
     }
-    while (reader.remaining() > 7)
+    for (; count >= 8; count -= 8)
         writer.put_bits(*reader.read_bits(8), 8);
-
-    const int last = static_cast<int>(reader.remaining());
-    const uint32_t tail = *reader.read_bits(last);
-    int keep = last;
-    while (keep > 0 && ((tail >> (last - keep)) & 1) == 0)
-        --keep;
-    if (keep > 0)
-        writer.put_bits(tail >> (last - keep), keep);
+    writer.put_bits(*reader.read_bits(static_cast<int>(count)), static_cast<int>(count));
     writer.pad_to_byte();
 }
 

@@ -19,6 +19,9 @@ public:
     std::optional<uint32_t> read_ue();
     // Only on a byte boundary, and never past the end.
     void skip_bytes(size_t count) { m_position += count * 8; }
+    // The bit index just after the last 1 bit at or after the current position, or the current
+    // position when only zero bits remain.
+    size_t last_one_bit_end() const;
     size_t remaining() const { return m_bits - m_position; }
     size_t position() const { return m_position; }
     const uint8_t *data() const { return m_data; }
@@ -47,7 +50,7 @@ private:
 };
 
 // Copies the reader's remaining bits to the writer up to and including the last 1 bit (the
-// stop bit), leaving out the zero bits after it, then pads the writer to a whole byte.
+// stop bit), leaving out every zero bit after it, then pads the writer to a whole byte.
 void copy_bits(bit_reader_t &reader, bs_t &writer);
 
 } // namespace salvex

@@ -1,3 +1,6 @@
 #include "recovery.h"
 
-int main(int argc, char **argv) { return salvex::salvex_main(argc, argv); }
+int main(int argc, char **argv)
+{
+    return salvex::salvex_main(argc, argv);
+}

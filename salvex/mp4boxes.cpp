@@ -141,11 +141,12 @@ void avcC(box_writer &w, const track_t &track)
 {
     const size_t at = w.begin("avcC");
     w.u8(1);
-    const std::vector<uint8_t> &first = track.sps.front();
-    w.u8(first[1]); // profile
-    w.u8(first[2]); // profile compatibility
-    w.u8(first[3]); // level
-    w.u8(0xff);     // 4-byte length fields
+    // Profile, compatibility and level come from the first SPS; a track given none gets zeros
+    // rather than bytes read from nowhere.
+    const bool known = !track.sps.empty() && track.sps.front().size() >= 4;
+    for (size_t i = 1; i <= 3; ++i)
+        w.u8(known ? track.sps.front()[i] : 0);
+    w.u8(0xff); // 4-byte length fields
     w.u8(0xe0 | static_cast<uint32_t>(track.sps.size()));
     parameter_sets(w, track.sps);
     w.u8(static_cast<uint32_t>(track.pps.size()));

@@ -22,7 +22,8 @@ std::unique_ptr<MP4E_mux_t> MP4E_mux_t::MP4E_open(write_fn write)
     const std::vector<uint8_t> ftyp = ftyp_box();
     // The media-data header is known only at close: until then the 16 bytes hold the first 8
     // bytes of ftyp again, so an unclosed file shows no valid media data size.
-    if (mux->m_write(0, ftyp.data(), ftyp.size()) != 0 || mux->m_write(ftyp_size, ftyp.data(), 8) != 0)
+    if (mux->m_write(0, ftyp.data(), ftyp.size()) != 0 ||
+        mux->m_write(ftyp_size, ftyp.data(), 8) != 0)
         return nullptr;
     mux->m_write_pos = ftyp_size + media_data_header_size;
     return mux;
@@ -74,7 +75,8 @@ int MP4E_mux_t::MP4E_set_vps(int track, const void *data, size_t size)
     return set_parameter_set(track, &track_t::vps, data, size);
 }
 
-int MP4E_mux_t::MP4E_put_sample(int track, const void *data, size_t size, uint32_t duration, sample_kind kind)
+int MP4E_mux_t::MP4E_put_sample(int track, const void *data, size_t size, uint32_t duration,
+                                sample_kind kind)
 {
     if (!valid_track(track) || !data)
         return MP4E_STATUS_BAD_ARGUMENTS;
@@ -84,7 +86,8 @@ int MP4E_mux_t::MP4E_put_sample(int track, const void *data, size_t size, uint32
             return MP4E_STATUS_NO_MEMORY;
     } else {
         try {
-            t.samples.push_back({0, static_cast<uint64_t>(m_write_pos), duration ? duration : t.info.default_duration,
+            t.samples.push_back({0, static_cast<uint64_t>(m_write_pos),
+                                 duration ? duration : t.info.default_duration,
                                  kind == sync_sample ? 1u : 0u});
         } catch (const std::bad_alloc &) {
             return MP4E_STATUS_NO_MEMORY;
@@ -103,7 +106,8 @@ int MP4E_mux_t::MP4E_put_sample(int track, const void *data, size_t size, uint32
 
 int MP4E_mux_t::MP4E_close()
 {
-    const std::vector<uint8_t> header = media_data_header(static_cast<uint64_t>(m_write_pos - ftyp_size));
+    const std::vector<uint8_t> header =
+        media_data_header(static_cast<uint64_t>(m_write_pos - ftyp_size));
     int status = m_write(ftyp_size, header.data(), header.size());
     if (status != 0)
         return status;

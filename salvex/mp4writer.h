@@ -8,7 +8,12 @@
 
 namespace salvex {
 
-enum track_media_kind_t { e_audio = 0, e_video = 1, e_private = 2 };
+enum track_media_kind_t
+{
+    e_audio = 0,
+    e_video = 1,
+    e_private = 2
+};
 
 struct track_description
 {
@@ -21,7 +26,12 @@ struct track_description
     int height = 0;
 };
 
-enum sample_kind { plain_sample = 0, sync_sample = 1, continuation_sample = 2 };
+enum sample_kind
+{
+    plain_sample = 0,
+    sync_sample = 1,
+    continuation_sample = 2
+};
 
 constexpr int MP4E_STATUS_OK = 0;
 constexpr int MP4E_STATUS_BAD_ARGUMENTS = -1;
@@ -62,7 +72,8 @@ public:
     int MP4E_set_sps(int track, const void *data, size_t size);
     int MP4E_set_pps(int track, const void *data, size_t size);
     int MP4E_set_vps(int track, const void *data, size_t size);
-    int MP4E_put_sample(int track, const void *data, size_t size, uint32_t duration, sample_kind kind);
+    int MP4E_put_sample(int track, const void *data, size_t size, uint32_t duration,
+                        sample_kind kind);
     // Writes the media-data header and the index; the status of those writes.
     int MP4E_close();
 
@@ -70,9 +81,12 @@ public:
 
 private:
     explicit MP4E_mux_t(write_fn write) : m_write(std::move(write)) {}
-    int set_parameter_set(int track, std::vector<std::vector<uint8_t>> track_t::*list, const void *data,
-                          size_t size);
-    bool valid_track(int track) const { return track >= 0 && static_cast<size_t>(track) < m_tracks.size(); }
+    int set_parameter_set(int track, std::vector<std::vector<uint8_t>> track_t::*list,
+                          const void *data, size_t size);
+    bool valid_track(int track) const
+    {
+        return track >= 0 && static_cast<size_t>(track) < m_tracks.size();
+    }
 
     write_fn m_write;
     std::vector<track_t> m_tracks;

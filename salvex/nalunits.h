@@ -21,7 +21,8 @@ std::vector<nal_unit> split_nal_units(const uint8_t *data, size_t size);
 // a malformed unit: empty, or 00 00 followed by 00, 01 or 02.
 bool remove_emulation_prevention(const uint8_t *data, size_t size, std::vector<uint8_t> &out);
 
-// Appends `data` to `out` with emulation prevention: 0x03 after two 0x00 before a byte of 3 or less.
+// Appends `data` to `out` with emulation prevention: 0x03 after two 0x00 before a byte of 3 or
+// less.
 void insert_emulation_prevention(const uint8_t *data, size_t size, std::vector<uint8_t> &out);
 
 } // namespace salvex

@@ -109,7 +109,10 @@ int write_callback(int64_t offset, const void *data, size_t size, std::FILE *fil
     return 0;
 }
 
-int atoi_value(const char *text) { return std::atoi(text); }
+int atoi_value(const char *text)
+{
+    return std::atoi(text);
+}
 
 void start_scan(mp4p_scanner &scanner, const uint8_t *image, uint64_t size)
 {
@@ -129,7 +132,8 @@ void count_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &fra
     start_scan(scanner, image, size);
     for (;;) {
         mp4p_frame_t frame;
-        const int result = scanner.mp4p_read_frame(frame_buffer.data(), frame_buffer.size(), &frame);
+        const int result =
+            scanner.mp4p_read_frame(frame_buffer.data(), frame_buffer.size(), &frame);
         if (result == mp4p_frame_oversized)
             continue;
         if (result != mp4p_frame)
@@ -149,18 +153,21 @@ void report_main_channel()
     const channel_spec &spec = g_channels[main_channel];
     const double rate = spec.fps >= 1 && spec.fps <= 60 ? spec.fps : 30;
     const uint64_t count = g_pass1_vid_frames[main_channel];
-    std::clog << "> main video ch=" << main_channel << " " << spec.width << "x" << spec.height << "@"
-              << spec.fps << " frames=" << count << " duration\u2248" << static_cast<double>(count) / rate
-              << "s" << "\n";
+    std::clog << "> main video ch=" << main_channel << " " << spec.width << "x" << spec.height
+              << "@" << spec.fps << " frames=" << count << " duration\u2248"
+              << static_cast<double>(count) / rate << "s"
+              << "\n";
 }
 
-void write_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &frame_buffer, std::FILE *side_file)
+void write_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &frame_buffer,
+                  std::FILE *side_file)
 {
     mp4p_scanner scanner;
     start_scan(scanner, image, size);
     for (;;) {
         mp4p_frame_t frame;
-        const int result = scanner.mp4p_read_frame(frame_buffer.data(), frame_buffer.size(), &frame);
+        const int result =
+            scanner.mp4p_read_frame(frame_buffer.data(), frame_buffer.size(), &frame);
         if (result == mp4p_frame_oversized)
             continue;
         if (result != mp4p_frame)
@@ -172,7 +179,8 @@ void write_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &fra
             const uint64_t length = mp4p_get_data_size(frame_buffer.data(), frame.len);
             if (length >= 1 && length <= frame_buffer_size) {
                 // A frame the sample writer refuses is left out; the rest goes on.
-                g_vid_wr[frame.channel].mp4_h26x_write_nal(frame_buffer.data(), length, sample_duration);
+                g_vid_wr[frame.channel].mp4_h26x_write_nal(frame_buffer.data(), length,
+                                                           sample_duration);
             }
         }
     }
@@ -202,7 +210,8 @@ std::string change_extension(const std::string &path)
     const size_t dot = path.rfind('.');
     const size_t slash = path.rfind('/');
     const size_t backslash = path.rfind('\\');
-    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash) &&
+    const bool extension = dot != std::string::npos &&
+                           (slash == std::string::npos || dot > slash) &&
                            (backslash == std::string::npos || dot > backslash);
     return (extension ? path.substr(0, dot) : path) + ".mp3";
 }

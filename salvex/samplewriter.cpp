@@ -9,7 +9,8 @@ namespace salvex {
 
 namespace {
 
-enum h264_unit : int {
+enum h264_unit : int
+{
     h264_slice = 1,
     h264_slice_partition_a = 2,
     h264_idr_slice = 5,
@@ -19,7 +20,14 @@ enum h264_unit : int {
     h264_filler = 12,
 };
 
-enum h265_unit : int { h265_first_key = 16, h265_last_key = 21, h265_vps = 32, h265_sps = 33, h265_pps = 34 };
+enum h265_unit : int
+{
+    h265_first_key = 16,
+    h265_last_key = 21,
+    h265_vps = 32,
+    h265_sps = 33,
+    h265_pps = 34
+};
 
 void put_length_prefix(std::vector<uint8_t> &sample)
 {
@@ -51,7 +59,10 @@ int nal_sample_writer::mp4_add_track_video(MP4E_mux_t *mux, int width, int heigh
     return 0;
 }
 
-void nal_sample_writer::mp4_h26x_write_close() { *this = nal_sample_writer(); }
+void nal_sample_writer::mp4_h26x_write_close()
+{
+    *this = nal_sample_writer();
+}
 
 int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length, uint32_t duration)
 {
@@ -72,7 +83,8 @@ int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length, ui
     return 0;
 }
 
-int nal_sample_writer::put_unit(const uint8_t *unit, size_t size, uint32_t duration, sample_kind kind)
+int nal_sample_writer::put_unit(const uint8_t *unit, size_t size, uint32_t duration,
+                                sample_kind kind)
 {
     m_sample.assign(4, 0);
     m_sample.insert(m_sample.end(), unit, unit + size);
@@ -141,7 +153,7 @@ int nal_sample_writer::write_h264_unit(const uint8_t *unit, size_t size, uint32_
     const auto first_mb = reader.read_ue();
     if (!first_mb)
         return h26x_malformed;
-    const sample_kind kind = *first_mb != 0 ? continuation_sample
+    const sample_kind kind = *first_mb != 0           ? continuation_sample
                              : type == h264_idr_slice ? sync_sample
                                                       : plain_sample;
     put_length_prefix(m_sample);

@@ -17,8 +17,8 @@ constexpr int max_channel_run = 255;
 
 // An MPEG-2.5 layer III header for 8 kHz mono, an empty side-information block and an "Info"
 // tag, so that players take the first audio frame for a stream information frame.
-constexpr uint8_t mp3_head[20] = {0xff, 0xe3, 0x28, 0xc4, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                  'I',  'n',  'f',  'o',  0, 0, 0};
+constexpr uint8_t mp3_head[20] = {0xff, 0xe3, 0x28, 0xc4, 0,   0,   0,   0, 0, 0,
+                                  0,    0,    0,    'I',  'n', 'f', 'o', 0, 0, 0};
 
 bool copy_mp3_head(uint8_t *data, uint64_t len)
 {
@@ -175,7 +175,8 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
             const void *hit = std::memchr(m_image + c + 4, 0x0c, scan_end - c);
             if (!hit)
                 return stop(scan_end);
-            const uint64_t candidate = static_cast<uint64_t>(static_cast<const uint8_t *>(hit) - m_image) - 4;
+            const uint64_t candidate =
+                static_cast<uint64_t>(static_cast<const uint8_t *>(hit) - m_image) - 4;
             if (!bytes_at(candidate, end_marker, 5)) {
                 c = candidate;
                 continue;
@@ -225,8 +226,8 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
                 m_media_seen = true;
                 return frame->len > metadata_bound ? mp4p_frame_oversized : mp4p_frame;
             }
-            // A negative length, or a record that would run past the image, is no record: its bytes count as
-            // unrecognised, and the scan moves on.
+            // A negative length, or a record that would run past the image, is no record: its bytes
+            // count as unrecognised, and the scan moves on.
         } else if (bytes_at(c, "mdat", 4)) {
             if (c >= 4)
                 m_mdat_size = get_4byte_bigendian(m_image + c - 4);

@@ -8,7 +8,12 @@
 namespace salvex {
 
 // What the dashcam interleaves in its media data.
-enum frame_type : int32_t { frame_video = 0, frame_audio = 1, frame_metadata = 2 };
+enum frame_type : int32_t
+{
+    frame_video = 0,
+    frame_audio = 1,
+    frame_metadata = 2
+};
 
 struct mp4p_frame_t
 {
@@ -27,7 +32,8 @@ struct mp4p_parm_t
 };
 
 // Results of mp4p_read_frame.
-enum mp4p_result : int {
+enum mp4p_result : int
+{
     mp4p_not_initialised = 0,
     mp4p_end = 1,
     mp4p_end_index = 2,
@@ -57,8 +63,17 @@ public:
     const mp4p_counts &metadata_counts() const { return m_metadata; }
 
 private:
-    enum class state { idle = 0, video = 3, audio = 4 };
-    enum class init_kind { full, restart };
+    enum class state
+    {
+        idle = 0,
+        video = 3,
+        audio = 4
+    };
+    enum class init_kind
+    {
+        full,
+        restart
+    };
 
     void common_init(init_kind kind);
     int deliver_audio(uint64_t c, uint8_t *dst, uint64_t cap, mp4p_frame_t *frame);

@@ -8,7 +8,8 @@ namespace {
 
 // The slot holding `payload`, else the first free one, else nothing.
 template <size_t N>
-std::optional<uint8_t> find_slot(std::array<std::vector<uint8_t>, N> &slots, const std::vector<uint8_t> &payload)
+std::optional<uint8_t> find_slot(std::array<std::vector<uint8_t>, N> &slots,
+                                 const std::vector<uint8_t> &payload)
 {
     for (size_t i = 0; i < N; ++i) {
         if (slots[i] == payload)
@@ -23,8 +24,10 @@ std::optional<uint8_t> find_slot(std::array<std::vector<uint8_t>, N> &slots, con
     return std::nullopt;
 }
 
-std::vector<uint8_t> payload_of(const std::vector<uint8_t> &unit) { return {unit.begin() + 1, unit.end()}; }
-
+std::vector<uint8_t> payload_of(const std::vector<uint8_t> &unit)
+{
+    return {unit.begin() + 1, unit.end()};
+}
 
 std::optional<std::vector<uint8_t>> rewrite_sps(const uint8_t *unit, size_t size, uint32_t id)
 {
@@ -41,7 +44,8 @@ std::optional<std::vector<uint8_t>> rewrite_sps(const uint8_t *unit, size_t size
     return std::move(writer.bytes());
 }
 
-std::optional<std::vector<uint8_t>> rewrite_pps(const uint8_t *unit, size_t size, uint32_t pps_id, uint32_t sps_id)
+std::optional<std::vector<uint8_t>> rewrite_pps(const uint8_t *unit, size_t size, uint32_t pps_id,
+                                                uint32_t sps_id)
 {
     bit_reader_t reader(unit + 1, size - 1);
     if (!reader.read_ue() || !reader.read_ue())
@@ -56,7 +60,8 @@ std::optional<std::vector<uint8_t>> rewrite_pps(const uint8_t *unit, size_t size
 
 } // namespace
 
-std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_sps(const uint8_t *unit, size_t size)
+std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_sps(const uint8_t *unit,
+                                                                     size_t size)
 {
     if (size < 2)
         return std::nullopt;
@@ -76,7 +81,8 @@ std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_sps(const uint8
     return rewrite_sps(unit, size, *slot);
 }
 
-std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_pps(const uint8_t *unit, size_t size)
+std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_pps(const uint8_t *unit,
+                                                                     size_t size)
 {
     if (size < 2)
         return std::nullopt;
@@ -96,7 +102,8 @@ std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_pps(const uint8
     return rewrite_pps(unit, size, *slot, mapped_sps);
 }
 
-std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_slice(const uint8_t *unit, size_t size) const
+std::optional<std::vector<uint8_t>> h264_sps_id_patcher_t::patch_slice(const uint8_t *unit,
+                                                                       size_t size) const
 {
     if (size < 2)
         return std::nullopt;

@@ -1,0 +1,94 @@
+#include "bitstream.h"
+#include "nalunits.h"
+
+#include <gtest/gtest.h>
+
+using namespace salvex;
+using bytes = std::vector<uint8_t>;
+
+TEST(NalUnits, SplitOnStartCodesOfAnyZeroRun)
+{
+    const bytes data{9, 9, 0, 0, 1, 0x67, 1, 2, 0, 0, 0, 1, 0x68, 3, 0, 0, 0, 0, 1, 0x65, 4, 0, 0};
+    const auto units = split_nal_units(data.data(), data.size());
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(bytes(units[0].data, units[0].data + units[0].size), (bytes{0x67, 1, 2}));
+    EXPECT_EQ(bytes(units[1].data, units[1].data + units[1].size), (bytes{0x68, 3}));
+    EXPECT_EQ(bytes(units[2].data, units[2].data + units[2].size), (bytes{0x65, 4}))
+        << "trailing zeros dropped";
+    const bytes none{1, 2, 0, 1, 3};
+    EXPECT_TRUE(split_nal_units(none.data(), none.size()).empty());
+}
+
+TEST(NalUnits, EmulationPreventionRemovedOnlyBeforeSmallBytes)
+{
+    bytes out;
+    const bytes kept{0x41, 0, 0, 3, 4, 7};
+    ASSERT_TRUE(remove_emulation_prevention(kept.data(), kept.size(), out));
+    EXPECT_EQ(out, kept);
+    const bytes dropped{0x41, 0, 0, 3, 1, 0, 0, 3, 0, 5, 0, 0, 3, 3};
+    ASSERT_TRUE(remove_emulation_prevention(dropped.data(), dropped.size(), out));
+    EXPECT_EQ(out, (bytes{0x41, 0, 0, 1, 0, 0, 0, 5, 0, 0, 3}))
+        << "the count restarts after a dropped escape";
+    const bytes three_after_drop{0x41, 0, 0, 3, 0, 0, 0, 5};
+    EXPECT_FALSE(remove_emulation_prevention(three_after_drop.data(), three_after_drop.size(), out))
+        << "two zeros after a dropped escape and then a third";
+    const bytes last{0x41, 0, 0, 3};
+    ASSERT_TRUE(remove_emulation_prevention(last.data(), last.size(), out));
+    EXPECT_EQ(out, last);
+    for (const bytes &bad : {bytes{0x41, 0, 0, 0}, bytes{0x41, 0, 0, 2, 5}, bytes{}})
+        EXPECT_FALSE(remove_emulation_prevention(bad.data(), bad.size(), out));
+}
+
+TEST(NalUnits, EmulationPreventionInsertedAfterEveryZeroPair)
+{
+    bytes out;
+    const bytes raw{0x41, 0, 0, 1, 0, 0, 0, 0, 0, 4, 0, 0};
+    insert_emulation_prevention(raw.data(), raw.size(), out);
+    EXPECT_EQ(out, (bytes{0x41, 0, 0, 3, 1, 0, 0, 3, 0, 0, 3, 0, 4, 0, 0}));
+    bytes back;
+    ASSERT_TRUE(remove_emulation_prevention(out.data(), out.size(), back));
+    EXPECT_EQ(back, raw);
+}
+
+TEST(BitStream, ExpGolombRoundTripsAndRefusesLongCodes)
+{
+    bs_t writer;
+    for (uint32_t v : {0u, 1u, 2u, 31u, 255u, 65535u})
+        writer.put_ue(v);
+    writer.pad_to_byte();
+    bit_reader_t reader(writer.bytes().data(), writer.bytes().size());
+    for (uint32_t v : {0u, 1u, 2u, 31u, 255u, 65535u})
+        EXPECT_EQ(reader.read_ue(), v);
+
+    const bytes seventeen_zeros{0, 0, 0x40, 0};
+    bit_reader_t long_code(seventeen_zeros.data(), seventeen_zeros.size());
+    EXPECT_FALSE(long_code.read_ue().has_value());
+    const bytes cut{0x00, 0x01};
+    bit_reader_t short_code(cut.data(), cut.size());
+    EXPECT_FALSE(short_code.read_ue().has_value()) << "15 zeros, a one, and no suffix bits left";
+}
+
+TEST(BitStream, CopyKeepsTheStopBitAndDropsTheZerosAfterIt)
+{
+    // Reader three bits in (101), so the copy is not byte-aligned with a fresh writer.
+    const bytes data{0xbf, 0x12, 0x34, 0x80};
+    bit_reader_t reader(data.data(), data.size());
+    reader.read_bits(3);
+    bs_t writer;
+    writer.put_bits(1, 1);
+    copy_bits(reader, writer);
+    // 1 + bits 3..24 of the input (11111 00010010 00110100) + the stop bit, padded: the seven
+    // zeros after the stop bit must not spill into a zero byte at the end.
+    EXPECT_EQ(writer.bytes(), (bytes{0xfc, 0x48, 0xd2}));
+
+    bit_reader_t zeros_only(data.data() + 3, 1);
+    zeros_only.read_bits(1);
+    bs_t nothing;
+    copy_bits(zeros_only, nothing);
+    EXPECT_TRUE(nothing.bytes().empty());
+
+    bit_reader_t aligned_reader(data.data(), data.size());
+    bs_t aligned_writer;
+    copy_bits(aligned_reader, aligned_writer);
+    EXPECT_EQ(aligned_writer.bytes(), data);
+}

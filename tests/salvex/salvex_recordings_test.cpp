@@ -1,0 +1,247 @@
+// salvex as the viewer runs it, on unfinished recordings from dashcam-sample, judged by ffprobe
+// and ffmpeg and against the finished recording of the same streams.
+#include "samplerecordings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using korvane::test::runProgram;
+using korvane::test::sampleRecording;
+
+namespace {
+
+const QString salvex = QStringLiteral(SALVEX_PATH);
+const QStringList sizes{"640x360", "480x270", "320x180", "320x180", "320x180"};
+constexpr int seconds = 3;
+
+struct SalvexRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+SalvexRun runSalvex(const QStringList &arguments)
+{
+    SalvexRun run;
+    run.out = runProgram(salvex, arguments, &run.exitCode, &run.err);
+    return run;
+}
+
+QStringList channelOptions(int channels)
+{
+    QStringList options;
+    for (int ch = 0; ch < channels; ++ch)
+        options << QStringLiteral("--ch%1").arg(ch + 1) << sizes[ch] + QStringLiteral("@30");
+    return options;
+}
+
+// codec,width,height,frames per stream
+QStringList streams(const QString &path)
+{
+    int exitCode = -1;
+    const QString text = QString::fromUtf8(
+        runProgram(QStringLiteral("ffprobe"),
+                   {"-v", "error", "-show_entries", "stream=codec_name,width,height,nb_frames",
+                    "-of", "csv=p=0", path},
+                   &exitCode));
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QByteArray decodeErrors(const QString &path)
+{
+    int exitCode = -1;
+    QByteArray errors;
+    runProgram(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"}, &exitCode, &errors);
+    if (exitCode != 0)
+        errors += "ffmpeg exit " + QByteArray::number(exitCode);
+    return errors;
+}
+
+QByteArray pictureChecksums(const QString &path, int stream)
+{
+    int exitCode = -1;
+    const QByteArray md5 = runProgram(QStringLiteral("ffmpeg"),
+                                      {"-v", "error", "-i", path, "-map",
+                                       QStringLiteral("0:v:%1").arg(stream), "-f", "framemd5", "-"},
+                                      &exitCode);
+    QByteArrayList sums;
+    for (const QByteArray &line : md5.split('\n')) {
+        if (!line.startsWith('#') && !line.isEmpty())
+            sums << line.split(',').last().trimmed();
+    }
+    return sums.join(' ');
+}
+
+double decodedSeconds(const QString &mp3)
+{
+    int exitCode = -1;
+    const QByteArray pcm = runProgram(
+        QStringLiteral("ffmpeg"),
+        {"-v", "error", "-i", mp3, "-f", "s16le", "-ac", "1", "-ar", "8000", "-"}, &exitCode);
+    return static_cast<double>(pcm.size()) / 2 / 8000;
+}
+
+class Recovery : public testing::TestWithParam<int>
+{
+};
+
+} // namespace
+
+TEST_P(Recovery, RebuildsEveryPictureOfEveryChannelWithItsSound)
+{
+    const int channels = GetParam();
+    const QStringList recording{"--channels", QString::number(channels), "--seconds",
+                                QString::number(seconds)};
+    const QString broken = sampleRecording(recording + QStringList{"--unfinished"});
+    const QString finished = sampleRecording(recording);
+    QTemporaryDir folder;
+    const QString fixed = folder.filePath(QStringLiteral("fixed.mp4"));
+
+    const SalvexRun run = runSalvex(QStringList{broken, fixed} + channelOptions(channels));
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.startsWith(
+        "> recovering...\n> main video ch=0 640x360@30 frames=90 duration\xe2\x89\x88"
+        "3s\n"))
+        << run.err.constData();
+    EXPECT_TRUE(run.err.endsWith("> recovery finished\n"));
+
+    QStringList expected;
+    for (int ch = 0; ch < channels; ++ch)
+        expected << QStringLiteral("h264,%1,%2")
+                        .arg(QString(sizes[ch]).replace(QLatin1Char('x'), QLatin1Char(',')))
+                        .arg(seconds * 30);
+    EXPECT_EQ(streams(fixed), expected);
+    EXPECT_EQ(decodeErrors(fixed), QByteArray());
+    for (int ch = 0; ch < channels; ++ch)
+        EXPECT_EQ(pictureChecksums(fixed, ch), pictureChecksums(finished, ch)) << "channel " << ch;
+
+    const QString sound = folder.filePath(QStringLiteral("fixed.mp3"));
+    EXPECT_NEAR(decodedSeconds(sound), seconds, 1.0);
+
+    const QString merged = folder.filePath(QStringLiteral("merged.mkv"));
+    int exitCode = -1;
+    QByteArray errors;
+    runProgram(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-i", fixed, "-i", sound, "-map", "0:v", "-map", "1:a", "-c", "copy",
+                "-shortest", merged},
+               &exitCode, &errors);
+    EXPECT_EQ(exitCode, 0) << errors.constData();
+    EXPECT_EQ(streams(merged).size(), channels + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, Recovery, testing::Range(1, 6));
+
+TEST(RecoveryOfCutRecordings, EveryCutGivesAPlayableFileThatGrowsWithTheCut)
+{
+    const QString broken = sampleRecording({"--channels", "2", "--seconds", "4", "--unfinished"});
+    QFile source(broken);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray whole = source.readAll();
+    QTemporaryDir folder;
+    int previousFrames = 0;
+    for (int cut = 1; cut <= 50; ++cut) {
+        const qsizetype length = whole.size() * cut / 50;
+        const QString input = folder.filePath(QStringLiteral("cut.mov"));
+        QFile file(input);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(whole.left(length));
+        file.close();
+
+        const QString fixed = folder.filePath(QStringLiteral("cut-fixed.mp4"));
+        const SalvexRun run =
+            runSalvex({input, fixed, "--ch1", "640x360@30", "--ch2", "480x270@30"});
+        ASSERT_EQ(run.exitCode, 0) << "cut " << cut << ": " << run.err.constData();
+        int frames = 0;
+        const QStringList found = streams(fixed);
+        for (const QString &stream : found)
+            frames += stream.section(QLatin1Char(','), 3).toInt();
+        if (!found.isEmpty()) {
+            EXPECT_EQ(decodeErrors(fixed), QByteArray()) << "cut " << cut;
+        }
+        EXPECT_GE(frames, previousFrames) << "cut " << cut;
+        previousFrames = frames;
+    }
+    EXPECT_EQ(previousFrames, 2 * 4 * 30) << "the uncut recording gives back every picture";
+}
+
+TEST(RecoveryCommandLine, FewerThanTwoPathsPrintsUsage)
+{
+    QTemporaryDir folder;
+    for (const QStringList &args :
+         {QStringList{}, QStringList{folder.filePath(QStringLiteral("in.mov"))}}) {
+        const SalvexRun run = runSalvex(args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err,
+                  "usage: salvex <broken.mp4> <fixed.mp4> [1920x1080@30 1920x1080@30 ...]\n");
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
+}
+
+TEST(RecoveryCommandLine, EmptyOrMissingInputIsRefused)
+{
+    QTemporaryDir folder;
+    const QString empty = folder.filePath(QStringLiteral("empty.mov"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    for (const QString &input : {empty, folder.filePath(QStringLiteral("missing.mov"))}) {
+        const SalvexRun run = runSalvex({input, folder.filePath(QStringLiteral("out.mp4"))});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "> recovering...\ncannot read input file\n");
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("out.mp4"))));
+}
+
+TEST(RecoveryCommandLine, InputWithoutFramesGivesAnEmptyButWellFormedFile)
+{
+    QTemporaryDir folder;
+    const QString input = folder.filePath(QStringLiteral("text.mov"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(5000, 'a'));
+    file.close();
+    const QString output = folder.filePath(QStringLiteral("out"));
+    const SalvexRun run = runSalvex({input, output, "--ch1", "1280x720@120"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("> main video ch=0 1280x720@120 frames=0 duration\xe2\x89\x88"
+                                 "0s\n"))
+        << run.err.constData();
+    EXPECT_TRUE(streams(output).isEmpty());
+    QFile fixed(output);
+    ASSERT_TRUE(fixed.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(fixed.readAll().contains("moov"));
+    EXPECT_EQ(QFileInfo(folder.filePath(QStringLiteral("out.mp3"))).size(), 0);
+}
+
+TEST(RecoveryCommandLine, OutputThatCannotBeCreatedIsReported)
+{
+    const QString broken = sampleRecording({"--channels", "1", "--seconds", "1", "--unfinished"});
+    QTemporaryDir folder;
+    const SalvexRun run =
+        runSalvex({broken, folder.filePath(QStringLiteral("no/such/folder/out.mp4"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.endsWith("failed to open output file\n")) << run.err.constData();
+}
+
+TEST(RecoveryCommandLine, WriteFailureIsAFailureNotASuccess)
+{
+    // A file size limit of 64 KiB makes the writes fail part way, as a full disk would.
+    const QString broken = sampleRecording({"--channels", "2", "--seconds", "2", "--unfinished"});
+    QTemporaryDir folder;
+    const QString output = folder.filePath(QStringLiteral("out.mp4"));
+    int exitCode = -1;
+    QByteArray errors;
+    runProgram(
+        QStringLiteral("/bin/bash"),
+        {"-c", "trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$1\" \"$2\"", salvex, broken, output},
+        &exitCode, &errors);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(errors.endsWith("failed to write the output file\n")) << errors.constData();
+    EXPECT_FALSE(errors.contains("> recovery finished"));
+}
