@@ -1,5 +1,7 @@
 #include "nalunits.h"
 
+#include "zeropairs.h"
+
 #include <cstring>
 
 namespace salvex {
@@ -9,18 +11,13 @@ namespace {
 // Where the zero run of the next start code at or after `from` begins, or `size`.
 size_t next_start_code(const uint8_t *data, size_t size, size_t from, size_t *unit_begin)
 {
-    size_t i = from;
-    while (i + 2 < size) {
-        const void *zero = std::memchr(data + i, 0, size - i);
-        if (!zero)
-            break;
-        const size_t z = static_cast<size_t>(static_cast<const uint8_t *>(zero) - data);
-        size_t run = z;
+    for (size_t i = from; (i = find_zero_pair(data, size, i)) < size;) {
+        size_t run = i + 2;
         while (run < size && data[run] == 0)
             ++run;
-        if (run - z >= 2 && run < size && data[run] == 1) {
+        if (run < size && data[run] == 1) {
             *unit_begin = run + 1;
-            return z;
+            return i;
         }
         i = run;
     }
@@ -50,60 +47,66 @@ std::vector<nal_unit> split_nal_units(const uint8_t *data, size_t size)
     return units;
 }
 
-bool remove_emulation_prevention(const uint8_t *data, size_t size, std::vector<uint8_t> &out)
+std::optional<size_t> remove_emulation_prevention(const uint8_t *data, size_t size, uint8_t *out)
 {
-    out.clear();
     if (size == 0)
-        return false;
-    out.reserve(size);
+        return std::nullopt;
+    uint8_t *to = out;
     size_t i = 0;
+    // Copy from zero pair to zero pair: compressed data holds few of them.
     while (i < size) {
-        // Copy up to the next pair of zeros in one go: compressed data holds few of them.
-        const void *zero = std::memchr(data + i, 0, size - i);
-        if (!zero) {
-            out.insert(out.end(), data + i, data + size);
-            break;
-        }
-        size_t z = static_cast<size_t>(static_cast<const uint8_t *>(zero) - data);
-        if (z + 1 >= size || data[z + 1] != 0) {
-            out.insert(out.end(), data + i, data + z + 1);
-            i = z + 1;
-            continue;
-        }
-        out.insert(out.end(), data + i, data + z + 2);
-        i = z + 2;
-        if (i >= size)
+        const size_t z = find_zero_pair(data, size, i);
+        const size_t end = z < size ? z + 2 : size;
+        std::memcpy(to, data + i, end - i);
+        to += end - i;
+        i = end;
+        if (z >= size || i >= size)
             break;
         const uint8_t next = data[i];
         if (next <= 2)
-            return false;
+            return std::nullopt;
         if (next == 3 && i + 1 < size && data[i + 1] <= 3)
             ++i; // the escape byte is dropped and the zero count starts again
     }
-    return true;
+    return static_cast<size_t>(to - out);
 }
 
-void insert_emulation_prevention(const uint8_t *data, size_t size, std::vector<uint8_t> &out)
+size_t insert_emulation_prevention(const uint8_t *data, size_t size, uint8_t *out)
 {
-    out.reserve(out.size() + size + size / 64 + 4);
+    uint8_t *to = out;
     size_t i = 0;
     while (i < size) {
-        const void *zero = std::memchr(data + i, 0, size - i);
-        if (!zero) {
-            out.insert(out.end(), data + i, data + size);
-            return;
-        }
-        const size_t z = static_cast<size_t>(static_cast<const uint8_t *>(zero) - data);
-        if (z + 1 >= size || data[z + 1] != 0) {
-            out.insert(out.end(), data + i, data + z + 1);
-            i = z + 1;
-            continue;
-        }
-        out.insert(out.end(), data + i, data + z + 2);
-        i = z + 2;
-        if (i < size && data[i] <= 3)
-            out.push_back(3);
+        const size_t z = find_zero_pair(data, size, i);
+        const size_t end = z < size ? z + 2 : size;
+        std::memcpy(to, data + i, end - i);
+        to += end - i;
+        i = end;
+        if (z < size && i < size && data[i] <= 3)
+            *to++ = 3;
     }
+    return static_cast<size_t>(to - out);
+}
+
+escaping check_emulation_prevention(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return escaping::malformed;
+    escaping result = escaping::canonical;
+    for (size_t i = 0; (i = find_zero_pair(data, size, i)) < size;) {
+        i += 2;
+        if (i >= size)
+            break; // a final zero pair stays as it is both ways
+        if (data[i] <= 2)
+            return escaping::malformed;
+        if (data[i] == 3) {
+            // Kept when last or before a byte of 4 or more: then it is data, and gets escaped.
+            if (i + 1 >= size || data[i + 1] > 3)
+                result = escaping::other;
+            else
+                ++i;
+        }
+    }
+    return result;
 }
 
 } // namespace salvex

@@ -4,12 +4,14 @@
 #include "samplewriter.h"
 #include "scanner.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,11 +23,45 @@ constexpr uint64_t frame_buffer_size = 0x80000;
 constexpr uint32_t sample_duration = 90000 / 30; // every sample, whatever the channel's rate
 constexpr uint64_t max_input_size = uint64_t{1} << 32;
 
-struct free_deleter
+// The input, whole, for both passes: the file's own pages mapped read-only. Copying hundreds of
+// megabytes into fresh memory would cost more than everything else the tool does.
+class image_buffer
 {
-    void operator()(void *p) const { std::free(p); }
+public:
+    image_buffer() = default;
+    image_buffer(int fd, uint64_t size) : m_size(static_cast<size_t>(size))
+    {
+        void *p = mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        m_data = p == MAP_FAILED ? nullptr : static_cast<const uint8_t *>(p);
+    }
+    image_buffer(image_buffer &&other) noexcept { *this = std::move(other); }
+    image_buffer &operator=(image_buffer &&other) noexcept
+    {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        return *this;
+    }
+    ~image_buffer()
+    {
+        if (m_data)
+            munmap(const_cast<uint8_t *>(m_data), m_size);
+    }
+    const uint8_t *get() const { return m_data; }
+    explicit operator bool() const { return m_data != nullptr; }
+
+private:
+    const uint8_t *m_data = nullptr;
+    size_t m_size = 0;
 };
-using image_buffer = std::unique_ptr<uint8_t[], free_deleter>;
+
+// A mapped input that another program cuts short while it is read raises SIGBUS: that is an
+// input that could not be read, not a crash.
+void input_vanished(int)
+{
+    static const char message[] = "cannot read input file\n";
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+    _exit(1);
+}
 
 struct file_closer
 {
@@ -58,34 +94,29 @@ void redirect_stdout_to_null()
 // The input whole in memory, or nothing with the reason already printed.
 image_buffer read_input(const char *path, uint64_t *size)
 {
-    const file_handle file(std::fopen(path, "rb"));
-    if (!file || fseeko(file.get(), 0, SEEK_END) != 0) {
+    const int fd = open(path, O_RDONLY);
+    const off_t end = fd < 0 ? -1 : lseek(fd, 0, SEEK_END);
+    if (end <= 0) {
+        if (fd >= 0)
+            close(fd);
         std::cerr << "cannot read input file\n";
-        return nullptr;
-    }
-    const off_t end = ftello(file.get());
-    if (end <= 0 || fseeko(file.get(), 0, SEEK_SET) != 0) {
-        std::cerr << "cannot read input file\n";
-        return nullptr;
+        return {};
     }
     *size = static_cast<uint64_t>(end);
-    // Checked before the memory is taken: 4 GiB that would be refused anyway need not be read.
     if (*size >= max_input_size) {
+        close(fd);
         std::cerr << "input too large for current mp4parser indices\n";
-        return nullptr;
+        return {};
     }
-    image_buffer image(static_cast<uint8_t *>(std::calloc(*size, 1)));
-    uint64_t done = 0;
-    while (image && done < *size) {
-        const size_t n = std::fread(image.get() + done, 1, *size - done, file.get());
-        if (n == 0)
-            break;
-        done += n;
-    }
-    if (!image || done < *size) {
+    image_buffer image(fd, *size);
+    close(fd);
+    if (!image) {
         std::cerr << "cannot read input file\n";
-        return nullptr;
+        return {};
     }
+    struct sigaction action = {};
+    action.sa_handler = input_vanished;
+    sigaction(SIGBUS, &action, nullptr);
     return image;
 }
 
@@ -131,9 +162,10 @@ void count_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &fra
     mp4p_scanner scanner;
     start_scan(scanner, image, size);
     for (;;) {
+        // Counting needs no frame bytes: a capacity of 0 skips the copies and changes no count,
+        // since video frames are never over a size bound.
         mp4p_frame_t frame;
-        const int result =
-            scanner.mp4p_read_frame(frame_buffer.data(), frame_buffer.size(), &frame);
+        const int result = scanner.mp4p_read_frame(frame_buffer.data(), 0, &frame);
         if (result == mp4p_frame_oversized)
             continue;
         if (result != mp4p_frame)

@@ -3,6 +3,8 @@
 #include "bitstream.h"
 #include "nalunits.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace salvex {
@@ -29,11 +31,11 @@ enum h265_unit : int
     h265_pps = 34
 };
 
-void put_length_prefix(std::vector<uint8_t> &sample)
+// Work buffers only grow, so that a recording's frames reuse them without clearing.
+void grow(std::vector<uint8_t> &buffer, size_t size)
 {
-    const size_t size = sample.size() - 4;
-    for (int i = 0; i < 4; ++i)
-        sample[static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    if (buffer.size() < size)
+        buffer.resize(size);
 }
 
 } // namespace
@@ -86,42 +88,78 @@ int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length, ui
 int nal_sample_writer::put_unit(const uint8_t *unit, size_t size, uint32_t duration,
                                 sample_kind kind)
 {
-    m_sample.assign(4, 0);
-    m_sample.insert(m_sample.end(), unit, unit + size);
-    put_length_prefix(m_sample);
-    return m_mux->MP4E_put_sample(m_track, m_sample.data(), m_sample.size(), duration, kind);
+    grow(m_sample, 4 + size);
+    for (int i = 0; i < 4; ++i)
+        m_sample[static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    std::memcpy(m_sample.data() + 4, unit, size);
+    return m_mux->MP4E_put_sample(m_track, m_sample.data(), 4 + size, duration, kind);
+}
+
+bool nal_sample_writer::slice_passes_unchanged(const uint8_t *unit, size_t size) const
+{
+    // A slice whose PPS keeps its id and whose escapes are canonical comes out of the rewrite
+    // byte for byte as it went in; most pictures of a recording are such slices, so they skip
+    // the unescape-rewrite-escape round. The header must hold no escape byte, so that it can be
+    // read as it stands.
+    if (check_emulation_prevention(unit, size) != escaping::canonical)
+        return false;
+    bit_reader_t reader(unit + 1, size - 1);
+    if (!reader.read_ue() || !reader.read_ue())
+        return false;
+    const auto pps_id = reader.read_ue();
+    if (!pps_id || !m_patcher.keeps_pps_id(*pps_id) ||
+        reader.position() >= reader.last_one_bit_end())
+        return false;
+    const size_t header_end = 1 + (reader.position() + 7) / 8;
+    for (size_t i = 0; i + 2 < std::min(size, header_end + 2); ++i) {
+        if (unit[i] == 0 && unit[i + 1] == 0 && unit[i + 2] == 3)
+            return false;
+    }
+    return true;
 }
 
 int nal_sample_writer::write_h264_unit(const uint8_t *unit, size_t size, uint32_t duration)
 {
-    if (!remove_emulation_prevention(unit, size, m_unescaped))
+    if (size == 0)
         return h26x_malformed;
     const int type = unit[0] & 0x1f;
+    const bool slice =
+        type == h264_slice || type == h264_slice_partition_a || type == h264_idr_slice;
 
-    std::optional<std::vector<uint8_t>> rewritten;
-    switch (type) {
-    case h264_sps:
-        rewritten = m_patcher.patch_sps(m_unescaped.data(), m_unescaped.size());
-        break;
-    case h264_pps:
-        rewritten = m_patcher.patch_pps(m_unescaped.data(), m_unescaped.size());
-        break;
-    case h264_slice:
-    case h264_slice_partition_a:
-    case h264_idr_slice:
-        rewritten = m_patcher.patch_slice(m_unescaped.data(), m_unescaped.size());
-        break;
-    default:
-        rewritten = m_unescaped;
-        break;
+    if (slice && slice_passes_unchanged(unit, size))
+        return write_slice(unit, size, type, unit, size, duration);
+
+    size_t escaped_size = 0;
+    {
+        grow(m_unescaped, size);
+        const auto unescaped_size = remove_emulation_prevention(unit, size, m_unescaped.data());
+        if (!unescaped_size)
+            return h26x_malformed;
+        std::optional<std::vector<uint8_t>> rewritten;
+        switch (type) {
+        case h264_sps:
+            rewritten = m_patcher.patch_sps(m_unescaped.data(), *unescaped_size);
+            break;
+        case h264_pps:
+            rewritten = m_patcher.patch_pps(m_unescaped.data(), *unescaped_size);
+            break;
+        case h264_slice:
+        case h264_slice_partition_a:
+        case h264_idr_slice:
+            rewritten = m_patcher.patch_slice(m_unescaped.data(), *unescaped_size);
+            break;
+        default:
+            rewritten.emplace(m_unescaped.begin(),
+                              m_unescaped.begin() + static_cast<long>(*unescaped_size));
+            break;
+        }
+        if (!rewritten)
+            return h26x_malformed;
+        grow(m_sample, 4 + escaped_capacity(rewritten->size()));
+        escaped_size =
+            insert_emulation_prevention(rewritten->data(), rewritten->size(), m_sample.data() + 4);
     }
-    if (!rewritten)
-        return h26x_malformed;
-
-    m_sample.assign(4, 0);
-    insert_emulation_prevention(rewritten->data(), rewritten->size(), m_sample);
     const uint8_t *escaped = m_sample.data() + 4;
-    const size_t escaped_size = m_sample.size() - 4;
 
     if (type == h264_sps) {
         const int status = m_mux->MP4E_set_sps(m_track, escaped, escaped_size);
@@ -141,6 +179,12 @@ int nal_sample_writer::write_h264_unit(const uint8_t *unit, size_t size, uint32_
     }
     if (type == h264_filler)
         return 0;
+    return write_slice(unit, size, type, escaped, escaped_size, duration);
+}
+
+int nal_sample_writer::write_slice(const uint8_t *unit, size_t size, int type,
+                                   const uint8_t *escaped, size_t escaped_size, uint32_t duration)
+{
     if (m_need_sps)
         return h26x_malformed;
     if (type == h264_idr_slice)
@@ -156,8 +200,14 @@ int nal_sample_writer::write_h264_unit(const uint8_t *unit, size_t size, uint32_
     const sample_kind kind = *first_mb != 0           ? continuation_sample
                              : type == h264_idr_slice ? sync_sample
                                                       : plain_sample;
-    put_length_prefix(m_sample);
-    return m_mux->MP4E_put_sample(m_track, m_sample.data(), m_sample.size(), duration, kind);
+    // The length prefix and the unit go out as one sample in two pieces: the unit is not copied.
+    uint8_t prefix[4];
+    for (int i = 0; i < 4; ++i)
+        prefix[i] = static_cast<uint8_t>(escaped_size >> (24 - 8 * i));
+    const int status = m_mux->MP4E_put_sample(m_track, prefix, sizeof prefix, duration, kind);
+    if (status != 0)
+        return status;
+    return m_mux->MP4E_put_sample(m_track, escaped, escaped_size, duration, continuation_sample);
 }
 
 int nal_sample_writer::write_h265_unit(const uint8_t *unit, size_t size, uint32_t duration)

@@ -30,6 +30,10 @@ private:
     int write_h264_unit(const uint8_t *unit, size_t size, uint32_t duration);
     int write_h265_unit(const uint8_t *unit, size_t size, uint32_t duration);
     int put_unit(const uint8_t *unit, size_t size, uint32_t duration, sample_kind kind);
+    bool slice_passes_unchanged(const uint8_t *unit, size_t size) const;
+    // A slice (`unit` as it came, `escaped` as it goes out) as a sample of the picture.
+    int write_slice(const uint8_t *unit, size_t size, int type, const uint8_t *escaped,
+                    size_t escaped_size, uint32_t duration);
 
     h264_sps_id_patcher_t m_patcher;
     MP4E_mux_t *m_mux = nullptr;

@@ -1,5 +1,7 @@
 #include "scanner.h"
 
+#include "zeropairs.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -40,8 +42,11 @@ uint32_t get_4byte_bigendian(const uint8_t *p)
 
 uint64_t mp4p_get_data_size(const uint8_t *data, uint64_t len)
 {
-    for (uint64_t i = len * 70 / 100; i + 3 < len; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 0)
+    if (len < 4)
+        return len;
+    // Three zeros begin with a pair of zeros: jump from pair to pair.
+    for (uint64_t i = len * 70 / 100; (i = find_zero_pair(data, len - 2, i)) < len - 3; ++i) {
+        if (data[i + 2] == 0)
             return i;
     }
     return len;
@@ -169,19 +174,15 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
             return stop(c);
 
         if (m_state == state::video) {
-            // Inside a picture only its end marker counts. The marker's last byte is rare in
-            // compressed video, so jump from one 0x0C to the next.
+            // Inside a picture only its end marker counts, and it begins with a pair of zeros,
+            // which compressed video holds few of: jump from pair to pair.
             const uint64_t scan_end = limit - 8;
-            const void *hit = std::memchr(m_image + c + 4, 0x0c, scan_end - c);
-            if (!hit)
+            const uint64_t candidate = find_zero_pair(m_image, scan_end + 1, c);
+            if (candidate >= scan_end)
                 return stop(scan_end);
-            const uint64_t candidate =
-                static_cast<uint64_t>(static_cast<const uint8_t *>(hit) - m_image) - 4;
-            if (!bytes_at(candidate, end_marker, 5)) {
-                c = candidate;
-                continue;
-            }
             c = candidate;
+            if (!bytes_at(c, end_marker, 5))
+                continue;
             uint64_t n = 0;
             while (n < max_channel_run && c + 5 + n < m_size && m_image[c + 5 + n] == 0xff)
                 ++n;

@@ -18,6 +18,11 @@ public:
     std::optional<std::vector<uint8_t>> patch_sps(const uint8_t *unit, size_t size);
     std::optional<std::vector<uint8_t>> patch_pps(const uint8_t *unit, size_t size);
     std::optional<std::vector<uint8_t>> patch_slice(const uint8_t *unit, size_t size) const;
+    // True when slices referring to this PPS id keep it.
+    bool keeps_pps_id(uint32_t pps_id) const
+    {
+        return pps_id < pps_slot_count && m_pps_map[pps_id] == pps_id;
+    }
 
 private:
     static constexpr size_t sps_slot_count = 32;

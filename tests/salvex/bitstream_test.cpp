@@ -3,8 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
+
 using namespace salvex;
 using bytes = std::vector<uint8_t>;
+
+namespace {
+std::optional<bytes> unescape(const bytes &in)
+{
+    bytes out(in.size());
+    const auto size = remove_emulation_prevention(in.data(), in.size(), out.data());
+    if (!size)
+        return std::nullopt;
+    out.resize(*size);
+    return out;
+}
+
+bytes escape(const bytes &in)
+{
+    bytes out(escaped_capacity(in.size()));
+    out.resize(insert_emulation_prevention(in.data(), in.size(), out.data()));
+    return out;
+}
+} // namespace
 
 TEST(NalUnits, SplitOnStartCodesOfAnyZeroRun)
 {
@@ -21,33 +43,45 @@ TEST(NalUnits, SplitOnStartCodesOfAnyZeroRun)
 
 TEST(NalUnits, EmulationPreventionRemovedOnlyBeforeSmallBytes)
 {
-    bytes out;
     const bytes kept{0x41, 0, 0, 3, 4, 7};
-    ASSERT_TRUE(remove_emulation_prevention(kept.data(), kept.size(), out));
-    EXPECT_EQ(out, kept);
+    EXPECT_EQ(unescape(kept), kept);
     const bytes dropped{0x41, 0, 0, 3, 1, 0, 0, 3, 0, 5, 0, 0, 3, 3};
-    ASSERT_TRUE(remove_emulation_prevention(dropped.data(), dropped.size(), out));
-    EXPECT_EQ(out, (bytes{0x41, 0, 0, 1, 0, 0, 0, 5, 0, 0, 3}))
+    EXPECT_EQ(unescape(dropped), (bytes{0x41, 0, 0, 1, 0, 0, 0, 5, 0, 0, 3}))
         << "the count restarts after a dropped escape";
-    const bytes three_after_drop{0x41, 0, 0, 3, 0, 0, 0, 5};
-    EXPECT_FALSE(remove_emulation_prevention(three_after_drop.data(), three_after_drop.size(), out))
+    EXPECT_FALSE(unescape(bytes{0x41, 0, 0, 3, 0, 0, 0, 5}))
         << "two zeros after a dropped escape and then a third";
     const bytes last{0x41, 0, 0, 3};
-    ASSERT_TRUE(remove_emulation_prevention(last.data(), last.size(), out));
-    EXPECT_EQ(out, last);
+    EXPECT_EQ(unescape(last), last);
     for (const bytes &bad : {bytes{0x41, 0, 0, 0}, bytes{0x41, 0, 0, 2, 5}, bytes{}})
-        EXPECT_FALSE(remove_emulation_prevention(bad.data(), bad.size(), out));
+        EXPECT_FALSE(unescape(bad));
 }
 
 TEST(NalUnits, EmulationPreventionInsertedAfterEveryZeroPair)
 {
-    bytes out;
     const bytes raw{0x41, 0, 0, 1, 0, 0, 0, 0, 0, 4, 0, 0};
-    insert_emulation_prevention(raw.data(), raw.size(), out);
-    EXPECT_EQ(out, (bytes{0x41, 0, 0, 3, 1, 0, 0, 3, 0, 0, 3, 0, 4, 0, 0}));
-    bytes back;
-    ASSERT_TRUE(remove_emulation_prevention(out.data(), out.size(), back));
-    EXPECT_EQ(back, raw);
+    const bytes escaped = escape(raw);
+    EXPECT_EQ(escaped, (bytes{0x41, 0, 0, 3, 1, 0, 0, 3, 0, 0, 3, 0, 4, 0, 0}));
+    EXPECT_EQ(unescape(escaped), raw);
+}
+
+TEST(NalUnits, CanonicalEscapingIsExactlyWhatSurvivesTheRoundTrip)
+{
+    // Units dense with zeros and small bytes: every verdict must match unescape-then-escape.
+    std::mt19937 random(11);
+    for (int round = 0; round < 20000; ++round) {
+        bytes unit{0x41};
+        const size_t length = 1 + random() % 24;
+        while (unit.size() < length)
+            unit.push_back(static_cast<uint8_t>("\0\0\0\1\2\3\3\4\x41"[random() % 9]));
+        const auto unescaped = unescape(unit);
+        const escaping verdict = check_emulation_prevention(unit.data(), unit.size());
+        if (!unescaped) {
+            EXPECT_EQ(verdict, escaping::malformed);
+            continue;
+        }
+        EXPECT_EQ(verdict == escaping::canonical, escape(*unescaped) == unit);
+        EXPECT_NE(verdict, escaping::malformed);
+    }
 }
 
 TEST(BitStream, ExpGolombRoundTripsAndRefusesLongCodes)
