@@ -245,3 +245,17 @@ TEST(RecoveryCommandLine, WriteFailureIsAFailureNotASuccess)
     EXPECT_TRUE(errors.endsWith("failed to write the output file\n")) << errors.constData();
     EXPECT_FALSE(errors.contains("> recovery finished"));
 }
+
+TEST(RecoveryCommandLine, InputOfFourGigabytesOrMoreIsRefusedBeforeReading)
+{
+    QTemporaryDir folder;
+    const QString input = folder.filePath(QStringLiteral("huge.mov"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(qint64{1} << 32)); // sparse: no disk space taken
+    file.close();
+    const SalvexRun run = runSalvex({input, folder.filePath(QStringLiteral("out.mp4"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "> recovering...\ninput too large for current mp4parser indices\n");
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("out.mp4"))));
+}
