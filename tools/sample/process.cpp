@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -19,18 +20,33 @@ std::string commandText(const std::vector<std::string> &args)
         text += (text.empty() ? "" : " ") + arg;
     return text;
 }
+
+std::string programPath(const std::string &name)
+{
+    if (name.find('/') != std::string::npos)
+        return name;
+    for (const char *folder : {"/usr/sbin/", "/sbin/"}) {
+        const std::string candidate = folder + name;
+        if (access(candidate.c_str(), X_OK) == 0 && access(("/usr/bin/" + name).c_str(), X_OK) != 0)
+            return candidate;
+    }
+    return name;
+}
 } // namespace
 
-void runProgram(const std::vector<std::string> &args)
+void runProgram(const std::vector<std::string> &args, const std::string &input)
 {
-    std::vector<char *> argv;
-    for (const std::string &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
+    const std::string program = programPath(args.at(0));
+    std::vector<char *> argv{const_cast<char *>(program.c_str())};
+    for (size_t i = 1; i < args.size(); ++i)
+        argv.push_back(const_cast<char *>(args[i].c_str()));
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    // The generator prints only the paths it wrote; the tools it runs keep their errors.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -7,6 +7,8 @@ namespace sample {
 
 // Runs a program with the given arguments (no shell between) and waits for it. Throws
 // std::runtime_error naming the command when it cannot start or does not exit with 0.
-void runProgram(const std::vector<std::string> &args);
+// `input`, when given, is a file that becomes the program's standard input. Programs from the
+// system folders (/usr/sbin, /sbin) are found even when PATH leaves them out.
+void runProgram(const std::vector<std::string> &args, const std::string &input = "/dev/null");
 
 } // namespace sample

@@ -1,0 +1,3 @@
+#include "commands.h"
+
+int main(int argc, char **argv) { return durnix::run(argc, argv); }

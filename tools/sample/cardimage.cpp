@@ -1,0 +1,139 @@
+#include "cardimage.h"
+
+#include "options.h"
+#include "process.h"
+#include "recording.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+namespace sample {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t mib = 1 << 20;
+constexpr uint64_t ext4Offset = 100 * mib; // where the dashcam keeps its ext4 file system
+constexpr uint64_t fatStart = 1 * mib;
+
+void writeText(const fs::path &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+struct PlannedRecording
+{
+    const char *folder;
+    RecordingType type;
+    const char *time;
+    int channels;
+    bool unfinished;
+    bool sound;
+};
+
+// Every folder, both shapes, one to five cameras, with and without sound.
+const std::vector<PlannedRecording> plan{
+    {"normal", RecordingType::normal, "20241005_143012", 2, false, true},
+    {"normal", RecordingType::normal, "20241005_144012", 2, true, true},
+    {"event", RecordingType::event, "20241005_143512", 3, false, true},
+    {"park", RecordingType::park, "20241004_220000", 1, false, false},
+    {"manual", RecordingType::manual, "20241005_145012", 5, true, true},
+    {"saved", RecordingType::event, "20241003_081500", 4, false, true},
+};
+
+std::string settingsText(int channels)
+{
+    static const char *const resolutions[] = {"3", "1", "1", "1", "1"};
+    std::string text = "[bbox]\n";
+    for (int k = 1; k <= 5; ++k)
+        text += "ch" + std::to_string(k) + "_resol=" + (k <= channels ? resolutions[k - 1] : "0") + "\n";
+    text += "rec_mode=1\nvolume=3\nwifi_ssid=DASHCAM_5G\nwifi_pw=12345678";
+    return text;
+}
+
+uint64_t treeSize(const fs::path &root)
+{
+    uint64_t size = 0;
+    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file())
+            size += entry.file_size();
+    }
+    return size;
+}
+
+} // namespace
+
+void writeCardTree(const CardOptions &options, const std::string &folder)
+{
+    const fs::path root(folder);
+    fs::create_directories(root / "cfg");
+    writeText(root / "cfg" / "bbox.ini", settingsText(options.channels));
+    writeText(root / "cfg" / "bbox.cfg", settingsText(options.channels));
+
+    std::map<std::string, std::string> lists;
+    for (const char *type : {"normal", "event", "park", "manual", "saved"})
+        fs::create_directories(root / "mov" / type);
+    for (const PlannedRecording &planned : plan) {
+        SampleOptions recording;
+        recording.channelCount = planned.channels;
+        recording.seconds = options.seconds;
+        recording.type = planned.type;
+        recording.shock = planned.type == RecordingType::event;
+        recording.time = planned.time;
+        recording.unfinished = planned.unfinished;
+        recording.sound = planned.sound;
+        recording.output = (root / "mov" / planned.folder).string() + "/";
+        const std::string path = recordingPath(recording);
+        writeRecording(recording, path);
+        lists[planned.folder] += fs::path(path).filename().string() + "\n";
+    }
+    for (const auto &[type, names] : lists)
+        writeText(root / "mov" / ("flist_" + type + ".txt"), names);
+}
+
+void writeCardImage(const CardOptions &options)
+{
+    const fs::path image = fs::absolute(options.image);
+    const fs::path scratch = image.parent_path() / (".card-" + image.filename().string());
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    try {
+        fs::path tree = options.from;
+        if (options.from.empty()) {
+            tree = scratch / "tree";
+            writeCardTree(options, tree.string());
+        }
+        // Room for the files, their metadata and the journal, in whole MiB.
+        const uint64_t ext4Size = (treeSize(tree) * 5 / 4 / mib + 48) * mib;
+        const fs::path written = scratch / "card.img";
+        std::ofstream(written, std::ios::binary).close();
+        fs::resize_file(written, ext4Offset + ext4Size);
+
+        const fs::path layout = scratch / "layout.sfdisk";
+        writeText(layout, "label: dos\nstart=" + std::to_string(fatStart / 512) + ", size=" +
+                              std::to_string((ext4Offset - fatStart) / 512) + ", type=c\nstart=" +
+                              std::to_string(ext4Offset / 512) + ", type=83\n");
+        runProgram({"sfdisk", "--quiet", written.string()}, layout.string());
+        runProgram({"mkfs.vfat", "--offset", std::to_string(fatStart / 512), "-n", "NO NAME", written.string(),
+                    std::to_string((ext4Offset - fatStart) / 1024)});
+        runProgram({"mke2fs", "-q", "-F", "-t", "ext4", "-b", "4096", "-d", tree.string(), "-E",
+                    "offset=" + std::to_string(ext4Offset), written.string(), std::to_string(ext4Size / 1024) + "k"});
+        fs::rename(written, image);
+        if (!options.volume.empty())
+            fs::create_directories(options.volume);
+    } catch (...) {
+        fs::remove_all(scratch);
+        throw;
+    }
+    fs::remove_all(scratch);
+}
+
+} // namespace sample
