@@ -32,8 +32,8 @@ int add_entry(ext2_ino_t, int, ext2_dir_entry *dirent, int, int, char *, void *c
     entry e;
     e.name.assign(dirent->name, static_cast<size_t>(length));
     ext2_inode_large inode{};
-    const errcode_t error = ext2fs_read_inode_full(list->fs, dirent->inode, reinterpret_cast<ext2_inode *>(&inode),
-                                                   sizeof inode);
+    const errcode_t error = ext2fs_read_inode_full(
+        list->fs, dirent->inode, reinterpret_cast<ext2_inode *>(&inode), sizeof inode);
     if (error) {
         list->error = error;
         return DIRENT_ABORT;
@@ -67,8 +67,8 @@ uint32_t card_fs::lookup(const std::vector<std::string> &path) const
     ext2_ino_t inode = EXT2_ROOT_INO;
     for (const std::string &part : path) {
         ext2_ino_t next = 0;
-        const errcode_t error = ext2fs_lookup(m_fs->fs, inode, part.c_str(), static_cast<int>(part.size()), nullptr,
-                                              &next);
+        const errcode_t error = ext2fs_lookup(m_fs->fs, inode, part.c_str(),
+                                              static_cast<int>(part.size()), nullptr, &next);
         if (error)
             throw failure("cannot find " + part, error);
         inode = next;
@@ -107,7 +107,8 @@ uint64_t card_fs::read(const std::vector<std::string> &path,
     uint64_t done = 0;
     while (done < size) {
         unsigned int got = 0;
-        error = ext2fs_file_read(file, buffer.data(), static_cast<unsigned int>(buffer.size()), &got);
+        error =
+            ext2fs_file_read(file, buffer.data(), static_cast<unsigned int>(buffer.size()), &got);
         if (error || got == 0)
             break;
         sink(buffer.data(), got);

@@ -12,7 +12,8 @@ std::optional<std::vector<std::string>> card_path_parts(const std::string &path)
     size_t start = 0;
     for (;;) {
         const size_t slash = path.find('/', start);
-        const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        const std::string part =
+            path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         if (part.empty() || part == "." || part == ".." || part.find('\0') != std::string::npos)
             return std::nullopt;
         parts.push_back(part);
@@ -27,7 +28,8 @@ std::string escaped_name(const std::string &name)
     std::string out;
     out.reserve(name.size());
     for (const char c : name) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\\' || c == '\v' || c == '\f') {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\\' || c == '\v' ||
+            c == '\f') {
             char escape[5];
             std::snprintf(escape, sizeof escape, "\\%03o", static_cast<unsigned char>(c));
             out += escape;

@@ -60,14 +60,16 @@ int list_folder(const card_fs &fs, const std::vector<std::string> &folder)
 
 // The copy is written next to the destination under a temporary name and renamed over it only
 // when complete: a card pulled mid-copy never leaves a file that looks whole.
-int copy_out(const card_fs &fs, const std::vector<std::string> &path, const std::string &destination)
+int copy_out(const card_fs &fs, const std::vector<std::string> &path,
+             const std::string &destination)
 {
     const size_t slash = destination.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : destination.substr(0, slash + 1);
     std::string temporary = folder + (folder.back() == '/' ? "" : "/") + ".durnix-XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0) {
-        std::fprintf(stderr, "durnix: cannot create a file in %s: %s\n", folder.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "durnix: cannot create a file in %s: %s\n", folder.c_str(),
+                     std::strerror(errno));
         return exit_local;
     }
     const mode_t mask = umask(0);
@@ -106,7 +108,8 @@ int run(int argc, char **argv)
     std::string device = argv[2];
     uint64_t offset = 0;
     const std::string offset_text = argv[3];
-    const auto parsed = std::from_chars(offset_text.data(), offset_text.data() + offset_text.size(), offset);
+    const auto parsed =
+        std::from_chars(offset_text.data(), offset_text.data() + offset_text.size(), offset);
     if (parsed.ec != std::errc() || parsed.ptr != offset_text.data() + offset_text.size())
         return usage();
     const auto path = card_path_parts(argv[4]);

@@ -1,3 +1,6 @@
 #include "commands.h"
 
-int main(int argc, char **argv) { return durnix::run(argc, argv); }
+int main(int argc, char **argv)
+{
+    return durnix::run(argc, argv);
+}

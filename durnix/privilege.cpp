@@ -25,13 +25,17 @@ std::string first_line(const std::string &path)
 
 std::string lowered(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
 } // namespace
 
-bool running_elevated() { return geteuid() != getuid() || getegid() != getgid(); }
+bool running_elevated()
+{
+    return geteuid() != getuid() || getegid() != getgid();
+}
 
 std::string accepted_card_device(const std::string &path, std::string *why)
 {
@@ -42,23 +46,29 @@ std::string accepted_card_device(const std::string &path, std::string *why)
         *why = "not a device under /dev";
         return {};
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (stat(resolved, &st) != 0 || !S_ISBLK(st.st_mode)) {
         *why = "not a block device";
         return {};
     }
     const std::string sys = "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
                             std::to_string(minor(st.st_rdev));
-    struct stat partition{};
+    struct stat partition
+    {
+    };
     if (stat((sys + "/partition").c_str(), &partition) == 0) {
         *why = "a partition, not a whole disk";
         return {};
     }
     char device_path[PATH_MAX];
-    const bool on_mmc = realpath(sys.c_str(), device_path) && std::string(device_path).find("/mmc") != std::string::npos;
+    const bool on_mmc = realpath(sys.c_str(), device_path) &&
+                        std::string(device_path).find("/mmc") != std::string::npos;
     const bool removable = first_line(sys + "/removable") == "1";
     const std::string model = lowered(first_line(sys + "/device/model"));
-    const bool card_reader = model.find("sd") != std::string::npos || model.find("storage") != std::string::npos;
+    const bool card_reader =
+        model.find("sd") != std::string::npos || model.find("storage") != std::string::npos;
     if (!on_mmc && !(removable && card_reader)) {
         *why = "not a removable SD card";
         return {};

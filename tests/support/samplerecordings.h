@@ -13,6 +13,9 @@ QString generateRecording(const QString &folder, const QStringList &arguments);
 // and kept in the build tree, so that every test process can use it without waiting for ffmpeg.
 QString sampleRecording(const QStringList &arguments);
 
+// A card image that `dashcam-sample card` writes for `arguments`, cached like sampleRecording.
+QString sampleCardImage(const QStringList &arguments);
+
 // Runs a program, returns its standard output; `exitCode` receives its exit status.
 QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode,
                       QByteArray *standardError = nullptr);

@@ -54,7 +54,8 @@ std::string settingsText(int channels)
     static const char *const resolutions[] = {"3", "1", "1", "1", "1"};
     std::string text = "[bbox]\n";
     for (int k = 1; k <= 5; ++k)
-        text += "ch" + std::to_string(k) + "_resol=" + (k <= channels ? resolutions[k - 1] : "0") + "\n";
+        text += "ch" + std::to_string(k) + "_resol=" + (k <= channels ? resolutions[k - 1] : "0") +
+                "\n";
     text += "rec_mode=1\nvolume=3\nwifi_ssid=DASHCAM_5G\nwifi_pw=12345678";
     return text;
 }
@@ -102,9 +103,12 @@ void writeCardTree(const CardOptions &options, const std::string &folder)
 void writeCardImage(const CardOptions &options)
 {
     const fs::path image = fs::absolute(options.image);
-    const fs::path scratch = image.parent_path() / (".card-" + image.filename().string());
-    fs::remove_all(scratch);
-    fs::create_directories(scratch);
+    // A scratch folder of this run's own beside the image, so that the image is renamed into place
+    // whole, and two runs writing the same image never share their half-made files.
+    std::string pattern = (image.parent_path() / ".dashcam-card-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a scratch folder beside " + image.string());
+    const fs::path scratch = pattern;
     try {
         fs::path tree = options.from;
         if (options.from.empty()) {
@@ -118,14 +122,16 @@ void writeCardImage(const CardOptions &options)
         fs::resize_file(written, ext4Offset + ext4Size);
 
         const fs::path layout = scratch / "layout.sfdisk";
-        writeText(layout, "label: dos\nstart=" + std::to_string(fatStart / 512) + ", size=" +
-                              std::to_string((ext4Offset - fatStart) / 512) + ", type=c\nstart=" +
-                              std::to_string(ext4Offset / 512) + ", type=83\n");
+        writeText(layout, "label: dos\nstart=" + std::to_string(fatStart / 512) +
+                              ", size=" + std::to_string((ext4Offset - fatStart) / 512) +
+                              ", type=c\nstart=" + std::to_string(ext4Offset / 512) +
+                              ", type=83\n");
         runProgram({"sfdisk", "--quiet", written.string()}, layout.string());
-        runProgram({"mkfs.vfat", "--offset", std::to_string(fatStart / 512), "-n", "NO NAME", written.string(),
-                    std::to_string((ext4Offset - fatStart) / 1024)});
+        runProgram({"mkfs.vfat", "--offset", std::to_string(fatStart / 512), "-n", "NO NAME",
+                    written.string(), std::to_string((ext4Offset - fatStart) / 1024)});
         runProgram({"mke2fs", "-q", "-F", "-t", "ext4", "-b", "4096", "-d", tree.string(), "-E",
-                    "offset=" + std::to_string(ext4Offset), written.string(), std::to_string(ext4Size / 1024) + "k"});
+                    "offset=" + std::to_string(ext4Offset), written.string(),
+                    std::to_string(ext4Size / 1024) + "k"});
         fs::rename(written, image);
         if (!options.volume.empty())
             fs::create_directories(options.volume);

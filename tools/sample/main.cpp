@@ -16,7 +16,8 @@ const char *const cardUsage =
     "  --channels N     cameras named in cfg/bbox.ini, 1 to 5 (default 2)\n"
     "  --seconds S      length of each recording (default 3)\n"
     "  --volume DIR     also create DIR, standing in for the card's FAT volume\n"
-    "  --from DIR       put the card tree in DIR on the ext4 side instead of generated recordings\n";
+    "  --from DIR       put the card tree in DIR on the ext4 side instead of generated "
+    "recordings\n";
 
 sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
 {

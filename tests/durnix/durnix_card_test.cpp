@@ -1,0 +1,305 @@
+// durnix on card images written by dashcam-sample, judged against debugfs reading the same image.
+#include "samplerecordings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using korvane::test::runProgram;
+using korvane::test::sampleCardImage;
+
+namespace {
+
+const QString durnix = QStringLiteral(DURNIX_PATH);
+const QString offset = QStringLiteral("104857600");
+
+struct DurnixRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+DurnixRun run(const QString &program, const QStringList &arguments)
+{
+    DurnixRun r;
+    r.out = runProgram(program, arguments, &r.exitCode, &r.err);
+    return r;
+}
+
+struct Entry
+{
+    QByteArray kind;
+    QByteArray name;
+    qint64 size;
+};
+
+QByteArray unescaped(const QByteArray &field)
+{
+    QByteArray name;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() + 0) {
+            name.append(static_cast<char>(field.mid(i + 1, 3).toInt(nullptr, 8)));
+            i += 3;
+        } else {
+            name.append(field[i]);
+        }
+    }
+    return name;
+}
+
+// The listing as the viewer reads it: fields split at runs of blanks, name second, size third.
+QList<Entry> list(const QString &image, const QString &folder)
+{
+    const DurnixRun r = run(durnix, {"ls", image, offset, folder});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    QList<Entry> entries;
+    for (const QByteArray &line : r.out.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 3)
+            continue;
+        EXPECT_EQ(fields.size(), 3) << line.constData();
+        if (fields[1] != "." && fields[1] != "..")
+            entries.append({fields[0], unescaped(fields[1]), fields[2].toLongLong()});
+    }
+    return entries;
+}
+
+QByteArray debugfsCat(const QString &image, const QByteArray &cardPath)
+{
+    int exitCode = -1;
+    return runProgram(QStringLiteral("/sbin/debugfs"),
+                      {"-R", QStringLiteral("cat \"%1\"").arg(QString::fromUtf8(cardPath)),
+                       image + "?offset=" + offset},
+                      &exitCode);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(DurnixCard, ListsEveryFolderAndCopiesEveryFileExactly)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    ASSERT_FALSE(image.isEmpty());
+    QTemporaryDir local;
+
+    QStringList cfg;
+    for (const Entry &e : list(image, QStringLiteral("cfg")))
+        cfg << QString::fromUtf8(e.name);
+    EXPECT_EQ(cfg, (QStringList{"bbox.cfg", "bbox.ini"}));
+
+    int flists = 0;
+    for (const Entry &e : list(image, QStringLiteral("mov")))
+        flists += e.name.startsWith("flist") && e.kind == "-";
+    EXPECT_EQ(flists, 5);
+
+    int recordings = 0;
+    for (const char *type : {"normal", "event", "park", "manual", "saved"}) {
+        const QString folder = QStringLiteral("mov/") + QLatin1String(type);
+        for (const Entry &e : list(image, folder)) {
+            const QByteArray cardPath = folder.toUtf8() + "/" + e.name;
+            const QString copy = local.filePath(QString::fromUtf8(e.name));
+            const DurnixRun r =
+                run(durnix, {"read", image, offset, QString::fromUtf8(cardPath), copy});
+            EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+            const QByteArray bytes = readFile(copy);
+            EXPECT_EQ(bytes.size(), e.size) << cardPath.constData();
+            EXPECT_TRUE(bytes == debugfsCat(image, cardPath)) << cardPath.constData();
+            ++recordings;
+        }
+    }
+    EXPECT_EQ(recordings, 6);
+    EXPECT_EQ(QDir(local.path())
+                  .entryList(QDir::Hidden | QDir::Files)
+                  .filter(QStringLiteral(".durnix-"))
+                  .size(),
+              0);
+}
+
+TEST(DurnixCard, HostileNamesAreListedAndCopiedAsTheyAre)
+{
+    QTemporaryDir tree;
+    QDir(tree.path()).mkpath(QStringLiteral("mov/normal"));
+    const QList<QByteArray> names{"x'; touch owned; '.mp4",
+                                  "$(reboot).mp4",
+                                  "with space.mp4",
+                                  "\xeb\xb8\x94\xeb\x9e\x99\xeb\xb0\x95\xec\x8a\xa4.mp4",
+                                  "tab\tand\nline.mp4",
+                                  "back\\slash.mp4",
+                                  QByteArray(251, 'n') + ".mp4"};
+    for (const QByteArray &name : names) {
+        QFile file(tree.filePath(QStringLiteral("mov/normal/")) + QString::fromUtf8(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.constData();
+        file.write("content of " + name);
+    }
+    QTemporaryDir work;
+    const QString image = work.filePath(QStringLiteral("hostile.img"));
+    const DurnixRun made =
+        run(korvane::test::dashcamSamplePath(), {"card", "--from", tree.path(), image});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+
+    QList<QByteArray> listed;
+    for (const Entry &e : list(image, QStringLiteral("mov/normal"))) {
+        listed << e.name;
+        EXPECT_EQ(e.size, QByteArray("content of " + e.name).size());
+    }
+    std::sort(listed.begin(), listed.end());
+    QList<QByteArray> expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+
+    for (const QByteArray &name : names) {
+        const QString copy = work.filePath(QStringLiteral("copy"));
+        const DurnixRun r =
+            run(durnix, {"read", image, offset,
+                         QStringLiteral("mov/normal/") + QString::fromUtf8(name), copy});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(readFile(copy), "content of " + name);
+    }
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("owned")));
+}
+
+TEST(DurnixCard, CorruptedImagesEndWithAClearErrorNotACrash)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    ASSERT_FALSE(image.isEmpty());
+    // The folder's first block, where debugfs finds it.
+    int exitCode = -1;
+    const QByteArray blocks =
+        runProgram(QStringLiteral("/sbin/debugfs"),
+                   {"-R", "blocks mov/normal", image + "?offset=" + offset}, &exitCode);
+    const qint64 folderBlock = blocks.trimmed().split(' ').first().toLongLong();
+    ASSERT_GT(folderBlock, 0);
+
+    const struct
+    {
+        const char *part;
+        qint64 at;
+    } damage[] = {
+        {"superblock", 104857600 + 1024 + 0x30},
+        {"group descriptors", 104857600 + 4096},
+        {"directory block", 104857600 + folderBlock * 4096 + 12},
+    };
+    QTemporaryDir work;
+    for (const auto &d : damage) {
+        const QString broken = work.filePath(QStringLiteral("broken.img"));
+        QFile::remove(broken);
+        ASSERT_TRUE(QFile::copy(image, broken));
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(d.at);
+        QByteArray bytes = file.read(64);
+        for (char &c : bytes)
+            c = static_cast<char>(~c);
+        file.seek(d.at);
+        file.write(bytes);
+        file.close();
+
+        for (const QStringList &args :
+             {QStringList{"ls", broken, offset, "mov/normal"},
+              QStringList{"read", broken, offset, "mov/normal/N_20241005_143012.mp4",
+                          work.filePath(QStringLiteral("out.mp4"))}}) {
+            const DurnixRun r = run(durnix, args);
+            EXPECT_GT(r.exitCode, 0) << d.part << ": " << args.first().toStdString();
+            EXPECT_TRUE(r.err.startsWith("durnix: ")) << d.part << ": " << r.err.constData();
+        }
+        EXPECT_FALSE(QFileInfo::exists(work.filePath(QStringLiteral("out.mp4")))) << d.part;
+    }
+}
+
+TEST(DurnixCard, FailedCopyLeavesTheOldFileAndNoPartialOne)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    QTemporaryDir local;
+    const QString destination = local.filePath(QStringLiteral("bbox.ini"));
+    QFile old(destination);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old settings");
+    old.close();
+
+    const DurnixRun missing = run(durnix, {"read", image, offset, "cfg/missing.ini", destination});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_EQ(readFile(destination), "old settings");
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    const DurnixRun copied = run(durnix, {"read", image, offset, "cfg/bbox.ini", destination});
+    EXPECT_EQ(copied.exitCode, 0);
+    EXPECT_TRUE(readFile(destination).startsWith("[bbox]\nch1_resol="));
+}
+
+TEST(DurnixCard, RefusesBadCommandLines)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    EXPECT_EQ(run(durnix, {}).exitCode, 1);
+    EXPECT_EQ(run(durnix, {"ls", image, "100MiB", "cfg"}).exitCode, 1);
+    EXPECT_EQ(run(durnix, {"rm", image, offset, "cfg"}).exitCode, 1);
+    EXPECT_EQ(run(durnix, {"ls", image, offset, "../cfg"}).exitCode, 2);
+    EXPECT_EQ(run(durnix, {"ls", image, offset, "/cfg"}).exitCode, 2);
+    EXPECT_EQ(run(durnix, {"ls", image, offset, "nothing"}).exitCode, 3);
+    EXPECT_EQ(run(durnix, {"ls", image, "0", "cfg"}).exitCode, 3) << "no file system at byte 0";
+}
+
+TEST(DurnixPrivilege, SetUserIdCopyServesOnlySdCardsAndDropsItsRights)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a set-user-ID copy";
+    const QString image = sampleCardImage({"--seconds", "1"});
+    QTemporaryDir folder;
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                             QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                             QFileDevice::ExeGroup);
+    const QString helper = folder.filePath(QStringLiteral("durnix"));
+    ASSERT_TRUE(QFile::copy(durnix, helper));
+    const QString readableImage = folder.filePath(QStringLiteral("card.img"));
+    ASSERT_TRUE(QFile::link(image, readableImage));
+    int exitCode = -1;
+    runProgram(QStringLiteral("chmod"), {"4755", helper}, &exitCode);
+    ASSERT_EQ(exitCode, 0);
+
+    const auto asNobody = [&](const QStringList &args) {
+        return run(QStringLiteral("setpriv"),
+                   QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", helper} + args);
+    };
+    const DurnixRun imageFile = asNobody({"ls", readableImage, offset, "cfg"});
+    EXPECT_EQ(imageFile.exitCode, 2);
+    EXPECT_TRUE(imageFile.err.contains("not a device under /dev")) << imageFile.err.constData();
+
+    // A fixed disk of this machine: a block device, but no SD card.
+    for (const QString &disk :
+         QDir(QStringLiteral("/sys/block")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (readFile(QStringLiteral("/sys/block/%1/removable").arg(disk)).trimmed() != "0" ||
+            !QFileInfo::exists(QStringLiteral("/dev/") + disk) ||
+            disk.startsWith(QLatin1String("loop")) ||
+            QFileInfo(QStringLiteral("/sys/block/%1").arg(disk))
+                .canonicalFilePath()
+                .contains(QLatin1String("/mmc")))
+            continue;
+        const DurnixRun fixed = asNobody(
+            {"read", QStringLiteral("/dev/") + disk, offset, "cfg/bbox.ini", "/root/stolen"});
+        EXPECT_EQ(fixed.exitCode, 2) << disk.toStdString();
+        EXPECT_TRUE(fixed.err.contains("not a removable SD card")) << fixed.err.constData();
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/root/stolen")));
+        break;
+    }
+
+    // Without elevated rights it reads what the user may read, and writes only where the user may.
+    const QString plain = folder.filePath(QStringLiteral("durnix-plain"));
+    ASSERT_TRUE(QFile::copy(durnix, plain));
+    const DurnixRun outside =
+        run(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups", plain,
+                                        "read", image, offset, "cfg/bbox.ini", "/root/stolen"});
+    EXPECT_NE(outside.exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/root/stolen")));
+}
