@@ -1,0 +1,80 @@
+// durnix against debugfs on the same card image in the same run: copying a ~200 MB recording
+// out of the card, and listing a folder of 2000 recordings.
+#include "benchsupport.h"
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using bench::median;
+using bench::run;
+constexpr int rounds = 5;
+constexpr int folderSize = 2000;
+const std::string offset = "104857600";
+
+// The card: the metadata benchmark's ~200 MB recording in mov/normal, 2000 small ones in mov/event.
+std::string cardImage(const fs::path &folder)
+{
+    const fs::path image = folder / "card.img";
+    if (fs::exists(image))
+        return image.string();
+    const fs::path tree = folder / "tree";
+    fs::create_directories(tree / "cfg");
+    fs::create_directories(tree / "mov" / "normal");
+    fs::create_directories(tree / "mov" / "event");
+    std::fprintf(stderr, "bench-durnix: writing a ~200 MB recording and a card image...\n");
+    run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2", "1280x720@30",
+         "--seconds", "45", "--crf", "14", "--unfinished",
+         (tree / "mov" / "normal" / "N_20241005_143012.mov").string()},
+        false);
+    for (int i = 0; i < folderSize; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "E_20241005_%06d.mp4", 100000 + i);
+        std::ofstream(tree / "mov" / "event" / name) << "recording " << i;
+    }
+    run({DASHCAM_SAMPLE_PATH, "card", "--from", tree.string(), image.string()}, false);
+    fs::remove_all(tree);
+    return image.string();
+}
+
+} // namespace
+
+int main()
+{
+    const fs::path folder = fs::path(BENCH_DATA_DIR);
+    fs::create_directories(folder);
+    const std::string image = cardImage(folder);
+    const std::string card = image + "?offset=" + offset;
+    const std::string recording = "mov/normal/N_20241005_143012.mov";
+    const fs::path out = folder / "copies";
+    fs::create_directories(out);
+
+    std::vector<double> durnixCopy, debugfsCopy, durnixList, debugfsList;
+    for (int round = 0; round < rounds; ++round) {
+        bench::warm(image);
+        sync();
+        durnixCopy.push_back(
+            run({DURNIX_PATH, "read", image, offset, recording, (out / "durnix.mov").string()})
+                .seconds);
+        sync();
+        debugfsCopy.push_back(
+            run({"/sbin/debugfs", "-R", "dump " + recording + " " + (out / "debugfs.mov").string(),
+                 card})
+                .seconds);
+        fs::remove(out / "durnix.mov");
+        fs::remove(out / "debugfs.mov");
+
+        durnixList.push_back(run({DURNIX_PATH, "ls", image, offset, "mov/event"}).seconds);
+        debugfsList.push_back(run({"/sbin/debugfs", "-R", "ls -l mov/event", card}).seconds);
+    }
+
+    const double copy = median(durnixCopy) / median(debugfsCopy);
+    const double list = median(durnixList) / median(debugfsList);
+    std::printf("copy: durnix %.3f s, debugfs dump %.3f s; ls of %d: durnix %.3f s, debugfs %.3f s "
+                "(medians of %d)\n",
+                median(durnixCopy), median(debugfsCopy), folderSize, median(durnixList),
+                median(debugfsList), rounds);
+    std::printf("copy ratio %.2f (target <= 1.0); ls ratio %.2f (target <= 1.0)\n", copy, list);
+    return 0;
+}
