@@ -2,6 +2,7 @@
 
 #include <ext2fs/ext2fs.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace durnix {
@@ -89,21 +90,109 @@ std::vector<entry> card_fs::list(const std::vector<std::string> &folder) const
     return entries;
 }
 
+namespace {
+
+struct extent_run
+{
+    uint64_t logical = 0;
+    uint64_t physical = 0;
+    uint64_t count = 0;
+    bool unwritten = false;
+};
+
+// The file's extents in file order, checked against the file system's size so that a damaged map
+// is an error rather than a read of somewhere else.
+std::vector<extent_run> extent_map(ext2_filsys fs, ext2_ino_t ino, ext2_inode *inode)
+{
+    ext2_extent_handle_t handle = nullptr;
+    errcode_t error = ext2fs_extent_open2(fs, ino, inode, &handle);
+    if (error)
+        throw failure("cannot read the file's block map", error);
+    std::vector<extent_run> runs;
+    ext2fs_extent extent{};
+    for (error = ext2fs_extent_get(handle, EXT2_EXTENT_ROOT, &extent); !error;
+         error = ext2fs_extent_get(handle, EXT2_EXTENT_NEXT_LEAF, &extent)) {
+        if (!(extent.e_flags & EXT2_EXTENT_FLAGS_LEAF) || extent.e_len == 0)
+            continue;
+        runs.push_back({extent.e_lblk, extent.e_pblk, extent.e_len,
+                        (extent.e_flags & EXT2_EXTENT_FLAGS_UNINIT) != 0});
+        if (runs.size() > 1 &&
+            runs.back().logical < runs[runs.size() - 2].logical + runs[runs.size() - 2].count)
+            break;
+    }
+    ext2fs_extent_free(handle);
+    if (error && error != EXT2_ET_EXTENT_NO_NEXT)
+        throw failure("cannot read the file's block map", error);
+    const uint64_t blocks = ext2fs_blocks_count(fs->super);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const bool overlaps = i > 0 && runs[i].logical < runs[i - 1].logical + runs[i - 1].count;
+        if (overlaps || runs[i].physical + runs[i].count > blocks)
+            throw std::runtime_error("the file's block map is damaged");
+    }
+    return runs;
+}
+
+} // namespace
+
 uint64_t card_fs::read(const std::vector<std::string> &path,
                        const std::function<void(const char *, size_t)> &sink) const
 {
-    const ext2_ino_t inode = lookup(path);
+    ext2_filsys fs = m_fs->fs;
+    const ext2_ino_t ino = lookup(path);
+    ext2_inode inode{};
+    errcode_t error = ext2fs_read_inode(fs, ino, &inode);
+    if (error)
+        throw failure("cannot read the file's inode", error);
+    if (!LINUX_S_ISREG(inode.i_mode))
+        throw std::runtime_error("not a file");
+    const uint64_t size = EXT2_I_SIZE(&inode);
+    if (!(inode.i_flags & EXT4_EXTENTS_FL) || (inode.i_flags & EXT4_INLINE_DATA_FL))
+        return read_through_library(ino, size, sink);
+
+    // Recordings are hundreds of megabytes: read them by their extents, megabytes at a time.
+    const uint64_t block_size = fs->blocksize;
+    constexpr uint64_t blocks_per_read = 2048;
+    std::vector<char> buffer(blocks_per_read * block_size);
+    uint64_t done = 0;
+    const auto zeros_to = [&](uint64_t end) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        while (done < end) {
+            const uint64_t n = std::min<uint64_t>(end - done, buffer.size());
+            sink(buffer.data(), n);
+            done += n;
+        }
+    };
+    for (const extent_run &run : extent_map(fs, ino, &inode)) {
+        if (run.logical * block_size >= size)
+            break;
+        zeros_to(run.logical * block_size); // a hole
+        for (uint64_t first = 0; first < run.count && done < size; first += blocks_per_read) {
+            const uint64_t count = std::min(blocks_per_read, run.count - first);
+            if (run.unwritten) {
+                std::fill(buffer.begin(), buffer.end(), 0);
+            } else {
+                error = io_channel_read_blk64(fs->io, run.physical + first, static_cast<int>(count),
+                                              buffer.data());
+                if (error)
+                    throw failure("cannot read the file", error);
+            }
+            const uint64_t n = std::min(count * block_size, size - done);
+            sink(buffer.data(), n);
+            done += n;
+        }
+    }
+    zeros_to(size); // a hole at the end
+    return size;
+}
+
+uint64_t card_fs::read_through_library(uint32_t inode, uint64_t size,
+                                       const std::function<void(const char *, size_t)> &sink) const
+{
     ext2_file_t file = nullptr;
     errcode_t error = ext2fs_file_open(m_fs->fs, inode, 0, &file);
     if (error)
         throw failure("cannot open the file", error);
-    __u64 size = 0;
-    error = ext2fs_file_get_lsize(file, &size);
-    if (error) {
-        ext2fs_file_close(file);
-        throw failure("cannot size the file", error);
-    }
-    std::vector<char> buffer(size_t{4} << 20);
+    std::vector<char> buffer(size_t{1} << 20);
     uint64_t done = 0;
     while (done < size) {
         unsigned int got = 0;

@@ -32,6 +32,9 @@ public:
 
 private:
     uint32_t lookup(const std::vector<std::string> &path) const;
+    // Files without extents (inline data, old block maps) go through the library's reader.
+    uint64_t read_through_library(uint32_t inode, uint64_t size,
+                                  const std::function<void(const char *, size_t)> &sink) const;
 
     struct handle;
     std::unique_ptr<handle> m_fs;
