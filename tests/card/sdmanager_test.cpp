@@ -1,0 +1,97 @@
+#include "qtprinters.h"
+#include "sdmanager.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace korvane;
+
+namespace {
+
+// Property sets as udev reports them for real devices (ID_MODEL or device/model, the removable
+// attribute, the parent bus, the size).
+const DiskProperties usbSdReader{"sdb", true, true, false, true, "USB3.0_CRW_-SD"};
+const DiskProperties genericReader{"sdc", true, true, false, true, "STORAGE DEVICE"};
+const DiskProperties emptyReader{"sdb", true, true, false, false, "USB3.0_CRW_-SD"};
+const DiskProperties builtInSlot{"mmcblk0", true, false, true, true, "Unknown"};
+const DiskProperties usbStick{"sdd", true, true, false, true, "Cruzer_Blade"};
+const DiskProperties fixedDisk{"nvme0n1", true, false, false, true, "Samsung SSD 970 EVO Plus 1TB"};
+const DiskProperties readerPartition{"sdb1", false, true, false, true, "USB3.0_CRW_-SD"};
+
+} // namespace
+
+TEST(SdCardRule, ReadersAndSlotsAreCardsSticksDisksAndPartitionsAreNot)
+{
+    EXPECT_TRUE(isSdCard(usbSdReader));
+    EXPECT_TRUE(isSdCard(genericReader));
+    EXPECT_TRUE(isSdCard(builtInSlot)) << "a disk on the mmc bus is an SD card by construction";
+    EXPECT_TRUE(isSdCard({"sde", true, true, false, true, "SDXC Reader"}));
+    EXPECT_FALSE(isSdCard(usbStick));
+    EXPECT_FALSE(isSdCard(fixedDisk));
+    EXPECT_FALSE(isSdCard(readerPartition));
+    EXPECT_FALSE(isSdCard({"sdf", true, false, false, true, "SD Reader"})) << "not removable";
+}
+
+TEST(SDManager, CardArrivesOnceAndLeavesOnlyWithItsOwnRemoval)
+{
+    SDManager manager;
+    QSignalSpy detected(&manager, &SDManager::detectedDiskChanged);
+    EXPECT_TRUE(manager.detectedDisk().isNull());
+    EXPECT_TRUE(manager.rawDevicePath().isNull());
+
+    manager.handleDiskEvent(QStringLiteral("add"), usbStick);
+    manager.handleDiskEvent(QStringLiteral("add"), readerPartition);
+    EXPECT_EQ(detected.count(), 0);
+
+    manager.handleDiskEvent(QStringLiteral("add"), usbSdReader);
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral("/dev/sdb"));
+    EXPECT_EQ(manager.rawDevicePath(), QStringLiteral("/dev/sdb"));
+    manager.handleDiskEvent(QStringLiteral("change"), usbSdReader);
+    EXPECT_EQ(detected.count(), 1) << "the same card again changes nothing";
+
+    // Another disk leaving says nothing about the card.
+    manager.handleDiskEvent(QStringLiteral("remove"), usbStick);
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral("/dev/sdb"));
+
+    manager.handleDiskEvent(QStringLiteral("remove"), usbSdReader);
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral(""));
+    EXPECT_FALSE(manager.detectedDisk().isNull());
+    EXPECT_TRUE(manager.rawDevicePath().isNull());
+    EXPECT_EQ(detected.count(), 2);
+
+    manager.handleDiskEvent(QStringLiteral("add"), builtInSlot);
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral("/dev/mmcblk0"));
+}
+
+TEST(SDManager, ReaderLosingItsCardIsARemoval)
+{
+    SDManager manager;
+    manager.handleDiskEvent(QStringLiteral("add"), emptyReader);
+    EXPECT_TRUE(manager.detectedDisk().isNull()) << "a reader without a card is no card";
+    manager.handleDiskEvent(QStringLiteral("change"), usbSdReader);
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral("/dev/sdb"));
+    manager.handleDiskEvent(QStringLiteral("change"), emptyReader);
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral(""));
+    EXPECT_TRUE(manager.rawDevicePath().isNull());
+}
+
+TEST(SDManager, CardImageIsPresentedAsTheInsertedCard)
+{
+    SDManager manager;
+    QSignalSpy raw(&manager, &SDManager::rawDevicePathChanged);
+    manager.useCardImage(QStringLiteral("/tmp/card.img"));
+    manager.startMonitoring();
+    EXPECT_EQ(manager.detectedDisk(), QStringLiteral("/tmp/card.img"));
+    EXPECT_EQ(manager.rawDevicePath(), QStringLiteral("/tmp/card.img"));
+    EXPECT_EQ(raw.count(), 1);
+}
+
+TEST(SDManager, WatchesThisMachinesDisksWithoutTakingAFixedDiskForACard)
+{
+    SDManager manager;
+    manager.startMonitoring();
+    QCoreApplication::processEvents();
+    // The machine's own disks are fixed: none of them may become the card.
+    EXPECT_TRUE(manager.detectedDisk().isNull()) << manager.detectedDisk().toStdString();
+}
