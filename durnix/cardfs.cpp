@@ -31,6 +31,7 @@ int add_entry(ext2_ino_t, int, ext2_dir_entry *dirent, int, int, char *, void *c
     auto *list = static_cast<listing *>(context);
     const int length = ext2fs_dirent_name_len(dirent);
     entry e;
+    e.inode = dirent->inode;
     e.name.assign(dirent->name, static_cast<size_t>(length));
     ext2_inode_large inode{};
     const errcode_t error = ext2fs_read_inode_full(

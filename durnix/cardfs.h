@@ -10,6 +10,7 @@ namespace durnix {
 
 struct entry
 {
+    uint32_t inode = 0;
     std::string name;
     uint64_t size = 0;
     bool folder = false;

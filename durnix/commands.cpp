@@ -50,10 +50,12 @@ void write_all(int fd, const char *data, size_t size)
     }
 }
 
+// One line per entry: its inode number, its name (escaped into one field) and its size. The
+// number first keeps message lines, which never begin with one, from passing for entries.
 int list_folder(const card_fs &fs, const std::vector<std::string> &folder)
 {
     for (const entry &e : fs.list(folder))
-        std::printf("%c %s %llu\n", e.folder ? 'd' : '-', escaped_name(e.name).c_str(),
+        std::printf("%u %s %llu\n", e.inode, escaped_name(e.name).c_str(),
                     static_cast<unsigned long long>(e.size));
     return std::fflush(stdout) == 0 ? 0 : exit_local;
 }

@@ -1,8 +1,10 @@
 #include "gpxtrack.h"
 #include "identity.h"
 #include "metadataextraction.h"
+#include "processmanager.h"
 
 #include <QCoreApplication>
+#include <QCoroTask>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -45,6 +47,22 @@ int printGpx(const QString &path)
     return 0;
 }
 
+// The card's recordings as the viewer lists them, read through durnix from a card or an image.
+int printCardList(const QString &device)
+{
+    ProcessManager manager;
+    manager.setHelperRoot(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    manager.setRawDevicePath(device);
+    const QList<FileListItem> recordings = QCoro::waitFor(manager.loadCardFiles());
+    QByteArray out;
+    for (const FileListItem &item : recordings)
+        out += item.type.toUtf8() + '\t' + item.name.toUtf8() + '\t' +
+               QByteArray::number(item.size) + '\n';
+    out += "active channels: " + QByteArray::number(manager.activeChannelCount()) + '\n';
+    writeOut(out);
+    return manager.bbox().isEmpty() && recordings.isEmpty() ? 1 : 0;
+}
+
 void printUsage()
 {
     writeError(
@@ -64,6 +82,8 @@ int main(int argc, char *argv[])
         return printMetadata(args[1]);
     if (args.size() == 2 && args[0] == u"gpx")
         return printGpx(args[1]);
+    if (args.size() == 3 && args[0] == u"card" && args[1] == u"list")
+        return printCardList(args[2]);
     printUsage();
     return 2;
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 using korvane::test::runProgram;
@@ -35,7 +36,7 @@ DurnixRun run(const QString &program, const QStringList &arguments)
 
 struct Entry
 {
-    QByteArray kind;
+    QByteArray inode;
     QByteArray name;
     qint64 size;
 };
@@ -101,7 +102,7 @@ TEST(DurnixCard, ListsEveryFolderAndCopiesEveryFileExactly)
 
     int flists = 0;
     for (const Entry &e : list(image, QStringLiteral("mov")))
-        flists += e.name.startsWith("flist") && e.kind == "-";
+        flists += e.name.startsWith("flist") && e.inode.toUInt() > 0;
     EXPECT_EQ(flists, 5);
 
     int recordings = 0;
@@ -256,6 +257,12 @@ TEST(DurnixPrivilege, SetUserIdCopyServesOnlySdCardsAndDropsItsRights)
         GTEST_SKIP() << "needs root to make a set-user-ID copy";
     const QString image = sampleCardImage({"--seconds", "1"});
     QTemporaryDir folder;
+    struct statvfs fileSystem
+    {
+    };
+    if (statvfs(QFile::encodeName(folder.path()).constData(), &fileSystem) == 0 &&
+        (fileSystem.f_flag & ST_NOSUID))
+        GTEST_SKIP() << "the temporary folder is mounted nosuid";
     QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                              QFileDevice::ExeOther | QFileDevice::ReadGroup |

@@ -1,0 +1,40 @@
+#include "cardvolume.h"
+
+#include <QStringList>
+
+namespace korvane {
+
+namespace {
+// mountinfo escapes blanks, tabs, line breaks and backslashes in paths as octal.
+QString unescapedMountPath(QString path)
+{
+    for (const char *code : {"\\040", "\\011", "\\012", "\\134"})
+        path.replace(QLatin1String(code),
+                     QString(QChar(QString::fromLatin1(code + 1).toInt(nullptr, 8))));
+    return path;
+}
+} // namespace
+
+QString cardVolumeFromMountInfo(const QString &mountInfo, const QString &cardDisk)
+{
+    if (cardDisk.isEmpty())
+        return {};
+    for (const QString &line : mountInfo.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        // id parent major:minor root mountpoint options ... - fstype source superoptions
+        const qsizetype separator = line.indexOf(QLatin1String(" - "));
+        if (separator < 0)
+            continue;
+        const QStringList before = line.left(separator).split(QLatin1Char(' '));
+        const QStringList after = line.mid(separator + 3).split(QLatin1Char(' '));
+        if (before.size() < 5 || after.size() < 2)
+            continue;
+        const QString &type = after[0];
+        const QString &source = after[1];
+        const bool partitionOfCard = source.startsWith(cardDisk) && source.size() > cardDisk.size();
+        if (partitionOfCard && (type == u"vfat" || type == u"exfat"))
+            return unescapedMountPath(before[4]);
+    }
+    return {};
+}
+
+} // namespace korvane

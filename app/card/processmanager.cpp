@@ -1,0 +1,227 @@
+#include "processmanager.h"
+
+#include "applog.h"
+#include "cardvolume.h"
+#include "identity.h"
+#include "metadataextraction.h"
+#include "shell.h"
+#include "shellquote.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace korvane {
+
+const QStringList ProcessManager::recordingTypes{"normal", "event", "park", "manual", "saved"};
+
+ProcessManager::ProcessManager(QObject *parent) : QObject(parent) {}
+
+QString ProcessManager::tempRoot()
+{
+    // Per user and private: a shared temporary folder would let another user plant links where
+    // the viewer copies the card's files.
+    static const QString root = [] {
+        const QString path =
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+            QLatin1Char('/') + appName() + QLatin1Char('/');
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner);
+        return path;
+    }();
+    return root;
+}
+
+QString ProcessManager::durnixCommand(const QString &operation, const QString &cardPath) const
+{
+    // Every argument that comes from data is quoted: card names are anyone's to choose.
+    return shellQuoted(m_helperRoot + QStringLiteral("durnix")) + QLatin1Char(' ') + operation +
+           QLatin1Char(' ') + shellQuoted(m_rawDevicePath) + QLatin1Char(' ') +
+           QString::number(offset) + QLatin1Char(' ') + shellQuoted(cardPath);
+}
+
+QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
+{
+    if (m_rawDevicePath.isEmpty())
+        co_return QList<CardEntry>{};
+    QString output;
+    co_await Shell::runAsync(durnixCommand(QStringLiteral("ls"), folder),
+                             [&](const QString &chunk) { output += chunk; });
+    co_return parseCardListing(output);
+}
+
+QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
+{
+    if (m_rawDevicePath.isEmpty())
+        co_return;
+    const QString command = durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') +
+                            shellQuoted(tempRoot() + cardPath);
+    co_await Shell::runAsync(command, [](const QString &) {});
+}
+
+QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
+{
+    m_bbox.clear();
+    m_data.clear();
+    emit bboxChanged();
+    emit dataChanged();
+    for (const char *folder : {"cfg", "mov"}) {
+        deleteDirectory(tempRoot() + QLatin1String(folder));
+        ensureDirectoryExists(tempRoot() + QLatin1String(folder));
+    }
+
+    for (const CardEntry &entry : co_await listCardFolder(QStringLiteral("cfg"))) {
+        if (entry.name.startsWith(QLatin1String("cfg")))
+            continue;
+        m_bbox.append(entry.name);
+        co_await readCardFile(QStringLiteral("cfg/") + entry.name);
+    }
+    emit bboxChanged();
+
+    const std::optional<QString> ini = readLocalConfig(QStringLiteral("bbox.ini"));
+    const std::optional<QString> cfg = readLocalConfig(QStringLiteral("bbox.cfg"));
+    if (cfg || ini)
+        saveToSDCard(QStringLiteral("bbox.cfg"), cfg ? *cfg : *ini);
+    if (ini) {
+        m_activeChannelCount = activeChannels(*ini);
+        emit activeChannelCountChanged();
+    }
+
+    for (const CardEntry &entry : co_await listCardFolder(QStringLiteral("mov"))) {
+        if (!entry.name.startsWith(QLatin1String("flist")))
+            continue;
+        m_data.append(entry.name);
+        co_await readCardFile(QStringLiteral("mov/") + entry.name);
+    }
+    emit dataChanged();
+
+    QList<FileListItem> recordings;
+    for (const QString &type : recordingTypes) {
+        ensureDirectoryExists(tempRoot() + QStringLiteral("mov/") + type);
+        for (const CardEntry &entry : co_await listCardFolder(QStringLiteral("mov/") + type)) {
+            if (entry.name.startsWith(QLatin1String("mov")) ||
+                entry.name.contains(QLatin1Char('/')))
+                continue;
+            bool ok = false;
+            const quint64 size = entry.size.toULongLong(&ok);
+            recordings.append(
+                {QUuid::createUuid(), type, entry.name, ok ? size : 0, 0, false, false});
+        }
+    }
+    co_return recordings;
+}
+
+std::optional<QString> ProcessManager::readLocalConfig(const QString &name) const
+{
+    const QString path = tempRoot() + QStringLiteral("cfg/") + name;
+    if (!QFileInfo::exists(path)) {
+        appLog("[FileExtractor] File not found:", path);
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        appLog("[FileExtractor] Error reading file:", file.errorString());
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+std::optional<QString> ProcessManager::getSDCardPath(const QString &relativePath) const
+{
+    QString volume = m_cardVolume;
+    if (volume.isEmpty()) {
+        QFile mountInfo(QStringLiteral("/proc/self/mountinfo"));
+        if (mountInfo.open(QIODevice::ReadOnly))
+            volume =
+                cardVolumeFromMountInfo(QString::fromUtf8(mountInfo.readAll()), m_rawDevicePath);
+    }
+    if (volume.isEmpty()) {
+        const QString user = qEnvironmentVariable("USER");
+        for (const QString &parent :
+             {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user,
+              QStringLiteral("/Volumes")}) {
+            if (QFileInfo(parent + QStringLiteral("/NO NAME")).isDir()) {
+                volume = parent + QStringLiteral("/NO NAME");
+                break;
+            }
+        }
+    }
+    if (volume.isEmpty())
+        return std::nullopt;
+    return QDir(volume).filePath(relativePath);
+}
+
+void ProcessManager::saveToSDCard(const QString &name, const QString &text) const
+{
+    const std::optional<QString> path = getSDCardPath(name);
+    if (!path) {
+        appLog("[FileExtractor] getSDCardPath failed");
+        return;
+    }
+    QSaveFile file(*path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
+        appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
+        return;
+    }
+    appLog("[FileExtractor] saveToSDCard to", *path);
+}
+
+std::optional<QString> ProcessManager::readSDCard(const QString &name) const
+{
+    const std::optional<QString> path = getSDCardPath(name);
+    if (!path)
+        return std::nullopt;
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        appLog("[FileExtractor] readSDCard failed:", file.errorString());
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+void ProcessManager::ensureDirectoryExists(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        return;
+    if (QDir().mkpath(path))
+        appLog("[FileExtractor] ensureDirectoryExists", path);
+    else
+        appLog("[FileExtractor]", QStringLiteral("cannot create %1").arg(path));
+}
+
+void ProcessManager::deleteDirectory(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    const bool removed =
+        info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
+    if (!removed)
+        appLog("[FileExtractor] deleteDirectory failed:",
+               QStringLiteral("cannot remove %1").arg(path));
+}
+
+quint64 ProcessManager::fileSize(const QString &path, bool relativeToTempRoot)
+{
+    const QFileInfo info(relativeToTempRoot ? tempRoot() + path : path);
+    return info.isFile() ? static_cast<quint64>(info.size()) : 0;
+}
+
+std::optional<QList<VideoChannel>> ProcessManager::getVideoInfo(const QString &path)
+{
+    const MediaDataDecoding decoded = decodeMediaData(mediaRecordsJson(extractMediaRecords(path)));
+    if (!decoded.records) {
+        appLog("[ProcessManager] getVideoInfo error:", decoded.error);
+        return std::nullopt;
+    }
+    for (const MediaData &record : *decoded.records) {
+        if (record.videoInfo)
+            return record.videoInfo->channels;
+    }
+    return std::nullopt;
+}
+
+} // namespace korvane

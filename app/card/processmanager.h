@@ -1,0 +1,74 @@
+#pragma once
+
+#include "cardlisting.h"
+#include "filelistitem.h"
+#include "mediarecords.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QStringList>
+
+#include <optional>
+
+namespace korvane {
+
+// The viewer's one gateway to the card, its own working folders and the external tools.
+// Main thread only; the card operations suspend while durnix runs.
+class ProcessManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QStringList bbox READ bbox NOTIFY bboxChanged)
+    Q_PROPERTY(QStringList data READ data NOTIFY dataChanged)
+    Q_PROPERTY(int activeChannelCount READ activeChannelCount NOTIFY activeChannelCountChanged)
+
+public:
+    static constexpr qint64 offset = 104857600; // the card's ext4 file system starts 100 MiB in
+    static const QStringList recordingTypes;
+
+    explicit ProcessManager(QObject *parent = nullptr);
+
+    // The working folder: the user's own cache folder + appName + "/", private to the user.
+    static QString tempRoot();
+
+    QStringList bbox() const { return m_bbox; }
+    QStringList data() const { return m_data; }
+    int activeChannelCount() const { return m_activeChannelCount; }
+
+    QString helperRoot() const { return m_helperRoot; }
+    void setHelperRoot(const QString &folder) { m_helperRoot = folder; }
+    QString rawDevicePath() const { return m_rawDevicePath; }
+    void setRawDevicePath(const QString &path) { m_rawDevicePath = path; }
+    // A folder standing in for the card's FAT volume (a card image has no mounted volume).
+    void setCardVolume(const QString &folder) { m_cardVolume = folder; }
+
+    QCoro::Task<QList<FileListItem>> loadCardFiles();
+    QCoro::Task<QList<CardEntry>> listCardFolder(QString folder);
+    QCoro::Task<> readCardFile(QString cardPath);
+
+    std::optional<QString> readLocalConfig(const QString &name) const;
+    std::optional<QString> getSDCardPath(const QString &relativePath) const;
+    void saveToSDCard(const QString &name, const QString &text) const;
+    std::optional<QString> readSDCard(const QString &name) const;
+
+    static void ensureDirectoryExists(const QString &path);
+    static void deleteDirectory(const QString &path);
+    static quint64 fileSize(const QString &path, bool relativeToTempRoot);
+    static std::optional<QList<VideoChannel>> getVideoInfo(const QString &path);
+
+signals:
+    void bboxChanged();
+    void dataChanged();
+    void activeChannelCountChanged();
+
+private:
+    QString durnixCommand(const QString &operation, const QString &cardPath) const;
+
+    QStringList m_bbox;
+    QStringList m_data;
+    int m_activeChannelCount = 0;
+    QString m_helperRoot;
+    QString m_rawDevicePath;
+    QString m_cardVolume;
+};
+
+} // namespace korvane

@@ -1,0 +1,188 @@
+#include "cardlisting.h"
+#include "cardvolume.h"
+#include "processmanager.h"
+#include "qtprinters.h"
+#include "samplerecordings.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace korvane;
+using korvane::test::runProgram;
+using korvane::test::sampleCardImage;
+
+namespace {
+
+// The working folder of this test program, its own: card loads rebuild parts of it.
+class PrivateCache : public testing::Environment
+{
+public:
+    void SetUp() override { qputenv("XDG_CACHE_HOME", m_folder.path().toUtf8()); }
+
+private:
+    QTemporaryDir m_folder;
+};
+const auto *const cache = testing::AddGlobalTestEnvironment(new PrivateCache);
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ProcessManager *managerFor(const QString &device, const QString &volume)
+{
+    auto *manager = new ProcessManager;
+    manager->setHelperRoot(QStringLiteral(TOOLS_FOLDER "/"));
+    manager->setRawDevicePath(device);
+    manager->setCardVolume(volume);
+    return manager;
+}
+
+} // namespace
+
+TEST(CardListing, LinesWithThreeFieldsAreEntries)
+{
+    const QList<CardEntry> entries =
+        parseCardListing(QStringLiteral("2 . 4096\n\t2 .. 4096\n12 f.mp4 1048576\n13 two\n  14 "
+                                        "with\\040space.mp4   77  \n15 a,b.mp4 5\n"
+                                        "durnix: cannot find event: Ext2 directory "
+                                        "corrupted\nbash: line 1: /x/durnix: No such file\n"));
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0].name, QStringLiteral("f.mp4"));
+    EXPECT_EQ(entries[0].size, QStringLiteral("1048576"));
+    EXPECT_EQ(entries[1].name, QStringLiteral("with space.mp4"));
+    EXPECT_EQ(entries[2].name, QStringLiteral("a,b.mp4")) << "a comma is part of the name";
+}
+
+TEST(CardListing, ActiveChannelsCountWholeNumbersAboveZero)
+{
+    EXPECT_EQ(activeChannels(QStringLiteral("[bbox]\nch1_resol=3\nch2_resol=1\nch3_resol=0\n")), 2);
+    EXPECT_EQ(activeChannels(QStringLiteral("ch1_resol=+2\nch2_resol=2a\nch5_resol = 1")), 2);
+    EXPECT_EQ(activeChannels(QString()), 0);
+}
+
+TEST(CardVolume, FatPartitionOfTheCardDisk)
+{
+    const QString mountInfo = QStringLiteral(
+        "22 1 254:1 / / rw,relatime - ext4 /dev/vda1 rw\n"
+        "90 22 8:17 / /media/kim/NO\\040NAME rw,nosuid - vfat /dev/sdb1 rw,uid=1000\n"
+        "91 22 8:33 / /media/kim/STICK rw,nosuid - vfat /dev/sdc1 rw\n");
+    EXPECT_EQ(cardVolumeFromMountInfo(mountInfo, QStringLiteral("/dev/sdb")),
+              QStringLiteral("/media/kim/NO NAME"));
+    EXPECT_EQ(cardVolumeFromMountInfo(mountInfo, QStringLiteral("/dev/sdd")), QString());
+    EXPECT_EQ(cardVolumeFromMountInfo(mountInfo, QStringLiteral("/dev/vda")), QString())
+        << "ext4 is not the volume";
+}
+
+TEST(CardLoad, ListsEveryFolderInOrderAndHandsTheSettingsToTheVolume)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    ASSERT_FALSE(image.isEmpty());
+    QTemporaryDir volume;
+    std::unique_ptr<ProcessManager> manager(managerFor(image, volume.path()));
+    QSignalSpy channels(manager.get(), &ProcessManager::activeChannelCountChanged);
+
+    const QList<FileListItem> items = QCoro::waitFor(manager->loadCardFiles());
+    QStringList listed;
+    for (const FileListItem &item : items) {
+        listed << item.type + QLatin1Char('/') + item.name;
+        EXPECT_FALSE(item.id.isNull());
+        EXPECT_GT(item.size, 1000u);
+    }
+    EXPECT_EQ(listed, (QStringList{"normal/N_20241005_143012.mp4", "normal/N_20241005_144012.mov",
+                                   "event/E_20241005_143512.mp4", "park/P_20241004_220000.mp4",
+                                   "manual/M_20241005_145012.mov", "saved/E_20241003_081500.mp4"}));
+    EXPECT_EQ(manager->bbox(), (QStringList{"bbox.cfg", "bbox.ini"}));
+    EXPECT_EQ(manager->data().size(), 5);
+    EXPECT_EQ(manager->activeChannelCount(), 2);
+    EXPECT_EQ(channels.count(), 1);
+    EXPECT_TRUE(
+        readFile(volume.filePath(QStringLiteral("bbox.cfg"))).startsWith("[bbox]\nch1_resol=3"));
+    EXPECT_TRUE(
+        QFileInfo::exists(ProcessManager::tempRoot() + QStringLiteral("mov/flist_normal.txt")));
+    for (const QString &type : ProcessManager::recordingTypes)
+        EXPECT_TRUE(QFileInfo(ProcessManager::tempRoot() + QStringLiteral("mov/") + type).isDir());
+
+    QCoro::waitFor(manager->readCardFile(QStringLiteral("mov/park/P_20241004_220000.mp4")));
+    EXPECT_EQ(ProcessManager::fileSize(QStringLiteral("mov/park/P_20241004_220000.mp4"), true),
+              items[3].size);
+    const auto channelTable = ProcessManager::getVideoInfo(
+        ProcessManager::tempRoot() + QStringLiteral("mov/park/P_20241004_220000.mp4"));
+    ASSERT_TRUE(channelTable.has_value());
+    EXPECT_EQ(channelTable->size(), 1);
+}
+
+TEST(CardLoad, WithoutACardOnlyTheWorkingFoldersAreRebuilt)
+{
+    std::unique_ptr<ProcessManager> manager(managerFor(QString(), QString()));
+    QDir().mkpath(ProcessManager::tempRoot() + QStringLiteral("mov/normal"));
+    QFile stale(ProcessManager::tempRoot() + QStringLiteral("mov/normal/old.mp4"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    EXPECT_TRUE(QCoro::waitFor(manager->loadCardFiles()).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(stale.fileName())) << "nothing of an earlier card survives";
+    EXPECT_EQ(manager->activeChannelCount(), 0);
+}
+
+TEST(CardLoad, HostileNamesAreListedAndCopiedWithoutRunningAnything)
+{
+    QTemporaryDir tree;
+    QDir(tree.path()).mkpath(QStringLiteral("mov/normal"));
+    QDir(tree.path()).mkpath(QStringLiteral("cfg"));
+    const QStringList names{
+        QStringLiteral("x'; touch owned; '.mp4"), QStringLiteral("$(touch owned).mp4"),
+        QStringLiteral("`touch owned`.mp4"),      QStringLiteral("with space.mp4"),
+        QStringLiteral("블랙박스 녹화.mp4"),      QStringLiteral("a,b.mp4")};
+    for (const QString &name : names) {
+        QFile file(tree.filePath(QStringLiteral("mov/normal/")) + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name.toUtf8());
+    }
+    QTemporaryDir work;
+    const QString image = work.filePath(QStringLiteral("hostile.img"));
+    int exitCode = -1;
+    runProgram(korvane::test::dashcamSamplePath(), {"card", "--from", tree.path(), image},
+               &exitCode);
+    ASSERT_EQ(exitCode, 0);
+
+    std::unique_ptr<ProcessManager> manager(managerFor(image, work.path()));
+    QStringList listed;
+    for (const FileListItem &item : QCoro::waitFor(manager->loadCardFiles())) {
+        listed << item.name;
+        EXPECT_EQ(item.size, static_cast<quint64>(item.name.toUtf8().size()));
+        QCoro::waitFor(manager->readCardFile(QStringLiteral("mov/normal/") + item.name));
+        EXPECT_EQ(readFile(ProcessManager::tempRoot() + QStringLiteral("mov/normal/") + item.name),
+                  item.name.toUtf8());
+    }
+    listed.sort();
+    QStringList expected = names;
+    expected.sort();
+    EXPECT_EQ(listed, expected);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("owned")));
+    EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + QStringLiteral("owned")));
+}
+
+TEST(KorvaneCliCard, ListsTheCardsRecordings)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    int exitCode = -1;
+    const QByteArray out =
+        runProgram(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    QByteArrayList rows;
+    for (const QByteArray &line : out.split('\n')) {
+        if (!line.startsWith("App -> ") && !line.isEmpty())
+            rows << line;
+    }
+    ASSERT_EQ(rows.size(), 7) << out.constData();
+    EXPECT_TRUE(rows[0].startsWith("normal\tN_20241005_143012.mp4\t"));
+    EXPECT_TRUE(rows[5].startsWith("saved\tE_20241003_081500.mp4\t"));
+    EXPECT_EQ(rows[6], "active channels: 2");
+}
