@@ -55,6 +55,23 @@ public:
     static quint64 fileSize(const QString &path, bool relativeToTempRoot);
     static std::optional<QList<VideoChannel>> getVideoInfo(const QString &path);
 
+    // Conversion and recovery: each deletes its output first and runs its tool through the shell.
+    // The remux gives "Failed to remux MP4 file." without an output, ffmpeg's parameter-set
+    // complaints when there are any, else nothing.
+    QCoro::Task<std::optional<QString>> remuxVideo(QString input, QString output);
+    QCoro::Task<> convertAudio(QString input, QString output);
+    QCoro::Task<> extractChannelWithAudio(QString input, int channel, QString output);
+    QCoro::Task<> extractChannel(QString input, int channel, QString output);
+    QCoro::Task<> mergeAudio(QString video, QString audio, QString output);
+    // False when the recording has no channel table (salvex is then not run).
+    QCoro::Task<bool> recoverVideo(QString input, QString output);
+
+    // ffmpeg's "sps_id N out of range" / "pps_id N out of range" lines, sorted and without
+    // duplicates, joined by line breaks; nothing when there are none.
+    static std::optional<QString> findParameterSetErrors(const QString &text);
+    // " --ch1 1920x1080@30 --ch2 ..." for salvex, one option per channel of the table.
+    static QString salvexChannelOptions(const QList<VideoChannel> &channels);
+
 signals:
     void bboxChanged();
     void dataChanged();
@@ -62,6 +79,8 @@ signals:
 
 private:
     QString durnixCommand(const QString &operation, const QString &cardPath) const;
+    QString toolCommand(const QString &tool, const QString &arguments) const;
+    QCoro::Task<> runFfmpeg(QString output, QString arguments);
 
     QStringList m_bbox;
     QStringList m_data;

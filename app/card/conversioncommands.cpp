@@ -1,0 +1,107 @@
+#include "processmanager.h"
+
+#include "shell.h"
+#include "shellquote.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace korvane {
+
+namespace {
+const QString aacSound = QStringLiteral("-c:a aac -ar 44100 -b:a 64k");
+} // namespace
+
+QString ProcessManager::toolCommand(const QString &tool, const QString &arguments) const
+{
+    return shellQuoted(m_helperRoot + tool) + QLatin1Char(' ') + arguments;
+}
+
+QCoro::Task<> ProcessManager::runFfmpeg(QString output, QString arguments)
+{
+    deleteDirectory(output);
+    co_await Shell::runAsync(
+        toolCommand(QStringLiteral("ffmpeg"), arguments + QLatin1Char(' ') + shellQuoted(output)),
+        [](const QString &) {});
+}
+
+QCoro::Task<std::optional<QString>> ProcessManager::remuxVideo(QString input, QString output)
+{
+    deleteDirectory(output);
+    QString text;
+    // "-strict -1": the dashcam's sound is 8 kHz MP3, which ffmpeg puts into MP4 only when told
+    // to; without it every recording with sound would fail to remux.
+    const QString arguments = QStringLiteral("-i %1 -map 0 -c copy -strict -1 %2")
+                                  .arg(shellQuoted(input), shellQuoted(output));
+    co_await Shell::runAsync(toolCommand(QStringLiteral("ffmpeg"), arguments),
+                             [&](const QString &chunk) { text += chunk; });
+    if (fileSize(output, false) == 0)
+        co_return QStringLiteral("Failed to remux MP4 file.");
+    co_return findParameterSetErrors(text);
+}
+
+QCoro::Task<> ProcessManager::convertAudio(QString input, QString output)
+{
+    co_await runFfmpeg(
+        output,
+        QStringLiteral("-i %1 -map 0:v -map 0:a:0 -c:v copy %2").arg(shellQuoted(input), aacSound));
+}
+
+QCoro::Task<> ProcessManager::extractChannelWithAudio(QString input, int channel, QString output)
+{
+    co_await runFfmpeg(output, QStringLiteral("-i %1 -map 0:v:%2 -map 0:a:0 -c:v copy %3")
+                                   .arg(shellQuoted(input), QString::number(channel), aacSound));
+}
+
+QCoro::Task<> ProcessManager::extractChannel(QString input, int channel, QString output)
+{
+    co_await runFfmpeg(output, QStringLiteral("-i %1 -map 0:v:%2 -c:v copy")
+                                   .arg(shellQuoted(input), QString::number(channel)));
+}
+
+QCoro::Task<> ProcessManager::mergeAudio(QString video, QString audio, QString output)
+{
+    co_await runFfmpeg(output, QStringLiteral("-i %1 -i %2 -map 0:v -map 1:a -c copy -shortest")
+                                   .arg(shellQuoted(video), shellQuoted(audio)));
+}
+
+QCoro::Task<bool> ProcessManager::recoverVideo(QString input, QString output)
+{
+    deleteDirectory(output);
+    const std::optional<QList<VideoChannel>> channels = getVideoInfo(input);
+    if (!channels)
+        co_return false;
+    const QString arguments = shellQuoted(input) + QLatin1Char(' ') + shellQuoted(output) +
+                              QLatin1Char(' ') + salvexChannelOptions(*channels);
+    co_await Shell::runAsync(toolCommand(QStringLiteral("salvex"), arguments),
+                             [](const QString &) {});
+    co_return true;
+}
+
+std::optional<QString> ProcessManager::findParameterSetErrors(const QString &text)
+{
+    static const QRegularExpression complaint(
+        QStringLiteral(R"((sps_id|pps_id) \d+ out of range)"));
+    QSet<QString> found;
+    for (auto it = complaint.globalMatch(text); it.hasNext();)
+        found.insert(it.next().captured());
+    if (found.isEmpty())
+        return std::nullopt;
+    QStringList lines(found.begin(), found.end());
+    lines.sort();
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString ProcessManager::salvexChannelOptions(const QList<VideoChannel> &channels)
+{
+    QString options;
+    for (qsizetype i = 0; i < channels.size(); ++i)
+        options += QStringLiteral(" --ch%1 %2x%3@%4")
+                       .arg(i + 1)
+                       .arg(channels[i].width)
+                       .arg(channels[i].height)
+                       .arg(channels[i].fps);
+    return options;
+}
+
+} // namespace korvane

@@ -1,0 +1,146 @@
+#include "processmanager.h"
+#include "qtprinters.h"
+#include "samplerecordings.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace korvane;
+using korvane::test::runProgram;
+using korvane::test::sampleRecording;
+
+namespace {
+
+std::unique_ptr<ProcessManager> tools()
+{
+    auto manager = std::make_unique<ProcessManager>();
+    manager->setHelperRoot(QStringLiteral(TOOLS_FOLDER "/"));
+    return manager;
+}
+
+// codec_name,codec_type,width per stream, as ffprobe orders them
+QStringList streams(const QString &path)
+{
+    int exitCode = -1;
+    const QString text =
+        QString::fromUtf8(runProgram(QStringLiteral("ffprobe"),
+                                     {"-v", "error", "-show_entries",
+                                      "stream=codec_type,codec_name,width", "-of", "csv=p=0", path},
+                                     &exitCode));
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A folder whose name needs quoting in a shell.
+QString awkwardFolder(const QTemporaryDir &root)
+{
+    const QString folder = root.filePath(QStringLiteral("it's a $(folder)"));
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace
+
+TEST(ParameterSetErrors, SortedWithoutDuplicates)
+{
+    EXPECT_EQ(ProcessManager::findParameterSetErrors(
+                  QStringLiteral("[h264 @ 0x1] sps_id 32 out of range\nframe=1\n[h264] pps_id 256 "
+                                 "out of range\nsps_id 32 out of range\n")),
+              QStringLiteral("pps_id 256 out of range\nsps_id 32 out of range"));
+    EXPECT_FALSE(ProcessManager::findParameterSetErrors(
+        QStringLiteral("Non-monotonous DTS in output stream")));
+}
+
+TEST(SalvexOptions, OneOptionPerChannel)
+{
+    EXPECT_EQ(ProcessManager::salvexChannelOptions({{1920, 1080, 30}, {1280, 720, 30}}),
+              QStringLiteral(" --ch1 1920x1080@30 --ch2 1280x720@30"));
+    EXPECT_EQ(ProcessManager::salvexChannelOptions({{640, 360, 15}}),
+              QStringLiteral(" --ch1 640x360@15"));
+    EXPECT_EQ(ProcessManager::salvexChannelOptions({}), QString());
+}
+
+TEST(Conversions, RemuxSoundAndChannelsOfARecording)
+{
+    const QString recording = sampleRecording({"--channels", "2", "--seconds", "1"});
+    QTemporaryDir root;
+    const QString folder = awkwardFolder(root);
+    const auto manager = tools();
+
+    const QString remuxed = folder + QStringLiteral("/remuxed.mp4");
+    EXPECT_EQ(QCoro::waitFor(manager->remuxVideo(recording, remuxed)), std::nullopt);
+    EXPECT_EQ(streams(remuxed), (QStringList{"h264,video,640", "h264,video,480", "mp3,audio"}));
+
+    const QString converted = folder + QStringLiteral("/converted.mp4");
+    QCoro::waitFor(manager->convertAudio(remuxed, converted));
+    EXPECT_EQ(streams(converted), (QStringList{"h264,video,640", "h264,video,480", "aac,audio"}));
+
+    const QString second = folder + QStringLiteral("/second_CH2.mp4");
+    QCoro::waitFor(manager->extractChannelWithAudio(converted, 1, second));
+    EXPECT_EQ(streams(second), (QStringList{"h264,video,480", "aac,audio"}));
+    const QString silent = folder + QStringLiteral("/first_CH1.mp4");
+    QCoro::waitFor(manager->extractChannel(converted, 0, silent));
+    EXPECT_EQ(streams(silent), (QStringList{"h264,video,640"}));
+}
+
+TEST(Conversions, RemuxOfSomethingThatIsNoRecordingFails)
+{
+    QTemporaryDir root;
+    const QString text = root.filePath(QStringLiteral("notes.mp4"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a recording");
+    file.close();
+    const QString output = root.filePath(QStringLiteral("out.mp4"));
+    EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(text, output)),
+              QStringLiteral("Failed to remux MP4 file."));
+}
+
+TEST(Conversions, StaleOutputIsGoneEvenWhenTheToolFails)
+{
+    QTemporaryDir root;
+    const QString output = root.filePath(QStringLiteral("stale.mp4"));
+    QFile stale(output);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("an earlier run's result");
+    stale.close();
+    QCoro::waitFor(
+        tools()->extractChannel(root.filePath(QStringLiteral("missing.mp4")), 0, output));
+    EXPECT_EQ(ProcessManager::fileSize(output, false), 0u);
+}
+
+TEST(Conversions, RecoveryRebuildsAndTheSoundMergesBack)
+{
+    const QString broken = sampleRecording({"--channels", "3", "--seconds", "1", "--unfinished"});
+    QTemporaryDir root;
+    const QString folder = awkwardFolder(root);
+    const auto manager = tools();
+    const QString fixed = folder + QStringLiteral("/fixed.mp4");
+    EXPECT_TRUE(QCoro::waitFor(manager->recoverVideo(broken, fixed)));
+    EXPECT_EQ(streams(fixed), (QStringList{"h264,video,640", "h264,video,480", "h264,video,320"}));
+    const QString sound = folder + QStringLiteral("/fixed.mp3");
+    EXPECT_GT(ProcessManager::fileSize(sound, false), 0u);
+
+    const QString merged = folder + QStringLiteral("/merged.mkv");
+    QCoro::waitFor(manager->mergeAudio(fixed, sound, merged));
+    EXPECT_EQ(streams(merged).size(), 4);
+}
+
+TEST(Conversions, RecordingWithoutChannelTableIsNotRecovered)
+{
+    QTemporaryDir root;
+    const QString input = root.filePath(QStringLiteral("plain.mov"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    const QString output = root.filePath(QStringLiteral("fixed.mp4"));
+    EXPECT_FALSE(QCoro::waitFor(tools()->recoverVideo(input, output)));
+    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("fixed.mp3"))))
+        << "salvex did not run";
+}
