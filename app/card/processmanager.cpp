@@ -73,7 +73,9 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
         ensureDirectoryExists(tempRoot() + QLatin1String(folder));
     }
 
-    for (const CardEntry &entry : co_await listCardFolder(QStringLiteral("cfg"))) {
+    // Listings are named before they are walked: GCC 12 mishandles co_await in a range-for.
+    const QList<CardEntry> settingsFiles = co_await listCardFolder(QStringLiteral("cfg"));
+    for (const CardEntry &entry : settingsFiles) {
         if (entry.name.startsWith(QLatin1String("cfg")))
             continue;
         m_bbox.append(entry.name);
@@ -90,7 +92,8 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
         emit activeChannelCountChanged();
     }
 
-    for (const CardEntry &entry : co_await listCardFolder(QStringLiteral("mov"))) {
+    const QList<CardEntry> listFiles = co_await listCardFolder(QStringLiteral("mov"));
+    for (const CardEntry &entry : listFiles) {
         if (!entry.name.startsWith(QLatin1String("flist")))
             continue;
         m_data.append(entry.name);
@@ -101,7 +104,8 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     QList<FileListItem> recordings;
     for (const QString &type : recordingTypes) {
         ensureDirectoryExists(tempRoot() + QStringLiteral("mov/") + type);
-        for (const CardEntry &entry : co_await listCardFolder(QStringLiteral("mov/") + type)) {
+        const QList<CardEntry> entries = co_await listCardFolder(QStringLiteral("mov/") + type);
+        for (const CardEntry &entry : entries) {
             if (entry.name.startsWith(QLatin1String("mov")) ||
                 entry.name.contains(QLatin1Char('/')))
                 continue;

@@ -55,6 +55,21 @@ public:
     static quint64 fileSize(const QString &path, bool relativeToTempRoot);
     static std::optional<QList<VideoChannel>> getVideoInfo(const QString &path);
 
+    // Installs durnix, ffmpeg and salvex into helperRoot and makes durnix able to read a card:
+    // true when it can. With a card image no rights are needed.
+    QCoro::Task<bool> initializeTools();
+    QCoro::Task<> installTool(QString name);
+    bool checkPrivilege(const QString &name) const;
+    QCoro::Task<bool> authorizeExt4Tool(QString name);
+    // Where the tools that come with the viewer are: the build's tools folder, or the installed
+    // one.
+    void setBundledTools(const QString &folder) { m_bundledTools = folder; }
+    void setUsesCardImage(bool image) { m_usesCardImage = image; }
+
+    // Copies and moves on a worker thread; a failed copy leaves the destination as it was.
+    static QCoro::Task<> copyFile(QString source, QString destination);
+    static QCoro::Task<> renameFile(QString source, QString destination);
+
     // Conversion and recovery: each deletes its output first and runs its tool through the shell.
     // The remux gives "Failed to remux MP4 file." without an output, ffmpeg's parameter-set
     // complaints when there are any, else nothing.
@@ -88,6 +103,8 @@ private:
     QString m_helperRoot;
     QString m_rawDevicePath;
     QString m_cardVolume;
+    QString m_bundledTools;
+    bool m_usesCardImage = false;
 };
 
 } // namespace korvane

@@ -19,11 +19,16 @@ using korvane::test::sampleCardImage;
 
 namespace {
 
-// The working folder of this test program, its own: card loads rebuild parts of it.
+// The working and tools folders of this test program, its own: card loads rebuild parts of
+// the one, tool set-up fills the other.
 class PrivateCache : public testing::Environment
 {
 public:
-    void SetUp() override { qputenv("XDG_CACHE_HOME", m_folder.path().toUtf8()); }
+    void SetUp() override
+    {
+        qputenv("XDG_CACHE_HOME", m_folder.filePath(QStringLiteral("cache")).toUtf8());
+        qputenv("XDG_DATA_HOME", m_folder.filePath(QStringLiteral("data")).toUtf8());
+    }
 
 private:
     QTemporaryDir m_folder;
