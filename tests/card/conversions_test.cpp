@@ -100,6 +100,85 @@ TEST(Conversions, RemuxOfSomethingThatIsNoRecordingFails)
               QStringLiteral("Failed to remux MP4 file."));
 }
 
+namespace {
+
+QString bitsOf(const QByteArray &bytes)
+{
+    QString bits;
+    for (const char byte : bytes)
+        bits += QStringLiteral("%1").arg(static_cast<unsigned char>(byte), 8, 2, QLatin1Char('0'));
+    return bits;
+}
+
+int readUe(const QString &bits, int *position)
+{
+    int zeros = 0;
+    while (bits[*position + zeros] == u'0')
+        ++zeros;
+    const int value = bits.mid(*position + zeros, zeros + 1).toInt(nullptr, 2) - 1;
+    *position += 2 * zeros + 1;
+    return value;
+}
+
+QString ue(int value)
+{
+    const QString code = QString::number(value + 1, 2);
+    return QString(code.size() - 1, QLatin1Char('0')) + code;
+}
+
+// A stream whose sixth predicted picture names PPS 256, as a damaged dashcam stream might: the
+// header bits after the id are shifted, which only that picture's decoding would notice.
+QByteArray streamNamingPps256(const QByteArray &stream)
+{
+    int seen = 0;
+    for (qsizetype at = stream.indexOf(QByteArray("\0\0\0\1", 4)); at >= 0;
+         at = stream.indexOf(QByteArray("\0\0\0\1", 4), at + 4)) {
+        if ((stream[at + 4] & 0x1f) != 1 || ++seen < 6)
+            continue;
+        const QString bits = bitsOf(stream.mid(at + 5, 8));
+        int position = 0;
+        readUe(bits, &position);
+        readUe(bits, &position);
+        const int idStart = position;
+        readUe(bits, &position);
+        const QString changed = (bits.left(idStart) + ue(256) + bits.mid(position)).left(64);
+        QByteArray header;
+        for (int i = 0; i < 64; i += 8)
+            header.append(static_cast<char>(changed.mid(i, 8).toInt(nullptr, 2)));
+        return stream.left(at + 5) + header + stream.mid(at + 5 + 8);
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(Conversions, RemuxReportsParameterSetComplaintsOfARealFfmpegRun)
+{
+    QTemporaryDir root;
+    const QString clean = root.filePath(QStringLiteral("clean.h264"));
+    int exitCode = -1;
+    runProgram(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=30", "-frames:v",
+                "30", "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", "-f", "h264", clean},
+               &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    QFile cleanFile(clean);
+    ASSERT_TRUE(cleanFile.open(QIODevice::ReadOnly));
+    const QByteArray damaged = streamNamingPps256(cleanFile.readAll());
+    ASSERT_FALSE(damaged.isEmpty());
+    const QString input = root.filePath(QStringLiteral("damaged.h264"));
+    QFile damagedFile(input);
+    ASSERT_TRUE(damagedFile.open(QIODevice::WriteOnly));
+    damagedFile.write(damaged);
+    damagedFile.close();
+
+    const QString output = root.filePath(QStringLiteral("remuxed.mp4"));
+    EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(input, output)),
+              QStringLiteral("pps_id 256 out of range"));
+    EXPECT_GT(ProcessManager::fileSize(output, false), 0u) << "the file stays";
+    EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(clean, output)), std::nullopt);
+}
+
 TEST(Conversions, StaleOutputIsGoneEvenWhenTheToolFails)
 {
     QTemporaryDir root;

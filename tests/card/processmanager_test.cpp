@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace korvane;
 using korvane::test::runProgram;
 using korvane::test::sampleCardImage;
@@ -190,4 +192,18 @@ TEST(KorvaneCliCard, ListsTheCardsRecordings)
     EXPECT_TRUE(rows[0].startsWith("normal\tN_20241005_143012.mp4\t"));
     EXPECT_TRUE(rows[5].startsWith("saved\tE_20241003_081500.mp4\t"));
     EXPECT_EQ(rows[6], "active channels: 2");
+}
+
+TEST(WorkingFolder, PerUserAndPrivate)
+{
+    const QString root = ProcessManager::tempRoot();
+    EXPECT_TRUE(
+        root.startsWith(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/Korvane/")))
+        << root.toStdString();
+    EXPECT_TRUE(root.endsWith(QLatin1Char('/')));
+    EXPECT_EQ(QFileInfo(root).permissions() &
+                  (QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther |
+                   QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup),
+              QFileDevice::Permissions());
+    EXPECT_EQ(QFileInfo(root).ownerId(), getuid());
 }
