@@ -47,19 +47,27 @@ std::vector<nal_unit> split_nal_units(const uint8_t *data, size_t size)
     return units;
 }
 
+// Copies data[*i ..] up to and including the next pair of zeros (or to the end) to *to, moves both
+// past it, and returns where the pair starts (size when there is none). Compressed data holds few
+// such pairs, so the copies are long.
+static size_t copy_through_zero_pair(const uint8_t *data, size_t size, size_t *i, uint8_t **to)
+{
+    const size_t z = find_zero_pair(data, size, *i);
+    const size_t end = z < size ? z + 2 : size;
+    std::memcpy(*to, data + *i, end - *i);
+    *to += end - *i;
+    *i = end;
+    return z;
+}
+
 std::optional<size_t> remove_emulation_prevention(const uint8_t *data, size_t size, uint8_t *out)
 {
     if (size == 0)
         return std::nullopt;
     uint8_t *to = out;
     size_t i = 0;
-    // Copy from zero pair to zero pair: compressed data holds few of them.
     while (i < size) {
-        const size_t z = find_zero_pair(data, size, i);
-        const size_t end = z < size ? z + 2 : size;
-        std::memcpy(to, data + i, end - i);
-        to += end - i;
-        i = end;
+        const size_t z = copy_through_zero_pair(data, size, &i, &to);
         if (z >= size || i >= size)
             break;
         const uint8_t next = data[i];
@@ -76,11 +84,7 @@ size_t insert_emulation_prevention(const uint8_t *data, size_t size, uint8_t *ou
     uint8_t *to = out;
     size_t i = 0;
     while (i < size) {
-        const size_t z = find_zero_pair(data, size, i);
-        const size_t end = z < size ? z + 2 : size;
-        std::memcpy(to, data + i, end - i);
-        to += end - i;
-        i = end;
+        const size_t z = copy_through_zero_pair(data, size, &i, &to);
         if (z < size && i < size && data[i] <= 3)
             *to++ = 3;
     }

@@ -72,6 +72,16 @@ int frameCount(const ChannelSpec &spec, double seconds)
     return std::max(1, static_cast<int>(std::lround(seconds * spec.fps)));
 }
 
+// ffmpeg reading one of its own test sources, then `rest`.
+std::vector<std::string> ffmpegFromTestSource(const std::string &source,
+                                              const std::vector<std::string> &rest)
+{
+    std::vector<std::string> args{"ffmpeg", "-nostdin", "-v", "error", "-y",
+                                  "-f",     "lavfi",    "-i", source};
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+}
+
 std::vector<std::string> encodeChannel(size_t channel, const ChannelSpec &spec,
                                        const SampleOptions &options, const ScratchFolder &scratch)
 {
@@ -81,34 +91,10 @@ std::vector<std::string> encodeChannel(size_t channel, const ChannelSpec &spec,
     const std::string source = "testsrc2=size=" + std::to_string(spec.width) + "x" +
                                std::to_string(spec.height) + ":rate=" + std::to_string(spec.fps) +
                                ",hue=h=" + std::to_string(72 * channel);
-    runProgram({"ffmpeg",
-                "-nostdin",
-                "-v",
-                "error",
-                "-y",
-                "-f",
-                "lavfi",
-                "-i",
-                source,
-                "-frames:v",
-                std::to_string(frames),
-                "-c:v",
-                "libx264",
-                "-preset",
-                "ultrafast",
-                "-bf",
-                "0",
-                "-g",
-                std::to_string(spec.fps),
-                "-crf",
-                std::to_string(options.crf),
-                "-x264-params",
-                "slices=1",
-                "-pix_fmt",
-                "yuv420p",
-                "-f",
-                "h264",
-                file.string()});
+    runProgram(ffmpegFromTestSource(
+        source, {"-frames:v", std::to_string(frames), "-c:v", "libx264", "-preset", "ultrafast",
+                 "-bf", "0", "-g", std::to_string(spec.fps), "-crf", std::to_string(options.crf),
+                 "-x264-params", "slices=1", "-pix_fmt", "yuv420p", "-f", "h264", file.string()}));
 
     std::vector<std::string> pictures = dashcamAccessUnits(readFile(file));
     if (pictures.size() != static_cast<size_t>(frames))
@@ -128,29 +114,10 @@ std::string encodeSound(const SampleOptions &options, const ScratchFolder &scrat
 {
     const fs::path file = scratch.file("sound.mp3");
     // A beep every second makes sound and pictures easy to line up by ear.
-    runProgram({"ffmpeg",
-                "-nostdin",
-                "-v",
-                "error",
-                "-y",
-                "-f",
-                "lavfi",
-                "-i",
-                "sine=frequency=440:beep_factor=4:sample_rate=8000:duration=" +
-                    std::to_string(options.seconds),
-                "-ac",
-                "1",
-                "-c:a",
-                "libmp3lame",
-                "-b:a",
-                "16k",
-                "-write_xing",
-                "0",
-                "-id3v2_version",
-                "0",
-                "-f",
-                "mp3",
-                file.string()});
+    runProgram(ffmpegFromTestSource("sine=frequency=440:beep_factor=4:sample_rate=8000:duration=" +
+                                        std::to_string(options.seconds),
+                                    {"-ac", "1", "-c:a", "libmp3lame", "-b:a", "16k", "-write_xing",
+                                     "0", "-id3v2_version", "0", "-f", "mp3", file.string()}));
     return readFile(file);
 }
 
