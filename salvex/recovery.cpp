@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -292,13 +293,24 @@ int salvex_main(int argc, const char *const *argv)
     g_channels = channel_table{};
     read_channel_options(argc, argv, g_channels);
 
+    // The counting pass reads the whole input once more than the writing pass needs; it runs on
+    // its own core beside the writing, and its line is printed before any later message.
+    std::vector<uint8_t> counting_buffer(frame_buffer_size);
+    std::thread counting([&] { count_frames(image.get(), size, counting_buffer); });
+    bool reported = false;
+    const auto report = [&] {
+        if (!reported) {
+            counting.join();
+            report_main_channel();
+            reported = true;
+        }
+    };
     std::vector<uint8_t> frame_buffer(frame_buffer_size);
-    count_frames(image.get(), size, frame_buffer);
-    report_main_channel();
 
     std::remove(output.c_str());
     g_out_file = std::fopen(output.c_str(), "wb");
     if (!g_out_file) {
+        report();
         std::cerr << "failed to open output file\n";
         return 1;
     }
@@ -308,6 +320,7 @@ int salvex_main(int argc, const char *const *argv)
         return write_callback(offset, data, bytes, g_out_file);
     });
     if (!g_mux) {
+        report();
         std::cerr << "MP4E_open failed\n";
         mux_term();
         return 1;
@@ -316,6 +329,7 @@ int salvex_main(int argc, const char *const *argv)
         const channel_spec &spec = g_channels[ch];
         if (g_vid_wr[ch].mp4_add_track_video(g_mux.get(), spec.width ? spec.width : 1920,
                                              spec.height ? spec.height : 1080, false) != 0) {
+            report();
             std::cerr << "mp4_add_track_video failed (ch=" << ch << ")\n";
             mux_term();
             return 1;
@@ -323,6 +337,7 @@ int salvex_main(int argc, const char *const *argv)
     }
 
     write_frames(image.get(), size, frame_buffer, side_file.get());
+    report();
 
     const bool output_complete = mux_term();
     const bool side_complete = !side_file || std::fflush(side_file.get()) == 0;

@@ -34,16 +34,20 @@ size_t find_sse2(const uint8_t *data, size_t size, size_t i)
     return find_bytewise(data, size, i);
 }
 
+// 64 positions a step, each byte loaded once: the zero masks of two 32-byte blocks are joined, and
+// a pair is a zero bit whose neighbour above (or the next step's first byte) is a zero too.
 __attribute__((target("avx2"))) size_t find_avx2(const uint8_t *data, size_t size, size_t i)
 {
     const __m256i zero = _mm256_setzero_si256();
-    for (; i + 33 <= size; i += 32) {
-        const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i));
-        const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 1));
-        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(first, zero), _mm256_cmpeq_epi8(second, zero))));
-        if (mask != 0)
-            return i + static_cast<size_t>(__builtin_ctz(mask));
+    for (; i + 65 <= size; i += 64) {
+        const auto low = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i)), zero)));
+        const auto high = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 32)), zero)));
+        const uint64_t zeros = uint64_t{low} | uint64_t{high} << 32;
+        const uint64_t pairs = zeros & (zeros >> 1 | uint64_t{data[i + 64] == 0} << 63);
+        if (pairs != 0)
+            return i + static_cast<size_t>(__builtin_ctzll(pairs));
     }
     return find_sse2(data, size, i);
 }
