@@ -141,11 +141,6 @@ int write_callback(int64_t offset, const void *data, size_t size, std::FILE *fil
     return 0;
 }
 
-int atoi_value(const char *text)
-{
-    return std::atoi(text);
-}
-
 void start_scan(mp4p_scanner &scanner, const uint8_t *image, uint64_t size)
 {
     mp4p_parm_t parm;
@@ -256,13 +251,13 @@ void read_channel_options(int argc, const char *const *argv, channel_table &chan
     for (int k = 3; k + 1 < argc;) {
         const char *name = argv[k];
         const char *value = argv[k + 1];
-        const int n = std::strncmp(name, "--ch", 4) == 0 ? atoi_value(name + 4) : 0;
+        const int n = std::strncmp(name, "--ch", 4) == 0 ? std::atoi(name + 4) : 0;
         const char *x = std::strchr(value, 'x');
         const char *at = std::strchr(value, '@');
         if (n >= 1 && n <= 5 && x && at && x < at) {
-            const int width = atoi_value(value);
-            const int height = atoi_value(x + 1);
-            const int fps = atoi_value(at + 1);
+            const int width = std::atoi(value);
+            const int height = std::atoi(x + 1);
+            const int fps = std::atoi(at + 1);
             if (width > 0 && height > 0 && fps > 0) {
                 channels[static_cast<size_t>(n - 1)] = {width, height, fps};
                 k += 2;

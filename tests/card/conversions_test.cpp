@@ -1,6 +1,7 @@
 #include "processmanager.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -14,6 +15,9 @@ using namespace korvane;
 using korvane::test::runProgram;
 using korvane::test::sampleRecording;
 
+using korvane::test::ffprobeStreams;
+using korvane::test::writeFile;
+
 namespace {
 
 std::unique_ptr<ProcessManager> tools()
@@ -26,13 +30,7 @@ std::unique_ptr<ProcessManager> tools()
 // codec_name,codec_type,width per stream, as ffprobe orders them
 QStringList streams(const QString &path)
 {
-    int exitCode = -1;
-    const QString text =
-        QString::fromUtf8(runProgram(QStringLiteral("ffprobe"),
-                                     {"-v", "error", "-show_entries",
-                                      "stream=codec_type,codec_name,width", "-of", "csv=p=0", path},
-                                     &exitCode));
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return ffprobeStreams(path, QStringLiteral("codec_type,codec_name,width"));
 }
 
 // A folder whose name needs quoting in a shell.
@@ -91,10 +89,7 @@ TEST(Conversions, RemuxOfSomethingThatIsNoRecordingFails)
 {
     QTemporaryDir root;
     const QString text = root.filePath(QStringLiteral("notes.mp4"));
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a recording");
-    file.close();
+    writeFile(text, "not a recording");
     const QString output = root.filePath(QStringLiteral("out.mp4"));
     EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(text, output)),
               QStringLiteral("Failed to remux MP4 file."));
@@ -213,10 +208,7 @@ TEST(Conversions, RecordingWithoutChannelTableIsNotRecovered)
 {
     QTemporaryDir root;
     const QString input = root.filePath(QStringLiteral("plain.mov"));
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
+    writeFile(input, QByteArray(4096, 'x'));
     const QString output = root.filePath(QStringLiteral("fixed.mp4"));
     EXPECT_FALSE(QCoro::waitFor(tools()->recoverVideo(input, output)));
     EXPECT_FALSE(QFileInfo::exists(output));

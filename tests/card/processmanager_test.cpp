@@ -3,6 +3,7 @@
 #include "processmanager.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -18,6 +19,9 @@
 using namespace korvane;
 using korvane::test::runProgram;
 using korvane::test::sampleCardImage;
+
+using korvane::test::readFile;
+using korvane::test::writeFile;
 
 namespace {
 
@@ -36,12 +40,6 @@ private:
     QTemporaryDir m_folder;
 };
 const auto *const cache = testing::AddGlobalTestEnvironment(new PrivateCache);
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 ProcessManager *managerFor(const QString &device, const QString &volume)
 {
@@ -148,9 +146,7 @@ TEST(CardLoad, HostileNamesAreListedAndCopiedWithoutRunningAnything)
         QStringLiteral("`touch owned`.mp4"),      QStringLiteral("with space.mp4"),
         QStringLiteral("블랙박스 녹화.mp4"),      QStringLiteral("a,b.mp4")};
     for (const QString &name : names) {
-        QFile file(tree.filePath(QStringLiteral("mov/normal/")) + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(name.toUtf8());
+        writeFile(tree.filePath(QStringLiteral("mov/normal/")) + name, name.toUtf8());
     }
     QTemporaryDir work;
     const QString image = work.filePath(QStringLiteral("hostile.img"));

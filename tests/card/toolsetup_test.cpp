@@ -1,6 +1,7 @@
 #include "processmanager.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -15,23 +16,8 @@
 #include <unistd.h>
 
 using namespace korvane;
-
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-} // namespace
+using korvane::test::readFile;
+using korvane::test::writeFile;
 
 TEST(ToolSetup, ToolsAreCopiedFollowingLinksAndOnlyWhenTheirSizeDiffers)
 {

@@ -1,5 +1,6 @@
 // durnix on card images written by dashcam-sample, judged against debugfs reading the same image.
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,24 +16,15 @@
 using korvane::test::runProgram;
 using korvane::test::sampleCardImage;
 
+using korvane::test::ProgramRun;
+using korvane::test::readFile;
+using korvane::test::run;
+using korvane::test::writeFile;
+
 namespace {
 
 const QString durnix = QStringLiteral(DURNIX_PATH);
 const QString offset = QStringLiteral("104857600");
-
-struct DurnixRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-DurnixRun run(const QString &program, const QStringList &arguments)
-{
-    DurnixRun r;
-    r.out = runProgram(program, arguments, &r.exitCode, &r.err);
-    return r;
-}
 
 struct Entry
 {
@@ -58,7 +50,7 @@ QByteArray unescaped(const QByteArray &field)
 // The listing as the viewer reads it: fields split at runs of blanks, name second, size third.
 QList<Entry> list(const QString &image, const QString &folder)
 {
-    const DurnixRun r = run(durnix, {"ls", image, offset, folder});
+    const ProgramRun r = run(durnix, {"ls", image, offset, folder});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     QList<Entry> entries;
     for (const QByteArray &line : r.out.split('\n')) {
@@ -79,12 +71,6 @@ QByteArray debugfsCat(const QString &image, const QByteArray &cardPath)
                       {"-R", QStringLiteral("cat \"%1\"").arg(QString::fromUtf8(cardPath)),
                        image + "?offset=" + offset},
                       &exitCode);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -111,7 +97,7 @@ TEST(DurnixCard, ListsEveryFolderAndCopiesEveryFileExactly)
         for (const Entry &e : list(image, folder)) {
             const QByteArray cardPath = folder.toUtf8() + "/" + e.name;
             const QString copy = local.filePath(QString::fromUtf8(e.name));
-            const DurnixRun r =
+            const ProgramRun r =
                 run(durnix, {"read", image, offset, QString::fromUtf8(cardPath), copy});
             EXPECT_EQ(r.exitCode, 0) << r.err.constData();
             const QByteArray bytes = readFile(copy);
@@ -140,13 +126,12 @@ TEST(DurnixCard, HostileNamesAreListedAndCopiedAsTheyAre)
                                   "back\\slash.mp4",
                                   QByteArray(251, 'n') + ".mp4"};
     for (const QByteArray &name : names) {
-        QFile file(tree.filePath(QStringLiteral("mov/normal/")) + QString::fromUtf8(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.constData();
-        file.write("content of " + name);
+        writeFile(tree.filePath(QStringLiteral("mov/normal/")) + QString::fromUtf8(name),
+                  "content of " + name);
     }
     QTemporaryDir work;
     const QString image = work.filePath(QStringLiteral("hostile.img"));
-    const DurnixRun made =
+    const ProgramRun made =
         run(korvane::test::dashcamSamplePath(), {"card", "--from", tree.path(), image});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
 
@@ -162,7 +147,7 @@ TEST(DurnixCard, HostileNamesAreListedAndCopiedAsTheyAre)
 
     for (const QByteArray &name : names) {
         const QString copy = work.filePath(QStringLiteral("copy"));
-        const DurnixRun r =
+        const ProgramRun r =
             run(durnix, {"read", image, offset,
                          QStringLiteral("mov/normal/") + QString::fromUtf8(name), copy});
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
@@ -211,7 +196,7 @@ TEST(DurnixCard, CorruptedImagesEndWithAClearErrorNotACrash)
              {QStringList{"ls", broken, offset, "mov/normal"},
               QStringList{"read", broken, offset, "mov/normal/N_20241005_143012.mp4",
                           work.filePath(QStringLiteral("out.mp4"))}}) {
-            const DurnixRun r = run(durnix, args);
+            const ProgramRun r = run(durnix, args);
             EXPECT_GT(r.exitCode, 0) << d.part << ": " << args.first().toStdString();
             EXPECT_TRUE(r.err.startsWith("durnix: ")) << d.part << ": " << r.err.constData();
         }
@@ -229,12 +214,12 @@ TEST(DurnixCard, FailedCopyLeavesTheOldFileAndNoPartialOne)
     old.write("old settings");
     old.close();
 
-    const DurnixRun missing = run(durnix, {"read", image, offset, "cfg/missing.ini", destination});
+    const ProgramRun missing = run(durnix, {"read", image, offset, "cfg/missing.ini", destination});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_EQ(readFile(destination), "old settings");
     EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
-    const DurnixRun copied = run(durnix, {"read", image, offset, "cfg/bbox.ini", destination});
+    const ProgramRun copied = run(durnix, {"read", image, offset, "cfg/bbox.ini", destination});
     EXPECT_EQ(copied.exitCode, 0);
     EXPECT_TRUE(readFile(destination).startsWith("[bbox]\nch1_resol="));
 }
@@ -279,7 +264,7 @@ TEST(DurnixPrivilege, SetUserIdCopyServesOnlySdCardsAndDropsItsRights)
         return run(QStringLiteral("setpriv"),
                    QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", helper} + args);
     };
-    const DurnixRun imageFile = asNobody({"ls", readableImage, offset, "cfg"});
+    const ProgramRun imageFile = asNobody({"ls", readableImage, offset, "cfg"});
     EXPECT_EQ(imageFile.exitCode, 2);
     EXPECT_TRUE(imageFile.err.contains("not a device under /dev")) << imageFile.err.constData();
 
@@ -293,7 +278,7 @@ TEST(DurnixPrivilege, SetUserIdCopyServesOnlySdCardsAndDropsItsRights)
                 .canonicalFilePath()
                 .contains(QLatin1String("/mmc")))
             continue;
-        const DurnixRun fixed = asNobody(
+        const ProgramRun fixed = asNobody(
             {"read", QStringLiteral("/dev/") + disk, offset, "cfg/bbox.ini", "/root/stolen"});
         EXPECT_EQ(fixed.exitCode, 2) << disk.toStdString();
         EXPECT_TRUE(fixed.err.contains("not a removable SD card")) << fixed.err.constData();
@@ -304,7 +289,7 @@ TEST(DurnixPrivilege, SetUserIdCopyServesOnlySdCardsAndDropsItsRights)
     // Without elevated rights it reads what the user may read, and writes only where the user may.
     const QString plain = folder.filePath(QStringLiteral("durnix-plain"));
     ASSERT_TRUE(QFile::copy(durnix, plain));
-    const DurnixRun outside =
+    const ProgramRun outside =
         run(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups", plain,
                                         "read", image, offset, "cfg/bbox.ini", "/root/stolen"});
     EXPECT_NE(outside.exitCode, 0);

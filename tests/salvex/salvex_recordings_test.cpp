@@ -1,6 +1,7 @@
 // salvex as the viewer runs it, on unfinished recordings from dashcam-sample, judged by ffprobe
 // and ffmpeg and against the finished recording of the same streams.
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,24 +13,20 @@
 using korvane::test::runProgram;
 using korvane::test::sampleRecording;
 
+using korvane::test::ffprobeStreams;
+using korvane::test::ProgramRun;
+using korvane::test::run;
+using korvane::test::writeFile;
+
 namespace {
 
 const QString salvex = QStringLiteral(SALVEX_PATH);
 const QStringList sizes{"640x360", "480x270", "320x180", "320x180", "320x180"};
 constexpr int seconds = 3;
 
-struct SalvexRun
+ProgramRun runSalvex(const QStringList &arguments)
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-SalvexRun runSalvex(const QStringList &arguments)
-{
-    SalvexRun run;
-    run.out = runProgram(salvex, arguments, &run.exitCode, &run.err);
-    return run;
+    return run(salvex, arguments);
 }
 
 QStringList channelOptions(int channels)
@@ -43,13 +40,7 @@ QStringList channelOptions(int channels)
 // codec,width,height,frames per stream
 QStringList streams(const QString &path)
 {
-    int exitCode = -1;
-    const QString text = QString::fromUtf8(
-        runProgram(QStringLiteral("ffprobe"),
-                   {"-v", "error", "-show_entries", "stream=codec_name,width,height,nb_frames",
-                    "-of", "csv=p=0", path},
-                   &exitCode));
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return ffprobeStreams(path, QStringLiteral("codec_name,width,height,nb_frames"));
 }
 
 QByteArray decodeErrors(const QString &path)
@@ -103,7 +94,7 @@ TEST_P(Recovery, RebuildsEveryPictureOfEveryChannelWithItsSound)
     QTemporaryDir folder;
     const QString fixed = folder.filePath(QStringLiteral("fixed.mp4"));
 
-    const SalvexRun run = runSalvex(QStringList{broken, fixed} + channelOptions(channels));
+    const ProgramRun run = runSalvex(QStringList{broken, fixed} + channelOptions(channels));
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.startsWith(
@@ -149,13 +140,10 @@ TEST(RecoveryOfCutRecordings, EveryCutGivesAPlayableFileThatGrowsWithTheCut)
     for (int cut = 1; cut <= 50; ++cut) {
         const qsizetype length = whole.size() * cut / 50;
         const QString input = folder.filePath(QStringLiteral("cut.mov"));
-        QFile file(input);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(whole.left(length));
-        file.close();
+        writeFile(input, whole.left(length));
 
         const QString fixed = folder.filePath(QStringLiteral("cut-fixed.mp4"));
-        const SalvexRun run =
+        const ProgramRun run =
             runSalvex({input, fixed, "--ch1", "640x360@30", "--ch2", "480x270@30"});
         ASSERT_EQ(run.exitCode, 0) << "cut " << cut << ": " << run.err.constData();
         int frames = 0;
@@ -176,7 +164,7 @@ TEST(RecoveryCommandLine, FewerThanTwoPathsPrintsUsage)
     QTemporaryDir folder;
     for (const QStringList &args :
          {QStringList{}, QStringList{folder.filePath(QStringLiteral("in.mov"))}}) {
-        const SalvexRun run = runSalvex(args);
+        const ProgramRun run = runSalvex(args);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err,
                   "usage: salvex <broken.mp4> <fixed.mp4> [1920x1080@30 1920x1080@30 ...]\n");
@@ -191,7 +179,7 @@ TEST(RecoveryCommandLine, EmptyOrMissingInputIsRefused)
     const QString empty = folder.filePath(QStringLiteral("empty.mov"));
     QFile(empty).open(QIODevice::WriteOnly);
     for (const QString &input : {empty, folder.filePath(QStringLiteral("missing.mov"))}) {
-        const SalvexRun run = runSalvex({input, folder.filePath(QStringLiteral("out.mp4"))});
+        const ProgramRun run = runSalvex({input, folder.filePath(QStringLiteral("out.mp4"))});
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err, "> recovering...\ncannot read input file\n");
     }
@@ -202,12 +190,9 @@ TEST(RecoveryCommandLine, InputWithoutFramesGivesAnEmptyButWellFormedFile)
 {
     QTemporaryDir folder;
     const QString input = folder.filePath(QStringLiteral("text.mov"));
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(5000, 'a'));
-    file.close();
+    writeFile(input, QByteArray(5000, 'a'));
     const QString output = folder.filePath(QStringLiteral("out"));
-    const SalvexRun run = runSalvex({input, output, "--ch1", "1280x720@120"});
+    const ProgramRun run = runSalvex({input, output, "--ch1", "1280x720@120"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.err.contains("> main video ch=0 1280x720@120 frames=0 duration\xe2\x89\x88"
                                  "0s\n"))
@@ -223,7 +208,7 @@ TEST(RecoveryCommandLine, OutputThatCannotBeCreatedIsReported)
 {
     const QString broken = sampleRecording({"--channels", "1", "--seconds", "1", "--unfinished"});
     QTemporaryDir folder;
-    const SalvexRun run =
+    const ProgramRun run =
         runSalvex({broken, folder.filePath(QStringLiteral("no/such/folder/out.mp4"))});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.endsWith("failed to open output file\n")) << run.err.constData();
@@ -254,7 +239,7 @@ TEST(RecoveryCommandLine, InputOfFourGigabytesOrMoreIsRefusedBeforeReading)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_TRUE(file.resize(qint64{1} << 32)); // sparse: no disk space taken
     file.close();
-    const SalvexRun run = runSalvex({input, folder.filePath(QStringLiteral("out.mp4"))});
+    const ProgramRun run = runSalvex({input, folder.filePath(QStringLiteral("out.mp4"))});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "> recovering...\ninput too large for current mp4parser indices\n");
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("out.mp4"))));

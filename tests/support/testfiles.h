@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace korvane::test {
+
+// A file's bytes; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+
+// Writes a file whole; a failure fails the current test.
+void writeFile(const QString &path, const QByteArray &bytes);
+
+struct ProgramRun
+{
+    int exitCode = -1; // -1 when the program crashed or did not end
+    QByteArray out;
+    QByteArray err;
+};
+
+ProgramRun run(const QString &program, const QStringList &arguments);
+
+// ffprobe's "-show_entries stream=<fields>" as one CSV line per stream, in ffprobe's field order.
+QStringList ffprobeStreams(const QString &path, const QString &fields);
+
+} // namespace korvane::test
