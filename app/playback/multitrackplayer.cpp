@@ -1,0 +1,306 @@
+#include "multitrackplayer.h"
+
+#include "applog.h"
+#include "trackdurations.h"
+#include "userdefaults.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvane {
+
+MultiTrackPlayer::MultiTrackPlayer(PlaybackOutput output, QObject *parent)
+    : QObject(parent), m_output(std::move(output))
+{
+    m_clock.setInterval(clockIntervalMs);
+    connect(&m_clock, &QTimer::timeout, this, &MultiTrackPlayer::onClockTick);
+    m_presentTimer.setSingleShot(true);
+    m_presentTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_presentTimer, &QTimer::timeout, this, [this] { presentFrames(); });
+}
+
+MultiTrackPlayer::~MultiTrackPlayer()
+{
+    dropRecording();
+}
+
+QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url)
+{
+    const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    const quint64 generation = ++m_loadGeneration;
+    auto pipeline = std::make_unique<PlaybackPipeline>(path, m_output);
+    co_await pipeline->preroll();
+    // A later load replaced this one while it was opening.
+    if (generation != m_loadGeneration)
+        co_return;
+    replaceRecording(std::move(pipeline), path);
+}
+
+void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeline,
+                                        const QString &path)
+{
+    dropRecording();
+    m_pipeline = std::move(pipeline);
+    setCurrentTime(0);
+
+    if (m_pipeline->hasAudio())
+        m_audioPlayer = new AudioPlayer(m_pipeline.get(), this);
+    const std::vector<double> durations = videoTrackDurations(path);
+    for (int i = 0; i < m_pipeline->videoBranchCount(); ++i) {
+        VideoBranch &branch = m_pipeline->videoBranch(i);
+        const double duration = i < static_cast<int>(durations.size())
+                                    ? durations[static_cast<size_t>(i)]
+                                    : m_pipeline->duration().value_or(0);
+        m_videoPlayers.append(new ChannelPlayer(i, path, duration, &branch, this));
+        std::weak_ptr<std::atomic_bool> pending = m_arrivalPending;
+        branch.frames->setArrivalListener([this, pending] {
+            const auto flag = pending.lock();
+            if (flag && !flag->exchange(true))
+                QMetaObject::invokeMethod(this, [this] { presentFrames(); }, Qt::QueuedConnection);
+        });
+    }
+    if (!m_videoPlayers.isEmpty() && m_videoPlayers.first()->hasCurrentItem())
+        setDuration(m_videoPlayers.first()->duration());
+
+    connect(m_pipeline.get(), &PlaybackPipeline::endOfStream, this,
+            &MultiTrackPlayer::playbackDidFinish);
+    connect(m_pipeline.get(), &PlaybackPipeline::failed, this, [this] {
+        setIsPlaying(false);
+        m_pipeline->pause();
+    });
+    emit audioPlayerChanged();
+    emit videoPlayersChanged();
+
+    applyStoredSettings();
+    presentFrames();
+    if (!m_videoPlayers.isEmpty())
+        m_clock.start();
+}
+
+void MultiTrackPlayer::dropRecording()
+{
+    m_clock.stop();
+    m_presentTimer.stop();
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
+        channel->detach();
+        channel->deleteLater();
+    }
+    m_videoPlayers.clear();
+    if (m_audioPlayer) {
+        m_audioPlayer->detach();
+        m_audioPlayer->deleteLater();
+        m_audioPlayer = nullptr;
+    }
+    // Queued arrivals of the old recording must not present anything of the new one.
+    m_arrivalPending = std::make_shared<std::atomic_bool>(false);
+    m_pipeline.reset();
+}
+
+void MultiTrackPlayer::applyStoredSettings()
+{
+    setVolume(userDefault(QStringLiteral("volume")).toDouble());
+    const double brightness = userDefault(QStringLiteral("brightness")).toDouble();
+    bool neutral = brightness == 0.5;
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
+        if (!channel->hasCurrentItem())
+            continue;
+        const int mode =
+            userDefault(QStringLiteral("flip") + QString::number(channel->channel() + 1)).toInt();
+        channel->setBrightness(brightness);
+        channel->setMirrorMode(mode);
+        neutral = neutral && mode == 0;
+    }
+    // The first pictures were decoded before the settings were known.
+    if (!neutral)
+        showFilterChangeWhilePaused();
+}
+
+QList<QObject *> MultiTrackPlayer::videoPlayerObjects() const
+{
+    return {m_videoPlayers.begin(), m_videoPlayers.end()};
+}
+
+void MultiTrackPlayer::play()
+{
+    if (m_pipeline)
+        m_pipeline->play();
+    setIsPlaying(true);
+    setIsStopped(false);
+}
+
+void MultiTrackPlayer::pause()
+{
+    if (m_pipeline)
+        m_pipeline->pause();
+    setIsPlaying(false);
+    setIsStopped(false);
+}
+
+void MultiTrackPlayer::stop()
+{
+    if (m_pipeline) {
+        m_pipeline->pause();
+        seekAll(0);
+    }
+    setCurrentTime(0);
+    setProgress(0);
+    setIsPlaying(false);
+    setIsStopped(true);
+}
+
+void MultiTrackPlayer::seek(double fraction)
+{
+    if (m_duration <= 0)
+        return;
+    const double p = std::clamp(fraction, 0.0, 1.0);
+    const double t = m_duration * p;
+    seekAll(t);
+    setCurrentTime(t);
+    setProgress(p);
+}
+
+void MultiTrackPlayer::skip(double seconds)
+{
+    if (m_duration <= 0)
+        return;
+    const double t = std::clamp(m_currentTime + seconds, 0.0, m_duration);
+    seekAll(t);
+    setCurrentTime(t);
+}
+
+void MultiTrackPlayer::seekAll(double seconds)
+{
+    if (!m_pipeline)
+        return;
+    m_presentTimer.stop();
+    m_pipeline->seek(seconds);
+}
+
+void MultiTrackPlayer::setVolume(double volume)
+{
+    const auto clamped = static_cast<float>(std::clamp(volume, 0.0, 1.0));
+    if (m_audioPlayer)
+        m_audioPlayer->setVolume(clamped);
+}
+
+void MultiTrackPlayer::setBrightness(double brightness)
+{
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
+        channel->setBrightness(brightness);
+    showFilterChangeWhilePaused();
+}
+
+void MultiTrackPlayer::setFlip(int channel, int mode)
+{
+    if (channel < 0 || channel >= m_videoPlayers.size())
+        return;
+    m_videoPlayers[channel]->setMirrorMode(mode);
+    showFilterChangeWhilePaused();
+}
+
+// A paused pipeline shows a picture that was filtered before the change; decoding it again at
+// the same place shows it with the new setting.
+void MultiTrackPlayer::showFilterChangeWhilePaused()
+{
+    if (!m_pipeline || m_isPlaying)
+        return;
+    const auto position = m_pipeline->position();
+    seekAll(position.value_or(m_currentTime));
+}
+
+void MultiTrackPlayer::playbackDidFinish()
+{
+    m_clock.stop();
+    if (m_pipeline)
+        m_pipeline->pause();
+    setProgress(1.0);
+    setIsPlaying(false);
+    setIsStopped(false);
+    if (onPlaybackEnded)
+        onPlaybackEnded();
+}
+
+void MultiTrackPlayer::onClockTick()
+{
+    if (!m_pipeline || !m_isPlaying)
+        return;
+    const auto position = m_pipeline->position();
+    if (!position)
+        return;
+    // Every channel shows the picture of the same clock position that the tick publishes.
+    presentFrames(position);
+    if (!m_isScrubbing && m_duration > 0) {
+        setCurrentTime(*position);
+        setProgress(std::clamp(*position / m_duration, 0.0, 1.0));
+    }
+}
+
+void MultiTrackPlayer::presentFrames(std::optional<double> time)
+{
+    m_arrivalPending->store(false);
+    if (!m_pipeline)
+        return;
+    if (!time)
+        time = m_pipeline->position();
+    const double t = time.value_or(0);
+    std::optional<double> next;
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
+        channel->present(t);
+        if (const auto upcoming = channel->nextFrameTime())
+            next = next ? std::min(*next, *upcoming) : *upcoming;
+    }
+    if (m_isPlaying && next)
+        m_presentTimer.start(static_cast<int>(std::ceil(std::max(0.0, *next - t) * 1000)));
+}
+
+void MultiTrackPlayer::setIsScrubbing(bool scrubbing)
+{
+    if (m_isScrubbing == scrubbing)
+        return;
+    m_isScrubbing = scrubbing;
+    emit isScrubbingChanged();
+}
+
+void MultiTrackPlayer::setCurrentTime(double time)
+{
+    if (m_currentTime == time)
+        return;
+    m_currentTime = time;
+    emit currentTimeChanged();
+}
+
+void MultiTrackPlayer::setDuration(double duration)
+{
+    if (m_duration == duration)
+        return;
+    m_duration = duration;
+    emit durationChanged();
+}
+
+void MultiTrackPlayer::setProgress(double progress)
+{
+    if (m_progress == progress)
+        return;
+    m_progress = progress;
+    emit progressChanged();
+}
+
+void MultiTrackPlayer::setIsPlaying(bool playing)
+{
+    if (m_isPlaying == playing)
+        return;
+    m_isPlaying = playing;
+    if (playing && !m_videoPlayers.isEmpty())
+        m_clock.start();
+    emit isPlayingChanged();
+}
+
+void MultiTrackPlayer::setIsStopped(bool stopped)
+{
+    if (m_isStopped == stopped)
+        return;
+    m_isStopped = stopped;
+    emit isStoppedChanged();
+}
+
+} // namespace korvane

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "audioplayer.h"
+#include "channelplayer.h"
+#include "playbackpipeline.h"
+
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+namespace korvane {
+
+// Plays every camera channel of one recording side by side, in step, with its sound, and
+// publishes the clock that the seek bar, the map and the G-sensor graph follow.
+class MultiTrackPlayer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<QObject *> videoPlayers READ videoPlayerObjects NOTIFY videoPlayersChanged)
+    Q_PROPERTY(QObject *audioPlayer READ audioPlayerObject NOTIFY audioPlayerChanged)
+    Q_PROPERTY(double currentTime READ currentTime NOTIFY currentTimeChanged)
+    Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(bool isScrubbing READ isScrubbing WRITE setIsScrubbing NOTIFY isScrubbingChanged)
+    Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
+    Q_PROPERTY(bool isStopped READ isStopped NOTIFY isStoppedChanged)
+
+public:
+    static constexpr int clockIntervalMs = 100;
+
+    explicit MultiTrackPlayer(PlaybackOutput output = {}, QObject *parent = nullptr);
+    ~MultiTrackPlayer() override;
+
+    // Opens a recording and shows its first picture on every channel, paused. Throws
+    // PlaybackError when the file cannot be played; the open recording then stays.
+    QCoro::Task<void> load(const QUrl &url);
+
+    Q_INVOKABLE void play();
+    Q_INVOKABLE void pause();
+    Q_INVOKABLE void stop();
+    Q_INVOKABLE void seek(double fraction);
+    Q_INVOKABLE void skip(double seconds);
+    Q_INVOKABLE void setVolume(double volume);
+    Q_INVOKABLE void setBrightness(double brightness);
+    Q_INVOKABLE void setFlip(int channel, int mode);
+    void playbackDidFinish();
+
+    // Called once each time the recording plays to its end.
+    std::function<void()> onPlaybackEnded;
+
+    const QList<ChannelPlayer *> &videoPlayers() const { return m_videoPlayers; }
+    AudioPlayer *audioPlayer() const { return m_audioPlayer; }
+    double currentTime() const { return m_currentTime; }
+    double duration() const { return m_duration; }
+    double progress() const { return m_progress; }
+    bool isScrubbing() const { return m_isScrubbing; }
+    void setIsScrubbing(bool scrubbing);
+    bool isPlaying() const { return m_isPlaying; }
+    bool isStopped() const { return m_isStopped; }
+
+signals:
+    void videoPlayersChanged();
+    void audioPlayerChanged();
+    void currentTimeChanged();
+    void durationChanged();
+    void progressChanged();
+    void isScrubbingChanged();
+    void isPlayingChanged();
+    void isStoppedChanged();
+
+private:
+    QList<QObject *> videoPlayerObjects() const;
+    QObject *audioPlayerObject() const { return m_audioPlayer; }
+
+    void replaceRecording(std::unique_ptr<PlaybackPipeline> pipeline, const QString &path);
+    void dropRecording();
+    void applyStoredSettings();
+    void onClockTick();
+    void presentFrames(std::optional<double> time = std::nullopt);
+    void showFilterChangeWhilePaused();
+    void seekAll(double seconds);
+
+    void setCurrentTime(double time);
+    void setDuration(double duration);
+    void setProgress(double progress);
+    void setIsPlaying(bool playing);
+    void setIsStopped(bool stopped);
+
+    PlaybackOutput m_output;
+    std::unique_ptr<PlaybackPipeline> m_pipeline;
+    QList<ChannelPlayer *> m_videoPlayers;
+    AudioPlayer *m_audioPlayer = nullptr;
+    quint64 m_loadGeneration = 0;
+    QTimer m_clock;
+    QTimer m_presentTimer;
+    std::shared_ptr<std::atomic_bool> m_arrivalPending = std::make_shared<std::atomic_bool>(false);
+
+    double m_currentTime = 0;
+    double m_duration = 0;
+    double m_progress = 0;
+    bool m_isScrubbing = false;
+    bool m_isPlaying = false;
+    bool m_isStopped = true;
+};
+
+} // namespace korvane

@@ -1,0 +1,327 @@
+#include "playbackpipeline.h"
+
+#include "applog.h"
+#include "gstsupport.h"
+
+#include <gst/app/gstappsink.h>
+
+#include <QCoro/QCoroSignal>
+
+#include <chrono>
+
+namespace korvane {
+
+namespace {
+
+// Pictures reach their channel's queue this long before they are due, so that the presenter finds
+// the picture of every channel for a clock position already decoded.
+constexpr GstClockTimeDiff earlyDelivery = -150 * GST_MSECOND;
+// A branch's queue holds this much ahead of its decoder; enough for any interleaving of tracks
+// that a dashcam or a remux writes, without reading the whole file in while sinks preroll.
+constexpr const char *branchQueue =
+    "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
+constexpr auto prerollTimeout = std::chrono::seconds(30);
+
+// The decoder (and what it needs before it) for a track; empty when none is known.
+QByteArray decoderFor(const GstStructure *caps)
+{
+    const char *name = gst_structure_get_name(caps);
+    if (g_str_equal(name, "video/x-h264"))
+        return "avdec_h264";
+    if (g_str_equal(name, "video/x-h265"))
+        return "avdec_h265";
+    if (g_str_equal(name, "audio/mpeg")) {
+        int version = 0;
+        gst_structure_get_int(caps, "mpegversion", &version);
+        return version == 1 ? "mpegaudioparse ! avdec_mp3" : "avdec_aac";
+    }
+    if (g_str_equal(name, "audio/x-raw"))
+        return "identity";
+    return {};
+}
+
+GstFlowReturn deliverPreroll(GstAppSink *sink, gpointer queue)
+{
+    if (GstSample *sample = gst_app_sink_pull_preroll(sink)) {
+        static_cast<FrameQueue *>(queue)->push(timedFrameFromSample(sample, true));
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn deliverSample(GstAppSink *sink, gpointer queue)
+{
+    if (GstSample *sample = gst_app_sink_pull_sample(sink)) {
+        static_cast<FrameQueue *>(queue)->push(timedFrameFromSample(sample, false));
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+// Pictures decoded before a flushing seek must never reach the screen after it.
+GstPadProbeReturn dropOnFlush(GstPad *, GstPadProbeInfo *info, gpointer queue)
+{
+    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP)
+        static_cast<FrameQueue *>(queue)->clear();
+    return GST_PAD_PROBE_OK;
+}
+
+} // namespace
+
+PlaybackPipeline::PlaybackPipeline(const QString &path, PlaybackOutput output, QObject *parent)
+    : QObject(parent), m_output(std::move(output))
+{
+    ensureGStreamer();
+    m_pipeline = gst_pipeline_new(nullptr);
+    GstElement *source = gst_element_factory_make("filesrc", nullptr);
+    GstElement *demux = gst_element_factory_make("qtdemux", nullptr);
+    g_object_set(source, "location", path.toUtf8().constData(), nullptr);
+    gst_bin_add_many(GST_BIN(m_pipeline), source, demux, nullptr);
+    gst_element_link(source, demux);
+    g_signal_connect(demux, "pad-added", G_CALLBACK(onPadAdded), this);
+    g_signal_connect(demux, "no-more-pads", G_CALLBACK(onNoMorePads), this);
+    GstPtr<GstBus> bus(gst_element_get_bus(m_pipeline));
+    gst_bus_set_sync_handler(bus.get(), onBusMessage, this, nullptr);
+}
+
+PlaybackPipeline::~PlaybackPipeline()
+{
+    // Stopping joins the streaming threads, so no callback can reach this object afterwards.
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    GstPtr<GstBus> bus(gst_element_get_bus(m_pipeline));
+    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+    gst_object_unref(m_pipeline);
+}
+
+QCoro::Task<void> PlaybackPipeline::preroll()
+{
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (!m_prerollError) {
+        const auto finished = co_await qCoro(this, &PlaybackPipeline::prerollFinished,
+                                             std::chrono::milliseconds(prerollTimeout));
+        if (!finished && !m_prerollError)
+            m_prerollError = QStringLiteral("the recording did not open in time");
+    }
+    if (!m_prerollError->isEmpty())
+        throw PlaybackError(m_prerollError->toStdString());
+}
+
+int PlaybackPipeline::videoBranchCount() const
+{
+    std::lock_guard lock(m_branchesMutex);
+    return static_cast<int>(m_videoBranches.size());
+}
+
+VideoBranch &PlaybackPipeline::videoBranch(int index)
+{
+    std::lock_guard lock(m_branchesMutex);
+    return *m_videoBranches.at(static_cast<size_t>(index));
+}
+
+bool PlaybackPipeline::hasAudio() const
+{
+    std::lock_guard lock(m_branchesMutex);
+    return m_hasAudio;
+}
+
+void PlaybackPipeline::play()
+{
+    gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+}
+
+void PlaybackPipeline::pause()
+{
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+}
+
+void PlaybackPipeline::seek(double seconds)
+{
+    for (int i = 0; i < videoBranchCount(); ++i)
+        videoBranch(i).frames->clear();
+    gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
+                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            static_cast<gint64>(clockTimeFromSeconds(seconds)));
+}
+
+void PlaybackPipeline::setVolume(double volume)
+{
+    if (m_volume)
+        g_object_set(m_volume, "volume", volume, nullptr);
+}
+
+std::optional<double> PlaybackPipeline::position() const
+{
+    gint64 position = 0;
+    if (!gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) || position < 0)
+        return std::nullopt;
+    return secondsFromClockTime(static_cast<GstClockTime>(position));
+}
+
+std::optional<double> PlaybackPipeline::duration() const
+{
+    gint64 duration = 0;
+    if (!gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
+        return std::nullopt;
+    return secondsFromClockTime(static_cast<GstClockTime>(duration));
+}
+
+void PlaybackPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
+{
+    static_cast<PlaybackPipeline *>(self)->addBranch(pad);
+}
+
+void PlaybackPipeline::onNoMorePads(GstElement *, gpointer self)
+{
+    auto *pipeline = static_cast<PlaybackPipeline *>(self);
+    QMetaObject::invokeMethod(
+        pipeline,
+        [pipeline] {
+            pipeline->m_noMorePads = true;
+            GstState state = GST_STATE_NULL;
+            // Nothing to wait for when no branch prerolls asynchronously.
+            if (gst_element_get_state(pipeline->m_pipeline, &state, nullptr, 0) ==
+                    GST_STATE_CHANGE_SUCCESS &&
+                state == GST_STATE_PAUSED)
+                pipeline->finishPreroll({});
+        },
+        Qt::QueuedConnection);
+}
+
+void PlaybackPipeline::addBranch(GstPad *pad)
+{
+    GstCapsPtr caps(gst_pad_get_current_caps(pad));
+    if (!caps)
+        caps.reset(gst_pad_query_caps(pad, nullptr));
+    const char *media = gst_structure_get_name(gst_caps_get_structure(caps.get(), 0));
+    std::lock_guard lock(m_branchesMutex);
+    if (g_str_has_prefix(media, "video/") && m_videoPads++ < maxVideoChannels) {
+        auto branch = std::make_unique<VideoBranch>();
+        const QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
+        GstElement *bin = nullptr;
+        if (!decoder.isEmpty() &&
+            linkBin(pad,
+                    QByteArray(branchQueue) + " ! " + decoder +
+                        " ! videobalance name=balance ! videoflip name=flip ! videoconvert"
+                        " ! appsink name=frames enable-last-sample=false",
+                    &bin)) {
+            GstPtr<GstElement> sink(gst_bin_get_by_name(GST_BIN(bin), "frames"));
+            GstPtr<GstElement> balance(gst_bin_get_by_name(GST_BIN(bin), "balance"));
+            GstPtr<GstElement> flip(gst_bin_get_by_name(GST_BIN(bin), "flip"));
+            GstCapsPtr formats(gst_caps_from_string("video/x-raw,format={I420,NV12}"));
+            g_object_set(sink.get(), "caps", formats.get(), "sync", m_output.realTime,
+                         "ts-offset", m_output.realTime ? earlyDelivery : 0, nullptr);
+            GstAppSinkCallbacks callbacks{};
+            callbacks.new_preroll = deliverPreroll;
+            callbacks.new_sample = deliverSample;
+            gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks,
+                                       branch->frames.get(), nullptr);
+            GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
+            gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_FLUSH, dropOnFlush,
+                              branch->frames.get(), nullptr);
+            branch->filter = ChannelFilter(balance.get(), flip.get());
+            branch->decodable = true;
+            gst_element_sync_state_with_parent(bin);
+        } else {
+            appLog("Failed to insert track:", QString::fromUtf8(media));
+        }
+        m_videoBranches.push_back(std::move(branch));
+    } else if (g_str_has_prefix(media, "audio/") && !m_hasAudio) {
+        GstElement *bin = nullptr;
+        const QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
+        const QByteArray sink = m_output.realTime ? m_output.audioSink : "fakesink sync=false";
+        if (!decoder.isEmpty() &&
+            linkBin(pad,
+                    QByteArray(branchQueue) + " ! " + decoder +
+                        " ! audioconvert ! audioresample ! volume name=volume ! " + sink,
+                    &bin)) {
+            m_volume = gst_bin_get_by_name(GST_BIN(bin), "volume");
+            gst_object_unref(m_volume); // the pipeline keeps it alive
+            m_hasAudio = true;
+            gst_element_sync_state_with_parent(bin);
+        } else {
+            appLog("[MultiTrackPlayer] sound track left out:", QString::fromUtf8(media));
+        }
+    }
+}
+
+bool PlaybackPipeline::linkBin(GstPad *pad, const QByteArray &description, GstElement **bin)
+{
+    GError *error = nullptr;
+    *bin = gst_parse_bin_from_description(description.constData(), TRUE, &error);
+    if (!*bin) {
+        appLog("[MultiTrackPlayer] cannot build a branch:", error ? error->message : "");
+        g_clear_error(&error);
+        return false;
+    }
+    gst_bin_add(GST_BIN(m_pipeline), *bin);
+    GstPtr<GstPad> sinkPad(gst_element_get_static_pad(*bin, "sink"));
+    if (const auto linked = gst_pad_link(pad, sinkPad.get()); linked != GST_PAD_LINK_OK) {
+        appLog("[MultiTrackPlayer] cannot link a branch:", gst_pad_link_get_name(linked));
+        gst_element_set_state(*bin, GST_STATE_NULL);
+        gst_bin_remove(GST_BIN(m_pipeline), *bin);
+        return false;
+    }
+    return true;
+}
+
+GstBusSyncReply PlaybackPipeline::onBusMessage(GstBus *, GstMessage *message, gpointer self)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_WARNING:
+    case GST_MESSAGE_EOS:
+    case GST_MESSAGE_ASYNC_DONE: {
+        auto *pipeline = static_cast<PlaybackPipeline *>(self);
+        std::shared_ptr<GstMessage> held(gst_message_ref(message), gst_message_unref);
+        QMetaObject::invokeMethod(
+            pipeline, [pipeline, held] { pipeline->handleMessage(held.get()); },
+            Qt::QueuedConnection);
+        break;
+    }
+    default:
+        break;
+    }
+    return GST_BUS_DROP;
+}
+
+void PlaybackPipeline::handleMessage(GstMessage *message)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+        if (!m_prerolled) {
+            finishPreroll(errorText(message));
+        } else {
+            appLog("[MultiTrackPlayer] playback error:", errorText(message));
+            emit failed(errorText(message));
+        }
+        break;
+    case GST_MESSAGE_WARNING: {
+        GError *error = nullptr;
+        gst_message_parse_warning(message, &error, nullptr);
+        appLog("[MultiTrackPlayer] playback warning:", error ? error->message : "");
+        g_clear_error(&error);
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        if (m_noMorePads)
+            finishPreroll({});
+        break;
+    case GST_MESSAGE_EOS:
+        if (m_prerolled)
+            emit endOfStream();
+        break;
+    default:
+        break;
+    }
+}
+
+void PlaybackPipeline::finishPreroll(const QString &error)
+{
+    if (m_prerolled || m_prerollError)
+        return;
+    m_prerollError = error;
+    m_prerolled = error.isEmpty();
+    emit prerollFinished();
+}
+
+} // namespace korvane

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "channelfilter.h"
+#include "framequeue.h"
+
+#include <gst/gst.h>
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace korvane {
+
+class PlaybackError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where the pictures and the sound go, and at what pace.
+struct PlaybackOutput
+{
+    // Pictures and sound follow the pipeline clock; off, every frame is decoded and handed over
+    // as fast as the machine allows (benchmarks).
+    bool realTime = true;
+    // The sound's sink, as a GStreamer element description ("autoaudiosink", "fakesink sync=true").
+    QByteArray audioSink = "autoaudiosink";
+};
+
+// One video track's branch: decoder, picture controls, and the sink that fills its frame queue.
+struct VideoBranch
+{
+    bool decodable = false; // a track whose pictures this pipeline cannot decode shows nothing
+    ChannelFilter filter;
+    std::shared_ptr<FrameQueue> frames = std::make_shared<FrameQueue>();
+};
+
+// One recording opened for playback: the file is read and demuxed once, every video track (up to
+// five) gets its own branch and the first sound track one more. Every sink runs on the one
+// pipeline clock, so the channels cannot drift apart, and seeks act on all of them at once.
+// Bus messages reach this object on the main thread.
+class PlaybackPipeline : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int maxVideoChannels = 5;
+
+    PlaybackPipeline(const QString &path, PlaybackOutput output, QObject *parent = nullptr);
+    ~PlaybackPipeline() override;
+
+    // Brings every branch to its first picture, paused. Throws PlaybackError when the file
+    // cannot be played.
+    QCoro::Task<void> preroll();
+
+    int videoBranchCount() const;
+    VideoBranch &videoBranch(int index);
+    bool hasAudio() const;
+
+    void play();
+    void pause();
+    // Flushes everything and prerolls every branch on the picture whose time span holds `seconds`.
+    void seek(double seconds);
+    void setVolume(double volume);
+    std::optional<double> position() const;
+    std::optional<double> duration() const;
+
+signals:
+    void endOfStream();
+    void failed(const QString &error);
+    void prerollFinished();
+
+private:
+    static void onPadAdded(GstElement *demux, GstPad *pad, gpointer self);
+    static void onNoMorePads(GstElement *demux, gpointer self);
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
+
+    void addBranch(GstPad *pad);
+    bool linkBin(GstPad *pad, const QByteArray &description, GstElement **bin);
+    void handleMessage(GstMessage *message);
+    void finishPreroll(const QString &error);
+
+    PlaybackOutput m_output;
+    GstElement *m_pipeline = nullptr;
+    GstElement *m_volume = nullptr;
+
+    mutable std::mutex m_branchesMutex; // pads arrive on the demuxer's streaming thread
+    std::vector<std::unique_ptr<VideoBranch>> m_videoBranches;
+    int m_videoPads = 0;
+    bool m_hasAudio = false;
+
+    bool m_noMorePads = false;
+    bool m_prerolled = false;
+    std::optional<QString> m_prerollError;
+};
+
+} // namespace korvane

@@ -1,0 +1,94 @@
+#include "timedframe.h"
+
+#include "gstsupport.h"
+
+#include <gst/video/video.h>
+
+#include <cstring>
+
+namespace korvane {
+
+namespace {
+
+QVideoFrameFormat::PixelFormat pixelFormat(GstVideoFormat format)
+{
+    switch (format) {
+    case GST_VIDEO_FORMAT_I420:
+        return QVideoFrameFormat::Format_YUV420P;
+    case GST_VIDEO_FORMAT_NV12:
+        return QVideoFrameFormat::Format_NV12;
+    default:
+        return QVideoFrameFormat::Format_Invalid;
+    }
+}
+
+QVideoFrameFormat::ColorSpace colorSpace(const GstVideoColorimetry &colorimetry)
+{
+    switch (colorimetry.matrix) {
+    case GST_VIDEO_COLOR_MATRIX_BT709:
+        return QVideoFrameFormat::ColorSpace_BT709;
+    case GST_VIDEO_COLOR_MATRIX_BT2020:
+        return QVideoFrameFormat::ColorSpace_BT2020;
+    default:
+        return QVideoFrameFormat::ColorSpace_BT601;
+    }
+}
+
+} // namespace
+
+TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
+{
+    TimedFrame timed;
+    timed.preroll = preroll;
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    GstCaps *caps = gst_sample_get_caps(sample);
+    GstVideoInfo info;
+    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
+        return timed;
+
+    GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (const GstSegment *segment = gst_sample_get_segment(sample))
+        pts = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
+    timed.time = secondsFromClockTime(pts);
+
+    const auto format = pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
+    if (format == QVideoFrameFormat::Format_Invalid)
+        return timed;
+    QVideoFrameFormat frameFormat(QSize(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info)),
+                                  format);
+    frameFormat.setColorSpace(colorSpace(info.colorimetry));
+    frameFormat.setColorRange(info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255
+                                  ? QVideoFrameFormat::ColorRange_Full
+                                  : QVideoFrameFormat::ColorRange_Video);
+    QVideoFrame frame(frameFormat);
+
+    GstVideoFrame source;
+    if (!gst_video_frame_map(&source, &info, buffer, GST_MAP_READ))
+        return timed;
+    if (frame.map(QVideoFrame::WriteOnly)) {
+        for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&source); ++plane) {
+            const auto *from = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&source, plane));
+            const int fromStride = GST_VIDEO_FRAME_PLANE_STRIDE(&source, plane);
+            uchar *to = frame.bits(static_cast<int>(plane));
+            const int toStride = frame.bytesPerLine(static_cast<int>(plane));
+            const int rowBytes = std::min(fromStride, toStride);
+            const int rows = GST_VIDEO_FRAME_COMP_HEIGHT(&source, plane);
+            if (fromStride == toStride) {
+                std::memcpy(to, from, static_cast<size_t>(rowBytes) * rows);
+            } else {
+                for (int row = 0; row < rows; ++row)
+                    std::memcpy(to + row * toStride, from + row * fromStride, rowBytes);
+            }
+        }
+        frame.unmap();
+        const auto micros = static_cast<qint64>(timed.time * 1e6);
+        frame.setStartTime(micros);
+        if (GST_BUFFER_DURATION_IS_VALID(buffer))
+            frame.setEndTime(micros + static_cast<qint64>(GST_BUFFER_DURATION(buffer) / 1000));
+        timed.frame = frame;
+    }
+    gst_video_frame_unmap(&source);
+    return timed;
+}
+
+} // namespace korvane

@@ -1,0 +1,92 @@
+#include "playbacktestsupport.h"
+
+#include "samplerecordings.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <QCoro/QCoroTask>
+
+namespace korvane::test {
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+QByteArray referenceFrames(const QString &path, int track)
+{
+    int exitCode = 0;
+    QByteArray errors;
+    const QByteArray frames = runProgram(
+        QStringLiteral("ffmpeg"),
+        {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(track), "-f", "rawvideo",
+         "-pix_fmt", "yuv420p", "-"},
+        &exitCode, &errors);
+    EXPECT_EQ(exitCode, 0) << errors.constData();
+    return frames;
+}
+
+QByteArray lumaPlane(const QVideoFrame &source)
+{
+    QVideoFrame frame = source;
+    if (!frame.map(QVideoFrame::ReadOnly))
+        return {};
+    QByteArray luma;
+    const int width = frame.width();
+    for (int row = 0; row < frame.height(); ++row)
+        luma.append(reinterpret_cast<const char *>(frame.bits(0)) + row * frame.bytesPerLine(0),
+                    width);
+    frame.unmap();
+    return luma;
+}
+
+QByteArray referenceLuma(const QByteArray &frames, int index, int width, int height)
+{
+    const qsizetype frameBytes = qsizetype(width) * height * 3 / 2;
+    return frames.mid(frameBytes * index, qsizetype(width) * height);
+}
+
+void PlayerTest::SetUp()
+{
+    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", m_settingsFolder.path().toUtf8());
+    player = std::make_unique<MultiTrackPlayer>(PlaybackOutput{true, "fakesink sync=true"});
+}
+
+void PlayerTest::TearDown()
+{
+    player.reset();
+    qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+}
+
+void PlayerTest::load(const QString &path)
+{
+    ASSERT_FALSE(path.isEmpty());
+    try {
+        QCoro::waitFor(player->load(QUrl::fromLocalFile(path)));
+    } catch (const std::exception &error) {
+        FAIL() << "load failed: " << error.what();
+    }
+}
+
+} // namespace korvane::test

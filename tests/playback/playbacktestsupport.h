@@ -1,0 +1,47 @@
+#pragma once
+
+#include "multitrackplayer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVideoFrame>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace korvane::test {
+
+// Runs the event loop until `condition` holds; false when `timeoutMs` passed first.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000);
+
+// Runs the event loop for a while.
+void spin(int ms);
+
+// Every picture of one video track as ffmpeg decodes it, as raw I420 frames one after another.
+QByteArray referenceFrames(const QString &path, int track);
+
+// The luma plane of a picture, row after row, without padding.
+QByteArray lumaPlane(const QVideoFrame &frame);
+// The luma plane of reference frame `index` of a track of `width` x `height`.
+QByteArray referenceLuma(const QByteArray &frames, int index, int width, int height);
+
+// A player whose sound goes to a null sink that still keeps time, with the user's settings kept in
+// a folder of the test's own.
+class PlayerTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads a recording and fails the test when it does not open.
+    void load(const QString &path);
+
+    QTemporaryDir m_settingsFolder;
+    QByteArray m_oldConfigHome;
+    std::unique_ptr<MultiTrackPlayer> player;
+};
+
+} // namespace korvane::test
