@@ -35,6 +35,17 @@ std::optional<double> commonFrameTime(const MultiTrackPlayer &player)
     return common;
 }
 
+// How a caller sees a failed load: the error text, or nothing when the recording opened.
+QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path)
+{
+    try {
+        co_await player.load(QUrl::fromLocalFile(path));
+    } catch (const PlaybackError &error) {
+        co_return QString::fromUtf8(error.what());
+    }
+    co_return QString();
+}
+
 class Playback : public PlayerTest
 {
 protected:
@@ -117,6 +128,142 @@ TEST_F(Playback, ChannelsShowTheSameInstantAtEveryClockTick)
     EXPECT_GE(ticks, 10);
     EXPECT_GT(player->currentTime(), 1.0);
     EXPECT_NEAR(player->progress(), player->currentTime() / player->duration(), 1e-9);
+}
+
+TEST_F(Playback, PausePlayAndStopMoveBetweenTheirStates)
+{
+    load(sampleRecording(smallChannels(2)));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }));
+    player->pause();
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_FALSE(player->isStopped());
+    spin(200);
+    const double pausedAt = player->currentTime();
+    const auto pausedFrame = commonFrameTime(*player);
+    spin(400);
+    EXPECT_EQ(player->currentTime(), pausedAt);
+    EXPECT_EQ(commonFrameTime(*player), pausedFrame);
+
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > pausedAt + 0.2; }));
+    player->stop();
+    EXPECT_TRUE(player->isStopped());
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(player->currentTime(), 0);
+    EXPECT_EQ(player->progress(), 0);
+    EXPECT_TRUE(waitUntil([&] { return commonFrameTime(*player) == 0.0; }));
+}
+
+TEST_F(Playback, SkipStaysInsideTheRecording)
+{
+    load(sampleRecording(smallChannels(2)));
+    const double duration = player->duration();
+    player->seek(1.0 / duration);
+    player->skip(-10);
+    EXPECT_EQ(player->currentTime(), 0);
+    player->skip(1.5);
+    EXPECT_DOUBLE_EQ(player->currentTime(), 1.5);
+    EXPECT_TRUE(waitUntil([&] { return commonFrameTime(*player) == 1.5; }));
+    player->skip(10);
+    EXPECT_EQ(player->currentTime(), duration);
+}
+
+TEST_F(Playback, ScrubbingHoldsTheClockWhilePlaybackRuns)
+{
+    load(sampleRecording(smallChannels(1)));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.2; }));
+    player->setIsScrubbing(true);
+    const double held = player->currentTime();
+    const double heldProgress = player->progress();
+    spin(500);
+    EXPECT_EQ(player->currentTime(), held);
+    EXPECT_EQ(player->progress(), heldProgress);
+    player->setIsScrubbing(false);
+    EXPECT_TRUE(waitUntil([&] { return player->currentTime() > held + 0.4; }));
+}
+
+TEST_F(Playback, EndOfRecordingFinishesOnceWithFullProgress)
+{
+    load(sampleRecording(smallChannels(2)));
+    int ended = 0;
+    player->onPlaybackEnded = [&] { ++ended; };
+    player->seek(0.8);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return ended > 0; }, 5000));
+    spin(500);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(player->progress(), 1.0);
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_FALSE(player->isStopped());
+    // The last picture stays on every channel.
+    EXPECT_NEAR(commonFrameTime(*player).value_or(0), std::floor(player->duration() * fps - 1e-6) / fps, 1e-4);
+}
+
+TEST_F(Playback, VolumeIsClampedAndStoredSettingsApplyAtLoad)
+{
+    const QString path = sampleRecording(smallChannels(1));
+    load(path);
+    ASSERT_NE(player->audioPlayer(), nullptr);
+    EXPECT_DOUBLE_EQ(player->audioPlayer()->volume(), 0.5);
+    player->setVolume(-1);
+    EXPECT_EQ(player->audioPlayer()->volume(), 0);
+    player->setVolume(0.3);
+    EXPECT_DOUBLE_EQ(player->audioPlayer()->volume(), static_cast<double>(0.3f));
+
+    setUserDefault("volume", 2.0);
+    setUserDefault("brightness", 0.25);
+    setUserDefault("flip1", 3);
+    load(path);
+    EXPECT_EQ(player->audioPlayer()->volume(), 1.0);
+    ASSERT_EQ(player->videoPlayers().size(), 1);
+    EXPECT_EQ(player->videoPlayers()[0]->brightness(), 0.25);
+    EXPECT_EQ(player->videoPlayers()[0]->mirrorMode(), 3);
+}
+
+TEST_F(Playback, RecordingWithoutSoundPlaysItsChannels)
+{
+    load(sampleRecording(smallChannels(2) << "--no-sound"));
+    EXPECT_EQ(player->audioPlayer(), nullptr);
+    EXPECT_EQ(player->videoPlayers().size(), 2);
+    player->setVolume(0.7);
+    player->play();
+    EXPECT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }));
+    player->seek(0.5);
+    EXPECT_TRUE(waitUntil([&] { return commonFrameTime(*player) == player->duration() * 0.5; }));
+}
+
+TEST_F(Playback, SixVideoTracksPlayTheFirstFive)
+{
+    const QString five = sampleRecording(smallChannels(5));
+    QTemporaryDir folder;
+    const QString six = folder.filePath("six.mp4");
+    const ProgramRun mux = run("ffmpeg", {"-v", "error", "-i", five, "-i", five, "-map", "0:v",
+                                          "-map", "1:v:0", "-map", "0:a", "-c", "copy", "-strict", "-1", six});
+    ASSERT_EQ(mux.exitCode, 0) << mux.err.constData();
+    load(six);
+    ASSERT_EQ(player->videoPlayers().size(), 5);
+    EXPECT_NE(player->audioPlayer(), nullptr);
+    player->play();
+    EXPECT_TRUE(waitUntil([&] {
+        const auto time = commonFrameTime(*player);
+        return time && *time > 0.3;
+    }));
+}
+
+TEST_F(Playback, FileThatIsNotARecordingThrowsAndKeepsTheOpenOne)
+{
+    load(sampleRecording(smallChannels(2)));
+    QTemporaryDir folder;
+    const QString text = folder.filePath("notes.mp4");
+    writeFile(text, QByteArray("not a recording\n").repeated(100));
+    for (const QString &path : {text, folder.filePath("missing.mp4")}) {
+        EXPECT_FALSE(QCoro::waitFor(loadError(*player, path)).isEmpty());
+        EXPECT_EQ(player->videoPlayers().size(), 2);
+    }
+    player->play();
+    EXPECT_TRUE(waitUntil([&] { return player->currentTime() > 0.2; }));
 }
 
 } // namespace
