@@ -1,6 +1,7 @@
 #include "playbacktestsupport.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
+#include "trackcounts.h"
 #include "userdefaults.h"
 
 #include <QCoro/QCoroTask>
@@ -264,6 +265,27 @@ TEST_F(Playback, FileThatIsNotARecordingThrowsAndKeepsTheOpenOne)
     }
     player->play();
     EXPECT_TRUE(waitUntil([&] { return player->currentTime() > 0.2; }));
+}
+
+QCoro::Task<QString> countsOrError(const QString &path)
+{
+    try {
+        const TrackCounts counts = co_await trackCounts(path);
+        co_return QStringLiteral("%1 video, %2 audio").arg(counts.video).arg(counts.audio);
+    } catch (const PlaybackError &) {
+        co_return QStringLiteral("error");
+    }
+}
+
+TEST(PlaybackTrackCounts, VideoAndSoundTracksOfAFile)
+{
+    EXPECT_EQ(QCoro::waitFor(countsOrError(sampleRecording(smallChannels(3)))), "3 video, 1 audio");
+    EXPECT_EQ(QCoro::waitFor(countsOrError(sampleRecording(smallChannels(2) << "--no-sound"))),
+              "2 video, 0 audio");
+    QTemporaryDir folder;
+    writeFile(folder.filePath("notes.mp4"), "not a recording");
+    EXPECT_EQ(QCoro::waitFor(countsOrError(folder.filePath("notes.mp4"))), "error");
+    EXPECT_EQ(QCoro::waitFor(countsOrError(folder.filePath("missing.mp4"))), "error");
 }
 
 } // namespace
