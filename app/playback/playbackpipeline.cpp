@@ -4,6 +4,7 @@
 #include "gstsupport.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
 
 #include <QCoro/QCoroSignal>
 
@@ -63,6 +64,16 @@ GstPadProbeReturn dropOnFlush(GstPad *, GstPadProbeInfo *info, gpointer queue)
 {
     if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP)
         static_cast<FrameQueue *>(queue)->clear();
+    return GST_PAD_PROBE_OK;
+}
+
+// The frame copy reads planes through their video meta, so the decoder may hand over its own
+// padded pictures instead of copying each into a tightly packed one.
+GstPadProbeReturn acceptVideoMeta(GstPad *, GstPadProbeInfo *info, gpointer)
+{
+    GstQuery *query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) == GST_QUERY_ALLOCATION)
+        gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
     return GST_PAD_PROBE_OK;
 }
 
@@ -218,6 +229,8 @@ void PlaybackPipeline::addBranch(GstPad *pad)
             GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
             gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_FLUSH, dropOnFlush,
                               branch->frames.get(), nullptr);
+            gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, acceptVideoMeta,
+                              nullptr, nullptr);
             branch->filter = ChannelFilter(balance.get(), flip.get());
             branch->decodable = true;
             gst_element_sync_state_with_parent(bin);

@@ -1,6 +1,7 @@
 #include "playbacktestsupport.h"
 
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -64,6 +65,36 @@ QByteArray referenceLuma(const QByteArray &frames, int index, int width, int hei
 {
     const qsizetype frameBytes = qsizetype(width) * height * 3 / 2;
     return frames.mid(frameBytes * index, qsizetype(width) * height);
+}
+
+// The mean difference per colour value between two pictures of one size.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage left = a.convertToFormat(QImage::Format_RGB888);
+    const QImage right = b.convertToFormat(QImage::Format_RGB888);
+    double sum = 0;
+    for (int y = 0; y < left.height(); ++y) {
+        const uchar *l = left.constScanLine(y);
+        const uchar *r = right.constScanLine(y);
+        for (int x = 0; x < left.width() * 3; ++x)
+            sum += std::abs(l[x] - r[x]);
+    }
+    return sum / (left.width() * left.height() * 3.0);
+}
+
+// ffmpeg's own picture of a track at a frame index, in RGB.
+QImage referencePicture(const QString &path, int track, int frame, QSize size)
+{
+    const ProgramRun decode =
+        run("ffmpeg", {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(track),
+                       "-vf", QStringLiteral("select=eq(n\\,%1)").arg(frame), "-frames:v", "1",
+                       "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    EXPECT_EQ(decode.exitCode, 0) << decode.err.constData();
+    if (decode.out.size() != size.width() * size.height() * 3)
+        return {};
+    return QImage(reinterpret_cast<const uchar *>(decode.out.constData()), size.width(),
+                  size.height(), size.width() * 3, QImage::Format_RGB888)
+        .copy();
 }
 
 void PlayerTest::SetUp()

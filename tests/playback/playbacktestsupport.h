@@ -3,6 +3,8 @@
 #include "multitrackplayer.h"
 
 #include <QByteArray>
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVideoFrame>
@@ -27,6 +29,12 @@ QByteArray referenceFrames(const QString &path, int track);
 QByteArray lumaPlane(const QVideoFrame &frame);
 // The luma plane of reference frame `index` of a track of `width` x `height`.
 QByteArray referenceLuma(const QByteArray &frames, int index, int width, int height);
+
+// The mean difference per colour value between two pictures of one size.
+double meanDifference(const QImage &a, const QImage &b);
+
+// ffmpeg's own picture of a track at a frame index, in RGB; null when it cannot be made.
+QImage referencePicture(const QString &path, int track, int frame, QSize size);
 
 // A player whose sound goes to a null sink that still keeps time, with the user's settings kept in
 // a folder of the test's own.
