@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using bench::median;
 using bench::run;
-constexpr int decodeRounds = 3;
+constexpr int decodeRounds = 5;
 constexpr int seekCount = 15;
 constexpr int gopRounds = 7;
 constexpr double gopSeconds = 1.0; // the sample recordings put a key frame every second

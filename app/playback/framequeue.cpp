@@ -6,6 +6,9 @@ namespace {
 // Frame times come from nanosecond clock values; a frame that starts within this of the clock's
 // position is due.
 constexpr double dueSlack = 1e-6;
+// Far more than the pictures that arrive ahead of time; only reached while the main thread does
+// not present (it is busy, say), and then the oldest would only be skipped anyway.
+constexpr size_t maxWaiting = 16;
 } // namespace
 
 void FrameQueue::setArrivalListener(std::function<void()> listener)
@@ -27,6 +30,8 @@ void FrameQueue::push(TimedFrame frame)
             m_frames.clear();
         m_lastPushedTime = frame.time;
         m_frames.push_back(std::move(frame));
+        if (m_frames.size() > maxWaiting)
+            m_frames.pop_front();
         listener = m_listener;
     }
     if (listener)
