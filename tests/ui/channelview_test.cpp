@@ -51,8 +51,9 @@ TEST_F(ChannelViewOnScreen, EachViewShowsItsChannelsPictureOfTheClock)
     const QByteArray expected = qgetenv("KORVANE_EXPECTED_RENDERER");
     const bool software =
         window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
-    if (!expected.isEmpty())
+    if (!expected.isEmpty()) {
         EXPECT_EQ(expected == "software", software) << "renderer " << expected.constData();
+    }
 
     for (double t : {1.5, 0.5}) {
         SCOPED_TRACE(t);
