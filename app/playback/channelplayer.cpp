@@ -49,10 +49,13 @@ void ChannelPlayer::present(double time)
 {
     if (!m_branch)
         return;
-    auto due = m_branch->frames->takeDue(time);
-    if (!due || !due->frame.isValid())
+    const auto due = m_branch->frames->takeDue(time);
+    if (!due)
         return;
-    m_frame = std::move(due->frame);
+    QVideoFrame frame = videoFrameOf(*due);
+    if (!frame.isValid())
+        return;
+    m_frame = std::move(frame);
     m_frameTime = due->time;
     for (const QPointer<QVideoSink> &sink : std::as_const(m_sinks)) {
         if (sink)

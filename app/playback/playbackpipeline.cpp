@@ -2,11 +2,15 @@
 
 #include "applog.h"
 #include "gstsupport.h"
+#include "trackdurations.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
 #include <QCoro/QCoroSignal>
+#include <QThread>
+
+#include <algorithm>
 
 #include <chrono>
 
@@ -83,6 +87,11 @@ PlaybackPipeline::PlaybackPipeline(const QString &path, PlaybackOutput output, Q
     : QObject(parent), m_output(std::move(output))
 {
     ensureGStreamer();
+    // The channels already decode side by side, one thread each; a decoder splits its own work
+    // over threads only where cores are left over, since that costs a copy and hand-overs.
+    const auto channels = std::clamp(static_cast<int>(videoTrackDurations(path).size()), 1,
+                                     maxVideoChannels);
+    m_decoderThreads = std::max(1, QThread::idealThreadCount() / channels);
     m_pipeline = gst_pipeline_new(nullptr);
     GstElement *source = gst_element_factory_make("filesrc", nullptr);
     GstElement *demux = gst_element_factory_make("qtdemux", nullptr);
@@ -207,7 +216,9 @@ void PlaybackPipeline::addBranch(GstPad *pad)
     std::lock_guard lock(m_branchesMutex);
     if (g_str_has_prefix(media, "video/") && m_videoPads++ < maxVideoChannels) {
         auto branch = std::make_unique<VideoBranch>();
-        const QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
+        QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
+        if (decoder.startsWith("avdec_"))
+            decoder += " max-threads=" + QByteArray::number(m_decoderThreads);
         GstElement *bin = nullptr;
         if (!decoder.isEmpty() &&
             linkBin(pad,

@@ -89,6 +89,7 @@ private:
     PlaybackOutput m_output;
     GstElement *m_pipeline = nullptr;
     GstElement *m_volume = nullptr;
+    int m_decoderThreads = 1;
 
     mutable std::mutex m_branchesMutex; // pads arrive on the demuxer's streaming thread
     std::vector<std::unique_ptr<VideoBranch>> m_videoBranches;

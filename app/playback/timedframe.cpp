@@ -34,26 +34,54 @@ QVideoFrameFormat::ColorSpace colorSpace(const GstVideoColorimetry &colorimetry)
     }
 }
 
+void copyPlanes(const GstVideoFrame &source, QVideoFrame &frame)
+{
+    for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&source); ++plane) {
+        const auto *from = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&source, plane));
+        const int fromStride = GST_VIDEO_FRAME_PLANE_STRIDE(&source, plane);
+        uchar *to = frame.bits(static_cast<int>(plane));
+        const int toStride = frame.bytesPerLine(static_cast<int>(plane));
+        // I420 and NV12: plane i holds component i's rows.
+        const int rows = GST_VIDEO_FRAME_COMP_HEIGHT(&source, plane);
+        if (fromStride == toStride) {
+            std::memcpy(to, from, static_cast<size_t>(fromStride) * rows);
+            continue;
+        }
+        const int rowBytes = std::min(fromStride, toStride);
+        for (int row = 0; row < rows; ++row)
+            std::memcpy(to + row * toStride, from + row * fromStride, rowBytes);
+    }
+}
+
 } // namespace
 
 TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
 {
     TimedFrame timed;
     timed.preroll = preroll;
+    timed.sample.reset(gst_sample_ref(sample), gst_sample_unref);
     GstBuffer *buffer = gst_sample_get_buffer(sample);
-    GstCaps *caps = gst_sample_get_caps(sample);
-    GstVideoInfo info;
-    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
+    if (!buffer)
         return timed;
-
     GstClockTime pts = GST_BUFFER_PTS(buffer);
     if (const GstSegment *segment = gst_sample_get_segment(sample))
         pts = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
     timed.time = secondsFromClockTime(pts);
+    return timed;
+}
 
+QVideoFrame videoFrameOf(const TimedFrame &timed)
+{
+    GstSample *sample = timed.sample.get();
+    GstBuffer *buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
+    GstCaps *caps = sample ? gst_sample_get_caps(sample) : nullptr;
+    GstVideoInfo info;
+    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
+        return {};
     const auto format = pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
     if (format == QVideoFrameFormat::Format_Invalid)
-        return timed;
+        return {};
+
     QVideoFrameFormat frameFormat(QSize(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info)),
                                   format);
     frameFormat.setColorSpace(colorSpace(info.colorimetry));
@@ -61,34 +89,20 @@ TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
                                   ? QVideoFrameFormat::ColorRange_Full
                                   : QVideoFrameFormat::ColorRange_Video);
     QVideoFrame frame(frameFormat);
-
     GstVideoFrame source;
     if (!gst_video_frame_map(&source, &info, buffer, GST_MAP_READ))
-        return timed;
-    if (frame.map(QVideoFrame::WriteOnly)) {
-        for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&source); ++plane) {
-            const auto *from = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&source, plane));
-            const int fromStride = GST_VIDEO_FRAME_PLANE_STRIDE(&source, plane);
-            uchar *to = frame.bits(static_cast<int>(plane));
-            const int toStride = frame.bytesPerLine(static_cast<int>(plane));
-            const int rowBytes = std::min(fromStride, toStride);
-            const int rows = GST_VIDEO_FRAME_COMP_HEIGHT(&source, plane);
-            if (fromStride == toStride) {
-                std::memcpy(to, from, static_cast<size_t>(rowBytes) * rows);
-            } else {
-                for (int row = 0; row < rows; ++row)
-                    std::memcpy(to + row * toStride, from + row * fromStride, rowBytes);
-            }
-        }
+        return {};
+    const bool mapped = frame.map(QVideoFrame::WriteOnly);
+    if (mapped) {
+        copyPlanes(source, frame);
         frame.unmap();
         const auto micros = static_cast<qint64>(timed.time * 1e6);
         frame.setStartTime(micros);
         if (GST_BUFFER_DURATION_IS_VALID(buffer))
             frame.setEndTime(micros + static_cast<qint64>(GST_BUFFER_DURATION(buffer) / 1000));
-        timed.frame = frame;
     }
     gst_video_frame_unmap(&source);
-    return timed;
+    return mapped ? frame : QVideoFrame();
 }
 
 } // namespace korvane

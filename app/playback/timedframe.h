@@ -4,19 +4,24 @@
 
 #include <QVideoFrame>
 
+#include <memory>
+
 namespace korvane {
 
-// One decoded picture of a channel and where it sits on the recording's time line.
+// One decoded picture of a channel, as the decoder handed it over, and where it sits on the
+// recording's time line. It becomes a frame a view can draw only when it is shown, so pictures
+// that are skipped cost no copy.
 struct TimedFrame
 {
-    QVideoFrame frame;
-    double time = 0;     // seconds from the start of the recording
+    std::shared_ptr<GstSample> sample;
+    double time = 0;      // seconds from the start of the recording
     bool preroll = false; // the picture a paused pipeline shows: due whatever the clock says
 };
 
-// The decoded picture of an appsink sample as a frame a video view can draw: the planes are
-// copied as they are (I420 or NV12), never converted, and the colour space comes from the
-// stream so that the view converts it right.
 TimedFrame timedFrameFromSample(GstSample *sample, bool preroll);
+
+// The picture as a frame a video view can draw: the planes are copied as they are (I420 or NV12),
+// never converted, and the colour space comes from the stream so that the view converts it right.
+QVideoFrame videoFrameOf(const TimedFrame &timed);
 
 } // namespace korvane

@@ -8,7 +8,6 @@ namespace {
 TimedFrame frameAt(double time, bool preroll = false)
 {
     TimedFrame frame;
-    frame.frame = QVideoFrame(QVideoFrameFormat(QSize(16, 16), QVideoFrameFormat::Format_YUV420P));
     frame.time = time;
     frame.preroll = preroll;
     return frame;
