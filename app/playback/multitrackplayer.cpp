@@ -4,6 +4,8 @@
 #include "trackdurations.h"
 #include "userdefaults.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -28,10 +30,11 @@ QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url)
 {
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const quint64 generation = ++m_loadGeneration;
+    const QPointer<MultiTrackPlayer> self(this);
     auto pipeline = std::make_unique<PlaybackPipeline>(path, m_output);
     co_await pipeline->preroll();
-    // A later load replaced this one while it was opening.
-    if (generation != m_loadGeneration)
+    // The player went away, or a later load replaced this one, while it was opening.
+    if (!self || generation != m_loadGeneration)
         co_return;
     replaceRecording(std::move(pipeline), path);
 }
@@ -48,9 +51,11 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
     const std::vector<double> durations = videoTrackDurations(path);
     for (int i = 0; i < m_pipeline->videoBranchCount(); ++i) {
         VideoBranch &branch = m_pipeline->videoBranch(i);
-        const double duration = i < static_cast<int>(durations.size())
-                                    ? durations[static_cast<size_t>(i)]
-                                    : m_pipeline->duration().value_or(0);
+        // A track header without a length (fragmented files) leaves the pipeline's.
+        const double stated = i < static_cast<int>(durations.size())
+                                  ? durations[static_cast<size_t>(i)]
+                                  : 0.0;
+        const double duration = stated > 0 ? stated : m_pipeline->duration().value_or(0);
         m_videoPlayers.append(new ChannelPlayer(i, path, duration, &branch, this));
         std::weak_ptr<std::atomic_bool> pending = m_arrivalPending;
         branch.frames->setArrivalListener([this, pending] {
