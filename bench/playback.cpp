@@ -18,6 +18,7 @@
 #include <atomic>
 #include <filesystem>
 #include <random>
+#include <sys/resource.h>
 
 namespace {
 
@@ -182,6 +183,40 @@ std::vector<double> seekTimes(const std::string &path)
     return times;
 }
 
+// Plays ten seconds in real time and reports how much of one core that took and how many of the
+// pictures due were shown on each channel.
+void realTimePlayback(const std::string &path)
+{
+    constexpr int seconds = 10;
+    korvane::MultiTrackPlayer player({true, "fakesink sync=true"});
+    if (!QCoro::waitFor(loaded(player, path)))
+        std::exit(1);
+    std::vector<int> shown(static_cast<size_t>(player.videoPlayers().size()), 0);
+    for (korvane::ChannelPlayer *channel : player.videoPlayers())
+        QObject::connect(channel, &korvane::ChannelPlayer::frameChanged,
+                         [&shown, channel] { ++shown[static_cast<size_t>(channel->channel())]; });
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer timer;
+    timer.start();
+    player.play();
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const double position = player.currentTime();
+    getrusage(RUSAGE_SELF, &after);
+    const auto cpu = [](const rusage &usage) {
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    std::printf("real time: %.0f%% of one core; pictures shown per channel:",
+                100 * (cpu(after) - cpu(before)) / wall);
+    for (int count : shown)
+        std::printf(" %d", count);
+    std::printf(" of %.0f due\n", position * 30);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -207,6 +242,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < gopRounds; ++round)
         groups.push_back(decodeOneGroup(path));
     const std::vector<double> seeks = seekTimes(path);
+    realTimePlayback(path);
     const double seekRatio = median(seeks) / median(groups);
     std::printf("seek: median %.0f ms over %d random points, one group of pictures %.0f ms\n",
                 median(seeks) * 1000, seekCount, median(groups) * 1000);
