@@ -113,10 +113,11 @@ double decodeEverything(const std::string &path, bool viewFrames, long *frames)
 double decodeOneGroup(const std::string &path)
 {
     korvane::ensureGStreamer();
-    GstElement *pipeline = gst_parse_launch(
-        ("filesrc location=\"" + path + "\" ! qtdemux name=demux demux.video_0 ! queue "
-         "! avdec_h264 ! fakesink sync=false").c_str(),
-        nullptr);
+    GstElement *pipeline = gst_parse_launch(("filesrc location=\"" + path +
+                                             "\" ! qtdemux name=demux demux.video_0 ! queue "
+                                             "! avdec_h264 ! fakesink sync=false")
+                                                .c_str(),
+                                            nullptr);
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
     gst_element_get_state(pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE);
     QElapsedTimer timer;
@@ -236,7 +237,8 @@ int main(int argc, char **argv)
     const double decodeRatio = median(ours) / median(ffmpeg);
     std::printf("decode: korvane %.2f s (%ld frames), ffmpeg %.2f s; every frame also made "
                 "into a view frame: %.2f s (ratio %.2f)\n",
-                median(ours), frames, median(ffmpeg), median(shown), median(shown) / median(ffmpeg));
+                median(ours), frames, median(ffmpeg), median(shown),
+                median(shown) / median(ffmpeg));
 
     std::vector<double> groups;
     for (int round = 0; round < gopRounds; ++round)

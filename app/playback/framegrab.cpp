@@ -52,11 +52,11 @@ QImage grabFrame(const QString &path, int track, double seconds)
 {
     ensureGStreamer();
     GError *error = nullptr;
-    GstElement *pipeline = gst_parse_launch(
-        "filesrc name=source ! qtdemux name=demux "
-        "queue name=branch ! decodebin ! videoconvert ! video/x-raw,format=RGBx "
-        "! appsink name=sink sync=false enable-last-sample=false",
-        &error);
+    GstElement *pipeline =
+        gst_parse_launch("filesrc name=source ! qtdemux name=demux "
+                         "queue name=branch ! decodebin ! videoconvert ! video/x-raw,format=RGBx "
+                         "! appsink name=sink sync=false enable-last-sample=false",
+                         &error);
     if (!pipeline) {
         g_clear_error(&error);
         return {};

@@ -52,16 +52,16 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
     for (int i = 0; i < m_pipeline->videoBranchCount(); ++i) {
         VideoBranch &branch = m_pipeline->videoBranch(i);
         // A track header without a length (fragmented files) leaves the pipeline's.
-        const double stated = i < static_cast<int>(durations.size())
-                                  ? durations[static_cast<size_t>(i)]
-                                  : 0.0;
+        const double stated =
+            i < static_cast<int>(durations.size()) ? durations[static_cast<size_t>(i)] : 0.0;
         const double duration = stated > 0 ? stated : m_pipeline->duration().value_or(0);
         m_videoPlayers.append(new ChannelPlayer(i, path, duration, &branch, this));
         std::weak_ptr<std::atomic_bool> pending = m_arrivalPending;
         branch.frames->setArrivalListener([this, pending] {
             const auto flag = pending.lock();
             if (flag && !flag->exchange(true))
-                QMetaObject::invokeMethod(this, [this] { presentFrames(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { presentFrames(); }, Qt::QueuedConnection);
         });
     }
     if (!m_videoPlayers.isEmpty() && m_videoPlayers.first()->hasCurrentItem())

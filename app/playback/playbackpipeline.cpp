@@ -89,8 +89,8 @@ PlaybackPipeline::PlaybackPipeline(const QString &path, PlaybackOutput output, Q
     ensureGStreamer();
     // The channels already decode side by side, one thread each; a decoder splits its own work
     // over threads only where cores are left over, since that costs a copy and hand-overs.
-    const auto channels = std::clamp(static_cast<int>(videoTrackDurations(path).size()), 1,
-                                     maxVideoChannels);
+    const auto channels =
+        std::clamp(static_cast<int>(videoTrackDurations(path).size()), 1, maxVideoChannels);
     m_decoderThreads = std::max(1, QThread::idealThreadCount() / channels);
     m_pipeline = gst_pipeline_new(nullptr);
     GstElement *source = gst_element_factory_make("filesrc", nullptr);
@@ -230,13 +230,13 @@ void PlaybackPipeline::addBranch(GstPad *pad)
             GstPtr<GstElement> balance(gst_bin_get_by_name(GST_BIN(bin), "balance"));
             GstPtr<GstElement> flip(gst_bin_get_by_name(GST_BIN(bin), "flip"));
             GstCapsPtr formats(gst_caps_from_string("video/x-raw,format={I420,NV12}"));
-            g_object_set(sink.get(), "caps", formats.get(), "sync", m_output.realTime,
-                         "ts-offset", m_output.realTime ? earlyDelivery : 0, nullptr);
+            g_object_set(sink.get(), "caps", formats.get(), "sync", m_output.realTime, "ts-offset",
+                         m_output.realTime ? earlyDelivery : 0, nullptr);
             GstAppSinkCallbacks callbacks{};
             callbacks.new_preroll = deliverPreroll;
             callbacks.new_sample = deliverSample;
-            gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks,
-                                       branch->frames.get(), nullptr);
+            gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, branch->frames.get(),
+                                       nullptr);
             GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
             gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_FLUSH, dropOnFlush,
                               branch->frames.get(), nullptr);

@@ -84,8 +84,8 @@ QString snapshotFileName(const QString &recordingName, int channel, const QDateT
 {
     return QStringLiteral("Capture_") + recordingName + QLatin1Char('_') +
            now.toString(QStringLiteral("yyyyMMdd_HHmmss")) + QLatin1Char('-') +
-           QStringLiteral("%1").arg(microseconds, 6, 10, QLatin1Char('0')) +
-           QStringLiteral("-ch") + QString::number(channel) + QStringLiteral(".jpg");
+           QStringLiteral("%1").arg(microseconds, 6, 10, QLatin1Char('0')) + QStringLiteral("-ch") +
+           QString::number(channel) + QStringLiteral(".jpg");
 }
 
 QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &recordingName,
@@ -101,8 +101,9 @@ QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &rec
     QFuture<QImage> decoding = QtConcurrent::run(grabFrame, path, track, time);
     const QImage image = co_await decoding;
     if (image.isNull())
-        throw SnapshotError(SnapshotError::Kind::cgImageFailed,
-                            QStringLiteral("no picture at %1 s of channel %2").arg(time).arg(channel));
+        throw SnapshotError(
+            SnapshotError::Kind::cgImageFailed,
+            QStringLiteral("no picture at %1 s of channel %2").arg(time).arg(channel));
     QFuture<Written> writing =
         QtConcurrent::run(writeSnapshot, folder.toLocalFile(), recordingName, channel, image);
     const Written written = co_await writing;
@@ -111,8 +112,8 @@ QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &rec
     co_return written.path;
 }
 
-QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players,
-                                       const QString &recordingName, const QUrl &folder)
+QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players, const QString &recordingName,
+                                       const QUrl &folder)
 {
     QList<QPointer<ChannelPlayer>> channels(players.begin(), players.end());
     for (qsizetype i = 0; i < channels.size(); ++i) {

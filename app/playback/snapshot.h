@@ -15,7 +15,8 @@ namespace korvane {
 class SnapshotError : public std::runtime_error
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         noCurrentItem,     // the channel has no recording open
         cgImageFailed,     // the picture could not be decoded or encoded
         folderNotSelected, // the user cancelled the folder choice
@@ -42,7 +43,7 @@ QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &rec
 
 // A snapshot of every channel in order, numbered from 1; a channel that fails is logged and the
 // others are still written.
-QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players,
-                                       const QString &recordingName, const QUrl &folder);
+QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players, const QString &recordingName,
+                                       const QUrl &folder);
 
 } // namespace korvane

@@ -111,7 +111,8 @@ std::vector<double> videoTrackDurations(const QString &path)
         if (!hdlr || !tkhd || contents(file, *hdlr, 12).mid(8, 4) != "vide")
             continue;
         const auto duration = versionedField(contents(file, *tkhd, 40), 20, 28, true);
-        durations.push_back(duration ? static_cast<double>(*duration) / static_cast<double>(*timescale) : 0.0);
+        durations.push_back(
+            duration ? static_cast<double>(*duration) / static_cast<double>(*timescale) : 0.0);
     }
     return durations;
 }

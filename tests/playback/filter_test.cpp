@@ -17,16 +17,16 @@ protected:
     void SetUp() override
     {
         PlayerTest::SetUp();
-        path = sampleRecording({"--channels", "2", "--seconds", "2", "--ch1", "320x240@30",
-                                "--ch2", "160x120@30"});
+        path = sampleRecording(
+            {"--channels", "2", "--seconds", "2", "--ch1", "320x240@30", "--ch2", "160x120@30"});
         load(path);
         player->seek(shownTime / player->duration());
         ASSERT_TRUE(waitUntil([&] { return shownAt(0) && shownAt(1); }));
         for (int channel : {0, 1}) {
             size[channel] = player->videoPlayers()[channel]->frameSize();
-            reference[channel] = referenceLuma(referenceFrames(path, channel),
-                                               static_cast<int>(shownTime * fps),
-                                               size[channel].width(), size[channel].height());
+            reference[channel] =
+                referenceLuma(referenceFrames(path, channel), static_cast<int>(shownTime * fps),
+                              size[channel].width(), size[channel].height());
             ASSERT_EQ(luma(channel), reference[channel]) << "unfiltered picture of " << channel;
         }
     }
@@ -78,8 +78,9 @@ TEST_F(PictureFilter, BrightnessShiftsLumaByTheDistanceFromHalf)
             ASSERT_EQ(shifted.size(), reference[channel].size());
             int wrong = 0;
             for (qsizetype i = 0; i < shifted.size(); ++i) {
-                const double expected = std::clamp(
-                    static_cast<uchar>(reference[channel][i]) + (brightness - 0.5) * 255, 0.0, 255.0);
+                const double expected =
+                    std::clamp(static_cast<uchar>(reference[channel][i]) + (brightness - 0.5) * 255,
+                               0.0, 255.0);
                 wrong += std::abs(static_cast<uchar>(shifted[i]) - expected) > 1.0;
             }
             EXPECT_EQ(wrong, 0) << "channel " << channel;
@@ -100,7 +101,8 @@ TEST_F(PictureFilter, EachMirrorModeMovesPixelsWhereItMust)
             for (int x = 0; x < w; ++x) {
                 const int fromX = (mode == 1 || mode == 3) ? w - 1 - x : x;
                 const int fromY = (mode == 2 || mode == 3) ? h - 1 - y : y;
-                wrong += pixel(mirrored, channel, x, y) != pixel(reference[channel], channel, fromX, fromY);
+                wrong += pixel(mirrored, channel, x, y) !=
+                         pixel(reference[channel], channel, fromX, fromY);
             }
         }
         EXPECT_EQ(wrong, 0) << "mode " << mode << " channel " << channel;
@@ -123,8 +125,8 @@ TEST_F(PictureFilter, ChangeWhilePlayingReachesTheNextPicturesWithoutReloading)
     player->pause();
     spin(100);
     const int index = static_cast<int>(std::lround(*channel->currentFrameTime() * fps));
-    QByteArray expected = referenceLuma(referenceFrames(path, 1), index, size[1].width(),
-                                        size[1].height());
+    QByteArray expected =
+        referenceLuma(referenceFrames(path, 1), index, size[1].width(), size[1].height());
     std::reverse(expected.begin(), expected.end()); // a half turn reverses the luma plane
     EXPECT_EQ(luma(1), expected);
     EXPECT_EQ(player->videoPlayers()[1], channel);

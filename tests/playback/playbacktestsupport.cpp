@@ -38,11 +38,11 @@ QByteArray referenceFrames(const QString &path, int track)
 {
     int exitCode = 0;
     QByteArray errors;
-    const QByteArray frames = runProgram(
-        QStringLiteral("ffmpeg"),
-        {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(track), "-f", "rawvideo",
-         "-pix_fmt", "yuv420p", "-"},
-        &exitCode, &errors);
+    const QByteArray frames =
+        runProgram(QStringLiteral("ffmpeg"),
+                   {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(track), "-f",
+                    "rawvideo", "-pix_fmt", "yuv420p", "-"},
+                   &exitCode, &errors);
     EXPECT_EQ(exitCode, 0) << errors.constData();
     return frames;
 }

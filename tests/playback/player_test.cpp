@@ -67,7 +67,8 @@ protected:
         ASSERT_TRUE(waitUntil([&] {
             const auto time = commonFrameTime(*player);
             return time && std::abs(*time - expectedTime) < 1e-6;
-        })) << "no channel settled on " << expectedTime;
+        })) << "no channel settled on "
+            << expectedTime;
     }
 };
 
@@ -199,7 +200,8 @@ TEST_F(Playback, EndOfRecordingFinishesOnceWithFullProgress)
     EXPECT_FALSE(player->isPlaying());
     EXPECT_FALSE(player->isStopped());
     // The last picture stays on every channel.
-    EXPECT_NEAR(commonFrameTime(*player).value_or(0), std::floor(player->duration() * fps - 1e-6) / fps, 1e-4);
+    EXPECT_NEAR(commonFrameTime(*player).value_or(0),
+                std::floor(player->duration() * fps - 1e-6) / fps, 1e-4);
 }
 
 TEST_F(Playback, VolumeIsClampedAndStoredSettingsApplyAtLoad)
@@ -240,8 +242,9 @@ TEST_F(Playback, SixVideoTracksPlayTheFirstFive)
     const QString five = sampleRecording(smallChannels(5));
     QTemporaryDir folder;
     const QString six = folder.filePath("six.mp4");
-    const ProgramRun mux = run("ffmpeg", {"-v", "error", "-i", five, "-i", five, "-map", "0:v",
-                                          "-map", "1:v:0", "-map", "0:a", "-c", "copy", "-strict", "-1", six});
+    const ProgramRun mux =
+        run("ffmpeg", {"-v", "error", "-i", five, "-i", five, "-map", "0:v", "-map", "1:v:0",
+                       "-map", "0:a", "-c", "copy", "-strict", "-1", six});
     ASSERT_EQ(mux.exitCode, 0) << mux.err.constData();
     load(six);
     ASSERT_EQ(player->videoPlayers().size(), 5);

@@ -53,15 +53,17 @@ TEST_F(Snapshots, EveryChannelGivesItsOwnUnfilteredPictureUnderItsName)
 {
     player->setBrightness(0.0);
     player->setFlip(0, 3);
-    ASSERT_TRUE(waitUntil([&] { return player->videoPlayers()[0]->currentFrameTime() == shownTime; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return player->videoPlayers()[0]->currentFrameTime() == shownTime; }));
     const QString name = QFileInfo(recording).fileName();
-    QCoro::waitFor(saveChannelSnapshots(player->videoPlayers(), name,
-                                        QUrl::fromLocalFile(folder.path())));
+    QCoro::waitFor(
+        saveChannelSnapshots(player->videoPlayers(), name, QUrl::fromLocalFile(folder.path())));
 
     const QStringList files = QDir(folder.path()).entryList(QDir::Files, QDir::Name);
     ASSERT_EQ(files.size(), 3) << files.join(' ').toStdString();
-    const QRegularExpression pattern(QStringLiteral("^Capture_%1_\\d{8}_\\d{6}-\\d{6}-ch(\\d)\\.jpg$")
-                                         .arg(QRegularExpression::escape(name)));
+    const QRegularExpression pattern(
+        QStringLiteral("^Capture_%1_\\d{8}_\\d{6}-\\d{6}-ch(\\d)\\.jpg$")
+            .arg(QRegularExpression::escape(name)));
     QStringList channels;
     for (const QString &file : files) {
         const auto match = pattern.match(file);
@@ -86,7 +88,8 @@ TEST_F(Snapshots, EveryChannelGivesItsOwnUnfilteredPictureUnderItsName)
         // JPEG and two YUV-to-RGB conversions differ by a few values; a turned or darkened picture
         // differs by a hundred.
         EXPECT_LT(meanDifference(saved, reference), 8.0) << file.toStdString();
-        EXPECT_GT(meanDifference(saved, reference.mirrored(true, true)), 40.0) << file.toStdString();
+        EXPECT_GT(meanDifference(saved, reference.mirrored(true, true)), 40.0)
+            << file.toStdString();
     }
 }
 
@@ -106,12 +109,13 @@ TEST_F(Snapshots, TwoSnapshotsInOneSecondKeepBothFiles)
 TEST_F(Snapshots, FailuresNameTheirCauseAndTheLoopGoesOn)
 {
     const QDateTime instant(QDate(2024, 1, 31), QTime(13, 5, 9));
-    EXPECT_EQ(snapshotFileName("A.mp4", 2, instant, 42137), "Capture_A.mp4_20240131_130509-042137-ch2.jpg");
+    EXPECT_EQ(snapshotFileName("A.mp4", 2, instant, 42137),
+              "Capture_A.mp4_20240131_130509-042137-ch2.jpg");
 
     SnapshotError::Kind kind{};
     const QString missingFolder = folder.filePath("gone");
-    const QString unwritable =
-        QCoro::waitFor(snapshotOrError(player->videoPlayers()[0], "A.mp4", 1, missingFolder, &kind));
+    const QString unwritable = QCoro::waitFor(
+        snapshotOrError(player->videoPlayers()[0], "A.mp4", 1, missingFolder, &kind));
     EXPECT_TRUE(unwritable.startsWith("error")) << unwritable.toStdString();
     EXPECT_EQ(kind, SnapshotError::Kind::writeFailed);
 

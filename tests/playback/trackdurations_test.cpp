@@ -32,9 +32,9 @@ QByteArray mvhd(bool wide, quint32 timescale)
 QByteArray trak(bool wide, quint64 duration, const char *handler)
 {
     const int time = wide ? 8 : 4;
-    const QByteArray tkhd = box("tkhd", QByteArray(1, wide ? 1 : 0) + QByteArray(3, 0) +
-                                            QByteArray(2 * time, 0) + QByteArray(8, 0) +
-                                            bigEndian(duration, time) + QByteArray(60, 0));
+    const QByteArray tkhd =
+        box("tkhd", QByteArray(1, wide ? 1 : 0) + QByteArray(3, 0) + QByteArray(2 * time, 0) +
+                        QByteArray(8, 0) + bigEndian(duration, time) + QByteArray(60, 0));
     const QByteArray hdlr = box("hdlr", QByteArray(8, 0) + handler + QByteArray(13, 0));
     return box("trak", tkhd + box("mdia", hdlr));
 }

@@ -80,7 +80,8 @@ TEST_F(ChannelViewOnScreen, EachViewShowsItsChannelsPictureOfTheClock)
         EXPECT_LT(meanDifference(left, firstAt(frame)), 10.0);
         EXPECT_GT(meanDifference(left, firstAt(other)), meanDifference(left, firstAt(frame)) + 5);
         EXPECT_LT(meanDifference(right, secondAt(frame)), 14.0);
-        EXPECT_GT(meanDifference(right, secondAt(other)), meanDifference(right, secondAt(frame)) + 5);
+        EXPECT_GT(meanDifference(right, secondAt(other)),
+                  meanDifference(right, secondAt(frame)) + 5);
     }
 }
 

@@ -6,9 +6,7 @@
 
 namespace korvane {
 
-ChannelFrameItem::ChannelFrameItem(QQuickItem *parent) : QQuickPaintedItem(parent)
-{
-}
+ChannelFrameItem::ChannelFrameItem(QQuickItem *parent) : QQuickPaintedItem(parent) {}
 
 QObject *ChannelFrameItem::channel() const
 {
@@ -23,7 +21,8 @@ void ChannelFrameItem::setChannel(QObject *channel)
     disconnect(m_frameConnection);
     m_channel = player;
     if (player)
-        m_frameConnection = connect(player, &ChannelPlayer::frameChanged, this, [this] { update(); });
+        m_frameConnection =
+            connect(player, &ChannelPlayer::frameChanged, this, [this] { update(); });
     emit channelChanged();
     update();
 }
