@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace korvane {
 
@@ -216,6 +217,8 @@ void MultiTrackPlayer::showFilterChangeWhilePaused()
 void MultiTrackPlayer::playbackDidFinish()
 {
     m_clock.stop();
+    // Every channel ends on its last picture, even one the presenter had not reached yet.
+    presentFrames(std::numeric_limits<double>::infinity());
     if (m_pipeline)
         m_pipeline->pause();
     setProgress(1.0);
