@@ -20,6 +20,11 @@ MultiTrackPlayer::MultiTrackPlayer(PlaybackOutput output, QObject *parent)
     m_presentTimer.setSingleShot(true);
     m_presentTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_presentTimer, &QTimer::timeout, this, [this] { presentFrames(); });
+    // A branch that ends without a picture (a seek past a shorter track's end) must not hold
+    // the others back for long.
+    m_seekDeadline.setSingleShot(true);
+    m_seekDeadline.setInterval(2000);
+    connect(&m_seekDeadline, &QTimer::timeout, this, &MultiTrackPlayer::finishSeek);
 }
 
 MultiTrackPlayer::~MultiTrackPlayer()
@@ -70,6 +75,7 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
 
     connect(m_pipeline.get(), &PlaybackPipeline::endOfStream, this,
             &MultiTrackPlayer::playbackDidFinish);
+    connect(m_pipeline.get(), &PlaybackPipeline::seekDone, this, &MultiTrackPlayer::finishSeek);
     connect(m_pipeline.get(), &PlaybackPipeline::failed, this, [this] {
         setIsPlaying(false);
         m_pipeline->pause();
@@ -87,6 +93,8 @@ void MultiTrackPlayer::dropRecording()
 {
     m_clock.stop();
     m_presentTimer.stop();
+    m_seekDeadline.stop();
+    m_awaitingSeek = false;
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
         channel->detach();
         channel->deleteLater();
@@ -179,7 +187,16 @@ void MultiTrackPlayer::seekAll(double seconds)
     if (!m_pipeline)
         return;
     m_presentTimer.stop();
+    m_awaitingSeek = true;
+    m_seekDeadline.start();
     m_pipeline->seek(seconds);
+}
+
+void MultiTrackPlayer::finishSeek()
+{
+    m_seekDeadline.stop();
+    m_awaitingSeek = false;
+    presentFrames();
 }
 
 void MultiTrackPlayer::setVolume(double volume)
@@ -246,7 +263,7 @@ void MultiTrackPlayer::onClockTick()
 void MultiTrackPlayer::presentFrames(std::optional<double> time)
 {
     m_arrivalPending->store(false);
-    if (!m_pipeline)
+    if (!m_pipeline || m_awaitingSeek)
         return;
     if (!time)
         time = m_pipeline->position();

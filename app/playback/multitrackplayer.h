@@ -83,6 +83,7 @@ private:
     void presentFrames(std::optional<double> time = std::nullopt);
     void showFilterChangeWhilePaused();
     void seekAll(double seconds);
+    void finishSeek();
 
     void setCurrentTime(double time);
     void setDuration(double duration);
@@ -97,6 +98,9 @@ private:
     quint64 m_loadGeneration = 0;
     QTimer m_clock;
     QTimer m_presentTimer;
+    // After a seek the channels' new pictures are shown together, once every branch has its own.
+    bool m_awaitingSeek = false;
+    QTimer m_seekDeadline;
     std::shared_ptr<std::atomic_bool> m_arrivalPending = std::make_shared<std::atomic_bool>(false);
 
     double m_currentTime = 0;

@@ -327,7 +327,9 @@ void PlaybackPipeline::handleMessage(GstMessage *message)
         break;
     }
     case GST_MESSAGE_ASYNC_DONE:
-        if (m_noMorePads)
+        if (m_prerolled)
+            emit seekDone();
+        else if (m_noMorePads)
             finishPreroll({});
         break;
     case GST_MESSAGE_EOS:

@@ -74,6 +74,8 @@ public:
 signals:
     void endOfStream();
     void failed(const QString &error);
+    // Every branch holds its picture of the last seek.
+    void seekDone();
     void prerollFinished();
 
 private:
