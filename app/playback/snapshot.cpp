@@ -19,16 +19,22 @@ namespace {
 
 constexpr int jpegQuality = 90;
 
+// What the worker thread hands back: the file written, or why none was.
 struct Written
 {
     QString path;
     std::optional<SnapshotError> error;
 };
 
+Written failed(SnapshotError::Kind kind, const QString &description)
+{
+    return {{}, SnapshotError(kind, description)};
+}
+
 // Creates the snapshot file under a name of this instant; a name already taken (two snapshots
 // within the same microsecond, or a file left from before) gets the next instant's name.
-QString writeNewFile(const QString &folder, const QString &recordingName, int channel,
-                     const QImage &image)
+Written writeSnapshot(const QString &folder, const QString &recordingName, int channel,
+                      const QImage &image)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto now = std::chrono::system_clock::now();
@@ -41,35 +47,22 @@ QString writeNewFile(const QString &folder, const QString &recordingName, int ch
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (QFile::exists(path))
                 continue;
-            throw SnapshotError(SnapshotError::Kind::writeFailed,
-                                path + QStringLiteral(": ") + file.errorString());
+            return failed(SnapshotError::Kind::writeFailed,
+                          path + QStringLiteral(": ") + file.errorString());
         }
         QImageWriter writer(&file, "jpeg");
         writer.setQuality(jpegQuality);
         if (!writer.write(image) || !file.flush()) {
-            const QString reason = writer.error() == QImageWriter::DeviceError
-                                       ? file.errorString()
-                                       : writer.errorString();
+            const bool device = writer.error() == QImageWriter::DeviceError;
+            const QString reason = device ? file.errorString() : writer.errorString();
             file.remove();
-            throw SnapshotError(writer.error() == QImageWriter::DeviceError
-                                    ? SnapshotError::Kind::writeFailed
-                                    : SnapshotError::Kind::cgImageFailed,
-                                path + QStringLiteral(": ") + reason);
+            return failed(device ? SnapshotError::Kind::writeFailed
+                                 : SnapshotError::Kind::cgImageFailed,
+                          path + QStringLiteral(": ") + reason);
         }
-        return path;
+        return {path, std::nullopt};
     }
-    throw SnapshotError(SnapshotError::Kind::writeFailed, QStringLiteral("no free file name"));
-}
-
-// Runs on a worker thread; the error travels back as a value.
-Written writeSnapshot(const QString &folder, const QString &recordingName, int channel,
-                      const QImage &image)
-{
-    try {
-        return {writeNewFile(folder, recordingName, channel, image), std::nullopt};
-    } catch (const SnapshotError &error) {
-        return {{}, error};
-    }
+    return failed(SnapshotError::Kind::writeFailed, QStringLiteral("no free file name"));
 }
 
 } // namespace

@@ -5,14 +5,14 @@
 
 #include <QCoroTask>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace korvane;
-using korvane::test::runProgram;
+using korvane::test::readFile;
+using korvane::test::run;
 using korvane::test::sampleRecording;
 
 using korvane::test::ffprobeStreams;
@@ -151,21 +151,16 @@ TEST(Conversions, RemuxReportsParameterSetComplaintsOfARealFfmpegRun)
 {
     QTemporaryDir root;
     const QString clean = root.filePath(QStringLiteral("clean.h264"));
-    int exitCode = -1;
-    runProgram(QStringLiteral("ffmpeg"),
-               {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=30", "-frames:v",
-                "30", "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", "-f", "h264", clean},
-               &exitCode);
-    ASSERT_EQ(exitCode, 0);
-    QFile cleanFile(clean);
-    ASSERT_TRUE(cleanFile.open(QIODevice::ReadOnly));
-    const QByteArray damaged = streamNamingPps256(cleanFile.readAll());
+    ASSERT_EQ(
+        run(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=30", "-frames:v", "30",
+             "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", "-f", "h264", clean})
+            .exitCode,
+        0);
+    const QByteArray damaged = streamNamingPps256(readFile(clean));
     ASSERT_FALSE(damaged.isEmpty());
     const QString input = root.filePath(QStringLiteral("damaged.h264"));
-    QFile damagedFile(input);
-    ASSERT_TRUE(damagedFile.open(QIODevice::WriteOnly));
-    damagedFile.write(damaged);
-    damagedFile.close();
+    writeFile(input, damaged);
 
     const QString output = root.filePath(QStringLiteral("remuxed.mp4"));
     EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(input, output)),
@@ -178,10 +173,7 @@ TEST(Conversions, StaleOutputIsGoneEvenWhenTheToolFails)
 {
     QTemporaryDir root;
     const QString output = root.filePath(QStringLiteral("stale.mp4"));
-    QFile stale(output);
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write("an earlier run's result");
-    stale.close();
+    writeFile(output, "an earlier run's result");
     QCoro::waitFor(
         tools()->extractChannel(root.filePath(QStringLiteral("missing.mp4")), 0, output));
     EXPECT_EQ(ProcessManager::fileSize(output, false), 0u);

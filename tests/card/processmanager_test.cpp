@@ -17,7 +17,8 @@
 #include <unistd.h>
 
 using namespace korvane;
-using korvane::test::runProgram;
+using korvane::test::ProgramRun;
+using korvane::test::run;
 using korvane::test::sampleCardImage;
 
 using korvane::test::readFile;
@@ -150,10 +151,9 @@ TEST(CardLoad, HostileNamesAreListedAndCopiedWithoutRunningAnything)
     }
     QTemporaryDir work;
     const QString image = work.filePath(QStringLiteral("hostile.img"));
-    int exitCode = -1;
-    runProgram(korvane::test::dashcamSamplePath(), {"card", "--from", tree.path(), image},
-               &exitCode);
-    ASSERT_EQ(exitCode, 0);
+    ASSERT_EQ(
+        run(korvane::test::dashcamSamplePath(), {"card", "--from", tree.path(), image}).exitCode,
+        0);
 
     std::unique_ptr<ProcessManager> manager(managerFor(image, work.path()));
     QStringList listed;
@@ -175,10 +175,10 @@ TEST(CardLoad, HostileNamesAreListedAndCopiedWithoutRunningAnything)
 TEST(KorvaneCliCard, ListsTheCardsRecordings)
 {
     const QString image = sampleCardImage({"--seconds", "1"});
-    int exitCode = -1;
-    const QByteArray out =
-        runProgram(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image}, &exitCode);
-    EXPECT_EQ(exitCode, 0);
+    const ProgramRun list =
+        run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image});
+    EXPECT_EQ(list.exitCode, 0);
+    const QByteArray &out = list.out;
     QByteArrayList rows;
     for (const QByteArray &line : out.split('\n')) {
         if (!line.startsWith("App -> ") && !line.isEmpty())

@@ -13,7 +13,6 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-using korvane::test::runProgram;
 using korvane::test::sampleCardImage;
 
 using korvane::test::ProgramRun;
@@ -66,11 +65,10 @@ QList<Entry> list(const QString &image, const QString &folder)
 
 QByteArray debugfsCat(const QString &image, const QByteArray &cardPath)
 {
-    int exitCode = -1;
-    return runProgram(QStringLiteral("/sbin/debugfs"),
-                      {"-R", QStringLiteral("cat \"%1\"").arg(QString::fromUtf8(cardPath)),
-                       image + "?offset=" + offset},
-                      &exitCode);
+    return run(QStringLiteral("/sbin/debugfs"),
+               {"-R", QStringLiteral("cat \"%1\"").arg(QString::fromUtf8(cardPath)),
+                image + "?offset=" + offset})
+        .out;
 }
 
 } // namespace
@@ -161,10 +159,9 @@ TEST(DurnixCard, CorruptedImagesEndWithAClearErrorNotACrash)
     const QString image = sampleCardImage({"--seconds", "1"});
     ASSERT_FALSE(image.isEmpty());
     // The folder's first block, where debugfs finds it.
-    int exitCode = -1;
-    const QByteArray blocks =
-        runProgram(QStringLiteral("/sbin/debugfs"),
-                   {"-R", "blocks mov/normal", image + "?offset=" + offset}, &exitCode);
+    const QByteArray blocks = run(QStringLiteral("/sbin/debugfs"),
+                                  {"-R", "blocks mov/normal", image + "?offset=" + offset})
+                                  .out;
     const qint64 folderBlock = blocks.trimmed().split(' ').first().toLongLong();
     ASSERT_GT(folderBlock, 0);
 
@@ -209,10 +206,7 @@ TEST(DurnixCard, FailedCopyLeavesTheOldFileAndNoPartialOne)
     const QString image = sampleCardImage({"--seconds", "1"});
     QTemporaryDir local;
     const QString destination = local.filePath(QStringLiteral("bbox.ini"));
-    QFile old(destination);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old settings");
-    old.close();
+    writeFile(destination, "old settings");
 
     const ProgramRun missing = run(durnix, {"read", image, offset, "cfg/missing.ini", destination});
     EXPECT_EQ(missing.exitCode, 3);
@@ -256,9 +250,7 @@ TEST(DurnixPrivilege, SetUserIdCopyServesOnlySdCardsAndDropsItsRights)
     ASSERT_TRUE(QFile::copy(durnix, helper));
     const QString readableImage = folder.filePath(QStringLiteral("card.img"));
     ASSERT_TRUE(QFile::link(image, readableImage));
-    int exitCode = -1;
-    runProgram(QStringLiteral("chmod"), {"4755", helper}, &exitCode);
-    ASSERT_EQ(exitCode, 0);
+    ASSERT_EQ(run(QStringLiteral("chmod"), {"4755", helper}).exitCode, 0);
 
     const auto asNobody = [&](const QStringList &args) {
         return run(QStringLiteral("setpriv"),

@@ -36,15 +36,12 @@ void spin(int ms)
 
 QByteArray referenceFrames(const QString &path, int track)
 {
-    int exitCode = 0;
-    QByteArray errors;
-    const QByteArray frames =
-        runProgram(QStringLiteral("ffmpeg"),
-                   {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(track), "-f",
-                    "rawvideo", "-pix_fmt", "yuv420p", "-"},
-                   &exitCode, &errors);
-    EXPECT_EQ(exitCode, 0) << errors.constData();
-    return frames;
+    const ProgramRun decode =
+        run(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(track), "-f",
+             "rawvideo", "-pix_fmt", "yuv420p", "-"});
+    EXPECT_EQ(decode.exitCode, 0) << decode.err.constData();
+    return decode.out;
 }
 
 QByteArray lumaPlane(const QVideoFrame &source)

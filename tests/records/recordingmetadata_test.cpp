@@ -5,6 +5,7 @@
 #include "metadataextraction.h"
 #include "nmea.h"
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -160,7 +161,10 @@ INSTANTIATE_TEST_SUITE_P(Samples, RecordingMetadata, testing::Range<size_t>(0, s
 namespace {
 QByteArray runCli(const QStringList &arguments, int *exitCode)
 {
-    return korvane::test::runProgram(QStringLiteral(KORVANE_CLI_PATH), arguments, exitCode);
+    const korvane::test::ProgramRun cli =
+        korvane::test::run(QStringLiteral(KORVANE_CLI_PATH), arguments);
+    *exitCode = cli.exitCode;
+    return cli.out;
 }
 } // namespace
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-using korvane::test::runProgram;
+using korvane::test::decodeErrors;
 using korvane::test::sampleRecording;
 
 using korvane::test::ffprobeStreams;
@@ -43,24 +43,12 @@ QStringList streams(const QString &path)
     return ffprobeStreams(path, QStringLiteral("codec_name,width,height,nb_frames"));
 }
 
-QByteArray decodeErrors(const QString &path)
-{
-    int exitCode = -1;
-    QByteArray errors;
-    runProgram(QStringLiteral("ffmpeg"),
-               {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"}, &exitCode, &errors);
-    if (exitCode != 0)
-        errors += "ffmpeg exit " + QByteArray::number(exitCode);
-    return errors;
-}
-
 QByteArray pictureChecksums(const QString &path, int stream)
 {
-    int exitCode = -1;
-    const QByteArray md5 = runProgram(QStringLiteral("ffmpeg"),
-                                      {"-v", "error", "-i", path, "-map",
-                                       QStringLiteral("0:v:%1").arg(stream), "-f", "framemd5", "-"},
-                                      &exitCode);
+    const QByteArray md5 =
+        run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map",
+                                       QStringLiteral("0:v:%1").arg(stream), "-f", "framemd5", "-"})
+            .out;
     QByteArrayList sums;
     for (const QByteArray &line : md5.split('\n')) {
         if (!line.startsWith('#') && !line.isEmpty())
@@ -71,10 +59,9 @@ QByteArray pictureChecksums(const QString &path, int stream)
 
 double decodedSeconds(const QString &mp3)
 {
-    int exitCode = -1;
-    const QByteArray pcm = runProgram(
-        QStringLiteral("ffmpeg"),
-        {"-v", "error", "-i", mp3, "-f", "s16le", "-ac", "1", "-ar", "8000", "-"}, &exitCode);
+    const QByteArray pcm = run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", mp3, "-f", "s16le",
+                                                          "-ac", "1", "-ar", "8000", "-"})
+                               .out;
     return static_cast<double>(pcm.size()) / 2 / 8000;
 }
 
@@ -117,13 +104,10 @@ TEST_P(Recovery, RebuildsEveryPictureOfEveryChannelWithItsSound)
     EXPECT_NEAR(decodedSeconds(sound), seconds, 1.0);
 
     const QString merged = folder.filePath(QStringLiteral("merged.mkv"));
-    int exitCode = -1;
-    QByteArray errors;
-    runProgram(QStringLiteral("ffmpeg"),
-               {"-v", "error", "-i", fixed, "-i", sound, "-map", "0:v", "-map", "1:a", "-c", "copy",
-                "-shortest", merged},
-               &exitCode, &errors);
-    EXPECT_EQ(exitCode, 0) << errors.constData();
+    const ProgramRun merge = korvane::test::run(
+        QStringLiteral("ffmpeg"), {"-v", "error", "-i", fixed, "-i", sound, "-map", "0:v", "-map",
+                                   "1:a", "-c", "copy", "-shortest", merged});
+    EXPECT_EQ(merge.exitCode, 0) << merge.err.constData();
     EXPECT_EQ(streams(merged).size(), channels + 1);
 }
 
@@ -220,15 +204,13 @@ TEST(RecoveryCommandLine, WriteFailureIsAFailureNotASuccess)
     const QString broken = sampleRecording({"--channels", "2", "--seconds", "2", "--unfinished"});
     QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("out.mp4"));
-    int exitCode = -1;
-    QByteArray errors;
-    runProgram(
+    const ProgramRun limited = run(
         QStringLiteral("/bin/bash"),
-        {"-c", "trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$1\" \"$2\"", salvex, broken, output},
-        &exitCode, &errors);
-    EXPECT_EQ(exitCode, 1);
-    EXPECT_TRUE(errors.endsWith("failed to write the output file\n")) << errors.constData();
-    EXPECT_FALSE(errors.contains("> recovery finished"));
+        {"-c", "trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$1\" \"$2\"", salvex, broken, output});
+    EXPECT_EQ(limited.exitCode, 1);
+    EXPECT_TRUE(limited.err.endsWith("failed to write the output file\n"))
+        << limited.err.constData();
+    EXPECT_FALSE(limited.err.contains("> recovery finished"));
 }
 
 TEST(RecoveryCommandLine, InputOfFourGigabytesOrMoreIsRefusedBeforeReading)

@@ -1,6 +1,7 @@
 // What dashcam-sample writes, read back independently of how it was written: the unfinished
 // shape byte by byte, the finished shape through ffprobe and ffmpeg.
 #include "samplerecordings.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
-using korvane::test::runProgram;
+using korvane::test::decodeErrors;
+using korvane::test::ffprobeStreams;
+using korvane::test::run;
 using korvane::test::sampleRecording;
 
 namespace {
@@ -165,25 +168,16 @@ TEST_P(SampleLayout, FinishedRecordingHasOneTrackPerCameraAndDecodesCleanly)
 {
     const Case c = GetParam();
     const QString path = sampleRecording(argumentsFor(c));
-    int exitCode = -1;
-    const QString streams = QString::fromUtf8(
-        runProgram(QStringLiteral("ffprobe"),
-                   {"-v", "error", "-show_entries",
-                    "stream=codec_name,width,height,nb_frames,sample_rate", "-of", "csv=p=0", path},
-                   &exitCode));
-    EXPECT_EQ(exitCode, 0);
+    const QStringList streams =
+        ffprobeStreams(path, QStringLiteral("codec_name,width,height,nb_frames,sample_rate"));
     QStringList expected;
     const QStringList sizes{"640,360", "480,270", "320,180", "320,180", "320,180"};
     for (int channel = 0; channel < c.channels; ++channel)
         expected << QStringLiteral("h264,%1,%2").arg(sizes[channel]).arg(seconds * fps);
     if (c.sound)
         expected << QStringLiteral("mp3,8000,%1").arg(seconds * 8000 / 576 + 1);
-    EXPECT_EQ(streams.trimmed().split(QLatin1Char('\n')), expected);
-
-    QByteArray errors;
-    runProgram(QStringLiteral("ffmpeg"),
-               {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"}, &exitCode, &errors);
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(streams, expected);
+    const QByteArray errors = decodeErrors(path);
     EXPECT_TRUE(errors.isEmpty()) << errors.constData();
 }
 
@@ -204,9 +198,9 @@ TEST(DashcamSample, NamesFilesLikeTheDashcamAndRefusesBadOptions)
          {QStringList{"--channels", "6"}, QStringList{"--ch1", "640x360"},
           QStringList{"--ch2", "641x360@30"}, QStringList{"--time", "20240231_120000"},
           QStringList{"--type", "saved"}, QStringList{"--seconds", "x"}}) {
-        int exitCode = -1;
-        runProgram(korvane::test::dashcamSamplePath(), bad + QStringList{folder.path()}, &exitCode);
-        EXPECT_EQ(exitCode, 2) << bad.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(
+            run(korvane::test::dashcamSamplePath(), bad + QStringList{folder.path()}).exitCode, 2)
+            << bad.join(QLatin1Char(' ')).toStdString();
     }
     EXPECT_EQ(
         QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2)

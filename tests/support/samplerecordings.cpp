@@ -1,9 +1,10 @@
 #include "samplerecordings.h"
 
+#include "testfiles.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -14,32 +15,14 @@ QString dashcamSamplePath()
     return QStringLiteral(DASHCAM_SAMPLE_PATH);
 }
 
-QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode,
-                      QByteArray *standardError)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
-        *exitCode = -1;
-        return {};
-    }
-    *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    if (standardError)
-        *standardError = process.readAllStandardError();
-    return process.readAllStandardOutput();
-}
-
 QString generateRecording(const QString &folder, const QStringList &arguments)
 {
-    int exitCode = 0;
-    QByteArray errors;
-    const QByteArray out =
-        runProgram(dashcamSamplePath(), arguments + QStringList{folder + QLatin1Char('/')},
-                   &exitCode, &errors);
-    EXPECT_EQ(exitCode, 0) << errors.constData();
-    if (exitCode != 0)
+    const ProgramRun sample =
+        run(dashcamSamplePath(), arguments + QStringList{folder + QLatin1Char('/')});
+    EXPECT_EQ(sample.exitCode, 0) << sample.err.constData();
+    if (sample.exitCode != 0)
         return {};
-    return QString::fromUtf8(out).trimmed();
+    return QString::fromUtf8(sample.out).trimmed();
 }
 
 namespace {
@@ -74,12 +57,10 @@ QString sampleCardImage(const QStringList &arguments)
         cacheFolder(QStringList{"card"} + arguments) + QStringLiteral("/card.img");
     if (QFileInfo::exists(image))
         return image;
-    int exitCode = 0;
-    QByteArray errors;
-    runProgram(dashcamSamplePath(), QStringList{"card"} + arguments + QStringList{image}, &exitCode,
-               &errors);
-    EXPECT_EQ(exitCode, 0) << errors.constData();
-    return exitCode == 0 ? image : QString();
+    const ProgramRun card =
+        run(dashcamSamplePath(), QStringList{"card"} + arguments + QStringList{image});
+    EXPECT_EQ(card.exitCode, 0) << card.err.constData();
+    return card.exitCode == 0 ? image : QString();
 }
 
 } // namespace korvane::test

@@ -16,10 +16,6 @@ QString sampleRecording(const QStringList &arguments);
 // A card image that `dashcam-sample card` writes for `arguments`, cached like sampleRecording.
 QString sampleCardImage(const QStringList &arguments);
 
-// Runs a program, returns its standard output; `exitCode` receives its exit status.
-QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode,
-                      QByteArray *standardError = nullptr);
-
 QString dashcamSamplePath();
 
 } // namespace korvane::test

@@ -1,8 +1,7 @@
 #include "testfiles.h"
 
-#include "samplerecordings.h"
-
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -24,8 +23,25 @@ void writeFile(const QString &path, const QByteArray &bytes)
 ProgramRun run(const QString &program, const QStringList &arguments)
 {
     ProgramRun result;
-    result.out = runProgram(program, arguments, &result.exitCode, &result.err);
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000))
+        return result;
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
     return result;
+}
+
+QByteArray decodeErrors(const QString &path)
+{
+    const ProgramRun decode =
+        run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"});
+    QByteArray errors = decode.err;
+    if (decode.exitCode != 0)
+        errors += "ffmpeg exit " + QByteArray::number(decode.exitCode);
+    return errors;
 }
 
 QStringList ffprobeStreams(const QString &path, const QString &fields)

@@ -21,6 +21,9 @@ struct ProgramRun
 
 ProgramRun run(const QString &program, const QStringList &arguments);
 
+// What ffmpeg complains about while decoding every stream of a file; empty for a clean file.
+QByteArray decodeErrors(const QString &path);
+
 // ffprobe's "-show_entries stream=<fields>" as one CSV line per stream, in ffprobe's field order.
 QStringList ffprobeStreams(const QString &path, const QString &fields);
 
