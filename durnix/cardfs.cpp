@@ -1,14 +1,25 @@
 #include "cardfs.h"
 
+#include "blockmap.h"
+#include "cardpath.h"
+
+#include <ext2fs/ext2_err.h>
 #include <ext2fs/ext2fs.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace durnix {
 
 struct card_fs::handle
 {
+    ~handle()
+    {
+        if (fs)
+            ext2fs_close_free(&fs);
+    }
     ext2_filsys fs = nullptr;
 };
 
@@ -19,196 +30,241 @@ std::runtime_error failure(const std::string &what, errcode_t code)
     return std::runtime_error(what + ": " + error_message(code));
 }
 
-struct listing
+void register_error_texts()
 {
-    ext2_filsys fs;
-    std::vector<entry> *entries;
-    errcode_t error = 0;
-};
-
-int add_entry(ext2_ino_t, int, ext2_dir_entry *dirent, int, int, char *, void *context)
-{
-    auto *list = static_cast<listing *>(context);
-    const int length = ext2fs_dirent_name_len(dirent);
-    entry e;
-    e.inode = dirent->inode;
-    e.name.assign(dirent->name, static_cast<size_t>(length));
-    ext2_inode_large inode{};
-    const errcode_t error = ext2fs_read_inode_full(
-        list->fs, dirent->inode, reinterpret_cast<ext2_inode *>(&inode), sizeof inode);
-    if (error) {
-        list->error = error;
-        return DIRENT_ABORT;
-    }
-    e.size = EXT2_I_SIZE(&inode);
-    e.folder = LINUX_S_ISDIR(inode.i_mode);
-    list->entries->push_back(std::move(e));
-    return 0;
+    // Without it the library's errors read "Unknown code ext2 NN".
+    static const bool registered = (initialize_ext2_error_table(), true);
+    (void)registered;
 }
 
-} // namespace
+constexpr uint64_t blocks_per_read = 2048;
 
-card_fs::card_fs(const std::string &device, uint64_t offset) : m_fs(std::make_unique<handle>())
+ext2_inode read_inode(ext2_filsys fs, ext2_ino_t ino)
 {
-    const std::string options = "offset=" + std::to_string(offset);
-    // Read-only: durnix never writes to a card.
-    const errcode_t error = ext2fs_open2(device.c_str(), options.c_str(), EXT2_FLAG_64BITS, 0, 0,
-                                         unix_io_manager, &m_fs->fs);
+    if (ino == 0 || ino > fs->super->s_inodes_count)
+        throw std::runtime_error("an entry names inode " + std::to_string(ino) +
+                                 ", which the file system does not have");
+    ext2_inode inode{};
+    const errcode_t error = ext2fs_read_inode(fs, ino, &inode);
     if (error)
-        throw failure("cannot open the card's file system on " + device, error);
-}
-
-card_fs::~card_fs()
-{
-    if (m_fs->fs)
-        ext2fs_close_free(&m_fs->fs);
-}
-
-uint32_t card_fs::lookup(const std::vector<std::string> &path) const
-{
-    ext2_ino_t inode = EXT2_ROOT_INO;
-    for (const std::string &part : path) {
-        ext2_ino_t next = 0;
-        const errcode_t error = ext2fs_lookup(m_fs->fs, inode, part.c_str(),
-                                              static_cast<int>(part.size()), nullptr, &next);
-        if (error)
-            throw failure("cannot find " + part, error);
-        inode = next;
-    }
+        throw failure("cannot read inode " + std::to_string(ino), error);
     return inode;
 }
 
-std::vector<entry> card_fs::list(const std::vector<std::string> &folder) const
+using entry_visitor = std::function<void(const std::string &name, ext2_ino_t ino)>;
+using damage_report = std::function<void(const std::string &)>;
+
+// One folder block: entries must tile the block exactly. Where one does not, the rest of the
+// block cannot be trusted and is skipped; the folder's other blocks are still read.
+void parse_folder_block(ext2_filsys fs, const unsigned char *block, uint64_t number,
+                        const entry_visitor &visit, const damage_report &damage)
 {
-    const ext2_ino_t inode = lookup(folder);
-    std::vector<entry> entries;
-    listing context{m_fs->fs, &entries};
-    const errcode_t error = ext2fs_dir_iterate2(m_fs->fs, inode, 0, nullptr, add_entry, &context);
-    if (error)
-        throw failure("cannot list the folder", error);
-    if (context.error)
-        throw failure("cannot read an entry of the folder", context.error);
-    return entries;
+    const size_t size = fs->blocksize;
+    size_t offset = 0;
+    while (offset + 8 <= size) {
+        auto *dirent =
+            reinterpret_cast<ext2_dir_entry *>(const_cast<unsigned char *>(block) + offset);
+        unsigned int length = 0;
+        const int name_length = ext2fs_dirent_name_len(dirent);
+        if (ext2fs_get_rec_len(fs, dirent, &length) || length < 12 || length % 4 != 0 ||
+            length > size - offset || static_cast<unsigned>(name_length) + 8 > length) {
+            damage("damaged entries in folder block " + std::to_string(number) + " from byte " +
+                   std::to_string(offset) + " on, skipped");
+            return;
+        }
+        if (dirent->inode != 0) {
+            const std::string name(reinterpret_cast<const char *>(block) + offset + 8,
+                                   static_cast<size_t>(name_length));
+            if (name.empty())
+                damage("an entry without a name in folder block " + std::to_string(number));
+            else
+                visit(name, dirent->inode);
+        }
+        offset += length;
+    }
 }
 
-namespace {
-
-struct extent_run
+// Small folders may live inside their inode; the library reads those without walking blocks.
+struct inline_walk
 {
-    uint64_t logical = 0;
-    uint64_t physical = 0;
-    uint64_t count = 0;
-    bool unwritten = false;
+    const entry_visitor *visit;
 };
 
-// The file's extents in file order, checked against the file system's size so that a damaged map
-// is an error rather than a read of somewhere else.
-std::vector<extent_run> extent_map(ext2_filsys fs, ext2_ino_t ino, ext2_inode *inode)
+int inline_entry(ext2_ino_t, int, ext2_dir_entry *dirent, int, int, char *, void *context)
 {
-    ext2_extent_handle_t handle = nullptr;
-    errcode_t error = ext2fs_extent_open2(fs, ino, inode, &handle);
-    if (error)
-        throw failure("cannot read the file's block map", error);
-    std::vector<extent_run> runs;
-    ext2fs_extent extent{};
-    for (error = ext2fs_extent_get(handle, EXT2_EXTENT_ROOT, &extent); !error;
-         error = ext2fs_extent_get(handle, EXT2_EXTENT_NEXT_LEAF, &extent)) {
-        if (!(extent.e_flags & EXT2_EXTENT_FLAGS_LEAF) || extent.e_len == 0)
+    const auto *walk = static_cast<inline_walk *>(context);
+    const int length = ext2fs_dirent_name_len(dirent);
+    if (dirent->inode != 0 && length > 0)
+        (*walk->visit)(std::string(dirent->name, static_cast<size_t>(length)), dirent->inode);
+    return 0;
+}
+
+void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
+                    const entry_visitor &visit, const damage_report &damage)
+{
+    if (!LINUX_S_ISDIR(inode.i_mode))
+        throw std::runtime_error("not a folder");
+    if (inode.i_flags & EXT4_INLINE_DATA_FL) {
+        inline_walk walk{&visit};
+        const errcode_t error = ext2fs_dir_iterate2(fs, ino, 0, nullptr, inline_entry, &walk);
+        if (error)
+            throw failure("cannot list the folder", error);
+        return;
+    }
+    const uint64_t block_size = fs->blocksize;
+    const uint64_t folder_blocks = (EXT2_I_SIZE(&inode) + block_size - 1) / block_size;
+    std::vector<unsigned char> buffer;
+    for (const block_run &run : file_blocks(fs, inode)) {
+        if (run.unwritten)
             continue;
-        runs.push_back({extent.e_lblk, extent.e_pblk, extent.e_len,
-                        (extent.e_flags & EXT2_EXTENT_FLAGS_UNINIT) != 0});
-        if (runs.size() > 1 &&
-            runs.back().logical < runs[runs.size() - 2].logical + runs[runs.size() - 2].count)
-            break;
+        for (uint64_t first = 0; first < run.count && run.logical + first < folder_blocks;
+             first += blocks_per_read) {
+            const uint64_t count =
+                std::min({blocks_per_read, run.count - first, folder_blocks - run.logical - first});
+            buffer.resize(count * block_size);
+            const errcode_t error = io_channel_read_blk64(fs->io, run.physical + first,
+                                                          static_cast<int>(count), buffer.data());
+            if (error)
+                throw failure("cannot read the folder", error);
+            for (uint64_t b = 0; b < count; ++b)
+                parse_folder_block(fs, buffer.data() + b * block_size, run.logical + first + b,
+                                   visit, damage);
+        }
     }
-    ext2fs_extent_free(handle);
-    if (error && error != EXT2_ET_EXTENT_NO_NEXT)
-        throw failure("cannot read the file's block map", error);
-    const uint64_t blocks = ext2fs_blocks_count(fs->super);
-    for (size_t i = 0; i < runs.size(); ++i) {
-        const bool overlaps = i > 0 && runs[i].logical < runs[i - 1].logical + runs[i - 1].count;
-        if (overlaps || runs[i].physical + runs[i].count > blocks)
-            throw std::runtime_error("the file's block map is damaged");
+}
+
+ext2_ino_t lookup(ext2_filsys fs, const std::vector<std::string> &path)
+{
+    ext2_ino_t ino = EXT2_ROOT_INO;
+    for (const std::string &part : path) {
+        ext2_ino_t found = 0;
+        for_each_entry(
+            fs, ino, read_inode(fs, ino),
+            [&](const std::string &name, ext2_ino_t child) {
+                if (!found && name == part)
+                    found = child;
+            },
+            [](const std::string &) {});
+        if (!found)
+            throw std::runtime_error("cannot find " + escaped_name(part));
+        ino = found;
     }
-    return runs;
+    return ino;
 }
 
 } // namespace
 
-uint64_t card_fs::read(const std::vector<std::string> &path,
-                       const std::function<void(const char *, size_t)> &sink) const
+card_fs::card_fs(int descriptor, uint64_t offset) : m_fs(std::make_unique<handle>())
+{
+    register_error_texts();
+    const off_t end = lseek(descriptor, 0, SEEK_END);
+    const int own = dup(descriptor);
+    if (own < 0 || end < 0)
+        throw std::runtime_error("cannot open the card");
+    const std::string options = "offset=" + std::to_string(offset);
+    // Read-only: durnix never writes to a card.
+    const errcode_t error = ext2fs_open2(std::to_string(own).c_str(), options.c_str(),
+                                         EXT2_FLAG_64BITS, 0, 0, unixfd_io_manager, &m_fs->fs);
+    if (error) {
+        // The library closes the descriptor only when it got as far as reading through it.
+        if (fcntl(own, F_GETFD) != -1)
+            close(own);
+        throw failure("cannot open the card's file system", error);
+    }
+    // Every "inside the file system" check below trusts the block count: it must fit the card.
+    const uint64_t available = static_cast<uint64_t>(end) - std::min<uint64_t>(end, offset);
+    if (ext2fs_blocks_count(m_fs->fs->super) > available / m_fs->fs->blocksize)
+        throw std::runtime_error("the file system claims to be larger than the card");
+}
+
+card_fs::~card_fs() = default;
+
+std::vector<entry> card_fs::list(const std::vector<std::string> &folder,
+                                 const std::function<void(const std::string &)> &damage) const
 {
     ext2_filsys fs = m_fs->fs;
-    const ext2_ino_t ino = lookup(path);
-    ext2_inode inode{};
-    errcode_t error = ext2fs_read_inode(fs, ino, &inode);
-    if (error)
-        throw failure("cannot read the file's inode", error);
+    const ext2_ino_t ino = lookup(fs, folder);
+    std::vector<entry> entries;
+    for_each_entry(
+        fs, ino, read_inode(fs, ino),
+        [&](const std::string &name, ext2_ino_t child) {
+            try {
+                const ext2_inode inode = read_inode(fs, child);
+                entries.push_back(
+                    {child, name, EXT2_I_SIZE(&inode), LINUX_S_ISDIR(inode.i_mode) != 0});
+            } catch (const std::runtime_error &error) {
+                damage(escaped_name(name) + ": " + error.what());
+            }
+        },
+        damage);
+    return entries;
+}
+
+uint64_t card_fs::read(const std::vector<std::string> &path, const file_sink &sink) const
+{
+    ext2_filsys fs = m_fs->fs;
+    const ext2_ino_t ino = lookup(fs, path);
+    const ext2_inode inode = read_inode(fs, ino);
     if (!LINUX_S_ISREG(inode.i_mode))
         throw std::runtime_error("not a file");
     const uint64_t size = EXT2_I_SIZE(&inode);
-    if (!(inode.i_flags & EXT4_EXTENTS_FL) || (inode.i_flags & EXT4_INLINE_DATA_FL))
-        return read_through_library(ino, size, sink);
-
-    // Recordings are hundreds of megabytes: read them by their extents, megabytes at a time.
     const uint64_t block_size = fs->blocksize;
-    constexpr uint64_t blocks_per_read = 2048;
-    std::vector<char> buffer(blocks_per_read * block_size);
-    uint64_t done = 0;
-    const auto zeros_to = [&](uint64_t end) {
-        std::fill(buffer.begin(), buffer.end(), 0);
-        while (done < end) {
-            const uint64_t n = std::min<uint64_t>(end - done, buffer.size());
-            sink(buffer.data(), n);
-            done += n;
-        }
+    const auto too_large = [] {
+        return std::runtime_error("the file claims more bytes than its blocks hold");
     };
-    for (const extent_run &run : extent_map(fs, ino, &inode)) {
-        if (run.logical * block_size >= size)
+    if (size > ext2fs_blocks_count(fs->super) * block_size)
+        throw too_large();
+
+    if (inode.i_flags & EXT4_INLINE_DATA_FL) {
+        size_t stored = 0;
+        errcode_t error = ext2fs_inline_data_size(fs, ino, &stored);
+        if (error)
+            throw failure("cannot read the file", error);
+        if (size > stored)
+            throw too_large();
+        std::vector<char> bytes(stored);
+        error = ext2fs_inline_data_get(fs, ino, const_cast<ext2_inode *>(&inode), bytes.data(),
+                                       &stored);
+        if (error)
+            throw failure("cannot read the file", error);
+        sink.data(bytes.data(), static_cast<size_t>(size));
+        return size;
+    }
+
+    const std::vector<block_run> runs = file_blocks(fs, inode);
+    const uint64_t held = runs.empty() ? 0 : (runs.back().logical + runs.back().count) * block_size;
+    if (size > held)
+        throw too_large();
+
+    // Recordings are hundreds of megabytes: read them megabytes at a time.
+    std::vector<char> buffer;
+    uint64_t done = 0;
+    for (const block_run &run : runs) {
+        const uint64_t start = run.logical * block_size;
+        if (start >= size)
             break;
-        zeros_to(run.logical * block_size); // a hole
+        if (start > done) {
+            sink.hole(start - done);
+            done = start;
+        }
+        if (run.unwritten) {
+            const uint64_t n = std::min(run.count * block_size, size - done);
+            sink.hole(n);
+            done += n;
+            continue;
+        }
         for (uint64_t first = 0; first < run.count && done < size; first += blocks_per_read) {
             const uint64_t count = std::min(blocks_per_read, run.count - first);
-            if (run.unwritten) {
-                std::fill(buffer.begin(), buffer.end(), 0);
-            } else {
-                error = io_channel_read_blk64(fs->io, run.physical + first, static_cast<int>(count),
-                                              buffer.data());
-                if (error)
-                    throw failure("cannot read the file", error);
-            }
+            buffer.resize(count * block_size);
+            const errcode_t error = io_channel_read_blk64(fs->io, run.physical + first,
+                                                          static_cast<int>(count), buffer.data());
+            if (error)
+                throw failure("cannot read the file", error);
             const uint64_t n = std::min(count * block_size, size - done);
-            sink(buffer.data(), n);
+            sink.data(buffer.data(), static_cast<size_t>(n));
             done += n;
         }
     }
-    zeros_to(size); // a hole at the end
-    return size;
-}
-
-uint64_t card_fs::read_through_library(uint32_t inode, uint64_t size,
-                                       const std::function<void(const char *, size_t)> &sink) const
-{
-    ext2_file_t file = nullptr;
-    errcode_t error = ext2fs_file_open(m_fs->fs, inode, 0, &file);
-    if (error)
-        throw failure("cannot open the file", error);
-    std::vector<char> buffer(size_t{1} << 20);
-    uint64_t done = 0;
-    while (done < size) {
-        unsigned int got = 0;
-        error =
-            ext2fs_file_read(file, buffer.data(), static_cast<unsigned int>(buffer.size()), &got);
-        if (error || got == 0)
-            break;
-        sink(buffer.data(), got);
-        done += got;
-    }
-    ext2fs_file_close(file);
-    if (error)
-        throw failure("cannot read the file", error);
-    if (done != size)
-        throw std::runtime_error("the file ends early on the card");
     return size;
 }
 

@@ -16,27 +16,36 @@ struct entry
     bool folder = false;
 };
 
-// The card's ext4 file system, opened read-only at a byte offset of a device or image. Every
-// failure is a runtime_error with a message for standard error.
+// Where a copied file's bytes go, in file order: bytes the card holds, and runs of zeros that
+// the file never stored (holes), which a copy makes by seeking instead of writing.
+struct file_sink
+{
+    std::function<void(const char *, size_t)> data;
+    std::function<void(uint64_t)> hole;
+};
+
+// The card's ext4 file system, opened read-only at a byte offset of an open device or image.
+// The card is anyone's to craft: every structure is checked before it is followed, and listing
+// or copying ends in time proportional to the file system's size. Every failure is a
+// runtime_error with a message for standard error; names in messages are escaped.
 class card_fs
 {
 public:
-    card_fs(const std::string &device, uint64_t offset);
+    // Reads through a duplicate of `descriptor`; the caller keeps its own.
+    card_fs(int descriptor, uint64_t offset);
     ~card_fs();
     card_fs(const card_fs &) = delete;
     card_fs &operator=(const card_fs &) = delete;
 
-    std::vector<entry> list(const std::vector<std::string> &folder) const;
-    // Streams the file's bytes to `sink` in large pieces; returns the file's size.
-    uint64_t read(const std::vector<std::string> &path,
-                  const std::function<void(const char *, size_t)> &sink) const;
+    // The folder's entries. A damaged entry, or a damaged stretch of a folder block, is left out
+    // and described to `damage`; the rest is listed.
+    std::vector<entry> list(const std::vector<std::string> &folder,
+                            const std::function<void(const std::string &)> &damage) const;
+    // The file's bytes; returns its size. A file that claims more bytes than its blocks can hold
+    // is an error, so a copy never writes more than the card holds for it.
+    uint64_t read(const std::vector<std::string> &path, const file_sink &sink) const;
 
 private:
-    uint32_t lookup(const std::vector<std::string> &path) const;
-    // Files without extents (inline data, old block maps) go through the library's reader.
-    uint64_t read_through_library(uint32_t inode, uint64_t size,
-                                  const std::function<void(const char *, size_t)> &sink) const;
-
     struct handle;
     std::unique_ptr<handle> m_fs;
 };

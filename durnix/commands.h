@@ -2,10 +2,10 @@
 
 namespace durnix {
 
-// durnix ls <raw> <offset> <cardFolder>
-// durnix read <raw> <offset> <cardPath> <localPath>
-// Exit status: 0 done, 1 usage, 2 refused (device or path), 3 the card could not be read,
-// 4 the local file could not be written.
+// durnix ls <device> <offset> <cardFolder>
+// durnix read <device> <offset> <cardPath> <localPath>
+// Exit status: 0 done, 1 usage, 2 refused (device, offset or path), 3 the card could not be
+// read, 4 the local file could not be written, 5 listed, but damaged entries were left out.
 int run(int argc, char **argv);
 
 } // namespace durnix

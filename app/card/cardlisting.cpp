@@ -9,22 +9,24 @@ namespace korvane {
 
 namespace {
 
-QString unescaped(const QString &field)
+bool isOctalEscape(QStringView text, qsizetype at)
 {
-    QByteArray bytes = field.toUtf8();
-    QByteArray name;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        bool octal = bytes[i] == '\\' && i + 3 < bytes.size() + 0;
-        for (qsizetype k = 1; octal && k <= 3; ++k)
-            octal = bytes[i + k] >= '0' && bytes[i + k] <= '7';
-        if (octal) {
-            name.append(static_cast<char>(bytes.mid(i + 1, 3).toInt(nullptr, 8)));
-            i += 3;
-        } else {
-            name.append(bytes[i]);
-        }
+    if (at + 3 >= text.size() || text[at] != u'\\' || text[at + 1] > u'3')
+        return false;
+    for (qsizetype k = 1; k <= 3; ++k) {
+        if (text[at + k] < u'0' || text[at + k] > u'7')
+            return false;
     }
-    return QString::fromUtf8(name);
+    return true;
+}
+
+// A character the list can show as it is.
+bool isShown(char32_t c)
+{
+    const bool invisible = QChar::category(c) == QChar::Separator_Line ||
+                           QChar::category(c) == QChar::Separator_Paragraph ||
+                           (QChar::category(c) == QChar::Separator_Space && c != U' ');
+    return QChar::isPrint(c) && !invisible;
 }
 
 } // namespace
@@ -41,9 +43,53 @@ QList<CardEntry> parseCardListing(const QString &output)
         fields[0].toULongLong(&number);
         if (!number)
             continue;
-        entries.append({unescaped(fields[1]), fields[2]});
+        entries.append({fields[1], fields[2]});
     }
     return entries;
+}
+
+QString readableCardName(const QString &listedName)
+{
+    // The bytes the name stands for, and for each byte the text that wrote it.
+    QByteArray bytes;
+    QStringList written;
+    for (qsizetype i = 0; i < listedName.size();) {
+        if (isOctalEscape(listedName, i)) {
+            bytes.append(static_cast<char>(listedName.mid(i + 1, 3).toInt(nullptr, 8)));
+            written.append(listedName.mid(i, 4));
+            i += 4;
+            continue;
+        }
+        const qsizetype length = listedName[i].isHighSurrogate() ? 2 : 1;
+        const QByteArray utf8 = listedName.mid(i, length).toUtf8();
+        bytes.append(utf8);
+        for (qsizetype k = 0; k < utf8.size(); ++k)
+            written.append(k == 0 ? listedName.mid(i, length) : QString());
+        i += length;
+    }
+
+    QString readable;
+    for (qsizetype i = 0; i < bytes.size();) {
+        qsizetype length = 1;
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead >= 0xc2 && lead <= 0xf4)
+            length = lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+        const QByteArray sequence = bytes.mid(i, length);
+        const QString decoded = QString::fromUtf8(sequence);
+        const QList<uint> codes = decoded.toUcs4();
+        if (sequence.size() == length && codes.size() == 1 && decoded.toUtf8() == sequence &&
+            isShown(codes[0])) {
+            readable += decoded;
+            i += length;
+            continue;
+        }
+        // Not shown as a character: the byte as written, an escape where the listing made one.
+        readable += written[i].startsWith(u'\\')
+                        ? written[i]
+                        : QStringLiteral("\\%1").arg(lead, 3, 8, QLatin1Char('0'));
+        ++i;
+    }
+    return readable;
 }
 
 int activeChannels(const QString &iniText)

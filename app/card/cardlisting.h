@@ -7,16 +7,22 @@ namespace korvane {
 
 struct CardEntry
 {
-    QString name;
+    QString name; // as durnix lists it: octal escapes for blanks and unprintable bytes
     QString size; // as the listing wrote it
 };
 
 // The entries of a durnix "ls" output: lines with at least three fields split at blanks, the
-// first a number (durnix's inode column), the second the name (with durnix's octal escapes for
-// blanks and backslashes undone), the third the size; "." and ".." are not entries. Requiring the
-// number keeps error text merged into the output ("durnix: cannot find ...", "bash: line 1: ...")
-// from turning into recordings.
+// first a number (durnix's inode column), the second the name, the third the size; "." and ".."
+// are not entries. Requiring the number keeps error text merged into the output ("durnix: cannot
+// find ...", "bash: line 1: ...") from turning into recordings. Names stay in the listed form:
+// handed back to durnix it names exactly that file, whatever bytes the card gave it, and as a
+// local file name it holds no control character.
 QList<CardEntry> parseCardListing(const QString &output);
+
+// A listed name as the user reads it: escapes of printable text (blanks, the backslash,
+// Hangul, ...) undone; control characters, invisible characters and bytes that are not UTF-8
+// stay visible as their octal escapes.
+QString readableCardName(const QString &listedName);
 
 // The number of camera channels a "bbox.ini" names: how many of "ch1_resol" to "ch5_resol" hold a
 // whole number greater than 0.

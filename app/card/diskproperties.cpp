@@ -9,7 +9,7 @@ bool isSdCard(const DiskProperties &disk)
     if (!disk.wholeDisk)
         return false;
     if (disk.onMmcBus)
-        return true;
+        return disk.mmcType == u"SD";
     const QString model = disk.model.toLower();
     return disk.removable &&
            (model.contains(QLatin1String("sd")) || model.contains(QLatin1String("storage")));
@@ -24,8 +24,10 @@ DiskProperties diskProperties(udev_device *device)
     disk.kernelName = text(udev_device_get_sysname(device));
     disk.wholeDisk = text(udev_device_get_devtype(device)) == u"disk";
     disk.removable = text(udev_device_get_sysattr_value(device, "removable")) == u"1";
-    disk.onMmcBus =
-        udev_device_get_parent_with_subsystem_devtype(device, "mmc", nullptr) != nullptr;
+    udev_device *mmc = udev_device_get_parent_with_subsystem_devtype(device, "mmc", nullptr);
+    disk.onMmcBus = mmc != nullptr;
+    if (mmc)
+        disk.mmcType = text(udev_device_get_sysattr_value(mmc, "type"));
     disk.hasMedia = text(udev_device_get_sysattr_value(device, "size")).toULongLong() > 0;
     disk.model = text(udev_device_get_property_value(device, "ID_MODEL"));
     if (disk.model.isEmpty())

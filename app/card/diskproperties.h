@@ -12,13 +12,14 @@ struct DiskProperties
     QString kernelName; // "sdb", "mmcblk0"
     bool wholeDisk = false;
     bool removable = false;
-    bool onMmcBus = false; // a built-in SD slot
+    bool onMmcBus = false; // a built-in SD slot, or built-in eMMC storage
     bool hasMedia = false; // a card reader with no card in it has none
     QString model;
+    QString mmcType; // on the mmc bus: "SD" for a card, "MMC" for built-in eMMC
 };
 
 // An SD card: a whole disk that is removable and whose model text names "sd" or "storage" (any
-// case), or any whole disk on the mmc bus, which only SD cards are.
+// case), or a whole disk on the mmc bus whose card type is "SD" (built-in eMMC is not a card).
 bool isSdCard(const DiskProperties &disk);
 
 DiskProperties diskProperties(udev_device *device);

@@ -4,6 +4,7 @@
 #include "cardvolume.h"
 #include "identity.h"
 #include "metadataextraction.h"
+#include "privatefolder.h"
 #include "shell.h"
 #include "shellquote.h"
 
@@ -11,42 +12,69 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 namespace korvane {
 
 const QStringList ProcessManager::recordingTypes{"normal", "event", "park", "manual", "saved"};
 
-ProcessManager::ProcessManager(QObject *parent) : QObject(parent) {}
+ProcessManager::ProcessManager(QObject *parent)
+    : QObject(parent), m_privilegedFolder(QStringLiteral(KORVANE_PRIVILEGED_DIR "/"))
+{
+}
 
 QString ProcessManager::tempRoot()
 {
-    // Per user and private: a shared temporary folder would let another user plant links where
-    // the viewer copies the card's files.
-    static const QString root = [] {
-        const QString path =
-            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-            QLatin1Char('/') + appName() + QLatin1Char('/');
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner);
-        return path;
-    }();
+    // Per user: a shared temporary folder would let another user plant links where the viewer
+    // copies the card's files.
+    static const QString root = userCacheFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
     return root;
+}
+
+void ProcessManager::setSetupProblem(const QString &problem)
+{
+    if (problem == m_setupProblem)
+        return;
+    m_setupProblem = problem;
+    emit setupProblemChanged();
+}
+
+bool ProcessManager::workingFolderReady()
+{
+    const QString problem = preparePrivateFolder(tempRoot());
+    if (problem.isEmpty())
+        return true;
+    appLog("[FileExtractor] working folder refused:", problem);
+    setSetupProblem(tr("작업 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 카드를 읽지 "
+                       "않았습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.")
+                        .arg(tempRoot()));
+    return false;
+}
+
+QString ProcessManager::durnixPath() const
+{
+    // A device needs the rights only the checked root-owned copy has; an image is read with the
+    // user's own rights, which a set-user-ID durnix would refuse to use on it.
+    if (m_rawDevicePath.startsWith(QLatin1String("/dev/")))
+        return m_privilegedTool;
+    return m_helperRoot + QStringLiteral("durnix");
 }
 
 QString ProcessManager::durnixCommand(const QString &operation, const QString &cardPath) const
 {
     // Every argument that comes from data is quoted: card names are anyone's to choose.
-    return shellQuoted(m_helperRoot + QStringLiteral("durnix")) + QLatin1Char(' ') + operation +
-           QLatin1Char(' ') + shellQuoted(m_rawDevicePath) + QLatin1Char(' ') +
-           QString::number(offset) + QLatin1Char(' ') + shellQuoted(cardPath);
+    return shellQuoted(durnixPath()) + QLatin1Char(' ') + operation + QLatin1Char(' ') +
+           shellQuoted(m_rawDevicePath) + QLatin1Char(' ') + QString::number(offset) +
+           QLatin1Char(' ') + shellQuoted(cardPath);
 }
 
 QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
 {
     if (m_rawDevicePath.isEmpty())
         co_return QList<CardEntry>{};
+    if (durnixPath().isEmpty()) {
+        appLog("[ProcessManager] no durnix with the rights to read", m_rawDevicePath);
+        co_return QList<CardEntry>{};
+    }
     QString output;
     co_await Shell::runAsync(durnixCommand(QStringLiteral("ls"), folder),
                              [&](const QString &chunk) { output += chunk; });
@@ -55,7 +83,7 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
 
 QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
 {
-    if (m_rawDevicePath.isEmpty())
+    if (m_rawDevicePath.isEmpty() || durnixPath().isEmpty() || !workingFolderReady())
         co_return;
     const QString command = durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') +
                             shellQuoted(tempRoot() + cardPath);
@@ -68,18 +96,24 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     m_data.clear();
     emit bboxChanged();
     emit dataChanged();
+    if (!workingFolderReady())
+        co_return QList<FileListItem>{};
     for (const char *folder : {"cfg", "mov"}) {
         deleteDirectory(tempRoot() + QLatin1String(folder));
-        ensureDirectoryExists(tempRoot() + QLatin1String(folder));
+        QString why;
+        if (!makeSubfolders(tempRoot(), QLatin1String(folder), &why))
+            appLog("[FileExtractor]", why);
     }
 
     // Listings are named before they are walked: GCC 12 mishandles co_await in a range-for.
+    // Only the files the viewer reads are copied: a card's "cfg" may hold anything.
     const QList<CardEntry> settingsFiles = co_await listCardFolder(QStringLiteral("cfg"));
     for (const CardEntry &entry : settingsFiles) {
         if (entry.name.startsWith(QLatin1String("cfg")))
             continue;
         m_bbox.append(entry.name);
-        co_await readCardFile(QStringLiteral("cfg/") + entry.name);
+        if (entry.name == u"bbox.ini" || entry.name == u"bbox.cfg")
+            co_await readCardTextFile(QStringLiteral("cfg/"), entry);
     }
     emit bboxChanged();
 
@@ -97,13 +131,15 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
         if (!entry.name.startsWith(QLatin1String("flist")))
             continue;
         m_data.append(entry.name);
-        co_await readCardFile(QStringLiteral("mov/") + entry.name);
+        co_await readCardTextFile(QStringLiteral("mov/"), entry);
     }
     emit dataChanged();
 
     QList<FileListItem> recordings;
     for (const QString &type : recordingTypes) {
-        ensureDirectoryExists(tempRoot() + QStringLiteral("mov/") + type);
+        QString why;
+        if (!makeSubfolders(tempRoot(), QStringLiteral("mov/") + type, &why))
+            appLog("[FileExtractor]", why);
         const QList<CardEntry> entries = co_await listCardFolder(QStringLiteral("mov/") + type);
         for (const CardEntry &entry : entries) {
             if (entry.name.startsWith(QLatin1String("mov")) ||
@@ -116,6 +152,17 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
         }
     }
     co_return recordings;
+}
+
+QCoro::Task<> ProcessManager::readCardTextFile(QString folder, CardEntry entry)
+{
+    // Only as small as such files are: a card file can claim any size.
+    bool ok = false;
+    if (entry.size.toULongLong(&ok) > largestCardTextFile || !ok) {
+        appLog("[ProcessManager]", folder + entry.name, "refused: larger than 1 MiB");
+        co_return;
+    }
+    co_await readCardFile(folder + entry.name);
 }
 
 std::optional<QString> ProcessManager::readLocalConfig(const QString &name) const

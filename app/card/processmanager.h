@@ -20,6 +20,7 @@ class ProcessManager : public QObject
     Q_PROPERTY(QStringList bbox READ bbox NOTIFY bboxChanged)
     Q_PROPERTY(QStringList data READ data NOTIFY dataChanged)
     Q_PROPERTY(int activeChannelCount READ activeChannelCount NOTIFY activeChannelCountChanged)
+    Q_PROPERTY(QString setupProblem READ setupProblem NOTIFY setupProblemChanged)
 
 public:
     static constexpr qint64 offset = 104857600; // the card's ext4 file system starts 100 MiB in
@@ -27,12 +28,17 @@ public:
 
     explicit ProcessManager(QObject *parent = nullptr);
 
-    // The working folder: the user's own cache folder + appName + "/", private to the user.
+    // The working folder: the user's own cache folder + appName + "/". It is used only while it
+    // is the user's alone (checked before every card load and copy).
     static QString tempRoot();
+    // The largest settings or list file a card load copies: those are a few kilobytes.
+    static constexpr quint64 largestCardTextFile = 1 << 20;
 
     QStringList bbox() const { return m_bbox; }
     QStringList data() const { return m_data; }
     int activeChannelCount() const { return m_activeChannelCount; }
+    // Why the card cannot be read, in words for the user; empty while nothing stands in the way.
+    QString setupProblem() const { return m_setupProblem; }
 
     QString helperRoot() const { return m_helperRoot; }
     void setHelperRoot(const QString &folder) { m_helperRoot = folder; }
@@ -55,15 +61,28 @@ public:
     static quint64 fileSize(const QString &path, bool relativeToTempRoot);
     static std::optional<QList<VideoChannel>> getVideoInfo(const QString &path);
 
-    // Installs durnix, ffmpeg and salvex into helperRoot and makes durnix able to read a card:
-    // true when it can. With a card image no rights are needed.
+    // The private working and tools folders, then durnix, ffmpeg and salvex copied into the
+    // tools folder; no rights needed. False when a folder is refused (see setupProblem).
+    QCoro::Task<bool> prepareTools();
+    // prepareTools, then a durnix that can read a card: true when there is one. With a card
+    // image no rights are needed.
     QCoro::Task<bool> initializeTools();
+    // Copies a tool that comes with the viewer into helperRoot unless the same file is there.
     QCoro::Task<> installTool(QString name);
-    bool checkPrivilege(const QString &name) const;
+    // True when a set-user-ID root durnix of this build exists where nobody but root can have
+    // changed it: the installed one next to the viewer, else the one in the system folder. Real
+    // cards are read through exactly the file checked here (privilegedToolPath).
+    bool checkPrivilege(const QString &name);
+    // Asks the administrator (pkexec, our own polkit action; no prompt when already root) to run
+    // durnix-install, which puts this build's durnix into the system folder; then checks again.
     QCoro::Task<bool> authorizeExt4Tool(QString name);
+    QString privilegedToolPath() const { return m_privilegedTool; }
     // Where the tools that come with the viewer are: the build's tools folder, or the installed
     // one.
+    QString bundledTools() const;
     void setBundledTools(const QString &folder) { m_bundledTools = folder; }
+    // The system folder of durnix-install (a build's own setting); tests point it elsewhere.
+    void setPrivilegedFolder(const QString &folder) { m_privilegedFolder = folder; }
     void setUsesCardImage(bool image) { m_usesCardImage = image; }
 
     // Copies and moves on a worker thread; a failed copy leaves the destination as it was.
@@ -91,9 +110,17 @@ signals:
     void bboxChanged();
     void dataChanged();
     void activeChannelCountChanged();
+    void setupProblemChanged();
 
 private:
+    // The privileged durnix for a card device, the user's own copy for a card image.
+    QString durnixPath() const;
     QString durnixCommand(const QString &operation, const QString &cardPath) const;
+    // The working folder, checked; false (with the problem set) when it is not the user's alone.
+    bool workingFolderReady();
+    // A settings or list file of the card load, copied unless it is too large to be one.
+    QCoro::Task<> readCardTextFile(QString folder, CardEntry entry);
+    void setSetupProblem(const QString &problem);
     QString toolCommand(const QString &tool, const QString &arguments) const;
     QCoro::Task<> runFfmpeg(QString output, QString arguments);
 
@@ -104,6 +131,9 @@ private:
     QString m_rawDevicePath;
     QString m_cardVolume;
     QString m_bundledTools;
+    QString m_privilegedFolder;
+    QString m_privilegedTool;
+    QString m_setupProblem;
     bool m_usesCardImage = false;
 };
 

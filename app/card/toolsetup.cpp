@@ -2,6 +2,8 @@
 
 #include "applog.h"
 #include "identity.h"
+#include "privatefolder.h"
+#include "rootonlypath.h"
 #include "shell.h"
 #include "shellquote.h"
 
@@ -10,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
@@ -23,13 +24,19 @@ namespace korvane {
 
 namespace {
 
-QString defaultBundledTools()
+// The same bytes: a tool of the same size from another build is still another tool.
+bool sameFile(const QString &a, const QString &b)
 {
-    // Next to the viewer in the build tree; in <prefix>/lib/korvane/ once installed.
-    const QString here = QCoreApplication::applicationDirPath();
-    if (QFileInfo::exists(here + QStringLiteral("/durnix")))
-        return here + QLatin1Char('/');
-    return here + QStringLiteral("/../lib/korvane/");
+    QFile first(a), second(b);
+    if (first.size() != second.size() || !first.open(QIODevice::ReadOnly) ||
+        !second.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 piece = 1 << 20;
+    while (!first.atEnd()) {
+        if (first.read(piece) != second.read(piece))
+            return false;
+    }
+    return first.error() == QFileDevice::NoError && second.error() == QFileDevice::NoError;
 }
 
 // A copy under a temporary name next to the destination, renamed over it only when whole.
@@ -63,37 +70,76 @@ QString moveReplacing(const QString &source, const QString &destination)
     return error;
 }
 
+QString setUserIdRootProblem(const QString &path, QString *resolved)
+{
+    const QString problem = rootOnlyProblem(path, resolved);
+    if (!problem.isEmpty())
+        return problem;
+    struct stat st
+    {
+    };
+    if (stat(QFile::encodeName(*resolved).constData(), &st) != 0 || !(st.st_mode & S_ISUID))
+        return QStringLiteral("%1 is not set-user-ID").arg(*resolved);
+    return {};
+}
+
 } // namespace
+
+QString ProcessManager::bundledTools() const
+{
+    if (!m_bundledTools.isEmpty())
+        return m_bundledTools;
+    // Next to the program in the build tree; in <prefix>/lib/korvane/ once installed.
+    const QString here = QCoreApplication::applicationDirPath();
+    if (QFileInfo::exists(here + QStringLiteral("/durnix")))
+        return here + QLatin1Char('/');
+    return here + QStringLiteral("/../" KORVANE_TOOLS_DIR "/");
+}
+
+QCoro::Task<bool> ProcessManager::prepareTools()
+{
+    m_helperRoot = userDataFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
+    if (const QString problem = preparePrivateFolder(m_helperRoot); !problem.isEmpty()) {
+        appLog("[ProcessManager] tools folder refused:", problem);
+        setSetupProblem(tr("도구 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 사용할 수 "
+                           "없습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.")
+                            .arg(m_helperRoot));
+        co_return false;
+    }
+    if (!workingFolderReady())
+        co_return false;
+    // The user's own durnix reads card images; real cards need the privileged one.
+    for (const char *tool : {"durnix", "ffmpeg", "salvex"})
+        co_await installTool(QString::fromLatin1(tool));
+    co_return true;
+}
 
 QCoro::Task<bool> ProcessManager::initializeTools()
 {
-    m_helperRoot = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                   QLatin1Char('/') + appName() + QLatin1Char('/');
-    ensureDirectoryExists(m_helperRoot);
-    ensureDirectoryExists(tempRoot());
-    for (const char *tool : {"durnix", "ffmpeg", "salvex"})
-        co_await installTool(QString::fromLatin1(tool));
-
-    bool result = true;
-    if (m_usesCardImage) {
+    bool result = co_await prepareTools();
+    if (result && m_usesCardImage) {
         appLog("[ProcessManager] card image: durnix reads it with the user's own rights");
-    } else {
+    } else if (result) {
         result = checkPrivilege(QStringLiteral("durnix"));
         if (!result)
             result = co_await authorizeExt4Tool(QStringLiteral("durnix"));
+        if (!result)
+            setSetupProblem(tr("SD 카드를 읽을 권한을 얻지 못했습니다. 카드 도우미 durnix를 "
+                               "설치하려면 관리자 암호로 허락해야 합니다."));
     }
+    if (result)
+        setSetupProblem({});
     appLog("[ProcessManager] Initialization finished with success:", result);
     co_return result;
 }
 
 QCoro::Task<> ProcessManager::installTool(QString name)
 {
-    const QString bundled =
-        (m_bundledTools.isEmpty() ? defaultBundledTools() : m_bundledTools) + name;
+    const QString bundled = bundledTools() + name;
     if (!QFileInfo::exists(bundled))
         co_return;
     const QString destination = m_helperRoot + name;
-    if (fileSize(destination, false) == static_cast<quint64>(QFileInfo(bundled).size())) {
+    if (sameFile(bundled, destination)) {
         appLog("[ProcessManager]", destination, "-> already exists");
         co_return;
     }
@@ -101,29 +147,38 @@ QCoro::Task<> ProcessManager::installTool(QString name)
     co_await copyFile(bundled, destination);
 }
 
-bool ProcessManager::checkPrivilege(const QString &name) const
+bool ProcessManager::checkPrivilege(const QString &name)
 {
-    struct stat st
-    {
-    };
-    const QString path = m_helperRoot + name;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0) {
-        appLog("[ProcessManager] checkPrivilege error:",
-               QString::fromLocal8Bit(std::strerror(errno)));
+    m_privilegedTool.clear();
+    const QString bundled = bundledTools() + name;
+    QString resolved;
+    // Installed by root next to the viewer: that copy is the one.
+    if (setUserIdRootProblem(bundled, &resolved).isEmpty()) {
+        m_privilegedTool = resolved;
+        return true;
+    }
+    QString problem = setUserIdRootProblem(m_privilegedFolder + name, &resolved);
+    if (problem.isEmpty() && QFileInfo::exists(bundled) && !sameFile(bundled, resolved))
+        problem = QStringLiteral("%1 is another build's durnix").arg(resolved);
+    if (!problem.isEmpty()) {
+        appLog("[ProcessManager] checkPrivilege error:", problem);
         return false;
     }
-    return st.st_uid == 0 && (st.st_mode & S_ISUID) != 0;
+    m_privilegedTool = resolved;
+    return true;
 }
 
 QCoro::Task<bool> ProcessManager::authorizeExt4Tool(QString name)
 {
-    const QString path = m_helperRoot + name;
+    const QString installer = bundledTools() + QStringLiteral("durnix-install");
+    if (!QFileInfo(installer).isExecutable()) {
+        appLog("[ProcessManager] authorizeExt4Tool error: no installer at", installer);
+        co_return false;
+    }
+    // The administrator prompt, with our own polkit action's message; root needs none.
     const QString command =
-        QStringLiteral("chown root:root %1 && chmod u+s %1").arg(shellQuoted(path));
-    // The administrator prompt; a viewer already running as root needs none.
-    const QString line = geteuid() == 0
-                             ? QStringLiteral("/bin/sh -c ") + shellQuoted(command)
-                             : QStringLiteral("pkexec /bin/sh -c ") + shellQuoted(command);
+        shellQuoted(installer) + QLatin1Char(' ') + shellQuoted(bundledTools() + name);
+    const QString line = geteuid() == 0 ? command : QStringLiteral("pkexec ") + command;
     QString output;
     const int status =
         co_await Shell::runAsync(line, [&](const QString &chunk) { output += chunk; });
@@ -132,7 +187,7 @@ QCoro::Task<bool> ProcessManager::authorizeExt4Tool(QString name)
         co_return false;
     }
     appLog("[ProcessManager]", name, "authorized successfully");
-    co_return true;
+    co_return checkPrivilege(name);
 }
 
 QCoro::Task<> ProcessManager::copyFile(QString source, QString destination)

@@ -47,29 +47,73 @@ int printGpx(const QString &path)
     return 0;
 }
 
-// The card's recordings as the viewer lists them, read through durnix from a card or an image.
+// Card names are the card's to choose: nothing they hold may act on the terminal.
+QByteArray printable(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\%1").arg(c.unicode(), 3, 8, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown.toUtf8();
+}
+
+// The card's recordings as the viewer lists them, read through durnix from a card or an image:
+// a card device through the privileged durnix, an image with the user's own rights.
 int printCardList(const QString &device)
 {
     ProcessManager manager;
-    manager.setHelperRoot(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    const bool cardDevice = device.startsWith(QLatin1String("/dev/"));
+    manager.setUsesCardImage(!cardDevice);
+    if (!QCoro::waitFor(manager.prepareTools())) {
+        writeError(QStringLiteral("korvane-cli: ") + manager.setupProblem());
+        return 1;
+    }
+    if (cardDevice && !manager.checkPrivilege(QStringLiteral("durnix"))) {
+        writeError(QStringLiteral("korvane-cli: durnix cannot read SD cards yet; run "
+                                  "'korvane-cli setup' first"));
+        return 1;
+    }
     manager.setRawDevicePath(device);
     const QList<FileListItem> recordings = QCoro::waitFor(manager.loadCardFiles());
+    if (!manager.setupProblem().isEmpty()) {
+        writeError(QStringLiteral("korvane-cli: ") + manager.setupProblem());
+        return 1;
+    }
     QByteArray out;
     for (const FileListItem &item : recordings)
-        out += item.type.toUtf8() + '\t' + item.name.toUtf8() + '\t' +
+        out += printable(item.type) + '\t' + printable(item.name) + '\t' +
                QByteArray::number(item.size) + '\n';
     out += "active channels: " + QByteArray::number(manager.activeChannelCount()) + '\n';
     writeOut(out);
     return manager.bbox().isEmpty() && recordings.isEmpty() ? 1 : 0;
 }
 
+// The viewer's tool set-up from the command line: tools folder, working folder and a durnix
+// that can read SD cards, with the administrator prompt when one is needed.
+int setUp()
+{
+    ProcessManager manager;
+    if (!QCoro::waitFor(manager.initializeTools())) {
+        writeError(QStringLiteral("korvane-cli: ") + manager.setupProblem());
+        return 1;
+    }
+    writeOut("durnix can read SD cards: " + manager.privilegedToolPath().toUtf8() + '\n');
+    return 0;
+}
+
 void printUsage()
 {
-    writeError(
-        QStringLiteral("%1 %2 (%3)\n"
-                       "usage: korvane-cli metadata FILE   the recording's records as JSON\n"
-                       "       korvane-cli gpx FILE        the recording's GPS fixes as GPX 1.1")
-            .arg(appName(), appVersion(), appBuild()));
+    writeError(QStringLiteral(
+                   "%1 %2 (%3)\n"
+                   "usage: korvane-cli metadata FILE   the recording's records as JSON\n"
+                   "       korvane-cli gpx FILE        the recording's GPS fixes as GPX 1.1\n"
+                   "       korvane-cli card list CARD  the recordings of a card device or image\n"
+                   "       korvane-cli setup           let durnix read SD cards (asks for the "
+                   "administrator's password)")
+                   .arg(appName(), appVersion(), appBuild()));
 }
 
 } // namespace
@@ -84,6 +128,8 @@ int main(int argc, char *argv[])
         return printGpx(args[1]);
     if (args.size() == 3 && args[0] == u"card" && args[1] == u"list")
         return printCardList(args[2]);
+    if (args.size() == 1 && args[0] == u"setup")
+        return setUp();
     printUsage();
     return 2;
 }

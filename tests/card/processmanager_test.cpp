@@ -1,5 +1,6 @@
 #include "cardlisting.h"
 #include "cardvolume.h"
+#include "privatefolder.h"
 #include "processmanager.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace korvane;
@@ -63,8 +66,25 @@ TEST(CardListing, LinesWithThreeFieldsAreEntries)
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0].name, QStringLiteral("f.mp4"));
     EXPECT_EQ(entries[0].size, QStringLiteral("1048576"));
-    EXPECT_EQ(entries[1].name, QStringLiteral("with space.mp4"));
+    EXPECT_EQ(entries[1].name, QStringLiteral("with\\040space.mp4")) << "kept as listed";
     EXPECT_EQ(entries[2].name, QStringLiteral("a,b.mp4")) << "a comma is part of the name";
+}
+
+TEST(CardListing, ListedNamesReadAsTextWithControlsLeftVisible)
+{
+    EXPECT_EQ(readableCardName(QStringLiteral("with\\040space.mp4")),
+              QStringLiteral("with space.mp4"));
+    EXPECT_EQ(readableCardName(QStringLiteral("블랙박스\\040녹화.mp4")),
+              QStringLiteral("블랙박스 녹화.mp4"));
+    EXPECT_EQ(readableCardName(QStringLiteral("\\353\\270\\224.mp4")), QStringLiteral("블.mp4"))
+        << "escaped bytes that make a printable character";
+    EXPECT_EQ(readableCardName(QStringLiteral("back\\134slash")), QStringLiteral("back\\slash"));
+    for (const char *shownEscaped : {"esc\\033[2J.mp4", "bad\\377utf8.mp4", "cut\\353\\270.mp4",
+                                     "rtl\\342\\200\\256x", "cr\\015lf\\012", "nb\\302\\240sp"})
+        EXPECT_EQ(readableCardName(QString::fromUtf8(shownEscaped)),
+                  QString::fromUtf8(shownEscaped));
+    EXPECT_EQ(readableCardName(QStringLiteral("raw\x1b.mp4")), QStringLiteral("raw\\033.mp4"))
+        << "a control character a listing let through";
 }
 
 TEST(CardListing, ActiveChannelsCountWholeNumbersAboveZero)
@@ -137,17 +157,21 @@ TEST(CardLoad, WithoutACardOnlyTheWorkingFoldersAreRebuilt)
     EXPECT_EQ(manager->activeChannelCount(), 0);
 }
 
-TEST(CardLoad, HostileNamesAreListedAndCopiedWithoutRunningAnything)
+TEST(CardLoad, HostileNamesAreListedAndCopiedByteExactWithoutRunningAnything)
 {
     QTemporaryDir tree;
     QDir(tree.path()).mkpath(QStringLiteral("mov/normal"));
     QDir(tree.path()).mkpath(QStringLiteral("cfg"));
-    const QStringList names{
-        QStringLiteral("x'; touch owned; '.mp4"), QStringLiteral("$(touch owned).mp4"),
-        QStringLiteral("`touch owned`.mp4"),      QStringLiteral("with space.mp4"),
-        QStringLiteral("블랙박스 녹화.mp4"),      QStringLiteral("a,b.mp4")};
-    for (const QString &name : names) {
-        writeFile(tree.filePath(QStringLiteral("mov/normal/")) + name, name.toUtf8());
+    const QList<QByteArray> names{"x'; touch owned; '.mp4", "$(touch owned).mp4",
+                                  "`touch owned`.mp4",      "with space.mp4",
+                                  "블랙박스 녹화.mp4",      "a,b.mp4",
+                                  "bad\xffutf8.mp4",        "esc\x1b[2J.mp4",
+                                  "cr\rlf\n.mp4",           "tab\t.mp4",
+                                  "one\\134two.mp4"};
+    for (const QByteArray &name : names) {
+        std::ofstream(QFile::encodeName(tree.path()).toStdString() + "/mov/normal/" +
+                      name.toStdString())
+            << name.toStdString();
     }
     QTemporaryDir work;
     const QString image = work.filePath(QStringLiteral("hostile.img"));
@@ -156,20 +180,63 @@ TEST(CardLoad, HostileNamesAreListedAndCopiedWithoutRunningAnything)
         0);
 
     std::unique_ptr<ProcessManager> manager(managerFor(image, work.path()));
-    QStringList listed;
+    QList<QByteArray> copied;
     for (const FileListItem &item : QCoro::waitFor(manager->loadCardFiles())) {
-        listed << item.name;
-        EXPECT_EQ(item.size, static_cast<quint64>(item.name.toUtf8().size()));
+        for (const QChar c : item.name)
+            EXPECT_FALSE(c.category() == QChar::Other_Control) << item.name.toStdString();
+        // The listed name, handed back, copies exactly that file.
         QCoro::waitFor(manager->readCardFile(QStringLiteral("mov/normal/") + item.name));
-        EXPECT_EQ(readFile(ProcessManager::tempRoot() + QStringLiteral("mov/normal/") + item.name),
-                  item.name.toUtf8());
+        const QByteArray bytes =
+            readFile(ProcessManager::tempRoot() + QStringLiteral("mov/normal/") + item.name);
+        EXPECT_EQ(static_cast<quint64>(bytes.size()), item.size);
+        copied << bytes;
     }
-    listed.sort();
-    QStringList expected = names;
-    expected.sort();
-    EXPECT_EQ(listed, expected);
+    std::sort(copied.begin(), copied.end());
+    QList<QByteArray> expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(copied, expected);
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("owned")));
     EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + QStringLiteral("owned")));
+
+    const ProgramRun list =
+        run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image});
+    EXPECT_EQ(list.exitCode, 0);
+    for (const char c : list.out)
+        EXPECT_TRUE(c == '\n' || c == '\t' || (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f))
+            << "a raw control character in korvane-cli's output";
+}
+
+TEST(CardLoad, CopiesOnlyTheSmallFilesItReads)
+{
+    QTemporaryDir tree;
+    QDir(tree.path()).mkpath(QStringLiteral("cfg"));
+    QDir(tree.path()).mkpath(QStringLiteral("mov/normal"));
+    writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")), "[bbox]\nch1_resol=3\n");
+    writeFile(tree.filePath(QStringLiteral("cfg/bbox.cfg")), "[bbox]\nch1_resol=3\n");
+    writeFile(tree.filePath(QStringLiteral("cfg/firmware.bin")), QByteArray(4096, 'f'));
+    writeFile(tree.filePath(QStringLiteral("mov/flist_normal.txt")), "N_20241005_143012.mp4\n");
+    writeFile(tree.filePath(QStringLiteral("mov/flist_huge.txt")), QByteArray(3 << 19, 'l'));
+    writeFile(tree.filePath(QStringLiteral("mov/normal/N_20241005_143012.mp4")), "recording");
+    QTemporaryDir work;
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    ASSERT_EQ(
+        run(korvane::test::dashcamSamplePath(), {"card", "--from", tree.path(), image}).exitCode,
+        0);
+    // The card's bbox.cfg claims 128 TiB.
+    run(QStringLiteral("/sbin/debugfs"), {"-w", "-R", "sif cfg/bbox.cfg size 0x800000000000",
+                                          image + QStringLiteral("?offset=104857600")});
+
+    std::unique_ptr<ProcessManager> manager(
+        managerFor(image, work.filePath(QStringLiteral("vol"))));
+    QDir().mkpath(work.filePath(QStringLiteral("vol")));
+    EXPECT_EQ(QCoro::waitFor(manager->loadCardFiles()).size(), 1);
+    EXPECT_EQ(manager->bbox(), (QStringList{"bbox.cfg", "bbox.ini", "firmware.bin"}));
+    EXPECT_EQ(manager->data(), (QStringList{"flist_huge.txt", "flist_normal.txt"}));
+    EXPECT_EQ(QDir(ProcessManager::tempRoot() + QStringLiteral("cfg")).entryList(QDir::Files),
+              QStringList{"bbox.ini"});
+    EXPECT_EQ(QDir(ProcessManager::tempRoot() + QStringLiteral("mov")).entryList(QDir::Files),
+              QStringList{"flist_normal.txt"});
+    EXPECT_EQ(manager->activeChannelCount(), 1);
 }
 
 TEST(KorvaneCliCard, ListsTheCardsRecordings)
@@ -193,13 +260,56 @@ TEST(KorvaneCliCard, ListsTheCardsRecordings)
 TEST(WorkingFolder, PerUserAndPrivate)
 {
     const QString root = ProcessManager::tempRoot();
-    EXPECT_TRUE(
-        root.startsWith(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/Korvane/")))
-        << root.toStdString();
-    EXPECT_TRUE(root.endsWith(QLatin1Char('/')));
+    EXPECT_EQ(preparePrivateFolder(root), QString());
+    EXPECT_EQ(root, qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/Korvane/"));
     EXPECT_EQ(QFileInfo(root).permissions() &
                   (QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther |
                    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup),
               QFileDevice::Permissions());
     EXPECT_EQ(QFileInfo(root).ownerId(), getuid());
+}
+
+TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
+{
+    const QString image = sampleCardImage({"--seconds", "1"});
+    QTemporaryDir home;
+    const QString victim = home.filePath(QStringLiteral("autostart"));
+    QDir().mkpath(victim);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    const auto cardList = [&](const QString &cache) {
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+        return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image},
+                   environment);
+    };
+
+    // The working folder is a link to a folder of the user's: the card would land there.
+    const QString linked = home.filePath(QStringLiteral("linked"));
+    QDir().mkpath(linked);
+    ASSERT_TRUE(QFile::link(victim, linked + QStringLiteral("/Korvane")));
+    ProgramRun r = cardList(linked);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("작업 폴더")))
+        << r.err.constData();
+    EXPECT_TRUE(r.out.contains("working folder refused: ")) << r.out.constData();
+
+    // Another user's folder, writable by all, with "cfg" pointing into the user's autostart.
+    if (geteuid() == 0) {
+        const QString shared = home.filePath(QStringLiteral("shared"));
+        QDir().mkpath(shared + QStringLiteral("/Korvane"));
+        ASSERT_TRUE(QFile::link(victim, shared + QStringLiteral("/Korvane/cfg")));
+        ASSERT_EQ(::chown(QFile::encodeName(shared + "/Korvane").constData(), 65534, 65534), 0);
+        ::chmod(QFile::encodeName(shared + "/Korvane").constData(), 0777);
+        r = cardList(shared);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.out.contains("belongs to user 65534")) << r.out.constData();
+    }
+    EXPECT_TRUE(QDir(victim).isEmpty()) << "nothing of the card reached the link's target";
+
+    // A relative cache folder is no folder at all: the home's cache is used.
+    environment.insert(QStringLiteral("HOME"), home.path());
+    r = cardList(QStringLiteral("relative/cache"));
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(QFileInfo::exists(home.filePath(QStringLiteral(".cache/Korvane/cfg/bbox.ini"))));
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("relative")));
 }

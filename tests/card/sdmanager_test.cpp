@@ -11,13 +11,15 @@ namespace {
 
 // Property sets as udev reports them for real devices (ID_MODEL or device/model, the removable
 // attribute, the parent bus, the size).
-const DiskProperties usbSdReader{"sdb", true, true, false, true, "USB3.0_CRW_-SD"};
-const DiskProperties genericReader{"sdc", true, true, false, true, "STORAGE DEVICE"};
-const DiskProperties emptyReader{"sdb", true, true, false, false, "USB3.0_CRW_-SD"};
-const DiskProperties builtInSlot{"mmcblk0", true, false, true, true, "Unknown"};
-const DiskProperties usbStick{"sdd", true, true, false, true, "Cruzer_Blade"};
-const DiskProperties fixedDisk{"nvme0n1", true, false, false, true, "Samsung SSD 970 EVO Plus 1TB"};
-const DiskProperties readerPartition{"sdb1", false, true, false, true, "USB3.0_CRW_-SD"};
+const DiskProperties usbSdReader{"sdb", true, true, false, true, "USB3.0_CRW_-SD", ""};
+const DiskProperties genericReader{"sdc", true, true, false, true, "STORAGE DEVICE", ""};
+const DiskProperties emptyReader{"sdb", true, true, false, false, "USB3.0_CRW_-SD", ""};
+const DiskProperties builtInSlot{"mmcblk0", true, false, true, true, "Unknown", "SD"};
+const DiskProperties builtInEmmc{"mmcblk1", true, false, true, true, "Unknown", "MMC"};
+const DiskProperties usbStick{"sdd", true, true, false, true, "Cruzer_Blade", ""};
+const DiskProperties fixedDisk{"nvme0n1", true, false, false, true, "Samsung SSD 970 EVO Plus 1TB",
+                               ""};
+const DiskProperties readerPartition{"sdb1", false, true, false, true, "USB3.0_CRW_-SD", ""};
 
 } // namespace
 
@@ -25,12 +27,13 @@ TEST(SdCardRule, ReadersAndSlotsAreCardsSticksDisksAndPartitionsAreNot)
 {
     EXPECT_TRUE(isSdCard(usbSdReader));
     EXPECT_TRUE(isSdCard(genericReader));
-    EXPECT_TRUE(isSdCard(builtInSlot)) << "a disk on the mmc bus is an SD card by construction";
-    EXPECT_TRUE(isSdCard({"sde", true, true, false, true, "SDXC Reader"}));
+    EXPECT_TRUE(isSdCard(builtInSlot));
+    EXPECT_FALSE(isSdCard(builtInEmmc)) << "built-in storage on the mmc bus is no card";
+    EXPECT_TRUE(isSdCard({"sde", true, true, false, true, "SDXC Reader", ""}));
     EXPECT_FALSE(isSdCard(usbStick));
     EXPECT_FALSE(isSdCard(fixedDisk));
     EXPECT_FALSE(isSdCard(readerPartition));
-    EXPECT_FALSE(isSdCard({"sdf", true, false, false, true, "SD Reader"})) << "not removable";
+    EXPECT_FALSE(isSdCard({"sdf", true, false, false, true, "SD Reader", ""})) << "not removable";
 }
 
 TEST(SDManager, CardArrivesOnceAndLeavesOnlyWithItsOwnRemoval)

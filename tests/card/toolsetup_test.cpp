@@ -1,9 +1,11 @@
 #include "processmanager.h"
 #include "qtprinters.h"
+#include "rootsandbox.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
 
 #include <QCoroTask>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,10 +18,14 @@
 #include <unistd.h>
 
 using namespace korvane;
+using korvane::test::asNobody;
+using korvane::test::ProgramRun;
 using korvane::test::readFile;
+using korvane::test::rootSandboxUnavailable;
+using korvane::test::setUserIdCopy;
 using korvane::test::writeFile;
 
-TEST(ToolSetup, ToolsAreCopiedFollowingLinksAndOnlyWhenTheirSizeDiffers)
+TEST(ToolSetup, ToolsAreCopiedFollowingLinksUnlessTheSameFileIsThere)
 {
     QTemporaryDir bundled, installed;
     writeFile(bundled.filePath(QStringLiteral("ffmpeg-real")), "the real ffmpeg");
@@ -33,15 +39,15 @@ TEST(ToolSetup, ToolsAreCopiedFollowingLinksAndOnlyWhenTheirSizeDiffers)
     const QString copy = installed.filePath(QStringLiteral("ffmpeg"));
     EXPECT_FALSE(QFileInfo(copy).isSymLink());
     EXPECT_EQ(readFile(copy), "the real ffmpeg");
+    const QDateTime copiedAt = QFileInfo(copy).lastModified();
+    QCoro::waitFor(manager.installTool(QStringLiteral("ffmpeg")));
+    EXPECT_EQ(QFileInfo(copy).lastModified(), copiedAt) << "the same file is not copied again";
 
-    // Same size: left alone, even with other bytes.
+    // The same size is not the same tool: a stale or planted copy is replaced.
     writeFile(copy, "the user's ffmpeg");
     writeFile(bundled.filePath(QStringLiteral("ffmpeg-real")), "the real ffmpeg!!");
     QCoro::waitFor(manager.installTool(QStringLiteral("ffmpeg")));
-    EXPECT_EQ(readFile(copy), "the user's ffmpeg");
-    writeFile(bundled.filePath(QStringLiteral("ffmpeg-real")), "a newer, longer ffmpeg");
-    QCoro::waitFor(manager.installTool(QStringLiteral("ffmpeg")));
-    EXPECT_EQ(readFile(copy), "a newer, longer ffmpeg");
+    EXPECT_EQ(readFile(copy), "the real ffmpeg!!");
 
     QCoro::waitFor(manager.installTool(QStringLiteral("salvex")));
     EXPECT_FALSE(QFileInfo::exists(installed.filePath(QStringLiteral("salvex"))))
@@ -62,44 +68,171 @@ TEST(ToolSetup, CardImageNeedsNoRightsAndGetsTheBuildsTools)
     }
 }
 
-TEST(Privilege, OnlyARootOwnedSetUserIdDurnixPasses)
+TEST(Privilege, ASetUserIdDurnixCountsOnlyWhereNobodyButRootCanSwapIt)
 {
     QTemporaryDir folder;
     ProcessManager manager;
-    manager.setHelperRoot(folder.path() + QLatin1Char('/'));
+    manager.setBundledTools(folder.filePath(QStringLiteral("bundled/")));
+    manager.setPrivilegedFolder(folder.path() + QLatin1Char('/'));
     EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix"))) << "missing";
-    const QString tool = folder.filePath(QStringLiteral("durnix"));
-    writeFile(tool, "#!/bin/sh\n");
-    ::chmod(QFile::encodeName(tool).constData(), 0755);
-    if (geteuid() != 0) {
-        EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix"))) << "owned by the user";
+    EXPECT_TRUE(manager.privilegedToolPath().isEmpty());
+    if (geteuid() != 0)
         GTEST_SKIP() << "the rest needs root";
-    }
-    EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix")))
-        << "root-owned but not set-user-ID";
-    ASSERT_EQ(::chown(QFile::encodeName(tool).constData(), 65534, 65534), 0);
-    ::chmod(QFile::encodeName(tool).constData(), 04755);
-    EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix")))
-        << "set-user-ID but another user's";
+    // Root-owned and set-user-ID, but in a folder below /tmp, which everybody may write: whoever
+    // can rename its parents can swap it.
+    const QString tool = setUserIdCopy(QStringLiteral(TOOLS_FOLDER "/durnix"), folder.path());
+    ASSERT_FALSE(tool.isEmpty());
+    EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix")));
+    EXPECT_TRUE(manager.privilegedToolPath().isEmpty());
 }
 
-TEST(Privilege, AuthorisationMakesDurnixRootOwnedAndSetUserId)
+namespace {
+
+// The build's tool set-up run as root with /usr/local standing on a private folder: the system
+// folder durnix-install writes to is then `root`/libexec/korvane, seen by nobody else.
+class PrivilegedSetup
 {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root: a user would see the administrator prompt";
-    QTemporaryDir folder;
-    const QString root = folder.filePath(QStringLiteral("it's a tools folder")) + QLatin1Char('/');
-    QDir().mkpath(root);
-    writeFile(root + QStringLiteral("durnix"), "#!/bin/sh\n");
-    ASSERT_EQ(::chown(QFile::encodeName(root + QStringLiteral("durnix")).constData(), 65534, 65534),
-              0);
-    ProcessManager manager;
-    manager.setHelperRoot(root);
-    EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix")));
-    EXPECT_TRUE(QCoro::waitFor(manager.authorizeExt4Tool(QStringLiteral("durnix"))));
-    EXPECT_TRUE(manager.checkPrivilege(QStringLiteral("durnix")));
-    manager.setHelperRoot(folder.filePath(QStringLiteral("missing/")));
-    EXPECT_FALSE(QCoro::waitFor(manager.authorizeExt4Tool(QStringLiteral("durnix"))));
+public:
+    PrivilegedSetup()
+    {
+        ::chmod(QFile::encodeName(m_root.path()).constData(), 0755);
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                             m_user.filePath(QStringLiteral("data")));
+        m_environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                             m_user.filePath(QStringLiteral("cache")));
+    }
+    QString unavailable() const { return rootSandboxUnavailable(m_root.path()); }
+    ProgramRun run(const QString &program, const QStringList &arguments) const
+    {
+        return korvane::test::run(QStringLiteral("unshare"),
+                                  QStringList{"--mount", "--propagation", "private", "/bin/sh",
+                                              "-c", "mount --bind \"$0\" /usr/local && exec \"$@\"",
+                                              m_root.path(), program} +
+                                      arguments,
+                                  m_environment);
+    }
+    ProgramRun setUp() const { return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"setup"}); }
+    QString installed() const { return m_root.filePath(QStringLiteral("libexec/korvane/durnix")); }
+    // The private folder that stands for /usr/local.
+    QString prefix() const { return m_root.path(); }
+    QString toolsFolder() const { return m_user.filePath(QStringLiteral("data/Korvane/")); }
+
+private:
+    QTemporaryDir m_root;
+    QTemporaryDir m_user;
+    QProcessEnvironment m_environment;
+};
+
+struct stat statOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+} // namespace
+
+TEST(Privilege, SetupInstallsThisBuildsDurnixAsRootAndNeverChangesTheUsersFiles)
+{
+    const PrivilegedSetup setup;
+    if (const QString why = setup.unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QByteArray build = readFile(QStringLiteral(TOOLS_FOLDER "/durnix"));
+
+    // A file of exactly durnix's size waits in the user's tools folder: it must never become a
+    // root program, whatever happens to it.
+    QDir().mkpath(setup.toolsFolder());
+    writeFile(setup.toolsFolder() + QStringLiteral("durnix"), QByteArray(build.size(), 'x'));
+    ProgramRun r = setup.setUp();
+    EXPECT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
+    EXPECT_TRUE(r.out.contains("durnix can read SD cards: /usr/local/libexec/korvane/durnix"));
+    EXPECT_EQ(readFile(setup.installed()), build);
+    struct stat st = statOf(setup.installed());
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 04755u);
+    for (const char *tool : {"durnix", "ffmpeg", "salvex"}) {
+        const struct stat user = statOf(setup.toolsFolder() + QLatin1String(tool));
+        EXPECT_EQ(user.st_mode & (S_ISUID | S_ISGID), 0u) << tool;
+    }
+
+    // Once in place, no second prompt.
+    const ino_t first = st.st_ino;
+    r = setup.setUp();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(r.out.contains("authorized successfully")) << r.out.constData();
+    EXPECT_EQ(statOf(setup.installed()).st_ino, first);
+
+    // Another build's durnix of the same size is replaced by this one.
+    QFile stale(setup.installed());
+    ASSERT_TRUE(stale.open(QIODevice::ReadWrite));
+    stale.seek(build.size() / 2);
+    stale.write("another build");
+    stale.close();
+    ::chmod(QFile::encodeName(setup.installed()).constData(), 04755);
+    r = setup.setUp();
+    EXPECT_EQ(r.exitCode, 0) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("is another build's durnix")) << r.out.constData();
+    EXPECT_EQ(readFile(setup.installed()), build);
+
+    // A system folder someone else may write is no place for it: refused, with the reason.
+    const QString libexec = QFileInfo(setup.installed()).path();
+    ::chmod(QFile::encodeName(libexec).constData(), 0775);
+    r = setup.setUp();
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains("is not owned by root alone")) << r.out.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("SD 카드를 읽을 권한")))
+        << r.err.constData();
+}
+
+TEST(Privilege, AnInstalledViewerRunsItsOwnRootDurnixWithoutAPrompt)
+{
+    const PrivilegedSetup setup;
+    if (const QString why = setup.unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    // What `cmake --install` as root lays out under the prefix.
+    QDir().mkpath(setup.prefix() + QStringLiteral("/bin"));
+    QDir().mkpath(setup.prefix() + QStringLiteral("/lib/korvane"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOOLS_FOLDER "/korvane-cli"),
+                            setup.prefix() + QStringLiteral("/bin/korvane-cli")));
+    ASSERT_FALSE(setUserIdCopy(QStringLiteral(TOOLS_FOLDER "/durnix"),
+                               setup.prefix() + QStringLiteral("/lib/korvane"))
+                     .isEmpty());
+
+    const ProgramRun r = setup.run(QStringLiteral("/usr/local/bin/korvane-cli"), {"setup"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
+    EXPECT_TRUE(r.out.contains("durnix can read SD cards: /usr/local/lib/korvane/durnix"))
+        << r.out.constData();
+    EXPECT_FALSE(QFileInfo::exists(setup.installed())) << "nothing else installed";
+}
+
+TEST(Privilege, TheInstallerTakesOnlyARegularProgramAndNeverFollowsALink)
+{
+    const PrivilegedSetup setup;
+    if (const QString why = setup.unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString installer = QStringLiteral(TOOLS_FOLDER "/durnix-install");
+    QTemporaryDir user;
+    const QString link = user.filePath(QStringLiteral("durnix"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/bin/sh"), link));
+    const QString fifo = user.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString script = user.filePath(QStringLiteral("script"));
+    writeFile(script, "#!/bin/sh\nid\n");
+    for (const QString &source : {link, fifo, user.path(), script, user.filePath("missing")}) {
+        const ProgramRun r = setup.run(installer, {source});
+        EXPECT_EQ(r.exitCode, 2) << source.toStdString() << ": " << r.err.constData();
+        EXPECT_FALSE(QFileInfo::exists(setup.installed())) << source.toStdString();
+    }
+    const ProgramRun extra = setup.run(installer, {QStringLiteral(TOOLS_FOLDER "/durnix"), link});
+    EXPECT_EQ(extra.exitCode, 1) << "one source only";
+    const QStringList nobody = asNobody(installer, {QStringLiteral(TOOLS_FOLDER "/durnix")});
+    const ProgramRun notRoot = setup.run(nobody.first(), nobody.mid(1));
+    EXPECT_EQ(notRoot.exitCode, 1);
+    EXPECT_TRUE(notRoot.err.contains("must run as root")) << notRoot.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(setup.installed()));
 }
 
 TEST(LocalFiles, FailedCopyKeepsTheOldFileAndMovesReplace)

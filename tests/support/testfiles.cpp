@@ -20,10 +20,13 @@ void writeFile(const QString &path, const QByteArray &bytes)
         ADD_FAILURE() << "cannot write " << path.toStdString();
 }
 
-ProgramRun run(const QString &program, const QStringList &arguments)
+ProgramRun run(const QString &program, const QStringList &arguments,
+               const QProcessEnvironment &environment)
 {
     ProgramRun result;
     QProcess process;
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(300000))
         return result;

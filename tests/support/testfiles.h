@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +20,9 @@ struct ProgramRun
     QByteArray err;
 };
 
-ProgramRun run(const QString &program, const QStringList &arguments);
+// Runs a program to its end; with `environment`, in that environment instead of this process's.
+ProgramRun run(const QString &program, const QStringList &arguments,
+               const QProcessEnvironment &environment = {});
 
 // What ffmpeg complains about while decoding every stream of a file; empty for a clean file.
 QByteArray decodeErrors(const QString &path);

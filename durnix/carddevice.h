@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace durnix {
+
+// The one offset an elevated durnix reads at: where the dashcam keeps its ext4 file system.
+constexpr uint64_t card_offset = 104857600;
+
+// What durnix reads with elevated rights: a whole-disk SD card named /dev/NAME. Returns a
+// read-only descriptor of it, or -1 with the reason in `why`. Nothing but /dev/NAME is looked
+// up, so a refusal says nothing about other paths; the device is checked before it is opened
+// (opening some devices has effects) and the descriptor is checked to be that same device.
+int open_card_device(const std::string &path, std::string *why);
+
+// Why the block device `device` is no SD card an elevated durnix may read, or "" when it is
+// one: on the mmc bus only a card whose type is "SD" (never built-in eMMC); elsewhere a
+// removable disk whose model names an SD reader or storage; never a disk with a partition or
+// holder in use (device mapper, RAID, swap) or a mounted file system other than vfat/exFAT
+// volumes under /media, /run/media or /mnt. Read from /sys/dev/block and /proc.
+std::string card_device_problem(dev_t device);
+
+} // namespace durnix

@@ -1,0 +1,306 @@
+// durnix on small file systems made by mke2fs and then damaged the way a hostile card could be:
+// claimed sizes, looping block maps, broken folder entries. Each must end soon, with a clear
+// message, copying no more than the card holds and listing what is intact.
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using korvane::test::ProgramRun;
+using korvane::test::readFile;
+using korvane::test::run;
+using korvane::test::writeFile;
+
+namespace {
+
+const QString durnix = QStringLiteral(DURNIX_PATH);
+constexpr qint64 blockSize = 1024;
+
+// A file system of `tree` at byte 0 of `image`, without checksums, so that a damaged structure
+// is met by durnix's own checks rather than turned away by a checksum.
+void makeImage(const QString &tree, const QString &image, const QString &size = "4M")
+{
+    const ProgramRun made = run(QStringLiteral("/sbin/mke2fs"),
+                                {"-q", "-F", "-t", "ext4", "-b", "1024", "-O",
+                                 "^has_journal,^metadata_csum", "-d", tree, image, size});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+}
+
+QByteArray debugfs(const QString &image, const QString &command, bool write = false)
+{
+    QStringList args{"-R", command, image};
+    if (write)
+        args.prepend(QStringLiteral("-w"));
+    return run(QStringLiteral("/sbin/debugfs"), args).out;
+}
+
+QList<qint64> blocksOf(const QString &image, const QString &path)
+{
+    QList<qint64> blocks;
+    for (const QByteArray &b : debugfs(image, "blocks " + path).trimmed().split(' '))
+        blocks << b.toLongLong();
+    return blocks;
+}
+
+void patch(const QString &image, qint64 at, const QByteArray &bytes)
+{
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.seek(at);
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray le16(quint16 v)
+{
+    QByteArray bytes(2, '\0');
+    bytes[0] = static_cast<char>(v);
+    bytes[1] = static_cast<char>(v >> 8);
+    return bytes;
+}
+
+QByteArray le32(quint32 v)
+{
+    return le16(static_cast<quint16>(v)) + le16(static_cast<quint16>(v >> 16));
+}
+
+// An extent tree node: a header, then `entries` index entries all naming `child`, or, at depth
+// 0, extents of one block each at `child`.
+QByteArray extentNode(quint16 depth, quint16 entries, quint32 child)
+{
+    const quint16 capacity = (blockSize - 12) / 12;
+    QByteArray node = le16(0xf30a) + le16(entries) + le16(capacity) + le16(depth) + le32(0);
+    for (quint32 i = 0; i < entries; ++i) {
+        node +=
+            depth > 0 ? le32(i) + le32(child) + le32(0) : le32(i) + le16(1) + le16(0) + le32(child);
+    }
+    return node.leftJustified(blockSize, '\0');
+}
+
+// Points the inode's extent root (in its block[] words) at a tree of `depth` levels whose every
+// level names the same node four times over: a walk that does not notice visiting a node again
+// follows 4 * 84^4 paths.
+void makeLoopingTree(const QString &image, const QString &path)
+{
+    const QList<qint64> pad = blocksOf(image, QStringLiteral("pad.bin"));
+    ASSERT_GE(pad.size(), 5);
+    for (int level = 4; level >= 1; --level)
+        patch(image, pad[4 - level] * blockSize,
+              extentNode(static_cast<quint16>(level), 84, static_cast<quint32>(pad[5 - level])));
+    patch(image, pad[4] * blockSize, extentNode(0, 84, static_cast<quint32>(pad[4])));
+    const quint32 root[15] = {0xf30au | 4u << 16,
+                              4u | 5u << 16,
+                              0,
+                              0,
+                              static_cast<quint32>(pad[0]),
+                              0,
+                              1,
+                              static_cast<quint32>(pad[0]),
+                              0,
+                              2,
+                              static_cast<quint32>(pad[0]),
+                              0,
+                              3,
+                              static_cast<quint32>(pad[0]),
+                              0};
+    for (int i = 0; i < 15; ++i)
+        debugfs(image, QStringLiteral("sif %1 block[%2] %3").arg(path).arg(i).arg(root[i]), true);
+}
+
+struct Listing
+{
+    ProgramRun run;
+    QStringList names;
+};
+
+Listing list(const QString &image, const QString &folder)
+{
+    Listing listing{run(durnix, {"ls", image, "0", folder}), {}};
+    for (const QByteArray &line : listing.run.out.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3 && fields[1] != "." && fields[1] != "..")
+            listing.names << QString::fromUtf8(fields[1]);
+    }
+    listing.names.sort();
+    return listing;
+}
+
+} // namespace
+
+TEST(DurnixDamage, ClaimedSizesNeverFillTheDisk)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/cfg"));
+    writeFile(tree + QStringLiteral("/cfg/bbox.ini"), "[bbox]\nch1_resol=3\n");
+    // A file with holes: written blocks, then nothing, then a block far out.
+    {
+        QFile sparse(tree + QStringLiteral("/cfg/sparse.bin"));
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        sparse.write(QByteArray(3000, 's'));
+        sparse.seek(1500 * blockSize);
+        sparse.write("end");
+    }
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+
+    const QString copy = work.filePath(QStringLiteral("sparse.bin"));
+    ASSERT_EQ(run(durnix, {"read", image, "0", "cfg/sparse.bin", copy}).exitCode, 0);
+    EXPECT_EQ(readFile(copy), readFile(tree + QStringLiteral("/cfg/sparse.bin")));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(stat(QFile::encodeName(copy).constData(), &st), 0);
+    EXPECT_LT(st.st_blocks * 512, 64 * 1024) << "holes are sought over, not written";
+
+    // 128 TiB claimed by a file of one block, then by the sparse one.
+    for (const char *file : {"cfg/bbox.ini", "cfg/sparse.bin"}) {
+        debugfs(image, QStringLiteral("sif %1 size 0x800000000000").arg(file), true);
+        const QString bomb = work.filePath(QStringLiteral("bomb"));
+        const ProgramRun r = run(durnix, {"read", image, "0", file, bomb});
+        EXPECT_EQ(r.exitCode, 3) << file;
+        EXPECT_TRUE(r.err.contains("claims more bytes than its blocks hold")) << r.err.constData();
+        EXPECT_FALSE(QFileInfo::exists(bomb)) << file;
+        EXPECT_TRUE(QDir(work.path()).entryList({".durnix-*"}, QDir::Hidden | QDir::Files).empty());
+    }
+}
+
+TEST(DurnixDamage, LoopingBlockMapsEndAtOnceOnFilesAndFolders)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/normal"));
+    writeFile(tree + QStringLiteral("/mov/normal/N_20241005_143012.mp4"), "recording");
+    writeFile(tree + QStringLiteral("/pad.bin"), QByteArray(5 * blockSize, 'p'));
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+
+    for (const char *target : {"mov/normal/N_20241005_143012.mp4", "mov/normal"}) {
+        const QString damaged = work.filePath(QStringLiteral("damaged.img"));
+        QFile::remove(damaged);
+        ASSERT_TRUE(QFile::copy(image, damaged));
+        makeLoopingTree(damaged, QLatin1String(target));
+        const bool folder = QByteArray(target) == "mov/normal";
+        const ProgramRun r =
+            folder
+                ? run(durnix, {"ls", damaged, "0", target})
+                : run(durnix, {"read", damaged, "0", target, work.filePath(QStringLiteral("out"))});
+        EXPECT_EQ(r.exitCode, 3) << target << ": " << r.err.constData();
+        EXPECT_TRUE(r.err.contains("block map is damaged")) << r.err.constData();
+    }
+
+    // An extent of no blocks is damage too, not an empty file.
+    const QString empty = work.filePath(QStringLiteral("empty-extent.img"));
+    ASSERT_TRUE(QFile::copy(image, empty));
+    const QString file = QStringLiteral("mov/normal/N_20241005_143012.mp4");
+    debugfs(empty, QStringLiteral("sif %1 block[4] 0").arg(file), true);
+    const ProgramRun r =
+        run(durnix, {"read", empty, "0", file, work.filePath(QStringLiteral("out"))});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.err.contains("an extent of no blocks")) << r.err.constData();
+}
+
+TEST(DurnixDamage, ADamagedEntryIsReportedAndTheRestListed)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/event"));
+    QStringList names;
+    for (int i = 0; i < 60; ++i) {
+        names << QStringLiteral("E_20241005_%1.mp4").arg(143000 + i);
+        writeFile(tree + QStringLiteral("/mov/event/") + names.last(), "event");
+    }
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+
+    // Where each entry lies: its name's offset in the image, its record 8 bytes before.
+    const QByteArray bytes = readFile(image);
+    QMap<qint64, QString> byPlace;
+    for (const QString &name : names)
+        byPlace.insert(bytes.indexOf(name.toLatin1()) - 8, name);
+    ASSERT_FALSE(byPlace.contains(-9));
+    const qint64 firstBlock = byPlace.firstKey() / blockSize;
+    const qint64 lastBlock = byPlace.lastKey() / blockSize;
+    ASSERT_GT(lastBlock, firstBlock) << "the folder spans blocks";
+
+    // In the first block, a record whose length runs off its block: the rest of that block is
+    // lost. In the last, an entry naming an inode the file system does not have.
+    const auto inFirst = std::find_if(byPlace.keyBegin(), byPlace.keyEnd(), [&](qint64 at) {
+        return at / blockSize == firstBlock && at > byPlace.firstKey();
+    });
+    const qint64 badLength = *inFirst;
+    const qint64 badInode = byPlace.lastKey();
+    patch(image, badLength + 4, le16(0x7ffc));
+    patch(image, badInode, le32(0x7ffffff0));
+
+    QStringList expected;
+    for (auto it = byPlace.cbegin(); it != byPlace.cend(); ++it) {
+        if ((it.key() / blockSize != firstBlock || it.key() < badLength) && it.key() != badInode)
+            expected << it.value();
+    }
+    expected.sort();
+    const Listing listing = list(image, QStringLiteral("mov/event"));
+    EXPECT_EQ(listing.run.exitCode, 5);
+    EXPECT_EQ(listing.names, expected);
+    EXPECT_TRUE(listing.run.err.contains(byPlace[badInode].toLatin1() + ": an entry names inode"))
+        << listing.run.err.constData();
+    EXPECT_TRUE(listing.run.err.contains("damaged entries in folder block"))
+        << listing.run.err.constData();
+}
+
+TEST(DurnixDamage, ErrorsAreWordsNotCodes)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/cfg"));
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+    patch(image, 1024 + 0x38, le16(0)); // the superblock's magic number
+    const ProgramRun r = run(durnix, {"ls", image, "0", "cfg"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.err.contains("Bad magic number in super-block")) << r.err.constData();
+    EXPECT_FALSE(r.err.contains("Unknown code")) << r.err.constData();
+}
+
+TEST(DurnixDamage, AnInterruptedCopyLeavesNothing)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/normal"));
+    writeFile(tree + QStringLiteral("/mov/normal/big.mov"), QByteArray(160 << 20, 'r'));
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image, QStringLiteral("200M"));
+    const QString out = work.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        QProcess copy;
+        copy.start(durnix, {"read", image, "0", "mov/normal/big.mov", out + "/big.mov"});
+        ASSERT_TRUE(copy.waitForStarted());
+        // Caught while its temporary file exists.
+        bool caught = false;
+        while (!caught && copy.state() == QProcess::Running) {
+            caught = !QDir(out).entryList({".durnix-*"}, QDir::Hidden | QDir::Files).isEmpty();
+            if (!caught)
+                usleep(200);
+        }
+        if (!caught)
+            GTEST_SKIP() << "the copy ended before it could be interrupted";
+        ::kill(static_cast<pid_t>(copy.processId()), signal);
+        copy.waitForFinished();
+        EXPECT_EQ(copy.exitStatus(), QProcess::CrashExit) << signal;
+        EXPECT_TRUE(QDir(out).entryList(QDir::Hidden | QDir::Files).isEmpty())
+            << "signal " << signal << " left "
+            << QDir(out).entryList(QDir::Hidden).join(' ').toStdString();
+    }
+}
