@@ -13,6 +13,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+#include <ftw.h>
+#include <sys/stat.h>
+
 namespace korvane {
 
 const QStringList ProcessManager::recordingTypes{"normal", "event", "park", "manual", "saved"};
@@ -243,16 +248,29 @@ void ProcessManager::ensureDirectoryExists(const QString &path)
         appLog("[FileExtractor]", QStringLiteral("cannot create %1").arg(path));
 }
 
+namespace {
+
+int removeEntry(const char *path, const struct stat *, int, FTW *)
+{
+    return remove(path) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+} // namespace
+
 void ProcessManager::deleteDirectory(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    // Deepest first, and physically: a link inside is removed, never what it points to
+    // (QDir::removeRecursively follows links to folders and empties them).
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st
+    {
+    };
+    if (lstat(native.constData(), &st) != 0)
         return;
-    const bool removed =
-        info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
-    if (!removed)
+    if (const int error = nftw(native.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS))
         appLog("[FileExtractor] deleteDirectory failed:",
-               QStringLiteral("cannot remove %1").arg(path));
+               QStringLiteral("cannot remove %1: %2")
+                   .arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 quint64 ProcessManager::fileSize(const QString &path, bool relativeToTempRoot)

@@ -152,8 +152,16 @@ TEST(CardLoad, WithoutACardOnlyTheWorkingFoldersAreRebuilt)
     QFile stale(ProcessManager::tempRoot() + QStringLiteral("mov/normal/old.mp4"));
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
+    // A link among the copies: removed, and what it points to left alone.
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath(QStringLiteral("keep.mp4")), "the user's recording");
+    ASSERT_TRUE(QFile::link(elsewhere.path(),
+                            ProcessManager::tempRoot() + QStringLiteral("mov/normal/link")));
     EXPECT_TRUE(QCoro::waitFor(manager->loadCardFiles()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(stale.fileName())) << "nothing of an earlier card survives";
+    EXPECT_FALSE(
+        QFileInfo(ProcessManager::tempRoot() + QStringLiteral("mov/normal/link")).isSymLink());
+    EXPECT_EQ(readFile(elsewhere.filePath(QStringLiteral("keep.mp4"))), "the user's recording");
     EXPECT_EQ(manager->activeChannelCount(), 0);
 }
 
