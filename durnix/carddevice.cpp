@@ -111,9 +111,9 @@ bool is_card_volume(const std::string &type, const std::string &mount_point)
     return fat && removable_media;
 }
 
-std::string mount_problem(const std::vector<disk_part> &parts)
+std::string mount_problem(const std::string &mountinfo, const std::vector<disk_part> &parts)
 {
-    std::ifstream mounts("/proc/self/mountinfo");
+    std::ifstream mounts(mountinfo);
     std::string line;
     while (std::getline(mounts, line)) {
         std::istringstream fields(line);
@@ -134,11 +134,43 @@ std::string mount_problem(const std::vector<disk_part> &parts)
     return {};
 }
 
+// Mounts of every mount namespace on the machine, not only this process's: a card mounted by a
+// container or a sandbox is in use all the same.
+std::string mount_problem(const std::vector<disk_part> &parts)
+{
+    std::vector<std::string> seen;
+    std::string problem = mount_problem("/proc/self/mountinfo", parts);
+    for (const std::string &pid : folder_entries("/proc")) {
+        if (!problem.empty())
+            break;
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        char target[64];
+        const ssize_t n = readlink(("/proc/" + pid + "/ns/mnt").c_str(), target, sizeof target);
+        if (n <= 0)
+            continue;
+        const std::string name(target, static_cast<size_t>(n));
+        if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            continue;
+        seen.push_back(name);
+        problem = mount_problem("/proc/" + pid + "/mountinfo", parts);
+    }
+    return problem;
+}
+
 std::string use_problem(const std::vector<disk_part> &parts)
 {
     for (const disk_part &part : parts) {
         if (!folder_entries(part.sys + "/holders").empty())
             return part.name + " is in use by " + folder_entries(part.sys + "/holders").front();
+    }
+    // A loop device set up over the card is another way in to it.
+    for (const std::string &loop : folder_entries("/sys/block")) {
+        const std::string backing = first_line("/sys/block/" + loop + "/loop/backing_file");
+        for (const disk_part &part : parts) {
+            if (backing == "/dev/" + part.name)
+                return part.name + " is in use by " + loop;
+        }
     }
     std::ifstream swaps("/proc/swaps");
     std::string line;

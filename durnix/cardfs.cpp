@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace durnix {
 
@@ -54,49 +55,55 @@ ext2_inode read_inode(ext2_filsys fs, ext2_ino_t ino)
 using entry_visitor = std::function<void(const std::string &name, ext2_ino_t ino)>;
 using damage_report = std::function<void(const std::string &)>;
 
-// One folder block: entries must tile the block exactly. Where one does not, the rest of the
-// block cannot be trusted and is skipped; the folder's other blocks are still read.
-void parse_folder_block(ext2_filsys fs, const unsigned char *block, uint64_t number,
-                        const entry_visitor &visit, const damage_report &damage)
+// One stretch of folder entries (a folder block, or a part of a small folder kept in its inode):
+// entries must tile it exactly. An entry whose record is sound but whose name is not is left
+// out; where a record itself does not fit, the rest of the stretch cannot be trusted and is
+// skipped. The folder's other stretches are still read.
+void parse_entries(ext2_filsys fs, const unsigned char *data, size_t size, const std::string &where,
+                   const entry_visitor &visit, const damage_report &damage)
 {
-    const size_t size = fs->blocksize;
     size_t offset = 0;
     while (offset + 8 <= size) {
         auto *dirent =
-            reinterpret_cast<ext2_dir_entry *>(const_cast<unsigned char *>(block) + offset);
+            reinterpret_cast<ext2_dir_entry *>(const_cast<unsigned char *>(data) + offset);
         unsigned int length = 0;
-        const int name_length = ext2fs_dirent_name_len(dirent);
         if (ext2fs_get_rec_len(fs, dirent, &length) || length < 12 || length % 4 != 0 ||
-            length > size - offset || static_cast<unsigned>(name_length) + 8 > length) {
-            damage("damaged entries in folder block " + std::to_string(number) + " from byte " +
-                   std::to_string(offset) + " on, skipped");
+            length > size - offset) {
+            damage("damaged entries in " + where + " from byte " + std::to_string(offset) +
+                   " on, skipped");
             return;
         }
-        if (dirent->inode != 0) {
-            const std::string name(reinterpret_cast<const char *>(block) + offset + 8,
-                                   static_cast<size_t>(name_length));
-            if (name.empty())
-                damage("an entry without a name in folder block " + std::to_string(number));
-            else
-                visit(name, dirent->inode);
-        }
+        const size_t name_length = static_cast<size_t>(ext2fs_dirent_name_len(dirent));
+        if (dirent->inode != 0 && (name_length == 0 || name_length + 8 > length))
+            damage("a damaged entry in " + where + " at byte " + std::to_string(offset) +
+                   ", skipped");
+        else if (dirent->inode != 0)
+            visit(std::string(reinterpret_cast<const char *>(data) + offset + 8, name_length),
+                  dirent->inode);
         offset += length;
     }
 }
 
-// Small folders may live inside their inode; the library reads those without walking blocks.
-struct inline_walk
+// Small folders may live inside their inode: the parent's number, then entries in the rest of
+// the inode's block map and in an extended attribute.
+void for_each_inline_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
+                           const entry_visitor &visit, const damage_report &damage)
 {
-    const entry_visitor *visit;
-};
-
-int inline_entry(ext2_ino_t, int, ext2_dir_entry *dirent, int, int, char *, void *context)
-{
-    const auto *walk = static_cast<inline_walk *>(context);
-    const int length = ext2fs_dirent_name_len(dirent);
-    if (dirent->inode != 0 && length > 0)
-        (*walk->visit)(std::string(dirent->name, static_cast<size_t>(length)), dirent->inode);
-    return 0;
+    constexpr size_t in_inode = sizeof inode.i_block;
+    size_t size = 0;
+    errcode_t error = ext2fs_inline_data_size(fs, ino, &size);
+    std::vector<unsigned char> data(std::max(size, in_inode));
+    if (!error)
+        error =
+            ext2fs_inline_data_get(fs, ino, const_cast<ext2_inode *>(&inode), data.data(), &size);
+    if (error || size < in_inode)
+        throw failure("cannot read the folder", error ? error : EXT2_ET_INLINE_DATA_CANT_ITERATE);
+    visit(".", ino);
+    visit("..", static_cast<ext2_ino_t>(data[0] | data[1] << 8 | data[2] << 16 |
+                                        static_cast<uint32_t>(data[3]) << 24));
+    parse_entries(fs, data.data() + 4, in_inode - 4, "the folder's inode", visit, damage);
+    parse_entries(fs, data.data() + in_inode, size - in_inode, "the folder's extended attribute",
+                  visit, damage);
 }
 
 void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
@@ -105,10 +112,7 @@ void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
     if (!LINUX_S_ISDIR(inode.i_mode))
         throw std::runtime_error("not a folder");
     if (inode.i_flags & EXT4_INLINE_DATA_FL) {
-        inline_walk walk{&visit};
-        const errcode_t error = ext2fs_dir_iterate2(fs, ino, 0, nullptr, inline_entry, &walk);
-        if (error)
-            throw failure("cannot list the folder", error);
+        for_each_inline_entry(fs, ino, inode, visit, damage);
         return;
     }
     const uint64_t block_size = fs->blocksize;
@@ -127,8 +131,9 @@ void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
             if (error)
                 throw failure("cannot read the folder", error);
             for (uint64_t b = 0; b < count; ++b)
-                parse_folder_block(fs, buffer.data() + b * block_size, run.logical + first + b,
-                                   visit, damage);
+                parse_entries(fs, buffer.data() + b * block_size, block_size,
+                              "folder block " + std::to_string(run.logical + first + b), visit,
+                              damage);
         }
     }
 }
@@ -138,15 +143,17 @@ ext2_ino_t lookup(ext2_filsys fs, const std::vector<std::string> &path)
     ext2_ino_t ino = EXT2_ROOT_INO;
     for (const std::string &part : path) {
         ext2_ino_t found = 0;
+        bool damaged = false;
         for_each_entry(
             fs, ino, read_inode(fs, ino),
             [&](const std::string &name, ext2_ino_t child) {
                 if (!found && name == part)
                     found = child;
             },
-            [](const std::string &) {});
+            [&](const std::string &) { damaged = true; });
         if (!found)
-            throw std::runtime_error("cannot find " + escaped_name(part));
+            throw std::runtime_error("cannot find " + escaped_name(part) +
+                                     (damaged ? " (its folder has damaged entries)" : ""));
         ino = found;
     }
     return ino;
@@ -185,9 +192,15 @@ std::vector<entry> card_fs::list(const std::vector<std::string> &folder,
     ext2_filsys fs = m_fs->fs;
     const ext2_ino_t ino = lookup(fs, folder);
     std::vector<entry> entries;
+    std::unordered_set<std::string> names;
     for_each_entry(
         fs, ino, read_inode(fs, ino),
         [&](const std::string &name, ext2_ino_t child) {
+            // A second entry of a name cannot be read by it: only the first one is listed.
+            if (!names.insert(name).second) {
+                damage(escaped_name(name) + ": a second entry of this name, left out");
+                return;
+            }
             try {
                 const ext2_inode inode = read_inode(fs, child);
                 entries.push_back(

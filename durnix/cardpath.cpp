@@ -28,16 +28,31 @@ std::string unescaped(const std::string &part)
     return bytes;
 }
 
-// Code points that print nothing visible or change how the text around them is shown: spaces
-// other than the plain one, joiners, direction marks and overrides, separators, the byte order
-// mark, tags. A listing shows them escaped so that no name can pass for another.
+// Code points that print nothing visible or change how the text around them is shown: C1
+// controls, spaces other than the plain one, format characters (joiners, direction marks and
+// overrides, the byte order mark, tags), separators, variation selectors, Hangul fillers,
+// private use and noncharacters. A listing shows them escaped so that no name can pass for
+// another or disturb the text around it.
 bool is_invisible(uint32_t c)
 {
-    return (c >= 0x80 && c <= 0xa0) || c == 0xad || c == 0x34f || c == 0x61c || c == 0x115f ||
-           c == 0x1160 || c == 0x1680 || c == 0x180e || (c >= 0x2000 && c <= 0x200f) ||
-           (c >= 0x2028 && c <= 0x202f) || (c >= 0x205f && c <= 0x206f) || c == 0x3000 ||
-           c == 0x3164 || c == 0xfeff || c == 0xffa0 || (c >= 0xfff9 && c <= 0xfffb) ||
-           c == 0xfffe || c == 0xffff || (c >= 0xe0000 && c <= 0xe0fff);
+    static constexpr struct
+    {
+        uint32_t first, last;
+    } ranges[] = {{0x80, 0xa0},       {0xad, 0xad},       {0x34f, 0x34f},     {0x600, 0x605},
+                  {0x61c, 0x61c},     {0x6dd, 0x6dd},     {0x70f, 0x70f},     {0x890, 0x891},
+                  {0x8e2, 0x8e2},     {0x115f, 0x1160},   {0x1680, 0x1680},   {0x17b4, 0x17b5},
+                  {0x180b, 0x180f},   {0x2000, 0x200f},   {0x2028, 0x202f},   {0x205f, 0x206f},
+                  {0x3000, 0x3000},   {0x3164, 0x3164},   {0xe000, 0xf8ff},   {0xfdd0, 0xfdef},
+                  {0xfe00, 0xfe0f},   {0xfeff, 0xfeff},   {0xffa0, 0xffa0},   {0xfff0, 0xfffb},
+                  {0x110bd, 0x110bd}, {0x110cd, 0x110cd}, {0x13430, 0x1343f}, {0x1bca0, 0x1bca3},
+                  {0x1d173, 0x1d17a}, {0xe0000, 0xe0fff}, {0xf0000, 0x10ffff}};
+    if ((c & 0xfffe) == 0xfffe)
+        return true; // the noncharacters at the end of every plane
+    for (const auto &range : ranges) {
+        if (c >= range.first && c <= range.last)
+            return true;
+    }
+    return false;
 }
 
 // The length of the valid UTF-8 sequence at `at`, or 0; `code` receives its code point.
@@ -81,6 +96,8 @@ void append_escape(std::string &out, unsigned char c)
 
 std::optional<std::vector<std::string>> card_path_parts(const std::string &path)
 {
+    if (path == ".")
+        return std::vector<std::string>{};
     if (path.empty() || path.front() == '/')
         return std::nullopt;
     std::vector<std::string> parts;
@@ -89,8 +106,7 @@ std::optional<std::vector<std::string>> card_path_parts(const std::string &path)
         const size_t slash = path.find('/', start);
         const std::string part = unescaped(
             path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
-        if (part.empty() || part == "." || part == ".." ||
-            part.find_first_of(std::string("/\0", 2)) != std::string::npos)
+        if (part.empty() || part == "." || part == "..")
             return std::nullopt;
         parts.push_back(part);
         if (slash == std::string::npos)
@@ -105,7 +121,7 @@ std::string escaped_name(const std::string &name)
     out.reserve(name.size());
     for (size_t i = 0; i < name.size();) {
         const auto c = static_cast<unsigned char>(name[i]);
-        if (c > 0x20 && c < 0x7f && c != '\\') {
+        if (c > 0x20 && c < 0x7f && c != '\\' && c != '/') {
             out += static_cast<char>(c);
             ++i;
             continue;

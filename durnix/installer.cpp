@@ -69,16 +69,23 @@ int open_root_folder(const std::string &path, std::string *why)
     return -1;
 }
 
+// Copies to the end, but no further than the largest program: a source that grows while it is
+// copied (or is mostly holes) cannot fill the system's disk.
 bool copy_all(int from, int to)
 {
     char buffer[1 << 16];
-    for (;;) {
+    for (off_t copied = 0;;) {
         const ssize_t n = read(from, buffer, sizeof buffer);
         if (n == 0)
             return true;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            return false;
+        }
+        copied += n;
+        if (copied > largest_program) {
+            errno = EFBIG;
             return false;
         }
         for (ssize_t done = 0; done < n;) {
@@ -90,6 +97,21 @@ bool copy_all(int from, int to)
             done += w;
         }
     }
+}
+
+// An ELF executable (ET_EXEC, or ET_DYN as position-independent programs are), not an object
+// file or anything else that happens to be marked executable.
+bool is_program(int fd)
+{
+    unsigned char header[18] = {};
+    if (pread(fd, header, sizeof header, 0) != sizeof header || std::memcmp(header,
+                                                                            "\x7f"
+                                                                            "ELF",
+                                                                            4) != 0)
+        return false;
+    const unsigned type =
+        header[5] == 1 ? header[16] | header[17] << 8 : header[17] | header[16] << 8;
+    return type == 2 || type == 3;
 }
 
 } // namespace
@@ -111,14 +133,9 @@ int main(int argc, char **argv)
     struct stat st
     {
     };
-    char magic[4] = {};
     if (fstat(source, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(2, std::string(argv[1]) + " is not a regular file");
-    if (st.st_size > largest_program || pread(source, magic, sizeof magic, 0) != sizeof magic ||
-        std::memcmp(magic,
-                    "\x7f"
-                    "ELF",
-                    sizeof magic) != 0)
+    if (st.st_size > largest_program || !(st.st_mode & S_IXUSR) || !is_program(source))
         return fail(2, std::string(argv[1]) + " is not a program");
 
     std::string why;

@@ -20,16 +20,15 @@ bool isOctalEscape(QStringView text, qsizetype at)
     return true;
 }
 
-// A character the list can show as it is.
-bool isShown(char32_t c)
+} // namespace
+
+bool isShownInCardName(char32_t c)
 {
     const bool invisible = QChar::category(c) == QChar::Separator_Line ||
                            QChar::category(c) == QChar::Separator_Paragraph ||
                            (QChar::category(c) == QChar::Separator_Space && c != U' ');
-    return QChar::isPrint(c) && !invisible;
+    return QChar::isPrint(c) && !invisible && c != U'/';
 }
-
-} // namespace
 
 QList<CardEntry> parseCardListing(const QString &output)
 {
@@ -78,7 +77,7 @@ QString readableCardName(const QString &listedName)
         const QString decoded = QString::fromUtf8(sequence);
         const QList<uint> codes = decoded.toUcs4();
         if (sequence.size() == length && codes.size() == 1 && decoded.toUtf8() == sequence &&
-            isShown(codes[0])) {
+            isShownInCardName(codes[0])) {
             readable += decoded;
             i += length;
             continue;

@@ -19,6 +19,11 @@ struct CardEntry
 // local file name it holds no control character.
 QList<CardEntry> parseCardListing(const QString &output);
 
+// Whether a character of a card name can be shown as it is: printable, no line or paragraph
+// separator, no space but the plain one, and no slash (a name holds none unless its folder is
+// damaged).
+bool isShownInCardName(char32_t c);
+
 // A listed name as the user reads it: escapes of printable text (blanks, the backslash,
 // Hangul, ...) undone; control characters, invisible characters and bytes that are not UTF-8
 // stay visible as their octal escapes.

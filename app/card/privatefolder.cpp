@@ -4,7 +4,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +25,75 @@ QString absoluteFromEnvironment(const char *name)
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool ownedByUserOrRoot(const struct stat &st)
+{
+    return st.st_uid == 0 || st.st_uid == getuid();
+}
+
+// Group-writable counts as writable by others, unless the group is the user's own private group
+// (Debian gives every user one, and a umask of 002 makes folders writable by it).
+bool writableByOthers(const struct stat &st)
+{
+    if (st.st_mode & S_IWOTH)
+        return true;
+    if (!(st.st_mode & S_IWGRP))
+        return false;
+    const passwd *user = getpwuid(getuid());
+    const group *own = getgrgid(st.st_gid);
+    if (!user || !own || own->gr_gid != user->pw_gid || std::strcmp(own->gr_name, user->pw_name))
+        return true;
+    for (char **member = own->gr_mem; member && *member; ++member) {
+        if (std::strcmp(*member, user->pw_name) != 0)
+            return true;
+    }
+    return false;
+}
+
+// Why someone other than the user or root could move or replace `path` or a folder on the way to
+// it, or "" when nobody can: every folder on the way belongs to the user or root, and one that
+// others may write keeps them from renaming what is not theirs (the sticky bit of /tmp). Links
+// on the way are followed and the way to their targets checked too.
+QString ancestryProblem(const QString &path, int links = 0)
+{
+    if (links > 8)
+        return QStringLiteral("%1: too many links").arg(path);
+    QString real = QStringLiteral("/");
+    struct stat container
+    {
+    };
+    if (lstat("/", &container) != 0 || container.st_uid != 0 || writableByOthers(container))
+        return QStringLiteral("/ is not owned by root alone");
+    for (const QString &part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QString entry = (real == u"/" ? real : real + QLatin1Char('/')) + part;
+        const QByteArray native = QFile::encodeName(entry);
+        struct stat st
+        {
+        };
+        if (lstat(native.constData(), &st) != 0)
+            return {}; // made from here on by the user
+        if (!ownedByUserOrRoot(st))
+            return QStringLiteral("%1 belongs to user %2").arg(entry).arg(st.st_uid);
+        if (writableByOthers(container) && !(container.st_mode & S_ISVTX))
+            return QStringLiteral("%1 can be replaced by other users").arg(entry);
+        if (S_ISLNK(st.st_mode)) {
+            char target[PATH_MAX];
+            if (!realpath(native.constData(), target))
+                return QStringLiteral("%1: %2").arg(entry, systemError());
+            real = QFile::decodeName(target);
+            if (const QString problem = ancestryProblem(real, links + 1); !problem.isEmpty())
+                return problem;
+            if (lstat(target, &st) != 0)
+                return QStringLiteral("%1: %2").arg(real, systemError());
+        } else {
+            real = entry;
+        }
+        if (!S_ISDIR(st.st_mode))
+            return {};
+        container = st;
+    }
+    return {};
 }
 
 } // namespace
@@ -65,8 +137,10 @@ QString preparePrivateFolder(const QString &path)
         return QStringLiteral("%1 is not a folder").arg(folder);
     if (st.st_uid != getuid())
         return QStringLiteral("%1 belongs to user %2").arg(folder).arg(st.st_uid);
-    if (st.st_mode & (S_IWGRP | S_IWOTH))
+    if (writableByOthers(st))
         return QStringLiteral("%1 is writable by other users").arg(folder);
+    if (const QString problem = ancestryProblem(folder); !problem.isEmpty())
+        return problem;
     if ((st.st_mode & 07777) != 0700 && chmod(native.constData(), 0700) != 0)
         return QStringLiteral("cannot make %1 private: %2").arg(folder, systemError());
     return {};

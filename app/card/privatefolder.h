@@ -12,9 +12,10 @@ QString userCacheFolder();
 QString userDataFolder();
 
 // Makes `path` (and its missing parents) and checks, without following links, that it is the
-// user's alone: a real folder owned by the user and writable by nobody else. Such a folder is
-// then set to mode 0700. Returns "" when the folder can be used, else why not: a folder made or
-// swapped by someone else could lead the viewer's copies wherever they like.
+// user's alone: a real folder owned by the user and writable by nobody else, on a way that only
+// the user or root can change. Such a folder is then set to mode 0700. Returns "" when the folder
+// can be used, else why not: a folder made or swapped by someone else could lead the viewer's
+// copies wherever they like.
 QString preparePrivateFolder(const QString &path);
 
 // Makes each missing folder of `relative` below the private folder `root`, never through a link.

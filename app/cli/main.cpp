@@ -1,3 +1,4 @@
+#include "cardlisting.h"
 #include "gpxtrack.h"
 #include "identity.h"
 #include "metadataextraction.h"
@@ -47,17 +48,20 @@ int printGpx(const QString &path)
     return 0;
 }
 
-// Card names are the card's to choose: nothing they hold may act on the terminal.
+// Card names are the card's to choose: nothing they hold may act on the terminal or hide.
 QByteArray printable(const QString &text)
 {
-    QString shown;
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\%1").arg(c.unicode(), 3, 8, QLatin1Char('0'));
-        else
-            shown += c;
+    QByteArray shown;
+    for (const char32_t c : text.toUcs4()) {
+        const QByteArray bytes = QString::fromUcs4(&c, 1).toUtf8();
+        if (isShownInCardName(c) || c == U'/' || c == U'\\') {
+            shown += bytes;
+            continue;
+        }
+        for (const char byte : bytes)
+            shown += '\\' + QByteArray::number(static_cast<uchar>(byte), 8).rightJustified(3, '0');
     }
-    return shown.toUtf8();
+    return shown;
 }
 
 // The card's recordings as the viewer lists them, read through durnix from a card or an image:

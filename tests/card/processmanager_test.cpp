@@ -79,8 +79,9 @@ TEST(CardListing, ListedNamesReadAsTextWithControlsLeftVisible)
     EXPECT_EQ(readableCardName(QStringLiteral("\\353\\270\\224.mp4")), QStringLiteral("블.mp4"))
         << "escaped bytes that make a printable character";
     EXPECT_EQ(readableCardName(QStringLiteral("back\\134slash")), QStringLiteral("back\\slash"));
-    for (const char *shownEscaped : {"esc\\033[2J.mp4", "bad\\377utf8.mp4", "cut\\353\\270.mp4",
-                                     "rtl\\342\\200\\256x", "cr\\015lf\\012", "nb\\302\\240sp"})
+    for (const char *shownEscaped :
+         {"esc\\033[2J.mp4", "bad\\377utf8.mp4", "cut\\353\\270.mp4", "rtl\\342\\200\\256x",
+          "cr\\015lf\\012", "nb\\302\\240sp", "dirX\\057f", "private\\356\\200\\200"})
         EXPECT_EQ(readableCardName(QString::fromUtf8(shownEscaped)),
                   QString::fromUtf8(shownEscaped));
     EXPECT_EQ(readableCardName(QStringLiteral("raw\x1b.mp4")), QStringLiteral("raw\\033.mp4"))
@@ -311,6 +312,16 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
         r = cardList(shared);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.out.contains("belongs to user 65534")) << r.out.constData();
+
+        // The user's own private folder, inside one that everybody may write: anyone could swap
+        // it for a link between the check and the copy.
+        const QString open = home.filePath(QStringLiteral("open"));
+        QDir().mkpath(open + QStringLiteral("/Korvane"));
+        ::chmod(QFile::encodeName(open + "/Korvane").constData(), 0700);
+        ::chmod(QFile::encodeName(open).constData(), 0777);
+        r = cardList(open);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.out.contains("can be replaced by other users")) << r.out.constData();
     }
     EXPECT_TRUE(QDir(victim).isEmpty()) << "nothing of the card reached the link's target";
 

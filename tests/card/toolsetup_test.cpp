@@ -2,6 +2,7 @@
 #include "qtprinters.h"
 #include "rootsandbox.h"
 #include "samplerecordings.h"
+#include "simulatedcard.h"
 #include "testfiles.h"
 
 #include <QCoroTask>
@@ -19,10 +20,14 @@
 
 using namespace korvane;
 using korvane::test::asNobody;
+using korvane::test::LoopDevice;
 using korvane::test::ProgramRun;
 using korvane::test::readFile;
 using korvane::test::rootSandboxUnavailable;
+using korvane::test::sampleCardImage;
 using korvane::test::setUserIdCopy;
+using korvane::test::simulatedSysfs;
+using korvane::test::standInSysfs;
 using korvane::test::writeFile;
 
 TEST(ToolSetup, ToolsAreCopiedFollowingLinksUnlessTheSameFileIsThere)
@@ -187,6 +192,46 @@ TEST(Privilege, SetupInstallsThisBuildsDurnixAsRootAndNeverChangesTheUsersFiles)
         << r.err.constData();
 }
 
+TEST(Privilege, AnyUserListsAnSdCardThroughTheInstalledDurnix)
+{
+    const PrivilegedSetup setup;
+    if (const QString why = setup.unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString cli = QStringLiteral(TOOLS_FOLDER "/korvane-cli");
+    const LoopDevice card(sampleCardImage({"--seconds", "1"}));
+    if (card.device().isEmpty())
+        GTEST_SKIP() << "no loop devices here";
+    ASSERT_EQ(setup.setUp().exitCode, 0);
+
+    // The user nobody, with folders of its own, and the loop device as an SD card in a slot.
+    QTemporaryDir user, sys;
+    ASSERT_EQ(::chown(QFile::encodeName(user.path()).constData(), 65534, 65534), 0);
+    const QString disk = simulatedSysfs(sys.path(), card, {true, "SD", "0", {}, {}});
+    const QStringList asUser =
+        asNobody(QStringLiteral("/usr/bin/env"),
+                 {QStringLiteral("HOME=") + user.path(),
+                  QStringLiteral("XDG_CACHE_HOME=") + user.filePath(QStringLiteral("cache")),
+                  QStringLiteral("XDG_DATA_HOME=") + user.filePath(QStringLiteral("data")), cli,
+                  "card", "list", card.device()});
+    const auto listAsUser = [&] {
+        return setup.run(QStringLiteral("/bin/sh"),
+                         QStringList{"-c", standInSysfs(disk, card) + " && exec \"$@\"", "sh"} +
+                             asUser);
+    };
+    const ProgramRun listed = listAsUser();
+    if (listed.err.contains("Permission denied"))
+        GTEST_SKIP() << "the build tree is closed to other users";
+    EXPECT_EQ(listed.exitCode, 0) << listed.out.constData() << listed.err.constData();
+    EXPECT_TRUE(listed.out.contains("normal\tN_20241005_143012.mp4\t")) << listed.out.constData();
+    EXPECT_TRUE(listed.out.contains("active channels: 2"));
+
+    // Without the privileged durnix the same user is told what to do.
+    ::unlink(QFile::encodeName(setup.installed()).constData());
+    const ProgramRun refused = listAsUser();
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("korvane-cli setup")) << refused.err.constData();
+}
+
 TEST(Privilege, AnInstalledViewerRunsItsOwnRootDurnixWithoutAPrompt)
 {
     const PrivilegedSetup setup;
@@ -221,7 +266,15 @@ TEST(Privilege, TheInstallerTakesOnlyARegularProgramAndNeverFollowsALink)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString script = user.filePath(QStringLiteral("script"));
     writeFile(script, "#!/bin/sh\nid\n");
-    for (const QString &source : {link, fifo, user.path(), script, user.filePath("missing")}) {
+    // An ELF file that is no program: durnix's own bytes marked as an object file.
+    QByteArray object = readFile(QStringLiteral(TOOLS_FOLDER "/durnix"));
+    object[16] = 1;
+    const QString objectFile = user.filePath(QStringLiteral("durnix.o"));
+    writeFile(objectFile, object);
+    for (const QString &file : {script, objectFile})
+        ::chmod(QFile::encodeName(file).constData(), 0755);
+    for (const QString &source :
+         {link, fifo, user.path(), script, objectFile, user.filePath("missing")}) {
         const ProgramRun r = setup.run(installer, {source});
         EXPECT_EQ(r.exitCode, 2) << source.toStdString() << ": " << r.err.constData();
         EXPECT_FALSE(QFileInfo::exists(setup.installed())) << source.toStdString();

@@ -29,11 +29,12 @@ constexpr qint64 blockSize = 1024;
 
 // A file system of `tree` at byte 0 of `image`, without checksums, so that a damaged structure
 // is met by durnix's own checks rather than turned away by a checksum.
-void makeImage(const QString &tree, const QString &image, const QString &size = "4M")
+void makeImage(const QString &tree, const QString &image, const QString &size = "4M",
+               const QString &features = "^has_journal,^metadata_csum")
 {
-    const ProgramRun made = run(QStringLiteral("/sbin/mke2fs"),
-                                {"-q", "-F", "-t", "ext4", "-b", "1024", "-O",
-                                 "^has_journal,^metadata_csum", "-d", tree, image, size});
+    const ProgramRun made =
+        run(QStringLiteral("/sbin/mke2fs"), {"-q", "-F", "-t", "ext4", "-b", "1024", "-I", "256",
+                                             "-O", features, "-d", tree, image, size});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
 }
 
@@ -122,6 +123,14 @@ struct Listing
     ProgramRun run;
     QStringList names;
 };
+
+QByteArray read(const QString &image, const QString &path)
+{
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("copy"));
+    run(durnix, {"read", image, "0", path, copy});
+    return readFile(copy);
+}
 
 Listing list(const QString &image, const QString &folder)
 {
@@ -256,6 +265,74 @@ TEST(DurnixDamage, ADamagedEntryIsReportedAndTheRestListed)
         << listing.run.err.constData();
     EXPECT_TRUE(listing.run.err.contains("damaged entries in folder block"))
         << listing.run.err.constData();
+}
+
+// Changes the first `from` in the image to `to` (of the same length): a name in a folder entry.
+void rename(const QString &image, const QByteArray &from, const QByteArray &to)
+{
+    const qint64 at = readFile(image).indexOf(from);
+    ASSERT_GT(at, 0) << from.constData();
+    patch(image, at, to);
+}
+
+TEST(DurnixDamage, NamesOnlyADamagedFolderHoldsAreListedAsTheyCanBeRead)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/dirX"));
+    QDir().mkpath(tree + QStringLiteral("/mov/short"));
+    writeFile(tree + QStringLiteral("/mov/dirXQf"), "OUTER");
+    writeFile(tree + QStringLiteral("/mov/dirX/f"), "INNER");
+    writeFile(tree + QStringLiteral("/mov/dupA1"), "FIRST");
+    writeFile(tree + QStringLiteral("/mov/dupA2"), "SECOND");
+    for (const char *name : {"aaaa", "bbbb", "cccc"})
+        writeFile(tree + QStringLiteral("/mov/short/") + QLatin1String(name), name);
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+    rename(image, "dirXQf", "dirX/f");
+    rename(image, "dupA2", "dupA1");
+    // "bbbb" claims a name longer than its record.
+    const qint64 bbbb = readFile(image).indexOf("bbbb");
+    patch(image, bbbb - 2, QByteArray(1, 9));
+
+    const Listing mov = list(image, QStringLiteral("mov"));
+    EXPECT_EQ(mov.run.exitCode, 5);
+    EXPECT_EQ(mov.names, (QStringList{"dirX", "dirX\\057f", "dupA1", "short"}));
+    EXPECT_TRUE(mov.run.err.contains("dupA1: a second entry of this name"))
+        << mov.run.err.constData();
+    EXPECT_EQ(read(image, QStringLiteral("mov/dirX\\057f")), "OUTER")
+        << "the listed name is that file";
+    EXPECT_EQ(read(image, QStringLiteral("mov/dirX/f")), "INNER");
+    EXPECT_EQ(read(image, QStringLiteral("mov/dupA1")), "FIRST");
+
+    const Listing folder = list(image, QStringLiteral("mov/short"));
+    EXPECT_EQ(folder.run.exitCode, 5);
+    EXPECT_EQ(folder.names, (QStringList{"aaaa", "cccc"})) << folder.run.err.constData();
+}
+
+TEST(DurnixDamage, ASmallFolderInItsInodeListsWhatIsIntact)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/small"));
+    for (const char *name : {"aaaa", "bbbb", "cccc"})
+        writeFile(tree + QStringLiteral("/mov/small/") + QLatin1String(name), name);
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image, QStringLiteral("4M"),
+              QStringLiteral("^has_journal,^metadata_csum,inline_data"));
+    const Listing intact = list(image, QStringLiteral("mov/small"));
+    ASSERT_EQ(intact.run.exitCode, 0) << intact.run.err.constData();
+    EXPECT_EQ(intact.names, (QStringList{"aaaa", "bbbb", "cccc"}));
+    EXPECT_EQ(read(image, "mov/small/bbbb"), "bbbb");
+
+    // "bbbb"'s record length no longer fits: what comes before it is still listed.
+    const qint64 bbbb = readFile(image).indexOf("bbbb");
+    patch(image, bbbb - 4, le16(13));
+    const Listing damaged = list(image, QStringLiteral("mov/small"));
+    EXPECT_EQ(damaged.run.exitCode, 5);
+    EXPECT_TRUE(damaged.names.contains(QStringLiteral("aaaa"))) << damaged.run.err.constData();
+    EXPECT_TRUE(damaged.run.err.contains("damaged entries in the folder's"))
+        << damaged.run.err.constData();
 }
 
 TEST(DurnixDamage, ErrorsAreWordsNotCodes)

@@ -4,11 +4,13 @@
 // a card reader or built-in eMMC in a private mount namespace.
 #include "rootsandbox.h"
 #include "samplerecordings.h"
+#include "simulatedcard.h"
 #include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,71 +23,6 @@ namespace {
 
 const QString durnix = QStringLiteral(DURNIX_PATH);
 const QString offset = QStringLiteral("104857600");
-
-// A loop device over (part of) an image, read-only, detached at the end of the test.
-class LoopDevice
-{
-public:
-    explicit LoopDevice(const QString &image, const QStringList &window = {})
-    {
-        const ProgramRun r = run(QStringLiteral("losetup"),
-                                 QStringList{"-f", "--show", "-r"} + window + QStringList{image});
-        if (r.exitCode == 0)
-            m_device = QString::fromUtf8(r.out).trimmed();
-    }
-    ~LoopDevice()
-    {
-        if (!m_device.isEmpty())
-            run(QStringLiteral("losetup"), {"-d", m_device});
-    }
-    QString device() const { return m_device; }
-    QString name() const { return m_device.section(QLatin1Char('/'), -1); }
-    QString number() const
-    {
-        return QString::fromUtf8(readFile(QStringLiteral("/sys/class/block/%1/dev").arg(name())))
-            .trimmed();
-    }
-
-private:
-    QString m_device;
-};
-
-struct SimulatedDisk
-{
-    bool onMmc = false;
-    QString mmcType;   // on the mmc bus
-    QString removable; // elsewhere
-    QString model;
-    QString holder; // a device mapper or RAID device built on it
-};
-
-// The sysfs folder of a disk as the kernel lays it out, for `disk` named `name` with device
-// number `number` and one partition per loop device in `partitions`.
-QString simulatedSysfs(const QString &root, const LoopDevice &whole, const SimulatedDisk &disk,
-                       const QList<const LoopDevice *> &partitions)
-{
-    const QString device = disk.onMmc
-                               ? root + QStringLiteral("/devices/platform/mmc_host/mmc0/mmc0:aaaa")
-                               : root + QStringLiteral("/devices/pci0000:00/usb1/1-1/host6/"
-                                                       "target6:0:0/6:0:0:0");
-    const QString folder = device + QStringLiteral("/block/") + whole.name();
-    QDir().mkpath(folder + QStringLiteral("/holders"));
-    writeFile(folder + QStringLiteral("/dev"), whole.number().toUtf8() + '\n');
-    writeFile(folder + QStringLiteral("/removable"), disk.removable.toUtf8() + '\n');
-    writeFile(device + (disk.onMmc ? QStringLiteral("/type") : QStringLiteral("/model")),
-              (disk.onMmc ? disk.mmcType : disk.model).toUtf8() + '\n');
-    QFile::link(QStringLiteral("../.."), folder + QStringLiteral("/device"));
-    if (!disk.holder.isEmpty())
-        writeFile(folder + QStringLiteral("/holders/") + disk.holder, {});
-    int index = 1;
-    for (const LoopDevice *partition : partitions) {
-        const QString part = folder + QStringLiteral("/%1p%2").arg(whole.name()).arg(index);
-        QDir().mkpath(part + QStringLiteral("/holders"));
-        writeFile(part + QStringLiteral("/partition"), QByteArray::number(index++) + '\n');
-        writeFile(part + QStringLiteral("/dev"), partition->number().toUtf8() + '\n');
-    }
-    return folder;
-}
 
 } // namespace
 
@@ -190,9 +127,7 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
             continue; // this kernel cannot mount the FAT volume
         QTemporaryDir sys;
         const QString disk = simulatedSysfs(sys.path(), whole, c.disk, {&fat, &ext4});
-        QString script = QStringLiteral("mount -t tmpfs none /sys/dev/block && "
-                                        "ln -s '%1' /sys/dev/block/%2")
-                             .arg(disk, whole.number());
+        QString script = standInSysfs(disk, whole);
         script += QStringLiteral(" && ln -s '%1/%2p2' /sys/dev/block/%3")
                       .arg(disk, whole.name(), ext4.number());
         if (!c.mounts.isEmpty())
@@ -205,12 +140,44 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
         EXPECT_EQ(r.out.contains(" bbox.ini "), c.exitCode == 0) << c.what;
     }
 
+    // In use where this process cannot see it: mounted in another mount namespace, or reached
+    // through a loop device set up over the card.
+    const QString onlySysfs =
+        simulatedSysfs(folder.filePath(QStringLiteral("sys-in-use")), whole, sdSlot, {&fat, &ext4});
+    const auto listCard = [&] {
+        return runWithPrivateMounts(standInSysfs(onlySysfs, whole) +
+                                        QStringLiteral(" && exec \"$@\""),
+                                    asNobody(helper, {"ls", whole.device(), offset, "cfg"}));
+    };
+    {
+        QProcess holder;
+        holder.start(
+            QStringLiteral("unshare"),
+            {"--mount", "--propagation", "private", "/bin/sh", "-c",
+             QStringLiteral("mount -t tmpfs none /mnt && mkdir /mnt/card && mount -o ro %1 "
+                            "/mnt/card && echo mounted && exec sleep 60")
+                 .arg(ext4.device())});
+        ASSERT_TRUE(holder.waitForReadyRead(10000));
+        const ProgramRun elsewhere = listCard();
+        EXPECT_EQ(elsewhere.exitCode, 2) << elsewhere.out.constData();
+        EXPECT_TRUE(elsewhere.err.contains("holds a mounted ext4 file system"))
+            << elsewhere.err.constData();
+        holder.kill();
+        holder.waitForFinished();
+    }
+    {
+        const LoopDevice overTheCard(whole.device(), {"-o", offset});
+        ASSERT_FALSE(overTheCard.device().isEmpty());
+        const ProgramRun looped = listCard();
+        EXPECT_EQ(looped.exitCode, 2);
+        EXPECT_TRUE(looped.err.contains("in use by " + overTheCard.name().toUtf8()))
+            << looped.err.constData();
+    }
+    EXPECT_EQ(listCard().exitCode, 0) << "once nothing uses it, the card serves again";
+
     // Served, it still writes only where its caller may: its rights are gone before the copy.
-    const QString disk = simulatedSysfs(folder.filePath(QStringLiteral("sys")), whole, sdSlot, {});
     const ProgramRun stolen = runWithPrivateMounts(
-        QStringLiteral("mount -t tmpfs none /sys/dev/block && ln -s '%1' /sys/dev/block/%2 && "
-                       "exec \"$@\"")
-            .arg(disk, whole.number()),
+        standInSysfs(onlySysfs, whole) + QStringLiteral(" && exec \"$@\""),
         asNobody(helper, {"read", whole.device(), offset, "cfg/bbox.ini", "/root/stolen"}));
     EXPECT_EQ(stolen.exitCode, 4) << stolen.err.constData();
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/root/stolen")));
