@@ -121,10 +121,12 @@ std::string mount_problem(const std::string &mountinfo, const std::vector<disk_p
         fields >> id >> parent >> number >> root >> mount_point;
         while (fields >> field && field != "-") {
         }
-        std::string type, source;
-        fields >> type >> source;
+        std::string type;
+        fields >> type;
+        // By device number only: the source text of a mount is anyone's to write (a user's own
+        // namespace may name a tmpfs /dev/sdb).
         for (const disk_part &part : parts) {
-            if (number != part.number && source != "/dev/" + part.name)
+            if (number != part.number)
                 continue;
             const std::string where = mount_point_text(mount_point);
             if (!is_card_volume(type, where))

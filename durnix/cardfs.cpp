@@ -7,6 +7,7 @@
 #include <ext2fs/ext2fs.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -84,26 +85,49 @@ void parse_entries(ext2_filsys fs, const unsigned char *data, size_t size, const
     }
 }
 
+// The data of a file or folder kept inside its inode: the inode's block map, then the value of
+// its "system.data" attribute. Every size comes with what was read, never from an earlier
+// reading: the card may change between two.
+std::vector<unsigned char> inline_data(ext2_filsys fs, ext2_ino_t ino, const char *what)
+{
+    std::vector<unsigned char> inode(EXT2_INODE_SIZE(fs->super));
+    auto *large = reinterpret_cast<ext2_inode_large *>(inode.data());
+    ext2_xattr_handle *attributes = nullptr;
+    void *value = nullptr;
+    size_t length = 0;
+    errcode_t error = ext2fs_read_inode_full(fs, ino, reinterpret_cast<ext2_inode *>(large),
+                                             static_cast<int>(inode.size()));
+    if (!error)
+        error = ext2fs_xattrs_open(fs, ino, &attributes);
+    if (!error)
+        error = ext2fs_xattrs_read_inode(attributes, large);
+    if (!error)
+        error = ext2fs_xattr_get(attributes, "system.data", &value, &length);
+    if (attributes)
+        ext2fs_xattrs_close(&attributes);
+    if (error)
+        throw failure(std::string("cannot read the ") + what, error);
+    std::vector<unsigned char> data(sizeof large->i_block + length);
+    std::memcpy(data.data(), large->i_block, sizeof large->i_block);
+    if (length > 0)
+        std::memcpy(data.data() + sizeof large->i_block, value, length);
+    ext2fs_free_mem(&value);
+    return data;
+}
+
 // Small folders may live inside their inode: the parent's number, then entries in the rest of
-// the inode's block map and in an extended attribute.
+// the inode's block map and in the attribute.
 void for_each_inline_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
                            const entry_visitor &visit, const damage_report &damage)
 {
     constexpr size_t in_inode = sizeof inode.i_block;
-    size_t size = 0;
-    errcode_t error = ext2fs_inline_data_size(fs, ino, &size);
-    std::vector<unsigned char> data(std::max(size, in_inode));
-    if (!error)
-        error =
-            ext2fs_inline_data_get(fs, ino, const_cast<ext2_inode *>(&inode), data.data(), &size);
-    if (error || size < in_inode)
-        throw failure("cannot read the folder", error ? error : EXT2_ET_INLINE_DATA_CANT_ITERATE);
+    const std::vector<unsigned char> data = inline_data(fs, ino, "folder");
     visit(".", ino);
     visit("..", static_cast<ext2_ino_t>(data[0] | data[1] << 8 | data[2] << 16 |
                                         static_cast<uint32_t>(data[3]) << 24));
     parse_entries(fs, data.data() + 4, in_inode - 4, "the folder's inode", visit, damage);
-    parse_entries(fs, data.data() + in_inode, size - in_inode, "the folder's extended attribute",
-                  visit, damage);
+    parse_entries(fs, data.data() + in_inode, data.size() - in_inode,
+                  "the folder's extended attribute", visit, damage);
 }
 
 void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
@@ -159,14 +183,45 @@ ext2_ino_t lookup(ext2_filsys fs, const std::vector<std::string> &path)
     return ino;
 }
 
+// The size the superblock claims, read before the library reads anything else: the library
+// reads every group descriptor the claimed size implies, so a lie costs memory and time in
+// proportion to it. 0 when there is no ext2/3/4 superblock to read.
+uint64_t claimed_size(int descriptor, uint64_t offset)
+{
+    unsigned char super[1024];
+    if (pread(descriptor, super, sizeof super, static_cast<off_t>(offset + 1024)) !=
+        static_cast<ssize_t>(sizeof super))
+        return 0;
+    const auto le32 = [&](size_t at) {
+        return static_cast<uint64_t>(super[at] | super[at + 1] << 8 | super[at + 2] << 16) |
+               static_cast<uint64_t>(super[at + 3]) << 24;
+    };
+    if ((super[0x38] | super[0x39] << 8) != EXT2_SUPER_MAGIC)
+        return 0;
+    const uint64_t log_block_size = std::min<uint64_t>(le32(0x18), 6);
+    uint64_t blocks = le32(0x04);
+    if (le32(0x60) & EXT4_FEATURE_INCOMPAT_64BIT)
+        blocks |= le32(0x150) << 32;
+    return std::min<uint64_t>(blocks, uint64_t{1} << 48) << (10 + log_block_size);
+}
+
 } // namespace
 
 card_fs::card_fs(int descriptor, uint64_t offset) : m_fs(std::make_unique<handle>())
 {
     register_error_texts();
     const off_t end = lseek(descriptor, 0, SEEK_END);
+    if (end < 0)
+        throw std::runtime_error("cannot open the card");
+    // Every "inside the file system" check trusts the block count: it must fit the card.
+    const uint64_t available = static_cast<uint64_t>(end) - std::min<uint64_t>(end, offset);
+    const auto too_large = [] {
+        return std::runtime_error("the file system claims to be larger than the card");
+    };
+    if (claimed_size(descriptor, offset) > available)
+        throw too_large();
     const int own = dup(descriptor);
-    if (own < 0 || end < 0)
+    if (own < 0)
         throw std::runtime_error("cannot open the card");
     const std::string options = "offset=" + std::to_string(offset);
     // Read-only: durnix never writes to a card.
@@ -178,10 +233,8 @@ card_fs::card_fs(int descriptor, uint64_t offset) : m_fs(std::make_unique<handle
             close(own);
         throw failure("cannot open the card's file system", error);
     }
-    // Every "inside the file system" check below trusts the block count: it must fit the card.
-    const uint64_t available = static_cast<uint64_t>(end) - std::min<uint64_t>(end, offset);
     if (ext2fs_blocks_count(m_fs->fs->super) > available / m_fs->fs->blocksize)
-        throw std::runtime_error("the file system claims to be larger than the card");
+        throw too_large();
 }
 
 card_fs::~card_fs() = default;
@@ -229,18 +282,10 @@ uint64_t card_fs::read(const std::vector<std::string> &path, const file_sink &si
         throw too_large();
 
     if (inode.i_flags & EXT4_INLINE_DATA_FL) {
-        size_t stored = 0;
-        errcode_t error = ext2fs_inline_data_size(fs, ino, &stored);
-        if (error)
-            throw failure("cannot read the file", error);
-        if (size > stored)
+        const std::vector<unsigned char> data = inline_data(fs, ino, "file");
+        if (size > data.size())
             throw too_large();
-        std::vector<char> bytes(stored);
-        error = ext2fs_inline_data_get(fs, ino, const_cast<ext2_inode *>(&inode), bytes.data(),
-                                       &stored);
-        if (error)
-            throw failure("cannot read the file", error);
-        sink.data(bytes.data(), static_cast<size_t>(size));
+        sink.data(reinterpret_cast<const char *>(data.data()), static_cast<size_t>(size));
         return size;
     }
 

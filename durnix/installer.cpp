@@ -1,8 +1,11 @@
 // durnix-install SOURCE: installs SOURCE as the set-user-ID root durnix of the system folder
-// KORVANE_PRIVILEGED_DIR. The viewer starts it through pkexec, so it runs as root with what the
-// user's build hands it: nothing it is given is trusted beyond that. The source is opened
-// without following links and copied by that descriptor, so what was checked is what lands;
-// nothing in a folder the user can write ever changes owner or mode.
+// KORVANE_PRIVILEGED_DIR. The viewer starts it through pkexec, at a prompt that names Korvane's
+// card reader, so it installs nothing but the durnix it was built with: the source, opened
+// without following links, is copied by that descriptor and put in place only when its digest
+// is that durnix's. Nothing in a folder the user can write ever changes owner or mode.
+#include "durnixdigest.h"
+#include "sha256.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,7 +74,7 @@ int open_root_folder(const std::string &path, std::string *why)
 
 // Copies to the end, but no further than the largest program: a source that grows while it is
 // copied (or is mostly holes) cannot fill the system's disk.
-bool copy_all(int from, int to)
+bool copy_all(int from, int to, durnix::sha256 &digest)
 {
     char buffer[1 << 16];
     for (off_t copied = 0;;) {
@@ -84,6 +87,7 @@ bool copy_all(int from, int to)
             return false;
         }
         copied += n;
+        digest.add(buffer, static_cast<size_t>(n));
         if (copied > largest_program) {
             errno = EFBIG;
             return false;
@@ -148,9 +152,19 @@ int main(int argc, char **argv)
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
     if (copy < 0)
         return fail(3, system_error("cannot create a file in " + folder));
+    durnix::sha256 digest;
+    const bool copied = copy_all(source, copy, digest);
+    const int copy_error = errno;
+    if (!copied || digest.hex() != DURNIX_SHA256) {
+        close(copy);
+        unlinkat(target, temporary.c_str(), 0);
+        errno = copy_error;
+        return copied ? fail(2, std::string(argv[1]) +
+                                    " is not the durnix this installer was built with")
+                      : fail(3, system_error(std::string("cannot copy ") + argv[1]));
+    }
     // Owner first: a change of owner clears the set-user-ID bit.
-    const bool written = copy_all(source, copy) && fchown(copy, 0, 0) == 0 &&
-                         fchmod(copy, 04755) == 0 && fsync(copy) == 0;
+    const bool written = fchown(copy, 0, 0) == 0 && fchmod(copy, 04755) == 0 && fsync(copy) == 0;
     const int saved = errno;
     if (close(copy) != 0 || !written ||
         renameat(target, temporary.c_str(), target, "durnix") != 0) {

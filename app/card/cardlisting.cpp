@@ -24,10 +24,19 @@ bool isOctalEscape(QStringView text, qsizetype at)
 
 bool isShownInCardName(char32_t c)
 {
+    // Printable by Unicode's categories, yet blank or joining: fillers, the grapheme joiner,
+    // variation selectors. durnix escapes them for the same reason.
+    static constexpr char32_t blank[][2] = {{0x34f, 0x34f},   {0x115f, 0x1160},  {0x17b4, 0x17b5},
+                                            {0x180b, 0x180f}, {0x3164, 0x3164},  {0xfe00, 0xfe0f},
+                                            {0xffa0, 0xffa0}, {0xe0100, 0xe01ef}};
+    for (const auto &range : blank) {
+        if (c >= range[0] && c <= range[1])
+            return false;
+    }
     const bool invisible = QChar::category(c) == QChar::Separator_Line ||
                            QChar::category(c) == QChar::Separator_Paragraph ||
                            (QChar::category(c) == QChar::Separator_Space && c != U' ');
-    return QChar::isPrint(c) && !invisible && c != U'/';
+    return QChar::isPrint(c) && !invisible && c != U'/' && c != U'\\';
 }
 
 QList<CardEntry> parseCardListing(const QString &output)

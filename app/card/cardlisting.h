@@ -19,14 +19,14 @@ struct CardEntry
 // local file name it holds no control character.
 QList<CardEntry> parseCardListing(const QString &output);
 
-// Whether a character of a card name can be shown as it is: printable, no line or paragraph
-// separator, no space but the plain one, and no slash (a name holds none unless its folder is
-// damaged).
+// Whether a character of a card name can be shown as it is: printable and visible (no
+// separator, no space but the plain one, no filler or joiner), no slash (a name holds none unless
+// its folder is damaged) and no backslash (which starts an escape of the shown name).
 bool isShownInCardName(char32_t c);
 
-// A listed name as the user reads it: escapes of printable text (blanks, the backslash,
-// Hangul, ...) undone; control characters, invisible characters and bytes that are not UTF-8
-// stay visible as their octal escapes.
+// A listed name as the user reads it: escapes of printable text (blanks, Hangul, ...) undone;
+// control characters, invisible characters, backslashes and bytes that are not UTF-8 stay
+// visible as their octal escapes, so two names never read alike.
 QString readableCardName(const QString &listedName);
 
 // The number of camera channels a "bbox.ini" names: how many of "ch1_resol" to "ch5_resol" hold a

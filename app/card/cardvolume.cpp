@@ -1,5 +1,6 @@
 #include "cardvolume.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace korvane {
@@ -19,6 +20,11 @@ QString cardVolumeFromMountInfo(const QString &mountInfo, const QString &cardDis
 {
     if (cardDisk.isEmpty())
         return {};
+    // sdb1 for sdb, mmcblk0p1 for mmcblk0: never sdba1 for sdb or mmcblk10p1 for mmcblk1.
+    const bool endsInDigit = cardDisk.back().isDigit();
+    const QRegularExpression partition(QStringLiteral("^%1%2\\d+$")
+                                           .arg(QRegularExpression::escape(cardDisk),
+                                                endsInDigit ? QStringLiteral("p") : QString()));
     for (const QString &line : mountInfo.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         // id parent major:minor root mountpoint options ... - fstype source superoptions
         const qsizetype separator = line.indexOf(QLatin1String(" - "));
@@ -30,7 +36,7 @@ QString cardVolumeFromMountInfo(const QString &mountInfo, const QString &cardDis
             continue;
         const QString &type = after[0];
         const QString &source = after[1];
-        const bool partitionOfCard = source.startsWith(cardDisk) && source.size() > cardDisk.size();
+        const bool partitionOfCard = partition.match(source).hasMatch();
         if (partitionOfCard && (type == u"vfat" || type == u"exfat"))
             return unescapedMountPath(before[4]);
     }

@@ -10,6 +10,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace korvane {
@@ -32,23 +33,52 @@ bool ownedByUserOrRoot(const struct stat &st)
     return st.st_uid == 0 || st.st_uid == getuid();
 }
 
-// Group-writable counts as writable by others, unless the group is the user's own private group
-// (Debian gives every user one, and a umask of 002 makes folders writable by it).
-bool writableByOthers(const struct stat &st)
+// The user's own private group (Debian gives every user one, and a umask of 002 makes folders
+// writable by it) counts as the user.
+bool isUsersOwnGroup(gid_t gid)
+{
+    const passwd *user = getpwuid(getuid());
+    const group *own = getgrgid(gid);
+    if (!user || !own || own->gr_gid != user->pw_gid || std::strcmp(own->gr_name, user->pw_name))
+        return false;
+    for (char **member = own->gr_mem; member && *member; ++member) {
+        if (std::strcmp(*member, user->pw_name) != 0)
+            return false;
+    }
+    return true;
+}
+
+// With an access control list the mode's group bits are only its mask: the list's named users
+// and groups may write too.
+bool aclLetsOthersWrite(const QByteArray &path, const struct stat &st)
+{
+    unsigned char acl[4096];
+    const ssize_t size = lgetxattr(path.constData(), "system.posix_acl_access", acl, sizeof acl);
+    if (size < 0)
+        return errno == ERANGE; // a list too long to read: assume the worst
+    constexpr unsigned user = 0x02, owningGroup = 0x04, namedGroup = 0x08, mask = 0x10;
+    bool maskAllows = true, othersMay = false;
+    for (ssize_t at = 4; at + 8 <= size; at += 8) {
+        const unsigned tag = acl[at] | acl[at + 1] << 8;
+        const bool write = acl[at + 2] & 2;
+        const uid_t id = acl[at + 4] | acl[at + 5] << 8 | acl[at + 6] << 16 |
+                         static_cast<uid_t>(acl[at + 7]) << 24;
+        if (tag == mask)
+            maskAllows = write;
+        else if (write && ((tag == user && id != getuid()) || tag == namedGroup ||
+                           (tag == owningGroup && !isUsersOwnGroup(st.st_gid))))
+            othersMay = true;
+    }
+    return othersMay && maskAllows;
+}
+
+bool writableByOthers(const QByteArray &path, const struct stat &st)
 {
     if (st.st_mode & S_IWOTH)
         return true;
-    if (!(st.st_mode & S_IWGRP))
-        return false;
-    const passwd *user = getpwuid(getuid());
-    const group *own = getgrgid(st.st_gid);
-    if (!user || !own || own->gr_gid != user->pw_gid || std::strcmp(own->gr_name, user->pw_name))
+    if ((st.st_mode & S_IWGRP) && !isUsersOwnGroup(st.st_gid))
         return true;
-    for (char **member = own->gr_mem; member && *member; ++member) {
-        if (std::strcmp(*member, user->pw_name) != 0)
-            return true;
-    }
-    return false;
+    return !S_ISLNK(st.st_mode) && aclLetsOthersWrite(path, st);
 }
 
 // Why someone other than the user or root could move or replace `path` or a folder on the way to
@@ -63,7 +93,9 @@ QString ancestryProblem(const QString &path, int links = 0)
     struct stat container
     {
     };
-    if (lstat("/", &container) != 0 || container.st_uid != 0 || writableByOthers(container))
+    QByteArray containerPath = "/";
+    if (lstat("/", &container) != 0 || container.st_uid != 0 ||
+        writableByOthers(containerPath, container))
         return QStringLiteral("/ is not owned by root alone");
     for (const QString &part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         const QString entry = (real == u"/" ? real : real + QLatin1Char('/')) + part;
@@ -75,7 +107,7 @@ QString ancestryProblem(const QString &path, int links = 0)
             return {}; // made from here on by the user
         if (!ownedByUserOrRoot(st))
             return QStringLiteral("%1 belongs to user %2").arg(entry).arg(st.st_uid);
-        if (writableByOthers(container) && !(container.st_mode & S_ISVTX))
+        if (writableByOthers(containerPath, container) && !(container.st_mode & S_ISVTX))
             return QStringLiteral("%1 can be replaced by other users").arg(entry);
         if (S_ISLNK(st.st_mode)) {
             char target[PATH_MAX];
@@ -92,6 +124,7 @@ QString ancestryProblem(const QString &path, int links = 0)
         if (!S_ISDIR(st.st_mode))
             return {};
         container = st;
+        containerPath = QFile::encodeName(real);
     }
     return {};
 }
@@ -137,7 +170,7 @@ QString preparePrivateFolder(const QString &path)
         return QStringLiteral("%1 is not a folder").arg(folder);
     if (st.st_uid != getuid())
         return QStringLiteral("%1 belongs to user %2").arg(folder).arg(st.st_uid);
-    if (writableByOthers(st))
+    if (writableByOthers(native, st))
         return QStringLiteral("%1 is writable by other users").arg(folder);
     if (const QString problem = ancestryProblem(folder); !problem.isEmpty())
         return problem;

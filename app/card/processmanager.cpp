@@ -194,7 +194,9 @@ std::optional<QString> ProcessManager::getSDCardPath(const QString &relativePath
             volume =
                 cardVolumeFromMountInfo(QString::fromUtf8(mountInfo.readAll()), m_rawDevicePath);
     }
-    if (volume.isEmpty()) {
+    // A volume merely named like a card's belongs to some card, not necessarily this one: only a
+    // real card's, never an image's, is looked for that way.
+    if (volume.isEmpty() && m_rawDevicePath.startsWith(QLatin1String("/dev/"))) {
         const QString user = qEnvironmentVariable("USER");
         for (const QString &parent :
              {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user,

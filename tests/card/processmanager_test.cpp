@@ -3,6 +3,7 @@
 #include "privatefolder.h"
 #include "processmanager.h"
 #include "qtprinters.h"
+#include "rootsandbox.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
 
@@ -17,6 +18,7 @@
 
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace korvane;
@@ -78,10 +80,13 @@ TEST(CardListing, ListedNamesReadAsTextWithControlsLeftVisible)
               QStringLiteral("블랙박스 녹화.mp4"));
     EXPECT_EQ(readableCardName(QStringLiteral("\\353\\270\\224.mp4")), QStringLiteral("블.mp4"))
         << "escaped bytes that make a printable character";
-    EXPECT_EQ(readableCardName(QStringLiteral("back\\134slash")), QStringLiteral("back\\slash"));
+    EXPECT_NE(readableCardName(QStringLiteral("a\\033.mp4")),
+              readableCardName(QStringLiteral("a\\134033.mp4")))
+        << "a backslash in a name cannot pass for an escape";
     for (const char *shownEscaped :
          {"esc\\033[2J.mp4", "bad\\377utf8.mp4", "cut\\353\\270.mp4", "rtl\\342\\200\\256x",
-          "cr\\015lf\\012", "nb\\302\\240sp", "dirX\\057f", "private\\356\\200\\200"})
+          "cr\\015lf\\012", "nb\\302\\240sp", "dirX\\057f", "private\\356\\200\\200",
+          "filler\\343\\205\\244", "back\\134slash"})
         EXPECT_EQ(readableCardName(QString::fromUtf8(shownEscaped)),
                   QString::fromUtf8(shownEscaped));
     EXPECT_EQ(readableCardName(QStringLiteral("raw\x1b.mp4")), QStringLiteral("raw\\033.mp4"))
@@ -106,6 +111,15 @@ TEST(CardVolume, FatPartitionOfTheCardDisk)
     EXPECT_EQ(cardVolumeFromMountInfo(mountInfo, QStringLiteral("/dev/sdd")), QString());
     EXPECT_EQ(cardVolumeFromMountInfo(mountInfo, QStringLiteral("/dev/vda")), QString())
         << "ext4 is not the volume";
+    const QString others =
+        QStringLiteral("92 22 259:3 / /media/kim/STICK rw - vfat /dev/mmcblk10p1 rw\n"
+                       "93 22 65:1 / /media/kim/DISK rw - exfat /dev/sdba1 rw\n"
+                       "94 22 179:1 / /media/kim/NO\\040NAME rw - vfat /dev/mmcblk1p1 rw\n");
+    EXPECT_EQ(cardVolumeFromMountInfo(others, QStringLiteral("/dev/sdb")), QString())
+        << "sdba is another disk";
+    EXPECT_EQ(cardVolumeFromMountInfo(others, QStringLiteral("/dev/mmcblk1")),
+              QStringLiteral("/media/kim/NO NAME"))
+        << "mmcblk10 is another disk";
 }
 
 TEST(CardLoad, ListsEveryFolderInOrderAndHandsTheSettingsToTheVolume)
@@ -264,6 +278,17 @@ TEST(KorvaneCliCard, ListsTheCardsRecordings)
     EXPECT_TRUE(rows[0].startsWith("normal\tN_20241005_143012.mp4\t"));
     EXPECT_TRUE(rows[5].startsWith("saved\tE_20241003_081500.mp4\t"));
     EXPECT_EQ(rows[6], "active channels: 2");
+
+    // Another card's volume mounted where cards appear is not the image's: its settings stay.
+    if (!korvane::test::rootSandboxUnavailable(QDir::tempPath()).isEmpty())
+        return;
+    const ProgramRun other = korvane::test::runWithPrivateMounts(
+        QStringLiteral("mount -t tmpfs none /media && mkdir -p \"/media/$USER/NO NAME\" && "
+                       "\"$@\" && ls \"/media/$USER/NO NAME\""),
+        {QStringLiteral(TOOLS_FOLDER "/korvane-cli"), "card", "list", image});
+    EXPECT_EQ(other.exitCode, 0) << other.err.constData();
+    EXPECT_FALSE(other.out.contains("saveToSDCard")) << other.out.constData();
+    EXPECT_FALSE(other.out.endsWith("bbox.cfg\n")) << other.out.constData();
 }
 
 TEST(WorkingFolder, PerUserAndPrivate)
@@ -322,6 +347,23 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
         r = cardList(open);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.out.contains("can be replaced by other users")) << r.out.constData();
+
+        // The same through an access control list: mode 0775, but user nobody may write.
+        const QString listed = home.filePath(QStringLiteral("acl"));
+        QDir().mkpath(listed + QStringLiteral("/Korvane"));
+        ::chmod(QFile::encodeName(listed + "/Korvane").constData(), 0700);
+        const unsigned char acl[] = {2,    0, 0, 0,                          // version
+                                     1,    0, 7, 0, 0xff, 0xff, 0xff, 0xff,  // owner rwx
+                                     2,    0, 7, 0, 0xfe, 0xff, 0,    0,     // nobody rwx
+                                     4,    0, 5, 0, 0xff, 0xff, 0xff, 0xff,  // group r-x
+                                     0x10, 0, 7, 0, 0xff, 0xff, 0xff, 0xff,  // mask rwx
+                                     0x20, 0, 5, 0, 0xff, 0xff, 0xff, 0xff}; // others r-x
+        if (::setxattr(QFile::encodeName(listed).constData(), "system.posix_acl_access", acl,
+                       sizeof acl, 0) == 0) {
+            r = cardList(listed);
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(r.out.contains("can be replaced by other users")) << r.out.constData();
+        }
     }
     EXPECT_TRUE(QDir(victim).isEmpty()) << "nothing of the card reached the link's target";
 

@@ -253,15 +253,15 @@ TEST(Privilege, AnInstalledViewerRunsItsOwnRootDurnixWithoutAPrompt)
     EXPECT_FALSE(QFileInfo::exists(setup.installed())) << "nothing else installed";
 }
 
-TEST(Privilege, TheInstallerTakesOnlyARegularProgramAndNeverFollowsALink)
+TEST(Privilege, TheInstallerTakesOnlyItsOwnDurnixAndNeverFollowsALink)
 {
     const PrivilegedSetup setup;
     if (const QString why = setup.unavailable(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
     const QString installer = QStringLiteral(TOOLS_FOLDER "/durnix-install");
     QTemporaryDir user;
-    const QString link = user.filePath(QStringLiteral("durnix"));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/bin/sh"), link));
+    const QString link = user.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(QStringLiteral(TOOLS_FOLDER "/durnix"), link));
     const QString fifo = user.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString script = user.filePath(QStringLiteral("script"));
@@ -273,8 +273,12 @@ TEST(Privilege, TheInstallerTakesOnlyARegularProgramAndNeverFollowsALink)
     writeFile(objectFile, object);
     for (const QString &file : {script, objectFile})
         ::chmod(QFile::encodeName(file).constData(), 0755);
+    // A real program, but not the durnix this installer was built with: the prompt names
+    // Korvane's card reader, so nothing else may become a root program through it.
+    const QString shell = user.filePath(QStringLiteral("durnix"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sh"), shell));
     for (const QString &source :
-         {link, fifo, user.path(), script, objectFile, user.filePath("missing")}) {
+         {link, fifo, user.path(), script, objectFile, shell, user.filePath("missing")}) {
         const ProgramRun r = setup.run(installer, {source});
         EXPECT_EQ(r.exitCode, 2) << source.toStdString() << ": " << r.err.constData();
         EXPECT_FALSE(QFileInfo::exists(setup.installed())) << source.toStdString();

@@ -342,6 +342,15 @@ TEST(DurnixDamage, ErrorsAreWordsNotCodes)
     QDir().mkpath(tree + QStringLiteral("/cfg"));
     const QString image = work.filePath(QStringLiteral("card.img"));
     makeImage(tree, image);
+    // A superblock that claims 2 TiB on a 4 MiB card is turned away before the library reads
+    // the group descriptors such a size implies.
+    const QString lying = work.filePath(QStringLiteral("lying.img"));
+    ASSERT_TRUE(QFile::copy(image, lying));
+    patch(lying, 1024 + 0x04, le32(0x7fffffff));
+    const ProgramRun large = run(durnix, {"ls", lying, "0", "cfg"});
+    EXPECT_EQ(large.exitCode, 3);
+    EXPECT_TRUE(large.err.contains("claims to be larger than the card")) << large.err.constData();
+
     patch(image, 1024 + 0x38, le16(0)); // the superblock's magic number
     const ProgramRun r = run(durnix, {"ls", image, "0", "cfg"});
     EXPECT_EQ(r.exitCode, 3);

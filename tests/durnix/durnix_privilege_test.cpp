@@ -173,6 +173,23 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
         EXPECT_TRUE(looped.err.contains("in use by " + overTheCard.name().toUtf8()))
             << looped.err.constData();
     }
+    {
+        // Any user may mount a tmpfs whose source reads like the card in a namespace of their
+        // own: that is no use of the card, and must not lock everyone out of it.
+        QProcess decoy;
+        const QStringList line =
+            asNobody(QStringLiteral("unshare"),
+                     {"-Urm", "sh", "-c",
+                      QStringLiteral("mount -t tmpfs %1 /mnt && echo mounted && exec sleep 60")
+                          .arg(whole.device())});
+        decoy.start(line.first(), line.mid(1));
+        if (decoy.waitForReadyRead(10000)) {
+            const ProgramRun served = listCard();
+            EXPECT_EQ(served.exitCode, 0) << served.err.constData();
+        }
+        decoy.kill();
+        decoy.waitForFinished();
+    }
     EXPECT_EQ(listCard().exitCode, 0) << "once nothing uses it, the card serves again";
 
     // Served, it still writes only where its caller may: its rights are gone before the copy.
