@@ -42,4 +42,17 @@ QString rootOnlyProblem(const QString &path, QString *resolved)
     return {};
 }
 
+QString setUserIdRootProblem(const QString &path, QString *resolved)
+{
+    const QString problem = rootOnlyProblem(path, resolved);
+    if (!problem.isEmpty())
+        return problem;
+    struct stat st
+    {
+    };
+    if (stat(QFile::encodeName(*resolved).constData(), &st) != 0 || !(st.st_mode & S_ISUID))
+        return QStringLiteral("%1 is not set-user-ID").arg(*resolved);
+    return {};
+}
+
 } // namespace korvane

@@ -11,4 +11,7 @@ namespace korvane {
 // one to run, goes to `resolved`.
 QString rootOnlyProblem(const QString &path, QString *resolved);
 
+// The same for a set-user-ID program: it must also have that bit.
+QString setUserIdRootProblem(const QString &path, QString *resolved);
+
 } // namespace korvane

@@ -17,7 +17,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvane {
@@ -68,19 +67,6 @@ QString moveReplacing(const QString &source, const QString &destination)
     if (error.isEmpty() && !QFile::remove(source))
         return QStringLiteral("cannot remove %1").arg(source);
     return error;
-}
-
-QString setUserIdRootProblem(const QString &path, QString *resolved)
-{
-    const QString problem = rootOnlyProblem(path, resolved);
-    if (!problem.isEmpty())
-        return problem;
-    struct stat st
-    {
-    };
-    if (stat(QFile::encodeName(*resolved).constData(), &st) != 0 || !(st.st_mode & S_ISUID))
-        return QStringLiteral("%1 is not set-user-ID").arg(*resolved);
-    return {};
 }
 
 } // namespace
