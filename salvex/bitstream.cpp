@@ -39,6 +39,15 @@ std::optional<uint32_t> bit_reader_t::read_ue()
     return ((1u << zeros) - 1) + *suffix;
 }
 
+std::optional<int32_t> bit_reader_t::read_se()
+{
+    const auto code = read_ue();
+    if (!code)
+        return std::nullopt;
+    const auto magnitude = static_cast<int32_t>((*code + 1) / 2);
+    return *code % 2 == 1 ? magnitude : -magnitude;
+}
+
 size_t bit_reader_t::last_one_bit_end() const
 {
     for (size_t byte = m_bits / 8; byte-- > m_position / 8;) {

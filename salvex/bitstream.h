@@ -17,6 +17,8 @@ public:
     std::optional<uint32_t> read_bits(int count);
     // Unsigned Exp-Golomb; nothing for a code with more than 16 leading zero bits or cut short.
     std::optional<uint32_t> read_ue();
+    // Signed Exp-Golomb, on the same terms.
+    std::optional<int32_t> read_se();
     // Only on a byte boundary, and never past the end.
     void skip_bytes(size_t count) { m_position += count * 8; }
     // The bit index just after the last 1 bit at or after the current position, or the current

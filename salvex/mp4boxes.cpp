@@ -1,5 +1,7 @@
 #include "mp4boxes.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace salvex {
@@ -64,8 +66,12 @@ void mvhd(box_writer &w, const std::vector<track_t> &tracks)
     w.u32(0); // creation time
     w.u32(0); // modification time
     w.u32(1000);
-    // The movie lasts as long as its first track, samples or not.
-    w.u32(tracks.empty() ? 0 : static_cast<uint32_t>(movie_duration(tracks.front())));
+    // The movie lasts as long as its longest track: a recording without a first camera, or
+    // whose first camera runs at a lower rate, still plays to its end.
+    uint64_t longest = 0;
+    for (const track_t &track : tracks)
+        longest = std::max(longest, movie_duration(track));
+    w.u32(static_cast<uint32_t>(longest));
     w.u32(0x00010000); // rate
     w.u16(0x0100);     // volume
     w.zeros(2 + 8);
@@ -154,14 +160,35 @@ void avcC(box_writer &w, const track_t &track)
     w.end(at);
 }
 
+// The 12 bytes of general profile, tier, compatibility, constraints and level at the start of an
+// H.265 SPS's profile_tier_level, with emulation prevention removed; zeros without an SPS.
+std::array<uint8_t, 12> h265_general_profile(const track_t &track)
+{
+    std::array<uint8_t, 12> profile{};
+    if (track.sps.empty())
+        return profile;
+    // Two bytes of unit header, one of ids and sub-layer count, then the profile.
+    const std::vector<uint8_t> &sps = track.sps.front();
+    size_t filled = 0;
+    int zeros = 0;
+    for (size_t i = 3; i < sps.size() && filled < profile.size(); ++i) {
+        if (zeros >= 2 && sps[i] == 3) {
+            zeros = 0;
+            continue;
+        }
+        zeros = sps[i] == 0 ? zeros + 1 : 0;
+        profile[filled++] = sps[i];
+    }
+    return filled == profile.size() ? profile : std::array<uint8_t, 12>{};
+}
+
 void hvcC(box_writer &w, const track_t &track)
 {
     const size_t at = w.begin("hvcC");
     w.u8(1);
-    w.u8(0x01); // profile space 0, tier 0, profile 1
-    w.u32(0x60000000);
-    w.zeros(6);
-    w.u8(0); // level
+    const std::array<uint8_t, 12> profile = h265_general_profile(track);
+    for (const uint8_t b : profile)
+        w.u8(b);
     for (uint32_t b : {0xf0u, 0x00u, 0xfcu, 0xfcu, 0xf8u, 0xf8u})
         w.u8(b);
     w.u16(0);   // average frame rate

@@ -42,6 +42,14 @@ int MP4E_mux_t::MP4E_add_track(const track_description &info)
     return static_cast<int>(m_tracks.size() - 1);
 }
 
+int MP4E_mux_t::MP4E_set_object_type(int track, uint32_t object_type_indication)
+{
+    if (!valid_track(track))
+        return MP4E_STATUS_BAD_ARGUMENTS;
+    m_tracks[static_cast<size_t>(track)].info.object_type_indication = object_type_indication;
+    return MP4E_STATUS_OK;
+}
+
 int MP4E_mux_t::set_parameter_set(int track, std::vector<std::vector<uint8_t>> track_t::*list,
                                   const void *data, size_t size)
 {

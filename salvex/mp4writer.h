@@ -69,6 +69,8 @@ public:
 
     // The new track's index (track ID = index + 1), or a negative status.
     int MP4E_add_track(const track_description &info);
+    // The track's codec, once its first parameter set tells: 0x21 H.264, 0x23 H.265.
+    int MP4E_set_object_type(int track, uint32_t object_type_indication);
     int MP4E_set_sps(int track, const void *data, size_t size);
     int MP4E_set_pps(int track, const void *data, size_t size);
     int MP4E_set_vps(int track, const void *data, size_t size);

@@ -3,6 +3,7 @@
 #include "mp4writer.h"
 #include "samplewriter.h"
 #include "scanner.h"
+#include "soundframes.h"
 
 #include <csignal>
 #include <cstdio>
@@ -20,8 +21,9 @@ namespace salvex {
 
 namespace {
 
-constexpr uint64_t frame_buffer_size = 0x80000;
-constexpr uint32_t sample_duration = 90000 / 30; // every sample, whatever the channel's rate
+// Pictures are read where they stand in the input; only sound runs (a sound run over 1000 bytes
+// is no sound) and metadata records are copied.
+constexpr uint64_t frame_buffer_size = 4096;
 constexpr uint64_t max_input_size = uint64_t{1} << 32;
 
 // The input, whole, for both passes: the file's own pages mapped read-only. Copying hundreds of
@@ -192,6 +194,7 @@ void write_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &fra
 {
     mp4p_scanner scanner;
     start_scan(scanner, image, size);
+    sound_gatherer sound(side_file);
     for (;;) {
         mp4p_frame_t frame;
         const int result =
@@ -201,15 +204,11 @@ void write_frames(const uint8_t *image, uint64_t size, std::vector<uint8_t> &fra
         if (result != mp4p_frame)
             break;
         if (frame.type == frame_audio) {
-            if (side_file && std::fwrite(frame_buffer.data(), 1, frame.len, side_file) != frame.len)
+            if (!sound.add_run(frame.data, frame.len))
                 g_write_failed = true;
-        } else if (frame.type == frame_video && frame.channel < 5) {
-            const uint64_t length = mp4p_get_data_size(frame_buffer.data(), frame.len);
-            if (length >= 1 && length <= frame_buffer_size) {
-                // A frame the sample writer refuses is left out; the rest goes on.
-                g_vid_wr[frame.channel].mp4_h26x_write_nal(frame_buffer.data(), length,
-                                                           sample_duration);
-            }
+        } else if (frame.type == frame_video && frame.channel < 5 && frame.picture_len > 0) {
+            // A picture the sample writer refuses is left out; the rest goes on.
+            g_vid_wr[frame.channel].mp4_h26x_write_nal(frame.data, frame.picture_len);
         }
     }
 }
@@ -323,7 +322,7 @@ int salvex_main(int argc, const char *const *argv)
     for (size_t ch = 0; ch < g_vid_wr.size(); ++ch) {
         const channel_spec &spec = g_channels[ch];
         if (g_vid_wr[ch].mp4_add_track_video(g_mux.get(), spec.width ? spec.width : 1920,
-                                             spec.height ? spec.height : 1080, false) != 0) {
+                                             spec.height ? spec.height : 1080, spec.fps) != 0) {
             report();
             std::cerr << "mp4_add_track_video failed (ch=" << ch << ")\n";
             mux_term();

@@ -18,14 +18,13 @@ enum h264_unit : int
     h264_idr_slice = 5,
     h264_sps = 7,
     h264_pps = 8,
-    h264_access_unit_delimiter = 9,
-    h264_filler = 12,
 };
 
 enum h265_unit : int
 {
+    h265_last_picture = 31,
     h265_first_key = 16,
-    h265_last_key = 21,
+    h265_last_key = 23,
     h265_vps = 32,
     h265_sps = 33,
     h265_pps = 34
@@ -38,12 +37,22 @@ void grow(std::vector<uint8_t> &buffer, size_t size)
         buffer.resize(size);
 }
 
+bool is_h265_vps(const nal_unit &unit)
+{
+    return unit.size >= 2 && unit.data[0] == 0x40 && unit.data[1] == 0x01;
+}
+
+bool is_h264_sps(const nal_unit &unit)
+{
+    return unit.size >= 1 && (unit.data[0] & 0x9f) == h264_sps;
+}
+
 } // namespace
 
-int nal_sample_writer::mp4_add_track_video(MP4E_mux_t *mux, int width, int height, bool is_hevc)
+int nal_sample_writer::mp4_add_track_video(MP4E_mux_t *mux, int width, int height, int fps)
 {
     track_description info;
-    info.object_type_indication = is_hevc ? 0x23 : 0x21;
+    info.object_type_indication = 0x21;
     info.track_media_kind = e_video;
     info.time_scale = 90000;
     info.default_duration = 0;
@@ -55,9 +64,8 @@ int nal_sample_writer::mp4_add_track_video(MP4E_mux_t *mux, int width, int heigh
     *this = nal_sample_writer();
     m_mux = mux;
     m_track = track;
-    m_is_hevc = is_hevc;
-    m_need_vps = is_hevc;
-    m_need_sps = m_need_pps = m_need_idr = true;
+    m_fps = fps >= 1 && fps <= 60 ? fps : 30;
+    m_need_vps = m_need_sps = m_need_pps = m_need_idr = true;
     return 0;
 }
 
@@ -66,33 +74,68 @@ void nal_sample_writer::mp4_h26x_write_close()
     *this = nal_sample_writer();
 }
 
-int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length, uint32_t duration)
+uint32_t nal_sample_writer::next_duration()
+{
+    const uint64_t start = m_samples * 90000 / static_cast<uint64_t>(m_fps);
+    ++m_samples;
+    return static_cast<uint32_t>(m_samples * 90000 / static_cast<uint64_t>(m_fps) - start);
+}
+
+bool nal_sample_writer::learn_codec(const uint8_t *data, size_t length)
+{
+    // The first parameter set tells: an H.265 VPS (a header H.264 never uses) or an H.264 SPS.
+    for (const nal_unit &unit : split_nal_units(data, length)) {
+        if (is_h265_vps(unit) || is_h264_sps(unit)) {
+            m_codec = is_h265_vps(unit) ? codec::h265 : codec::h264;
+            if (m_codec == codec::h264)
+                m_need_vps = false;
+            m_mux->MP4E_set_object_type(m_track, m_codec == codec::h265 ? 0x23 : 0x21);
+            return true;
+        }
+    }
+    return false;
+}
+
+int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length)
 {
     if (!m_mux)
         return h26x_malformed;
+    if (m_codec == codec::unknown && !learn_codec(data, length))
+        return 0; // no parameter set yet: nothing can be decoded
     try {
+        m_pieces.clear();
+        m_lengths.clear();
+        m_rewritten.clear();
+        bool key = false;
         for (const nal_unit &unit : split_nal_units(data, length)) {
-            if (!m_is_hevc && unit.size > 0 && (unit.data[0] & 0x1f) == h264_access_unit_delimiter)
-                return 0; // a delimiter ends the frame's data
-            const int status = m_is_hevc ? write_h265_unit(unit.data, unit.size, duration)
-                                         : write_h264_unit(unit.data, unit.size, duration);
+            const int status = m_codec == codec::h265 ? add_h265_unit(unit.data, unit.size, &key)
+                                                      : add_h264_unit(unit.data, unit.size, &key);
             if (status != 0)
                 return status;
         }
+        if (m_pieces.empty())
+            return 0;
+        // One sample, its pieces written back to back before anything else can be.
+        int status = m_mux->MP4E_put_sample(m_track, m_pieces.front().data, m_pieces.front().size,
+                                            next_duration(), key ? sync_sample : plain_sample);
+        for (size_t i = 1; i < m_pieces.size() && status == 0; ++i)
+            status = m_mux->MP4E_put_sample(m_track, m_pieces[i].data, m_pieces[i].size, 0,
+                                            continuation_sample);
+        return status;
     } catch (const std::bad_alloc &) {
         return h26x_no_memory;
     }
-    return 0;
 }
 
-int nal_sample_writer::put_unit(const uint8_t *unit, size_t size, uint32_t duration,
-                                sample_kind kind)
+void nal_sample_writer::append(const uint8_t *unit, size_t size, bool owned)
 {
-    grow(m_sample, 4 + size);
+    std::array<uint8_t, 4> &length = m_lengths.emplace_back();
     for (int i = 0; i < 4; ++i)
-        m_sample[static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
-    std::memcpy(m_sample.data() + 4, unit, size);
-    return m_mux->MP4E_put_sample(m_track, m_sample.data(), 4 + size, duration, kind);
+        length[static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    if (owned)
+        unit = m_rewritten.emplace_back(unit, unit + size).data();
+    m_pieces.push_back({length.data(), length.size()});
+    m_pieces.push_back({unit, size});
 }
 
 bool nal_sample_writer::slice_passes_unchanged(const uint8_t *unit, size_t size) const
@@ -118,106 +161,67 @@ bool nal_sample_writer::slice_passes_unchanged(const uint8_t *unit, size_t size)
     return true;
 }
 
-int nal_sample_writer::write_h264_unit(const uint8_t *unit, size_t size, uint32_t duration)
+int nal_sample_writer::add_h264_unit(const uint8_t *unit, size_t size, bool *key)
 {
     if (size == 0)
         return h26x_malformed;
     const int type = unit[0] & 0x1f;
     const bool slice =
         type == h264_slice || type == h264_slice_partition_a || type == h264_idr_slice;
-
-    if (slice && slice_passes_unchanged(unit, size))
-        return write_slice(unit, size, type, unit, size, duration);
-
-    size_t escaped_size = 0;
-    {
-        grow(m_unescaped, size);
-        const auto unescaped_size = remove_emulation_prevention(unit, size, m_unescaped.data());
-        if (!unescaped_size)
-            return h26x_malformed;
-        std::optional<std::vector<uint8_t>> rewritten;
-        switch (type) {
-        case h264_sps:
-            rewritten = m_patcher.patch_sps(m_unescaped.data(), *unescaped_size);
-            break;
-        case h264_pps:
-            rewritten = m_patcher.patch_pps(m_unescaped.data(), *unescaped_size);
-            break;
-        case h264_slice:
-        case h264_slice_partition_a:
-        case h264_idr_slice:
-            rewritten = m_patcher.patch_slice(m_unescaped.data(), *unescaped_size);
-            break;
-        default:
-            rewritten.emplace(m_unescaped.begin(),
-                              m_unescaped.begin() + static_cast<long>(*unescaped_size));
-            break;
-        }
-        if (!rewritten)
-            return h26x_malformed;
-        grow(m_sample, 4 + escaped_capacity(rewritten->size()));
-        escaped_size =
-            insert_emulation_prevention(rewritten->data(), rewritten->size(), m_sample.data() + 4);
+    const bool picture = type >= h264_slice && type <= h264_idr_slice;
+    if (!picture && type != h264_sps && type != h264_pps)
+        return 0; // SEI, delimiters, filler, end of stream: no part of a picture
+    if (type != h264_sps && m_need_sps)
+        return h26x_malformed;
+    // Pictures before the first key frame cannot be decoded: left out.
+    if (picture && m_need_pps)
+        return 0;
+    if (type == h264_idr_slice) {
+        m_need_idr = false;
+        *key = true;
     }
-    const uint8_t *escaped = m_sample.data() + 4;
+    if (picture && m_need_idr)
+        return 0;
+    if (!slice && picture) {
+        append(unit, size); // partitions B and C name no parameter set
+        return 0;
+    }
+    if (slice && slice_passes_unchanged(unit, size)) {
+        append(unit, size);
+        return 0;
+    }
+
+    grow(m_unescaped, size);
+    const auto unescaped_size = remove_emulation_prevention(unit, size, m_unescaped.data());
+    if (!unescaped_size)
+        return h26x_malformed;
+    const std::optional<std::vector<uint8_t>> rewritten =
+        type == h264_sps   ? m_patcher.patch_sps(m_unescaped.data(), *unescaped_size)
+        : type == h264_pps ? m_patcher.patch_pps(m_unescaped.data(), *unescaped_size)
+                           : m_patcher.patch_slice(m_unescaped.data(), *unescaped_size);
+    if (!rewritten)
+        return h26x_malformed;
+    grow(m_escaped, escaped_capacity(rewritten->size()));
+    const size_t escaped_size =
+        insert_emulation_prevention(rewritten->data(), rewritten->size(), m_escaped.data());
 
     if (type == h264_sps) {
-        const int status = m_mux->MP4E_set_sps(m_track, escaped, escaped_size);
-        if (status != 0)
-            return status;
         m_need_sps = false;
-        return 0;
+        return m_mux->MP4E_set_sps(m_track, m_escaped.data(), escaped_size);
     }
     if (type == h264_pps) {
-        if (m_need_sps)
-            return h26x_malformed;
-        const int status = m_mux->MP4E_set_pps(m_track, escaped, escaped_size);
-        if (status != 0)
-            return status;
         m_need_pps = false;
-        return 0;
+        return m_mux->MP4E_set_pps(m_track, m_escaped.data(), escaped_size);
     }
-    if (type == h264_filler)
-        return 0;
-    return write_slice(unit, size, type, escaped, escaped_size, duration);
+    append(m_escaped.data(), escaped_size, true);
+    return 0;
 }
 
-int nal_sample_writer::write_slice(const uint8_t *unit, size_t size, int type,
-                                   const uint8_t *escaped, size_t escaped_size, uint32_t duration)
+int nal_sample_writer::add_h265_unit(const uint8_t *unit, size_t size, bool *key)
 {
-    if (m_need_sps)
-        return h26x_malformed;
-    if (type == h264_idr_slice)
-        m_need_idr = false;
-    if (m_need_pps || m_need_idr)
-        return 0; // pictures before the first key frame cannot be decoded: left out
-
-    // Further slices of a picture (first_mb_in_slice not 0) join the picture's sample.
-    bit_reader_t reader(unit + 1, size - 1);
-    const auto first_mb = reader.read_ue();
-    if (!first_mb)
-        return h26x_malformed;
-    const sample_kind kind = *first_mb != 0           ? continuation_sample
-                             : type == h264_idr_slice ? sync_sample
-                                                      : plain_sample;
-    // The length prefix and the unit go out as one sample in two pieces: the unit is not copied.
-    uint8_t prefix[4];
-    for (int i = 0; i < 4; ++i)
-        prefix[i] = static_cast<uint8_t>(escaped_size >> (24 - 8 * i));
-    const int status = m_mux->MP4E_put_sample(m_track, prefix, sizeof prefix, duration, kind);
-    if (status != 0)
-        return status;
-    return m_mux->MP4E_put_sample(m_track, escaped, escaped_size, duration, continuation_sample);
-}
-
-int nal_sample_writer::write_h265_unit(const uint8_t *unit, size_t size, uint32_t duration)
-{
-    if (size == 0)
+    if (size < 2)
         return h26x_malformed;
     const int type = (unit[0] >> 1) & 0x3f;
-    const bool key = type >= h265_first_key && type <= h265_last_key;
-    if (key && !m_need_vps && !m_need_sps && !m_need_pps)
-        m_need_idr = false;
     switch (type) {
     case h265_vps:
         m_need_vps = false;
@@ -229,10 +233,20 @@ int nal_sample_writer::write_h265_unit(const uint8_t *unit, size_t size, uint32_
         m_need_pps = false;
         return m_mux->MP4E_set_pps(m_track, unit, size);
     default:
-        if (m_need_vps || m_need_sps || m_need_pps || m_need_idr)
-            return h26x_malformed;
-        return put_unit(unit, size, duration, key ? sync_sample : plain_sample);
+        break;
     }
+    if (type > h265_last_picture)
+        return 0; // SEI, delimiters, filler, end of stream: no part of a picture
+    if (m_need_vps || m_need_sps || m_need_pps)
+        return h26x_malformed;
+    if (type >= h265_first_key && type <= h265_last_key) {
+        m_need_idr = false;
+        *key = true;
+    }
+    if (m_need_idr)
+        return 0;
+    append(unit, size);
+    return 0;
 }
 
 } // namespace salvex

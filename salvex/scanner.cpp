@@ -10,27 +10,26 @@ namespace salvex {
 namespace {
 
 constexpr char end_marker[] = {0, 0, 0, 1, 0x0c};
-constexpr char key_frame_start[] = {0, 0, 0, 1, 0x67};
-constexpr char predicted_frame_start[] = {0, 0, 0, 1, 0x41};
 constexpr const char *metadata_tags[] = {"DAT00", "SHO00", "GPS00"};
 constexpr uint64_t audio_bound = 1000;
 constexpr uint64_t metadata_bound = 200;
 constexpr int max_channel_run = 255;
 
-// An MPEG-2.5 layer III header for 8 kHz mono, an empty side-information block and an "Info"
-// tag, so that players take the first audio frame for a stream information frame.
-constexpr uint8_t mp3_head[20] = {0xff, 0xe3, 0x28, 0xc4, 0,   0,   0,   0, 0, 0,
-                                  0,    0,    0,    'I',  'n', 'f', 'o', 0, 0, 0};
-
-bool copy_mp3_head(uint8_t *data, uint64_t len)
+// The unit header behind a 4-byte start code that a picture can begin with: an H.264 SPS,
+// slice, SEI or delimiter, whatever its nal_ref_idc; or an H.265 VPS, SPS, delimiter, SEI or
+// picture slice (two-byte header: layer 0, a temporal id).
+bool picture_unit(uint8_t first, uint8_t second)
 {
-    for (uint64_t i = 0; i + 20 < len; ++i) {
-        if (data[i] == 0xff && data[i + 1] == 0xe3) {
-            std::memcpy(data + i, mp3_head, sizeof mp3_head);
-            return true;
-        }
-    }
-    return false;
+    if (first & 0x80)
+        return false;
+    const int h264 = first & 0x1f;
+    if (h264 == 1 || h264 == 5 || h264 == 6 || h264 == 7 || h264 == 9)
+        return true;
+    if ((first & 1) || second < 1 || second > 7)
+        return false;
+    const int h265 = first >> 1;
+    return h265 <= 9 || (h265 >= 16 && h265 <= 21) || h265 == 32 || h265 == 33 || h265 == 35 ||
+           h265 == 39;
 }
 
 } // namespace
@@ -40,22 +39,9 @@ uint32_t get_4byte_bigendian(const uint8_t *p)
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
 }
 
-uint64_t mp4p_get_data_size(const uint8_t *data, uint64_t len)
-{
-    if (len < 4)
-        return len;
-    // Three zeros begin with a pair of zeros: jump from pair to pair.
-    for (uint64_t i = len * 70 / 100; (i = find_zero_pair(data, len - 2, i)) < len - 3; ++i) {
-        if (data[i + 2] == 0)
-            return i;
-    }
-    return len;
-}
-
 void mp4p_scanner::common_init(init_kind kind)
 {
     m_initialised = true;
-    m_patch_first_audio = true;
     m_media_seen = false;
     m_finished = false;
     m_state = state::idle;
@@ -98,7 +84,23 @@ bool mp4p_scanner::bytes_at(uint64_t c, const char *bytes, size_t length) const
 
 bool mp4p_scanner::frame_start_at(uint64_t c) const
 {
-    return bytes_at(c, key_frame_start, 5) || bytes_at(c, predicted_frame_start, 5);
+    return c + 6 <= m_size && m_image[c] == 0 && m_image[c + 1] == 0 && m_image[c + 2] == 0 &&
+           m_image[c + 3] == 1 && picture_unit(m_image[c + 4], m_image[c + 5]);
+}
+
+uint64_t mp4p_scanner::end_marker_end(uint64_t c, uint64_t *channel) const
+{
+    if (!bytes_at(c, end_marker, 5))
+        return 0;
+    uint64_t n = 0;
+    while (n < max_channel_run && c + 5 + n < m_size && m_image[c + 5 + n] == 0xff)
+        ++n;
+    // An H.265 unit of type 6 also begins 00 00 00 01 0C, then a temporal-id byte of 1 to 7: a
+    // filler unit's payload never holds one there (0xFF bytes, then its stop bit, 0x80).
+    if (c + 5 + n < m_size && m_image[c + 5 + n] >= 1 && m_image[c + 5 + n] <= 7)
+        return 0;
+    *channel = n;
+    return c + 10 + n;
 }
 
 bool mp4p_scanner::metadata_tag_at(uint64_t c) const
@@ -114,22 +116,14 @@ bool mp4p_scanner::metadata_tag_at(uint64_t c) const
 
 std::optional<uint64_t> mp4p_scanner::metadata_length(uint64_t at) const
 {
-    // The length's last three digits, read with atoi's rules (blanks, a sign, digits), so that
-    // digits run on into a payload that begins with one. Reading stops at the image's end.
-    uint64_t i = at;
-    while (i < m_size && (m_image[i] == ' ' || (m_image[i] >= '\t' && m_image[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < m_size && (m_image[i] == '+' || m_image[i] == '-'))
-        negative = m_image[i++] == '-';
-    uint64_t n = 0;
-    for (; i < m_size && m_image[i] >= '0' && m_image[i] <= '9'; ++i) {
-        n = n * 10 + static_cast<uint64_t>(m_image[i] - '0');
-        if (n > m_size)
-            return std::nullopt;
-    }
-    if (negative && n != 0)
+    if (at + 3 > m_size)
         return std::nullopt;
+    uint64_t n = 0;
+    for (uint64_t i = at; i < at + 3; ++i) {
+        if (m_image[i] < '0' || m_image[i] > '9')
+            return std::nullopt;
+        n = n * 10 + static_cast<uint64_t>(m_image[i] - '0');
+    }
     return n;
 }
 
@@ -145,11 +139,10 @@ uint64_t mp4p_scanner::copy_out(uint64_t from, uint64_t length, uint8_t *dst, ui
 
 int mp4p_scanner::deliver_audio(uint64_t c, uint8_t *dst, uint64_t cap, mp4p_frame_t *frame)
 {
-    frame->len = copy_out(m_pending_start, c - m_pending_start, dst, cap);
+    frame->len = frame->picture_len = copy_out(m_pending_start, c - m_pending_start, dst, cap);
+    frame->data = dst;
     frame->type = frame_audio;
     frame->channel = 0;
-    if (m_patch_first_audio && copy_mp3_head(dst, frame->len))
-        m_patch_first_audio = false;
     ++m_audio.frames;
     m_audio.last_len = frame->len;
     m_state = state::idle;
@@ -181,18 +174,19 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
             if (candidate >= scan_end)
                 return stop(scan_end);
             c = candidate;
-            if (!bytes_at(c, end_marker, 5))
+            uint64_t channel = 0;
+            const uint64_t end = end_marker_end(c, &channel);
+            if (end == 0)
                 continue;
-            uint64_t n = 0;
-            while (n < max_channel_run && c + 5 + n < m_size && m_image[c + 5 + n] == 0xff)
-                ++n;
-            const uint64_t end = c + 10 + n;
-            frame->len = copy_out(m_pending_start, end - m_pending_start, dst, cap);
+            // Pictures are handed over where they stand: no copy, and no size bound.
+            frame->data = m_image + m_pending_start;
+            frame->len = std::min(end, m_size) - m_pending_start;
+            frame->picture_len = c - m_pending_start;
             frame->type = frame_video;
-            frame->channel = n;
-            if (n < m_video.size()) {
-                ++m_video[n].frames;
-                m_video[n].last_len = frame->len;
+            frame->channel = channel;
+            if (channel < m_video.size()) {
+                ++m_video[channel].frames;
+                m_video[channel].last_len = frame->len;
             }
             m_state = state::idle;
             m_pending_start = 0;
@@ -215,9 +209,10 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
                 return deliver_audio(c, dst, cap, frame);
             const uint64_t z = m_image[c] == 0 ? 2 : 0;
             const uint64_t payload = c + z + 8;
-            const auto n = metadata_length(c + 5 + z);
+            const auto n = metadata_length(c + z + 5);
             if (n && payload + *n <= m_size) {
-                frame->len = copy_out(payload, *n + 8, dst, cap);
+                frame->len = frame->picture_len = copy_out(payload, *n + 8, dst, cap);
+                frame->data = dst;
                 frame->type = frame_metadata;
                 frame->channel = 0;
                 ++m_metadata.frames;
@@ -227,8 +222,14 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
                 m_media_seen = true;
                 return frame->len > metadata_bound ? mp4p_frame_oversized : mp4p_frame;
             }
-            // A negative length, or a record that would run past the image, is no record: its bytes
-            // count as unrecognised, and the scan moves on.
+            if (n) {
+                // A record that does not fit the image is skipped: the scan goes on after its tag.
+                m_media_seen = true;
+                c += z + 4;
+                continue;
+            }
+            // Length characters that are not digits make no record: the bytes count as
+            // unrecognised.
         } else if (bytes_at(c, "mdat", 4)) {
             if (c >= 4)
                 m_mdat_size = get_4byte_bigendian(m_image + c - 4);

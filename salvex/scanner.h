@@ -17,10 +17,14 @@ enum frame_type : int32_t
 
 struct mp4p_frame_t
 {
-    uint64_t len = 0;     // bytes copied into the caller's buffer
-    int32_t type = 0;     // frame_type
-    uint64_t channel = 0; // video channel; 0 for audio and metadata
-    uint64_t next = 0;    // position after the frame
+    // The frame's bytes: a video frame where it stands in the image (pictures are not copied,
+    // whatever their size), audio and metadata in the caller's buffer.
+    const uint8_t *data = nullptr;
+    uint64_t len = 0;         // a video frame's whole length, else the bytes copied
+    uint64_t picture_len = 0; // video: the picture, up to where the end marker begins
+    int32_t type = 0;         // frame_type
+    uint64_t channel = 0;     // video channel; 0 for audio and metadata
+    uint64_t next = 0;        // position after the frame
 };
 
 struct mp4p_parm_t
@@ -49,6 +53,9 @@ struct mp4p_counts
 
 // Walks a raw dashcam recording and hands out its video, audio and metadata frames one call at a
 // time, recognised by the dashcam's byte markers rather than by the (possibly missing) index.
+// A picture starts at any unit an H.264 or H.265 access unit can begin with, behind a 4-byte
+// start code, and ends with the dashcam's end marker (a filler unit whose run of 0xFF bytes
+// numbers the channel). Audio runs are handed out as they stand.
 class mp4p_scanner
 {
 public:
@@ -77,9 +84,12 @@ private:
 
     void common_init(init_kind kind);
     int deliver_audio(uint64_t c, uint8_t *dst, uint64_t cap, mp4p_frame_t *frame);
+    // The end of the picture's end marker at c, or 0 when none stands there.
+    uint64_t end_marker_end(uint64_t c, uint64_t *channel) const;
     uint64_t copy_out(uint64_t from, uint64_t length, uint8_t *dst, uint64_t cap) const;
     bool frame_start_at(uint64_t c) const;
     bool metadata_tag_at(uint64_t c) const;
+    // The record's length: the three digits after its tag; nothing when they are not digits.
     std::optional<uint64_t> metadata_length(uint64_t at) const;
     bool bytes_at(uint64_t c, const char *bytes, size_t length) const;
 
@@ -88,7 +98,6 @@ private:
     uint64_t m_sidx = 0;
     uint64_t m_eidx = 0;
     bool m_initialised = false;
-    bool m_patch_first_audio = false;
     bool m_media_seen = false;
     bool m_finished = false;
     uint64_t m_position = 0;
@@ -99,10 +108,6 @@ private:
     mp4p_counts m_audio;
     mp4p_counts m_metadata;
 };
-
-// The length of the picture data inside a delivered video frame: the frame is cut at the first
-// three zero bytes at or after 70 % of its length.
-uint64_t mp4p_get_data_size(const uint8_t *data, uint64_t len);
 
 uint32_t get_4byte_bigendian(const uint8_t *p);
 

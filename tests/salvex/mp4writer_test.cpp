@@ -135,8 +135,8 @@ TEST(Mp4Writer, TracksWithoutSamplesAreLeftOutButCounted)
     const auto tkhd = find_box(mp4.file, "tkhd", traks[0]);
     EXPECT_EQ(be32(mp4.file, tkhd->payload() + 12), 2u) << "track ID = index + 1";
     const auto mvhd = find_box(mp4.file, "moov/mvhd");
-    EXPECT_EQ(be32(mp4.file, mvhd->payload() + 16), 0u)
-        << "the movie lasts as long as the first track";
+    EXPECT_EQ(be32(mp4.file, mvhd->payload() + 16), 66u)
+        << "the movie lasts as long as its longest track, here the only one with samples";
     EXPECT_EQ(be32(mp4.file, mvhd->offset + mvhd->size - 4), 4u)
         << "next track ID counts every track";
 }

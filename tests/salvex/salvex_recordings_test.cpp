@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+using korvane::test::decodedSeconds;
 using korvane::test::decodeErrors;
+using korvane::test::pictureChecksums;
 using korvane::test::sampleRecording;
 
 using korvane::test::ffprobeStreams;
@@ -41,28 +43,6 @@ QStringList channelOptions(int channels)
 QStringList streams(const QString &path)
 {
     return ffprobeStreams(path, QStringLiteral("codec_name,width,height,nb_frames"));
-}
-
-QByteArray pictureChecksums(const QString &path, int stream)
-{
-    const QByteArray md5 =
-        run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map",
-                                       QStringLiteral("0:v:%1").arg(stream), "-f", "framemd5", "-"})
-            .out;
-    QByteArrayList sums;
-    for (const QByteArray &line : md5.split('\n')) {
-        if (!line.startsWith('#') && !line.isEmpty())
-            sums << line.split(',').last().trimmed();
-    }
-    return sums.join(' ');
-}
-
-double decodedSeconds(const QString &mp3)
-{
-    const QByteArray pcm = run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", mp3, "-f", "s16le",
-                                                          "-ac", "1", "-ar", "8000", "-"})
-                               .out;
-    return static_cast<double>(pcm.size()) / 2 / 8000;
 }
 
 class Recovery : public testing::TestWithParam<int>

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace salvex;
 using namespace salvex::test;
 
@@ -13,11 +15,11 @@ struct Writer
 {
     memory_mp4 mp4;
     nal_sample_writer writer;
-    Writer() { EXPECT_EQ(writer.mp4_add_track_video(mp4.mux.get(), 320, 240, false), 0); }
-    int write(const bytes &data)
+    explicit Writer(int fps = 30)
     {
-        return writer.mp4_h26x_write_nal(data.data(), data.size(), 3000);
+        EXPECT_EQ(writer.mp4_add_track_video(mp4.mux.get(), 320, 240, fps), 0);
     }
+    int write(const bytes &data) { return writer.mp4_h26x_write_nal(data.data(), data.size()); }
     const track_t &track() const { return mp4.mux->tracks().front(); }
 };
 
@@ -81,11 +83,12 @@ TEST(SampleWriter, SetsDifferingOnlyInIdShareOneSlot)
     ASSERT_EQ(w.write(annex_b({sps_unit(3), pps_unit(5, 3), sps_unit(9), pps_unit(6, 9),
                                slice_unit(true, 0, 6)})),
               0);
+    // One slot each: the first free id whose code is as long as the first set's own (3, 5).
     EXPECT_EQ(w.track().sps.size(), 1u);
-    EXPECT_EQ(w.track().sps.front(), sps_unit(0)) << "renumbered to slot 0";
+    EXPECT_EQ(w.track().sps.front(), sps_unit(3));
     ASSERT_EQ(w.track().pps.size(), 1u);
-    EXPECT_EQ(w.track().pps.front(), pps_unit(0, 0));
-    EXPECT_EQ(slice_pps_id(w.mp4.file, w.track().samples.front()), 0u);
+    EXPECT_EQ(w.track().pps.front(), pps_unit(3, 3));
+    EXPECT_EQ(slice_pps_id(w.mp4.file, w.track().samples.front()), 3u);
 }
 
 TEST(SampleWriter, DistinctSetsWithTheSameIdGetIdsOfTheirOwn)
@@ -113,12 +116,43 @@ TEST(SampleWriter, SlicesOfOnePictureFormOneSample)
     EXPECT_EQ(w.track().samples.front().size, 4 + first.size() + 4 + second.size());
 }
 
-TEST(SampleWriter, AccessUnitDelimiterEndsTheCall)
+TEST(SampleWriter, UnitsWithoutPictureDataAreLeftOutOfThePicture)
 {
     Writer w;
-    ASSERT_EQ(w.write(annex_b({sps_unit(0), pps_unit(0, 0)})), 0);
-    EXPECT_EQ(w.write(annex_b({{0x09, 0xf0}, slice_unit(true, 0, 0)})), 0);
-    EXPECT_TRUE(w.track().samples.empty());
+    // Delimiter, SEI, filler, end of stream around the slice: the sample holds the slice alone.
+    const bytes idr = slice_unit(true, 0, 0);
+    ASSERT_EQ(w.write(annex_b({{0x09, 0xf0},
+                               sps_unit(0),
+                               pps_unit(0, 0),
+                               {0x06, 0x05, 0x01, 0x80},
+                               idr,
+                               {0x0c, 0xff, 0x80},
+                               {0x0b}})),
+              0);
+    ASSERT_EQ(w.track().samples.size(), 1u);
+    EXPECT_EQ(w.track().samples.front().size, 4 + idr.size());
+    // Parameter sets and SEI without a picture make no sample, and extend none.
+    ASSERT_EQ(w.write(annex_b({sps_unit(0), pps_unit(0, 0), {0x06, 0x05, 0x01, 0x80}})), 0);
+    EXPECT_EQ(w.track().samples.size(), 1u);
+    EXPECT_EQ(w.track().samples.front().size, 4 + idr.size());
+}
+
+TEST(SampleWriter, SamplesLastTheirCamerasPictureTimeWithNothingLostToRounding)
+{
+    for (const auto &[fps, first, total] :
+         {std::tuple{15, 6000u, 90000u}, std::tuple{25, 3600u, 90000u},
+          std::tuple{7, 12857u, 90000u}, std::tuple{120, 3000u, 30 * 3000u}}) {
+        Writer w(fps);
+        ASSERT_EQ(w.write(annex_b({sps_unit(0), pps_unit(0, 0), slice_unit(true, 0, 0)})), 0);
+        const int pictures = fps > 60 ? 30 : fps;
+        for (int i = 1; i < pictures; ++i)
+            ASSERT_EQ(w.write(annex_b({slice_unit(false, 0, 0)})), 0);
+        uint64_t sum = 0;
+        for (const sample_entry_rec &sample : w.track().samples)
+            sum += sample.duration;
+        EXPECT_EQ(w.track().samples.front().duration, first) << fps;
+        EXPECT_EQ(sum, total) << fps << " pictures a second last one second";
+    }
 }
 
 TEST(SampleWriter, EmulationPreventionSurvivesTheRewrite)
@@ -175,26 +209,28 @@ TEST(SampleWriter, FullSlotTableDropsNewSets)
     EXPECT_EQ(w.write(annex_b({sps_unit(0, 5)})), 0) << "a set seen before keeps its slot";
 }
 
-TEST(SampleWriter, FillerIsDroppedAndH265UnitsPassAsTheyAre)
+TEST(SampleWriter, H265IsLearnedFromItsVpsAndAPictureIsOneSample)
 {
-    Writer w;
-    ASSERT_EQ(
-        w.write(annex_b({sps_unit(0), pps_unit(0, 0), slice_unit(true, 0, 0), {0x0c, 0xff, 0x80}})),
-        0);
-    EXPECT_EQ(w.track().samples.size(), 1u);
-
     memory_mp4 mp4;
     nal_sample_writer hevc;
-    ASSERT_EQ(hevc.mp4_add_track_video(mp4.mux.get(), 320, 240, true), 0);
+    ASSERT_EQ(hevc.mp4_add_track_video(mp4.mux.get(), 320, 240, 30), 0);
     const bytes vps{0x40, 0x01, 0x0c}, sps{0x42, 0x01, 0x01}, pps{0x44, 0x01, 0xc1};
-    const bytes idr{0x26, 0x01, 0xaf}, trail{0x02, 0x01, 0xd0};
-    EXPECT_EQ(hevc.mp4_h26x_write_nal(annex_b({trail}).data(), annex_b({trail}).size(), 3000),
-              h26x_malformed);
-    const bytes frame = annex_b({vps, sps, pps, idr, trail});
-    ASSERT_EQ(hevc.mp4_h26x_write_nal(frame.data(), frame.size(), 3000), 0);
+    const bytes idr{0x26, 0x01, 0xaf}, second_slice{0x26, 0x01, 0x2f}, trail{0x02, 0x01, 0xd0};
+    const bytes sei{0x4e, 0x01, 0x05, 0x80}, delimiter{0x46, 0x01, 0x50};
     const track_t &track = mp4.mux->tracks().front();
+    const bytes early = annex_b({trail});
+    EXPECT_EQ(hevc.mp4_h26x_write_nal(early.data(), early.size()), 0);
+    EXPECT_TRUE(track.samples.empty()) << "nothing before the parameter sets";
+
+    const bytes key = annex_b({delimiter, vps, sps, pps, sei, idr, second_slice});
+    ASSERT_EQ(hevc.mp4_h26x_write_nal(key.data(), key.size()), 0);
+    const bytes predicted = annex_b({delimiter, trail});
+    ASSERT_EQ(hevc.mp4_h26x_write_nal(predicted.data(), predicted.size()), 0);
+    EXPECT_EQ(track.info.object_type_indication, 0x23u);
     EXPECT_EQ(track.vps.size(), 1u);
     ASSERT_EQ(track.samples.size(), 2u);
     EXPECT_EQ(track.samples[0].flag_random_access, 1u);
+    EXPECT_EQ(track.samples[0].size, 2 * (4 + idr.size())) << "both slices, no SEI";
     EXPECT_EQ(track.samples[1].flag_random_access, 0u);
+    EXPECT_EQ(track.samples[1].size, 4 + trail.size());
 }

@@ -48,7 +48,7 @@ public:
         Delivery d;
         d.result = m_scanner.mp4p_read_frame(m_buffer.data(), m_buffer.size(), &d.frame);
         if (d.result == mp4p_frame || d.result == mp4p_frame_oversized)
-            d.bytes.assign(reinterpret_cast<const char *>(m_buffer.data()), d.frame.len);
+            d.bytes.assign(reinterpret_cast<const char *>(d.frame.data), d.frame.len);
         return d;
     }
     std::vector<Delivery> all()
@@ -79,6 +79,7 @@ TEST(Scanner, EndMarkerRunNumbersTheChannel)
     EXPECT_EQ(d.frame.channel, 2u);
     EXPECT_EQ(d.bytes, frame);
     EXPECT_EQ(d.frame.len, 4 + 5 + 12u) << "12 bytes longer than start to marker";
+    EXPECT_EQ(d.frame.picture_len, 4 + 5u) << "the picture ends where the marker begins";
     EXPECT_EQ(d.frame.next, header.size() + frame.size());
     EXPECT_EQ(scan.scanner().video_counts()[2].frames, 1u);
     EXPECT_EQ(scan.scanner().mp4p_get_mdat_size(), 0u);
@@ -157,22 +158,74 @@ TEST(Scanner, OversizedRecordsAreFlagged)
     }
 }
 
-TEST(Scanner, NegativeOrOverlongMetadataLengthIsNoRecordAndTheScanMovesOn)
+TEST(Scanner, AMetadataLengthIsItsThreeDigitsNothingMore)
 {
-    for (const std::string &bad : {"SHO00-12xyz"s, "GPS00999short"s, "\0\0DAT00 -5abc"s}) {
-        Scan scan(header + picture(key_start, 0) + bad + picture(p_start, 0) + padding);
+    // A G-sensor payload that begins with digits: the length is "012", not "012123456789".
+    const std::string record = "SHO00012"s + "123456789012"s;
+    Scan scan(header + picture(key_start, 0) + record + picture(p_start, 1) + padding);
+    const auto frames = scan.all();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[1].frame.type, frame_metadata);
+    EXPECT_EQ(frames[1].bytes.substr(0, 12), "123456789012");
+    EXPECT_EQ(frames[2].frame.type, frame_video);
+    EXPECT_EQ(frames[2].frame.channel, 1u);
+}
+
+TEST(Scanner, MetadataWithoutDigitsOrThatDoesNotFitIsNoRecordAndTheScanMovesOn)
+{
+    const struct
+    {
+        std::string bad;
+        std::string sound; // what is left of it as unrecognised bytes
+    } cases[] = {{"SHO00-12xyz"s, "SHO00-12xyz"s},
+                 {"\0\0DAT00 -5abc"s, "\0\0DAT00 -5abc"s},
+                 {"GPS00999short"s, "999short"s}}; // does not fit: skipped after its tag
+    for (const auto &c : cases) {
+        Scan scan(header + picture(key_start, 0) + c.bad + picture(p_start, 0));
         const auto frames = scan.all();
-        ASSERT_GE(frames.size(), 3u) << bad;
-        // The tag's bytes are unrecognised bytes: they arrive as sound, up to the next picture.
+        ASSERT_GE(frames.size(), 2u) << c.bad;
         std::string between;
-        for (size_t i = 1; i + 1 < frames.size(); ++i) {
-            EXPECT_EQ(frames[i].frame.type, frame_audio);
+        for (size_t i = 1; i < frames.size() && frames[i].frame.type == frame_audio; ++i)
             between += frames[i].bytes;
-        }
-        EXPECT_EQ(between, bad);
-        EXPECT_EQ(frames.back().frame.type, frame_video);
+        EXPECT_EQ(between, c.sound);
         EXPECT_EQ(scan.scanner().metadata_counts().frames, 0u);
     }
+}
+
+TEST(Scanner, PicturesBeginAtAnyUnitAnAccessUnitCanBeginWith)
+{
+    // H.264 whatever its nal_ref_idc: SPS, IDR, non-IDR slice, SEI, delimiter; H.265 with its
+    // two-byte header: VPS, SPS, IDR, CRA, trailing picture, RASL, delimiter, SEI.
+    for (const std::string &head :
+         {"\x67"s,     "\x27"s,     "\x07"s,     "\x65"s,     "\x25"s,     "\x41"s,     "\x21"s,
+          "\x01"s,     "\x06"s,     "\x09"s,     "\x40\x01"s, "\x42\x01"s, "\x26\x01"s, "\x28\x01"s,
+          "\x2a\x01"s, "\x02\x01"s, "\x00\x01"s, "\x12\x02"s, "\x46\x01"s, "\x4e\x01"s}) {
+        Scan scan(header + picture(p_start, 0) + picture("\0\0\0\1"s + head, 3) + padding);
+        const auto frames = scan.all();
+        ASSERT_EQ(frames.size(), 2u) << int(static_cast<unsigned char>(head[0]));
+        EXPECT_EQ(frames[1].frame.type, frame_video);
+        EXPECT_EQ(frames[1].frame.channel, 3u);
+    }
+    // A PPS, H.264 units of other types and H.265 units of layers above 0 begin no picture.
+    for (const std::string &head : {"\x68"s, "\x0b"s, "\x0d"s, "\x03\x01"s}) {
+        Scan scan(header + picture(p_start, 0) + "\0\0\0\1"s + head + "\x77\x77"s +
+                  picture(p_start, 1) + padding);
+        const auto frames = scan.all();
+        ASSERT_EQ(frames.size(), 3u) << int(static_cast<unsigned char>(head[0]));
+        EXPECT_EQ(frames[1].frame.type, frame_audio);
+    }
+}
+
+TEST(Scanner, AnH265UnitOfType6InsideAPictureIsNoEndMarker)
+{
+    // 00 00 00 01 0C 01: a RADL_N slice of the picture, not the filler unit that ends it.
+    const std::string body = "\x11\x22"s + "\0\0\0\1\x0c\x01\x33\x44"s;
+    const std::string frame = picture("\0\0\0\1\x26\x01"s, 2, body);
+    Scan scan(header + frame + padding);
+    const Delivery d = scan.next();
+    ASSERT_EQ(d.result, mp4p_frame);
+    EXPECT_EQ(d.bytes, frame);
+    EXPECT_EQ(d.frame.channel, 2u);
 }
 
 TEST(Scanner, ImageEndingInsidePictureDeliversNothingForIt)
@@ -211,17 +264,14 @@ TEST(Scanner, MdatRecordsItsSizeAndBytesBeforeAreNeverDelivered)
     EXPECT_EQ(scan.scanner().mp4p_get_mdat_size(), 0x1234u);
 }
 
-TEST(Scanner, FirstAudioFrameWithAnMp3HeaderGetsTheInfoTemplate)
+TEST(Scanner, SoundRunsAreDeliveredAsTheyStand)
 {
     const std::string sound = "\xff\xe3\x28\xc4"s + std::string(140, '\x5a');
-    Scan scan(header + picture(key_start, 0) + sound + picture(p_start, 0) + sound +
-              picture(p_start, 0) + padding);
+    Scan scan(header + picture(key_start, 0) + sound + picture(p_start, 0) + padding);
     const auto frames = scan.all();
-    ASSERT_EQ(frames.size(), 5u);
-    EXPECT_EQ(frames[1].bytes.substr(0, 20),
-              "\xff\xe3\x28\xc4"s + std::string(9, '\0') + "Info\0\0\0"s);
-    EXPECT_EQ(frames[1].bytes.substr(20), sound.substr(20));
-    EXPECT_EQ(frames[3].bytes, sound) << "only the first audio frame is patched";
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[1].frame.type, frame_audio);
+    EXPECT_EQ(frames[1].bytes, sound);
 }
 
 TEST(Scanner, TinyOrUninitialisedScannersDeliverNothing)
@@ -236,18 +286,20 @@ TEST(Scanner, TinyOrUninitialisedScannersDeliverNothing)
     EXPECT_EQ(empty.next().result, mp4p_end);
 }
 
-TEST(Scanner, PictureLengthIsCutAtThreeZerosAfterSeventyPercent)
+TEST(Scanner, PicturesOfAnySizeAreHandedOverWholeWhereTheyStand)
 {
-    const std::string frame = picture(key_start, 1, std::string(40, '\x11'));
-    const auto *data = reinterpret_cast<const uint8_t *>(frame.data());
-    EXPECT_EQ(mp4p_get_data_size(data, frame.size()), 45u) << "cut at the end marker";
-    const std::string small = picture(key_start, 1);
-    EXPECT_EQ(mp4p_get_data_size(reinterpret_cast<const uint8_t *>(small.data()), small.size()),
-              16u)
-        << "a marker before 70 % is missed: the cut falls at the counter";
-    const std::string early = "\0\0\0\1\x41"s + std::string(20, '\x11');
-    EXPECT_EQ(mp4p_get_data_size(reinterpret_cast<const uint8_t *>(early.data()), early.size()),
-              early.size())
-        << "zeros before 70 % do not cut";
-    EXPECT_EQ(mp4p_get_data_size(data, 2), 2u);
+    // Three zero bytes late in a picture (a further slice's start code) and a picture far over
+    // any buffer: the picture runs to its end marker, and is not copied.
+    const std::string slices = std::string(60, '\x11') + "\0\0\0\1\x01\x22"s;
+    const std::string large(3 << 20, '\x5a');
+    const std::string image =
+        header + picture(p_start, 0, slices) + picture(key_start, 1, large) + padding;
+    Scan scan(image);
+    const Delivery first = scan.next();
+    EXPECT_EQ(first.frame.picture_len, p_start.size() + slices.size());
+    const Delivery second = scan.next();
+    EXPECT_EQ(second.frame.picture_len, key_start.size() + large.size());
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char *>(second.frame.data), second.frame.picture_len),
+        key_start + large);
 }

@@ -10,8 +10,8 @@ using namespace std::string_literals;
 TEST(Markers, FindsEveryFrameBoundaryPattern)
 {
     EXPECT_FALSE(findFrameMarker("\xff\xe3\x28\xc4 plain sound \0\0\1\x67"s).has_value());
-    EXPECT_EQ(findFrameMarker("ab\0\0\0\1\x41"s), "\0\0\0\1\x41"s);
-    EXPECT_EQ(findFrameMarker("xx\0\0\0\1\x0c"s), "\0\0\0\1\x0c"s);
+    for (const std::string &unit : {"\x41"s, "\x0c"s, "\x06"s, "\x40\x01"s})
+        EXPECT_EQ(findFrameMarker("ab\0\0\0\1"s + unit), "\0\0\0\1"s);
     EXPECT_EQ(findFrameMarker("..SHO00.."s), "SHO00"s);
     EXPECT_EQ(findFrameMarker("..moov"s), "moov"s);
 }

@@ -56,3 +56,30 @@ QStringList ffprobeStreams(const QString &path, const QString &fields)
 }
 
 } // namespace korvane::test
+
+namespace korvane::test {
+
+QByteArray pictureChecksums(const QString &path, int stream)
+{
+    const QByteArray md5 =
+        run(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(stream), "-fps_mode",
+             "passthrough", "-f", "framemd5", "-"})
+            .out;
+    QByteArrayList sums;
+    for (const QByteArray &line : md5.split('\n')) {
+        if (!line.startsWith('#') && !line.isEmpty())
+            sums << line.split(',').last().trimmed();
+    }
+    return sums.join(' ');
+}
+
+double decodedSeconds(const QString &path)
+{
+    const QByteArray pcm = run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-f", "s16le",
+                                                          "-ac", "1", "-ar", "8000", "-"})
+                               .out;
+    return static_cast<double>(pcm.size()) / 2 / 8000;
+}
+
+} // namespace korvane::test

@@ -30,4 +30,11 @@ QByteArray decodeErrors(const QString &path);
 // ffprobe's "-show_entries stream=<fields>" as one CSV line per stream, in ffprobe's field order.
 QStringList ffprobeStreams(const QString &path, const QString &fields);
 
+// The MD5 of every decoded picture of a file's `stream`-th video stream, in output order, joined
+// by blanks: equal for two files exactly when they decode to the same pictures.
+QByteArray pictureChecksums(const QString &path, int stream = 0);
+
+// How long a file's sound lasts when decoded (mono, 8 kHz samples counted).
+double decodedSeconds(const QString &path);
+
 } // namespace korvane::test

@@ -6,9 +6,10 @@ namespace sample {
 
 namespace {
 using namespace std::string_view_literals;
+// A 4-byte start code with anything behind it: readers take many unit kinds for a picture's
+// start, and the filler unit for its end.
 constexpr std::array markers{
-    "\0\0\0\1\x67"sv, "\0\0\0\1\x41"sv, "\0\0\0\1\x0c"sv, "DAT00"sv,
-    "GPS00"sv,        "SHO00"sv,        "mdat"sv,         "moov"sv,
+    "\0\0\0\1"sv, "DAT00"sv, "GPS00"sv, "SHO00"sv, "mdat"sv, "moov"sv,
 };
 
 bool isLengthCharacter(char c)

@@ -78,7 +78,8 @@ std::string usageText()
            "  --no-sound            no sound track\n"
            "  --no-gps              no GPS sentences\n"
            "  --unfinished          the shape a power loss leaves (.mov): no index\n"
-           "  --crf N               x264 quality, lower is larger (default 23)\n";
+           "  --crf N               x264 quality, lower is larger (default 23)\n"
+           "  --high-profile        x264 high profile with CABAC (default: the fastest encode)\n";
 }
 
 SampleOptions parseOptions(const std::vector<std::string> &args)
@@ -127,6 +128,8 @@ SampleOptions parseOptions(const std::vector<std::string> &args)
             options.crf = readInt(value(), arg);
             if (options.crf < 0 || options.crf > 51)
                 throw std::invalid_argument("--crf: 0 to 51");
+        } else if (arg == "--high-profile") {
+            options.highProfile = true;
         } else if (arg.starts_with("-") && arg != "-") {
             throw std::invalid_argument("unknown option " + arg);
         } else if (!outputGiven) {

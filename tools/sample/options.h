@@ -36,6 +36,7 @@ struct SampleOptions
     std::string time = "20241005_143012"; // the dashcam's clock at the first frame
     bool unfinished = false;
     int crf = 23;
+    bool highProfile = false; // CABAC high profile instead of the fastest baseline-like encode
     std::string output = ".";
 
     std::vector<ChannelSpec> usedChannels() const

@@ -91,10 +91,15 @@ std::vector<std::string> encodeChannel(size_t channel, const ChannelSpec &spec,
     const std::string source = "testsrc2=size=" + std::to_string(spec.width) + "x" +
                                std::to_string(spec.height) + ":rate=" + std::to_string(spec.fps) +
                                ",hue=h=" + std::to_string(72 * channel);
-    runProgram(ffmpegFromTestSource(
-        source, {"-frames:v", std::to_string(frames), "-c:v", "libx264", "-preset", "ultrafast",
-                 "-bf", "0", "-g", std::to_string(spec.fps), "-crf", std::to_string(options.crf),
-                 "-x264-params", "slices=1", "-pix_fmt", "yuv420p", "-f", "h264", file.string()}));
+    std::vector<std::string> encoder{"-frames:v", std::to_string(frames),
+                                     "-c:v",      "libx264",
+                                     "-preset",   options.highProfile ? "veryfast" : "ultrafast"};
+    if (options.highProfile)
+        encoder.insert(encoder.end(), {"-profile:v", "high"});
+    encoder.insert(encoder.end(), {"-bf", "0", "-g", std::to_string(spec.fps), "-crf",
+                                   std::to_string(options.crf), "-x264-params", "slices=1",
+                                   "-pix_fmt", "yuv420p", "-f", "h264", file.string()});
+    runProgram(ffmpegFromTestSource(source, encoder));
 
     std::vector<std::string> pictures = dashcamAccessUnits(readFile(file));
     if (pictures.size() != static_cast<size_t>(frames))
