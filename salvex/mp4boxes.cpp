@@ -209,7 +209,8 @@ void stsd(box_writer &w, const track_t &track)
     const size_t at = w.begin_full("stsd", 0, 0);
     w.u32(1);
     const bool hevc = track.info.object_type_indication == 0x23;
-    const size_t entry = w.begin(hevc ? "hvc1" : "avc1");
+    // H.265 parameter sets also travel in the samples (a set may change under its id): hev1.
+    const size_t entry = w.begin(hevc ? "hev1" : "avc1");
     w.zeros(6);
     w.u16(1); // data reference index
     w.zeros(16);

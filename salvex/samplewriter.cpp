@@ -106,6 +106,7 @@ int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length)
         m_pieces.clear();
         m_lengths.clear();
         m_rewritten.clear();
+        m_picture = false;
         bool key = false;
         for (const nal_unit &unit : split_nal_units(data, length)) {
             const int status = m_codec == codec::h265 ? add_h265_unit(unit.data, unit.size, &key)
@@ -113,7 +114,7 @@ int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length)
             if (status != 0)
                 return status;
         }
-        if (m_pieces.empty())
+        if (!m_picture)
             return 0;
         // One sample, its pieces written back to back before anything else can be.
         int status = m_mux->MP4E_put_sample(m_track, m_pieces.front().data, m_pieces.front().size,
@@ -184,10 +185,12 @@ int nal_sample_writer::add_h264_unit(const uint8_t *unit, size_t size, bool *key
         return 0;
     if (!slice && picture) {
         append(unit, size); // partitions B and C name no parameter set
+        m_picture = true;
         return 0;
     }
     if (slice && slice_passes_unchanged(unit, size)) {
         append(unit, size);
+        m_picture = true;
         return 0;
     }
 
@@ -214,6 +217,7 @@ int nal_sample_writer::add_h264_unit(const uint8_t *unit, size_t size, bool *key
         return m_mux->MP4E_set_pps(m_track, m_escaped.data(), escaped_size);
     }
     append(m_escaped.data(), escaped_size, true);
+    m_picture = true;
     return 0;
 }
 
@@ -222,18 +226,20 @@ int nal_sample_writer::add_h265_unit(const uint8_t *unit, size_t size, bool *key
     if (size < 2)
         return h26x_malformed;
     const int type = (unit[0] >> 1) & 0x3f;
-    switch (type) {
-    case h265_vps:
-        m_need_vps = false;
-        return m_mux->MP4E_set_vps(m_track, unit, size);
-    case h265_sps:
-        m_need_sps = false;
-        return m_mux->MP4E_set_sps(m_track, unit, size);
-    case h265_pps:
-        m_need_pps = false;
-        return m_mux->MP4E_set_pps(m_track, unit, size);
-    default:
-        break;
+    if (type >= h265_vps && type <= h265_pps) {
+        // The first of each kind goes into the decoder configuration; every one also stays in
+        // its picture, so that a set changed under the same id reaches the pictures after it.
+        bool &needed = type == h265_vps ? m_need_vps : type == h265_sps ? m_need_sps : m_need_pps;
+        if (needed) {
+            const int status = type == h265_vps   ? m_mux->MP4E_set_vps(m_track, unit, size)
+                               : type == h265_sps ? m_mux->MP4E_set_sps(m_track, unit, size)
+                                                  : m_mux->MP4E_set_pps(m_track, unit, size);
+            if (status != 0)
+                return status;
+            needed = false;
+        }
+        append(unit, size);
+        return 0;
     }
     if (type > h265_last_picture)
         return 0; // SEI, delimiters, filler, end of stream: no part of a picture
@@ -246,6 +252,7 @@ int nal_sample_writer::add_h265_unit(const uint8_t *unit, size_t size, bool *key
     if (m_need_idr)
         return 0;
     append(unit, size);
+    m_picture = true;
     return 0;
 }
 

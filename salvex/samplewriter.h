@@ -19,7 +19,8 @@ constexpr int h26x_no_memory = -2;
 // picture's slices form one sample, written whole, so that no sample's bytes ever cover another
 // track's. SEI, delimiters, filler and other units that carry no picture are left out. Key
 // frames are marked. The codec (H.264 or H.265) is learned from the first parameter set. H.264
-// parameter-set ids are renumbered so that distinct sets never share an id.
+// parameter-set ids are renumbered so that distinct sets never share an id; H.265 parameter sets
+// stay in their pictures as well (an hev1 track), for the same reason.
 class nal_sample_writer
 {
 public:
@@ -60,6 +61,7 @@ private:
     bool m_need_sps = false;
     bool m_need_pps = false;
     bool m_need_idr = false;
+    bool m_picture = false; // the picture being gathered has a slice
     // Work buffers, kept between pictures.
     std::vector<uint8_t> m_unescaped;
     std::vector<uint8_t> m_escaped;

@@ -13,7 +13,7 @@ constexpr char end_marker[] = {0, 0, 0, 1, 0x0c};
 constexpr const char *metadata_tags[] = {"DAT00", "SHO00", "GPS00"};
 constexpr uint64_t audio_bound = 1000;
 constexpr uint64_t metadata_bound = 200;
-constexpr int max_channel_run = 255;
+constexpr uint64_t max_channel = 4;
 
 // The unit header behind a 4-byte start code that a picture can begin with: an H.264 SPS,
 // slice, SEI or delimiter, whatever its nal_ref_idc; or an H.265 VPS, SPS, delimiter, SEI or
@@ -93,11 +93,13 @@ uint64_t mp4p_scanner::end_marker_end(uint64_t c, uint64_t *channel) const
     if (!bytes_at(c, end_marker, 5))
         return 0;
     uint64_t n = 0;
-    while (n < max_channel_run && c + 5 + n < m_size && m_image[c + 5 + n] == 0xff)
+    while (n <= max_channel && c + 5 + n < m_size && m_image[c + 5 + n] == 0xff)
         ++n;
-    // An H.265 unit of type 6 also begins 00 00 00 01 0C, then a temporal-id byte of 1 to 7: a
-    // filler unit's payload never holds one there (0xFF bytes, then its stop bit, 0x80).
-    if (c + 5 + n < m_size && m_image[c + 5 + n] >= 1 && m_image[c + 5 + n] <= 7)
+    // A longer run is an encoder's own filler unit inside the picture: the dashcam numbers five
+    // cameras at most. An H.265 unit of type 6 also begins 00 00 00 01 0C, then a temporal-id
+    // byte of 1 to 7, which a filler unit never holds there (0xFF bytes, then its stop bit).
+    if (n > max_channel ||
+        (c + 5 + n < m_size && m_image[c + 5 + n] >= 1 && m_image[c + 5 + n] <= 7))
         return 0;
     *channel = n;
     return c + 10 + n;
@@ -163,8 +165,12 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
     const auto stop = [&](uint64_t c) { return c + 8 < m_size ? mp4p_end_index : mp4p_end; };
 
     for (uint64_t c = m_position;; ++c) {
-        if (c + 8 >= limit)
+        if (c + 8 >= limit) {
+            // A recording cut off after its sound still has that sound: the run goes to the end.
+            if (m_state == state::audio && limit == m_size)
+                return deliver_audio(m_size, dst, cap, frame);
             return stop(c);
+        }
 
         if (m_state == state::video) {
             // Inside a picture only its end marker counts, and it begins with a pair of zeros,

@@ -54,8 +54,9 @@ struct mp4p_counts
 // Walks a raw dashcam recording and hands out its video, audio and metadata frames one call at a
 // time, recognised by the dashcam's byte markers rather than by the (possibly missing) index.
 // A picture starts at any unit an H.264 or H.265 access unit can begin with, behind a 4-byte
-// start code, and ends with the dashcam's end marker (a filler unit whose run of 0xFF bytes
-// numbers the channel). Audio runs are handed out as they stand.
+// start code, and ends with the dashcam's end marker (a filler unit whose run of at most four
+// 0xFF bytes numbers the channel). Audio runs are handed out as they stand, the last one up to
+// the end of the image.
 class mp4p_scanner
 {
 public:

@@ -155,13 +155,19 @@ TEST(SalvexIndependent, RenumberedCabacParameterSetsAnd16kHzSound)
 TEST(SalvexIndependent, H265BesideH264WithoutAFirstCameraOrSound)
 {
     QTemporaryDir folder;
-    Camera hevc = encodeCamera(folder.path(), QStringLiteral("ch1"), 1, 30,
-                               QStringLiteral("testsrc2=size=320x240"), 45,
-                               {"-c:v", "libx265", "-preset", "fast", "-pix_fmt", "yuv420p",
-                                "-x265-params", "aud=1:keyint=15:bframes=0:log-level=error"});
+    // An H.265 camera that changes its coding tools half way: other parameter sets under the
+    // same ids, which the pictures after the change must meet.
+    const auto x265 = [&](const QString &name, const QString &tools) {
+        return encodeCamera(folder.path(), name, 1, 30, QStringLiteral("testsrc2=size=320x240"), 24,
+                            {"-c:v", "libx265", "-preset", "fast", "-pix_fmt", "yuv420p",
+                             "-x265-params", "aud=1:keyint=12:bframes=0:log-level=error:" + tools});
+    };
+    Camera hevc = joinCameras(folder.path(), QStringLiteral("ch1"),
+                              {x265(QStringLiteral("plain"), QStringLiteral("wpp=0:signhide=0")),
+                               x265(QStringLiteral("tooled"), QStringLiteral("wpp=1:signhide=1"))});
     dropDelimiters(hevc);
     Camera avc = encodeCamera(folder.path(), QStringLiteral("ch2"), 2, 30,
-                              QStringLiteral("testsrc2=size=320x240,hue=h=90"), 45,
+                              QStringLiteral("testsrc2=size=320x240,hue=h=90"), 48,
                               x264("high", "aud=1:keyint=15"));
     const RawRecording raw = rawRecording({hevc, avc}, {});
 

@@ -230,7 +230,20 @@ TEST(SampleWriter, H265IsLearnedFromItsVpsAndAPictureIsOneSample)
     EXPECT_EQ(track.vps.size(), 1u);
     ASSERT_EQ(track.samples.size(), 2u);
     EXPECT_EQ(track.samples[0].flag_random_access, 1u);
-    EXPECT_EQ(track.samples[0].size, 2 * (4 + idr.size())) << "both slices, no SEI";
+    EXPECT_EQ(track.samples[0].size, 5 * (4 + idr.size())) << "sets and both slices, no SEI";
     EXPECT_EQ(track.samples[1].flag_random_access, 0u);
     EXPECT_EQ(track.samples[1].size, 4 + trail.size());
+
+    // Another SPS under the same id: the configuration keeps the first, the picture carries
+    // the new one in front of its slices.
+    const bytes changed{0x42, 0x01, 0x02};
+    const bytes next_key = annex_b({vps, changed, pps, idr});
+    ASSERT_EQ(hevc.mp4_h26x_write_nal(next_key.data(), next_key.size()), 0);
+    ASSERT_EQ(track.sps.size(), 1u);
+    EXPECT_EQ(track.sps.front(), sps);
+    const sample_entry_rec &last = track.samples.back();
+    const bytes written(mp4.file.begin() + static_cast<long>(last.offset),
+                        mp4.file.begin() + static_cast<long>(last.offset + last.size));
+    EXPECT_EQ(written, (bytes{0, 0, 0, 3} + vps + bytes{0, 0, 0, 3} + changed + bytes{0, 0, 0, 3} +
+                        pps + bytes{0, 0, 0, 3} + idr));
 }
