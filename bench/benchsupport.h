@@ -24,6 +24,7 @@ struct Measurement
 {
     double seconds = 0;
     long peakKib = 0;
+    double cpuSeconds = 0; // user and system time of the program
 };
 
 // Runs a program and waits for it; its output goes nowhere (`quiet`) or to the terminal, and a
@@ -56,7 +57,9 @@ inline Measurement run(const std::vector<std::string> &args, bool quiet = true)
         std::fprintf(stderr, "bench: %s failed\n", argv[0]);
         std::exit(1);
     }
-    return {seconds, usage.ru_maxrss};
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {seconds, usage.ru_maxrss, cpu};
 }
 
 // Brings a file into the page cache.

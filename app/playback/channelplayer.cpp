@@ -45,28 +45,72 @@ void ChannelPlayer::showOn(QVideoSink *sink)
         sink->setVideoFrame(m_frame);
 }
 
-void ChannelPlayer::present(double time)
+bool ChannelPlayer::present(double time)
 {
     if (!m_branch)
-        return;
+        return false;
     const auto due = m_branch->frames->takeDue(time);
     if (!due)
-        return;
+        return false;
     QVideoFrame frame = videoFrameOf(*due);
     if (!frame.isValid())
-        return;
+        return false;
     m_frame = std::move(frame);
     m_frameTime = due->time;
+    m_frameEnd = due->end;
+    if (!m_firstPictureTime)
+        m_firstPictureTime = due->time;
     for (const QPointer<QVideoSink> &sink : std::as_const(m_sinks)) {
         if (sink)
             sink->setVideoFrame(m_frame);
     }
     emit frameChanged();
+    return true;
+}
+
+void ChannelPlayer::showNothing()
+{
+    if (!m_frameTime)
+        return;
+    m_frame = {};
+    m_frameTime.reset();
+    for (const QPointer<QVideoSink> &sink : std::as_const(m_sinks)) {
+        if (sink)
+            sink->setVideoFrame({});
+    }
+    emit frameChanged();
+}
+
+bool ChannelPlayer::startsAfter(double time) const
+{
+    constexpr double slack = 1e-6;
+    const auto next = nextFrameTime();
+    return (m_firstPictureTime && *m_firstPictureTime > time + slack) ||
+           (next && *next > time + slack);
 }
 
 std::optional<double> ChannelPlayer::nextFrameTime() const
 {
     return m_branch ? m_branch->frames->nextTime() : std::nullopt;
+}
+
+bool ChannelPlayer::hasPictureFor(double time) const
+{
+    if (!hasCurrentItem() || m_branch->frames->ended())
+        return true;
+    const auto newest = newestPicture();
+    return newest && (newest->time > time || newest->end > time);
+}
+
+std::optional<FrameQueue::Span> ChannelPlayer::newestPicture() const
+{
+    if (m_branch) {
+        if (const auto waiting = m_branch->frames->newest())
+            return waiting;
+    }
+    if (m_frameTime)
+        return FrameQueue::Span{*m_frameTime, m_frameEnd};
+    return std::nullopt;
 }
 
 void ChannelPlayer::detach()

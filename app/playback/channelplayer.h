@@ -46,9 +46,18 @@ public:
     Q_INVOKABLE void showOn(QVideoSink *sink);
 
     // Puts the newest picture due at `time` on screen; used by the player for all channels at
-    // one clock position.
-    void present(double time);
+    // one clock position. False when no picture was due.
+    bool present(double time);
+    // Takes the picture off screen: the channel has none for the time shown (it starts later).
+    void showNothing();
+    // The channel's first picture, the one shown after loading, comes after `time`.
+    bool startsAfter(double time) const;
     std::optional<double> nextFrameTime() const;
+    // Whether the picture of `time` is decoded: waiting, on screen, or the channel has none to
+    // come (it starts later, has ended, or cannot be decoded).
+    bool hasPictureFor(double time) const;
+    // The latest picture decoded so far, waiting or on screen.
+    std::optional<FrameQueue::Span> newestPicture() const;
 
     // The recording was replaced: the channel no longer reaches its pipeline.
     void detach();
@@ -65,6 +74,8 @@ private:
     VideoBranch *m_branch = nullptr;
     QVideoFrame m_frame;
     std::optional<double> m_frameTime;
+    double m_frameEnd = 0;
+    std::optional<double> m_firstPictureTime;
     QList<QPointer<QVideoSink>> m_sinks;
 };
 

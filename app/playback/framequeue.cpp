@@ -26,8 +26,6 @@ void FrameQueue::push(TimedFrame frame)
         // paused, once when its time comes.
         if (!frame.preroll && m_lastPushedTime && *m_lastPushedTime == frame.time)
             return;
-        if (frame.preroll)
-            m_frames.clear();
         m_lastPushedTime = frame.time;
         m_frames.push_back(std::move(frame));
         if (m_frames.size() > maxWaiting)
@@ -43,14 +41,33 @@ void FrameQueue::clear()
     std::lock_guard lock(m_mutex);
     m_frames.clear();
     m_lastPushedTime.reset();
+    m_ended = false;
+}
+
+void FrameQueue::markEnded()
+{
+    std::function<void()> listener;
+    {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        listener = m_listener;
+    }
+    // A presenter that waits for this channel need not wait any more.
+    if (listener)
+        listener();
+}
+
+bool FrameQueue::ended() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_ended;
 }
 
 std::optional<TimedFrame> FrameQueue::takeDue(double time)
 {
     std::lock_guard lock(m_mutex);
     std::optional<TimedFrame> newest;
-    while (!m_frames.empty() &&
-           (m_frames.front().preroll || m_frames.front().time <= time + dueSlack)) {
+    while (!m_frames.empty() && m_frames.front().time <= time + dueSlack) {
         newest = std::move(m_frames.front());
         m_frames.pop_front();
     }
@@ -63,6 +80,20 @@ std::optional<double> FrameQueue::nextTime() const
     if (m_frames.empty())
         return std::nullopt;
     return m_frames.front().time;
+}
+
+std::optional<double> FrameQueue::lastPushedTime() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastPushedTime;
+}
+
+std::optional<FrameQueue::Span> FrameQueue::newest() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_frames.empty())
+        return std::nullopt;
+    return Span{m_frames.back().time, m_frames.back().end};
 }
 
 } // namespace korvane

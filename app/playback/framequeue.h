@@ -20,17 +20,31 @@ public:
     void setArrivalListener(std::function<void()> listener);
 
     void push(TimedFrame frame);
+    // A flush: everything waiting is dropped and the stream runs again.
     void clear();
+    // The stream has handed over its last picture (until the next flush).
+    void markEnded();
+    bool ended() const;
 
-    // Removes every frame due at `time` (and every preroll frame) and returns the newest of them.
+    // Removes every frame due at `time` and returns the newest of them.
     std::optional<TimedFrame> takeDue(double time);
     // The time of the earliest frame still waiting.
     std::optional<double> nextTime() const;
+    // The latest frame still waiting, without its picture.
+    struct Span
+    {
+        double time = 0;
+        double end = 0;
+    };
+    std::optional<Span> newest() const;
+    // The time of the last frame handed over since the last flush, taken or not.
+    std::optional<double> lastPushedTime() const;
 
 private:
     mutable std::mutex m_mutex;
     std::deque<TimedFrame> m_frames;
     std::optional<double> m_lastPushedTime;
+    bool m_ended = false;
     std::function<void()> m_listener;
 };
 

@@ -42,6 +42,11 @@ QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url)
     // The player went away, or a later load replaced this one, while it was opening.
     if (!self || generation != m_loadGeneration)
         co_return;
+    bool decodable = false;
+    for (int i = 0; i < pipeline->videoBranchCount(); ++i)
+        decodable = decodable || pipeline->videoBranch(i).decodable;
+    if (!decodable)
+        throw PlaybackError("the recording has no video track that can be decoded");
     replaceRecording(std::move(pipeline), path);
 }
 
@@ -70,11 +75,18 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
                     this, [this] { presentFrames(); }, Qt::QueuedConnection);
         });
     }
-    if (!m_videoPlayers.isEmpty() && m_videoPlayers.first()->hasCurrentItem())
-        setDuration(m_videoPlayers.first()->duration());
+    // The first channel that shows pictures keeps the clock.
+    const auto clockChannel = std::find_if(m_videoPlayers.cbegin(), m_videoPlayers.cend(),
+                                           [](ChannelPlayer *channel) {
+                                               return channel->hasCurrentItem();
+                                           });
+    m_clockChannel = *clockChannel;
+    setDuration(m_clockChannel->duration());
+    m_endsAt = m_duration;
+    m_ticksHeldBack = 0;
 
     connect(m_pipeline.get(), &PlaybackPipeline::endOfStream, this,
-            &MultiTrackPlayer::playbackDidFinish);
+            &MultiTrackPlayer::onEndOfStream);
     connect(m_pipeline.get(), &PlaybackPipeline::seekDone, this, &MultiTrackPlayer::finishSeek);
     connect(m_pipeline.get(), &PlaybackPipeline::failed, this, [this] {
         setIsPlaying(false);
@@ -84,9 +96,10 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
     emit videoPlayersChanged();
 
     applyStoredSettings();
-    presentFrames();
-    if (!m_videoPlayers.isEmpty())
-        m_clock.start();
+    // Every channel shows its first picture, a channel that starts later too.
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
+        channel->present(std::numeric_limits<double>::infinity());
+    m_clock.start();
 }
 
 void MultiTrackPlayer::dropRecording()
@@ -100,6 +113,7 @@ void MultiTrackPlayer::dropRecording()
         channel->deleteLater();
     }
     m_videoPlayers.clear();
+    m_clockChannel = nullptr;
     if (m_audioPlayer) {
         m_audioPlayer->detach();
         m_audioPlayer->deleteLater();
@@ -140,6 +154,7 @@ void MultiTrackPlayer::play()
         m_pipeline->play();
     setIsPlaying(true);
     setIsStopped(false);
+    presentFrames();
 }
 
 void MultiTrackPlayer::pause()
@@ -189,13 +204,22 @@ void MultiTrackPlayer::seekAll(double seconds)
     m_presentTimer.stop();
     m_awaitingSeek = true;
     m_seekDeadline.start();
+    m_endsAt = m_duration;
     m_pipeline->seek(seconds);
 }
 
 void MultiTrackPlayer::finishSeek()
 {
-    m_seekDeadline.stop();
-    m_awaitingSeek = false;
+    if (m_awaitingSeek && m_pipeline) {
+        m_seekDeadline.stop();
+        m_awaitingSeek = false;
+        // A channel whose first picture comes after the sought time has nothing to show there.
+        const double t = std::min(m_pipeline->position().value_or(m_currentTime), m_duration);
+        for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
+            if (!channel->present(t) && channel->startsAfter(t))
+                channel->showNothing();
+        }
+    }
     presentFrames();
 }
 
@@ -234,15 +258,35 @@ void MultiTrackPlayer::showFilterChangeWhilePaused()
 void MultiTrackPlayer::playbackDidFinish()
 {
     m_clock.stop();
+    m_presentTimer.stop();
     // Every channel ends on its last picture, even one the presenter had not reached yet.
-    presentFrames(std::numeric_limits<double>::infinity());
+    const double end = m_duration > 0 ? m_endsAt : std::numeric_limits<double>::infinity();
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
+        channel->present(end);
     if (m_pipeline)
         m_pipeline->pause();
+    if (m_duration > 0)
+        setCurrentTime(m_duration);
     setProgress(1.0);
     setIsPlaying(false);
     setIsStopped(false);
     if (onPlaybackEnded)
         onPlaybackEnded();
+}
+
+// The sound may go on after the pictures; the recording ends with them.
+void MultiTrackPlayer::onEndOfStream()
+{
+    if (m_duration <= 0) {
+        playbackDidFinish();
+        return;
+    }
+    // A track that holds fewer pictures than its header states ends with its last one.
+    const auto last = m_clockChannel ? m_clockChannel->newestPicture() : std::nullopt;
+    const auto position = m_pipeline ? m_pipeline->position() : std::nullopt;
+    if (last && position)
+        m_endsAt = std::clamp(last->end, std::min(*position, m_duration), m_duration);
+    presentFrames();
 }
 
 void MultiTrackPlayer::onClockTick()
@@ -252,30 +296,66 @@ void MultiTrackPlayer::onClockTick()
     const auto position = m_pipeline->position();
     if (!position)
         return;
-    // Every channel shows the picture of the same clock position that the tick publishes.
-    presentFrames(position);
+    // Every channel shows the picture of the same instant, the clock position that the tick
+    // publishes unless a channel's picture of it is not decoded yet.
+    const auto shown = presentFrames(position);
+    if (!m_isPlaying)
+        return; // the recording ended
+    const double time = std::min(*position, m_duration);
+    if (shown && *shown < time - 1e-6)
+        ++m_ticksHeldBack;
     if (!m_isScrubbing && m_duration > 0) {
-        setCurrentTime(*position);
-        setProgress(std::clamp(*position / m_duration, 0.0, 1.0));
+        setCurrentTime(time);
+        setProgress(std::clamp(time / m_duration, 0.0, 1.0));
     }
 }
 
-void MultiTrackPlayer::presentFrames(std::optional<double> time)
+std::optional<double> MultiTrackPlayer::presentFrames(std::optional<double> position)
 {
     m_arrivalPending->store(false);
     if (!m_pipeline || m_awaitingSeek)
-        return;
-    if (!time)
-        time = m_pipeline->position();
-    const double t = time.value_or(0);
+        return std::nullopt;
+    if (!position)
+        position = m_pipeline->position();
+    if (!position)
+        return std::nullopt;
+    if (m_isPlaying && m_duration > 0 && *position >= m_endsAt) {
+        playbackDidFinish();
+        return std::nullopt;
+    }
+    const double instant = m_isPlaying ? instantEveryChannelHas(*position) : *position;
     std::optional<double> next;
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
-        channel->present(t);
+        channel->present(instant);
         if (const auto upcoming = channel->nextFrameTime())
             next = next ? std::min(*next, *upcoming) : *upcoming;
     }
-    if (m_isPlaying && next)
-        m_presentTimer.start(static_cast<int>(std::ceil(std::max(0.0, *next - t) * 1000)));
+    if (m_isPlaying) {
+        // Held back, the channels go on when the lagging picture arrives (its arrival presents)
+        // or when the hold runs out; otherwise at the next picture or the end.
+        std::optional<double> wake = instant < *position ? instant + maxHoldBack : next;
+        if (m_duration > 0)
+            wake = std::min(wake.value_or(m_endsAt), m_endsAt);
+        if (wake)
+            m_presentTimer.start(
+                static_cast<int>(std::ceil(std::max(0.0, *wake - *position) * 1000)));
+    }
+    return instant;
+}
+
+// A channel whose decoder lags behind the clock holds the others back on the newest instant it
+// has, so that the channels never show different instants; but not for longer than a few
+// pictures, or one stalled channel would stop them all.
+double MultiTrackPlayer::instantEveryChannelHas(double position) const
+{
+    double instant = position;
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
+        if (channel->hasPictureFor(position))
+            continue;
+        if (const auto newest = channel->newestPicture())
+            instant = std::min(instant, newest->time);
+    }
+    return std::max(instant, position - maxHoldBack);
 }
 
 void MultiTrackPlayer::setIsScrubbing(bool scrubbing)

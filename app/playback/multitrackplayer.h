@@ -31,6 +31,8 @@ class MultiTrackPlayer : public QObject
 
 public:
     static constexpr int clockIntervalMs = 100;
+    // The longest a lagging channel may hold the others back, in seconds.
+    static constexpr double maxHoldBack = 0.1;
 
     explicit MultiTrackPlayer(PlaybackOutput output = {}, QObject *parent = nullptr);
     ~MultiTrackPlayer() override;
@@ -61,6 +63,8 @@ public:
     void setIsScrubbing(bool scrubbing);
     bool isPlaying() const { return m_isPlaying; }
     bool isStopped() const { return m_isStopped; }
+    // Clock ticks since the load at which a lagging channel held the others back.
+    int ticksHeldBack() const { return m_ticksHeldBack; }
 
 signals:
     void videoPlayersChanged();
@@ -80,7 +84,11 @@ private:
     void dropRecording();
     void applyStoredSettings();
     void onClockTick();
-    void presentFrames(std::optional<double> time = std::nullopt);
+    void onEndOfStream();
+    // Shows on every channel the picture of one instant at the clock's position, and returns
+    // that instant; none when nothing could be shown.
+    std::optional<double> presentFrames(std::optional<double> position = std::nullopt);
+    double instantEveryChannelHas(double position) const;
     void showFilterChangeWhilePaused();
     void seekAll(double seconds);
     void finishSeek();
@@ -94,6 +102,11 @@ private:
     PlaybackOutput m_output;
     std::unique_ptr<PlaybackPipeline> m_pipeline;
     QList<ChannelPlayer *> m_videoPlayers;
+    ChannelPlayer *m_clockChannel = nullptr;
+    // Where playback ends: the clock channel's length, or its last picture's end when its stream
+    // ends before that.
+    double m_endsAt = 0;
+    int m_ticksHeldBack = 0;
     AudioPlayer *m_audioPlayer = nullptr;
     quint64 m_loadGeneration = 0;
     QTimer m_clock;

@@ -1,6 +1,7 @@
 #include "playbackpipeline.h"
 
 #include "applog.h"
+#include "decodingthreads.h"
 #include "gstsupport.h"
 #include "trackdurations.h"
 
@@ -25,7 +26,18 @@ constexpr GstClockTimeDiff earlyDelivery = -150 * GST_MSECOND;
 // that a dashcam or a remux writes, without reading the whole file in while sinks preroll.
 constexpr const char *branchQueue =
     "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
+// The name of a video branch's first queue, whose streaming thread runs the decoder.
+constexpr const char *decodingQueue = "decoding";
+// Decoded pictures a branch keeps ready ahead of the ones its sink waits to hand over: a decoder
+// that falls behind for a moment (a key frame, a busy core) or starts cold on play catches up
+// from these instead of holding the other channels back.
+constexpr guint decodedAhead = 6;
+constexpr double startLead = 0.2; // seconds: what six pictures last at 30 a second
+// How long a start waits at most for the decoders to get ahead: a branch near its end, or one
+// that cannot decode, never fills its queue.
+constexpr auto maxStartWait = std::chrono::milliseconds(500);
 constexpr auto prerollTimeout = std::chrono::seconds(30);
+constexpr GstClockTime seekPastRounding = 400; // nanoseconds, below what a picture's time keeps
 
 // The decoder (and what it needs before it) for a track; empty when none is known.
 QByteArray decoderFor(const GstStructure *caps)
@@ -63,11 +75,20 @@ GstFlowReturn deliverSample(GstAppSink *sink, gpointer queue)
     return GST_FLOW_OK;
 }
 
-// Pictures decoded before a flushing seek must never reach the screen after it.
-GstPadProbeReturn dropOnFlush(GstPad *, GstPadProbeInfo *info, gpointer queue)
+// Pictures decoded before a flushing seek must never reach the screen after it; and the queue
+// knows when its stream has nothing more to hand over, so that nobody waits for it.
+GstPadProbeReturn followStream(GstPad *, GstPadProbeInfo *info, gpointer queue)
 {
-    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP)
+    switch (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info))) {
+    case GST_EVENT_FLUSH_STOP:
         static_cast<FrameQueue *>(queue)->clear();
+        break;
+    case GST_EVENT_EOS:
+        static_cast<FrameQueue *>(queue)->markEnded();
+        break;
+    default:
+        break;
+    }
     return GST_PAD_PROBE_OK;
 }
 
@@ -100,6 +121,8 @@ PlaybackPipeline::PlaybackPipeline(const QString &path, PlaybackOutput output, Q
     gst_element_link(source, demux);
     g_signal_connect(demux, "pad-added", G_CALLBACK(onPadAdded), this);
     g_signal_connect(demux, "no-more-pads", G_CALLBACK(onNoMorePads), this);
+    m_startTimer.setInterval(10);
+    connect(&m_startTimer, &QTimer::timeout, this, &PlaybackPipeline::startWhenDecodersAreAhead);
     GstPtr<GstBus> bus(gst_element_get_bus(m_pipeline));
     gst_bus_set_sync_handler(bus.get(), onBusMessage, this, nullptr);
 }
@@ -146,11 +169,48 @@ bool PlaybackPipeline::hasAudio() const
 
 void PlaybackPipeline::play()
 {
+    m_startRequested.start();
+    startWhenDecodersAreAhead();
+}
+
+void PlaybackPipeline::startWhenDecodersAreAhead()
+{
+    if (!m_startRequested.isValid())
+        return;
+    if (m_output.realTime && !decodersAreAhead() &&
+        m_startRequested.elapsed() < maxStartWait.count()) {
+        m_startTimer.start();
+        return;
+    }
+    m_startTimer.stop();
+    m_startRequested.invalidate();
     gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+}
+
+// Every decoder has filled its queue of decoded pictures, or has nothing more to decode, or its
+// track starts later: it prerolled without a picture, or handed one over far ahead already.
+bool PlaybackPipeline::decodersAreAhead() const
+{
+    const double now = position().value_or(0);
+    std::lock_guard lock(m_branchesMutex);
+    for (const auto &branch : m_videoBranches) {
+        if (!branch->decoded || branch->frames->ended())
+            continue;
+        if (const auto handedOver = branch->frames->lastPushedTime();
+            !handedOver || *handedOver > now + startLead)
+            continue;
+        guint level = 0;
+        g_object_get(branch->decoded, "current-level-buffers", &level, nullptr);
+        if (level < decodedAhead)
+            return false;
+    }
+    return true;
 }
 
 void PlaybackPipeline::pause()
 {
+    m_startTimer.stop();
+    m_startRequested.invalidate();
     gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
 }
 
@@ -158,9 +218,14 @@ void PlaybackPipeline::seek(double seconds)
 {
     for (int i = 0; i < videoBranchCount(); ++i)
         videoBranch(i).frames->clear();
-    gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
-                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                            static_cast<gint64>(clockTimeFromSeconds(seconds)));
+    // Times on a track's own time scale, moved by an edit list, become nanoseconds with rounding:
+    // the picture before the sought one may end a nanosecond after it and be shown in its place.
+    // No picture is that short.
+    const GstClockTime target = clockTimeFromSeconds(seconds);
+    if (gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                static_cast<gint64>(target + (target > 0 ? seekPastRounding : 0))))
+        m_segmentStart = target;
 }
 
 void PlaybackPipeline::setVolume(double volume)
@@ -169,12 +234,18 @@ void PlaybackPipeline::setVolume(double volume)
         g_object_set(m_volume, "volume", volume, nullptr);
 }
 
+// The pipeline's running time counts from the last flushing seek (or the start) at the pace of
+// its clock, standing still while paused. Asking the sinks instead gives the furthest of their
+// positions: a track that starts late, or a sink that renders its pictures ahead of time,
+// would pull the clock forward.
 std::optional<double> PlaybackPipeline::position() const
 {
-    gint64 position = 0;
-    if (!gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) || position < 0)
+    const GstClockTime running = GST_STATE(m_pipeline) == GST_STATE_PLAYING
+                                     ? gst_element_get_current_running_time(m_pipeline)
+                                     : gst_element_get_start_time(m_pipeline);
+    if (!GST_CLOCK_TIME_IS_VALID(running))
         return std::nullopt;
-    return secondsFromClockTime(static_cast<GstClockTime>(position));
+    return secondsFromClockTime(m_segmentStart + running);
 }
 
 std::optional<double> PlaybackPipeline::duration() const
@@ -222,13 +293,17 @@ void PlaybackPipeline::addBranch(GstPad *pad)
         GstElement *bin = nullptr;
         if (!decoder.isEmpty() &&
             linkBin(pad,
-                    QByteArray(branchQueue) + " ! " + decoder +
+                    QByteArray(branchQueue) + " name=" + decodingQueue + " ! " + decoder +
+                        " ! queue name=decoded max-size-bytes=0 max-size-time=0 max-size-buffers=" +
+                        QByteArray::number(decodedAhead) +
                         " ! videobalance name=balance ! videoflip name=flip ! videoconvert"
                         " ! appsink name=frames enable-last-sample=false",
                     &bin)) {
             GstPtr<GstElement> sink(gst_bin_get_by_name(GST_BIN(bin), "frames"));
             GstPtr<GstElement> balance(gst_bin_get_by_name(GST_BIN(bin), "balance"));
             GstPtr<GstElement> flip(gst_bin_get_by_name(GST_BIN(bin), "flip"));
+            GstPtr<GstElement> decoded(gst_bin_get_by_name(GST_BIN(bin), "decoded"));
+            branch->decoded = decoded.get(); // the pipeline keeps it alive
             GstCapsPtr formats(gst_caps_from_string("video/x-raw,format={I420,NV12}"));
             g_object_set(sink.get(), "caps", formats.get(), "sync", m_output.realTime, "ts-offset",
                          m_output.realTime ? earlyDelivery : 0, nullptr);
@@ -238,8 +313,10 @@ void PlaybackPipeline::addBranch(GstPad *pad)
             gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, branch->frames.get(),
                                        nullptr);
             GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
-            gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_FLUSH, dropOnFlush,
-                              branch->frames.get(), nullptr);
+            gst_pad_add_probe(
+                sinkPad.get(),
+                GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_FLUSH | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                followStream, branch->frames.get(), nullptr);
             gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, acceptVideoMeta,
                               nullptr, nullptr);
             branch->filter = ChannelFilter(balance.get(), flip.get());
@@ -291,6 +368,9 @@ bool PlaybackPipeline::linkBin(GstPad *pad, const QByteArray &description, GstEl
 GstBusSyncReply PlaybackPipeline::onBusMessage(GstBus *, GstMessage *message, gpointer self)
 {
     switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_STREAM_STATUS:
+        placeDecodingThread(message, decodingQueue);
+        break;
     case GST_MESSAGE_ERROR:
     case GST_MESSAGE_WARNING:
     case GST_MESSAGE_EOS:

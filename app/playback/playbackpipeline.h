@@ -6,8 +6,10 @@
 #include <gst/gst.h>
 
 #include <QCoro/QCoroTask>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <mutex>
@@ -39,6 +41,7 @@ struct VideoBranch
     bool decodable = false; // a track whose pictures this pipeline cannot decode shows nothing
     ChannelFilter filter;
     std::shared_ptr<FrameQueue> frames = std::make_shared<FrameQueue>();
+    GstElement *decoded = nullptr; // the pictures decoded ahead of the sink; the pipeline owns it
 };
 
 // One recording opened for playback: the file is read and demuxed once, every video track (up to
@@ -63,11 +66,15 @@ public:
     VideoBranch &videoBranch(int index);
     bool hasAudio() const;
 
+    // Starts the clock once every decoder has pictures ready ahead of it (or after a short wait),
+    // so that no channel starts behind the others.
     void play();
     void pause();
     // Flushes everything and prerolls every branch on the picture whose time span holds `seconds`.
     void seek(double seconds);
     void setVolume(double volume);
+    // Where the pipeline clock stands on the recording's time line: from 0 at the start, whatever
+    // the tracks' own start times.
     std::optional<double> position() const;
     std::optional<double> duration() const;
 
@@ -87,11 +94,16 @@ private:
     bool linkBin(GstPad *pad, const QByteArray &description, GstElement **bin);
     void handleMessage(GstMessage *message);
     void finishPreroll(const QString &error);
+    void startWhenDecodersAreAhead();
+    bool decodersAreAhead() const;
 
     PlaybackOutput m_output;
     GstElement *m_pipeline = nullptr;
+    QTimer m_startTimer;
+    QElapsedTimer m_startRequested;
     GstElement *m_volume = nullptr;
     int m_decoderThreads = 1;
+    GstClockTime m_segmentStart = 0; // the recording's time at running time 0
 
     mutable std::mutex m_branchesMutex; // pads arrive on the demuxer's streaming thread
     std::vector<std::unique_ptr<VideoBranch>> m_videoBranches;

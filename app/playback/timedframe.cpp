@@ -53,6 +53,21 @@ void copyPlanes(const GstVideoFrame &source, QVideoFrame &frame)
     }
 }
 
+// The stream's format, read once per caps: reading it warns about what the caps leave out (x265
+// states no colour matrix, only a range), and would do so for every picture shown.
+bool videoInfoOf(GstCaps *caps, GstVideoInfo *info)
+{
+    thread_local GstCapsPtr readCaps;
+    thread_local GstVideoInfo readInfo;
+    thread_local bool readable = false;
+    if (readCaps.get() != caps) {
+        readCaps.reset(gst_caps_ref(caps)); // held, so that no other caps can take its address
+        readable = gst_video_info_from_caps(&readInfo, caps);
+    }
+    *info = readInfo;
+    return readable;
+}
+
 } // namespace
 
 TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
@@ -66,7 +81,15 @@ TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
     GstClockTime pts = GST_BUFFER_PTS(buffer);
     if (const GstSegment *segment = gst_sample_get_segment(sample))
         pts = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
-    timed.time = secondsFromClockTime(pts);
+    // To the microsecond: a seek lands a fraction of one past the sought time, and the picture
+    // it shows then carries the sought time itself.
+    const auto microseconds = [](GstClockTime time) {
+        return GST_CLOCK_TIME_IS_VALID(time) ? static_cast<double>((time + 500) / 1000) / 1e6 : 0.0;
+    };
+    timed.time = microseconds(pts);
+    timed.end = timed.time;
+    if (GST_CLOCK_TIME_IS_VALID(pts) && GST_BUFFER_DURATION_IS_VALID(buffer))
+        timed.end = microseconds(pts + GST_BUFFER_DURATION(buffer));
     return timed;
 }
 
@@ -76,7 +99,7 @@ QVideoFrame videoFrameOf(const TimedFrame &timed)
     GstBuffer *buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
     GstCaps *caps = sample ? gst_sample_get_caps(sample) : nullptr;
     GstVideoInfo info;
-    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
+    if (!buffer || !caps || !videoInfoOf(caps, &info))
         return {};
     const auto format = pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
     if (format == QVideoFrameFormat::Format_Invalid)

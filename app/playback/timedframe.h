@@ -15,6 +15,7 @@ struct TimedFrame
 {
     std::shared_ptr<GstSample> sample;
     double time = 0;      // seconds from the start of the recording
+    double end = 0;       // where its span ends; its own time when the stream states no duration
     bool preroll = false; // the picture a paused pipeline shows: due whatever the clock says
 };
 

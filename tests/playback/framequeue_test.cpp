@@ -30,23 +30,38 @@ TEST(PlaybackFrameQueue, HandsOverTheNewestPictureDueAndKeepsTheRest)
     EXPECT_FALSE(queue.takeDue(2.9 / 30.0));
 }
 
-TEST(PlaybackFrameQueue, PrerollReplacesWaitingPicturesAndIsDueAtOnce)
+TEST(PlaybackFrameQueue, PrerollPictureWaitsForItsTimeAndIsNotShownTwice)
 {
     FrameQueue queue;
+    // A pause prerolls on the next picture; those before it are still to be shown.
     queue.push(frameAt(0.5));
     queue.push(frameAt(0.6));
-    queue.push(frameAt(2.0, true));
-    const auto due = queue.takeDue(0);
-    ASSERT_TRUE(due);
-    EXPECT_EQ(due->time, 2.0);
+    queue.push(frameAt(0.7, true));
+    EXPECT_EQ(queue.takeDue(0.6)->time, 0.6);
+    EXPECT_EQ(queue.newest()->time, 0.7);
+    // Handed over again when playback goes on, it is not queued a second time.
+    queue.push(frameAt(0.7));
+    EXPECT_EQ(queue.takeDue(0.7)->time, 0.7);
     EXPECT_FALSE(queue.nextTime());
-    // The same picture handed over again when playback starts is not shown twice.
-    queue.push(frameAt(2.0));
-    EXPECT_FALSE(queue.nextTime());
-    queue.push(frameAt(2.1));
-    EXPECT_EQ(queue.nextTime(), 2.1);
+    queue.push(frameAt(0.8));
+    EXPECT_EQ(queue.nextTime(), 0.8);
+}
+
+TEST(PlaybackFrameQueue, EndLastsUntilTheNextFlush)
+{
+    FrameQueue queue;
+    int arrivals = 0;
+    queue.setArrivalListener([&] { ++arrivals; });
+    queue.push(frameAt(1.0));
+    queue.markEnded();
+    // Whoever waits for this channel hears of its end as of an arrival.
+    EXPECT_EQ(arrivals, 2);
+    EXPECT_TRUE(queue.ended());
     queue.clear();
-    EXPECT_FALSE(queue.takeDue(100));
+    EXPECT_FALSE(queue.ended());
+    EXPECT_FALSE(queue.newest());
+    queue.push(frameAt(1.0));
+    EXPECT_EQ(queue.takeDue(1.0)->time, 1.0);
 }
 
 TEST(PlaybackFrameQueue, PicturesNobodyTakesDoNotPileUp)

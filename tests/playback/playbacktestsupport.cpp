@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QThread>
 
 #include <QCoro/QCoroTask>
@@ -98,6 +99,9 @@ void PlayerTest::SetUp()
 {
     m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", m_settingsFolder.path().toUtf8());
+    // QSettings keeps the folder it found first for the whole process: what an earlier test
+    // stored would reach this one.
+    QSettings(QStringLiteral("Korvane"), QStringLiteral("Korvane")).clear();
     player = std::make_unique<MultiTrackPlayer>(PlaybackOutput{true, "fakesink sync=true"});
 }
 

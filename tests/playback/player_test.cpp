@@ -36,6 +36,14 @@ std::optional<double> commonFrameTime(const MultiTrackPlayer &player)
     return common;
 }
 
+// Whether every channel shows the picture sought at `time` (a picture that starts before it is
+// stamped with the sought time itself).
+bool showsSought(const MultiTrackPlayer &player, double time)
+{
+    const auto shown = commonFrameTime(player);
+    return shown && std::abs(*shown - time) < 1e-6;
+}
+
 // How a caller sees a failed load: the error text, or nothing when the recording opened.
 QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path)
 {
@@ -129,7 +137,8 @@ TEST_F(Playback, ChannelsShowTheSameInstantAtEveryClockTick)
             return;
         ++ticksOnTheClock;
         EXPECT_LE(*shown, player->currentTime() + 1e-6);
-        EXPECT_GT(*shown + 1.0 / fps, player->currentTime());
+        // A channel whose decoder lags may hold them all back for a moment.
+        EXPECT_GT(*shown + 1.0 / fps + MultiTrackPlayer::maxHoldBack, player->currentTime());
     });
     player->play();
     EXPECT_TRUE(player->isPlaying());
@@ -181,7 +190,7 @@ TEST_F(Playback, SkipStaysInsideTheRecording)
     EXPECT_EQ(player->currentTime(), 0);
     player->skip(1.5);
     EXPECT_DOUBLE_EQ(player->currentTime(), 1.5);
-    EXPECT_TRUE(waitUntil([&] { return commonFrameTime(*player) == 1.5; }));
+    EXPECT_TRUE(waitUntil([&] { return showsSought(*player, 1.5); }));
     player->skip(10);
     EXPECT_EQ(player->currentTime(), duration);
 }
@@ -249,7 +258,7 @@ TEST_F(Playback, RecordingWithoutSoundPlaysItsChannels)
     player->play();
     EXPECT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }));
     player->seek(0.5);
-    EXPECT_TRUE(waitUntil([&] { return commonFrameTime(*player) == player->duration() * 0.5; }));
+    EXPECT_TRUE(waitUntil([&] { return showsSought(*player, player->duration() * 0.5); }));
 }
 
 TEST_F(Playback, SixVideoTracksPlayTheFirstFive)
