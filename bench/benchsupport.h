@@ -27,6 +27,13 @@ struct Measurement
     double cpuSeconds = 0; // user and system time of the program
 };
 
+// User and system time in seconds.
+inline double cpuSeconds(const rusage &usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // Runs a program and waits for it; its output goes nowhere (`quiet`) or to the terminal, and a
 // failure ends the benchmark.
 inline Measurement run(const std::vector<std::string> &args, bool quiet = true)
@@ -57,9 +64,7 @@ inline Measurement run(const std::vector<std::string> &args, bool quiet = true)
         std::fprintf(stderr, "bench: %s failed\n", argv[0]);
         std::exit(1);
     }
-    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return {seconds, usage.ru_maxrss, cpu};
+    return {seconds, usage.ru_maxrss, cpuSeconds(usage)};
 }
 
 // Brings a file into the page cache.

@@ -34,28 +34,37 @@ constexpr int seekCount = 15;
 constexpr int gopRounds = 7;
 constexpr double gopSeconds = 1.0; // the sample recordings put a key frame every second
 
-std::string recording(const fs::path &folder)
+// A recording kept in the benchmark's folder from an earlier run, or written now by `write` (given
+// the path to write to) in a folder of its own, and moved to its place only once it is whole.
+std::string keptRecording(const fs::path &folder, const std::string &name, const char *what,
+                          const std::function<void(const std::string &)> &write)
 {
-    const fs::path path = folder / "N_20241005_143012.mp4";
+    const fs::path path = folder / name;
     if (fs::exists(path))
         return path.string();
     fs::create_directories(folder);
-    std::fprintf(stderr, "bench-playback: writing a 60 s two-camera recording...\n");
-    run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2", "1280x720@30",
-         "--seconds", "60", path.string()},
-        false);
+    std::fprintf(stderr, "bench-playback: writing %s...\n", what);
+    const fs::path partial = folder / "partial" / name;
+    fs::create_directories(partial.parent_path());
+    write(partial.string());
+    fs::rename(partial, path);
     return path.string();
+}
+
+std::string recording(const fs::path &folder)
+{
+    return keptRecording(folder, "N_20241005_143012.mp4", "a 60 s two-camera recording",
+                         [](const std::string &path) {
+                             run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30",
+                                  "--ch2", "1280x720@30", "--seconds", "60", path},
+                                 false);
+                         });
 }
 
 // Five 1920x1080@30 cameras and their sound, 10 s, straight from ffmpeg's encoders, with some
 // grain so that the pictures cost what a camera's do to decode.
-std::string fiveCameraRecording(const fs::path &folder)
+void writeFiveCameras(const std::string &path)
 {
-    const fs::path path = folder / "five-1080p.mp4";
-    if (fs::exists(path))
-        return path.string();
-    fs::create_directories(folder);
-    std::fprintf(stderr, "bench-playback: writing a 10 s five-camera 1080p recording...\n");
     std::vector<std::string> args{"ffmpeg", "-v", "error", "-y"};
     for (int camera = 0; camera < 5; ++camera)
         args.insert(args.end(), {"-f", "lavfi", "-i",
@@ -64,12 +73,9 @@ std::string fiveCameraRecording(const fs::path &folder)
     args.insert(args.end(), {"-f", "lavfi", "-i", "sine=frequency=440:duration=10"});
     for (int camera = 0; camera < 5; ++camera)
         args.insert(args.end(), {"-map", std::to_string(camera) + ":v"});
-    const fs::path partial = folder / "five-1080p.part.mp4";
     args.insert(args.end(), {"-map", "5:a", "-c:v", "libx264", "-preset", "veryfast", "-g", "30",
-                             "-b:v", "8M", "-pix_fmt", "yuv420p", "-c:a", "aac", partial.string()});
+                             "-b:v", "8M", "-pix_fmt", "yuv420p", "-c:a", "aac", path});
     run(args, false);
-    fs::rename(partial, path);
-    return path.string();
 }
 
 // Sleeps in the event loop until `condition` holds after one of `changes`; spinning would take
@@ -213,18 +219,38 @@ std::vector<double> seekTimes(const std::string &path)
     return times;
 }
 
+// A player opened on a recording, playing in real time into null sinks that keep time.
+std::unique_ptr<korvane::MultiTrackPlayer> realTimePlayer(const std::string &path)
+{
+    auto player = std::make_unique<korvane::MultiTrackPlayer>(
+        korvane::PlaybackOutput{true, "fakesink sync=true"});
+    if (!QCoro::waitFor(loaded(*player, path)))
+        std::exit(1);
+    return player;
+}
+
+// Counts, per channel, the pictures that reach the screen from now on.
+struct ShownPictures
+{
+    explicit ShownPictures(const korvane::MultiTrackPlayer &player)
+        : perChannel(static_cast<size_t>(player.videoPlayers().size()), 0)
+    {
+        for (korvane::ChannelPlayer *channel : player.videoPlayers())
+            QObject::connect(channel, &korvane::ChannelPlayer::frameChanged, [this, channel] {
+                ++perChannel[static_cast<size_t>(channel->channel())];
+            });
+    }
+    std::vector<int> perChannel;
+};
+
 // Plays ten seconds in real time and reports how much of one core that took and how many of the
 // pictures due were shown on each channel.
 void realTimePlayback(const std::string &path)
 {
     constexpr int seconds = 10;
-    korvane::MultiTrackPlayer player({true, "fakesink sync=true"});
-    if (!QCoro::waitFor(loaded(player, path)))
-        std::exit(1);
-    std::vector<int> shown(static_cast<size_t>(player.videoPlayers().size()), 0);
-    for (korvane::ChannelPlayer *channel : player.videoPlayers())
-        QObject::connect(channel, &korvane::ChannelPlayer::frameChanged,
-                         [&shown, channel] { ++shown[static_cast<size_t>(channel->channel())]; });
+    const auto opened = realTimePlayer(path);
+    korvane::MultiTrackPlayer &player = *opened;
+    const ShownPictures shown(player);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     QElapsedTimer timer;
@@ -236,13 +262,9 @@ void realTimePlayback(const std::string &path)
     const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const double position = player.currentTime();
     getrusage(RUSAGE_SELF, &after);
-    const auto cpu = [](const rusage &usage) {
-        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    };
     std::printf("real time: %.0f%% of one core; pictures shown per channel:",
-                100 * (cpu(after) - cpu(before)) / wall);
-    for (int count : shown)
+                100 * (bench::cpuSeconds(after) - bench::cpuSeconds(before)) / wall);
+    for (int count : shown.perChannel)
         std::printf(" %d", count);
     std::printf(" of %.0f due\n", position * 30);
 }
@@ -261,13 +283,9 @@ FiveCameraRun fiveCameraPlayback(const std::string &path)
     constexpr double seconds = 10;
     const bench::Measurement ffmpeg =
         run({"ffmpeg", "-threads", "2", "-i", path, "-map", "0:v", "-f", "null", "-"});
-    korvane::MultiTrackPlayer player({true, "fakesink sync=true"});
-    if (!QCoro::waitFor(loaded(player, path)))
-        std::exit(1);
-    std::vector<int> shown(static_cast<size_t>(player.videoPlayers().size()), 0);
-    for (korvane::ChannelPlayer *channel : player.videoPlayers())
-        QObject::connect(channel, &korvane::ChannelPlayer::frameChanged,
-                         [&shown, channel] { ++shown[static_cast<size_t>(channel->channel())];});
+    const auto opened = realTimePlayer(path);
+    korvane::MultiTrackPlayer &player = *opened;
+    const ShownPictures shown(player);
     int ticks = 0, apart = 0;
     QObject::connect(&player, &korvane::MultiTrackPlayer::currentTimeChanged, [&] {
         ++ticks;
@@ -289,19 +307,15 @@ FiveCameraRun fiveCameraPlayback(const std::string &path)
     loop.exec();
     const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     getrusage(RUSAGE_SELF, &after);
-    const auto cpu = [](const rusage &usage) {
-        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    };
     const int cores = std::max(1, QThread::idealThreadCount());
     FiveCameraRun result;
-    result.cpuShare = (cpu(after) - cpu(before)) / wall / cores;
+    result.cpuShare = (bench::cpuSeconds(after) - bench::cpuSeconds(before)) / wall / cores;
     result.ffmpegCpuShare = ffmpeg.cpuSeconds / seconds / cores;
     // Pictures start every 1/30 s; the first was on screen before playback started.
     const double due = std::ceil(player.currentTime() * 30 - 1e-6) - 1;
     std::printf("five cameras 1920x1080@30, %.1f s in %.1f s: pictures shown per channel", 
                 player.currentTime(), wall);
-    for (int count : shown) {
+    for (int count : shown.perChannel) {
         std::printf(" %.1f%%", 100 * count / due);
         result.shownShare = std::min(result.shownShare, count / due);
     }
@@ -341,7 +355,9 @@ int main(int argc, char **argv)
         groups.push_back(decodeOneGroup(path));
     const std::vector<double> seeks = seekTimes(path);
     realTimePlayback(path);
-    const FiveCameraRun five = fiveCameraPlayback(fiveCameraRecording(BENCH_DATA_DIR));
+    const FiveCameraRun five = fiveCameraPlayback(
+        keptRecording(BENCH_DATA_DIR, "five-1080p.mp4", "a 10 s five-camera 1080p recording",
+                      writeFiveCameras));
     const double seekRatio = median(seeks) / median(groups);
     std::printf("seek: median %.0f ms over %d random points, one group of pictures %.0f ms\n",
                 median(seeks) * 1000, seekCount, median(groups) * 1000);

@@ -93,16 +93,6 @@ protected:
 
 QTemporaryDir *EncoderMade::folder = nullptr;
 
-QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path)
-{
-    try {
-        co_await player.load(QUrl::fromLocalFile(path));
-    } catch (const PlaybackError &error) {
-        co_return QString::fromUtf8(error.what());
-    }
-    co_return QString();
-}
-
 // Checks at every clock tick: the clock moves on at its own pace from where it was, and every
 // channel shows the picture of one instant close behind it (or nothing before its first).
 struct TickWatch

@@ -95,6 +95,16 @@ QImage referencePicture(const QString &path, int track, int frame, QSize size)
         .copy();
 }
 
+QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path)
+{
+    try {
+        co_await player.load(QUrl::fromLocalFile(path));
+    } catch (const PlaybackError &error) {
+        co_return QString::fromUtf8(error.what());
+    }
+    co_return QString();
+}
+
 void PlayerTest::SetUp()
 {
     m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");

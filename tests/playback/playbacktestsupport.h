@@ -2,6 +2,8 @@
 
 #include "multitrackplayer.h"
 
+#include <QCoro/QCoroTask>
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -35,6 +37,9 @@ double meanDifference(const QImage &a, const QImage &b);
 
 // ffmpeg's own picture of a track at a frame index, in RGB; null when it cannot be made.
 QImage referencePicture(const QString &path, int track, int frame, QSize size);
+
+// How a caller sees a failed load: the error text, or nothing when the recording opened.
+QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path);
 
 // A player whose sound goes to a null sink that still keeps time, with the user's settings kept in
 // a folder of the test's own.

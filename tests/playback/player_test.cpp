@@ -44,17 +44,6 @@ bool showsSought(const MultiTrackPlayer &player, double time)
     return shown && std::abs(*shown - time) < 1e-6;
 }
 
-// How a caller sees a failed load: the error text, or nothing when the recording opened.
-QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path)
-{
-    try {
-        co_await player.load(QUrl::fromLocalFile(path));
-    } catch (const PlaybackError &error) {
-        co_return QString::fromUtf8(error.what());
-    }
-    co_return QString();
-}
-
 class Playback : public PlayerTest
 {
 protected:
