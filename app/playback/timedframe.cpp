@@ -53,8 +53,9 @@ void copyPlanes(const GstVideoFrame &source, QVideoFrame &frame)
     }
 }
 
-// The stream's format, read once per caps: reading it warns about what the caps leave out (x265
-// states no colour matrix, only a range), and would do so for every picture shown.
+// The stream's format, read once per caps on the channel's streaming thread: reading it warns
+// about what the caps leave out (x265 states no colour matrix, only a range), and would do so
+// for every picture.
 bool videoInfoOf(GstCaps *caps, GstVideoInfo *info)
 {
     thread_local GstCapsPtr readCaps;
@@ -78,6 +79,9 @@ TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
     GstBuffer *buffer = gst_sample_get_buffer(sample);
     if (!buffer)
         return timed;
+    GstVideoInfo info;
+    if (GstCaps *caps = gst_sample_get_caps(sample); caps && videoInfoOf(caps, &info))
+        timed.format = info;
     GstClockTime pts = GST_BUFFER_PTS(buffer);
     if (const GstSegment *segment = gst_sample_get_segment(sample))
         pts = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
@@ -97,10 +101,9 @@ QVideoFrame videoFrameOf(const TimedFrame &timed)
 {
     GstSample *sample = timed.sample.get();
     GstBuffer *buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
-    GstCaps *caps = sample ? gst_sample_get_caps(sample) : nullptr;
-    GstVideoInfo info;
-    if (!buffer || !caps || !videoInfoOf(caps, &info))
+    if (!buffer || !timed.format)
         return {};
+    GstVideoInfo info = *timed.format;
     const auto format = pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
     if (format == QVideoFrameFormat::Format_Invalid)
         return {};

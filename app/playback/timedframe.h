@@ -1,10 +1,12 @@
 #pragma once
 
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 #include <QVideoFrame>
 
 #include <memory>
+#include <optional>
 
 namespace korvane {
 
@@ -16,7 +18,8 @@ struct TimedFrame
     std::shared_ptr<GstSample> sample;
     double time = 0;      // seconds from the start of the recording
     double end = 0;       // where its span ends; its own time when the stream states no duration
-    bool preroll = false; // the picture a paused pipeline shows: due whatever the clock says
+    bool preroll = false; // the picture a paused pipeline shows
+    std::optional<GstVideoInfo> format; // none when the caps describe no picture we can read
 };
 
 TimedFrame timedFrameFromSample(GstSample *sample, bool preroll);
