@@ -150,6 +150,12 @@ QList<QObject *> MultiTrackPlayer::videoPlayerObjects() const
 
 void MultiTrackPlayer::play()
 {
+    // Played to its end, the recording starts again from its beginning.
+    if (m_pipeline && m_progress >= 1.0 && m_duration > 0) {
+        seekAll(0);
+        setCurrentTime(0);
+        setProgress(0);
+    }
     if (m_pipeline)
         m_pipeline->play();
     setIsPlaying(true);
@@ -333,7 +339,10 @@ std::optional<double> MultiTrackPlayer::presentFrames(std::optional<double> posi
     if (m_isPlaying) {
         // Held back, the channels go on when the lagging picture arrives (its arrival presents)
         // or when the hold runs out; otherwise at the next picture or the end.
-        std::optional<double> wake = instant < *position ? instant + maxHoldBack : next;
+        // (A hold that has run out wakes no sooner than a short step ahead: the main thread must
+        // not spin while the decoders catch up.)
+        std::optional<double> wake =
+            instant < *position ? std::max(instant + maxHoldBack, *position + minimumWake) : next;
         if (m_duration > 0)
             wake = std::min(wake.value_or(m_endsAt), m_endsAt);
         if (wake)

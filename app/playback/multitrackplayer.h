@@ -33,6 +33,8 @@ public:
     static constexpr int clockIntervalMs = 100;
     // The longest a lagging channel may hold the others back, in seconds.
     static constexpr double maxHoldBack = 0.1;
+    // The shortest wait of the presenter once a hold has run out, in seconds.
+    static constexpr double minimumWake = 0.005;
 
     explicit MultiTrackPlayer(PlaybackOutput output = {}, QObject *parent = nullptr);
     ~MultiTrackPlayer() override;

@@ -215,6 +215,11 @@ TEST_F(Playback, EndOfRecordingFinishesOnceWithFullProgress)
     // The last picture stays on every channel.
     EXPECT_NEAR(commonFrameTime(*player).value_or(0),
                 std::floor(player->duration() * fps - 1e-6) / fps, 1e-4);
+    // Played again, it starts from its beginning instead of ending at once.
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }, 3000));
+    EXPECT_EQ(ended, 1);
+    EXPECT_LT(player->currentTime(), 1.5);
 }
 
 TEST_F(Playback, VolumeIsClampedAndStoredSettingsApplyAtLoad)
