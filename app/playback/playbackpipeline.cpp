@@ -290,12 +290,17 @@ void PlaybackPipeline::addBranch(GstPad *pad)
         QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
         if (decoder.startsWith("avdec_"))
             decoder += " max-threads=" + QByteArray::number(m_decoderThreads);
+        // Without a clock to keep, nothing waits for the pictures and none need be kept ready.
+        const QByteArray aheadOfTheSink =
+            m_output.realTime
+                ? " ! queue name=decoded max-size-bytes=0 max-size-time=0 max-size-buffers=" +
+                      QByteArray::number(decodedAhead)
+                : QByteArray();
         GstElement *bin = nullptr;
         if (!decoder.isEmpty() &&
             linkBin(pad,
                     QByteArray(branchQueue) + " name=" + decodingQueue + " ! " + decoder +
-                        " ! queue name=decoded max-size-bytes=0 max-size-time=0 max-size-buffers=" +
-                        QByteArray::number(decodedAhead) +
+                        aheadOfTheSink +
                         " ! videobalance name=balance ! videoflip name=flip ! videoconvert"
                         " ! appsink name=frames enable-last-sample=false",
                     &bin)) {
