@@ -92,7 +92,8 @@ bool skip_ref_pic_marking(bit_reader_t &r, bool idr)
             return false;
         if (*op == 0)
             return true;
-        if ((*op == 1 || *op == 3 || *op == 2 || *op == 6 || *op == 4) && !r.read_ue())
+        // Every operation but 5 (all references unused) carries a number; 3 carries two.
+        if (*op != 5 && !r.read_ue())
             return false;
         if (*op == 3 && !r.read_ue())
             return false;

@@ -17,6 +17,47 @@ namespace {
 constexpr double fps = 30;
 constexpr double frameSpan = 1 / fps;
 
+// Checks at every clock tick: the clock moves on at its own pace from where it was, and every
+// channel shows the picture of one instant close behind it (or nothing before its first).
+struct TickWatch
+{
+    std::vector<double> times;
+    QStringList faults;
+
+    void check(const MultiTrackPlayer &player, const std::vector<double> &starts)
+    {
+        const double now = player.currentTime();
+        if (!times.empty() && (now < times.back() || now > times.back() + 0.35))
+            faults << QStringLiteral("clock went from %1 to %2").arg(times.back()).arg(now);
+        if (now > player.duration())
+            faults << QStringLiteral("clock %1 beyond %2").arg(now).arg(player.duration());
+        times.push_back(now);
+        std::optional<double> instant;
+        for (ChannelPlayer *channel : player.videoPlayers()) {
+            const double start = starts.at(static_cast<size_t>(channel->channel()));
+            const auto shown = channel->currentFrameTime();
+            if (now < start) {
+                if (shown && *shown != start)
+                    faults << QStringLiteral("channel %1 shows %2 at %3 before its start")
+                                  .arg(channel->channel())
+                                  .arg(*shown)
+                                  .arg(now);
+                continue;
+            }
+            if (!shown || *shown > now + 1e-6 || *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now) {
+                faults << QStringLiteral("channel %1 shows %2 at %3")
+                              .arg(channel->channel())
+                              .arg(shown.value_or(-1))
+                              .arg(now);
+                continue;
+            }
+            if (*shown >= start - 1e-6 && instant && std::abs(*instant - *shown) > 1e-6)
+                faults << QStringLiteral("channels at %1 and %2").arg(*instant).arg(*shown);
+            instant = shown;
+        }
+    }
+};
+
 class EncoderMade : public PlayerTest
 {
 protected:
@@ -88,63 +129,30 @@ protected:
         EXPECT_DOUBLE_EQ(player->currentTime(), time);
     }
 
+    // Plays for a while with every tick checked, then pauses.
+    TickWatch playWatched(int ms, const std::vector<double> &starts)
+    {
+        TickWatch watch;
+        const auto ticks = QObject::connect(player.get(), &MultiTrackPlayer::currentTimeChanged,
+                                            [&] { watch.check(*player, starts); });
+        player->play();
+        spin(ms);
+        player->pause();
+        QObject::disconnect(ticks);
+        return watch;
+    }
+
     static QTemporaryDir *folder;
 };
 
 QTemporaryDir *EncoderMade::folder = nullptr;
-
-// Checks at every clock tick: the clock moves on at its own pace from where it was, and every
-// channel shows the picture of one instant close behind it (or nothing before its first).
-struct TickWatch
-{
-    std::vector<double> times;
-    QStringList faults;
-
-    void check(const MultiTrackPlayer &player, const std::vector<double> &starts)
-    {
-        const double now = player.currentTime();
-        if (!times.empty() && (now < times.back() || now > times.back() + 0.35))
-            faults << QStringLiteral("clock went from %1 to %2").arg(times.back()).arg(now);
-        if (now > player.duration())
-            faults << QStringLiteral("clock %1 beyond %2").arg(now).arg(player.duration());
-        times.push_back(now);
-        std::optional<double> instant;
-        for (ChannelPlayer *channel : player.videoPlayers()) {
-            const double start = starts.at(static_cast<size_t>(channel->channel()));
-            const auto shown = channel->currentFrameTime();
-            if (now < start) {
-                if (shown && *shown != start)
-                    faults << QStringLiteral("channel %1 shows %2 at %3 before its start")
-                                  .arg(channel->channel())
-                                  .arg(*shown)
-                                  .arg(now);
-                continue;
-            }
-            if (!shown || *shown > now + 1e-6 || *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now) {
-                faults << QStringLiteral("channel %1 shows %2 at %3")
-                              .arg(channel->channel())
-                              .arg(shown.value_or(-1))
-                              .arg(now);
-                continue;
-            }
-            if (*shown >= start - 1e-6 && instant && std::abs(*instant - *shown) > 1e-6)
-                faults << QStringLiteral("channels at %1 and %2").arg(*instant).arg(*shown);
-            instant = shown;
-        }
-    }
-};
 
 TEST_F(EncoderMade, LateTrackWaitsForItsStartWhileTheClockRunsFromZero)
 {
     load(path("late.mp4"));
     ASSERT_EQ(player->videoPlayers().size(), 2);
     EXPECT_NEAR(player->duration(), 4.0, 0.01);
-    TickWatch watch;
-    QObject::connect(player.get(), &MultiTrackPlayer::currentTimeChanged,
-                     [&] { watch.check(*player, {0.0, 1.0}); });
-    player->play();
-    spin(2000);
-    player->pause();
+    TickWatch watch = playWatched(2000, {0.0, 1.0});
     EXPECT_TRUE(watch.faults.isEmpty()) << watch.faults.join('\n').toStdString();
     ASSERT_GE(watch.times.size(), 15u);
     EXPECT_LT(watch.times.front(), 0.25);
@@ -162,9 +170,7 @@ TEST_F(EncoderMade, LateTrackWaitsForItsStartWhileTheClockRunsFromZero)
 
     // Playing on from before the start, the late channel appears at its first picture.
     seekAndSettle(0.8, 0, 0.8);
-    watch = {};
-    player->play();
-    spin(700);
+    watch = playWatched(700, {0.0, 1.0});
     EXPECT_TRUE(watch.faults.isEmpty()) << watch.faults.join('\n').toStdString();
     EXPECT_TRUE(player->videoPlayers()[1]->currentFrameTime());
 }
@@ -258,12 +264,7 @@ TEST_F(EncoderMade, UndecodableVideoIsAnErrorOnlyWhenNoTrackCanBeShown)
     EXPECT_FALSE(player->videoPlayers()[0]->hasCurrentItem());
     EXPECT_TRUE(player->videoPlayers()[1]->hasCurrentItem());
     EXPECT_NEAR(player->duration(), 3.0, 0.01);
-    TickWatch watch;
-    QObject::connect(player.get(), &MultiTrackPlayer::currentTimeChanged,
-                     [&] { watch.check(*player, {1e9, 0.0}); });
-    player->play();
-    spin(600);
-    player->pause();
+    const TickWatch watch = playWatched(600, {1e9, 0.0});
     EXPECT_TRUE(watch.faults.isEmpty()) << watch.faults.join('\n').toStdString();
     EXPECT_GE(watch.times.size(), 4u);
     seekAndSettle(1.5, 1, 1.5);
