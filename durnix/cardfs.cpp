@@ -218,7 +218,10 @@ card_fs::card_fs(int descriptor, uint64_t offset) : m_fs(std::make_unique<handle
     const auto too_large = [] {
         return std::runtime_error("the file system claims to be larger than the card");
     };
-    if (claimed_size(descriptor, offset) > available)
+    const uint64_t claimed = claimed_size(descriptor, offset);
+    if (claimed == 0)
+        throw std::runtime_error("not an ext4 file system at byte " + std::to_string(offset));
+    if (claimed > available)
         throw too_large();
     const int own = dup(descriptor);
     if (own < 0)

@@ -13,52 +13,61 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace durnix {
 
 namespace {
 
-constexpr int exit_usage = 1;
-constexpr int exit_refused = 2;
-constexpr int exit_card = 3;
-constexpr int exit_local = 4;
-constexpr int exit_damaged = 5;
+constexpr int exit_failed = 1;
+constexpr int exit_usage = 2;
 
 const char usage_text[] =
     "usage: durnix ls DEVICE OFFSET FOLDER\n"
     "       durnix read DEVICE OFFSET PATH LOCALFILE\n"
+    "       durnix --help | --version\n"
     "\n"
     "Reads the ext4 file system that starts OFFSET bytes into DEVICE (an SD card or a card\n"
-    "image), never writing to it. FOLDER and PATH are relative to its root, and may be written\n"
-    "as ls lists names.\n"
+    "image), never writing to it. FOLDER and PATH are relative to its root (cfg, mov/normal,\n"
+    "cfg/bbox.ini; . is the root), and may be written as ls lists names.\n"
     "\n"
-    "ls prints one line per entry: inode number, name, size in bytes, separated by blanks.\n"
-    "Names are printable UTF-8; any other byte, blanks and the backslash are written as octal\n"
-    "escapes (\\ooo). read copies the file to LOCALFILE, replacing it only once the copy is\n"
-    "whole. Messages go to standard error.\n"
+    "ls    prints one line per entry of FOLDER on standard output, \".\" and \"..\" included,\n"
+    "      in three columns separated by one blank: the inode number, the name, the size\n"
+    "      in bytes.\n"
+    "read  copies the file PATH to LOCALFILE, replacing it only once the copy is whole;\n"
+    "      an interrupted copy leaves nothing behind.\n"
+    "\n"
+    "Names are printed as UTF-8. Every byte that is not part of a visible character (controls,\n"
+    "blanks, invisible and direction-changing characters, invalid UTF-8), the slash and the\n"
+    "backslash are written as a backslash and three octal digits: a blank is \\040, a\n"
+    "backslash \\134. ls and read take names written either way.\n"
+    "\n"
+    "Messages go to standard error, each line beginning with \"durnix: \".\n"
     "\n"
     "Installed set-user-ID root, durnix reads only a whole-disk SD card named /dev/NAME at\n"
     "offset 104857600, and gives up its rights before it reads the file system.\n"
     "\n"
-    "Exit status: 0 done, 1 usage, 2 refused (device, offset or path), 3 the card could not\n"
-    "be read, 4 the local file could not be written, 5 listed, but damaged entries were left\n"
-    "out.\n";
+    "Exit status: 0 done; 1 failed (DEVICE refused or unreadable, LOCALFILE not written, or\n"
+    "damaged entries left out of a listing that shows the rest); 2 usage error.\n";
 
-int usage()
+int usage_error(const std::string &what)
 {
-    std::fputs(usage_text, stderr);
+    const std::string usage = usage_text;
+    std::fprintf(stderr, "durnix: %s\n%sRun 'durnix --help' for the output and exit statuses.\n",
+                 what.c_str(), usage.substr(0, usage.find("\n\n") + 1).c_str());
     return exit_usage;
 }
 
-int refuse(const std::string &why)
+int fail(const std::string &why)
 {
     std::fprintf(stderr, "durnix: %s\n", why.c_str());
-    return exit_refused;
+    return exit_failed;
 }
 
 std::string shown_path(const std::vector<std::string> &parts)
@@ -82,8 +91,8 @@ int list_folder(const card_fs &fs, const std::vector<std::string> &folder)
         std::printf("%u %s %llu\n", e.inode, escaped_name(e.name).c_str(),
                     static_cast<unsigned long long>(e.size));
     if (std::fflush(stdout) != 0)
-        return exit_local;
-    return damaged ? exit_damaged : 0;
+        return fail(std::string("cannot write the listing: ") + std::strerror(errno));
+    return damaged ? exit_failed : 0;
 }
 
 // The copy being written, for the signal handlers: an interrupted copy leaves nothing behind.
@@ -140,11 +149,8 @@ int copy_out(const card_fs &fs, const std::vector<std::string> &path,
              const std::string &destination)
 {
     const int fd = create_temporary(destination);
-    if (fd < 0) {
-        std::fprintf(stderr, "durnix: cannot create a file beside %s: %s\n", destination.c_str(),
-                     std::strerror(errno));
-        return exit_local;
-    }
+    if (fd < 0)
+        return fail("cannot write " + destination + ": " + std::strerror(errno));
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
@@ -154,18 +160,16 @@ int copy_out(const card_fs &fs, const std::vector<std::string> &path,
             throw std::system_error(errno, std::generic_category(), "cannot write the copy");
     } catch (const std::system_error &error) {
         remove_temporary_file();
-        std::fprintf(stderr, "durnix: %s\n", error.what());
-        return exit_local;
+        return fail("cannot write " + destination + ": " + error.code().message());
     } catch (const std::runtime_error &error) {
         close(fd);
         remove_temporary_file();
-        std::fprintf(stderr, "durnix: %s: %s\n", shown_path(path).c_str(), error.what());
-        return exit_card;
+        return fail("cannot copy " + shown_path(path) + ": " + error.what());
     }
     if (rename(temporary_path, destination.c_str()) != 0) {
-        std::fprintf(stderr, "durnix: cannot put the copy in place: %s\n", std::strerror(errno));
+        const std::string why = std::strerror(errno);
         remove_temporary_file();
-        return exit_local;
+        return fail("cannot write " + destination + ": " + why);
     }
     has_temporary = 0;
     return 0;
@@ -174,8 +178,7 @@ int copy_out(const card_fs &fs, const std::vector<std::string> &path,
 struct opened_source
 {
     int fd = -1;
-    int failure = 0; // the exit status when there is no descriptor
-    std::string why;
+    std::string why; // when there is no descriptor
 };
 
 // The device or image as a descriptor. With elevated rights only an SD card qualifies, and
@@ -185,11 +188,18 @@ opened_source open_source(const std::string &device, uint64_t offset)
     opened_source source;
     if (!running_elevated()) {
         source.fd = open(device.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-        source.failure = exit_card;
-        source.why = "cannot open " + device + ": " + std::strerror(errno);
+        struct stat st
+        {
+        };
+        if (source.fd < 0) {
+            source.why = "cannot read " + device + ": " + std::strerror(errno);
+        } else if (fstat(source.fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            close(source.fd);
+            source.fd = -1;
+            source.why = "cannot read " + device + ": a folder, not a card or card image";
+        }
         return source;
     }
-    source.failure = exit_refused;
     if (offset != card_offset)
         source.why =
             "with elevated rights durnix reads only at offset " + std::to_string(card_offset);
@@ -199,52 +209,81 @@ opened_source open_source(const std::string &device, uint64_t offset)
     return source;
 }
 
+std::optional<uint64_t> byte_count(const std::string &text)
+{
+    uint64_t value = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// What was wrong with the command line, or "" when the command can run.
+std::string usage_problem(const std::vector<std::string> &args)
+{
+    if (args.empty())
+        return "no command given";
+    const std::string &command = args[0];
+    if (command == "ls" && args.size() != 4)
+        return "ls takes DEVICE OFFSET FOLDER";
+    if (command == "read" && args.size() != 5)
+        return "read takes DEVICE OFFSET PATH LOCALFILE";
+    if (command != "ls" && command != "read")
+        return (command.starts_with('-') ? "unknown option " : "unknown command ") +
+               escaped_name(command);
+    if (!byte_count(args[2]))
+        return "OFFSET is not a number of bytes: " + escaped_name(args[2]);
+    if (!card_path_parts(args[3]))
+        return "not a path on the card (relative, without . or ..): " + escaped_name(args[3]);
+    return "";
+}
+
 } // namespace
 
 int run(int argc, char **argv)
 {
     if (running_elevated())
         ensure_standard_descriptors();
-    const std::string command = argc > 1 ? argv[1] : "";
-    if (argc == 2 && command == "--help") {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Only as the first argument: a card's file may be named "--help".
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(usage_text, stdout);
         return 0;
     }
-    if (!((command == "ls" && argc == 5) || (command == "read" && argc == 6))) {
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("durnix (%s) %s, build %s\n", KORVANE_APP_NAME, KORVANE_APP_VERSION,
+                    KORVANE_APP_BUILD);
+        return 0;
+    }
+    const std::string problem = usage_problem(args);
+    if (!problem.empty()) {
         if (running_elevated())
             drop_privileges();
-        return usage();
+        return usage_error(problem);
     }
 
-    const std::string device = argv[2];
-    uint64_t offset = 0;
-    const std::string offset_text = argv[3];
-    const auto parsed =
-        std::from_chars(offset_text.data(), offset_text.data() + offset_text.size(), offset);
-    const bool offset_ok =
-        parsed.ec == std::errc() && parsed.ptr == offset_text.data() + offset_text.size();
-    const auto path = card_path_parts(argv[4]);
-
-    const opened_source source = offset_ok && path ? open_source(device, offset) : opened_source{};
+    const std::string &device = args[1];
+    const uint64_t offset = *byte_count(args[2]);
+    const std::vector<std::string> path = *card_path_parts(args[3]);
+    const opened_source source = open_source(device, offset);
     if (running_elevated())
         drop_privileges();
-    if (!offset_ok)
-        return usage();
-    if (!path)
-        return refuse("not a path on the card: " + escaped_name(argv[4]));
-    if (source.fd < 0) {
-        std::fprintf(stderr, "durnix: %s\n", source.why.c_str());
-        return source.failure;
+    if (source.fd < 0)
+        return fail(source.why);
+    std::optional<card_fs> fs;
+    try {
+        fs.emplace(source.fd, offset);
+        close(source.fd);
+    } catch (const std::runtime_error &error) {
+        close(source.fd);
+        return fail("cannot read " + device + ": " + error.what());
     }
     try {
-        const card_fs fs(source.fd, offset);
-        close(source.fd);
-        if (command == "ls")
-            return list_folder(fs, *path);
-        return copy_out(fs, *path, argv[5]);
+        if (args[0] == "ls")
+            return list_folder(*fs, path);
+        return copy_out(*fs, path, args[4]);
     } catch (const std::runtime_error &error) {
-        std::fprintf(stderr, "durnix: %s\n", error.what());
-        return exit_card;
+        return fail("cannot read " + shown_path(path) + " on " + device + ": " + error.what());
     }
 }
 

@@ -38,7 +38,17 @@ template <std::floating_point T> QString logText(T item)
 }
 } // namespace detail
 
-// Writes one line to standard output: "App ->", a blank and the items joined by blanks.
+// Where log lines go: the viewer writes them to standard output; a command-line program keeps
+// standard output for its data and shows them on standard error only when asked to.
+enum class LogDestination
+{
+    standardOutput,
+    standardError,
+    nowhere
+};
+void setLogDestination(LogDestination destination);
+
+// Writes one line: "App ->", a blank and the items joined by blanks.
 void writeLogLine(const QStringList &items);
 
 template <typename... Items> void appLog(const Items &...items)

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -80,9 +81,19 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
         appLog("[ProcessManager] no durnix with the rights to read", m_rawDevicePath);
         co_return QList<CardEntry>{};
     }
+    emit readingCardFolder(folder);
     QString output;
     co_await Shell::runAsync(durnixCommand(QStringLiteral("ls"), folder),
                              [&](const QString &chunk) { output += chunk; });
+    if (m_cardProblem.isEmpty()) {
+        static const QRegularExpression complaint(QStringLiteral("^durnix: (.*)$"),
+                                                  QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch first = complaint.match(output);
+        if (first.hasMatch()) {
+            m_cardProblem = first.captured(1);
+            emit cardProblemChanged();
+        }
+    }
     co_return parseCardListing(output);
 }
 
@@ -99,8 +110,10 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
 {
     m_bbox.clear();
     m_data.clear();
+    m_cardProblem.clear();
     emit bboxChanged();
     emit dataChanged();
+    emit cardProblemChanged();
     if (!workingFolderReady())
         co_return QList<FileListItem>{};
     for (const char *folder : {"cfg", "mov"}) {

@@ -21,6 +21,7 @@ class ProcessManager : public QObject
     Q_PROPERTY(QStringList data READ data NOTIFY dataChanged)
     Q_PROPERTY(int activeChannelCount READ activeChannelCount NOTIFY activeChannelCountChanged)
     Q_PROPERTY(QString setupProblem READ setupProblem NOTIFY setupProblemChanged)
+    Q_PROPERTY(QString cardProblem READ cardProblem NOTIFY cardProblemChanged)
 
 public:
     static constexpr qint64 offset = 104857600; // the card's ext4 file system starts 100 MiB in
@@ -39,6 +40,9 @@ public:
     int activeChannelCount() const { return m_activeChannelCount; }
     // Why the card cannot be read, in words for the user; empty while nothing stands in the way.
     QString setupProblem() const { return m_setupProblem; }
+    // durnix's first complaint during the last card load ("cannot read card.img: not an ext4
+    // file system at byte 104857600"); empty when every folder was read whole.
+    QString cardProblem() const { return m_cardProblem; }
 
     QString helperRoot() const { return m_helperRoot; }
     void setHelperRoot(const QString &folder) { m_helperRoot = folder; }
@@ -111,6 +115,9 @@ signals:
     void dataChanged();
     void activeChannelCountChanged();
     void setupProblemChanged();
+    void cardProblemChanged();
+    // A card load is about to read this card folder ("cfg", "mov", "mov/normal", ...).
+    void readingCardFolder(const QString &folder);
 
 private:
     // The privileged durnix for a card device, the user's own copy for a card image.
@@ -134,6 +141,7 @@ private:
     QString m_privilegedFolder;
     QString m_privilegedTool;
     QString m_setupProblem;
+    QString m_cardProblem;
     bool m_usesCardImage = false;
 };
 

@@ -268,13 +268,10 @@ TEST(KorvaneCliCard, ListsTheCardsRecordings)
     const ProgramRun list =
         run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image});
     EXPECT_EQ(list.exitCode, 0);
-    const QByteArray &out = list.out;
-    QByteArrayList rows;
-    for (const QByteArray &line : out.split('\n')) {
-        if (!line.startsWith("App -> ") && !line.isEmpty())
-            rows << line;
-    }
-    ASSERT_EQ(rows.size(), 7) << out.constData();
+    EXPECT_EQ(list.err, "") << "a card read whole is listed without a word";
+    const QByteArrayList rows = list.out.split('\n');
+    ASSERT_EQ(rows.size(), 8) << list.out.constData();
+    EXPECT_EQ(rows[7], "");
     EXPECT_TRUE(rows[0].startsWith("normal\tN_20241005_143012.mp4\t"));
     EXPECT_TRUE(rows[5].startsWith("saved\tE_20241003_081500.mp4\t"));
     EXPECT_EQ(rows[6], "active channels: 2");
@@ -285,9 +282,9 @@ TEST(KorvaneCliCard, ListsTheCardsRecordings)
     const ProgramRun other = korvane::test::runWithPrivateMounts(
         QStringLiteral("mount -t tmpfs none /media && mkdir -p \"/media/$USER/NO NAME\" && "
                        "\"$@\" && ls \"/media/$USER/NO NAME\""),
-        {QStringLiteral(TOOLS_FOLDER "/korvane-cli"), "card", "list", image});
+        {QStringLiteral(TOOLS_FOLDER "/korvane-cli"), "--verbose", "card", "list", image});
     EXPECT_EQ(other.exitCode, 0) << other.err.constData();
-    EXPECT_FALSE(other.out.contains("saveToSDCard")) << other.out.constData();
+    EXPECT_FALSE(other.err.contains("saveToSDCard")) << other.err.constData();
     EXPECT_FALSE(other.out.endsWith("bbox.cfg\n")) << other.out.constData();
 }
 
@@ -313,8 +310,8 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     const auto cardList = [&](const QString &cache) {
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
-        return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image},
-                   environment);
+        return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"),
+                   {"--verbose", "card", "list", image}, environment);
     };
 
     // The working folder is a link to a folder of the user's: the card would land there.
@@ -325,7 +322,7 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("작업 폴더")))
         << r.err.constData();
-    EXPECT_TRUE(r.out.contains("working folder refused: ")) << r.out.constData();
+    EXPECT_TRUE(r.err.contains("working folder refused: ")) << r.err.constData();
 
     // Another user's folder, writable by all, with "cfg" pointing into the user's autostart.
     if (geteuid() == 0) {
@@ -336,7 +333,7 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
         ::chmod(QFile::encodeName(shared + "/Korvane").constData(), 0777);
         r = cardList(shared);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_TRUE(r.out.contains("belongs to user 65534")) << r.out.constData();
+        EXPECT_TRUE(r.err.contains("belongs to user 65534")) << r.err.constData();
 
         // The user's own private folder, inside one that everybody may write: anyone could swap
         // it for a link between the check and the copy.
@@ -346,7 +343,7 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
         ::chmod(QFile::encodeName(open).constData(), 0777);
         r = cardList(open);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_TRUE(r.out.contains("can be replaced by other users")) << r.out.constData();
+        EXPECT_TRUE(r.err.contains("can be replaced by other users")) << r.err.constData();
 
         // The same through an access control list: mode 0775, but user nobody may write.
         const QString listed = home.filePath(QStringLiteral("acl"));
@@ -362,7 +359,7 @@ TEST(WorkingFolder, AFolderSomeoneElseMadeOrLinkedIsRefused)
                        sizeof acl, 0) == 0) {
             r = cardList(listed);
             EXPECT_EQ(r.exitCode, 1);
-            EXPECT_TRUE(r.out.contains("can be replaced by other users")) << r.out.constData();
+            EXPECT_TRUE(r.err.contains("can be replaced by other users")) << r.err.constData();
         }
     }
     EXPECT_TRUE(QDir(victim).isEmpty()) << "nothing of the card reached the link's target";

@@ -117,7 +117,10 @@ public:
                                       arguments,
                                   m_environment);
     }
-    ProgramRun setUp() const { return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"setup"}); }
+    ProgramRun setUp() const
+    {
+        return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"--verbose", "setup"});
+    }
     QString installed() const { return m_root.filePath(QStringLiteral("libexec/korvane/durnix")); }
     // The private folder that stands for /usr/local.
     QString prefix() const { return m_root.path(); }
@@ -167,7 +170,7 @@ TEST(Privilege, SetupInstallsThisBuildsDurnixAsRootAndNeverChangesTheUsersFiles)
     const ino_t first = st.st_ino;
     r = setup.setUp();
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_FALSE(r.out.contains("authorized successfully")) << r.out.constData();
+    EXPECT_FALSE(r.err.contains("authorized successfully")) << r.err.constData();
     EXPECT_EQ(statOf(setup.installed()).st_ino, first);
 
     // Another build's durnix of the same size is replaced by this one.
@@ -179,7 +182,7 @@ TEST(Privilege, SetupInstallsThisBuildsDurnixAsRootAndNeverChangesTheUsersFiles)
     ::chmod(QFile::encodeName(setup.installed()).constData(), 04755);
     r = setup.setUp();
     EXPECT_EQ(r.exitCode, 0) << r.out.constData();
-    EXPECT_TRUE(r.out.contains("is another build's durnix")) << r.out.constData();
+    EXPECT_TRUE(r.err.contains("is another build's durnix")) << r.err.constData();
     EXPECT_EQ(readFile(setup.installed()), build);
 
     // A system folder someone else may write is no place for it: refused, with the reason.
@@ -187,7 +190,7 @@ TEST(Privilege, SetupInstallsThisBuildsDurnixAsRootAndNeverChangesTheUsersFiles)
     ::chmod(QFile::encodeName(libexec).constData(), 0775);
     r = setup.setUp();
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.contains("is not owned by root alone")) << r.out.constData();
+    EXPECT_TRUE(r.err.contains("is not owned by root alone")) << r.err.constData();
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("SD 카드를 읽을 권한")))
         << r.err.constData();
 }

@@ -48,13 +48,13 @@ TEST(DurnixPrivilege, SetUserIdReadsOnlyDevicesNamedUnderDevAndSaysNothingOfOthe
     // An image anyone may read, one only root may read, a missing one, a way out of /dev: one
     // answer for all, so the answer tells nothing about the secret.
     const ProgramRun first = attempt(readable);
-    EXPECT_EQ(first.exitCode, 2);
+    EXPECT_EQ(first.exitCode, 1);
     EXPECT_TRUE(first.err.contains("only a device named /dev/NAME")) << first.err.constData();
     for (const QString &path :
          {secret, folder.filePath(QStringLiteral("missing.img")),
           QStringLiteral("/dev/../") + secret.mid(1), QStringLiteral("/dev/shm/../..") + secret}) {
         const ProgramRun r = attempt(path);
-        EXPECT_EQ(r.exitCode, 2) << path.toStdString();
+        EXPECT_EQ(r.exitCode, 1) << path.toStdString();
         EXPECT_EQ(r.err, first.err) << path.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
@@ -62,7 +62,7 @@ TEST(DurnixPrivilege, SetUserIdReadsOnlyDevicesNamedUnderDevAndSaysNothingOfOthe
     // Not a block device, another offset, a fixed disk of this machine.
     EXPECT_TRUE(attempt(QStringLiteral("/dev/null")).err.contains("not a block device"));
     const ProgramRun elsewhere = attempt(QStringLiteral("/dev/loop0"), QStringLiteral("0"));
-    EXPECT_EQ(elsewhere.exitCode, 2);
+    EXPECT_EQ(elsewhere.exitCode, 1);
     EXPECT_TRUE(elsewhere.err.contains("only at offset 104857600")) << elsewhere.err.constData();
     for (const QString &disk :
          QDir(QStringLiteral("/sys/block")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -70,7 +70,7 @@ TEST(DurnixPrivilege, SetUserIdReadsOnlyDevicesNamedUnderDevAndSaysNothingOfOthe
             !QFileInfo::exists(QStringLiteral("/dev/") + disk))
             continue;
         const ProgramRun fixed = attempt(QStringLiteral("/dev/") + disk);
-        EXPECT_EQ(fixed.exitCode, 2) << disk.toStdString();
+        EXPECT_EQ(fixed.exitCode, 1) << disk.toStdString();
         EXPECT_TRUE(fixed.err.contains("/dev/" + disk.toUtf8() + ": ")) << fixed.err.constData();
     }
 }
@@ -105,16 +105,16 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
     } cases[] = {
         {"an SD card in a built-in slot", sdSlot, whole.device(), {}, 0, ""},
         {"an SD card in a USB reader", reader, whole.device(), {}, 0, ""},
-        {"built-in eMMC", emmc, whole.device(), {}, 2, "built-in storage on the mmc bus"},
-        {"a fixed disk", fixedDisk, whole.device(), {}, 2, "not a removable SD card"},
-        {"a USB stick", usbStick, whole.device(), {}, 2, "not a removable SD card"},
-        {"a disk under device mapper", mapped, whole.device(), {}, 2, "in use by dm-0"},
-        {"a card partition", sdSlot, ext4.device(), {}, 2, "a partition, not a whole disk"},
+        {"built-in eMMC", emmc, whole.device(), {}, 1, "built-in storage on the mmc bus"},
+        {"a fixed disk", fixedDisk, whole.device(), {}, 1, "not a removable SD card"},
+        {"a USB stick", usbStick, whole.device(), {}, 1, "not a removable SD card"},
+        {"a disk under device mapper", mapped, whole.device(), {}, 1, "in use by dm-0"},
+        {"a card partition", sdSlot, ext4.device(), {}, 1, "a partition, not a whole disk"},
         {"a card with its ext4 mounted", sdSlot, whole.device(),
          QStringLiteral("mkdir -p /tmp/ext4-%1 && mount -o ro %2 /tmp/ext4-%1")
              .arg(getpid())
              .arg(ext4.device()),
-         2, "holds a mounted ext4 file system"},
+         1, "holds a mounted ext4 file system"},
         {"a card with its FAT volume mounted under /media", sdSlot, whole.device(),
          QStringLiteral("mount -t tmpfs none /media && mkdir '/media/NO NAME' && "
                         "mount -o ro %1 '/media/NO NAME'")
@@ -159,7 +159,7 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
                  .arg(ext4.device())});
         ASSERT_TRUE(holder.waitForReadyRead(10000));
         const ProgramRun elsewhere = listCard();
-        EXPECT_EQ(elsewhere.exitCode, 2) << elsewhere.out.constData();
+        EXPECT_EQ(elsewhere.exitCode, 1) << elsewhere.out.constData();
         EXPECT_TRUE(elsewhere.err.contains("holds a mounted ext4 file system"))
             << elsewhere.err.constData();
         holder.kill();
@@ -169,7 +169,7 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
         const LoopDevice overTheCard(whole.device(), {"-o", offset});
         ASSERT_FALSE(overTheCard.device().isEmpty());
         const ProgramRun looped = listCard();
-        EXPECT_EQ(looped.exitCode, 2);
+        EXPECT_EQ(looped.exitCode, 1);
         EXPECT_TRUE(looped.err.contains("in use by " + overTheCard.name().toUtf8()))
             << looped.err.constData();
     }
@@ -196,6 +196,6 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
     const ProgramRun stolen = runWithPrivateMounts(
         standInSysfs(onlySysfs, whole) + QStringLiteral(" && exec \"$@\""),
         asNobody(helper, {"read", whole.device(), offset, "cfg/bbox.ini", "/root/stolen"}));
-    EXPECT_EQ(stolen.exitCode, 4) << stolen.err.constData();
+    EXPECT_EQ(stolen.exitCode, 1) << stolen.err.constData();
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/root/stolen")));
 }

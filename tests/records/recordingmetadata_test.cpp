@@ -178,20 +178,6 @@ TEST(KorvaneCli, MetadataPrintsTheRecordsTheViewerLoads)
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(json, mediaRecordsJson(extractMediaRecords(path)));
     EXPECT_EQ(QJsonDocument::fromJson(json).array().size(), 1 + 2 + 20);
-
-    const QByteArray error =
-        runCli({"metadata", folder.filePath(QStringLiteral("missing.mp4"))}, &exitCode);
-    EXPECT_EQ(exitCode, 1);
-    EXPECT_EQ(QJsonDocument::fromJson(error)
-                  .array()
-                  .first()
-                  .toObject()
-                  .value(QLatin1String("error"))
-                  .toString(),
-              QLatin1String("Cannot read file"));
-
-    runCli({"metadata"}, &exitCode);
-    EXPECT_EQ(exitCode, 2);
 }
 
 TEST(KorvaneCli, GpxHasOnePointPerFix)

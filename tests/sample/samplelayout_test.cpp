@@ -197,7 +197,7 @@ TEST(DashcamSample, NamesFilesLikeTheDashcamAndRefusesBadOptions)
     for (const QStringList &bad :
          {QStringList{"--channels", "6"}, QStringList{"--ch1", "640x360"},
           QStringList{"--ch2", "641x360@30"}, QStringList{"--time", "20240231_120000"},
-          QStringList{"--type", "saved"}, QStringList{"--seconds", "x"}}) {
+          QStringList{"--type", "kept"}, QStringList{"--seconds", "x"}}) {
         EXPECT_EQ(
             run(korvane::test::dashcamSamplePath(), bad + QStringList{folder.path()}).exitCode, 2)
             << bad.join(QLatin1Char(' ')).toStdString();

@@ -1,9 +1,12 @@
 #include "cardimage.h"
+#include "destination.h"
 #include "options.h"
 #include "recording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,12 +15,47 @@ namespace {
 
 const char *const cardUsage =
     "usage: dashcam-sample card [options] IMAGE\n"
-    "Writes a dashcam card image: MBR, FAT volume, ext4 at byte 104857600 with cfg/ and mov/.\n"
+    "\n"
+    "Writes a dashcam card image: an MBR, a FAT volume and, at byte 104857600, an ext4 file\n"
+    "system with cfg/ (bbox.ini, bbox.cfg) and mov/ (the flist files and recordings in normal,\n"
+    "event, park, manual and saved). No root rights are needed.\n"
     "  --channels N     cameras named in cfg/bbox.ini, 1 to 5 (default 2)\n"
-    "  --seconds S      length of each recording (default 3)\n"
-    "  --volume DIR     also create DIR, standing in for the card's FAT volume\n"
-    "  --from DIR       put the card tree in DIR on the ext4 side instead of generated "
-    "recordings\n";
+    "  --seconds S      length of each recording, 0.5 to 600 (default 3)\n"
+    "  --volume DIR     also make the folder DIR, standing in for the card's FAT volume\n"
+    "  --from DIR       put the card tree in DIR (cfg/, mov/) on the ext4 side instead of\n"
+    "                   generated recordings\n";
+
+// The usage lines alone, and where the rest is: what a usage error shows after its problem.
+std::string synopsis(const std::string &usage, const std::string &help)
+{
+    return usage.substr(0, usage.find("\n\n") + 1) + "Run '" + help + "' for every option.\n";
+}
+
+int usageError(const std::string &problem, const std::string &usage, const std::string &help)
+{
+    std::fprintf(stderr, "dashcam-sample: %s\n%s", problem.c_str(), synopsis(usage, help).c_str());
+    return 2;
+}
+
+int failure(const std::string &problem)
+{
+    std::fprintf(stderr, "dashcam-sample: %s\n", problem.c_str());
+    return 1;
+}
+
+double readSeconds(const std::string &text)
+{
+    size_t used = 0;
+    double seconds = 0;
+    try {
+        seconds = std::stod(text, &used);
+    } catch (const std::exception &) {
+        used = 0;
+    }
+    if (used != text.size())
+        throw std::invalid_argument("--seconds: not a number: " + text);
+    return seconds;
+}
 
 sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
 {
@@ -29,11 +67,12 @@ sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
             return args[++i];
         };
         if (args[i] == "--channels") {
-            options.channels = std::stoi(value());
-            if (options.channels < 1 || options.channels > 5)
-                throw std::invalid_argument("--channels: 1 to 5");
+            const std::string &text = value();
+            if (text.size() != 1 || text[0] < '1' || text[0] > '5')
+                throw std::invalid_argument("--channels: 1 to 5, got " + text);
+            options.channels = text[0] - '0';
         } else if (args[i] == "--seconds") {
-            options.seconds = std::stod(value());
+            options.seconds = readSeconds(value());
             if (!(options.seconds >= 0.5 && options.seconds <= 600))
                 throw std::invalid_argument("--seconds: 0.5 to 600");
         } else if (args[i] == "--volume") {
@@ -53,45 +92,79 @@ sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
     return options;
 }
 
+// Every place the run writes, checked before minutes of encoding.
+std::string cardDestinationProblem(const sample::CardOptions &options)
+{
+    std::string problem = sample::fileDestinationProblem(options.image);
+    if (problem.empty() && !options.volume.empty())
+        problem = sample::folderDestinationProblem(options.volume);
+    if (problem.empty() && !options.from.empty() && !std::filesystem::is_directory(options.from))
+        problem = "--from " + options.from + ": no such folder";
+    return problem;
+}
+
 int writeCard(const std::vector<std::string> &args)
 {
+    sample::CardOptions options;
     try {
-        const sample::CardOptions options = parseCardOptions(args);
-        sample::writeCardImage(options);
-        std::printf("%s\n", options.image.c_str());
-        return 0;
+        options = parseCardOptions(args);
     } catch (const std::invalid_argument &error) {
-        std::fprintf(stderr, "dashcam-sample: %s\n%s", error.what(), cardUsage);
-        return 2;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "dashcam-sample: %s\n", error.what());
-        return 1;
+        return usageError(error.what(), cardUsage, "dashcam-sample card --help");
     }
+    if (const std::string problem = cardDestinationProblem(options); !problem.empty())
+        return failure(problem);
+    try {
+        sample::writeCardImage(options);
+    } catch (const std::exception &error) {
+        return failure(error.what());
+    }
+    std::printf("%s\n", options.image.c_str());
+    return 0;
+}
+
+int writeRecording(const std::vector<std::string> &args)
+{
+    sample::SampleOptions options;
+    try {
+        options = sample::parseOptions(args);
+    } catch (const std::invalid_argument &error) {
+        return usageError(error.what(), sample::usageText(), "dashcam-sample --help");
+    }
+    const std::string path = sample::recordingPath(options);
+    if (const std::string problem = sample::fileDestinationProblem(path); !problem.empty())
+        return failure(problem);
+    try {
+        sample::writeRecording(options, path);
+    } catch (const std::exception &error) {
+        return failure(error.what());
+    }
+    std::printf("%s\n", path.c_str());
+    return 0;
+}
+
+bool holds(const std::vector<std::string> &args, std::initializer_list<const char *> any)
+{
+    return std::any_of(args.begin(), args.end(), [&](const std::string &arg) {
+        return std::any_of(any.begin(), any.end(), [&](const char *a) { return arg == a; });
+    });
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(sample::usageText().c_str(), stdout);
-        std::fputs(cardUsage, stdout);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const bool card = !args.empty() && args[0] == "card";
+    if (holds(args, {"--help", "-h"})) {
+        std::fputs(card ? cardUsage : (sample::usageText() + "\n" + cardUsage).c_str(), stdout);
         return 0;
     }
-    if (!args.empty() && args[0] == "card")
+    if (holds(args, {"--version"})) {
+        std::printf("dashcam-sample (%s) %s, build %s\n", KORVANE_APP_NAME, KORVANE_APP_VERSION,
+                    KORVANE_APP_BUILD);
+        return 0;
+    }
+    if (card)
         return writeCard({args.begin() + 1, args.end()});
-    try {
-        const sample::SampleOptions options = sample::parseOptions(args);
-        const std::string path = sample::recordingPath(options);
-        sample::writeRecording(options, path);
-        std::printf("%s\n", path.c_str());
-        return 0;
-    } catch (const std::invalid_argument &error) {
-        std::fprintf(stderr, "dashcam-sample: %s\n%s", error.what(), sample::usageText().c_str());
-        return 2;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "dashcam-sample: %s\n", error.what());
-        return 1;
-    }
+    return writeRecording(args);
 }

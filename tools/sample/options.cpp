@@ -43,7 +43,10 @@ RecordingType readType(const std::string &text)
         return RecordingType::park;
     if (text == "manual")
         return RecordingType::manual;
-    throw std::invalid_argument("--type: one of normal, event, park, manual, got " + text);
+    // The dashcam moves a recording it keeps into "saved" under its own name: an event's.
+    if (text == "saved")
+        return RecordingType::event;
+    throw std::invalid_argument("--type: one of normal, event, park, manual, saved, got " + text);
 }
 
 char typeLetter(RecordingType type)
@@ -65,20 +68,30 @@ char typeLetter(RecordingType type)
 
 std::string usageText()
 {
-    return "usage: dashcam-sample [options] [OUTPUT]\n"
-           "Writes a dashcam recording made from ffmpeg's test sources and prints its path.\n"
-           "OUTPUT is the file to write, or a folder for a dashcam-style name (default: .)\n"
+    return "usage: dashcam-sample [options] OUTPUT\n"
+           "       dashcam-sample card [options] IMAGE\n"
+           "       dashcam-sample --help | --version\n"
+           "\n"
+           "Writes a dashcam recording made from ffmpeg's test sources, or a whole card image, "
+           "and\n"
+           "prints the path it wrote on standard output; messages go to standard error. Nothing\n"
+           "is left behind when it fails.\n"
+           "\n"
+           "OUTPUT is the recording to write, or an existing folder (or one ending in /) for a\n"
+           "name like the dashcam's: N_20241005_143012.mp4, its letter after the type.\n"
            "  --channels N          cameras, 1 to 5 (default 2)\n"
            "  --ch<N> WxH@FPS       size and frame rate of camera N (1 to 5)\n"
-           "  --seconds S           length in seconds (default 10)\n"
-           "  --type T              normal, event, park or manual (default normal);\n"
-           "                        event recordings carry a G-sensor shock\n"
+           "  --seconds S           length in seconds, 0.5 to 3600 (default 10)\n"
+           "  --type T              the recording's folder on the card: normal (continuous),\n"
+           "                        event, park (parking), manual or saved (kept, named as an\n"
+           "                        event); default normal. event and saved recordings carry a\n"
+           "                        G-sensor shock\n"
            "  --shock               a shock in any recording\n"
            "  --time YYYYMMDD_HHMMSS  the dashcam's clock at the start (default 20241005_143012)\n"
            "  --no-sound            no sound track\n"
            "  --no-gps              no GPS sentences\n"
            "  --unfinished          the shape a power loss leaves (.mov): no index\n"
-           "  --crf N               x264 quality, lower is larger (default 23)\n"
+           "  --crf N               x264 quality, 0 to 51, lower is larger (default 23)\n"
            "  --high-profile        x264 high profile with CABAC (default: the fastest encode)\n";
 }
 
@@ -139,6 +152,8 @@ SampleOptions parseOptions(const std::vector<std::string> &args)
             throw std::invalid_argument("more than one OUTPUT given");
         }
     }
+    if (!outputGiven)
+        throw std::invalid_argument("no OUTPUT given");
     options.shock = shockGiven || options.type == RecordingType::event;
     return options;
 }

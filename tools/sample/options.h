@@ -37,7 +37,7 @@ struct SampleOptions
     bool unfinished = false;
     int crf = 23;
     bool highProfile = false; // CABAC high profile instead of the fastest baseline-like encode
-    std::string output = ".";
+    std::string output;
 
     std::vector<ChannelSpec> usedChannels() const
     {

@@ -42,16 +42,37 @@ void runProgram(const std::vector<std::string> &args, const std::string &input)
         argv.push_back(const_cast<char *>(args[i].c_str()));
     argv.push_back(nullptr);
 
+    int messages[2];
+    if (pipe2(messages, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    // The generator prints only the paths it wrote; the tools it runs keep their errors.
+    // The generator prints only the paths it wrote.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, messages[1], 2);
     pid_t pid = 0;
     const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
+    close(messages[1]);
+    if (error != 0) {
+        close(messages[0]);
         throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(error));
+    }
+
+    std::string said;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(messages[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        said.append(buffer, static_cast<size_t>(n));
+    }
+    close(messages[0]);
+    while (!said.empty() && said.back() == '\n')
+        said.pop_back();
 
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
@@ -59,7 +80,8 @@ void runProgram(const std::vector<std::string> &args, const std::string &input)
             throw std::runtime_error("lost " + args[0] + ": " + std::strerror(errno));
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("failed: " + commandText(args));
+        throw std::runtime_error("failed: " + commandText(args) + (said.empty() ? "" : "\n") +
+                                 said);
 }
 
 } // namespace sample

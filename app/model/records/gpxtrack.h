@@ -11,4 +11,7 @@ namespace korvane {
 // and speed (m/s) and course in Garmin's track point extension.
 QByteArray gpxTrack(const MediaRecords &records, const QString &trackName);
 
+// How many points that track has.
+qsizetype gpxPointCount(const MediaRecords &records);
+
 } // namespace korvane
