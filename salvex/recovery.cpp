@@ -13,6 +13,7 @@
 #include <iostream>
 #include <memory>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -98,7 +99,10 @@ void redirect_stdout_to_null()
 image_buffer read_input(const char *path, uint64_t *size)
 {
     const int fd = open(path, O_RDONLY);
-    const off_t end = fd < 0 ? -1 : lseek(fd, 0, SEEK_END);
+    // A folder opens and seeks too, to an end that stands for no bytes at all.
+    struct stat st = {};
+    const bool regular = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const off_t end = regular ? lseek(fd, 0, SEEK_END) : -1;
     if (end <= 0) {
         if (fd >= 0)
             close(fd);

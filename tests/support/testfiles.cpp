@@ -21,12 +21,14 @@ void writeFile(const QString &path, const QByteArray &bytes)
 }
 
 ProgramRun run(const QString &program, const QStringList &arguments,
-               const QProcessEnvironment &environment)
+               const QProcessEnvironment &environment, const QString &workingFolder)
 {
     ProgramRun result;
     QProcess process;
     if (!environment.isEmpty())
         process.setProcessEnvironment(environment);
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
     process.start(program, arguments);
     if (!process.waitForFinished(300000))
         return result;

@@ -20,9 +20,10 @@ struct ProgramRun
     QByteArray err;
 };
 
-// Runs a program to its end; with `environment`, in that environment instead of this process's.
+// Runs a program to its end; with `environment`, in that environment instead of this process's;
+// with `workingFolder`, there instead of here.
 ProgramRun run(const QString &program, const QStringList &arguments,
-               const QProcessEnvironment &environment = {});
+               const QProcessEnvironment &environment = {}, const QString &workingFolder = {});
 
 // What ffmpeg complains about while decoding every stream of a file; empty for a clean file.
 QByteArray decodeErrors(const QString &path);
