@@ -43,6 +43,16 @@ int failure(const std::string &problem)
     return 1;
 }
 
+// The library's own words ("filesystem error: cannot rename: ... [a] [b]") said as ours.
+int failure(const std::exception &error)
+{
+    if (const auto *file = dynamic_cast<const std::filesystem::filesystem_error *>(&error))
+        return failure("cannot write " +
+                       (file->path2().empty() ? file->path1() : file->path2()).string() + ": " +
+                       file->code().message());
+    return failure(error.what());
+}
+
 double readSeconds(const std::string &text)
 {
     size_t used = 0;
@@ -116,7 +126,7 @@ int writeCard(const std::vector<std::string> &args)
     try {
         sample::writeCardImage(options);
     } catch (const std::exception &error) {
-        return failure(error.what());
+        return failure(error);
     }
     std::printf("%s\n", options.image.c_str());
     return 0;
@@ -136,7 +146,7 @@ int writeRecording(const std::vector<std::string> &args)
     try {
         sample::writeRecording(options, path);
     } catch (const std::exception &error) {
-        return failure(error.what());
+        return failure(error);
     }
     std::printf("%s\n", path.c_str());
     return 0;
