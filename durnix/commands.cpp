@@ -48,13 +48,15 @@ const char usage_text[] =
     "backslash are written as a backslash and three octal digits: a blank is \\040, a\n"
     "backslash \\134. ls and read take names written either way.\n"
     "\n"
-    "Messages go to standard error, each line beginning with \"durnix: \".\n"
+    "Messages go to standard error, each line beginning with \"durnix: \". --help and --version\n"
+    "count only as the one argument: a card's file may be named --help.\n"
     "\n"
     "Installed set-user-ID root, durnix reads only a whole-disk SD card named /dev/NAME at\n"
     "offset 104857600, and gives up its rights before it reads the file system.\n"
     "\n"
-    "Exit status: 0 done; 1 failed (DEVICE refused or unreadable, LOCALFILE not written, or\n"
-    "damaged entries left out of a listing that shows the rest); 2 usage error.\n";
+    "Exit status: 0 done; 1 failed (DEVICE refused or unreadable, FOLDER or PATH not found,\n"
+    "LOCALFILE not written, or damaged entries left out of a listing that shows the rest);\n"
+    "2 usage error.\n";
 
 int usage_error(const std::string &what)
 {
@@ -75,7 +77,18 @@ std::string shown_path(const std::vector<std::string> &parts)
     std::string text;
     for (const std::string &part : parts)
         text += (text.empty() ? "" : "/") + escaped_name(part);
-    return text;
+    return text.empty() ? "." : text;
+}
+
+// An argument as the user wrote it, its slashes kept, anything that could act on the terminal
+// escaped.
+std::string shown_argument(const std::string &argument)
+{
+    std::string text;
+    size_t start = 0;
+    for (size_t slash; (slash = argument.find('/', start)) != std::string::npos; start = slash + 1)
+        text += escaped_name(argument.substr(start, slash - start)) + "/";
+    return "'" + text + escaped_name(argument.substr(start)) + "'";
 }
 
 int list_folder(const card_fs &fs, const std::vector<std::string> &folder)
@@ -148,6 +161,13 @@ void remove_temporary_file()
 int copy_out(const card_fs &fs, const std::vector<std::string> &path,
              const std::string &destination)
 {
+    // The copy is renamed into place: a folder, device or pipe there would be replaced.
+    struct stat st
+    {
+    };
+    if (stat(destination.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return fail("cannot write " + destination +
+                    (S_ISDIR(st.st_mode) ? ": a folder" : ": not a regular file"));
     const int fd = create_temporary(destination);
     if (fd < 0)
         return fail("cannot write " + destination + ": " + std::strerror(errno));
@@ -230,11 +250,12 @@ std::string usage_problem(const std::vector<std::string> &args)
         return "read takes DEVICE OFFSET PATH LOCALFILE";
     if (command != "ls" && command != "read")
         return (command.starts_with('-') ? "unknown option " : "unknown command ") +
-               escaped_name(command);
+               shown_argument(command);
     if (!byte_count(args[2]))
-        return "OFFSET is not a number of bytes: " + escaped_name(args[2]);
+        return "OFFSET is not a number of bytes: " + shown_argument(args[2]);
     if (!card_path_parts(args[3]))
-        return "not a path on the card (relative, without . or ..): " + escaped_name(args[3]);
+        return "not a path on the card (relative, without empty, . or .. parts): " +
+               shown_argument(args[3]);
     return "";
 }
 

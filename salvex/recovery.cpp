@@ -5,6 +5,7 @@
 #include "scanner.h"
 #include "soundframes.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +126,20 @@ image_buffer read_input(const char *path, uint64_t *size)
     action.sa_handler = input_vanished;
     sigaction(SIGBUS, &action, nullptr);
     return image;
+}
+
+// Whether `path` may be deleted and written: nothing there, or a regular file that is not the
+// input. The output is deleted before it is written and the side file truncated, so the input
+// under either name would be lost, and a device or pipe replaced by a file.
+bool writable_beside(const char *input, const std::string &path)
+{
+    struct stat target = {};
+    if (stat(path.c_str(), &target) != 0)
+        return errno == ENOENT;
+    struct stat source = {};
+    const bool same = stat(input, &source) == 0 && source.st_dev == target.st_dev &&
+                      source.st_ino == target.st_ino;
+    return S_ISREG(target.st_mode) && !same;
 }
 
 int write_callback(int64_t offset, const void *data, size_t size, std::FILE *file)
@@ -286,6 +301,10 @@ int salvex_main(int argc, const char *const *argv)
         return 1;
 
     const std::string output = argv[2];
+    if (!writable_beside(argv[1], output) || !writable_beside(argv[1], change_extension(output))) {
+        std::cerr << "failed to open output file\n";
+        return 1;
+    }
     const file_handle side_file(std::fopen(change_extension(output).c_str(), "wb"));
 
     g_channels = channel_table{};

@@ -60,7 +60,7 @@ QString ProcessManager::durnixPath() const
 {
     // A device needs the rights only the checked root-owned copy has; an image is read with the
     // user's own rights, which a set-user-ID durnix would refuse to use on it.
-    if (m_rawDevicePath.startsWith(QLatin1String("/dev/")))
+    if (!m_usesCardImage && m_rawDevicePath.startsWith(QLatin1String("/dev/")))
         return m_privilegedTool;
     return m_helperRoot + QStringLiteral("durnix");
 }
@@ -86,7 +86,9 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
     co_await Shell::runAsync(durnixCommand(QStringLiteral("ls"), folder),
                              [&](const QString &chunk) { output += chunk; });
     if (m_cardProblem.isEmpty()) {
-        static const QRegularExpression complaint(QStringLiteral("^durnix: (.*)$"),
+        // Every line that is no entry is a complaint: durnix's, or the shell's when durnix could
+        // not run.
+        static const QRegularExpression complaint(QStringLiteral("^(?!\\d+ )(?:durnix: )?(.+)$"),
                                                   QRegularExpression::MultilineOption);
         const QRegularExpressionMatch first = complaint.match(output);
         if (first.hasMatch()) {

@@ -40,8 +40,9 @@ public:
     int activeChannelCount() const { return m_activeChannelCount; }
     // Why the card cannot be read, in words for the user; empty while nothing stands in the way.
     QString setupProblem() const { return m_setupProblem; }
-    // durnix's first complaint during the last card load ("cannot read card.img: not an ext4
-    // file system at byte 104857600"); empty when every folder was read whole.
+    // The first complaint during the last card load, durnix's ("cannot read card.img: not an
+    // ext4 file system at byte 104857600") or the shell's; empty when every folder was read
+    // whole.
     QString cardProblem() const { return m_cardProblem; }
 
     QString helperRoot() const { return m_helperRoot; }

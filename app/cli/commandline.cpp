@@ -30,6 +30,8 @@ QString operandProblem(const CommandShape &shape, const QStringList &operands)
             .arg(QLatin1String(shape.name), QLatin1String(shape.operand));
     if (operands.size() > wanted)
         return QStringLiteral("unexpected argument ") + quoted(operands[wanted]);
+    if (wanted == 1 && operands.first().isEmpty())
+        return QStringLiteral("%1 is empty").arg(QLatin1String(shape.operand));
     return {};
 }
 
@@ -132,7 +134,8 @@ QString usageText()
         "  -h, --help      this text, on standard output\n"
         "  --version       name, version and build\n"
         "\n"
-        "A FILE that holds no record gives an empty result and a note on standard error.\n"
+        "A FILE that holds no record gives an empty result and a note on standard error; so\n"
+        "does a CARD read only in part, listing what could be read.\n"
         "\n"
         "Exit status: 0 done; 1 failed (the message says why); 2 usage error.\n");
 }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace korvane::cli {
 
@@ -21,6 +22,9 @@ std::optional<QString> unreadable(const QString &path)
     const QFileInfo info(path);
     if (info.isDir())
         return QStringLiteral("a folder, not a recording");
+    // A device or pipe may never end: a recording is a file.
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("not a regular file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return file.errorString();
@@ -72,7 +76,13 @@ int printGpx(const QString &path)
 // a card device through the privileged durnix, an image with the user's own rights.
 int printCardList(const QString &card, const QString &type, bool showProgress)
 {
-    const bool cardDevice = card.startsWith(QLatin1String("/dev/"));
+    // A card is a block device, read through the durnix with root's rights; anything else is
+    // taken for a card image, read with the user's own.
+    struct stat st
+    {
+    };
+    const bool cardDevice =
+        stat(QFile::encodeName(card).constData(), &st) == 0 && S_ISBLK(st.st_mode);
     if (!cardDevice) {
         if (const std::optional<QString> why = unreadable(card)) {
             complain(QStringLiteral("cannot read %1: %2")

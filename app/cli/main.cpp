@@ -5,8 +5,38 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 using namespace korvane;
 using namespace korvane::cli;
+
+namespace {
+
+int run(const CommandLine &line)
+{
+    if (line.command == u"metadata")
+        return printMetadata(line.operands.first());
+    if (line.command == u"gpx")
+        return printGpx(line.operands.first());
+    if (line.command == u"card list")
+        return printCardList(line.operands.first(), line.type,
+                             !line.verbose && errorsGoToTerminal());
+    return setUp();
+}
+
+// A run whose data did not reach standard output (a full disk, a closed pipe) failed.
+int dataWritten(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    complain(QStringLiteral("cannot write to standard output: ") +
+             QString::fromLocal8Bit(std::strerror(errno)));
+    return 1;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -27,12 +57,5 @@ int main(int argc, char *argv[])
     }
     // Standard output is for data: the viewer's log lines only when asked, and beside it.
     setLogDestination(line.verbose ? LogDestination::standardError : LogDestination::nowhere);
-    if (line.command == u"metadata")
-        return printMetadata(line.operands.first());
-    if (line.command == u"gpx")
-        return printGpx(line.operands.first());
-    if (line.command == u"card list")
-        return printCardList(line.operands.first(), line.type,
-                             !line.verbose && errorsGoToTerminal());
-    return setUp();
+    return dataWritten(run(line));
 }

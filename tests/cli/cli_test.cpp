@@ -5,12 +5,14 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <utility>
 
 using korvane::test::ProgramRun;
@@ -26,7 +28,9 @@ public:
     {
         korvane::test::writeFile(m_files.filePath(QStringLiteral("notes.txt")),
                                  "a shopping list\n");
+        korvane::test::writeFile(m_files.filePath(QStringLiteral("tune.mp3")), "a tune\n");
         QDir().mkpath(m_files.filePath(QStringLiteral("folder")));
+        mkfifo(QFile::encodeName(m_files.filePath(QStringLiteral("pipe"))).constData(), 0600);
     }
 
     QString operator()(QString text) const
@@ -36,7 +40,9 @@ public:
             .replace(QLatin1String("{text}"), m_files.filePath(QStringLiteral("notes.txt")))
             .replace(QLatin1String("{folder}"), m_files.filePath(QStringLiteral("folder")))
             .replace(QLatin1String("{missing}"), m_files.filePath(QStringLiteral("missing.mp4")))
-            .replace(QLatin1String("{nofolder}"), m_files.filePath(QStringLiteral("nothing")));
+            .replace(QLatin1String("{nofolder}"), m_files.filePath(QStringLiteral("nothing")))
+            .replace(QLatin1String("{pipe}"), m_files.filePath(QStringLiteral("pipe")))
+            .replace(QLatin1String("{files}"), m_files.path());
     }
 
     // Where every run works: a failed run must leave it as empty as it found it.
@@ -124,6 +130,7 @@ TEST(Cli, KorvaneCli)
             {"unknown option", {"--fast", "gpx", "{recording}"}, 2, "", "unknown option '--fast'"},
             {"extra argument", {"gpx", "{recording}", "more"}, 2, "", "unexpected argument 'more'"},
             {"no file", {"metadata"}, 2, "", "metadata needs a FILE"},
+            {"an empty file name", {"gpx", ""}, 2, "", "korvane-cli: FILE is empty\n"},
             {"card without list", {"card", "{card}"}, 2, "", "card needs the subcommand list"},
             {"a type by its meaning",
              {"card", "list", "--type", "kept", "{card}"},
@@ -150,6 +157,11 @@ TEST(Cli, KorvaneCli)
              1,
              "",
              "korvane-cli: cannot read {folder}: a folder, not a recording\n"},
+            {"metadata of a device",
+             {"metadata", "/dev/null"},
+             1,
+             "",
+             "korvane-cli: cannot read /dev/null: not a regular file\n"},
             {"metadata of a text",
              {"metadata", "{text}"},
              0,
@@ -223,6 +235,12 @@ TEST(Cli, DashcamSample)
                    {"--help among options", {"--seconds", "3", "-h", "x.mp4"}, 0, "--no-sound", ""},
                    {"--version", {"--version"}, 0, version.toUtf8().constData(), ""},
                    {"nothing", {}, 2, "", "dashcam-sample: no OUTPUT given\n"},
+                   {"an empty OUTPUT", {""}, 2, "", "dashcam-sample: OUTPUT is empty\n"},
+                   {"into a pipe",
+                    {"--seconds", "1", "{pipe}"},
+                    1,
+                    "",
+                    "dashcam-sample: cannot write {pipe}: not a regular file\n"},
                    {"unknown option", {"--fps", "30", "x.mp4"}, 2, "", "unknown option --fps"},
                    {"a type by its meaning",
                     {"--type", "parking", "x.mp4"},
@@ -274,6 +292,16 @@ TEST(Cli, DashcamSample)
                     1,
                     "",
                     "cannot make the folder {text}: a file is there\n"},
+                   {"a volume that is the image",
+                    {"card", "--volume", "c.img", "./c.img"},
+                    1,
+                    "",
+                    "dashcam-sample: --volume c.img is IMAGE itself\n"},
+                   {"an image inside its own tree",
+                    {"card", "--from", "{files}", "{folder}/c.img"},
+                    1,
+                    "",
+                    "cannot write {folder}/c.img inside the --from folder it is made of\n"},
                    {"a card tree that is not there",
                     {"card", "--from", "{missing}", "card.img"},
                     1,
@@ -297,8 +325,8 @@ TEST(Cli, Durnix)
              {"rm", "{card}", offset, "cfg"},
              2,
              "",
-             "durnix: unknown command rm\n"},
-            {"unknown option", {"--all"}, 2, "", "durnix: unknown option --all\n"},
+             "durnix: unknown command 'rm'\n"},
+            {"unknown option", {"--all"}, 2, "", "durnix: unknown option '--all'\n"},
             {"ls without a folder",
              {"ls", "{card}", offset},
              2,
@@ -313,7 +341,7 @@ TEST(Cli, Durnix)
              {"ls", "{card}", "100MiB", "cfg"},
              2,
              "",
-             "OFFSET is not a number of bytes: 100MiB"},
+             "OFFSET is not a number of bytes: '100MiB'"},
             {"a way out of the card",
              {"ls", "{card}", offset, "../cfg"},
              2,
@@ -355,6 +383,16 @@ TEST(Cli, Durnix)
              1,
              "",
              "durnix: cannot write {nofolder}/bbox.ini: No such file or directory\n"},
+            {"over a folder",
+             {"read", "{card}", offset, "cfg/bbox.ini", "{folder}"},
+             1,
+             "",
+             "durnix: cannot write {folder}: a folder\n"},
+            {"over a pipe",
+             {"read", "{card}", offset, "cfg/bbox.ini", "{pipe}"},
+             1,
+             "",
+             "durnix: cannot write {pipe}: not a regular file\n"},
             {"a listing", {"ls", "{card}", offset, "cfg"}, 0, " bbox.ini 124\n", ""},
         });
 }
@@ -379,6 +417,13 @@ TEST(Cli, Salvex)
              1,
              "",
              "failed to open output file\n"},
+            {"its sound over its input",
+             {"{files}/tune.mp3", "{files}/tune.mp4"},
+             1,
+             "",
+             "failed to open output file\n"},
+            {"over its input", {"{text}", "{text}"}, 1, "", "failed to open output file\n"},
+            {"into a pipe", {"{text}", "{pipe}"}, 1, "", "failed to open output file\n"},
             {"a text holds no frame",
              {"{text}", "{folder}/fixed.mp4"},
              0,
@@ -434,4 +479,33 @@ TEST(Cli, ManualPagesNameWhatHelpNames)
     const ProgramRun usage = run(QStringLiteral(SALVEX_PATH), {});
     EXPECT_TRUE(
         manualPage(QStringLiteral("salvex")).contains(QString::fromUtf8(usage.err.trimmed())));
+}
+
+TEST(Cli, DataThatCannotBeWrittenIsAFailure)
+{
+    const Places places;
+    const ProgramRun full =
+        run(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("'%1' metadata '%2' > /dev/full")
+                                                  .arg(KORVANE_CLI_PATH, places("{recording}"))});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.err, "korvane-cli: cannot write to standard output: No space left on device\n");
+}
+
+// The FAT volume in front of the card's file system stays the same however much the card holds.
+TEST(Cli, DashcamSampleMakesCardsLargerThanHalfAGigabyte)
+{
+    QTemporaryDir folder;
+    const QString tree = folder.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/cfg"));
+    QDir().mkpath(tree + QStringLiteral("/mov/normal"));
+    QFile large(tree + QStringLiteral("/mov/normal/N_20241005_143012.mp4"));
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(large.resize(qint64{600} << 20)); // sparse: no time or room taken
+    large.close();
+    const QString image = folder.filePath(QStringLiteral("card.img"));
+    const ProgramRun made = run(DASHCAM_SAMPLE_PATH, {"card", "--from", tree, image});
+    EXPECT_EQ(made.exitCode, 0) << made.err.constData();
+    const ProgramRun listed = run(DURNIX_PATH, {"ls", image, "104857600", "mov/normal"});
+    EXPECT_TRUE(listed.out.contains(" N_20241005_143012.mp4 629145600\n"))
+        << listed.err.constData();
 }

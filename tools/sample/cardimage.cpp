@@ -124,11 +124,13 @@ void writeCardImage(const CardOptions &options)
         const fs::path layout = scratch / "layout.sfdisk";
         writeText(layout, "label: dos\nstart=" + std::to_string(fatStart / 512) +
                               ", size=" + std::to_string((ext4Offset - fatStart) / 512) +
-                              ", type=c\nstart=" + std::to_string(ext4Offset / 512) +
+                              ", type=e\nstart=" + std::to_string(ext4Offset / 512) +
                               ", type=83\n");
         runProgram({"sfdisk", "--quiet", written.string()}, layout.string());
-        runProgram({"mkfs.vfat", "--offset", std::to_string(fatStart / 512), "-n", "NO NAME",
-                    written.string(), std::to_string((ext4Offset - fatStart) / 1024)});
+        // FAT16 whatever the image's size: mkfs.vfat picks FAT32 for large devices, which a
+        // 99 MiB volume is too small for.
+        runProgram({"mkfs.vfat", "-F", "16", "--offset", std::to_string(fatStart / 512), "-n",
+                    "NO NAME", written.string(), std::to_string((ext4Offset - fatStart) / 1024)});
         runProgram({"mke2fs", "-q", "-F", "-t", "ext4", "-b", "4096", "-d", tree.string(), "-E",
                     "offset=" + std::to_string(ext4Offset), written.string(),
                     std::to_string(ext4Size / 1024) + "k"});

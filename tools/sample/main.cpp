@@ -1,10 +1,14 @@
 #include "cardimage.h"
 #include "destination.h"
 #include "options.h"
+#include "process.h"
 #include "recording.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -53,20 +57,6 @@ int failure(const std::exception &error)
     return failure(error.what());
 }
 
-double readSeconds(const std::string &text)
-{
-    size_t used = 0;
-    double seconds = 0;
-    try {
-        seconds = std::stod(text, &used);
-    } catch (const std::exception &) {
-        used = 0;
-    }
-    if (used != text.size())
-        throw std::invalid_argument("--seconds: not a number: " + text);
-    return seconds;
-}
-
 sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
 {
     sample::CardOptions options;
@@ -82,7 +72,7 @@ sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
                 throw std::invalid_argument("--channels: 1 to 5, got " + text);
             options.channels = text[0] - '0';
         } else if (args[i] == "--seconds") {
-            options.seconds = readSeconds(value());
+            options.seconds = sample::readSeconds(value());
             if (!(options.seconds >= 0.5 && options.seconds <= 600))
                 throw std::invalid_argument("--seconds: 0.5 to 600");
         } else if (args[i] == "--volume") {
@@ -106,10 +96,17 @@ sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
 std::string cardDestinationProblem(const sample::CardOptions &options)
 {
     std::string problem = sample::fileDestinationProblem(options.image);
+    if (problem.empty() && !options.volume.empty() &&
+        sample::samePlace(options.volume, options.image))
+        problem = "--volume " + options.volume + " is IMAGE itself";
     if (problem.empty() && !options.volume.empty())
         problem = sample::folderDestinationProblem(options.volume);
-    if (problem.empty() && !options.from.empty() && !std::filesystem::is_directory(options.from))
+    std::error_code error;
+    if (problem.empty() && !options.from.empty() &&
+        !std::filesystem::is_directory(options.from, error))
         problem = "--from " + options.from + ": no such folder";
+    if (problem.empty() && !options.from.empty() && sample::isInside(options.image, options.from))
+        problem = "cannot write " + options.image + " inside the --from folder it is made of";
     return problem;
 }
 
@@ -159,6 +156,19 @@ bool holds(const std::vector<std::string> &args, std::initializer_list<const cha
     });
 }
 
+// The exit status of a run, or death by the signal that interrupted it, once its scratch files
+// are gone.
+int finish(int status)
+{
+    if (const int signalNumber = sample::interruption()) {
+        std::signal(signalNumber, SIG_DFL);
+        std::raise(signalNumber);
+    }
+    if (std::fflush(stdout) != 0)
+        return failure(std::string("cannot write to standard output: ") + std::strerror(errno));
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -174,7 +184,8 @@ int main(int argc, char *argv[])
                     KORVANE_APP_BUILD);
         return 0;
     }
+    sample::catchInterruptions();
     if (card)
-        return writeCard({args.begin() + 1, args.end()});
-    return writeRecording(args);
+        return finish(writeCard({args.begin() + 1, args.end()}));
+    return finish(writeRecording(args));
 }

@@ -114,12 +114,7 @@ SampleOptions parseOptions(const std::vector<std::string> &args)
         } else if (arg.size() == 5 && arg.starts_with("--ch") && arg[4] >= '1' && arg[4] <= '5') {
             options.channels[static_cast<size_t>(arg[4] - '1')] = readChannel(value(), arg);
         } else if (arg == "--seconds") {
-            const std::string &text = value();
-            try {
-                options.seconds = std::stod(text);
-            } catch (const std::exception &) {
-                throw std::invalid_argument("--seconds: not a number: " + text);
-            }
+            options.seconds = readSeconds(value());
             if (!(options.seconds >= 0.5 && options.seconds <= 3600))
                 throw std::invalid_argument("--seconds: 0.5 to 3600");
         } else if (arg == "--type") {
@@ -154,8 +149,24 @@ SampleOptions parseOptions(const std::vector<std::string> &args)
     }
     if (!outputGiven)
         throw std::invalid_argument("no OUTPUT given");
+    if (options.output.empty())
+        throw std::invalid_argument("OUTPUT is empty");
     options.shock = shockGiven || options.type == RecordingType::event;
     return options;
+}
+
+double readSeconds(const std::string &text)
+{
+    size_t used = 0;
+    double seconds = 0;
+    try {
+        seconds = std::stod(text, &used);
+    } catch (const std::exception &) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size())
+        throw std::invalid_argument("--seconds: not a number: " + text);
+    return seconds;
 }
 
 std::chrono::sys_seconds startTime(const SampleOptions &options)
@@ -176,7 +187,8 @@ std::chrono::sys_seconds startTime(const SampleOptions &options)
 std::string recordingPath(const SampleOptions &options)
 {
     namespace fs = std::filesystem;
-    const bool folder = options.output.ends_with('/') || fs::is_directory(options.output);
+    std::error_code unknown; // a folder that cannot be looked into is refused when written
+    const bool folder = options.output.ends_with('/') || fs::is_directory(options.output, unknown);
     if (!folder)
         return options.output;
     const std::string name = std::string(1, typeLetter(options.type)) + "_" + options.time +

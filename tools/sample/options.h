@@ -50,6 +50,9 @@ SampleOptions parseOptions(const std::vector<std::string> &args);
 
 std::string usageText();
 
+// The number of a --seconds option, all of its text; throws std::invalid_argument otherwise.
+double readSeconds(const std::string &text);
+
 // The dashcam's clock at the first frame (the wall time in the file name).
 std::chrono::sys_seconds startTime(const SampleOptions &options);
 

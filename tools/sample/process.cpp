@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,6 +14,16 @@ extern char **environ;
 namespace sample {
 
 namespace {
+volatile sig_atomic_t interruptedBy = 0;
+volatile pid_t runningChild = 0;
+
+extern "C" void stopRunning(int signalNumber)
+{
+    interruptedBy = signalNumber;
+    if (runningChild > 0)
+        kill(runningChild, signalNumber);
+}
+
 std::string commandText(const std::vector<std::string> &args)
 {
     std::string text;
@@ -51,8 +62,11 @@ void runProgram(const std::vector<std::string> &args, const std::string &input)
     // The generator prints only the paths it wrote.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, messages[1], 2);
+    if (interruptedBy)
+        throw std::runtime_error("interrupted");
     pid_t pid = 0;
     const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    runningChild = pid;
     posix_spawn_file_actions_destroy(&actions);
     close(messages[1]);
     if (error != 0) {
@@ -79,9 +93,28 @@ void runProgram(const std::vector<std::string> &args, const std::string &input)
         if (errno != EINTR)
             throw std::runtime_error("lost " + args[0] + ": " + std::strerror(errno));
     }
+    runningChild = 0;
+    if (interruptedBy)
+        throw std::runtime_error("interrupted");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error("failed: " + commandText(args) + (said.empty() ? "" : "\n") +
                                  said);
+}
+
+void catchInterruptions()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = stopRunning;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signalNumber, &action, nullptr);
+}
+
+int interruption()
+{
+    return interruptedBy;
 }
 
 } // namespace sample

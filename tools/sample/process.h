@@ -13,4 +13,10 @@ namespace sample {
 // system folders (/usr/sbin, /sbin) are found even when PATH leaves them out.
 void runProgram(const std::vector<std::string> &args, const std::string &input = "/dev/null");
 
+// From now on an interruption (SIGINT, SIGTERM, SIGHUP) stops the running program and makes
+// runProgram throw when it ends, so that scratch files are removed on the way out.
+void catchInterruptions();
+// The signal that interrupted the run, or 0.
+int interruption();
+
 } // namespace sample
