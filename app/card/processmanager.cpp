@@ -227,19 +227,20 @@ std::optional<QString> ProcessManager::getSDCardPath(const QString &relativePath
     return QDir(volume).filePath(relativePath);
 }
 
-void ProcessManager::saveToSDCard(const QString &name, const QString &text) const
+bool ProcessManager::saveToSDCard(const QString &name, const QString &text) const
 {
     const std::optional<QString> path = getSDCardPath(name);
     if (!path) {
         appLog("[FileExtractor] getSDCardPath failed");
-        return;
+        return false;
     }
     QSaveFile file(*path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
         appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
-        return;
+        return false;
     }
     appLog("[FileExtractor] saveToSDCard to", *path);
+    return true;
 }
 
 std::optional<QString> ProcessManager::readSDCard(const QString &name) const

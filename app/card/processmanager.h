@@ -58,7 +58,8 @@ public:
 
     std::optional<QString> readLocalConfig(const QString &name) const;
     std::optional<QString> getSDCardPath(const QString &relativePath) const;
-    void saveToSDCard(const QString &name, const QString &text) const;
+    // Writes the file whole into the card volume's root; false (logged) when it is not written.
+    bool saveToSDCard(const QString &name, const QString &text) const;
     std::optional<QString> readSDCard(const QString &name) const;
 
     static void ensureDirectoryExists(const QString &path);

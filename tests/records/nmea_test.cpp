@@ -72,15 +72,30 @@ TEST(DecodeRMC, OnlyGprmcSentencesWithTenFieldsCount)
                      .has_value());
     EXPECT_FALSE(rmcTimestamp(
         QStringLiteral("$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394"), false));
-    // An empty course drops its field: the date is read as the course, and nine fields remain.
-    const QString noCourse = QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,,230394");
-    EXPECT_FALSE(decodeRMC(noCourse).has_value());
-    EXPECT_FALSE(rmcTimestamp(noCourse, false).has_value());
-    const auto shifted =
-        decodeRMC(QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,,230394,003.1"));
-    ASSERT_TRUE(shifted.has_value());
-    EXPECT_DOUBLE_EQ(shifted->course, 230394);
-    EXPECT_EQ(shifted->date, QLatin1String("003.1"));
+    EXPECT_FALSE(decodeRMC(QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4"))
+                     .has_value());
+}
+
+// A car standing still sends no course: the date stays in its place.
+TEST(DecodeRMC, EmptyFieldsKeepTheirPlace)
+{
+    const QString standing =
+        QStringLiteral("$GPRMC,053012.00,A,3730.9780,N,12701.2180,E,000.0,,051024,,,A*57");
+    const auto fix = decodeRMC(standing);
+    ASSERT_TRUE(fix.has_value());
+    EXPECT_EQ(fix->course, 0.0);
+    EXPECT_EQ(fix->speedKmh, 0.0);
+    EXPECT_EQ(fix->date, QLatin1String("051024"));
+    EXPECT_NEAR(fix->latitude, 37.51630, 1e-5);
+    EXPECT_EQ(rmcTimestamp(standing, false), QStringLiteral("2024-10-05 05:30:12"));
+
+    const QString noDate = QString(standing).replace(QStringLiteral("051024"), QString());
+    EXPECT_TRUE(decodeRMC(noDate).has_value());
+    EXPECT_FALSE(rmcTimestamp(noDate, false).has_value()) << "no date, no time";
+    EXPECT_FALSE(
+        decodeRMC(QStringLiteral("$GPRMC,053012.00,,3730.9780,N,12701.2180,E,000.0,,051024"))
+            .has_value())
+        << "an empty status is no valid fix";
 }
 
 TEST(DecodeRMC, UnreadableNumbersCountAsZero)

@@ -12,13 +12,13 @@ namespace {
 
 const QString timestampFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-// Fields are counted after empty ones are dropped, as the dashcam's readers always have: an empty
-// course field moves the date one place forward.
+// Fields by their place in the sentence: an empty field stays one. A car standing still sends
+// an empty course, and the date must stay the date.
 std::optional<QList<QStringView>> rmcFields(QStringView sentence)
 {
     if (!sentence.startsWith(u"$GPRMC"))
         return std::nullopt;
-    QList<QStringView> fields = sentence.split(u',', Qt::SkipEmptyParts);
+    QList<QStringView> fields = sentence.split(u',');
     if (fields.size() < 10)
         return std::nullopt;
     return fields;

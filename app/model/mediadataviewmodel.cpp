@@ -1,0 +1,228 @@
+#include "mediadataviewmodel.h"
+
+#include "applog.h"
+#include "nmea.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QStringEncoder>
+
+#include <chrono>
+#include <cmath>
+
+namespace korvane {
+
+namespace {
+
+constexpr double gSensorStep = 0.1;
+constexpr double gpsJitter = 0.000002; // degrees: enough for the map to redraw its marker
+const QString fallbackTime = QStringLiteral("2000-01-01 00:00:00");
+
+double seconds(const QDateTime &from, const QDateTime &to)
+{
+    return static_cast<double>(from.msecsTo(to)) / 1000.0;
+}
+
+// The last element whose time is at or before `time` (absent times count as 0).
+template <typename Event> std::optional<Event> lastAtOrBefore(const QList<Event> &events, double time)
+{
+    qsizetype lo = 0;
+    qsizetype hi = events.size() - 1;
+    std::optional<qsizetype> best;
+    while (lo <= hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (time < events[mid].elapse.value_or(0)) {
+            hi = mid - 1;
+        } else {
+            best = mid;
+            lo = mid + 1;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    return events[*best];
+}
+
+double jittered(double degrees)
+{
+    return degrees + (QRandomGenerator::global()->generateDouble() * 2 - 1) * gpsJitter;
+}
+
+} // namespace
+
+MediaDataViewModel::MediaDataViewModel(QObject *parent)
+    : QObject(parent), m_id(currentMediaTime())
+{
+}
+
+double MediaDataViewModel::currentMediaTime()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void MediaDataViewModel::stamp()
+{
+    m_id = currentMediaTime();
+    emit idChanged();
+}
+
+void MediaDataViewModel::reset()
+{
+    m_videoInfo.reset();
+    m_gpsEvents.clear();
+    m_gSensorEvents.clear();
+    stamp();
+}
+
+std::optional<QString> MediaDataViewModel::load(const QString &json, double duration)
+{
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    const QByteArray bytes = toUtf8.encode(json);
+    if (toUtf8.hasError())
+        return QStringLiteral("invalidUTF8");
+    const MediaDataDecoding decoded = decodeMediaData(bytes);
+    if (!decoded.records)
+        return decoded.error;
+    if (!std::isfinite(duration) || duration < 0)
+        duration = 0;
+
+    m_events = *decoded.records;
+    m_videoInfo.reset();
+    m_gpsEvents.clear();
+    m_gSensorEvents.clear();
+    for (const MediaData &record : m_events) {
+        if (record.videoInfo && !m_videoInfo)
+            m_videoInfo = record.videoInfo;
+        if (record.gpsInfo)
+            m_gpsEvents.append(*record.gpsInfo);
+        if (record.gSensorInfo)
+            m_gSensorEvents.append(*record.gSensorInfo);
+    }
+
+    // The GPS clock: every fix's own time, from the first fix's.
+    if (!m_gpsEvents.isEmpty()) {
+        if (const auto first = rmcTimestamp(m_gpsEvents.first().nmea, true)) {
+            const QDateTime start =
+                parseTimestamp(*first).value_or(QDateTime::currentDateTime());
+            for (GPSInfo &fix : m_gpsEvents) {
+                fix.timestamp = rmcTimestamp(fix.nmea, true);
+                fix.data = decodeRMC(fix.nmea);
+                if (const auto time = parseTimestamp(fix.timestamp.value_or(fallbackTime)))
+                    fix.elapse = seconds(start, *time);
+            }
+        }
+    }
+    // The G-sensor clock, from the first sample's.
+    if (!m_gSensorEvents.isEmpty()) {
+        const QDateTime start = parseTimestamp(m_gSensorEvents.first().timestamp)
+                                    .value_or(QDateTime::currentDateTime());
+        for (GSensorInfo &sample : m_gSensorEvents) {
+            if (const auto time = parseTimestamp(sample.timestamp))
+                sample.elapse = seconds(start, *time);
+        }
+    }
+    if (m_gpsEvents.isEmpty())
+        return std::nullopt;
+
+    placeGpsOnVideo(duration);
+    placeGSensorOnVideo(duration);
+    stamp();
+    appLog(QStringLiteral("[MediaDataViewModel] load: Resampled Range (0 - %1s)")
+               .arg(static_cast<qint64>(std::round(duration))));
+    return std::nullopt;
+}
+
+void MediaDataViewModel::placeGpsOnVideo(double duration)
+{
+    const double e0 = m_gpsEvents.first().elapse.value_or(0);
+    const std::optional<double> last = m_gpsEvents.last().elapse;
+    if (last && *last - e0 > 0) {
+        const double ratio = duration / (*last - e0);
+        const auto limit = static_cast<qint64>(duration);
+        QSet<qint64> used;
+        QList<GPSInfo> placed;
+        for (const GPSInfo &fix : std::as_const(m_gpsEvents)) {
+            const auto second =
+                static_cast<qint64>(std::round((fix.elapse.value_or(0) - e0) * ratio));
+            if (used.contains(second) || second > limit)
+                continue;
+            used.insert(second);
+            GPSInfo copy = fix;
+            copy.elapse = static_cast<double>(second);
+            placed.append(copy);
+        }
+        m_gpsEvents = placed;
+        return;
+    }
+    // One fix, or fixes without usable times: the first one for every second of the video.
+    const GPSInfo first = m_gpsEvents.first();
+    const auto seconds = static_cast<qint64>(duration);
+    m_gpsEvents.clear();
+    for (qint64 s = 0; s <= seconds; ++s) {
+        GPSInfo copy = first;
+        copy.elapse = static_cast<double>(s);
+        if (copy.data) {
+            copy.data->latitude = jittered(copy.data->latitude);
+            copy.data->longitude = jittered(copy.data->longitude);
+        }
+        m_gpsEvents.append(copy);
+    }
+}
+
+void MediaDataViewModel::placeGSensorOnVideo(double duration)
+{
+    if (m_gSensorEvents.isEmpty())
+        return;
+    const double g0 = m_gSensorEvents.first().elapse.value_or(0);
+    const double span = m_gSensorEvents.last().elapse.value_or(0) - g0;
+    if (span <= 0)
+        return;
+    const double ratio = duration > 0 ? span / duration : 0;
+    QList<GSensorInfo> placed;
+    for (qint64 i = 0;; ++i) {
+        const double t = static_cast<double>(i) * gSensorStep;
+        if (t > duration)
+            break;
+        if (auto sample = lastAtOrBefore(m_gSensorEvents, g0 + t * ratio)) {
+            sample->elapse = t;
+            placed.append(*sample);
+        }
+    }
+    m_gSensorEvents = placed;
+}
+
+std::optional<GPSInfo> MediaDataViewModel::gpsAt(double time) const
+{
+    return lastAtOrBefore(m_gpsEvents, time);
+}
+
+std::optional<GSensorInfo> MediaDataViewModel::gSensorAt(double time) const
+{
+    return lastAtOrBefore(m_gSensorEvents, time);
+}
+
+QString MediaDataViewModel::locationText() const
+{
+    QString text;
+    for (const GPSInfo &fix : m_gpsEvents) {
+        const GPRMC data = fix.data.value_or(GPRMC{});
+        text += QString::asprintf("[00:%02d] lat: %9.6f,  lng: %9.6f,  speed: %3d km\n",
+                                  static_cast<int>(fix.elapse.value_or(0)), data.latitude,
+                                  data.longitude, static_cast<int>(data.speedKmh));
+    }
+    return text;
+}
+
+QString MediaDataViewModel::gSensorText() const
+{
+    QString text;
+    for (const GSensorInfo &sample : m_gSensorEvents)
+        text += QString::asprintf("[00:%06.3f]  x: %3d,  y: %3d,  z: %3d\n",
+                                  sample.elapse.value_or(0), sample.accel.x, sample.accel.y,
+                                  sample.accel.z);
+    return text;
+}
+
+} // namespace korvane

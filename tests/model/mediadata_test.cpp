@@ -1,0 +1,169 @@
+// The open recording's media data on the player's time axis: fixes one per second from the
+// first at 0 to the last at the end, samples every 0.1 s, lookups, and the two text exports.
+#include "mediadataviewmodel.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace korvane;
+
+namespace {
+
+// A fix at 37.5 N, 127.0 E, `knots` fast, `seconds` after 2024-10-05 05:00:00 UTC.
+QJsonObject fix(int seconds, double knots = 0, const QString &course = QStringLiteral("170.7"))
+{
+    const int h = 5 + seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+    return {{"type", "gps_info"},
+            {"nmea", QString::asprintf("$GPRMC,%02d%02d%02d.00,A,3730.0000,N,12700.0000,E,%.1f,",
+                                       h, m, s, knots) +
+                         course + QStringLiteral(",051024,,,A*00")}};
+}
+
+QJsonObject sample(int seconds, int x)
+{
+    return {{"type", "gsensor_info"},
+            {"timestamp", QStringLiteral("2024-10-05 14:%1:%2")
+                              .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+                              .arg(seconds % 60, 2, 10, QLatin1Char('0'))},
+            {"accel", QJsonObject{{"x", x}, {"y", -x}, {"z", 1}}}};
+}
+
+QString json(const QJsonArray &records)
+{
+    return QString::fromUtf8(QJsonDocument(records).toJson());
+}
+
+QJsonArray fixes(int count)
+{
+    QJsonArray records;
+    for (int i = 0; i < count; ++i)
+        records.append(fix(i, i));
+    return records;
+}
+
+} // namespace
+
+TEST(MediaData, SixtyFixesOnAMinuteLandOnWholeSecondsWithGaps)
+{
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(fixes(60)), 60.0), std::nullopt);
+    const QList<GPSInfo> &placed = model.gpsEvents();
+    ASSERT_EQ(placed.size(), 60);
+    EXPECT_EQ(placed.first().elapse, 0.0);
+    EXPECT_EQ(placed.last().elapse, 60.0) << "the last fix lands at the end";
+    QList<double> seconds;
+    for (const GPSInfo &f : placed)
+        seconds << *f.elapse;
+    EXPECT_TRUE(seconds.contains(29.0));
+    EXPECT_FALSE(seconds.contains(30.0)) << "30 x 60/59 rounds to 31";
+    EXPECT_TRUE(seconds.contains(31.0));
+    EXPECT_NEAR(model.gpsAt(30.5)->data->speedKmh, 29 * 1.852, 1e-9) << "second 30 shows fix 29";
+}
+
+TEST(MediaData, TwoFixesOnOneSecondKeepTheEarlier)
+{
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(fixes(120)), 60.0), std::nullopt);
+    ASSERT_EQ(model.gpsEvents().size(), 61);
+    EXPECT_NEAR(model.gpsAt(1)->data->speedKmh, 1 * 1.852, 1e-9) << "fix 1, not fix 2";
+    EXPECT_EQ(model.gpsAt(-1), std::nullopt);
+    EXPECT_EQ(model.gpsAt(1e6)->elapse, 60.0) << "after the last fix, the last fix";
+}
+
+TEST(MediaData, OneFixFillsEverySecondWithJitter)
+{
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json({fix(0, 10)}), 30.9), std::nullopt);
+    const QList<GPSInfo> &placed = model.gpsEvents();
+    ASSERT_EQ(placed.size(), 31);
+    bool moved = false;
+    for (int s = 0; s <= 30; ++s) {
+        EXPECT_EQ(placed[s].elapse, double(s));
+        EXPECT_LE(std::abs(placed[s].data->latitude - 37.5), 0.000002);
+        EXPECT_LE(std::abs(placed[s].data->longitude - 127.0), 0.000002);
+        moved = moved || placed[s].data->latitude != placed[0].data->latitude;
+    }
+    EXPECT_TRUE(moved) << "consecutive positions differ, so the map redraws";
+
+    for (const double duration : {std::nan(""), -5.0, double(INFINITY)}) {
+        ASSERT_EQ(model.load(json({fix(0)}), duration), std::nullopt);
+        EXPECT_EQ(model.gpsEvents().size(), 1) << duration << " counts as 0";
+    }
+}
+
+// A car that stands still sends no course; its fixes still keep their own time.
+TEST(MediaData, AStandingCarKeepsItsGpsClock)
+{
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json({fix(0, 0, {}), fix(10, 0, {})}), 10.0), std::nullopt);
+    ASSERT_EQ(model.gpsEvents().size(), 2);
+    EXPECT_EQ(model.gpsEvents().last().elapse, 10.0);
+    EXPECT_EQ(model.gpsEvents().first().data->latitude, 37.5) << "no jitter: two real fixes";
+}
+
+TEST(MediaData, GSensorIsResampledEveryTenthOfASecond)
+{
+    QJsonArray records{fix(0), fix(59)};
+    for (int s = 0; s <= 59; ++s)
+        records.append(sample(s, s));
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(records), 60.0), std::nullopt);
+    const QList<GSensorInfo> &samples = model.gSensorEvents();
+    ASSERT_EQ(samples.size(), 601);
+    EXPECT_EQ(samples.last().elapse, 60.0) << "600 x 0.1 is 60 exactly";
+    for (int i = 0; i <= 600; ++i) {
+        const double source = i * 0.1 * 59 / 60;
+        EXPECT_EQ(samples[i].accel.x, static_cast<int>(std::floor(source + 1e-9))) << i;
+    }
+    EXPECT_EQ(model.gSensorAt(30.05)->elapse, 30.0);
+}
+
+TEST(MediaData, WithoutGpsTheSeriesKeepTheirOwnClockAndTheStampStays)
+{
+    MediaDataViewModel model;
+    model.reset();
+    const double stamp = model.id();
+    ASSERT_EQ(model.load(json({sample(0, 1), sample(5, 2)}), 60.0), std::nullopt);
+    ASSERT_EQ(model.gSensorEvents().size(), 2);
+    EXPECT_EQ(model.gSensorEvents().last().elapse, 5.0);
+    EXPECT_EQ(model.id(), stamp);
+}
+
+TEST(MediaData, AFailedLoadChangesNothingAndAResetClearsTheSeries)
+{
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(fixes(3)), 2.0), std::nullopt);
+    QSignalSpy stamped(&model, &MediaDataViewModel::idChanged);
+    EXPECT_NE(model.load(QStringLiteral("[{\"error\": \"Cannot read file\"}]"), 2.0), std::nullopt);
+    EXPECT_NE(model.load(QStringLiteral("[{\"type\": \"gps_info\"") + QChar(0xd800), 2.0),
+              std::nullopt)
+        << "a lone surrogate is no UTF-8";
+    EXPECT_EQ(model.gpsEvents().size(), 3);
+    EXPECT_EQ(stamped.count(), 0);
+    model.reset();
+    EXPECT_TRUE(model.gpsEvents().isEmpty());
+    EXPECT_EQ(model.events().size(), 3) << "the records stay until the next load";
+    EXPECT_EQ(stamped.count(), 1);
+}
+
+TEST(MediaData, ExportLines)
+{
+    QJsonArray records{fix(0, 42.9 / 1.852), fix(5, 42.9 / 1.852)};
+    records.append(sample(0, -7));
+    records.append(sample(5, 12));
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(records), 75.0), std::nullopt);
+    EXPECT_TRUE(model.locationText().startsWith(
+        "[00:00] lat: 37.500000,  lng: 127.000000,  speed:  42 km\n"));
+    EXPECT_TRUE(model.locationText().endsWith("[00:75] lat: 37.500000,  lng: 127.000000,  "
+                                              "speed:  42 km\n"))
+        << model.locationText().toStdString();
+    EXPECT_TRUE(model.gSensorText().startsWith("[00:00.000]  x:  -7,  y:   7,  z:   1\n"
+                                               "[00:00.100]  x:  -7,"));
+}
