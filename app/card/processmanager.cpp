@@ -166,7 +166,7 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
                 entry.name.contains(QLatin1Char('/')))
                 continue;
             bool ok = false;
-            const quint64 size = entry.size.toULongLong(&ok);
+            const qint64 size = entry.size.toLongLong(&ok);
             recordings.append(
                 {QUuid::createUuid(), type, entry.name, ok ? size : 0, 0, false, false});
         }

@@ -92,7 +92,7 @@ public:
     void setUsesCardImage(bool image) { m_usesCardImage = image; }
 
     // Copies and moves on a worker thread; a failed copy leaves the destination as it was.
-    static QCoro::Task<> copyFile(QString source, QString destination);
+    static QCoro::Task<bool> copyFile(QString source, QString destination);
     static QCoro::Task<> renameFile(QString source, QString destination);
 
     // Conversion and recovery: each deletes its output first and runs its tool through the shell.

@@ -176,7 +176,7 @@ QCoro::Task<bool> ProcessManager::authorizeExt4Tool(QString name)
     co_return checkPrivilege(name);
 }
 
-QCoro::Task<> ProcessManager::copyFile(QString source, QString destination)
+QCoro::Task<bool> ProcessManager::copyFile(QString source, QString destination)
 {
     // The future is named before it is awaited: GCC 12 mishandles temporaries in co_await.
     QFuture<QString> copying =
@@ -184,6 +184,7 @@ QCoro::Task<> ProcessManager::copyFile(QString source, QString destination)
     const QString error = co_await copying;
     if (!error.isEmpty())
         appLog("[FileExtractor] copy failed::", error);
+    co_return error.isEmpty();
 }
 
 QCoro::Task<> ProcessManager::renameFile(QString source, QString destination)

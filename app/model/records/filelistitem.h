@@ -5,16 +5,32 @@
 
 namespace korvane {
 
-// One recording of the card's list. `type` names its card folder, "mov/" + type + "/".
+// One recording of the list. `type` names its card folder, "mov/" + type + "/".
 struct FileListItem
 {
     QUuid id;
     QString type; // "normal", "event", "park", "manual" or "saved"
     QString name;
-    quint64 size = 0;
-    int read = 0;
+    qint64 size = 0; // as the card listing reports it
+    qint64 read = 0; // of the copy in the working folder; 0 while there is none
     bool isChecked = false;
     bool isSelected = false;
+
+    // The recording's time from its name ("_YYYYMMDD_HHMMSS"), as "2024/01/31 13:05:09"; "-"
+    // when the name holds none.
+    QString dateText() const;
+    // "REC", "EVT", "PAK", "MAN" from the name's type marker ("N_", "E_", "P_", "M_"), or "".
+    QString typeLabel() const;
+    // The colour the list draws the label in: "red", "green" or "yellow"; "" for the text's own.
+    QString typeColor() const;
+    // A recording the dashcam never finished: it must be rebuilt before it plays.
+    bool needsRebuild() const { return name.endsWith(QLatin1String(".mov")); }
+    // "mov/" + type + "/" + name.
+    QString cardPath() const;
 };
+
+// The type a picked file is listed under: the first of "normal", "event", "park", "manual" whose
+// marker ("N_", "E_", "P_", "M_") its path holds; "saved" when none.
+QString typeFromPath(const QString &path);
 
 } // namespace korvane

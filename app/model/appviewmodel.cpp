@@ -1,0 +1,511 @@
+#include "appviewmodel.h"
+
+#include "applog.h"
+#include "multitrackplayer.h"
+
+#include <QCollator>
+#include <QCoroFuture>
+#include <QFileInfo>
+#include <QPointer>
+#include <QStorageInfo>
+#include <QtConcurrent>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace korvane {
+
+const QStringList AppViewModel::typeNames = {QStringLiteral("normal"), QStringLiteral("event"),
+                                             QStringLiteral("park"),   QStringLiteral("manual"),
+                                             QStringLiteral("saved"),  QStringLiteral("all")};
+const QStringList AppViewModel::typeTitles = {QStringLiteral("상시"), QStringLiteral("이벤트"),
+                                              QStringLiteral("주차"), QStringLiteral("수동"),
+                                              QStringLiteral("보관"), QStringLiteral("전체")};
+
+namespace {
+
+// Copying a card into the working folder stops before the disk gets this full.
+constexpr qint64 leastFreeBytes = qint64{2} << 30;
+constexpr double leastFreeShare = 0.05;
+
+QVariant optionalText(const std::optional<QString> &text)
+{
+    return text ? QVariant(*text) : QVariant();
+}
+
+} // namespace
+
+void sortNewestFirst(QList<FileListItem> &rows)
+{
+    QCollator collator;
+    std::stable_sort(rows.begin(), rows.end(), [&](const FileListItem &a, const FileListItem &b) {
+        return collator.compare(a.dateText(), b.dateText()) > 0;
+    });
+}
+
+AppViewModel::AppViewModel(QObject *parent) : AppViewModel(PlaybackOutput{}, parent) {}
+
+AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
+    : QObject(parent), m_player(std::make_unique<MultiTrackPlayer>(output))
+{
+    // With the list newest first, the row above is the recording made next.
+    QPointer<AppViewModel> self(this);
+    m_player->onPlaybackEnded = [self] {
+        if (self)
+            self->openPrevious();
+    };
+    connect(m_player.get(), &MultiTrackPlayer::currentTimeChanged, this,
+            &AppViewModel::speedTextChanged);
+    connect(&m_mediaData, &MediaDataViewModel::idChanged, this, &AppViewModel::speedTextChanged);
+    connect(&m_procManager, &ProcessManager::activeChannelCountChanged, this,
+            &AppViewModel::activeChannelCountChanged);
+}
+
+AppViewModel::~AppViewModel() = default;
+
+// The published fields.
+
+void AppViewModel::setIsAutoLoad(bool on)
+{
+    if (m_isAutoLoad != on) {
+        m_isAutoLoad = on;
+        emit isAutoLoadChanged();
+    }
+}
+
+void AppViewModel::setIsFullScreen(bool on)
+{
+    if (m_isFullScreen != on) {
+        m_isFullScreen = on;
+        emit isFullScreenChanged();
+    }
+}
+
+void AppViewModel::setIsAlerting(bool on)
+{
+    if (m_isAlerting != on) {
+        m_isAlerting = on;
+        emit isAlertingChanged();
+    }
+}
+
+void AppViewModel::setVideoMode(int mode)
+{
+    if (m_videoMode != mode) {
+        m_videoMode = mode;
+        emit videoModeChanged();
+    }
+}
+
+void AppViewModel::setVideoChannel(int channel)
+{
+    if (m_videoChannel != channel) {
+        m_videoChannel = channel;
+        emit videoChannelChanged();
+    }
+}
+
+void AppViewModel::setPreviousChannels(int count)
+{
+    if (m_previousChannels != count) {
+        m_previousChannels = count;
+        emit previousChannelsChanged();
+    }
+}
+
+void AppViewModel::setProcMessage(const std::optional<QString> &message)
+{
+    if (m_procMessage != message) {
+        m_procMessage = message;
+        emit procMessageChanged();
+    }
+}
+
+void AppViewModel::setAlertMessage(const std::optional<QString> &message)
+{
+    if (m_alertMessage != message) {
+        m_alertMessage = message;
+        emit alertMessageChanged();
+    }
+}
+
+void AppViewModel::setDownloadMessage(const std::optional<QString> &message)
+{
+    if (m_downloadMessage != message) {
+        m_downloadMessage = message;
+        emit downloadMessageChanged();
+    }
+}
+
+void AppViewModel::setUploaded(bool on)
+{
+    if (m_uploaded != on) {
+        m_uploaded = on;
+        emit uploadedChanged();
+    }
+}
+
+void AppViewModel::setSelectedTab(int tab)
+{
+    if (m_selectedTab != tab) {
+        m_selectedTab = tab;
+        emit selectedTabChanged();
+    }
+}
+
+void AppViewModel::setIsAllChecked(bool on)
+{
+    if (m_isAllChecked != on) {
+        m_isAllChecked = on;
+        emit isAllCheckedChanged();
+    }
+}
+
+void AppViewModel::setSelectedIndex(std::optional<qsizetype> index)
+{
+    if (m_selectedIndex != index) {
+        m_selectedIndex = index;
+        emit selectedIndexChanged();
+    }
+}
+
+void AppViewModel::setIsSelecting(bool on)
+{
+    if (m_isSelecting != on) {
+        m_isSelecting = on;
+        emit isSelectingChanged();
+    }
+}
+
+void AppViewModel::setIsLoading(bool on)
+{
+    if (m_isLoading != on) {
+        m_isLoading = on;
+        emit isLoadingChanged();
+    }
+}
+
+void AppViewModel::setIsDownloading(bool on)
+{
+    if (m_isDownloading != on) {
+        m_isDownloading = on;
+        emit isDownloadingChanged();
+    }
+}
+
+QVariant AppViewModel::procMessageValue() const
+{
+    return optionalText(m_procMessage);
+}
+
+QVariant AppViewModel::alertMessageValue() const
+{
+    return optionalText(m_alertMessage);
+}
+
+QVariant AppViewModel::downloadMessageValue() const
+{
+    return optionalText(m_downloadMessage);
+}
+
+int AppViewModel::selectedIndexValue() const
+{
+    return m_selectedIndex ? static_cast<int>(*m_selectedIndex) : -1;
+}
+
+QList<QObject *> AppViewModel::videoPlayerObjects() const
+{
+    return {m_videoPlayers.begin(), m_videoPlayers.end()};
+}
+
+QString AppViewModel::currentType() const
+{
+    if (m_selectedTab >= 0 && m_selectedTab < typeNames.size())
+        return typeNames[m_selectedTab];
+    return typeNames.first();
+}
+
+QList<FileListItem> AppViewModel::checkedItems() const
+{
+    QList<FileListItem> checked;
+    for (const FileListItem &row : m_filtered.rows()) {
+        if (row.isChecked)
+            checked.append(row);
+    }
+    return checked;
+}
+
+QString AppViewModel::localCopy(const FileListItem &item)
+{
+    return ProcessManager::tempRoot() + item.cardPath();
+}
+
+// The list.
+
+void AppViewModel::setFileList(const QList<FileListItem> &list)
+{
+    m_fileList = list;
+    emit fileListChanged();
+}
+
+QCoro::Task<> AppViewModel::reloadList()
+{
+    QPointer<AppViewModel> self(this);
+    setSelectedTab(0);
+    setIsAllChecked(false);
+    QList<FileListItem> recordings = co_await m_procManager.loadCardFiles();
+    if (!self)
+        co_return;
+    sortNewestFirst(recordings);
+    setFileList(recordings);
+    co_await applyFilter(currentType());
+    if (self && m_isAutoLoad)
+        startLoading();
+}
+
+QCoro::Task<> AppViewModel::applyFilter(QString type)
+{
+    QPointer<AppViewModel> self(this);
+    const quint64 generation = ++m_filterGeneration;
+    QFuture<QList<FileListItem>> filtering = QtConcurrent::run([rows = m_fileList, type]() mutable {
+        if (type != u"all")
+            rows.removeIf([&](const FileListItem &row) { return row.type != type; });
+        sortNewestFirst(rows);
+        return rows;
+    });
+    const QList<FileListItem> rows = co_await filtering;
+    // A later filter, or a list picked meanwhile, wins.
+    if (!self || generation != m_filterGeneration)
+        co_return;
+    m_filtered.setRows(rows);
+}
+
+void AppViewModel::checkAll(bool value)
+{
+    setIsAllChecked(value);
+    m_filtered.updateRows(
+        [&](qsizetype, FileListItem &row) { return std::exchange(row.isChecked, value) != value; });
+}
+
+void AppViewModel::setChecked(int row, bool value)
+{
+    if (row < 0 || row >= m_filtered.count())
+        return;
+    FileListItem item = m_filtered.rows()[row];
+    item.isChecked = value;
+    m_filtered.updateRow(item);
+}
+
+void AppViewModel::selectTab(int index)
+{
+    if (index == m_selectedTab)
+        return;
+    setSelectedTab(index);
+    applyFilter(currentType());
+    setUploaded(false);
+}
+
+QCoro::Task<> AppViewModel::selectAt(qsizetype index)
+{
+    if (index < 0 || index >= m_filtered.count())
+        co_return;
+    m_filtered.updateRows([&](qsizetype at, FileListItem &row) {
+        return std::exchange(row.isSelected, at == index) != (at == index);
+    });
+    co_await select(m_filtered.rows()[index]);
+}
+
+QCoro::Task<> AppViewModel::selectNext()
+{
+    if (m_selectedIndex && *m_selectedIndex < m_filtered.count() - 1)
+        co_await selectAt(*m_selectedIndex + 1);
+}
+
+QCoro::Task<> AppViewModel::selectPrevious()
+{
+    if (m_selectedIndex && *m_selectedIndex > 0)
+        co_await selectAt(*m_selectedIndex - 1);
+}
+
+void AppViewModel::reload()
+{
+    reloadList();
+}
+
+void AppViewModel::open(int row)
+{
+    if (row >= 0 && row < m_filtered.count())
+        select(m_filtered.rows()[row]);
+}
+
+void AppViewModel::openNext()
+{
+    selectNext();
+}
+
+void AppViewModel::openPrevious()
+{
+    selectPrevious();
+}
+
+void AppViewModel::openFiles(const QList<QUrl> &urls)
+{
+    QPointer<AppViewModel> self(this);
+    [](QPointer<AppViewModel> model, QList<QUrl> picked) -> QCoro::Task<> {
+        co_await model->openLocalFiles(picked);
+        if (model)
+            model->setUploaded(true);
+    }(self, urls);
+}
+
+QCoro::Task<> AppViewModel::openLocalFiles(QList<QUrl> urls)
+{
+    QPointer<AppViewModel> self(this);
+    setUploaded(true);
+    setSelectedTab(-1);
+    ++m_filterGeneration; // a filter still running must not replace the picked files
+    m_filtered.setRows({});
+    QList<FileListItem> picked;
+    for (const QUrl &url : urls) {
+        FileListItem row;
+        row.id = QUuid::createUuid();
+        row.type = typeFromPath(url.path());
+        row.name = QFileInfo(url.path()).fileName();
+        const QString copy = localCopy(row);
+        QDir().mkpath(QFileInfo(copy).path());
+        co_await ProcessManager::copyFile(url.toLocalFile(), copy);
+        if (!self)
+            co_return;
+        row.size = row.read = static_cast<qint64>(ProcessManager::fileSize(copy, false));
+        picked.append(row);
+    }
+    sortNewestFirst(picked);
+    m_filtered.setRows(picked);
+}
+
+// Background copying of the card into the working folder.
+
+void AppViewModel::startLoading()
+{
+    // A new generation: the running task stops before its next row.
+    copyInBackground(++m_copyGeneration);
+}
+
+void AppViewModel::cancelLoading()
+{
+    if (!m_isLoading)
+        return;
+    appLog("[AppViewModel] loading canceled");
+    ++m_copyGeneration;
+}
+
+bool AppViewModel::roomToCopy(qint64 size)
+{
+    const QStorageInfo disk(ProcessManager::tempRoot());
+    if (!disk.isValid())
+        return true;
+    const auto least = std::max<qint64>(
+        leastFreeBytes,
+        static_cast<qint64>(static_cast<double>(disk.bytesTotal()) * leastFreeShare));
+    return disk.bytesAvailable() - size >= least;
+}
+
+QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
+{
+    QPointer<AppViewModel> self(this);
+    setIsLoading(true);
+    // By id, not position: the list may be rebuilt while rows are copied.
+    QList<QUuid> ids;
+    for (const FileListItem &row : std::as_const(m_fileList))
+        ids.append(row.id);
+    for (const QUuid &id : ids) {
+        if (!self || generation != m_copyGeneration)
+            co_return;
+        const auto row = std::find_if(m_fileList.cbegin(), m_fileList.cend(),
+                                      [&](const FileListItem &r) { return r.id == id; });
+        if (row == m_fileList.cend() || row->read != 0)
+            continue;
+        if (!roomToCopy(row->size)) {
+            appLog("[AppViewModel] loading stopped: copying", row->name,
+                   "would leave too little room in", ProcessManager::tempRoot());
+            break;
+        }
+        const FileListItem item = *row;
+        co_await m_procManager.readCardFile(item.cardPath());
+        if (!self || generation != m_copyGeneration)
+            co_return;
+        setRowRead(item.id, static_cast<qint64>(ProcessManager::fileSize(localCopy(item), false)));
+    }
+    setIsLoading(false);
+    appLog("[AppViewModel] loading completed");
+}
+
+void AppViewModel::setRowRead(const QUuid &id, qint64 read)
+{
+    for (FileListItem &row : m_fileList) {
+        if (row.id == id)
+            row.read = read;
+    }
+    if (const auto at = m_filtered.indexOf(id)) {
+        FileListItem row = m_filtered.rows()[*at];
+        row.read = read;
+        m_filtered.updateRow(row);
+    }
+}
+
+// Player screen operations.
+
+QString AppViewModel::speedText() const
+{
+    if (m_videoPlayers.isEmpty())
+        return QStringLiteral("0 km/h");
+    const std::optional<GPSInfo> fix = m_mediaData.gpsAt(m_player->currentTime());
+    const double speed = fix && fix->data ? fix->data->speedKmh : 0;
+    return QString::number(static_cast<qint64>(std::round(speed))) + QStringLiteral(" km/h");
+}
+
+void AppViewModel::toggleMagnifier()
+{
+    if (m_videoMode == 0) {
+        setAlertMessage(QStringLiteral("화면 확대는 비디오 채널 별로 가능합니다."));
+        return;
+    }
+    m_showMagnifier = !m_showMagnifier;
+    emit showMagnifierChanged();
+}
+
+void AppViewModel::exportText(const QString &name, const QString &text, const QString &saved)
+{
+    if (m_videoPlayers.isEmpty())
+        return;
+    setAlertMessage(m_procManager.saveToSDCard(name, text)
+                        ? saved
+                        : QStringLiteral("SD 카드에 저장하지 못했습니다."));
+}
+
+void AppViewModel::exportLocation()
+{
+    exportText(QStringLiteral("location.txt"), m_mediaData.locationText(),
+               QStringLiteral("GPS 데이터(location.txt)를 SD 카드에 저장했습니다."));
+}
+
+void AppViewModel::exportGSensor()
+{
+    exportText(QStringLiteral("gsensor.txt"), m_mediaData.gSensorText(),
+               QStringLiteral("G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다."));
+}
+
+void AppViewModel::nextChannelChoice()
+{
+    m_channelChoice = (m_channelChoice + 1) % (activeChannelCount() + 1);
+    emit channelChoiceChanged();
+}
+
+QString AppViewModel::channelChoiceLabel() const
+{
+    return m_channelChoice == 0 ? QStringLiteral("CH All")
+                                : QStringLiteral("CH%1").arg(m_channelChoice);
+}
+
+} // namespace korvane

@@ -1,0 +1,249 @@
+#pragma once
+
+#include "filelistitem.h"
+#include "mediadataviewmodel.h"
+#include "metadataextraction.h"
+#include "multitrackplayer.h"
+#include "processmanager.h"
+#include "recordinglistmodel.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QUrl>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+namespace korvane {
+
+// The viewer's one long-lived model: the card's recordings and the rows the list shows, the
+// selection, opening a recording into the player, the background copying from the card and the
+// downloads. Main thread only; everything a view shows is a property here.
+class AppViewModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isAutoLoad READ isAutoLoad WRITE setIsAutoLoad NOTIFY isAutoLoadChanged)
+    Q_PROPERTY(korvane::RecordingListModel *filtered READ filteredModel CONSTANT)
+    Q_PROPERTY(int recordingCount READ recordingCount NOTIFY fileListChanged)
+    Q_PROPERTY(bool isFullScreen READ isFullScreen WRITE setIsFullScreen NOTIFY isFullScreenChanged)
+    Q_PROPERTY(bool isAlerting READ isAlerting WRITE setIsAlerting NOTIFY isAlertingChanged)
+    Q_PROPERTY(int videoMode READ videoMode WRITE setVideoMode NOTIFY videoModeChanged)
+    Q_PROPERTY(int videoChannel READ videoChannel WRITE setVideoChannel NOTIFY videoChannelChanged)
+    Q_PROPERTY(int previousChannels READ previousChannels NOTIFY previousChannelsChanged)
+    Q_PROPERTY(bool showMagnifier READ showMagnifier NOTIFY showMagnifierChanged)
+    // Optional texts: null while there is none.
+    Q_PROPERTY(QVariant procMessage READ procMessageValue NOTIFY procMessageChanged)
+    Q_PROPERTY(QVariant alertMessage READ alertMessageValue NOTIFY alertMessageChanged)
+    // Null: no download; empty: finished; any other text: progress.
+    Q_PROPERTY(QVariant downloadMessage READ downloadMessageValue NOTIFY downloadMessageChanged)
+    Q_PROPERTY(bool uploaded READ uploaded WRITE setUploaded NOTIFY uploadedChanged)
+    Q_PROPERTY(int selectedTab READ selectedTab NOTIFY selectedTabChanged)
+    Q_PROPERTY(bool isAllChecked READ isAllChecked NOTIFY isAllCheckedChanged)
+    // -1 while nothing is open.
+    Q_PROPERTY(int selectedIndex READ selectedIndexValue NOTIFY selectedIndexChanged)
+    Q_PROPERTY(korvane::MultiTrackPlayer *playerManager READ playerManager CONSTANT)
+    Q_PROPERTY(QList<QObject *> videoPlayers READ videoPlayerObjects NOTIFY videoPlayersChanged)
+    Q_PROPERTY(korvane::MediaDataViewModel *mediaData READ mediaData CONSTANT)
+    Q_PROPERTY(bool isSelecting READ isSelecting NOTIFY isSelectingChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY isDownloadingChanged)
+    Q_PROPERTY(QStringList types READ types CONSTANT)
+    Q_PROPERTY(QStringList tabTitles READ tabTitles CONSTANT)
+    Q_PROPERTY(QString speedText READ speedText NOTIFY speedTextChanged)
+    Q_PROPERTY(int activeChannelCount READ activeChannelCount NOTIFY activeChannelCountChanged)
+    // 0: all channels; N: camera channel N. The download saves what it names.
+    Q_PROPERTY(int channelChoice READ channelChoice NOTIFY channelChoiceChanged)
+    Q_PROPERTY(QString channelChoiceLabel READ channelChoiceLabel NOTIFY channelChoiceChanged)
+
+public:
+    static const QStringList typeNames;
+    static const QStringList typeTitles;
+
+    explicit AppViewModel(QObject *parent = nullptr);
+    // With the player's output chosen (tests and benchmarks play sound into a null sink).
+    AppViewModel(const PlaybackOutput &output, QObject *parent = nullptr);
+    ~AppViewModel() override;
+
+    ProcessManager &procManager() { return m_procManager; }
+    MultiTrackPlayer *playerManager() const { return m_player.get(); }
+    MediaDataViewModel *mediaData() { return &m_mediaData; }
+    RecordingListModel *filteredModel() { return &m_filtered; }
+
+    bool isAutoLoad() const { return m_isAutoLoad; }
+    void setIsAutoLoad(bool on);
+    const QList<FileListItem> &fileList() const { return m_fileList; }
+    int recordingCount() const { return static_cast<int>(m_fileList.size()); }
+    const QList<FileListItem> &filtered() const { return m_filtered.rows(); }
+    bool isFullScreen() const { return m_isFullScreen; }
+    void setIsFullScreen(bool on);
+    bool isAlerting() const { return m_isAlerting; }
+    void setIsAlerting(bool on);
+    int videoMode() const { return m_videoMode; }
+    void setVideoMode(int mode);
+    int videoChannel() const { return m_videoChannel; }
+    void setVideoChannel(int channel);
+    int previousChannels() const { return m_previousChannels; }
+    bool showMagnifier() const { return m_showMagnifier; }
+    const std::optional<QString> &procMessage() const { return m_procMessage; }
+    const std::optional<QString> &alertMessage() const { return m_alertMessage; }
+    void setAlertMessage(const std::optional<QString> &message);
+    const std::optional<QString> &downloadMessage() const { return m_downloadMessage; }
+    void setDownloadMessage(const std::optional<QString> &message);
+    bool uploaded() const { return m_uploaded; }
+    void setUploaded(bool on);
+    int selectedTab() const { return m_selectedTab; }
+    bool isAllChecked() const { return m_isAllChecked; }
+    std::optional<qsizetype> selectedIndex() const { return m_selectedIndex; }
+    QList<ChannelPlayer *> videoPlayers() const { return m_videoPlayers; }
+    bool isSelecting() const { return m_isSelecting; }
+    bool isLoading() const { return m_isLoading; }
+    bool isDownloading() const { return m_isDownloading; }
+    QStringList types() const { return typeNames; }
+    QStringList tabTitles() const { return typeTitles; }
+    QString speedText() const;
+    int activeChannelCount() const { return m_procManager.activeChannelCount(); }
+    int channelChoice() const { return m_channelChoice; }
+    QString channelChoiceLabel() const;
+    // The entry of `types` at `selectedTab`, or the first one while no tab is chosen.
+    QString currentType() const;
+    // The rows of `filtered` ticked for download, in list order.
+    QList<FileListItem> checkedItems() const;
+    // The working folder's copy of a row.
+    static QString localCopy(const FileListItem &item);
+
+    // The list: reading the card, tabs, ticks and selection.
+    QCoro::Task<> reloadList();
+    Q_INVOKABLE void startLoading();
+    Q_INVOKABLE void cancelLoading();
+    Q_INVOKABLE void checkAll(bool value);
+    Q_INVOKABLE void setChecked(int row, bool value);
+    Q_INVOKABLE void selectTab(int index);
+    QCoro::Task<> selectAt(qsizetype index);
+    QCoro::Task<> selectNext();
+    QCoro::Task<> selectPrevious();
+    QCoro::Task<> openLocalFiles(QList<QUrl> urls);
+    // For views: the same operations, started and left to run.
+    Q_INVOKABLE void reload();
+    Q_INVOKABLE void open(int row);
+    Q_INVOKABLE void openNext();
+    Q_INVOKABLE void openPrevious();
+    Q_INVOKABLE void openFiles(const QList<QUrl> &urls);
+
+    // Opening a recording into the player.
+    QCoro::Task<> select(FileListItem item);
+    QCoro::Task<bool> recover(QString source, QString destination);
+    QCoro::Task<bool> loadMp4(QString path);
+    static QCoro::Task<int> getAudioCount(QString path);
+    static QCoro::Task<int> getVideoCount(QString path);
+    void getMp4Data(const MediaRecords &records);
+    QCoro::Task<> prefetchPrevious(qsizetype index);
+    // Waits until the metadata of the open recording has reached `mediaData`.
+    QCoro::Task<> metadataLoaded();
+
+    // Downloads: whole recordings or one channel into a folder. A recording that is not saved
+    // leaves nothing at its destination.
+    enum class Saved
+    {
+        yes,
+        noSuchChannel,
+        failed
+    };
+    QCoro::Task<bool> download(FileListItem item, QString destination);
+    QCoro::Task<Saved> downloadChannel(FileListItem item, QString destination, int channel);
+    QCoro::Task<> downloadChecked(QString folder);
+    Q_INVOKABLE void startDownload(const QUrl &folder);
+    Q_INVOKABLE void nextChannelChoice();
+    Q_INVOKABLE void closeDownload() { setDownloadMessage(std::nullopt); }
+    Q_INVOKABLE void closeAlert() { setAlertMessage(std::nullopt); }
+
+    // Player screen operations.
+    Q_INVOKABLE void toggleMagnifier();
+    Q_INVOKABLE void exportLocation();
+    Q_INVOKABLE void exportGSensor();
+
+signals:
+    void isAutoLoadChanged();
+    void fileListChanged();
+    void isFullScreenChanged();
+    void isAlertingChanged();
+    void videoModeChanged();
+    void videoChannelChanged();
+    void previousChannelsChanged();
+    void showMagnifierChanged();
+    void procMessageChanged();
+    void alertMessageChanged();
+    void downloadMessageChanged();
+    void uploadedChanged();
+    void selectedTabChanged();
+    void isAllCheckedChanged();
+    void selectedIndexChanged();
+    void videoPlayersChanged();
+    void isSelectingChanged();
+    void isLoadingChanged();
+    void isDownloadingChanged();
+    void speedTextChanged();
+    void activeChannelCountChanged();
+    void channelChoiceChanged();
+    // The metadata of the recording just opened is in `mediaData` (or could not be read).
+    void metadataArrived();
+
+private:
+    QVariant procMessageValue() const;
+    QVariant alertMessageValue() const;
+    QVariant downloadMessageValue() const;
+    int selectedIndexValue() const;
+    QList<QObject *> videoPlayerObjects() const;
+
+    void setProcMessage(const std::optional<QString> &message);
+    void setSelectedTab(int tab);
+    void setIsAllChecked(bool on);
+    void setSelectedIndex(std::optional<qsizetype> index);
+    void setIsSelecting(bool on);
+    void setIsLoading(bool on);
+    void setIsDownloading(bool on);
+    void setPreviousChannels(int count);
+    void setFileList(const QList<FileListItem> &list);
+    void setRowRead(const QUuid &id, qint64 read);
+    // Filters `fileList` by a type on a worker and publishes the sorted rows here.
+    QCoro::Task<> applyFilter(QString type);
+    QCoro::Task<> copyInBackground(quint64 generation);
+    QCoro::Task<> copyToWorkFolder(FileListItem item);
+    // Whether copying a file of `size` bytes leaves the working folder's disk room enough.
+    static bool roomToCopy(qint64 size);
+    void exportText(const QString &name, const QString &text, const QString &saved);
+
+    ProcessManager m_procManager;
+    std::unique_ptr<MultiTrackPlayer> m_player;
+    MediaDataViewModel m_mediaData;
+    RecordingListModel m_filtered;
+    QList<FileListItem> m_fileList;
+    QList<ChannelPlayer *> m_videoPlayers;
+    std::optional<QString> m_procMessage;
+    std::optional<QString> m_alertMessage;
+    std::optional<QString> m_downloadMessage;
+    std::optional<qsizetype> m_selectedIndex;
+    quint64 m_copyGeneration = 0;   // a copying task of another generation has been superseded
+    quint64 m_filterGeneration = 0; // so has a filter
+    quint64 m_metadataGeneration = 0;
+    bool m_metadataPending = false;
+    int m_videoMode = 0;
+    int m_videoChannel = -1;
+    int m_previousChannels = 0;
+    int m_selectedTab = 0;
+    int m_channelChoice = 0;
+    bool m_isAutoLoad = true;
+    bool m_isFullScreen = false;
+    bool m_isAlerting = false;
+    bool m_showMagnifier = false;
+    bool m_uploaded = false;
+    bool m_isAllChecked = false;
+    bool m_isSelecting = false;
+    bool m_isLoading = false;
+    bool m_isDownloading = false;
+};
+
+// Rows newest first by their date text, in the locale's order; equal dates keep their order.
+void sortNewestFirst(QList<FileListItem> &rows);
+
+} // namespace korvane

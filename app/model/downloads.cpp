@@ -1,0 +1,142 @@
+// Saving the ticked recordings into a folder: each whole as the card holds it, or one camera
+// channel with its sound. A file that could not be saved is named; nothing half-made is left.
+#include "appviewmodel.h"
+
+#include "applog.h"
+#include "workingfiles.h"
+
+#include <QDir>
+#include <QPointer>
+
+namespace korvane {
+
+namespace {
+qint64 sizeOf(const QString &path)
+{
+    return static_cast<qint64>(ProcessManager::fileSize(path, false));
+}
+} // namespace
+
+QCoro::Task<> AppViewModel::downloadChecked(QString folder)
+{
+    if (m_isDownloading)
+        co_return;
+    QPointer<AppViewModel> self(this);
+    setIsDownloading(true);
+    const QList<FileListItem> checked = checkedItems();
+    if (checked.isEmpty())
+        setDownloadMessage(QString(""));
+    const int choice = m_channelChoice;
+    QStringList unsaved;
+    for (qsizetype k = 1; k <= checked.size(); ++k) {
+        const FileListItem &row = checked[k - 1];
+        setDownloadMessage(QString::asprintf("총 %lld 중 %lld 개 영상 다운로드 중...",
+                                             static_cast<long long>(checked.size()),
+                                             static_cast<long long>(k)));
+        QString destination = QDir(folder).filePath(row.name);
+        if (choice == 0) {
+            const bool saved = co_await download(row, destination);
+            if (!self)
+                co_return;
+            if (!saved)
+                unsaved.append(row.name);
+        } else {
+            destination = withExtension(destination, QStringLiteral("_CH%1.mp4").arg(choice));
+            const Saved saved = co_await downloadChannel(row, destination, choice - 1);
+            if (!self)
+                co_return;
+            if (saved == Saved::noSuchChannel)
+                setAlertMessage(QString::asprintf("채널%lld 영상이 없는 녹화파일입니다.",
+                                                  static_cast<long long>(choice)));
+            else if (saved == Saved::failed)
+                unsaved.append(row.name);
+        }
+        if (!unsaved.isEmpty())
+            setAlertMessage(QStringLiteral("%1 파일을 저장하지 못했습니다.")
+                                .arg(unsaved.join(QStringLiteral(", "))));
+        if (!m_downloadMessage)
+            break; // cancelled: the file under way was finished first
+        if (k == checked.size())
+            setDownloadMessage(QString(""));
+    }
+    setIsDownloading(false);
+}
+
+void AppViewModel::startDownload(const QUrl &folder)
+{
+    if (!folder.isEmpty())
+        downloadChecked(folder.toLocalFile());
+}
+
+QCoro::Task<bool> AppViewModel::download(FileListItem item, QString destination)
+{
+    appLog("[AppViewModel] download:", item.cardPath());
+    QPointer<AppViewModel> self(this);
+    const QString local = localCopy(item);
+    if (sizeOf(local) == 0) {
+        co_await m_procManager.readCardFile(item.cardPath());
+        if (!self)
+            co_return false;
+    }
+    // Saved as the card holds it; an unfinished recording only gets the name it plays under.
+    if (destination.endsWith(QLatin1String(".mov")))
+        destination = withExtension(destination, QStringLiteral(".mp4"));
+    if (sizeOf(local) == 0)
+        co_return false;
+    co_return co_await ProcessManager::copyFile(local, destination);
+}
+
+QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item,
+                                                               QString destination, int channel)
+{
+    QPointer<AppViewModel> self(this);
+    const QString local = localCopy(item);
+    if (sizeOf(local) == 0) {
+        co_await m_procManager.readCardFile(item.cardPath());
+        if (!self)
+            co_return Saved::failed;
+    }
+    if (sizeOf(local) == 0)
+        co_return Saved::failed;
+
+    const QString temp = ProcessManager::tempRoot() + QStringLiteral("temp.mp4");
+    bool ok = true;
+    bool rebuild = item.cardPath().endsWith(QLatin1String(".mov"));
+    if (!rebuild) {
+        const std::optional<QString> complaint = co_await m_procManager.remuxVideo(local, temp);
+        if (!self)
+            co_return Saved::failed;
+        if (complaint) {
+            appLog("[AppViewModel] download " + item.cardPath() + " -> " + *complaint);
+            rebuild = true;
+        }
+    }
+    if (rebuild)
+        ok = co_await recover(local, temp);
+    if (!self || !ok)
+        co_return Saved::failed;
+
+    const int videos = co_await getVideoCount(temp);
+    const int audio = co_await getAudioCount(temp);
+    if (!self)
+        co_return Saved::failed;
+    if (videos <= channel) {
+        ProcessManager::deleteDirectory(temp);
+        co_return videos == 0 ? Saved::failed : Saved::noSuchChannel;
+    }
+    // Made in the working folder and copied whole: the chosen folder never holds half a file.
+    const QString extracted = ProcessManager::tempRoot() + QStringLiteral("channel.mp4");
+    if (audio > 0)
+        co_await m_procManager.extractChannelWithAudio(temp, channel, extracted);
+    else
+        co_await m_procManager.extractChannel(temp, channel, extracted);
+    if (!self)
+        co_return Saved::failed;
+    const bool saved =
+        co_await ProcessManager::copyFile(sizeOf(extracted) != 0 ? extracted : temp, destination);
+    ProcessManager::deleteDirectory(extracted);
+    ProcessManager::deleteDirectory(temp);
+    co_return saved ? Saved::yes : Saved::failed;
+}
+
+} // namespace korvane

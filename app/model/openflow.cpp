@@ -1,0 +1,234 @@
+// Opening a recording: copied from the card when it is not yet, rebuilt with salvex or remuxed
+// with ffmpeg, given AAC sound, loaded into the player, and its metadata scanned.
+#include "appviewmodel.h"
+
+#include "applog.h"
+#include "metadataextraction.h"
+#include "multitrackplayer.h"
+#include "shell.h"
+#include "shellquote.h"
+#include "trackcounts.h"
+#include "workingfiles.h"
+
+#include <QCoroSignal>
+#include <QCoroTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+
+#include <chrono>
+
+namespace korvane {
+
+namespace {
+const QString downloadingMessage = QStringLiteral("영상 다운로드 중입니다. 잠시만 기다려주세요.");
+const QString recoveringMessage = QStringLiteral("영상을 복구 중입니다. 잠시만 기다려주세요.");
+const QString damagedMessage =
+    QStringLiteral("영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
+
+qint64 sizeOf(const QString &path)
+{
+    return static_cast<qint64>(ProcessManager::fileSize(path, false));
+}
+} // namespace
+
+QCoro::Task<> AppViewModel::select(FileListItem item)
+{
+    if (m_procMessage || m_isSelecting)
+        co_return;
+    QPointer<AppViewModel> self(this);
+    setIsSelecting(true);
+    cancelLoading();
+    const std::optional<qsizetype> position = m_filtered.indexOf(item.id);
+    if (!position) {
+        setIsSelecting(false);
+        co_return;
+    }
+    if (m_player->isPlaying())
+        m_player->stop();
+    setSelectedIndex(position);
+    m_filtered.updateRows([&](qsizetype, FileListItem &row) {
+        const bool selected = row.id == item.id;
+        return std::exchange(row.isSelected, selected) != selected;
+    });
+    co_await QCoro::sleepFor(std::chrono::milliseconds(200));
+    if (!self)
+        co_return;
+
+    item = m_filtered.rows().value(*position, item);
+    if (item.read == 0) {
+        setProcMessage(downloadingMessage);
+        co_await m_procManager.readCardFile(item.cardPath());
+        if (!self)
+            co_return;
+        setRowRead(item.id, sizeOf(localCopy(item)));
+        setProcMessage(std::nullopt);
+    }
+
+    const OpenFiles files = OpenFiles::beside(localCopy(item));
+    bool ok = true;
+    bool rebuild = item.name.contains(QLatin1String(".mov"));
+    if (!rebuild) {
+        const std::optional<QString> complaint =
+            co_await m_procManager.remuxVideo(files.local, files.temp);
+        if (!self)
+            co_return;
+        if (complaint) {
+            appLog("[AppViewModel] select " + item.cardPath() + " -> " + *complaint);
+            rebuild = true;
+        }
+    }
+    if (rebuild) {
+        setProcMessage(recoveringMessage);
+        ok = co_await recover(files.local, files.temp);
+        if (!self)
+            co_return;
+        setProcMessage(std::nullopt);
+    }
+    const int audio = co_await getAudioCount(files.temp);
+    if (!self)
+        co_return;
+
+    bool loaded = false;
+    if (audio > 0) {
+        co_await m_procManager.convertAudio(files.temp, files.playing);
+        if (!self)
+            co_return;
+        loaded = co_await loadMp4(sizeOf(files.playing) != 0 ? files.playing : files.temp);
+    } else {
+        appLog("[AppViewModel] select " + item.name + " -> has no audio.");
+        loaded = co_await loadMp4(files.temp);
+    }
+    if (!self)
+        co_return;
+
+    if (loaded && ok) {
+        // The player reads on from the file it opened; only the name goes.
+        ProcessManager::deleteDirectory(files.temp);
+        m_mediaData.reset();
+        const quint64 generation = ++m_metadataGeneration;
+        m_metadataPending = true;
+        extractMediaRecordsAsync(files.local, [self, generation](MediaRecords records) {
+            if (self && generation == self->m_metadataGeneration)
+                self->getMp4Data(records);
+        });
+        if (m_isAutoLoad) {
+            co_await prefetchPrevious(*position);
+            if (!self)
+                co_return;
+            startLoading();
+        }
+    } else {
+        setAlertMessage(damagedMessage);
+    }
+    setIsSelecting(false);
+}
+
+QCoro::Task<bool> AppViewModel::recover(QString source, QString destination)
+{
+    QPointer<AppViewModel> self(this);
+    const bool ok = co_await m_procManager.recoverVideo(source, destination);
+    if (!self)
+        co_return false;
+    const QString sound = withExtension(destination, QStringLiteral(".mp3"));
+    if (!ok || ProcessManager::fileSize(sound, false) == 0)
+        co_return ok;
+
+    const QString merged = withExtension(destination, QStringLiteral(".mkv"));
+    const QString step2 = withNameSuffix(destination, QStringLiteral("2"));
+    const QString step3 = withNameSuffix(destination, QStringLiteral("3"));
+    ProcessManager::deleteDirectory(merged);
+    co_await m_procManager.mergeAudio(destination, sound, merged);
+    ProcessManager::deleteDirectory(sound);
+    if (!self)
+        co_return ok;
+    if (ProcessManager::fileSize(merged, false) != 0) {
+        co_await ProcessManager::renameFile(merged, step2);
+        co_await m_procManager.convertAudio(step2, step3);
+        ProcessManager::deleteDirectory(step2);
+        if (ProcessManager::fileSize(step3, false) != 0)
+            co_await ProcessManager::renameFile(step3, destination);
+    }
+    co_return ok;
+}
+
+QCoro::Task<int> AppViewModel::getAudioCount(QString path)
+{
+    try {
+        const TrackCounts counts = co_await trackCounts(path);
+        co_return counts.audio;
+    } catch (const PlaybackError &error) {
+        appLog(QStringLiteral("[AppViewModel] getAudioCount failure: ") +
+               QString::fromUtf8(error.what()));
+    }
+    co_return 0;
+}
+
+QCoro::Task<int> AppViewModel::getVideoCount(QString path)
+{
+    try {
+        const TrackCounts counts = co_await trackCounts(path);
+        co_return counts.video;
+    } catch (const PlaybackError &error) {
+        appLog(QStringLiteral("[AppViewModel] getVideoCount failure: ") +
+               QString::fromUtf8(error.what()));
+    }
+    co_return 0;
+}
+
+QCoro::Task<bool> AppViewModel::loadMp4(QString path)
+{
+    QPointer<AppViewModel> self(this);
+    try {
+        co_await m_player->load(QUrl::fromLocalFile(path));
+    } catch (const PlaybackError &error) {
+        if (self)
+            appLog(QStringLiteral("[AppViewModel] loadMp4 failure: ") +
+                   QString::fromUtf8(error.what()));
+        co_return false;
+    }
+    if (!self)
+        co_return false;
+    m_videoPlayers = m_player->videoPlayers();
+    emit videoPlayersChanged();
+    emit speedTextChanged();
+    m_player->play();
+    const int channels = static_cast<int>(m_videoPlayers.size());
+    if (m_previousChannels != channels)
+        setVideoChannel(-1);
+    setPreviousChannels(channels);
+    co_return true;
+}
+
+void AppViewModel::getMp4Data(const MediaRecords &records)
+{
+    QJsonArray array;
+    for (const QJsonObject &record : records)
+        array.append(record);
+    const QString json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    if (const std::optional<QString> error = m_mediaData.load(json, m_player->duration()))
+        appLog("[AppViewModel] getMp4Data failed: " + *error);
+    m_metadataPending = false;
+    emit metadataArrived();
+}
+
+QCoro::Task<> AppViewModel::metadataLoaded()
+{
+    if (m_metadataPending)
+        co_await qCoro(this, &AppViewModel::metadataArrived);
+}
+
+QCoro::Task<> AppViewModel::prefetchPrevious(qsizetype index)
+{
+    if (index <= 0 || index >= m_filtered.count())
+        co_return;
+    const FileListItem above = m_filtered.rows()[index - 1];
+    if (above.read != 0)
+        co_return;
+    QPointer<AppViewModel> self(this);
+    co_await m_procManager.readCardFile(above.cardPath());
+    if (self)
+        setRowRead(above.id, sizeOf(localCopy(above)));
+}
+
+} // namespace korvane

@@ -1,0 +1,95 @@
+#include "recordinglistmodel.h"
+
+namespace korvane {
+
+int RecordingListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant RecordingListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const FileListItem &row = m_rows[index.row()];
+    switch (role) {
+    case IdRole:
+        return row.id;
+    case CheckedRole:
+        return row.isChecked;
+    case TypeLabelRole:
+        return row.typeLabel();
+    case TypeColorRole:
+        return row.typeColor();
+    case DateRole:
+        return row.dateText() + (row.needsRebuild() ? QStringLiteral("*") : QString());
+    case SizeRole:
+        return QString::asprintf("%.2f MB", static_cast<double>(row.size) / 1000 / 1000);
+    case SelectedRole:
+        return row.isSelected;
+    case ReadRole:
+        return row.read;
+    case NameRole:
+        return row.name;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> RecordingListModel::roleNames() const
+{
+    return {{IdRole, "id"},
+            {CheckedRole, "checked"},
+            {TypeLabelRole, "typeLabel"},
+            {TypeColorRole, "typeColor"},
+            {DateRole, "date"},
+            {SizeRole, "size"},
+            {SelectedRole, "selected"},
+            {ReadRole, "read"},
+            {NameRole, "name"}};
+}
+
+void RecordingListModel::setRows(const QList<FileListItem> &rows)
+{
+    const bool counted = rows.size() != m_rows.size();
+    beginResetModel();
+    m_rows = rows;
+    endResetModel();
+    if (counted)
+        emit countChanged();
+}
+
+void RecordingListModel::updateRow(const FileListItem &item)
+{
+    const std::optional<qsizetype> at = indexOf(item.id);
+    if (!at)
+        return;
+    m_rows[*at] = item;
+    const QModelIndex changed = index(static_cast<int>(*at));
+    emit dataChanged(changed, changed);
+}
+
+void RecordingListModel::updateRows(const std::function<bool(qsizetype, FileListItem &)> &change)
+{
+    std::optional<qsizetype> first;
+    qsizetype last = 0;
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        if (change(i, m_rows[i])) {
+            first = first.value_or(i);
+            last = i;
+        }
+    }
+    if (first)
+        emit dataChanged(index(static_cast<int>(*first)), index(static_cast<int>(last)));
+}
+
+std::optional<qsizetype> RecordingListModel::indexOf(const QUuid &id) const
+{
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].id == id)
+            return i;
+    }
+    return std::nullopt;
+}
+
+} // namespace korvane

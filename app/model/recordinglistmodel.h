@@ -1,0 +1,55 @@
+#pragma once
+
+#include "filelistitem.h"
+
+#include <QAbstractListModel>
+
+#include <functional>
+#include <optional>
+
+namespace korvane {
+
+// The rows the recording list shows, for QML: one role per column. A change of one row signals
+// that row only; the model is reset only when the rows themselves change.
+class RecordingListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role
+    {
+        IdRole = Qt::UserRole + 1,
+        CheckedRole,   // bool: ticked for download
+        TypeLabelRole, // "REC", "EVT", "PAK", "MAN" or ""
+        TypeColorRole, // "red", "green", "yellow" or "" for the text's own colour
+        DateRole,      // the recording time, with "*" after it for one to rebuild
+        SizeRole,      // "%.2f MB"
+        SelectedRole,  // bool: open in the player
+        ReadRole,      // bytes of the copy in the working folder
+        NameRole,
+    };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return static_cast<int>(m_rows.size()); }
+    const QList<FileListItem> &rows() const { return m_rows; }
+    void setRows(const QList<FileListItem> &rows);
+    // Replaces the row with the same id, if there is one.
+    void updateRow(const FileListItem &item);
+    // Changes every row; `change` says whether it changed one. One signal spans the changed rows.
+    void updateRows(const std::function<bool(qsizetype, FileListItem &)> &change);
+    std::optional<qsizetype> indexOf(const QUuid &id) const;
+
+signals:
+    void countChanged();
+
+private:
+    QList<FileListItem> m_rows;
+};
+
+} // namespace korvane

@@ -1,0 +1,32 @@
+#include "workingfiles.h"
+
+namespace korvane {
+
+namespace {
+// Where the file name's extension starts, or the end when it has none.
+qsizetype extensionStart(const QString &path)
+{
+    const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > nameStart ? dot : path.size();
+}
+} // namespace
+
+QString withExtension(const QString &path, const QString &extension)
+{
+    return path.left(extensionStart(path)) + extension;
+}
+
+QString withNameSuffix(const QString &path, const QString &suffix)
+{
+    const qsizetype at = extensionStart(path);
+    return path.left(at) + suffix + path.mid(at);
+}
+
+OpenFiles OpenFiles::beside(const QString &localCopy)
+{
+    const QString folder = localCopy.left(localCopy.lastIndexOf(QLatin1Char('/')) + 1);
+    return {localCopy, folder + QStringLiteral("temp.mp4"), folder + QStringLiteral("playing.mp4")};
+}
+
+} // namespace korvane

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace korvane {
+
+// `path` with the extension of its file name (from its last dot) replaced by `extension`
+// (".mp4"), or `extension` added when the name has none; folders in the path are never touched.
+QString withExtension(const QString &path, const QString &extension);
+
+// `path` with `suffix` put between its file name's base and its extension: "a/b.mp4" and "2"
+// give "a/b2.mp4".
+QString withNameSuffix(const QString &path, const QString &suffix);
+
+// The files an open of one recording makes beside its local copy, named after nothing of the
+// recording: a name or folder that holds "temp.mp4" or ".mov" changes nothing.
+struct OpenFiles
+{
+    QString local;   // the copy from the card, kept
+    QString temp;    // the playable MP4 made from it
+    QString playing; // the temp file with its sound in AAC
+
+    static OpenFiles beside(const QString &localCopy);
+};
+
+} // namespace korvane

@@ -1,0 +1,54 @@
+#include "modeltestsupport.h"
+
+#include <QCoroTask>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace korvane::test {
+
+CardModel::CardModel(const QString &image)
+    : m_oldCache(qgetenv("XDG_CACHE_HOME")), m_oldData(qgetenv("XDG_DATA_HOME"))
+{
+    qputenv("XDG_CACHE_HOME", m_home.filePath(QStringLiteral("cache")).toUtf8());
+    qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral("data")).toUtf8());
+    m_model = std::make_unique<AppViewModel>(PlaybackOutput{true, "fakesink sync=true"});
+    ProcessManager &card = m_model->procManager();
+    card.setUsesCardImage(true);
+    card.setBundledTools(QStringLiteral(TOOLS_FOLDER "/"));
+    EXPECT_TRUE(QCoro::waitFor(card.prepareTools())) << card.setupProblem().toStdString();
+    card.setRawDevicePath(image);
+    card.setCardVolume(m_volume.path());
+}
+
+CardModel::~CardModel()
+{
+    m_model.reset();
+    qputenv("XDG_CACHE_HOME", m_oldCache);
+    qputenv("XDG_DATA_HOME", m_oldData);
+}
+
+void CardModel::loadCard()
+{
+    QCoro::waitFor(m_model->reloadList());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_model->isLoading(); }, 60000));
+}
+
+void CardModel::waitUntilOpened()
+{
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_model->isSelecting(); }, 60000));
+    QCoro::waitFor(m_model->metadataLoaded());
+}
+
+qsizetype CardModel::row(const QString &name) const
+{
+    const QList<FileListItem> &rows = m_model->filtered();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows[i].name == name)
+            return i;
+    }
+    ADD_FAILURE() << "no row " << name.toStdString();
+    return -1;
+}
+
+} // namespace korvane::test

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "appviewmodel.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace korvane::test {
+
+// An application model reading a card image as its card, with a folder standing in for the
+// card's FAT volume, sound into a null sink, and working and tools folders of the test's own.
+class CardModel
+{
+public:
+    explicit CardModel(const QString &image);
+    ~CardModel();
+
+    AppViewModel &model() { return *m_model; }
+    QString volume() const { return m_volume.path(); }
+    // Reads the card and waits until the background copying has ended.
+    void loadCard();
+    // Waits until no recording is being opened and the opened one's metadata has arrived.
+    void waitUntilOpened();
+    // The row of `filtered` with that name.
+    qsizetype row(const QString &name) const;
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_volume;
+    QByteArray m_oldCache;
+    QByteArray m_oldData;
+    std::unique_ptr<AppViewModel> m_model;
+};
+
+} // namespace korvane::test

@@ -1,0 +1,146 @@
+// Opening recordings of a real card image into the player: copied, remuxed or rebuilt, given
+// sound, playing, with their metadata; and every way an open can fail.
+#include "modeltestsupport.h"
+#include "qtprinters.h"
+#include "samplerecordings.h"
+#include "testfiles.h"
+
+#include <QCoroTask>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace korvane;
+using korvane::test::CardModel;
+
+namespace {
+QString cardImage()
+{
+    return korvane::test::sampleCardImage({"--seconds", "2"});
+}
+} // namespace
+
+TEST(OpenRecording, AFinishedAndAnUnfinishedRecordingPlayWithTheirMetadata)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    EXPECT_EQ(model.speedText(), "0 km/h");
+
+    for (const char *name : {"N_20241005_143012.mp4", "N_20241005_144012.mov"}) {
+        const qsizetype row = card.row(QString::fromLatin1(name));
+        QCoro::waitFor(model.selectAt(row));
+        card.waitUntilOpened();
+        EXPECT_EQ(model.alertMessage(), std::nullopt) << name;
+        EXPECT_EQ(model.procMessage(), std::nullopt) << name;
+        EXPECT_EQ(model.selectedIndex(), row);
+        EXPECT_TRUE(model.filtered()[row].isSelected);
+        EXPECT_EQ(model.filtered()[row].read, model.filtered()[row].size) << "copied when opened";
+        EXPECT_EQ(model.videoPlayers().size(), 2) << name;
+        EXPECT_TRUE(model.playerManager()->isPlaying()) << name;
+        EXPECT_NE(model.playerManager()->audioPlayer(), nullptr) << name << ": sound back in";
+        ASSERT_GE(model.mediaData()->gpsEvents().size(), 2) << name;
+        EXPECT_EQ(model.mediaData()->gpsEvents().last().elapse,
+                  std::trunc(model.playerManager()->duration()))
+            << name << ": the route spans the video";
+        EXPECT_FALSE(model.mediaData()->gSensorEvents().isEmpty()) << name;
+        EXPECT_TRUE(model.speedText().endsWith(" km/h"));
+        EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + "mov/normal/temp.mp4"));
+    }
+    // Nothing copied behind the user's back while background copying is off.
+    for (const FileListItem &row : model.fileList())
+        EXPECT_TRUE(row.type == u"normal" || row.read == 0) << row.name.toStdString();
+}
+
+TEST(OpenRecording, TheSidePanelKeepsItsChoiceWhileTheChannelCountStays)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    card.waitUntilOpened();
+    model.setVideoChannel(1);
+    QCoro::waitFor(model.selectAt(card.row("N_20241005_144012.mov")));
+    card.waitUntilOpened();
+    EXPECT_EQ(model.videoChannel(), 1) << "two channels again";
+
+    const QString single =
+        korvane::test::sampleRecording({"--channels", "1", "--seconds", "1", "--no-sound"});
+    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(single)}));
+    QCoro::waitFor(model.selectAt(0));
+    card.waitUntilOpened();
+    EXPECT_EQ(model.videoPlayers().size(), 1);
+    EXPECT_EQ(model.videoChannel(), -1) << "another channel count clears the choice";
+    EXPECT_EQ(model.playerManager()->audioPlayer(), nullptr);
+}
+
+TEST(OpenRecording, ADamagedFileAlertsAndLeavesNothingBusy)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    QTemporaryDir folder;
+    const QString broken = folder.filePath(QStringLiteral("N_20241005_150000.mp4"));
+    korvane::test::writeFile(broken, QByteArray(4096, 'x'));
+    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(broken)}));
+    QCoro::waitFor(model.selectAt(0));
+    EXPECT_EQ(model.alertMessage(), "영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
+    EXPECT_FALSE(model.isSelecting());
+    EXPECT_EQ(model.procMessage(), std::nullopt);
+    EXPECT_TRUE(model.videoPlayers().isEmpty());
+}
+
+TEST(OpenRecording, AClickWhileBusyIsDropped)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    model.open(static_cast<int>(card.row("N_20241005_143012.mp4")));
+    EXPECT_TRUE(model.isSelecting());
+    QCoro::waitFor(model.selectAt(card.row("N_20241005_144012.mov")));
+    card.waitUntilOpened();
+    EXPECT_EQ(model.selectedIndex(), card.row("N_20241005_143012.mp4"));
+}
+
+TEST(OpenRecording, OpeningFetchesTheNextRecordingAndResumesCopying)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.selectTab(5);
+    card.loadCard(); // the tab goes back to the first one
+    model.cancelLoading();
+    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    card.waitUntilOpened();
+    const qsizetype opened = card.row("N_20241005_143012.mp4");
+    ASSERT_GT(opened, 0);
+    EXPECT_EQ(model.filtered()[opened - 1].read, model.filtered()[opened - 1].size);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
+}
+
+TEST(PlayerScreen, MagnifierWorksOnOneChannelAndExportsReachTheCard)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.toggleMagnifier();
+    EXPECT_FALSE(model.showMagnifier());
+    EXPECT_EQ(model.alertMessage(), "화면 확대는 비디오 채널 별로 가능합니다.");
+    model.setVideoMode(1);
+    model.toggleMagnifier();
+    EXPECT_TRUE(model.showMagnifier());
+
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    card.waitUntilOpened();
+    model.exportLocation();
+    EXPECT_EQ(model.alertMessage(), "GPS 데이터(location.txt)를 SD 카드에 저장했습니다.");
+    EXPECT_EQ(korvane::test::readFile(card.volume() + "/location.txt"),
+              model.mediaData()->locationText().toUtf8());
+    model.procManager().setCardVolume(card.volume() + "/gone");
+    model.exportGSensor();
+    EXPECT_EQ(model.alertMessage(), "SD 카드에 저장하지 못했습니다.");
+}

@@ -1,0 +1,125 @@
+// The recording list on a real card image: read through durnix, newest first, by tab, ticked,
+// copied into the working folder in the background; picked files beside it.
+#include "modeltestsupport.h"
+#include "qtprinters.h"
+#include "samplerecordings.h"
+#include "testfiles.h"
+
+#include <QCoroTask>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace korvane;
+using korvane::test::CardModel;
+
+namespace {
+QStringList names(const QList<FileListItem> &rows)
+{
+    QStringList list;
+    for (const FileListItem &row : rows)
+        list << row.type + QLatin1Char('/') + row.name;
+    return list;
+}
+} // namespace
+
+TEST(RecordingRows, DerivedTexts)
+{
+    FileListItem row{QUuid::createUuid(), "event", "E_20240131_130509.mov", 1234567, 0};
+    EXPECT_EQ(row.dateText(), "2024/01/31 13:05:09");
+    EXPECT_EQ(row.typeLabel(), "EVT");
+    EXPECT_EQ(row.typeColor(), "red");
+    EXPECT_TRUE(row.needsRebuild());
+    row.name = QStringLiteral("clip_2024013_130509.mp4");
+    EXPECT_EQ(row.dateText(), "-");
+    EXPECT_EQ(row.typeLabel(), "");
+    EXPECT_EQ(typeFromPath(QStringLiteral("/home/u/P_20240131_130509.mp4")), "park");
+    EXPECT_EQ(typeFromPath(QStringLiteral("/home/u/clip.mp4")), "saved");
+
+    RecordingListModel list;
+    list.setRows({row});
+    const QModelIndex first = list.index(0);
+    EXPECT_EQ(list.data(first, RecordingListModel::SizeRole), "1.23 MB");
+    EXPECT_EQ(list.data(first, RecordingListModel::DateRole), "-");
+}
+
+TEST(RecordingList, ReadsTheCardNewestFirstByTab)
+{
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
+    AppViewModel &model = card.model();
+    EXPECT_EQ(model.currentType(), "normal");
+    card.loadCard();
+    EXPECT_EQ(names(model.fileList()),
+              QStringList({"manual/M_20241005_145012.mov", "normal/N_20241005_144012.mov",
+                           "event/E_20241005_143512.mp4", "normal/N_20241005_143012.mp4",
+                           "park/P_20241004_220000.mp4", "saved/E_20241003_081500.mp4"}));
+    EXPECT_EQ(names(model.filtered()),
+              QStringList({"normal/N_20241005_144012.mov", "normal/N_20241005_143012.mp4"}));
+
+    QSignalSpy reset(model.filteredModel(), &QAbstractItemModel::modelReset);
+    model.selectTab(5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reset.count() == 1; }, 10000));
+    EXPECT_EQ(model.filtered().size(), 6);
+    model.selectTab(5);
+    QTest::qWait(50);
+    EXPECT_EQ(reset.count(), 1) << "the tab already shown is not filtered again";
+
+    // Ticking changes rows, not the list.
+    QSignalSpy changed(model.filteredModel(), &QAbstractItemModel::dataChanged);
+    model.setChecked(2, true);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.first()[0].toModelIndex().row(), 2);
+    EXPECT_EQ(model.checkedItems().size(), 1);
+    model.checkAll(true);
+    EXPECT_EQ(model.checkedItems().size(), 6);
+    EXPECT_TRUE(model.isAllChecked());
+    EXPECT_EQ(reset.count(), 1);
+
+    // Every row was copied in the background, each to its own size.
+    for (const FileListItem &row : model.fileList())
+        EXPECT_EQ(row.read, row.size) << row.name.toStdString();
+    model.selectTab(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.filtered().size() == 1; }, 10000));
+    EXPECT_EQ(model.filtered().first().read, model.filtered().first().size);
+}
+
+// Background copying stops before the working folder's disk gets full.
+TEST(RecordingList, CopyingLeavesRoomOnTheDisk)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
+    const QString working = ProcessManager::tempRoot();
+    QDir().mkpath(working);
+    ASSERT_EQ(korvane::test::run(QStringLiteral("mount"),
+                                 {"-t", "tmpfs", "-o", "size=64m,mode=0700", "none", working})
+                  .exitCode,
+              0);
+    card.loadCard();
+    EXPECT_EQ(card.model().fileList().size(), 6) << "the list itself still loads";
+    for (const FileListItem &row : card.model().fileList())
+        EXPECT_EQ(row.read, 0) << row.name.toStdString();
+    EXPECT_FALSE(card.model().isLoading());
+    korvane::test::run(QStringLiteral("umount"), {working});
+}
+
+TEST(RecordingList, PickedFilesAreListedApartFromTheCard)
+{
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
+    AppViewModel &model = card.model();
+    card.loadCard();
+    const QString picked =
+        korvane::test::sampleRecording({"--channels", "1", "--seconds", "1", "--type", "park"});
+    QTemporaryDir elsewhere;
+    const QString plain = elsewhere.filePath(QStringLiteral("clip.mp4"));
+    korvane::test::writeFile(plain, "not much");
+    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(plain), QUrl::fromLocalFile(picked)}));
+    EXPECT_TRUE(model.uploaded());
+    EXPECT_EQ(model.selectedTab(), -1);
+    EXPECT_EQ(model.currentType(), "normal");
+    ASSERT_EQ(names(model.filtered()),
+              QStringList({"park/P_20241005_143012.mp4", "saved/clip.mp4"}));
+    EXPECT_EQ(model.filtered().last().read, 8);
+    EXPECT_EQ(model.fileList().size(), 6) << "the card's list stays";
+}
