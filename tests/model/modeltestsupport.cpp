@@ -7,11 +7,26 @@
 
 namespace korvane::test {
 
-CardModel::CardModel(const QString &image)
-    : m_oldCache(qgetenv("XDG_CACHE_HOME")), m_oldData(qgetenv("XDG_DATA_HOME"))
+namespace {
+// The working and tools folders of this test program, its own.
+class PrivateHome : public testing::Environment
 {
-    qputenv("XDG_CACHE_HOME", m_home.filePath(QStringLiteral("cache")).toUtf8());
-    qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral("data")).toUtf8());
+public:
+    void SetUp() override
+    {
+        qputenv("XDG_CACHE_HOME", m_folder.filePath(QStringLiteral("cache")).toUtf8());
+        qputenv("XDG_DATA_HOME", m_folder.filePath(QStringLiteral("data")).toUtf8());
+    }
+
+private:
+    QTemporaryDir m_folder;
+};
+const auto *const home = testing::AddGlobalTestEnvironment(new PrivateHome);
+} // namespace
+
+CardModel::CardModel(const QString &image)
+{
+    ProcessManager::deleteDirectory(ProcessManager::tempRoot() + QStringLiteral("mov"));
     m_model = std::make_unique<AppViewModel>(PlaybackOutput{true, "fakesink sync=true"});
     ProcessManager &card = m_model->procManager();
     card.setUsesCardImage(true);
@@ -21,12 +36,7 @@ CardModel::CardModel(const QString &image)
     card.setCardVolume(m_volume.path());
 }
 
-CardModel::~CardModel()
-{
-    m_model.reset();
-    qputenv("XDG_CACHE_HOME", m_oldCache);
-    qputenv("XDG_DATA_HOME", m_oldData);
-}
+CardModel::~CardModel() = default;
 
 void CardModel::loadCard()
 {

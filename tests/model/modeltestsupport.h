@@ -9,7 +9,8 @@
 namespace korvane::test {
 
 // An application model reading a card image as its card, with a folder standing in for the
-// card's FAT volume, sound into a null sink, and working and tools folders of the test's own.
+// card's FAT volume and sound into a null sink. The test program has working and tools folders
+// of its own; each model starts with no copies of recordings in it.
 class CardModel
 {
 public:
@@ -26,10 +27,7 @@ public:
     qsizetype row(const QString &name) const;
 
 private:
-    QTemporaryDir m_home;
     QTemporaryDir m_volume;
-    QByteArray m_oldCache;
-    QByteArray m_oldData;
     std::unique_ptr<AppViewModel> m_model;
 };
 

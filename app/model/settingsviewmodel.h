@@ -1,0 +1,123 @@
+#pragma once
+
+#include "settingstext.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+
+namespace korvane {
+
+class ProcessManager;
+
+// The dashcam's settings as the settings window edits them: read from the card's "bbox.ini"
+// (what the dashcam is and can do) and "bbox.cfg" (what the user changed), written back as a new
+// "bbox.cfg" on the card volume. Table fields hold an index into their value table.
+class SettingsViewModel : public QObject
+{
+    Q_OBJECT
+    // What the dashcam has, from "bbox.ini" only.
+    Q_PROPERTY(bool useLdws MEMBER useLdws NOTIFY changed)
+    Q_PROPERTY(bool useFvsa MEMBER useFvsa NOTIFY changed)
+    Q_PROPERTY(bool useSafeDrive MEMBER useSafeDrive NOTIFY changed)
+    Q_PROPERTY(bool useHybrid MEMBER useHybrid NOTIFY changed)
+    Q_PROPERTY(bool useSecretMode MEMBER useSecretMode NOTIFY changed)
+    // The settings.
+    Q_PROPERTY(int storagePriority MEMBER storagePriority NOTIFY changed)
+    Q_PROPERTY(bool isVoiceRecording MEMBER isVoiceRecording NOTIFY changed)
+    Q_PROPERTY(bool isVoiceGuide MEMBER isVoiceGuide NOTIFY changed)
+    Q_PROPERTY(bool isEffectSound MEMBER isEffectSound NOTIFY changed)
+    Q_PROPERTY(int volumeIndex MEMBER volumeIndex NOTIFY changed)
+    Q_PROPERTY(int eventSensitivity MEMBER eventSensitivity NOTIFY changed)
+    Q_PROPERTY(int motionSensitivity MEMBER motionSensitivity NOTIFY changed)
+    Q_PROPERTY(bool isLdws MEMBER isLdws NOTIFY changed)
+    Q_PROPERTY(bool isFvsa MEMBER isFvsa NOTIFY changed)
+    Q_PROPERTY(bool isSafeDrive MEMBER isSafeDrive NOTIFY changed)
+    Q_PROPERTY(bool isAdasAlarm MEMBER isAdasAlarm NOTIFY changed)
+    Q_PROPERTY(int ldwsLSensitivity MEMBER ldwsLSensitivity NOTIFY changed)
+    Q_PROPERTY(int ldwsRSensitivity MEMBER ldwsRSensitivity NOTIFY changed)
+    Q_PROPERTY(int driveType MEMBER driveType NOTIFY changed)
+    Q_PROPERTY(int parkingMode MEMBER parkingMode NOTIFY changed)
+    Q_PROPERTY(int limitVoltIndex MEMBER limitVoltIndex NOTIFY changed)
+    Q_PROPERTY(int lcdOffTimeIndex MEMBER lcdOffTimeIndex NOTIFY changed)
+    Q_PROPERTY(int recQuality MEMBER recQuality NOTIFY changed)
+    Q_PROPERTY(int recTimeIndex MEMBER recTimeIndex NOTIFY changed)
+    Q_PROPERTY(int gmtIndex MEMBER gmtIndex NOTIFY changed)
+    Q_PROPERTY(bool isTimeSyncEnabled MEMBER isTimeSyncEnabled NOTIFY changed)
+    Q_PROPERTY(QDateTime changedDate MEMBER changedDate NOTIFY changed)
+    Q_PROPERTY(QString syncTime MEMBER syncTime NOTIFY changed)
+    Q_PROPERTY(bool isSecretMode MEMBER isSecretMode NOTIFY changed)
+    Q_PROPERTY(QString wifiSSID MEMBER wifiSSID NOTIFY changed)
+    Q_PROPERTY(QString wifiPW MEMBER wifiPW NOTIFY changed)
+    Q_PROPERTY(QString modelName MEMBER modelName NOTIFY changed)
+    Q_PROPERTY(QString fwVersion MEMBER fwVersion NOTIFY changed)
+    Q_PROPERTY(QString safeDBversion MEMBER safeDBversion NOTIFY changed)
+    // Why the last save wrote nothing, in words for the user; empty after a save that wrote.
+    Q_PROPERTY(QString saveProblem READ saveProblem NOTIFY saveProblemChanged)
+
+public:
+    // The file values behind the table fields, by index.
+    static const QStringList volumes;
+    static const QStringList voltages;
+    static const QStringList offTimes;
+    static const QStringList recTimes;
+
+    explicit SettingsViewModel(ProcessManager &card, QObject *parent = nullptr);
+
+    Q_INVOKABLE void loadSettings();
+    void applySettings(const Settings &settings);
+    Q_INVOKABLE void resetSettings();
+    // Writes "bbox.cfg" to the card volume; false (with saveProblem) when nothing was written: a
+    // value that would break the file's lines, or a card volume that took no file.
+    Q_INVOKABLE bool saveSettings();
+    QString saveProblem() const { return m_saveProblem; }
+
+    bool useLdws = true;
+    bool useFvsa = true;
+    bool useSafeDrive = true;
+    bool useHybrid = true;
+    bool useSecretMode = true;
+    int storagePriority = 0;
+    bool isVoiceRecording = true;
+    bool isVoiceGuide = true;
+    bool isEffectSound = true;
+    int volumeIndex = 3;
+    int eventSensitivity = 1;
+    int motionSensitivity = 1;
+    bool isLdws = true;
+    bool isFvsa = true;
+    bool isSafeDrive = false;
+    bool isAdasAlarm = true;
+    int ldwsLSensitivity = 1;
+    int ldwsRSensitivity = 1;
+    int driveType = 1;
+    int parkingMode = 1;
+    int limitVoltIndex = 2;
+    int lcdOffTimeIndex = 1;
+    int recQuality = 0;
+    int recTimeIndex = 1;
+    int gmtIndex = 0;
+    bool isTimeSyncEnabled = false;
+    QDateTime changedDate = QDateTime::currentDateTime();
+    QString syncTime;
+    bool isSecretMode = true;
+    QString wifiSSID;
+    QString wifiPW;
+    QString modelName;
+    QString fwVersion;
+    QString safeDBversion;
+    Settings iniData;
+    Settings cfgData;
+
+signals:
+    void changed();
+    void saveProblemChanged();
+
+private:
+    void setSaveProblem(const QString &problem);
+
+    ProcessManager &m_card;
+    QString m_saveProblem;
+};
+
+} // namespace korvane
