@@ -259,7 +259,8 @@ QCoro::Task<> AppViewModel::reloadList()
         co_return;
     sortNewestFirst(recordings);
     setFileList(recordings);
-    co_await applyFilter(currentType());
+    const QString type = currentType();
+    co_await applyFilter(type);
     if (self && m_isAutoLoad)
         startLoading();
 }
@@ -374,7 +375,8 @@ QCoro::Task<> AppViewModel::openLocalFiles(QList<QUrl> urls)
         row.name = QFileInfo(url.path()).fileName();
         const QString copy = localCopy(row);
         QDir().mkpath(QFileInfo(copy).path());
-        co_await ProcessManager::copyFile(url.toLocalFile(), copy);
+        const QString source = url.toLocalFile();
+        co_await ProcessManager::copyFile(source, copy);
         if (!self)
             co_return;
         row.size = row.read = static_cast<qint64>(ProcessManager::fileSize(copy, false));
@@ -432,7 +434,8 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
             break;
         }
         const FileListItem item = *row;
-        co_await m_procManager.readCardFile(item.cardPath());
+        const QString cardPath = item.cardPath();
+        co_await m_procManager.readCardFile(cardPath);
         if (!self || generation != m_copyGeneration)
             co_return;
         setRowRead(item.id, static_cast<qint64>(ProcessManager::fileSize(localCopy(item), false)));

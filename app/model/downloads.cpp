@@ -73,8 +73,9 @@ QCoro::Task<bool> AppViewModel::download(FileListItem item, QString destination)
     appLog("[AppViewModel] download:", item.cardPath());
     QPointer<AppViewModel> self(this);
     const QString local = localCopy(item);
+    const QString cardPath = item.cardPath();
     if (sizeOf(local) == 0) {
-        co_await m_procManager.readCardFile(item.cardPath());
+        co_await m_procManager.readCardFile(cardPath);
         if (!self)
             co_return false;
     }
@@ -91,8 +92,9 @@ QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item
 {
     QPointer<AppViewModel> self(this);
     const QString local = localCopy(item);
+    const QString cardPath = item.cardPath();
     if (sizeOf(local) == 0) {
-        co_await m_procManager.readCardFile(item.cardPath());
+        co_await m_procManager.readCardFile(cardPath);
         if (!self)
             co_return Saved::failed;
     }
@@ -101,13 +103,13 @@ QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item
 
     const QString temp = ProcessManager::tempRoot() + QStringLiteral("temp.mp4");
     bool ok = true;
-    bool rebuild = item.cardPath().endsWith(QLatin1String(".mov"));
+    bool rebuild = cardPath.endsWith(QLatin1String(".mov"));
     if (!rebuild) {
         const std::optional<QString> complaint = co_await m_procManager.remuxVideo(local, temp);
         if (!self)
             co_return Saved::failed;
         if (complaint) {
-            appLog("[AppViewModel] download " + item.cardPath() + " -> " + *complaint);
+            appLog("[AppViewModel] download " + cardPath + " -> " + *complaint);
             rebuild = true;
         }
     }
@@ -132,8 +134,8 @@ QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item
         co_await m_procManager.extractChannel(temp, channel, extracted);
     if (!self)
         co_return Saved::failed;
-    const bool saved =
-        co_await ProcessManager::copyFile(sizeOf(extracted) != 0 ? extracted : temp, destination);
+    const QString source = sizeOf(extracted) != 0 ? extracted : temp;
+    const bool saved = co_await ProcessManager::copyFile(source, destination);
     ProcessManager::deleteDirectory(extracted);
     ProcessManager::deleteDirectory(temp);
     co_return saved ? Saved::yes : Saved::failed;

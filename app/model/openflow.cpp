@@ -5,9 +5,7 @@
 #include "applog.h"
 #include "metadataextraction.h"
 #include "multitrackplayer.h"
-#include "shell.h"
-#include "shellquote.h"
-#include "trackcounts.h"
+#include "playablefile.h"
 #include "workingfiles.h"
 
 #include <QCoroSignal>
@@ -22,7 +20,6 @@ namespace korvane {
 
 namespace {
 const QString downloadingMessage = QStringLiteral("영상 다운로드 중입니다. 잠시만 기다려주세요.");
-const QString recoveringMessage = QStringLiteral("영상을 복구 중입니다. 잠시만 기다려주세요.");
 const QString damagedMessage =
     QStringLiteral("영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
 
@@ -58,7 +55,8 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     item = m_filtered.rows().value(*position, item);
     if (item.read == 0) {
         setProcMessage(downloadingMessage);
-        co_await m_procManager.readCardFile(item.cardPath());
+        const QString cardPath = item.cardPath();
+        co_await m_procManager.readCardFile(cardPath);
         if (!self)
             co_return;
         setRowRead(item.id, sizeOf(localCopy(item)));
@@ -66,39 +64,18 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     }
 
     const OpenFiles files = OpenFiles::beside(localCopy(item));
-    bool ok = true;
-    bool rebuild = item.name.contains(QLatin1String(".mov"));
-    if (!rebuild) {
-        const std::optional<QString> complaint =
-            co_await m_procManager.remuxVideo(files.local, files.temp);
-        if (!self)
-            co_return;
-        if (complaint) {
-            appLog("[AppViewModel] select " + item.cardPath() + " -> " + *complaint);
-            rebuild = true;
-        }
-    }
-    if (rebuild) {
-        setProcMessage(recoveringMessage);
-        ok = co_await recover(files.local, files.temp);
-        if (!self)
-            co_return;
-        setProcMessage(std::nullopt);
-    }
-    const int audio = co_await getAudioCount(files.temp);
+    // The task is named before it is awaited: GCC 12 mishandles temporaries in co_await.
+    QCoro::Task<PlayableFile> making =
+        makePlayable(m_procManager, files, item.name, item.cardPath(),
+                     [self](const std::optional<QString> &message) {
+                         if (self)
+                             self->setProcMessage(message);
+                     });
+    const PlayableFile playable = co_await making;
     if (!self)
         co_return;
-
-    bool loaded = false;
-    if (audio > 0) {
-        co_await m_procManager.convertAudio(files.temp, files.playing);
-        if (!self)
-            co_return;
-        loaded = co_await loadMp4(sizeOf(files.playing) != 0 ? files.playing : files.temp);
-    } else {
-        appLog("[AppViewModel] select " + item.name + " -> has no audio.");
-        loaded = co_await loadMp4(files.temp);
-    }
+    const bool ok = playable.ok;
+    const bool loaded = co_await loadMp4(playable.path);
     if (!self)
         co_return;
 
@@ -126,61 +103,25 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
 
 QCoro::Task<bool> AppViewModel::recover(QString source, QString destination)
 {
-    QPointer<AppViewModel> self(this);
-    const bool ok = co_await m_procManager.recoverVideo(source, destination);
-    if (!self)
-        co_return false;
-    const QString sound = withExtension(destination, QStringLiteral(".mp3"));
-    if (!ok || ProcessManager::fileSize(sound, false) == 0)
-        co_return ok;
-
-    const QString merged = withExtension(destination, QStringLiteral(".mkv"));
-    const QString step2 = withNameSuffix(destination, QStringLiteral("2"));
-    const QString step3 = withNameSuffix(destination, QStringLiteral("3"));
-    ProcessManager::deleteDirectory(merged);
-    co_await m_procManager.mergeAudio(destination, sound, merged);
-    ProcessManager::deleteDirectory(sound);
-    if (!self)
-        co_return ok;
-    if (ProcessManager::fileSize(merged, false) != 0) {
-        co_await ProcessManager::renameFile(merged, step2);
-        co_await m_procManager.convertAudio(step2, step3);
-        ProcessManager::deleteDirectory(step2);
-        if (ProcessManager::fileSize(step3, false) != 0)
-            co_await ProcessManager::renameFile(step3, destination);
-    }
-    co_return ok;
+    co_return co_await rebuildWithSound(m_procManager, source, destination);
 }
 
 QCoro::Task<int> AppViewModel::getAudioCount(QString path)
 {
-    try {
-        const TrackCounts counts = co_await trackCounts(path);
-        co_return counts.audio;
-    } catch (const PlaybackError &error) {
-        appLog(QStringLiteral("[AppViewModel] getAudioCount failure: ") +
-               QString::fromUtf8(error.what()));
-    }
-    co_return 0;
+    co_return co_await trackCount(path, TrackKind::audio);
 }
 
 QCoro::Task<int> AppViewModel::getVideoCount(QString path)
 {
-    try {
-        const TrackCounts counts = co_await trackCounts(path);
-        co_return counts.video;
-    } catch (const PlaybackError &error) {
-        appLog(QStringLiteral("[AppViewModel] getVideoCount failure: ") +
-               QString::fromUtf8(error.what()));
-    }
-    co_return 0;
+    co_return co_await trackCount(path, TrackKind::video);
 }
 
 QCoro::Task<bool> AppViewModel::loadMp4(QString path)
 {
     QPointer<AppViewModel> self(this);
     try {
-        co_await m_player->load(QUrl::fromLocalFile(path));
+        const QUrl url = QUrl::fromLocalFile(path);
+        co_await m_player->load(url);
     } catch (const PlaybackError &error) {
         if (self)
             appLog(QStringLiteral("[AppViewModel] loadMp4 failure: ") +
@@ -226,7 +167,8 @@ QCoro::Task<> AppViewModel::prefetchPrevious(qsizetype index)
     if (above.read != 0)
         co_return;
     QPointer<AppViewModel> self(this);
-    co_await m_procManager.readCardFile(above.cardPath());
+    const QString cardPath = above.cardPath();
+    co_await m_procManager.readCardFile(cardPath);
     if (self)
         setRowRead(above.id, sizeOf(localCopy(above)));
 }

@@ -128,7 +128,15 @@ std::optional<QJsonObject> decodeFrame(QByteArrayView tag, QByteArrayView payloa
     return std::nullopt;
 }
 
-MediaRecords scanMediaRecords(QByteArrayView data)
+namespace {
+
+struct ScannedFrames
+{
+    MediaRecords records;
+    QByteArray frames; // the frames that gave the records, whole, when asked for
+};
+
+ScannedFrames scanFrames(QByteArrayView data, bool keepFrames)
 {
     // Each tag is searched on its own terms: a tag's search resumes after its own accepted frame
     // and stops for good at its own truncated frame, without moving the other tags' searches.
@@ -139,9 +147,10 @@ MediaRecords scanMediaRecords(QByteArrayView data)
         qsizetype resumeAt = 0;
         bool done = false;
         MediaRecords records;
+        QByteArray frames;
     };
     std::array<TagSearch, 3> searches{
-        {{"DAT", 0, false, {}}, {"GPS", 0, false, {}}, {"SHO", 0, false, {}}}};
+        {{"DAT", 0, false, {}, {}}, {"GPS", 0, false, {}, {}}, {"SHO", 0, false, {}, {}}}};
     const qsizetype size = data.size();
 
     for (qsizetype from = 0;;) {
@@ -162,41 +171,67 @@ MediaRecords scanMediaRecords(QByteArrayView data)
         } else if (*length > size - p - headerSize) {
             search.done = true;
         } else {
-            if (auto record = decodeFrame(search.tag, data.sliced(p + headerSize, *length)))
+            if (auto record = decodeFrame(search.tag, data.sliced(p + headerSize, *length))) {
                 search.records.append(std::move(*record));
+                if (keepFrames)
+                    search.frames.append(data.sliced(p, headerSize + *length));
+            }
             search.resumeAt = p + headerSize + *length;
         }
         if (searches[0].done && searches[1].done && searches[2].done)
             break;
     }
 
-    MediaRecords records = std::move(searches[0].records);
-    records.append(searches[1].records);
-    records.append(searches[2].records);
-    return records;
+    ScannedFrames scanned;
+    for (TagSearch &search : searches) {
+        scanned.records.append(search.records);
+        scanned.frames.append(search.frames);
+    }
+    return scanned;
 }
 
-MediaRecords extractMediaRecords(const QString &path)
+// The scan over a file's bytes, mapped where it can be: recordings are hundreds of megabytes.
+// Files that cannot be mapped (empty, or not regular files) are read instead. Nothing when the
+// file cannot be read.
+std::optional<ScannedFrames> scanFile(const QString &path, bool keepFrames)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {unreadableFileRecord()};
-
-    // Mapping lets the search see the whole recording without copying hundreds of megabytes.
-    // Files that cannot be mapped (empty, or not regular files) are read instead.
+        return std::nullopt;
     const qint64 size = file.size();
     if (size > 0) {
         if (uchar *mapped = file.map(0, size)) {
-            MediaRecords records =
-                scanMediaRecords(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
+            ScannedFrames scanned = scanFrames(
+                QByteArrayView(reinterpret_cast<const char *>(mapped), size), keepFrames);
             file.unmap(mapped);
-            return records;
+            return scanned;
         }
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {unreadableFileRecord()};
-    return scanMediaRecords(bytes);
+        return std::nullopt;
+    return scanFrames(bytes, keepFrames);
+}
+
+} // namespace
+
+MediaRecords scanMediaRecords(QByteArrayView data)
+{
+    return scanFrames(data, false).records;
+}
+
+MediaRecords extractMediaRecords(const QString &path)
+{
+    if (std::optional<ScannedFrames> scanned = scanFile(path, false))
+        return std::move(scanned->records);
+    return {unreadableFileRecord()};
+}
+
+std::optional<QByteArray> extractMetadataFrames(const QString &path)
+{
+    if (std::optional<ScannedFrames> scanned = scanFile(path, true))
+        return std::move(scanned->frames);
+    return std::nullopt;
 }
 
 void extractMediaRecordsAsync(const QString &path, std::function<void(MediaRecords)> completion)

@@ -24,6 +24,11 @@ void extractMediaRecordsAsync(const QString &path, std::function<void(MediaRecor
 // The records in bytes already in memory.
 MediaRecords scanMediaRecords(QByteArrayView data);
 
+// The dashcam's frames in a recording that hold a record, each whole (tag, length, payload): the
+// channel tables, then the GPS sentences, then the G-sensor samples, each in file order, so that
+// scanning them gives the recording's records. Nothing when the file cannot be read.
+std::optional<QByteArray> extractMetadataFrames(const QString &path);
+
 // One frame's record, or nothing when the payload does not hold one. `tag` is "DAT", "GPS" or
 // "SHO".
 std::optional<QJsonObject> decodeFrame(QByteArrayView tag, QByteArrayView payload);

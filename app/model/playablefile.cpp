@@ -1,0 +1,79 @@
+#include "playablefile.h"
+
+#include "applog.h"
+#include "playbackpipeline.h"
+#include "trackcounts.h"
+
+namespace korvane {
+
+namespace {
+const QString recoveringMessage = QStringLiteral("영상을 복구 중입니다. 잠시만 기다려주세요.");
+} // namespace
+
+QCoro::Task<PlayableFile>
+makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
+             std::function<void(const std::optional<QString> &)> rebuilding)
+{
+    PlayableFile playable{true, files.temp, 0};
+    bool rebuild = name.contains(QLatin1String(".mov"));
+    if (!rebuild) {
+        const std::optional<QString> complaint = co_await card.remuxVideo(files.local, files.temp);
+        if (complaint) {
+            appLog("[AppViewModel] select " + where + " -> " + *complaint);
+            rebuild = true;
+        }
+    }
+    if (rebuild) {
+        rebuilding(recoveringMessage);
+        playable.ok = co_await rebuildWithSound(card, files.local, files.temp);
+        rebuilding(std::nullopt);
+    }
+    playable.audio = co_await trackCount(files.temp, TrackKind::audio);
+    if (playable.audio > 0) {
+        co_await card.convertAudio(files.temp, files.playing);
+        if (ProcessManager::fileSize(files.playing, false) != 0)
+            playable.path = files.playing;
+    } else {
+        appLog("[AppViewModel] select " + name + " -> has no audio.");
+    }
+    co_return playable;
+}
+
+QCoro::Task<int> trackCount(QString path, TrackKind kind)
+{
+    try {
+        const TrackCounts counts = co_await trackCounts(path);
+        co_return kind == TrackKind::audio ? counts.audio : counts.video;
+    } catch (const PlaybackError &error) {
+        appLog(QStringLiteral("[AppViewModel] %1 failure: ")
+                   .arg(kind == TrackKind::audio ? QStringLiteral("getAudioCount")
+                                                 : QStringLiteral("getVideoCount")) +
+               QString::fromUtf8(error.what()));
+    }
+    co_return 0;
+}
+
+QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination)
+{
+    const bool ok = co_await card.recoverVideo(source, destination);
+    const QString sound = withExtension(destination, QStringLiteral(".mp3"));
+    if (!ok || ProcessManager::fileSize(sound, false) == 0)
+        co_return ok;
+
+    const QString merged = withExtension(destination, QStringLiteral(".mkv"));
+    const QString step2 = withNameSuffix(destination, QStringLiteral("2"));
+    const QString step3 = withNameSuffix(destination, QStringLiteral("3"));
+    ProcessManager::deleteDirectory(merged);
+    co_await card.mergeAudio(destination, sound, merged);
+    ProcessManager::deleteDirectory(sound);
+    if (ProcessManager::fileSize(merged, false) != 0) {
+        co_await ProcessManager::renameFile(merged, step2);
+        co_await card.convertAudio(step2, step3);
+        ProcessManager::deleteDirectory(step2);
+        if (ProcessManager::fileSize(step3, false) != 0)
+            co_await ProcessManager::renameFile(step3, destination);
+    }
+    co_return ok;
+}
+
+} // namespace korvane

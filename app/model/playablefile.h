@@ -1,0 +1,42 @@
+#pragma once
+
+#include "processmanager.h"
+#include "workingfiles.h"
+
+#include <QCoroTask>
+
+#include <functional>
+#include <optional>
+
+namespace korvane {
+
+// A recording brought into a form the player plays.
+struct PlayableFile
+{
+    bool ok = false; // false when the rebuild could not even start (no channel table)
+    QString path;    // the file to play: `files.playing`, or `files.temp` without sound in AAC
+    int audio = 0;   // sound tracks of the rebuilt or remuxed file
+};
+
+// What opening does to a recording before it plays: one whose name holds ".mov" is rebuilt
+// with salvex and its sound merged back; any other is remuxed, and rebuilt when ffmpeg
+// complains of its parameter sets or writes nothing; then its sound becomes AAC. `rebuilding`
+// hears the rebuild's progress text while it runs, then none. `where` names the recording in
+// the log lines.
+QCoro::Task<PlayableFile>
+makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
+             std::function<void(const std::optional<QString> &)> rebuilding);
+
+enum class TrackKind
+{
+    video,
+    audio
+};
+// The file's video or sound tracks; 0 (logged) when it cannot be read as media.
+QCoro::Task<int> trackCount(QString path, TrackKind kind);
+
+// salvex from `source` to `destination`, then the side file's sound merged in and made AAC.
+// False only when salvex could not be run (the recording has no channel table).
+QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination);
+
+} // namespace korvane
