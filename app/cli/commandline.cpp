@@ -7,31 +7,59 @@ namespace korvane::cli {
 
 namespace {
 
-// How many operands each command takes, and their name in messages.
+// The operands each command takes, by their names in messages.
 struct CommandShape
 {
     const char *name;
-    const char *operand; // nullptr: none
+    QStringList operands;
 };
 
-constexpr CommandShape shapes[] = {
-    {"metadata", "FILE"}, {"gpx", "FILE"}, {"card list", "CARD"}, {"setup", nullptr}};
+const CommandShape shapes[] = {{"metadata", {"FILE"}},          {"gpx", {"FILE"}},
+                               {"repair", {"INPUT", "OUTPUT"}}, {"card list", {"CARD"}},
+                               {"card save", {"CARD", "DIR"}},  {"setup", {}}};
 
 QString quoted(const QString &text)
 {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
+bool optionNamed(const QString &arg, QStringView name)
+{
+    return arg == name || (arg.startsWith(name) && arg.mid(name.size()).startsWith(u'='));
+}
+
 QString operandProblem(const CommandShape &shape, const QStringList &operands)
 {
-    const qsizetype wanted = shape.operand ? 1 : 0;
+    const qsizetype wanted = shape.operands.size();
     if (operands.size() < wanted)
-        return QStringLiteral("%1 needs a %2")
-            .arg(QLatin1String(shape.name), QLatin1String(shape.operand));
+        return QStringLiteral("%1 needs %2")
+            .arg(QLatin1String(shape.name),
+                 shape.operands.mid(operands.size()).join(QStringLiteral(" and ")));
     if (operands.size() > wanted)
         return QStringLiteral("unexpected argument ") + quoted(operands[wanted]);
-    if (wanted == 1 && operands.first().isEmpty())
-        return QStringLiteral("%1 is empty").arg(QLatin1String(shape.operand));
+    for (qsizetype i = 0; i < wanted; ++i) {
+        if (operands[i].isEmpty())
+            return QStringLiteral("%1 is empty").arg(shape.operands[i]);
+    }
+    return {};
+}
+
+// The problem with the options given for a command, or nothing.
+QString optionProblem(const CommandLine &line, bool typeGiven, bool channelGiven)
+{
+    const bool card = line.command.startsWith(QLatin1String("card "));
+    if (typeGiven && !card)
+        return QStringLiteral("--type belongs to card list and card save");
+    if (channelGiven && line.command != u"card save")
+        return QStringLiteral("--channel belongs to card save");
+    const bool known = ProcessManager::recordingTypes.contains(line.type) ||
+                       (line.type == u"all" && line.command == u"card save");
+    if (typeGiven && !known)
+        return QStringLiteral("unknown recording type %1 (normal, event, park, manual or saved%2)")
+            .arg(quoted(line.type),
+                 line.command == u"card save" ? QStringLiteral(", or all") : QString());
+    if (channelGiven && (line.channel < 1 || line.channel > 5))
+        return QStringLiteral("--channel takes a camera from 1 to 5");
     return {};
 }
 
@@ -42,6 +70,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     CommandLine line;
     QStringList words;
     bool typeGiven = false;
+    bool channelGiven = false;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
@@ -55,14 +84,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
             line.version = true;
         } else if (arg == u"-v" || arg == u"--verbose") {
             line.verbose = true;
-        } else if (arg == u"--type" || arg.startsWith(QLatin1String("--type="))) {
-            typeGiven = true;
+        } else if (optionNamed(arg, u"--type") || optionNamed(arg, u"--channel")) {
+            const bool type = optionNamed(arg, u"--type");
+            (type ? typeGiven : channelGiven) = true;
+            QString value;
             if (arg.contains(QLatin1Char('=')))
-                line.type = arg.section(QLatin1Char('='), 1);
+                value = arg.section(QLatin1Char('='), 1);
             else if (i + 1 < arguments.size())
-                line.type = arguments[++i];
+                value = arguments[++i];
             else if (line.problem.isEmpty())
-                line.problem = QStringLiteral("--type needs a recording type");
+                line.problem = arg + QStringLiteral(" needs a value");
+            if (type) {
+                line.type = value;
+            } else {
+                bool number = false;
+                line.channel = value.toInt(&number);
+                if (!number)
+                    line.channel = -1;
+            }
         } else if (line.problem.isEmpty()) {
             line.problem = QStringLiteral("unknown option ") + quoted(arg);
         }
@@ -85,19 +124,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (!shape) {
         line.problem = words.first() == u"card"
-                           ? QStringLiteral("card needs the subcommand list")
+                           ? QStringLiteral("card needs the subcommand list or save")
                            : QStringLiteral("unknown command ") + quoted(words.first());
         return line;
     }
     line.command = QString::fromLatin1(shape->name);
     line.operands = words.mid(used);
     line.problem = operandProblem(*shape, line.operands);
-    if (line.problem.isEmpty() && typeGiven && line.command != u"card list")
-        line.problem = QStringLiteral("--type belongs to card list");
-    if (line.problem.isEmpty() && typeGiven && !ProcessManager::recordingTypes.contains(line.type))
-        line.problem = QStringLiteral("unknown recording type %1 (normal, event, park, manual or "
-                                      "saved)")
-                           .arg(quoted(line.type));
+    if (line.problem.isEmpty())
+        line.problem = optionProblem(line, typeGiven, channelGiven);
     return line;
 }
 
@@ -106,7 +141,9 @@ QString usageText()
     return QStringLiteral(
         "usage: korvane-cli [--verbose] metadata FILE\n"
         "       korvane-cli [--verbose] gpx FILE\n"
+        "       korvane-cli [--verbose] repair INPUT OUTPUT\n"
         "       korvane-cli [--verbose] card list [--type TYPE] CARD\n"
+        "       korvane-cli [--verbose] card save [--type TYPE] [--channel N] CARD DIR\n"
         "       korvane-cli [--verbose] setup\n"
         "       korvane-cli --help | --version\n"
         "\n"
@@ -117,6 +154,12 @@ QString usageText()
         "  metadata FILE   the records of the recording FILE as JSON: its channel table, GPS\n"
         "                  sentences and G-sensor samples, each with its time in the recording\n"
         "  gpx FILE        the GPS fixes of the recording FILE as a GPX 1.1 track\n"
+        "  repair INPUT OUTPUT\n"
+        "                  makes the recording INPUT playable as the viewer does before it plays\n"
+        "                  one (an unfinished \".mov\" is rebuilt with salvex, its sound merged\n"
+        "                  back; any other is remuxed, and rebuilt if that fails), with its sound\n"
+        "                  in AAC and the dashcam's GPS and G-sensor records kept, and writes it\n"
+        "                  to OUTPUT, replacing it only when whole; prints OUTPUT\n"
         "  card list CARD  the recordings on CARD, an SD card device (/dev/sdX, read through the\n"
         "                  durnix that 'setup' installs) or a card image: one line per recording\n"
         "                  with its type, name and size in bytes, separated by tabs, then\n"
@@ -124,20 +167,30 @@ QString usageText()
         "                  backslash and the slash as octal escapes (\\ooo). Like the viewer, it\n"
         "                  first copies durnix, ffmpeg and salvex into ~/.local/share/Korvane and\n"
         "                  the card's settings and list files into ~/.cache/Korvane.\n"
+        "  card save CARD DIR\n"
+        "                  saves the recordings on CARD into the folder DIR as the viewer's\n"
+        "                  download does: whole as the card holds them (\".mov\" named \".mp4\"),\n"
+        "                  or with --channel one camera and the sound, named NAME_CHN.mp4; prints\n"
+        "                  the path of every file saved. The recordings pass through\n"
+        "                  ~/.cache/Korvane.\n"
         "  setup           lets durnix read SD cards: installs it set-user-ID root after asking\n"
         "                  for the administrator's password (pkexec), then prints its path\n"
         "\n"
         "Options:\n"
-        "  --type TYPE     card list: only the recordings of one folder: normal (continuous),\n"
-        "                  event, park (parking), manual or saved (kept)\n"
+        "  --type TYPE     card list and card save: only the recordings of one folder: normal\n"
+        "                  (continuous), event, park (parking), manual or saved (kept); card\n"
+        "                  save takes all too, its default\n"
+        "  --channel N     card save: camera N (1 to 5) with the sound, instead of every camera\n"
         "  -v, --verbose   the viewer's log lines, on standard error\n"
         "  -h, --help      this text, on standard output\n"
         "  --version       name, version and build\n"
         "\n"
-        "A FILE that holds no record gives an empty result and a note on standard error; so\n"
-        "does a CARD read only in part, listing what could be read.\n"
+        "On a terminal, card list, card save and repair show what they are doing on one line of\n"
+        "standard error. A FILE that holds no record gives an empty result and a note on\n"
+        "standard error; so does a CARD read only in part, listing what could be read.\n"
         "\n"
-        "Exit status: 0 done; 1 failed (the message says why); 2 usage error.\n");
+        "Exit status: 0 done; 1 failed (the message says why; card save names every recording\n"
+        "it could not save); 2 usage error.\n");
 }
 
 QString synopsisText()

@@ -8,9 +8,10 @@ namespace korvane::cli {
 // One korvane-cli command line, read but not yet run.
 struct CommandLine
 {
-    QString command;      // "metadata", "gpx", "card list" or "setup"
-    QStringList operands; // the command's FILE or CARD
-    QString type;         // card list --type: a recording folder name; empty for all
+    QString command;      // "metadata", "gpx", "repair", "card list", "card save" or "setup"
+    QStringList operands; // the command's files, card and folder, in their order
+    QString type;         // card list/save --type: a recording folder name, or "all"
+    int channel = 0;      // card save --channel: a camera from 1; 0 for all channels
     bool verbose = false;
     bool help = false;
     bool version = false;

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "appviewmodel.h"
 #include "gpxtrack.h"
 #include "metadataextraction.h"
 #include "output.h"
@@ -14,10 +15,7 @@
 
 namespace korvane::cli {
 
-namespace {
-
-// Why a recording cannot be read, in the words of the file system; nothing when it can.
-std::optional<QString> unreadable(const QString &path)
+std::optional<QString> unreadableRecording(const QString &path)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -31,10 +29,12 @@ std::optional<QString> unreadable(const QString &path)
     return std::nullopt;
 }
 
+namespace {
+
 // The recording's records, or nothing after saying why there are none.
 std::optional<MediaRecords> readRecords(const QString &path)
 {
-    std::optional<QString> why = unreadable(path);
+    std::optional<QString> why = unreadableRecording(path);
     MediaRecords records;
     if (!why) {
         records = extractMediaRecords(path);
@@ -72,19 +72,39 @@ int printGpx(const QString &path)
     return 0;
 }
 
-// The card's recordings as the viewer lists them, read through durnix from a card or an image:
-// a card device through the privileged durnix, an image with the user's own rights.
-int printCardList(const QString &card, const QString &type, bool showProgress)
+namespace {
+
+// A card is a block device, read through the durnix with root's rights; anything else is taken
+// for a card image, read with the user's own.
+bool isCardDevice(const QString &card)
 {
-    // A card is a block device, read through the durnix with root's rights; anything else is
-    // taken for a card image, read with the user's own.
     struct stat st
     {
     };
-    const bool cardDevice =
-        stat(QFile::encodeName(card).constData(), &st) == 0 && S_ISBLK(st.st_mode);
-    if (!cardDevice) {
-        if (const std::optional<QString> why = unreadable(card)) {
+    return stat(QFile::encodeName(card).constData(), &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+// The card layer set up to read CARD: the tools in place, and the rights a card device needs;
+// the reason when it cannot be.
+std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
+{
+    const bool device = isCardDevice(card);
+    manager.setUsesCardImage(!device);
+    if (!QCoro::waitFor(manager.prepareTools()))
+        return manager.setupProblem();
+    if (device && !manager.checkPrivilege(QStringLiteral("durnix")))
+        return QStringLiteral("durnix cannot read SD cards yet; run 'korvane-cli setup' first");
+    manager.setRawDevicePath(card);
+    return std::nullopt;
+}
+
+} // namespace
+
+// The card's recordings as the viewer lists them, read through durnix from a card or an image.
+int printCardList(const QString &card, const QString &type, bool showProgress)
+{
+    if (!isCardDevice(card)) {
+        if (const std::optional<QString> why = unreadableRecording(card)) {
             complain(QStringLiteral("cannot read %1: %2")
                          .arg(card, QFileInfo(card).isDir()
                                         ? QStringLiteral("a folder, not a card or card image")
@@ -93,24 +113,17 @@ int printCardList(const QString &card, const QString &type, bool showProgress)
         }
     }
     ProcessManager manager;
-    manager.setUsesCardImage(!cardDevice);
     ProgressLine progress(showProgress);
     progress.show(QStringLiteral("preparing the tools"));
-    if (!QCoro::waitFor(manager.prepareTools())) {
+    if (const std::optional<QString> why = prepareCard(manager, card)) {
         progress.clear();
-        complain(manager.setupProblem());
-        return 1;
-    }
-    if (cardDevice && !manager.checkPrivilege(QStringLiteral("durnix"))) {
-        progress.clear();
-        complain(QStringLiteral("durnix cannot read SD cards yet; run 'korvane-cli setup' first"));
+        complain(*why);
         return 1;
     }
     QObject::connect(&manager, &ProcessManager::readingCardFolder, &manager,
                      [&](const QString &folder) {
                          progress.show(QStringLiteral("reading %1 on %2").arg(folder, card));
                      });
-    manager.setRawDevicePath(card);
     const QList<FileListItem> recordings = QCoro::waitFor(manager.loadCardFiles());
     progress.clear();
     if (!manager.setupProblem().isEmpty()) {
@@ -149,6 +162,65 @@ int setUp()
     }
     writeOut("durnix can read SD cards: " + manager.privilegedToolPath().toUtf8() + '\n');
     return 0;
+}
+
+// The download of the viewer, over every recording of one type on the card.
+int saveCard(const QString &card, const QString &folder, const QString &type, int channel,
+             bool showProgress)
+{
+    if (!QFileInfo(folder).isDir()) {
+        complain(QStringLiteral("cannot write into %1: no such folder").arg(folder));
+        return 1;
+    }
+    if (!isCardDevice(card)) {
+        if (const std::optional<QString> why = unreadableRecording(card)) {
+            complain(QStringLiteral("cannot read %1: %2")
+                         .arg(card, QFileInfo(card).isDir()
+                                        ? QStringLiteral("a folder, not a card or card image")
+                                        : *why));
+            return 1;
+        }
+    }
+    AppViewModel viewer;
+    viewer.setIsAutoLoad(false);
+    ProcessManager &manager = viewer.procManager();
+    if (const std::optional<QString> why = prepareCard(manager, card)) {
+        complain(*why);
+        return 1;
+    }
+    ProgressLine progress(showProgress);
+    progress.show(QStringLiteral("reading ") + card);
+    QCoro::waitFor(viewer.reloadList());
+    if (manager.bbox().isEmpty() && viewer.fileList().isEmpty()) {
+        progress.clear();
+        complain(manager.cardProblem().isEmpty()
+                     ? QStringLiteral("cannot read %1: no dashcam settings or recordings on it")
+                           .arg(card)
+                     : QString::fromUtf8(printable(manager.cardProblem())));
+        return 1;
+    }
+    QList<FileListItem> rows = viewer.fileList();
+    if (type != u"all")
+        rows.removeIf([&](const FileListItem &row) { return row.type != type; });
+
+    int unsaved = 0;
+    for (qsizetype k = 0; k < rows.size(); ++k) {
+        progress.show(QStringLiteral("%1/%2 %3").arg(k + 1).arg(rows.size()).arg(rows[k].name));
+        const AppViewModel::RowDownload result =
+            QCoro::waitFor(viewer.downloadRow(rows[k], folder, channel));
+        progress.clear();
+        const QString name = QString::fromUtf8(printable(rows[k].cardPath()));
+        if (result.saved == AppViewModel::Saved::yes) {
+            writeOut(result.path.toUtf8() + '\n');
+            continue;
+        }
+        ++unsaved;
+        complain(
+            result.saved == AppViewModel::Saved::noSuchChannel
+                ? QStringLiteral("cannot save %1: it has no channel %2").arg(name).arg(channel)
+                : QStringLiteral("cannot save %1: it could not be read from the card").arg(name));
+    }
+    return unsaved == 0 ? 0 : 1;
 }
 
 } // namespace korvane::cli

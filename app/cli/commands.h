@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace korvane::cli {
 
 // Each returns the exit status: 0 done, 1 failed (with the message written).
@@ -10,5 +12,14 @@ int printGpx(const QString &path);
 // `type` is a recording folder name, or empty for every folder.
 int printCardList(const QString &card, const QString &type, bool showProgress);
 int setUp();
+// A recording made playable as opening it in the viewer does, written to `output`.
+int repairRecording(const QString &input, const QString &output, bool showProgress);
+// The card's recordings of one type ("all" for every one) saved into `folder` as the viewer's
+// download does; channel 0 saves them whole.
+int saveCard(const QString &card, const QString &folder, const QString &type, int channel,
+             bool showProgress);
+
+// Why a recording cannot be read, in the words of the file system; nothing when it can.
+std::optional<QString> unreadableRecording(const QString &path);
 
 } // namespace korvane::cli

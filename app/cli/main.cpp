@@ -20,9 +20,15 @@ int run(const CommandLine &line)
         return printMetadata(line.operands.first());
     if (line.command == u"gpx")
         return printGpx(line.operands.first());
+    const bool showProgress = !line.verbose && errorsGoToTerminal();
+    if (line.command == u"repair")
+        return repairRecording(line.operands[0], line.operands[1], showProgress);
     if (line.command == u"card list")
-        return printCardList(line.operands.first(), line.type,
-                             !line.verbose && errorsGoToTerminal());
+        return printCardList(line.operands.first(), line.type, showProgress);
+    if (line.command == u"card save")
+        return saveCard(line.operands[0], line.operands[1],
+                        line.type.isEmpty() ? QStringLiteral("all") : line.type, line.channel,
+                        showProgress);
     return setUp();
 }
 

@@ -149,7 +149,14 @@ public:
         noSuchChannel,
         failed
     };
+    struct RowDownload
+    {
+        Saved saved = Saved::failed;
+        QString path; // where it is, or would have been
+    };
     QCoro::Task<bool> download(FileListItem item, QString destination);
+    // One row of a download into `folder` with a channel choice (0: all channels).
+    QCoro::Task<RowDownload> downloadRow(FileListItem item, QString folder, int choice);
     QCoro::Task<Saved> downloadChannel(FileListItem item, QString destination, int channel);
     QCoro::Task<> downloadChecked(QString folder);
     Q_INVOKABLE void startDownload(const QUrl &folder);

@@ -33,24 +33,14 @@ QCoro::Task<> AppViewModel::downloadChecked(QString folder)
         setDownloadMessage(QString::asprintf("총 %lld 중 %lld 개 영상 다운로드 중...",
                                              static_cast<long long>(checked.size()),
                                              static_cast<long long>(k)));
-        QString destination = QDir(folder).filePath(row.name);
-        if (choice == 0) {
-            const bool saved = co_await download(row, destination);
-            if (!self)
-                co_return;
-            if (!saved)
-                unsaved.append(row.name);
-        } else {
-            destination = withExtension(destination, QStringLiteral("_CH%1.mp4").arg(choice));
-            const Saved saved = co_await downloadChannel(row, destination, choice - 1);
-            if (!self)
-                co_return;
-            if (saved == Saved::noSuchChannel)
-                setAlertMessage(QString::asprintf("채널%lld 영상이 없는 녹화파일입니다.",
-                                                  static_cast<long long>(choice)));
-            else if (saved == Saved::failed)
-                unsaved.append(row.name);
-        }
+        const RowDownload result = co_await downloadRow(row, folder, choice);
+        if (!self)
+            co_return;
+        if (result.saved == Saved::noSuchChannel)
+            setAlertMessage(QString::asprintf("채널%lld 영상이 없는 녹화파일입니다.",
+                                              static_cast<long long>(choice)));
+        else if (result.saved == Saved::failed)
+            unsaved.append(row.name);
         if (!unsaved.isEmpty())
             setAlertMessage(QStringLiteral("%1 파일을 저장하지 못했습니다.")
                                 .arg(unsaved.join(QStringLiteral(", "))));
@@ -60,6 +50,22 @@ QCoro::Task<> AppViewModel::downloadChecked(QString folder)
             setDownloadMessage(QString(""));
     }
     setIsDownloading(false);
+}
+
+QCoro::Task<AppViewModel::RowDownload> AppViewModel::downloadRow(FileListItem item, QString folder,
+                                                                 int choice)
+{
+    RowDownload result{Saved::failed, QDir(folder).filePath(item.name)};
+    if (choice == 0) {
+        const bool saved = co_await download(item, result.path);
+        if (item.name.endsWith(QLatin1String(".mov")))
+            result.path = withExtension(result.path, QStringLiteral(".mp4"));
+        result.saved = saved ? Saved::yes : Saved::failed;
+    } else {
+        result.path = withExtension(result.path, QStringLiteral("_CH%1.mp4").arg(choice));
+        result.saved = co_await downloadChannel(item, result.path, choice - 1);
+    }
+    co_return result;
 }
 
 void AppViewModel::startDownload(const QUrl &folder)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -129,9 +130,13 @@ TEST(Cli, KorvaneCli)
             {"unknown command", {"play", "{recording}"}, 2, "", "unknown command 'play'"},
             {"unknown option", {"--fast", "gpx", "{recording}"}, 2, "", "unknown option '--fast'"},
             {"extra argument", {"gpx", "{recording}", "more"}, 2, "", "unexpected argument 'more'"},
-            {"no file", {"metadata"}, 2, "", "metadata needs a FILE"},
+            {"no file", {"metadata"}, 2, "", "metadata needs FILE"},
             {"an empty file name", {"gpx", ""}, 2, "", "korvane-cli: FILE is empty\n"},
-            {"card without list", {"card", "{card}"}, 2, "", "card needs the subcommand list"},
+            {"card without list",
+             {"card", "{card}"},
+             2,
+             "",
+             "card needs the subcommand list or save"},
             {"a type by its meaning",
              {"card", "list", "--type", "kept", "{card}"},
              2,
@@ -141,7 +146,7 @@ TEST(Cli, KorvaneCli)
              {"gpx", "--type", "event", "{recording}"},
              2,
              "",
-             "--type belongs to card list"},
+             "--type belongs to card list and card save"},
             {"metadata of a recording, without a word",
              {"metadata", "{recording}"},
              0,
@@ -192,6 +197,52 @@ TEST(Cli, KorvaneCli)
              {"card", "list", "--type", "saved", "{card}"},
              0,
              "saved\tE_20241003_081500.mp4\t",
+             ""},
+            {"repair of a missing file",
+             {"repair", "{missing}", "fixed.mp4"},
+             1,
+             "",
+             "korvane-cli: cannot read {missing}: No such file or directory\n"},
+            {"repair into a missing folder",
+             {"repair", "{recording}", "{nofolder}/fixed.mp4"},
+             1,
+             "",
+             "korvane-cli: cannot write {nofolder}/fixed.mp4: no folder {nofolder}\n"},
+            {"repair over its input",
+             {"repair", "{text}", "{text}"},
+             1,
+             "",
+             "korvane-cli: cannot write {text}: it is INPUT\n"},
+            {"repair of a text",
+             {"repair", "{text}", "fixed.mp4"},
+             1,
+             "",
+             "korvane-cli: cannot rebuild {text}: it holds no channel table\n"},
+            {"repair without OUTPUT", {"repair", "{recording}"}, 2, "", "repair needs OUTPUT"},
+            {"card save into a missing folder",
+             {"card", "save", "{card}", "{nofolder}"},
+             1,
+             "",
+             "korvane-cli: cannot write into {nofolder}: no such folder\n"},
+            {"card save of a text",
+             {"card", "save", "{text}", "{folder}"},
+             1,
+             "",
+             "not an ext4 file system at byte 104857600\n"},
+            {"a camera that no dashcam has",
+             {"card", "save", "--channel", "6", "{card}", "{folder}"},
+             2,
+             "",
+             "--channel takes a camera from 1 to 5"},
+            {"a channel to list",
+             {"card", "list", "--channel", "1", "{card}"},
+             2,
+             "",
+             "--channel belongs to card save"},
+            {"card save of every folder",
+             {"card", "save", "--type", "all", "{card}", "{folder}"},
+             0,
+             "{folder}/N_20241005_144012.mp4\n",
              ""},
             {"log lines only when asked",
              {"--verbose", "card", "list", "{card}"},
@@ -508,4 +559,33 @@ TEST(Cli, DashcamSampleMakesCardsLargerThanHalfAGigabyte)
     const ProgramRun listed = run(DURNIX_PATH, {"ls", image, "104857600", "mov/normal"});
     EXPECT_TRUE(listed.out.contains(" N_20241005_143012.mp4 629145600\n"))
         << listed.err.constData();
+}
+
+// A rebuilt recording plays, and keeps what the dashcam stored in it: its metadata and route
+// read as the original's.
+TEST(Cli, RepairMakesRecordingsPlayWithTheirRecords)
+{
+    QTemporaryDir folder;
+    const Places places;
+    for (const QString &input :
+         {korvane::test::sampleRecording({"--channels", "2", "--seconds", "2", "--unfinished"}),
+          korvane::test::sampleRecording({"--channels", "2", "--seconds", "2"})}) {
+        const QString output = folder.filePath(QStringLiteral("fixed.mp4"));
+        const ProgramRun repaired =
+            run(KORVANE_CLI_PATH, {"repair", input, output}, places.environment());
+        ASSERT_EQ(repaired.exitCode, 0) << repaired.err.constData();
+        EXPECT_EQ(repaired.out, output.toUtf8() + "\n");
+        EXPECT_EQ(repaired.err, "");
+        EXPECT_EQ(korvane::test::ffprobeStreams(output, "codec_type"),
+                  QStringList({"video", "video", "audio"}))
+            << input.toStdString();
+        EXPECT_EQ(korvane::test::decodeErrors(output), "") << input.toStdString();
+        for (const char *command : {"metadata", "gpx"}) {
+            const QByteArray original = run(KORVANE_CLI_PATH, {command, input}).out;
+            const QByteArray rebuilt = run(KORVANE_CLI_PATH, {command, output}).out;
+            EXPECT_EQ(QString::fromUtf8(rebuilt).replace(QStringLiteral("fixed.mp4"), QString()),
+                      QString::fromUtf8(original).replace(QFileInfo(input).fileName(), QString()))
+                << command << " of " << input.toStdString();
+        }
+    }
 }

@@ -1,0 +1,111 @@
+// korvane-cli repair: what opening a recording does before it plays, into a file of the user's.
+#include "commands.h"
+
+#include "freebox.h"
+#include "metadataextraction.h"
+#include "output.h"
+#include "playablefile.h"
+#include "processmanager.h"
+
+#include <QCoroTask>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace korvane::cli {
+
+namespace {
+
+// Why OUTPUT cannot be written: its folder missing, it is a folder or a device, or it is the
+// INPUT itself; nothing when it can.
+std::optional<QString> outputProblem(const QString &input, const QString &output)
+{
+    const QFileInfo target(output);
+    if (target.isDir())
+        return QStringLiteral("a folder");
+    if (target.exists() && !target.isFile())
+        return QStringLiteral("not a regular file");
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("no folder ") + target.path();
+    struct stat in
+    {
+    }, out{};
+    if (stat(QFile::encodeName(input).constData(), &in) == 0 &&
+        stat(QFile::encodeName(output).constData(), &out) == 0 && in.st_dev == out.st_dev &&
+        in.st_ino == out.st_ino)
+        return QStringLiteral("it is INPUT");
+    return std::nullopt;
+}
+
+} // namespace
+
+int repairRecording(const QString &input, const QString &output, bool showProgress)
+{
+    if (const std::optional<QString> why = unreadableRecording(input)) {
+        complain(QStringLiteral("cannot read %1: %2").arg(input, *why));
+        return 1;
+    }
+    if (const std::optional<QString> why = outputProblem(input, output)) {
+        complain(QStringLiteral("cannot write %1: %2").arg(output, *why));
+        return 1;
+    }
+    ProcessManager tools;
+    ProgressLine progress(showProgress);
+    progress.show(QStringLiteral("preparing the tools"));
+    if (!QCoro::waitFor(tools.prepareTools())) {
+        progress.clear();
+        complain(tools.setupProblem());
+        return 1;
+    }
+    const QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        progress.clear();
+        complain(QStringLiteral("cannot make a scratch folder: ") + scratch.errorString());
+        return 1;
+    }
+    const OpenFiles files{QFileInfo(input).absoluteFilePath(), scratch.filePath("temp.mp4"),
+                          scratch.filePath("playing.mp4")};
+    const QString name = QFileInfo(input).fileName();
+    progress.show(QStringLiteral("remuxing ") + name);
+    const PlayableFile playable = QCoro::waitFor(
+        makePlayable(tools, files, name, input, [&](const std::optional<QString> &rebuilding) {
+            if (rebuilding)
+                progress.show(QStringLiteral("rebuilding ") + name +
+                              QStringLiteral(" with salvex"));
+        }));
+    progress.show(QStringLiteral("checking ") + name);
+    if (!playable.ok) {
+        progress.clear();
+        complain(QStringLiteral("cannot rebuild %1: it holds no channel table").arg(input));
+        return 1;
+    }
+    if (QCoro::waitFor(trackCount(playable.path, TrackKind::video)) == 0) {
+        progress.clear();
+        complain(
+            QStringLiteral("cannot repair %1: no playable picture could be made of it").arg(input));
+        return 1;
+    }
+    // salvex and the remux leave the dashcam's frames behind: they go along in a free box.
+    const std::optional<QByteArray> frames = extractMetadataFrames(input);
+    if (frames && !frames->isEmpty() && extractMediaRecords(playable.path).isEmpty() &&
+        !appendFreeBox(playable.path, *frames)) {
+        progress.clear();
+        complain(QStringLiteral("cannot write %1: the scratch copy could not take the "
+                                "recording's records")
+                     .arg(output));
+        return 1;
+    }
+    progress.show(QStringLiteral("writing ") + output);
+    const bool written = QCoro::waitFor(ProcessManager::copyFile(playable.path, output));
+    progress.clear();
+    if (!written) {
+        complain(QStringLiteral("cannot write %1").arg(output));
+        return 1;
+    }
+    writeOut(output.toUtf8() + '\n');
+    return 0;
+}
+
+} // namespace korvane::cli
