@@ -13,11 +13,16 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QThreadPool>
+#include <QUuid>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ftw.h>
 #include <sys/stat.h>
+
+#include <vector>
 
 namespace korvane {
 
@@ -108,6 +113,32 @@ QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
     co_await Shell::runAsync(command, [](const QString &) {});
 }
 
+void ProcessManager::removeInBackground(const QStringList &folders)
+{
+    // Set aside at once and removed on a worker: the previous card's copies can be gigabytes,
+    // and a card load must not wait for the disk to free them. Folders set aside by a viewer
+    // that quit before they were gone go too.
+    QStringList aside =
+        QDir(tempRoot()).entryList({QStringLiteral(".removed-*")}, QDir::AllEntries | QDir::Hidden);
+    for (QString &name : aside)
+        name = tempRoot() + name;
+    for (const QString &folder : folders) {
+        const QString path = tempRoot() + folder;
+        const QString moved = tempRoot() + QStringLiteral(".removed-") + folder + QLatin1Char('-') +
+                              QUuid::createUuid().toString(QUuid::Id128);
+        if (std::rename(QFile::encodeName(path).constData(),
+                        QFile::encodeName(moved).constData()) == 0)
+            aside.append(moved);
+        else
+            deleteDirectory(path);
+    }
+    if (!aside.isEmpty())
+        QThreadPool::globalInstance()->start([aside] {
+            for (const QString &path : aside)
+                deleteDirectory(path);
+        });
+}
+
 QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
 {
     m_bbox.clear();
@@ -118,8 +149,8 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     emit cardProblemChanged();
     if (!workingFolderReady())
         co_return QList<FileListItem>{};
+    removeInBackground({QStringLiteral("cfg"), QStringLiteral("mov")});
     for (const char *folder : {"cfg", "mov"}) {
-        deleteDirectory(tempRoot() + QLatin1String(folder));
         QString why;
         if (!makeSubfolders(tempRoot(), QLatin1String(folder), &why))
             appLog("[FileExtractor]", why);
@@ -155,12 +186,18 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     }
     emit dataChanged();
 
-    QList<FileListItem> recordings;
+    // The five folders are listed side by side: each listing is a durnix run of its own.
+    std::vector<QCoro::Task<QList<CardEntry>>> listings;
     for (const QString &type : recordingTypes) {
         QString why;
         if (!makeSubfolders(tempRoot(), QStringLiteral("mov/") + type, &why))
             appLog("[FileExtractor]", why);
-        const QList<CardEntry> entries = co_await listCardFolder(QStringLiteral("mov/") + type);
+        listings.push_back(listCardFolder(QStringLiteral("mov/") + type));
+    }
+    QList<FileListItem> recordings;
+    for (qsizetype t = 0; t < recordingTypes.size(); ++t) {
+        const QString &type = recordingTypes[t];
+        const QList<CardEntry> entries = co_await listings[static_cast<size_t>(t)];
         for (const CardEntry &entry : entries) {
             if (entry.name.startsWith(QLatin1String("mov")) ||
                 entry.name.contains(QLatin1Char('/')))

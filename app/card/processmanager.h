@@ -125,6 +125,8 @@ private:
     // The privileged durnix for a card device, the user's own copy for a card image.
     QString durnixPath() const;
     QString durnixCommand(const QString &operation, const QString &cardPath) const;
+    // Removes folders of the working folder without waiting for the disk.
+    static void removeInBackground(const QStringList &folders);
     // The working folder, checked; false (with the problem set) when it is not the user's alone.
     bool workingFolderReady();
     // A settings or list file of the card load, copied unless it is too large to be one.

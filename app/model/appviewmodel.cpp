@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace korvane {
 
@@ -38,10 +39,20 @@ QVariant optionalText(const std::optional<QString> &text)
 
 void sortNewestFirst(QList<FileListItem> &rows)
 {
+    // Each row's date read and its sort key made once, not at every comparison: a card holds
+    // thousands of recordings.
     QCollator collator;
-    std::stable_sort(rows.begin(), rows.end(), [&](const FileListItem &a, const FileListItem &b) {
-        return collator.compare(a.dateText(), b.dateText()) > 0;
-    });
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(static_cast<size_t>(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        keys.emplace_back(collator.sortKey(rows[i].dateText()), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return b.first.compare(a.first) < 0; });
+    QList<FileListItem> sorted;
+    sorted.reserve(rows.size());
+    for (const auto &key : keys)
+        sorted.append(std::move(rows[key.second]));
+    rows = std::move(sorted);
 }
 
 AppViewModel::AppViewModel(QObject *parent) : AppViewModel(PlaybackOutput{}, parent) {}
@@ -270,9 +281,9 @@ QCoro::Task<> AppViewModel::applyFilter(QString type)
     QPointer<AppViewModel> self(this);
     const quint64 generation = ++m_filterGeneration;
     QFuture<QList<FileListItem>> filtering = QtConcurrent::run([rows = m_fileList, type]() mutable {
+        // The list is kept newest first, and filtering keeps its order.
         if (type != u"all")
             rows.removeIf([&](const FileListItem &row) { return row.type != type; });
-        sortNewestFirst(rows);
         return rows;
     });
     const QList<FileListItem> rows = co_await filtering;

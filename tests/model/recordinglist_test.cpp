@@ -6,6 +6,7 @@
 #include "testfiles.h"
 
 #include <QCoroTask>
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -82,6 +83,18 @@ TEST(RecordingList, ReadsTheCardNewestFirstByTab)
     model.selectTab(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.filtered().size() == 1; }, 10000));
     EXPECT_EQ(model.filtered().first().read, model.filtered().first().size);
+
+    // A new card load sets the old copies aside at once and removes them on a worker.
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    EXPECT_TRUE(QDir(ProcessManager::tempRoot() + "mov/normal").isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return QDir(ProcessManager::tempRoot())
+                .entryList({".removed-*"}, QDir::AllEntries | QDir::Hidden)
+                .isEmpty();
+        },
+        10000));
 }
 
 // Background copying stops before the working folder's disk gets full.

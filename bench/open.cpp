@@ -1,0 +1,164 @@
+// Opening a recording from a card image as the viewer does (AppViewModel::select) against the
+// same child work run alone back to back: durnix read, ffmpeg remux, AAC conversion and a bare
+// player load; and reading a card of 2,000 recordings (reloadList) against durnix listing its
+// five recording folders. The image stays in the page cache.
+#include "appviewmodel.h"
+#include "benchsupport.h"
+
+#include <QCoreApplication>
+#include <QCoroTask>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace korvane;
+using bench::median;
+constexpr int rounds = 5;
+constexpr int folderSize = 2000;
+const QString finished = QStringLiteral("N_20241005_143012.mp4");
+const QString unfinished = QStringLiteral("N_20241005_144012.mov");
+
+std::string cardImage(const fs::path &folder)
+{
+    const fs::path image = folder / "card.img";
+    if (fs::exists(image))
+        return image.string();
+    const fs::path tree = folder / "tree";
+    fs::create_directories(tree / "cfg");
+    fs::create_directories(tree / "mov" / "normal");
+    fs::create_directories(tree / "mov" / "event");
+    std::ofstream(tree / "cfg" / "bbox.ini") << "[bbox]\nch1_resol=1920x1080\nch2_resol=1280x720\n";
+    std::fprintf(stderr, "bench-open: writing two 60 s two-camera recordings and a card...\n");
+    for (const char *shape : {"", "--unfinished"}) {
+        std::vector<std::string> args{
+            DASHCAM_SAMPLE_PATH, "--channels", "2",  "--ch1", "1920x1080@30", "--ch2",
+            "1280x720@30",       "--seconds",  "60", "--time"};
+        args.push_back(*shape ? "20241005_144012" : "20241005_143012");
+        if (*shape)
+            args.push_back(shape);
+        args.push_back((tree / "mov" / "normal").string() + "/");
+        bench::run(args, false);
+    }
+    for (int i = 0; i < folderSize; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "E_20241004_%06d.mp4", 100000 + i);
+        std::ofstream(tree / "mov" / "event" / name) << "recording " << i;
+    }
+    bench::run({DASHCAM_SAMPLE_PATH, "card", "--from", tree.string(), image.string()}, false);
+    fs::remove_all(tree);
+    return image.string();
+}
+
+double secondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+// The viewer's open of a row not yet copied: from the click until the player shows the first
+// picture of every channel and plays.
+double openInModel(AppViewModel &model, const QString &name)
+{
+    const auto row = *std::find_if(model.filtered().cbegin(), model.filtered().cend(),
+                                   [&](const FileListItem &r) { return r.name == name; });
+    ProcessManager::deleteDirectory(AppViewModel::localCopy(row));
+    const double seconds = secondsOf([&] {
+        QCoro::waitFor(model.select(row));
+        if (!model.playerManager()->isPlaying() || model.alertMessage()) {
+            std::fprintf(stderr, "bench-open: %s did not play\n", qPrintable(name));
+            std::exit(1);
+        }
+    });
+    // The metadata scan that follows runs on its own; it must not weigh on what comes next.
+    QCoro::waitFor(model.metadataLoaded());
+    model.playerManager()->stop();
+    return seconds;
+}
+
+// The same child work, each step alone after the other.
+double openAlone(ProcessManager &card, MultiTrackPlayer &player, const QString &name, bool rebuild)
+{
+    const QString cardPath = QStringLiteral("mov/normal/") + name;
+    const QString local = ProcessManager::tempRoot() + cardPath;
+    const QString folder = ProcessManager::tempRoot() + QStringLiteral("mov/normal/");
+    const QString temp = folder + QStringLiteral("temp.mp4");
+    const QString playing = folder + QStringLiteral("playing.mp4");
+    ProcessManager::deleteDirectory(local);
+    return secondsOf([&] {
+        QCoro::waitFor(card.readCardFile(cardPath));
+        if (rebuild) {
+            QCoro::waitFor(card.recoverVideo(local, temp));
+            const QString sound = folder + QStringLiteral("temp.mp3");
+            QCoro::waitFor(card.mergeAudio(temp, sound, folder + QStringLiteral("temp.mkv")));
+            QCoro::waitFor(card.convertAudio(folder + QStringLiteral("temp.mkv"), playing));
+        } else {
+            QCoro::waitFor(card.remuxVideo(local, temp));
+            QCoro::waitFor(card.convertAudio(temp, playing));
+        }
+        QCoro::waitFor(player.load(QUrl::fromLocalFile(playing)));
+    });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const fs::path folder = fs::path(BENCH_DATA_DIR);
+    fs::create_directories(folder);
+    const std::string image = cardImage(folder);
+    QTemporaryDir home;
+    qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+
+    AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
+    model.setIsAutoLoad(false);
+    ProcessManager &card = model.procManager();
+    card.setUsesCardImage(true);
+    card.setBundledTools(QStringLiteral(DURNIX_DIR "/"));
+    if (!QCoro::waitFor(card.prepareTools())) {
+        std::fprintf(stderr, "bench-open: %s\n", qPrintable(card.setupProblem()));
+        return 1;
+    }
+    card.setRawDevicePath(QString::fromStdString(image));
+    MultiTrackPlayer player(PlaybackOutput{true, "fakesink sync=true"});
+
+    std::vector<double> listModel, listAlone, openModel, openBare, movModel, movBare;
+    for (int round = 0; round < rounds; ++round) {
+        bench::warm(image);
+        // reloadList ends once the list's rows are published.
+        listModel.push_back(secondsOf([&] { QCoro::waitFor(model.reloadList()); }));
+        listAlone.push_back(secondsOf([&] {
+            for (const QString &type : ProcessManager::recordingTypes)
+                QCoro::waitFor(card.listCardFolder(QStringLiteral("mov/") + type));
+        }));
+        openModel.push_back(openInModel(model, finished));
+        openBare.push_back(openAlone(card, player, finished, false));
+        movModel.push_back(openInModel(model, unfinished));
+        movBare.push_back(openAlone(card, player, unfinished, true));
+    }
+    if (model.fileList().size() != folderSize + 2) {
+        std::fprintf(stderr, "bench-open: the card listed %lld recordings\n",
+                     static_cast<long long>(model.fileList().size()));
+        return 1;
+    }
+    const double open = median(openModel) / median(openBare);
+    const double mov = median(movModel) / median(movBare);
+    const double list = median(listModel) / median(listAlone);
+    std::printf("open .mp4: select %.3f s, the child work alone %.3f s\n", median(openModel),
+                median(openBare));
+    std::printf("open .mov: select %.3f s, the child work alone %.3f s (ratio %.2f)\n",
+                median(movModel), median(movBare), mov);
+    std::printf("list of %d recordings: reloadList %.3f s, durnix ls of the five folders %.3f s\n",
+                folderSize + 2, median(listModel), median(listAlone));
+    std::printf("open ratio %.2f (target <= 1.35); list ratio %.2f (target <= 1.5)\n", open, list);
+    return 0;
+}
