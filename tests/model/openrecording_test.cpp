@@ -4,6 +4,7 @@
 #include "qtprinters.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
+#include "workingfiles.h"
 
 #include <QCoroTask>
 #include <QTest>
@@ -143,4 +144,33 @@ TEST(PlayerScreen, MagnifierWorksOnOneChannelAndExportsReachTheCard)
     model.procManager().setCardVolume(card.volume() + "/gone");
     model.exportGSensor();
     EXPECT_EQ(model.alertMessage(), "SD 카드에 저장하지 못했습니다.");
+}
+
+// With the list newest first, the recording made next is the row above: it plays when one ends.
+TEST(OpenRecording, TheEndOfPlaybackOpensTheNextRecording)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    const qsizetype first = card.row("N_20241005_143012.mp4");
+    ASSERT_EQ(first, 1);
+    QCoro::waitFor(model.selectAt(first));
+    card.waitUntilOpened();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.selectedIndex() == first - 1; }, 20000));
+    card.waitUntilOpened();
+    EXPECT_TRUE(model.filtered()[0].isSelected);
+    EXPECT_FALSE(model.filtered()[1].isSelected);
+}
+
+// Names of working files come from nothing of the recording's path.
+TEST(WorkingFiles, NamesChangeOnlyAtTheEndOfTheFileName)
+{
+    EXPECT_EQ(withExtension("/c/cam.mov.backup/N_1.mov", ".mp4"), "/c/cam.mov.backup/N_1.mp4");
+    EXPECT_EQ(withExtension("/c/videos.mp4/N_1.mov", "_CH2.mp4"), "/c/videos.mp4/N_1_CH2.mp4");
+    EXPECT_EQ(withExtension("/c/a.b/noextension", ".mp3"), "/c/a.b/noextension.mp3");
+    EXPECT_EQ(withNameSuffix("/c/x.mp4.d/temp.mp4", "2"), "/c/x.mp4.d/temp2.mp4");
+    const OpenFiles files = OpenFiles::beside("/w/N_1.mp4/mov/normal/N_1.mp4");
+    EXPECT_EQ(files.temp, "/w/N_1.mp4/mov/normal/temp.mp4");
+    EXPECT_EQ(files.playing, "/w/N_1.mp4/mov/normal/playing.mp4");
 }

@@ -7,6 +7,7 @@
 
 #include <QCoroTask>
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -135,4 +136,27 @@ TEST(RecordingList, PickedFilesAreListedApartFromTheCard)
               QStringList({"park/P_20241005_143012.mp4", "saved/clip.mp4"}));
     EXPECT_EQ(model.filtered().last().read, 8);
     EXPECT_EQ(model.fileList().size(), 6) << "the card's list stays";
+}
+
+// Opening a recording stops the background copying before its next row and starts it again
+// afterwards; every row ends copied whole, and nothing half-written is left.
+TEST(RecordingList, AnOpenPausesTheCopying)
+{
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
+    AppViewModel &model = card.model();
+    QCoro::waitFor(model.reloadList());
+    ASSERT_TRUE(model.isLoading());
+    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    card.waitUntilOpened();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
+    for (const FileListItem &row : model.fileList()) {
+        EXPECT_EQ(row.read, row.size) << row.name.toStdString();
+        const QFileInfo copy(AppViewModel::localCopy(row));
+        EXPECT_EQ(copy.size(), row.size) << row.name.toStdString();
+        EXPECT_EQ(QDir(copy.path())
+                      .entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot)
+                      .filter(QStringLiteral(".durnix-")),
+                  QStringList())
+            << "no copy left half-written";
+    }
 }
