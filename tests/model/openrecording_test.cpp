@@ -7,6 +7,7 @@
 #include "workingfiles.h"
 
 #include <QCoroTask>
+#include <QFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -173,4 +174,24 @@ TEST(WorkingFiles, NamesChangeOnlyAtTheEndOfTheFileName)
     const OpenFiles files = OpenFiles::beside("/w/N_1.mp4/mov/normal/N_1.mp4");
     EXPECT_EQ(files.temp, "/w/N_1.mp4/mov/normal/temp.mp4");
     EXPECT_EQ(files.playing, "/w/N_1.mp4/mov/normal/playing.mp4");
+}
+
+// A recording named like a finished one but left in the unfinished shape: ffmpeg finds no index,
+// and the rebuild makes it play.
+TEST(OpenRecording, AnMp4WithoutIndexIsRebuilt)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.setIsAutoLoad(false);
+    QTemporaryDir folder;
+    const QString renamed = folder.filePath(QStringLiteral("N_20241006_090000.mp4"));
+    ASSERT_TRUE(QFile::copy(
+        korvane::test::sampleRecording({"--channels", "2", "--seconds", "1", "--unfinished"}),
+        renamed));
+    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(renamed)}));
+    QCoro::waitFor(model.selectAt(0));
+    card.waitUntilOpened();
+    EXPECT_EQ(model.alertMessage(), std::nullopt);
+    EXPECT_EQ(model.videoPlayers().size(), 2);
+    EXPECT_NE(model.playerManager()->audioPlayer(), nullptr) << "its sound merged back";
 }
