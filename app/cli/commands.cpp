@@ -7,8 +7,11 @@
 #include "processmanager.h"
 
 #include <QCoroTask>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <optional>
 #include <sys/stat.h>
@@ -181,6 +184,16 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
             return 1;
         }
     }
+    // A working folder of this run's own, gone at its end: a viewer that runs meanwhile keeps
+    // its copies, and the card's recordings do not stay behind in the cache.
+    const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    QDir().mkpath(caches);
+    const QTemporaryDir work(caches + QStringLiteral("/korvane-cli-XXXXXX"));
+    if (!work.isValid()) {
+        complain(QStringLiteral("cannot make a working folder: ") + work.errorString());
+        return 1;
+    }
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(work.path()));
     AppViewModel viewer;
     viewer.setIsAutoLoad(false);
     ProcessManager &manager = viewer.procManager();
@@ -209,6 +222,7 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
         const AppViewModel::RowDownload result =
             QCoro::waitFor(viewer.downloadRow(rows[k], folder, channel));
         progress.clear();
+        ProcessManager::deleteDirectory(AppViewModel::localCopy(rows[k]));
         const QString name = QString::fromUtf8(printable(rows[k].cardPath()));
         if (result.saved == AppViewModel::Saved::yes) {
             writeOut(result.path.toUtf8() + '\n');
@@ -219,6 +233,13 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
             result.saved == AppViewModel::Saved::noSuchChannel
                 ? QStringLiteral("cannot save %1: it has no channel %2").arg(name).arg(channel)
                 : QStringLiteral("cannot save %1: it could not be read from the card").arg(name));
+    }
+    if (!manager.cardProblem().isEmpty()) {
+        complain(
+            QStringLiteral("some of %1 could not be read, so not every recording on it was saved: ")
+                .arg(card) +
+            QString::fromUtf8(printable(manager.cardProblem())));
+        return 1;
     }
     return unsaved == 0 ? 0 : 1;
 }

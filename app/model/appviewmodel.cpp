@@ -5,6 +5,7 @@
 
 #include <QCollator>
 #include <QCoroFuture>
+#include <QCoroSignal>
 #include <QFileInfo>
 #include <QPointer>
 #include <QStorageInfo>
@@ -265,9 +266,19 @@ QCoro::Task<> AppViewModel::reloadList()
     QPointer<AppViewModel> self(this);
     setSelectedTab(0);
     setIsAllChecked(false);
+    // The card load sets the working copies aside: an open under way must finish first, and
+    // none may start until the new list is there.
+    m_isReloading = true;
+    cancelLoading();
+    while (m_isSelecting) {
+        co_await qCoro(this, &AppViewModel::isSelectingChanged);
+        if (!self)
+            co_return;
+    }
     QList<FileListItem> recordings = co_await m_procManager.loadCardFiles();
     if (!self)
         co_return;
+    m_isReloading = false;
     sortNewestFirst(recordings);
     setFileList(recordings);
     const QString type = currentType();
@@ -290,7 +301,19 @@ QCoro::Task<> AppViewModel::applyFilter(QString type)
     // A later filter, or a list picked meanwhile, wins.
     if (!self || generation != m_filterGeneration)
         co_return;
+    publishRows(rows);
+}
+
+void AppViewModel::publishRows(QList<FileListItem> rows)
+{
+    std::optional<qsizetype> selected;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        rows[i].isSelected = !m_selectedId.isNull() && rows[i].id == m_selectedId;
+        if (rows[i].isSelected)
+            selected = i;
+    }
     m_filtered.setRows(rows);
+    setSelectedIndex(selected);
 }
 
 void AppViewModel::checkAll(bool value)
@@ -322,9 +345,6 @@ QCoro::Task<> AppViewModel::selectAt(qsizetype index)
 {
     if (index < 0 || index >= m_filtered.count())
         co_return;
-    m_filtered.updateRows([&](qsizetype at, FileListItem &row) {
-        return std::exchange(row.isSelected, at == index) != (at == index);
-    });
     co_await select(m_filtered.rows()[index]);
 }
 
@@ -377,7 +397,7 @@ QCoro::Task<> AppViewModel::openLocalFiles(QList<QUrl> urls)
     setUploaded(true);
     setSelectedTab(-1);
     ++m_filterGeneration; // a filter still running must not replace the picked files
-    m_filtered.setRows({});
+    publishRows({});
     QList<FileListItem> picked;
     for (const QUrl &url : urls) {
         FileListItem row;
@@ -394,7 +414,7 @@ QCoro::Task<> AppViewModel::openLocalFiles(QList<QUrl> urls)
         picked.append(row);
     }
     sortNewestFirst(picked);
-    m_filtered.setRows(picked);
+    publishRows(picked);
 }
 
 // Background copying of the card into the working folder.
@@ -411,6 +431,7 @@ void AppViewModel::cancelLoading()
         return;
     appLog("[AppViewModel] loading canceled");
     ++m_copyGeneration;
+    setIsLoading(false);
 }
 
 bool AppViewModel::roomToCopy(qint64 size)
@@ -442,13 +463,15 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
         if (!roomToCopy(row->size)) {
             appLog("[AppViewModel] loading stopped: copying", row->name,
                    "would leave too little room in", ProcessManager::tempRoot());
-            break;
+            setIsLoading(false);
+            co_return;
         }
         const FileListItem item = *row;
         const QString cardPath = item.cardPath();
         co_await m_procManager.readCardFile(cardPath);
-        if (!self || generation != m_copyGeneration)
+        if (!self)
             co_return;
+        // Copied is copied, even when the copying was called off meanwhile.
         setRowRead(item.id, static_cast<qint64>(ProcessManager::fileSize(localCopy(item), false)));
     }
     setIsLoading(false);

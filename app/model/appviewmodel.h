@@ -211,6 +211,8 @@ private:
     void setIsDownloading(bool on);
     void setPreviousChannels(int count);
     void setFileList(const QList<FileListItem> &list);
+    // The rows the list shows, the open recording's row marked and `selectedIndex` following it.
+    void publishRows(QList<FileListItem> rows);
     void setRowRead(const QUuid &id, qint64 read);
     // Filters `fileList` by a type on a worker and publishes the sorted rows here.
     QCoro::Task<> applyFilter(QString type);
@@ -230,6 +232,8 @@ private:
     std::optional<QString> m_alertMessage;
     std::optional<QString> m_downloadMessage;
     std::optional<qsizetype> m_selectedIndex;
+    QUuid m_selectedId; // the open recording's row, wherever it is in the rows shown
+    bool m_isReloading = false;
     quint64 m_copyGeneration = 0;   // a copying task of another generation has been superseded
     quint64 m_filterGeneration = 0; // so has a filter
     quint64 m_metadataGeneration = 0;

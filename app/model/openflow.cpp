@@ -31,7 +31,7 @@ qint64 sizeOf(const QString &path)
 
 QCoro::Task<> AppViewModel::select(FileListItem item)
 {
-    if (m_procMessage || m_isSelecting)
+    if (m_procMessage || m_isSelecting || m_isReloading)
         co_return;
     QPointer<AppViewModel> self(this);
     setIsSelecting(true);
@@ -43,6 +43,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     }
     if (m_player->isPlaying())
         m_player->stop();
+    m_selectedId = item.id;
     setSelectedIndex(position);
     m_filtered.updateRows([&](qsizetype, FileListItem &row) {
         const bool selected = row.id == item.id;
@@ -51,8 +52,13 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     co_await QCoro::sleepFor(std::chrono::milliseconds(200));
     if (!self)
         co_return;
-
-    item = m_filtered.rows().value(*position, item);
+    // The rows shown may have changed meanwhile: the row is found again by its id.
+    if (const std::optional<qsizetype> now = m_filtered.indexOf(item.id)) {
+        item = m_filtered.rows()[*now];
+    } else {
+        setIsSelecting(false);
+        co_return;
+    }
     if (item.read == 0) {
         setProcMessage(downloadingMessage);
         const QString cardPath = item.cardPath();
@@ -90,7 +96,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
                 self->getMp4Data(records);
         });
         if (m_isAutoLoad) {
-            co_await prefetchPrevious(*position);
+            co_await prefetchPrevious(m_filtered.indexOf(item.id).value_or(0));
             if (!self)
                 co_return;
             startLoading();

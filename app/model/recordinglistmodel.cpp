@@ -71,16 +71,16 @@ void RecordingListModel::updateRow(const FileListItem &item)
 
 void RecordingListModel::updateRows(const std::function<bool(qsizetype, FileListItem &)> &change)
 {
-    std::optional<qsizetype> first;
-    qsizetype last = 0;
-    for (qsizetype i = 0; i < m_rows.size(); ++i) {
-        if (change(i, m_rows[i])) {
-            first = first.value_or(i);
-            last = i;
+    std::optional<qsizetype> runStart;
+    for (qsizetype i = 0; i <= m_rows.size(); ++i) {
+        const bool changed = i < m_rows.size() && change(i, m_rows[i]);
+        if (changed && !runStart)
+            runStart = i;
+        if (!changed && runStart) {
+            emit dataChanged(index(static_cast<int>(*runStart)), index(static_cast<int>(i - 1)));
+            runStart.reset();
         }
     }
-    if (first)
-        emit dataChanged(index(static_cast<int>(*first)), index(static_cast<int>(last)));
 }
 
 std::optional<qsizetype> RecordingListModel::indexOf(const QUuid &id) const

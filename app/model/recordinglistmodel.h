@@ -41,7 +41,8 @@ public:
     void setRows(const QList<FileListItem> &rows);
     // Replaces the row with the same id, if there is one.
     void updateRow(const FileListItem &item);
-    // Changes every row; `change` says whether it changed one. One signal spans the changed rows.
+    // Changes every row; `change` says whether it changed one. One signal for each run of
+    // changed rows side by side.
     void updateRows(const std::function<bool(qsizetype, FileListItem &)> &change);
     std::optional<qsizetype> indexOf(const QUuid &id) const;
 

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace korvane {
 
 const QStringList SettingsViewModel::volumes = {"0", "60", "88", "100"};
@@ -126,8 +128,8 @@ bool SettingsViewModel::saveSettings()
     // A line break would add keys of its own to the file; "=" makes a line nobody reads back.
     for (const auto &[value, field] : {std::pair{wifiSSID, QStringLiteral("Wi-Fi 이름")},
                                        std::pair{wifiPW, QStringLiteral("Wi-Fi 비밀번호")}}) {
-        if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')) ||
-            value.contains(QLatin1Char('='))) {
+        if (std::any_of(value.begin(), value.end(),
+                        [](QChar c) { return isLineBreak(c) || c == u'='; })) {
             setSaveProblem(QStringLiteral("%1에는 줄바꿈이나 '='를 쓸 수 없습니다.").arg(field));
             return false;
         }

@@ -589,3 +589,32 @@ TEST(Cli, RepairMakesRecordingsPlayWithTheirRecords)
         }
     }
 }
+
+// A card read only in part: what could be read is saved, and the run says what could not.
+TEST(Cli, CardSaveOfACardReadInPartFails)
+{
+    QTemporaryDir folder;
+    const QString tree = folder.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/cfg"));
+    QDir().mkpath(tree + QStringLiteral("/mov/normal"));
+    korvane::test::writeFile(tree + QStringLiteral("/cfg/bbox.ini"), "[bbox]\nch1_resol=640x360\n");
+    ASSERT_TRUE(QFile::copy(korvane::test::sampleRecording({"--channels", "1", "--seconds", "1"}),
+                            tree + QStringLiteral("/mov/normal/N_20241005_143012.mp4")));
+    korvane::test::writeFile(tree + QStringLiteral("/mov/event"), "not a folder");
+    const QString image = folder.filePath(QStringLiteral("card.img"));
+    ASSERT_EQ(run(DASHCAM_SAMPLE_PATH, {"card", "--from", tree, image}).exitCode, 0);
+    const QString saved = folder.filePath(QStringLiteral("saved"));
+    QDir().mkpath(saved);
+    const Places places;
+    const ProgramRun r =
+        run(KORVANE_CLI_PATH, {"card", "save", image, saved}, places.environment());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, saved.toUtf8() + "/N_20241005_143012.mp4\n");
+    EXPECT_TRUE(r.err.startsWith("korvane-cli: some of " + image.toUtf8() +
+                                 " could not be read, so not every recording on it was saved: "))
+        << r.err.constData();
+    EXPECT_TRUE(QDir(places.environment().value(QStringLiteral("XDG_CACHE_HOME")))
+                    .entryList({QStringLiteral("korvane-cli-*")}, QDir::Dirs)
+                    .isEmpty())
+        << "the run's working folder is gone";
+}

@@ -101,26 +101,60 @@ TEST(OpenRecording, AClickWhileBusyIsDropped)
     AppViewModel &model = card.model();
     model.setIsAutoLoad(false);
     QCoro::waitFor(model.reloadList());
-    model.open(static_cast<int>(card.row("N_20241005_143012.mp4")));
+    const qsizetype clicked = card.row("N_20241005_143012.mp4");
+    model.open(static_cast<int>(clicked));
     EXPECT_TRUE(model.isSelecting());
     QCoro::waitFor(model.selectAt(card.row("N_20241005_144012.mov")));
     card.waitUntilOpened();
-    EXPECT_EQ(model.selectedIndex(), card.row("N_20241005_143012.mp4"));
+    EXPECT_EQ(model.selectedIndex(), clicked);
+    EXPECT_TRUE(model.filtered()[clicked].isSelected);
+    EXPECT_FALSE(model.filtered()[card.row("N_20241005_144012.mov")].isSelected);
+}
+
+// The rows shown change while a recording opens: the one clicked opens, and the selection
+// follows it into the new rows.
+TEST(OpenRecording, TheClickedRecordingOpensWhateverTheListDoesMeanwhile)
+{
+    CardModel card(cardImage());
+    AppViewModel &model = card.model();
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    model.open(static_cast<int>(card.row("N_20241005_143012.mp4")));
+    model.selectTab(5);
+    card.waitUntilOpened();
+    ASSERT_EQ(model.filtered().size(), 6);
+    const qsizetype now = card.row("N_20241005_143012.mp4");
+    EXPECT_EQ(model.selectedIndex(), now);
+    EXPECT_TRUE(model.filtered()[now].isSelected);
+    EXPECT_EQ(model.filtered()[now].read, model.filtered()[now].size) << "copied: the one clicked";
+    EXPECT_EQ(model.filtered()[card.row("N_20241005_144012.mov")].read, 0);
+
+    // A card load while a recording opens waits for it, and the open plays.
+    model.open(static_cast<int>(card.row("P_20241004_220000.mp4")));
+    QCoro::waitFor(model.reloadList());
+    card.waitUntilOpened();
+    EXPECT_EQ(model.alertMessage(), std::nullopt);
+    EXPECT_TRUE(model.playerManager()->isPlaying());
+    EXPECT_EQ(model.selectedIndex(), std::nullopt) << "the new list does not hold the row";
 }
 
 TEST(OpenRecording, OpeningFetchesTheNextRecordingAndResumesCopying)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.selectTab(5);
-    card.loadCard(); // the tab goes back to the first one
-    model.cancelLoading();
-    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
-    card.waitUntilOpened();
+    model.setIsAutoLoad(false);
+    QCoro::waitFor(model.reloadList());
+    model.setIsAutoLoad(true);
     const qsizetype opened = card.row("N_20241005_143012.mp4");
     ASSERT_GT(opened, 0);
-    EXPECT_EQ(model.filtered()[opened - 1].read, model.filtered()[opened - 1].size);
+    EXPECT_EQ(model.filtered()[opened - 1].read, 0);
+    QCoro::waitFor(model.selectAt(opened));
+    EXPECT_EQ(model.filtered()[opened - 1].read, model.filtered()[opened - 1].size)
+        << "the recording made next is copied before the open ends";
+    EXPECT_TRUE(model.isLoading()) << "background copying starts again";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
+    for (const FileListItem &row : model.fileList())
+        EXPECT_EQ(row.read, row.size) << row.name.toStdString();
 }
 
 TEST(PlayerScreen, MagnifierWorksOnOneChannelAndExportsReachTheCard)

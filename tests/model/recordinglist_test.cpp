@@ -146,7 +146,8 @@ TEST(RecordingList, AnOpenPausesTheCopying)
     AppViewModel &model = card.model();
     QCoro::waitFor(model.reloadList());
     ASSERT_TRUE(model.isLoading());
-    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    model.open(static_cast<int>(card.row("N_20241005_143012.mp4")));
+    EXPECT_FALSE(model.isLoading()) << "the open called the copying off";
     card.waitUntilOpened();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
     for (const FileListItem &row : model.fileList()) {

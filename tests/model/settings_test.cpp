@@ -111,7 +111,8 @@ TEST(Settings, TextThatWouldBreakTheFileIsRefused)
 {
     SettingsCard card("[bbox]\n", "wifi_ssid_1=home\nvolume=60\n");
     for (const QString &bad :
-         {QStringLiteral("cafe\nvolume=0"), QStringLiteral("a\rb"), QStringLiteral("x=y")}) {
+         {QStringLiteral("cafe\nvolume=0"), QStringLiteral("a\rb"), QStringLiteral("x=y"),
+          QStringLiteral("home\u2028cafe"), QStringLiteral("pw\vword")}) {
         card.settings.wifiSSID = bad;
         EXPECT_FALSE(card.settings.saveSettings());
         EXPECT_EQ(card.settings.saveProblem(), "Wi-Fi 이름에는 줄바꿈이나 '='를 쓸 수 없습니다.");

@@ -6,13 +6,13 @@
 
 namespace korvane {
 
-namespace {
-
 bool isLineBreak(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= 0x0a && u <= 0x0d) || u == 0x85 || u == 0x2028 || u == 0x2029;
 }
+
+namespace {
 
 bool isBlank(QChar c)
 {

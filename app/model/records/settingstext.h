@@ -8,6 +8,9 @@ namespace korvane {
 // The dashcam's settings: key text to value text. A map, so that written files list keys sorted.
 using Settings = QMap<QString, QString>;
 
+// What ends a line of a settings file: every newline character.
+bool isLineBreak(QChar c);
+
 // The key=value lines of a "bbox.ini" or "bbox.cfg"; any other line is skipped.
 Settings parseSettings(QStringView text);
 
