@@ -87,6 +87,17 @@ bool isCardDevice(const QString &card)
     return stat(QFile::encodeName(card).constData(), &st) == 0 && S_ISBLK(st.st_mode);
 }
 
+// Why a card image cannot be read; nothing for one that can, and for a card device, which only
+// the durnix with root's rights reads.
+std::optional<QString> unreadableCard(const QString &card)
+{
+    if (isCardDevice(card))
+        return std::nullopt;
+    if (QFileInfo(card).isDir())
+        return QStringLiteral("a folder, not a card or card image");
+    return unreadableRecording(card);
+}
+
 // The card layer set up to read CARD: the tools in place, and the rights a card device needs;
 // the reason when it cannot be.
 std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
@@ -106,14 +117,9 @@ std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
 // The card's recordings as the viewer lists them, read through durnix from a card or an image.
 int printCardList(const QString &card, const QString &type, bool showProgress)
 {
-    if (!isCardDevice(card)) {
-        if (const std::optional<QString> why = unreadableRecording(card)) {
-            complain(QStringLiteral("cannot read %1: %2")
-                         .arg(card, QFileInfo(card).isDir()
-                                        ? QStringLiteral("a folder, not a card or card image")
-                                        : *why));
-            return 1;
-        }
+    if (const std::optional<QString> why = unreadableCard(card)) {
+        complain(QStringLiteral("cannot read %1: %2").arg(card, *why));
+        return 1;
     }
     ProcessManager manager;
     ProgressLine progress(showProgress);
@@ -175,14 +181,9 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
         complain(QStringLiteral("cannot write into %1: no such folder").arg(folder));
         return 1;
     }
-    if (!isCardDevice(card)) {
-        if (const std::optional<QString> why = unreadableRecording(card)) {
-            complain(QStringLiteral("cannot read %1: %2")
-                         .arg(card, QFileInfo(card).isDir()
-                                        ? QStringLiteral("a folder, not a card or card image")
-                                        : *why));
-            return 1;
-        }
+    if (const std::optional<QString> why = unreadableCard(card)) {
+        complain(QStringLiteral("cannot read %1: %2").arg(card, *why));
+        return 1;
     }
     // A working folder of this run's own, gone at its end: a viewer that runs meanwhile keeps
     // its copies, and the card's recordings do not stay behind in the cache.

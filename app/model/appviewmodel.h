@@ -217,7 +217,8 @@ private:
     // Filters `fileList` by a type on a worker and publishes the sorted rows here.
     QCoro::Task<> applyFilter(QString type);
     QCoro::Task<> copyInBackground(quint64 generation);
-    QCoro::Task<> copyToWorkFolder(FileListItem item);
+    // Whether the row's copy is in the working folder, read from the card when it is not yet.
+    QCoro::Task<bool> copiedFromCard(FileListItem item);
     // Whether copying a file of `size` bytes leaves the working folder's disk room enough.
     static bool roomToCopy(qint64 size);
     void exportText(const QString &name, const QString &text, const QString &saved);

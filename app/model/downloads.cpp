@@ -74,22 +74,28 @@ void AppViewModel::startDownload(const QUrl &folder)
         downloadChecked(folder.toLocalFile());
 }
 
+QCoro::Task<bool> AppViewModel::copiedFromCard(FileListItem item)
+{
+    const QString local = localCopy(item);
+    if (sizeOf(local) != 0)
+        co_return true;
+    QPointer<AppViewModel> self(this);
+    const QString cardPath = item.cardPath();
+    co_await m_procManager.readCardFile(cardPath);
+    co_return self &&sizeOf(local) != 0;
+}
+
 QCoro::Task<bool> AppViewModel::download(FileListItem item, QString destination)
 {
     appLog("[AppViewModel] download:", item.cardPath());
     QPointer<AppViewModel> self(this);
-    const QString local = localCopy(item);
-    const QString cardPath = item.cardPath();
-    if (sizeOf(local) == 0) {
-        co_await m_procManager.readCardFile(cardPath);
-        if (!self)
-            co_return false;
-    }
+    const bool copied = co_await copiedFromCard(item);
+    if (!self || !copied)
+        co_return false;
     // Saved as the card holds it; an unfinished recording only gets the name it plays under.
     if (destination.endsWith(QLatin1String(".mov")))
         destination = withExtension(destination, QStringLiteral(".mp4"));
-    if (sizeOf(local) == 0)
-        co_return false;
+    const QString local = localCopy(item);
     co_return co_await ProcessManager::copyFile(local, destination);
 }
 
@@ -97,15 +103,11 @@ QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item
                                                                QString destination, int channel)
 {
     QPointer<AppViewModel> self(this);
+    const bool copied = co_await copiedFromCard(item);
+    if (!self || !copied)
+        co_return Saved::failed;
     const QString local = localCopy(item);
     const QString cardPath = item.cardPath();
-    if (sizeOf(local) == 0) {
-        co_await m_procManager.readCardFile(cardPath);
-        if (!self)
-            co_return Saved::failed;
-    }
-    if (sizeOf(local) == 0)
-        co_return Saved::failed;
 
     const QString temp = ProcessManager::tempRoot() + QStringLiteral("temp.mp4");
     bool ok = true;

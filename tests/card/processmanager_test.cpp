@@ -1,6 +1,7 @@
 #include "cardlisting.h"
 #include "cardvolume.h"
 #include "privatefolder.h"
+#include "privatehome.h"
 #include "processmanager.h"
 #include "qtprinters.h"
 #include "rootsandbox.h"
@@ -31,21 +32,7 @@ using korvane::test::writeFile;
 
 namespace {
 
-// The working and tools folders of this test program, its own: card loads rebuild parts of
-// the one, tool set-up fills the other.
-class PrivateCache : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        qputenv("XDG_CACHE_HOME", m_folder.filePath(QStringLiteral("cache")).toUtf8());
-        qputenv("XDG_DATA_HOME", m_folder.filePath(QStringLiteral("data")).toUtf8());
-    }
-
-private:
-    QTemporaryDir m_folder;
-};
-const auto *const cache = testing::AddGlobalTestEnvironment(new PrivateCache);
+const auto *const home = testing::AddGlobalTestEnvironment(new korvane::test::PrivateHome);
 
 ProcessManager *managerFor(const QString &device, const QString &volume)
 {

@@ -1,5 +1,7 @@
 #include "modeltestsupport.h"
 
+#include "privatehome.h"
+
 #include <QCoroTask>
 #include <QTest>
 
@@ -8,19 +10,6 @@
 namespace korvane::test {
 
 namespace {
-// The working and tools folders of this test program, its own.
-class PrivateHome : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        qputenv("XDG_CACHE_HOME", m_folder.filePath(QStringLiteral("cache")).toUtf8());
-        qputenv("XDG_DATA_HOME", m_folder.filePath(QStringLiteral("data")).toUtf8());
-    }
-
-private:
-    QTemporaryDir m_folder;
-};
 const auto *const home = testing::AddGlobalTestEnvironment(new PrivateHome);
 } // namespace
 
