@@ -98,6 +98,15 @@ std::optional<QString> unreadableCard(const QString &card)
     return unreadableRecording(card);
 }
 
+// A card load that read nothing, in durnix's words where it gave some.
+void complainUnread(const ProcessManager &manager, const QString &card)
+{
+    complain(
+        manager.cardProblem().isEmpty()
+            ? QStringLiteral("cannot read %1: no dashcam settings or recordings on it").arg(card)
+            : QString::fromUtf8(printable(manager.cardProblem())));
+}
+
 // The card layer set up to read CARD: the tools in place, and the rights a card device needs;
 // the reason when it cannot be.
 std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
@@ -140,10 +149,7 @@ int printCardList(const QString &card, const QString &type, bool showProgress)
         return 1;
     }
     if (manager.bbox().isEmpty() && recordings.isEmpty()) {
-        complain(manager.cardProblem().isEmpty()
-                     ? QStringLiteral("cannot read %1: no dashcam settings or recordings on it")
-                           .arg(card)
-                     : QString::fromUtf8(printable(manager.cardProblem())));
+        complainUnread(manager, card);
         return 1;
     }
     QByteArray out;
@@ -207,10 +213,7 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
     QCoro::waitFor(viewer.reloadList());
     if (manager.bbox().isEmpty() && viewer.fileList().isEmpty()) {
         progress.clear();
-        complain(manager.cardProblem().isEmpty()
-                     ? QStringLiteral("cannot read %1: no dashcam settings or recordings on it")
-                           .arg(card)
-                     : QString::fromUtf8(printable(manager.cardProblem())));
+        complainUnread(manager, card);
         return 1;
     }
     QList<FileListItem> rows = viewer.fileList();

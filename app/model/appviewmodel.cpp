@@ -2,6 +2,7 @@
 
 #include "applog.h"
 #include "multitrackplayer.h"
+#include "workingfiles.h"
 
 #include <QCollator>
 #include <QCoroFuture>
@@ -472,14 +473,16 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
         if (!self)
             co_return;
         // Copied is copied, even when the copying was called off meanwhile.
-        setRowRead(item.id, static_cast<qint64>(ProcessManager::fileSize(localCopy(item), false)));
+        markCopied(item);
     }
     setIsLoading(false);
     appLog("[AppViewModel] loading completed");
 }
 
-void AppViewModel::setRowRead(const QUuid &id, qint64 read)
+void AppViewModel::markCopied(const FileListItem &item)
 {
+    const QUuid id = item.id;
+    const qint64 read = fileBytes(localCopy(item));
     for (FileListItem &row : m_fileList) {
         if (row.id == id)
             row.read = read;

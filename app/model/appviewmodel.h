@@ -213,7 +213,8 @@ private:
     void setFileList(const QList<FileListItem> &list);
     // The rows the list shows, the open recording's row marked and `selectedIndex` following it.
     void publishRows(QList<FileListItem> rows);
-    void setRowRead(const QUuid &id, qint64 read);
+    // The row's `read`, here and in the rows shown, set to the size of its working copy.
+    void markCopied(const FileListItem &item);
     // Filters `fileList` by a type on a worker and publishes the sorted rows here.
     QCoro::Task<> applyFilter(QString type);
     QCoro::Task<> copyInBackground(quint64 generation);

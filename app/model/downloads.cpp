@@ -10,13 +10,6 @@
 
 namespace korvane {
 
-namespace {
-qint64 sizeOf(const QString &path)
-{
-    return static_cast<qint64>(ProcessManager::fileSize(path, false));
-}
-} // namespace
-
 QCoro::Task<> AppViewModel::downloadChecked(QString folder)
 {
     if (m_isDownloading)
@@ -77,12 +70,12 @@ void AppViewModel::startDownload(const QUrl &folder)
 QCoro::Task<bool> AppViewModel::copiedFromCard(FileListItem item)
 {
     const QString local = localCopy(item);
-    if (sizeOf(local) != 0)
+    if (fileBytes(local) != 0)
         co_return true;
     QPointer<AppViewModel> self(this);
     const QString cardPath = item.cardPath();
     co_await m_procManager.readCardFile(cardPath);
-    co_return self &&sizeOf(local) != 0;
+    co_return self &&fileBytes(local) != 0;
 }
 
 QCoro::Task<bool> AppViewModel::download(FileListItem item, QString destination)
@@ -142,7 +135,7 @@ QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item
         co_await m_procManager.extractChannel(temp, channel, extracted);
     if (!self)
         co_return Saved::failed;
-    const QString source = sizeOf(extracted) != 0 ? extracted : temp;
+    const QString source = fileBytes(extracted) != 0 ? extracted : temp;
     const bool saved = co_await ProcessManager::copyFile(source, destination);
     ProcessManager::deleteDirectory(extracted);
     ProcessManager::deleteDirectory(temp);

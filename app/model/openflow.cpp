@@ -23,10 +23,6 @@ const QString downloadingMessage = QStringLiteral("영상 다운로드 중입니
 const QString damagedMessage =
     QStringLiteral("영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
 
-qint64 sizeOf(const QString &path)
-{
-    return static_cast<qint64>(ProcessManager::fileSize(path, false));
-}
 } // namespace
 
 QCoro::Task<> AppViewModel::select(FileListItem item)
@@ -65,7 +61,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         co_await m_procManager.readCardFile(cardPath);
         if (!self)
             co_return;
-        setRowRead(item.id, sizeOf(localCopy(item)));
+        markCopied(item);
         setProcMessage(std::nullopt);
     }
 
@@ -176,7 +172,7 @@ QCoro::Task<> AppViewModel::prefetchPrevious(qsizetype index)
     const QString cardPath = above.cardPath();
     co_await m_procManager.readCardFile(cardPath);
     if (self)
-        setRowRead(above.id, sizeOf(localCopy(above)));
+        markCopied(above);
 }
 
 } // namespace korvane

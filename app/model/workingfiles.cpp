@@ -1,5 +1,7 @@
 #include "workingfiles.h"
 
+#include <QFileInfo>
+
 namespace korvane {
 
 namespace {
@@ -11,6 +13,12 @@ qsizetype extensionStart(const QString &path)
     return dot > nameStart ? dot : path.size();
 }
 } // namespace
+
+qint64 fileBytes(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() ? info.size() : 0;
+}
 
 QString withExtension(const QString &path, const QString &extension)
 {

@@ -4,6 +4,9 @@
 
 namespace korvane {
 
+// The size of a file, 0 when there is none.
+qint64 fileBytes(const QString &path);
+
 // `path` with the extension of its file name (from its last dot) replaced by `extension`
 // (".mp4"), or `extension` added when the name has none; folders in the path are never touched.
 QString withExtension(const QString &path, const QString &extension);
