@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -73,6 +74,20 @@ AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
     connect(&m_mediaData, &MediaDataViewModel::idChanged, this, &AppViewModel::speedTextChanged);
     connect(&m_procManager, &ProcessManager::activeChannelCountChanged, this,
             &AppViewModel::activeChannelCountChanged);
+    connect(m_player.get(), &MultiTrackPlayer::currentTimeChanged, this,
+            &AppViewModel::clockTextChanged);
+    connect(m_player.get(), &MultiTrackPlayer::durationChanged, this,
+            &AppViewModel::clockTextChanged);
+    for (const auto changed : {&AppViewModel::videoPlayersChanged, &AppViewModel::videoModeChanged,
+                               &AppViewModel::videoChannelChanged})
+        connect(this, changed, this, &AppViewModel::layoutChanged);
+    for (const auto changed : {&AppViewModel::videoPlayersChanged,
+                               &AppViewModel::selectedIndexChanged})
+        connect(this, changed, this, &AppViewModel::openTitleChanged);
+    for (const auto changed : {&AppViewModel::hasCardChanged, &AppViewModel::alertMessageChanged,
+                               &AppViewModel::procMessageChanged,
+                               &AppViewModel::downloadMessageChanged})
+        connect(this, changed, this, &AppViewModel::overlayChanged);
 }
 
 AppViewModel::~AppViewModel() = default;
@@ -84,14 +99,6 @@ void AppViewModel::setIsAutoLoad(bool on)
     if (m_isAutoLoad != on) {
         m_isAutoLoad = on;
         emit isAutoLoadChanged();
-    }
-}
-
-void AppViewModel::setIsFullScreen(bool on)
-{
-    if (m_isFullScreen != on) {
-        m_isFullScreen = on;
-        emit isFullScreenChanged();
     }
 }
 
@@ -469,9 +476,22 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
         }
         const FileListItem item = *row;
         const QString cardPath = item.cardPath();
+        // The list shows how far the copy of this row has come.
+        QTimer progress;
+        progress.setInterval(250);
+        connect(&progress, &QTimer::timeout, this,
+                [this, item, total = std::max<qint64>(item.size, 1)] {
+                    const double done = static_cast<double>(fileBytes(localCopy(item)));
+                    m_filtered.setCopying(item.id,
+                                          std::min(1.0, done / static_cast<double>(total)));
+                });
+        m_filtered.setCopying(item.id, 0);
+        progress.start();
         co_await m_procManager.readCardFile(cardPath);
         if (!self)
             co_return;
+        progress.stop();
+        m_filtered.setCopying({}, 0);
         // Copied is copied, even when the copying was called off meanwhile.
         markCopied(item);
     }

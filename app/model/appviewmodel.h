@@ -4,6 +4,7 @@
 #include "mediadataviewmodel.h"
 #include "metadataextraction.h"
 #include "multitrackplayer.h"
+#include "playercontrols.h"
 #include "processmanager.h"
 #include "recordinglistmodel.h"
 
@@ -16,6 +17,8 @@
 #include <optional>
 
 namespace korvane {
+
+class SDManager;
 
 // The viewer's one long-lived model: the card's recordings and the rows the list shows, the
 // selection, opening a recording into the player, the background copying from the card and the
@@ -55,6 +58,25 @@ class AppViewModel : public QObject
     // 0: all channels; N: camera channel N. The download saves what it names.
     Q_PROPERTY(int channelChoice READ channelChoice NOTIFY channelChoiceChanged)
     Q_PROPERTY(QString channelChoiceLabel READ channelChoiceLabel NOTIFY channelChoiceChanged)
+    Q_PROPERTY(korvane::PlayerControls *controls READ controls CONSTANT)
+
+    // The window: start-up, the card, what covers the screen, the fifth channel's own window.
+    // "Korvane 0.1.0 (1)": the name, version and build of this viewer.
+    Q_PROPERTY(QString windowTitle READ windowTitle CONSTANT)
+    Q_PROPERTY(bool isInitialized READ isInitialized NOTIFY isInitializedChanged)
+    Q_PROPERTY(bool hasCard READ hasCard NOTIFY hasCardChanged)
+    // What covers the player screen: "noCard", "alert", "progress", "download" or "".
+    Q_PROPERTY(QString overlay READ overlay NOTIFY overlayChanged)
+    Q_PROPERTY(bool isPopupOpen READ isPopupOpen NOTIFY isPopupOpenChanged)
+    // The video area's layout tabs and the side panel's picker, with the entry chosen in each.
+    Q_PROPERTY(QStringList layoutTabs READ layoutTabs NOTIFY layoutChanged)
+    Q_PROPERTY(int layoutTabIndex READ layoutTabIndex NOTIFY layoutChanged)
+    Q_PROPERTY(QStringList sideTabs READ sideTabs NOTIFY layoutChanged)
+    Q_PROPERTY(int sideTabIndex READ sideTabIndex NOTIFY layoutChanged)
+    // The open recording's date and type ("2024/10/05 14:30:12 · 상시"), empty while none is.
+    Q_PROPERTY(QString openTitle READ openTitle NOTIFY openTitleChanged)
+    Q_PROPERTY(QString currentTimeText READ currentTimeText NOTIFY clockTextChanged)
+    Q_PROPERTY(QString durationText READ durationText NOTIFY clockTextChanged)
 
 public:
     static const QStringList typeNames;
@@ -68,6 +90,7 @@ public:
     ProcessManager &procManager() { return m_procManager; }
     MultiTrackPlayer *playerManager() const { return m_player.get(); }
     MediaDataViewModel *mediaData() { return &m_mediaData; }
+    PlayerControls *controls() { return &m_controls; }
     RecordingListModel *filteredModel() { return &m_filtered; }
 
     bool isAutoLoad() const { return m_isAutoLoad; }
@@ -105,6 +128,20 @@ public:
     int activeChannelCount() const { return m_procManager.activeChannelCount(); }
     int channelChoice() const { return m_channelChoice; }
     QString channelChoiceLabel() const;
+    static QString windowTitle();
+    bool isInitialized() const { return m_isInitialized; }
+    bool hasCard() const { return m_hasCard; }
+    QString overlay() const;
+    bool isPopupOpen() const { return m_isPopupOpen; }
+    QStringList layoutTabs() const;
+    int layoutTabIndex() const;
+    QStringList sideTabs() const;
+    int sideTabIndex() const;
+    QString openTitle() const;
+    QString currentTimeText() const { return clockText(m_player->currentTime()); }
+    QString durationText() const { return clockText(m_player->duration()); }
+    // "HH:MM:SS" of the whole seconds; "00:00:00" for a time that is not finite.
+    static QString clockText(double seconds);
     // The entry of `types` at `selectedTab`, or the first one while no tab is chosen.
     QString currentType() const;
     // The rows of `filtered` ticked for download, in list order.
@@ -164,8 +201,29 @@ public:
     Q_INVOKABLE void closeDownload() { setDownloadMessage(std::nullopt); }
     Q_INVOKABLE void closeAlert() { setAlertMessage(std::nullopt); }
 
+    // The window's life: the tools made ready, then the card watched; a card image given instead
+    // is shown as the inserted card, with a folder standing in for its FAT volume.
+    Q_INVOKABLE void start(korvane::SDManager *monitor, const QString &cardImage = {},
+                           const QString &cardVolume = {});
+    QCoro::Task<bool> startUp(SDManager *monitor);
+    void cardAttached(const QString &rawDevicePath);
+    void cardDetached();
+    // The window closes: playback and copying stop.
+    Q_INVOKABLE void windowWillClose();
+    // The user confirmed quitting: the working copies go too.
+    Q_INVOKABLE void quitConfirmed();
+    Q_INVOKABLE void openPopup();
+    // The fifth channel's window was closed.
+    Q_INVOKABLE void popupClosed();
+    // The "CH5" button: opens the fifth channel's window, or closes it when it is open.
+    Q_INVOKABLE void togglePopup();
+    Q_INVOKABLE void selectLayoutTab(int index);
+    Q_INVOKABLE void selectSideTab(int index);
+
     // Player screen operations.
     Q_INVOKABLE void toggleMagnifier();
+    // A snapshot of every channel of the open recording into the folder.
+    Q_INVOKABLE void saveSnapshots(const QUrl &folder);
     Q_INVOKABLE void exportLocation();
     Q_INVOKABLE void exportGSensor();
 
@@ -192,6 +250,15 @@ signals:
     void speedTextChanged();
     void activeChannelCountChanged();
     void channelChoiceChanged();
+    void isInitializedChanged();
+    void hasCardChanged();
+    void overlayChanged();
+    void isPopupOpenChanged();
+    void layoutChanged();
+    void openTitleChanged();
+    void clockTextChanged();
+    // The tools could not be made ready: the viewer cannot read a card and ends.
+    void initializationFailed();
     // The metadata of the recording just opened is in `mediaData` (or could not be read).
     void metadataArrived();
 
@@ -210,6 +277,8 @@ private:
     void setIsLoading(bool on);
     void setIsDownloading(bool on);
     void setPreviousChannels(int count);
+    void setHasCard(bool on);
+    void setIsPopupOpen(bool open);
     void setFileList(const QList<FileListItem> &list);
     // The rows the list shows, the open recording's row marked and `selectedIndex` following it.
     void publishRows(QList<FileListItem> rows);
@@ -227,6 +296,7 @@ private:
     ProcessManager m_procManager;
     std::unique_ptr<MultiTrackPlayer> m_player;
     MediaDataViewModel m_mediaData;
+    PlayerControls m_controls{m_player.get()};
     RecordingListModel m_filtered;
     QList<FileListItem> m_fileList;
     QList<ChannelPlayer *> m_videoPlayers;
@@ -254,6 +324,9 @@ private:
     bool m_isSelecting = false;
     bool m_isLoading = false;
     bool m_isDownloading = false;
+    bool m_isInitialized = false;
+    bool m_hasCard = false;
+    bool m_isPopupOpen = false;
 };
 
 // Rows newest first by their date text, in the locale's order; equal dates keep their order.

@@ -1,5 +1,7 @@
 #include "recordinglistmodel.h"
 
+#include <utility>
+
 namespace korvane {
 
 int RecordingListModel::rowCount(const QModelIndex &parent) const
@@ -31,6 +33,8 @@ QVariant RecordingListModel::data(const QModelIndex &index, int role) const
         return row.read;
     case NameRole:
         return row.name;
+    case CopyProgressRole:
+        return !m_copyingId.isNull() && row.id == m_copyingId ? m_copyProgress : -1.0;
     default:
         return {};
     }
@@ -46,7 +50,8 @@ QHash<int, QByteArray> RecordingListModel::roleNames() const
             {SizeRole, "size"},
             {SelectedRole, "selected"},
             {ReadRole, "read"},
-            {NameRole, "name"}};
+            {NameRole, "name"},
+            {CopyProgressRole, "copyProgress"}};
 }
 
 void RecordingListModel::setRows(const QList<FileListItem> &rows)
@@ -80,6 +85,25 @@ void RecordingListModel::updateRows(const std::function<bool(qsizetype, FileList
             emit dataChanged(index(static_cast<int>(*runStart)), index(static_cast<int>(i - 1)));
             runStart.reset();
         }
+    }
+}
+
+void RecordingListModel::setCopying(const QUuid &id, double progress)
+{
+    const QUuid before = std::exchange(m_copyingId, id);
+    m_copyProgress = progress;
+    if (before != id)
+        rowChanged(before);
+    rowChanged(id);
+}
+
+void RecordingListModel::rowChanged(const QUuid &id)
+{
+    if (id.isNull())
+        return;
+    if (const std::optional<qsizetype> at = indexOf(id)) {
+        const QModelIndex changed = index(static_cast<int>(*at));
+        emit dataChanged(changed, changed, {CopyProgressRole});
     }
 }
 

@@ -28,6 +28,7 @@ public:
         SelectedRole,  // bool: open in the player
         ReadRole,      // bytes of the copy in the working folder
         NameRole,
+        CopyProgressRole, // 0 to 1 while the row is being copied from the card, else -1
     };
 
     using QAbstractListModel::QAbstractListModel;
@@ -45,12 +46,18 @@ public:
     // changed rows side by side.
     void updateRows(const std::function<bool(qsizetype, FileListItem &)> &change);
     std::optional<qsizetype> indexOf(const QUuid &id) const;
+    // The row being copied from the card and how far the copy is; a null id: none is.
+    void setCopying(const QUuid &id, double progress);
 
 signals:
     void countChanged();
 
 private:
+    void rowChanged(const QUuid &id);
+
     QList<FileListItem> m_rows;
+    QUuid m_copyingId;
+    double m_copyProgress = 0;
 };
 
 } // namespace korvane

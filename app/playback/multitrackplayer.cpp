@@ -183,6 +183,16 @@ void MultiTrackPlayer::stop()
     setIsStopped(true);
 }
 
+void MultiTrackPlayer::unload()
+{
+    ++m_loadGeneration; // a load under way must not bring a recording back
+    stop();
+    dropRecording();
+    setDuration(0);
+    emit audioPlayerChanged();
+    emit videoPlayersChanged();
+}
+
 void MultiTrackPlayer::seek(double fraction)
 {
     if (m_duration <= 0)

@@ -46,6 +46,8 @@ public:
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
     Q_INVOKABLE void stop();
+    // Closes the open recording: no channels, no sound, the clock at 0.
+    void unload();
     Q_INVOKABLE void seek(double fraction);
     Q_INVOKABLE void skip(double seconds);
     Q_INVOKABLE void setVolume(double volume);

@@ -1,0 +1,8 @@
+import QtQuick
+
+// The product's logo.
+Image {
+    objectName: "logo_tavren"
+    source: Qt.resolvedUrl("icons/logo_tavren.svg")
+    sourceSize: Qt.size(width, height)
+}

@@ -1,0 +1,18 @@
+pragma Singleton
+import QtQuick
+
+// The colours and sizes every view of the window shares.
+QtObject {
+    readonly property color window: "#16181d"
+    readonly property color panel: "#1e2128"
+    readonly property color raised: "#272b34"
+    readonly property color line: "#343945"
+    readonly property color text: "#e8eaef"
+    readonly property color dimText: "#9aa1ae"
+    readonly property color accent: "#3d7eff"
+    readonly property color selection: "#2c4a80"
+    readonly property color video: "#000000"
+    readonly property int gap: 6
+    readonly property int barHeight: 40
+    readonly property int fontSize: 13
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "appviewmodel.h"
+#include "sdmanager.h"
+
+#include <QtQml/qqml.h>
+
+// The models as QML types. They are registered here, not in their own headers, so that the models
+// stay free of QML and every one of them can be tested without a window.
+namespace korvane::qml {
+
+struct AppViewModelType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::AppViewModel)
+    QML_NAMED_ELEMENT(AppViewModel)
+};
+
+struct SDManagerType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::SDManager)
+    QML_NAMED_ELEMENT(SDManager)
+};
+
+struct MultiTrackPlayerType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::MultiTrackPlayer)
+    QML_NAMED_ELEMENT(MultiTrackPlayer)
+    QML_UNCREATABLE("the application model owns the player")
+};
+
+struct MediaDataViewModelType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::MediaDataViewModel)
+    QML_NAMED_ELEMENT(MediaDataViewModel)
+    QML_UNCREATABLE("the application model owns the media data")
+};
+
+struct PlayerControlsType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::PlayerControls)
+    QML_NAMED_ELEMENT(PlayerControls)
+    QML_UNCREATABLE("the application model owns the controls")
+};
+
+struct RecordingListModelType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::RecordingListModel)
+    QML_NAMED_ELEMENT(RecordingListModel)
+    QML_UNCREATABLE("the application model owns the list")
+};
+
+} // namespace korvane::qml

@@ -1,0 +1,59 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Korvane.Controls as K
+import Korvane.Models
+
+// The product's name, what is playing, and the window's buttons while a recording is open.
+Rectangle {
+    id: header
+
+    required property AppViewModel viewModel
+
+    implicitHeight: 48
+    color: K.Theme.panel
+
+    RowLayout {
+        anchors { fill: parent; leftMargin: 12; rightMargin: 8 }
+        spacing: 10
+
+        K.Logo {
+            Layout.preferredWidth: 32
+            Layout.preferredHeight: 32
+        }
+        Label {
+            text: "Korvane"
+            font.pixelSize: 18
+            font.bold: true
+            color: K.Theme.text
+        }
+        Label {
+            objectName: "openTitle"
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignHCenter
+            text: header.viewModel.openTitle
+            font.pixelSize: 14
+            color: K.Theme.text
+            elide: Text.ElideRight
+        }
+        K.TextButton {
+            name: "ch5"
+            title: "CH5"
+            visible: header.viewModel.videoPlayers.length === 5
+            onActivated: header.viewModel.togglePopup()
+            ToolTip.visible: hovered
+            ToolTip.text: qsTr("5번 채널을 별도 창으로 보기")
+            ToolTip.delay: 600
+        }
+        K.TextButton {
+            name: "fullScreen"
+            title: qsTr("전체 화면")
+            visible: header.viewModel.videoPlayers.length > 0
+            onActivated: {
+                const window = Window.window
+                window.visibility = window.visibility === Window.FullScreen ? Window.Windowed
+                                                                            : Window.FullScreen
+            }
+        }
+    }
+}

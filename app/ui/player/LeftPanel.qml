@@ -1,0 +1,60 @@
+import QtQuick
+import QtQuick.Controls as QQC
+import QtQuick.Layouts
+import Korvane.Controls as K
+import Korvane.Models
+
+// The recording types as tabs and the list of the chosen type.
+Rectangle {
+    id: panel
+
+    required property AppViewModel viewModel
+
+    color: K.Theme.panel
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 4
+        spacing: 4
+
+        K.TabButton {
+            objectName: "typeTabs"
+            Layout.fillWidth: true
+            items: panel.viewModel.tabTitles
+            selectedIndex: panel.viewModel.selectedTab
+            onSelect: (index) => panel.viewModel.selectTab(index)
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 0
+            QQC.CheckBox {
+                objectName: "checkAll"
+                Layout.preferredWidth: 112
+                text: qsTr("전체선택")
+                focusPolicy: Qt.NoFocus
+                checked: panel.viewModel.isAllChecked
+                palette.windowText: K.Theme.text
+                onToggled: panel.viewModel.checkAll(checked)
+            }
+            QQC.Label {
+                Layout.preferredWidth: 200
+                text: qsTr("녹화 시간")
+                color: K.Theme.dimText
+            }
+            QQC.Label {
+                Layout.fillWidth: true
+                horizontalAlignment: Text.AlignRight
+                rightPadding: 8
+                text: qsTr("크기")
+                color: K.Theme.dimText
+            }
+        }
+
+        FileList {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            viewModel: panel.viewModel
+        }
+    }
+}

@@ -1,0 +1,127 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import Korvane.Controls as K
+import Korvane.Models
+
+// Files, lens, snapshot and download on the left; playback and the recordings before and after
+// on the right.
+Rectangle {
+    id: bar
+
+    required property AppViewModel viewModel
+    readonly property MultiTrackPlayer player: viewModel.playerManager
+    readonly property bool hasVideo: viewModel.videoPlayers.length > 0
+
+    implicitHeight: 48
+    color: K.Theme.panel
+
+    function openFiles() { openDialog.open() }
+
+    RowLayout {
+        anchors { fill: parent; leftMargin: 6; rightMargin: 6 }
+        spacing: 2
+
+        K.ImageButton {
+            name: "open"
+            system: "eject.fill"
+            tip: qsTr("MP4 파일 열기 (Ctrl+O)")
+            onActivated: bar.openFiles()
+        }
+        K.ImageButton {
+            name: "magnify"
+            system: "magnifyingglass"
+            tip: qsTr("화면 확대")
+            checkable: false
+            highlighted: bar.viewModel.showMagnifier
+            onActivated: bar.viewModel.toggleMagnifier()
+        }
+        K.ImageButton {
+            name: "snapshot"
+            system: "photo"
+            tip: qsTr("모든 채널의 현재 화면을 사진으로 저장")
+            onActivated: {
+                if (bar.viewModel.selectedIndex >= 0 && bar.hasVideo)
+                    snapshotDialog.open()
+            }
+        }
+        K.ImageButton {
+            name: "download"
+            system: "square.and.arrow.down"
+            tip: qsTr("선택한 영상 다운로드")
+            onActivated: {
+                if (!bar.viewModel.isDownloading)
+                    downloadDialog.open()
+            }
+        }
+        K.ImageButton {
+            name: "channel"
+            label: bar.viewModel.channelChoiceLabel
+            tip: qsTr("다운로드할 채널")
+            onActivated: bar.viewModel.nextChannelChoice()
+        }
+
+        Item { Layout.fillWidth: true }
+
+        K.ImageButton {
+            name: "stop"
+            system: "stop.fill"
+            tip: qsTr("정지")
+            onActivated: bar.player.stop()
+        }
+        K.ImageButton {
+            name: bar.player.isPlaying ? "pause" : "play"
+            system: bar.player.isPlaying ? "pause.fill" : "play.fill"
+            tip: bar.player.isPlaying ? qsTr("일시 정지 (Space)") : qsTr("재생 (Space)")
+            onActivated: bar.player.isPlaying ? bar.player.pause() : bar.player.play()
+        }
+        K.ImageButton {
+            name: "previous"
+            system: "backward.end.fill"
+            tip: qsTr("이전 영상")
+            onActivated: bar.viewModel.openPrevious()
+        }
+        K.ImageButton {
+            name: "backward"
+            system: "backward.fill"
+            tip: qsTr("10초 뒤로 (←)")
+            onActivated: bar.player.skip(-10)
+        }
+        K.ImageButton {
+            name: "forward"
+            system: "forward.fill"
+            tip: qsTr("10초 앞으로 (→)")
+            onActivated: bar.player.skip(10)
+        }
+        K.ImageButton {
+            name: "next"
+            system: "forward.end.fill"
+            tip: qsTr("다음 영상")
+            onActivated: bar.viewModel.openNext()
+        }
+    }
+
+    FileDialog {
+        id: openDialog
+        objectName: "openDialog"
+        title: qsTr("MP4 파일 선택")
+        fileMode: FileDialog.OpenFiles
+        nameFilters: [qsTr("MP4 파일 (*.mp4)")]
+        onAccepted: bar.viewModel.openFiles(selectedFiles)
+    }
+
+    FolderDialog {
+        id: snapshotDialog
+        objectName: "snapshotDialog"
+        title: qsTr("저장할 폴더를 선택하세요.")
+        onAccepted: bar.viewModel.saveSnapshots(selectedFolder)
+    }
+
+    FolderDialog {
+        id: downloadDialog
+        objectName: "downloadDialog"
+        title: qsTr("저장할 폴더를 선택하세요.")
+        onAccepted: bar.viewModel.startDownload(selectedFolder)
+    }
+}

@@ -1,0 +1,70 @@
+import QtQuick
+import QtQuick.Layouts
+import Korvane.Controls as K
+import Korvane.Models
+import Korvane.Video
+
+// One chosen channel, or the map, beside the video area, with the G-sensor place under it.
+Rectangle {
+    id: panel
+
+    required property AppViewModel viewModel
+
+    readonly property int chosen: viewModel.videoChannel
+    readonly property int channelCount: viewModel.videoPlayers.length
+
+    color: K.Theme.panel
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 4
+        spacing: 4
+
+        K.TabButton {
+            objectName: "sideTabs"
+            Layout.preferredHeight: 32
+            items: panel.viewModel.sideTabs
+            selectedIndex: panel.viewModel.sideTabIndex
+            onSelect: (index) => panel.viewModel.selectSideTab(index)
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.preferredHeight: width * 9 / 16
+
+            K.PlaceHolder {
+                anchors.fill: parent
+                visible: panel.channelCount === 0 || panel.chosen < 0
+                         || (panel.chosen < 4 && panel.chosen >= panel.channelCount)
+            }
+            // The map takes this place with the map issue's view.
+            K.PlaceHolder {
+                objectName: "sideMapPlace"
+                anchors.fill: parent
+                visible: panel.channelCount > 0 && panel.chosen === 4
+                text: "Map View"
+            }
+            Loader {
+                anchors.fill: parent
+                active: panel.chosen >= 0 && panel.chosen < 4 && panel.chosen < panel.channelCount
+                sourceComponent: ChannelView {
+                    objectName: "sideChannel"
+                    channel: panel.viewModel.videoPlayers[panel.chosen]
+                }
+            }
+        }
+
+        // The G-sensor graph's place; a double click saves the G-sensor log to the card.
+        K.PlaceHolder {
+            objectName: "gSensorPlace"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: K.Theme.raised
+            text: "G-Sensor"
+            MouseArea {
+                anchors.fill: parent
+                onDoubleClicked: panel.viewModel.exportGSensor()
+            }
+        }
+    }
+}

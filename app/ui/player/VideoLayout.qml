@@ -1,0 +1,45 @@
+import QtQuick
+import Korvane.Controls as K
+import Korvane.Models
+
+// The video area: every channel, one channel large, or the map, as the layout tab says.
+Rectangle {
+    id: area
+
+    required property AppViewModel viewModel
+
+    readonly property int channelCount: viewModel.videoPlayers.length
+    readonly property int mode: viewModel.videoMode
+
+    color: K.Theme.video
+    clip: true
+
+    K.PlaceHolder {
+        anchors.fill: parent
+        visible: area.channelCount === 0
+        text: qsTr("목록에서 녹화 영상을 선택하세요.")
+    }
+
+    MultiVideo {
+        anchors.fill: parent
+        visible: area.channelCount > 0 && area.mode === 0
+        channels: visible ? area.viewModel.videoPlayers : []
+    }
+
+    Loader {
+        anchors.fill: parent
+        active: area.mode > 0 && area.mode <= area.channelCount
+        sourceComponent: VideoTab {
+            viewModel: area.viewModel
+            channel: area.viewModel.videoPlayers[area.mode - 1]
+        }
+    }
+
+    // The map takes this place with the map issue's view.
+    K.PlaceHolder {
+        objectName: "mapPlace"
+        anchors.fill: parent
+        visible: area.channelCount > 0 && area.mode < 0
+        text: "Map View"
+    }
+}

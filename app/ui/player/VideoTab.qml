@@ -1,0 +1,39 @@
+import QtQuick
+import Korvane.Models
+import Korvane.Video
+
+// One channel filling the video area, with the magnifier over it while it is on.
+Item {
+    id: tab
+
+    required property AppViewModel viewModel
+    required property QtObject channel
+
+    ChannelView {
+        id: picture
+        objectName: "singleChannel"
+        anchors.fill: parent
+        channel: tab.channel
+    }
+
+    ChannelLabel {
+        anchors { left: parent.left; top: parent.top; margins: 6 }
+        text: "CH" + (tab.channel.channel + 1)
+    }
+
+    MouseArea {
+        id: pointer
+        anchors.fill: parent
+        hoverEnabled: true
+        acceptedButtons: Qt.NoButton
+    }
+
+    Loader {
+        active: tab.viewModel.showMagnifier && pointer.containsMouse
+        sourceComponent: Magnifier {
+            channel: tab.channel
+            position: Qt.point(pointer.mouseX, pointer.mouseY)
+            videoSize: Qt.size(picture.width, picture.height)
+        }
+    }
+}

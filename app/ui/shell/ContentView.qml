@@ -1,0 +1,74 @@
+import QtQuick
+import QtQuick.Controls
+import Korvane.Models
+import Korvane.Player
+
+// The main window's content: it owns the application model and the card monitor for the
+// application's lifetime and hands them to the views.
+Item {
+    id: content
+
+    property string cardImage
+    property string cardVolume
+    readonly property AppViewModel viewModel: model
+    property bool quitting: false
+
+    function askToQuit() { quitDialog.open() }
+
+    function toggleFullScreen() {
+        const window = Window.window
+        if (model.videoPlayers.length > 0 || window.visibility === Window.FullScreen)
+            window.visibility = window.visibility === Window.FullScreen ? Window.Windowed
+                                                                        : Window.FullScreen
+    }
+
+    AppViewModel {
+        id: model
+        onInitializationFailed: Qt.exit(1)
+    }
+
+    SDManager {
+        id: sdManager
+    }
+
+    RootLayout {
+        id: screen
+        anchors.fill: parent
+        viewModel: model
+    }
+
+    Overlays {
+        anchors.fill: parent
+        viewModel: model
+    }
+
+    Loader {
+        active: model.isPopupOpen
+        sourceComponent: PopupWindow {
+            viewModel: model
+            mainWindow: content.Window.window
+        }
+    }
+
+    QuitDialog {
+        id: quitDialog
+        viewModel: model
+        onConfirmed: {
+            content.quitting = true
+            Qt.quit()
+        }
+    }
+
+
+    Shortcuts {
+        viewModel: model
+        onFullScreen: content.toggleFullScreen()
+        onLeaveFullScreen: {
+            if (Window.window.visibility === Window.FullScreen)
+                Window.window.visibility = Window.Windowed
+        }
+        onOpenFiles: screen.openFiles()
+    }
+
+    Component.onCompleted: model.start(sdManager, cardImage, cardVolume)
+}
