@@ -2,6 +2,8 @@
 
 #include "applog.h"
 
+#include <QFileInfo>
+
 #include <libudev.h>
 
 namespace korvane {
@@ -26,7 +28,12 @@ void SDManager::startMonitoring()
 {
     appLog("[SDManager] startMonitoring");
     if (!m_cardImage.isEmpty()) {
-        present(m_cardImage);
+        // The folder is watched, not the file: a file watch ends when the file goes.
+        m_imageWatcher = std::make_unique<QFileSystemWatcher>(
+            QStringList{QFileInfo(m_cardImage).absolutePath()});
+        connect(m_imageWatcher.get(), &QFileSystemWatcher::directoryChanged, this,
+                &SDManager::checkCardImage);
+        checkCardImage();
         return;
     }
     m_udev = udev_new();
@@ -92,6 +99,14 @@ void SDManager::handleDiskEvent(const QString &action, const DiskProperties &dis
     }
     appLog("[SDManager] DARegisterDiskAppearedCallback", devicePath, "true", "true", disk.model);
     present(devicePath);
+}
+
+void SDManager::checkCardImage()
+{
+    if (QFileInfo::exists(m_cardImage))
+        present(m_cardImage);
+    else if (!m_detectedDisk.isEmpty())
+        clear();
 }
 
 void SDManager::present(const QString &devicePath)

@@ -2,6 +2,7 @@
 
 #include "diskproperties.h"
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
@@ -29,7 +30,8 @@ public:
     QString detectedDisk() const { return m_detectedDisk; }
     QString rawDevicePath() const { return m_rawDevicePath; }
 
-    // Instead of watching the disks, present a card image as the inserted card.
+    // Instead of watching the disks, present a card image as the inserted card. The image comes
+    // and goes with its file: taking the file away is taking the card out.
     void useCardImage(const QString &image);
 
     // Watches disk arrivals and removals, and reports a card that is already in.
@@ -46,6 +48,7 @@ private:
     void present(const QString &devicePath);
     void clear();
     void readMonitor();
+    void checkCardImage();
 
     QString m_detectedDisk;
     QString m_rawDevicePath;
@@ -53,6 +56,7 @@ private:
     udev *m_udev = nullptr;
     udev_monitor *m_monitor = nullptr;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<QFileSystemWatcher> m_imageWatcher;
 };
 
 } // namespace korvane

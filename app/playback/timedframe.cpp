@@ -53,6 +53,40 @@ void copyPlanes(const GstVideoFrame &source, QVideoFrame &frame)
     }
 }
 
+// Qt 6.4 lays out a three-plane 4:2:0 picture whose chroma planes have an odd number of rows
+// with a chroma stride one byte longer than its renderer reads (480x270: 241 for 240), and the
+// picture shows sheared. Such pictures are handed over as NV12, whose layout Qt gets right.
+bool qtMisplacesChroma(const GstVideoInfo &info)
+{
+    return GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_I420 &&
+           GST_VIDEO_INFO_COMP_HEIGHT(&info, 1) % 2 == 1;
+}
+
+// I420 into NV12: the luma rows as they are, the two chroma planes interleaved.
+void interleaveChroma(const GstVideoFrame &source, QVideoFrame &frame)
+{
+    const auto *luma = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&source, 0));
+    const int lumaStride = GST_VIDEO_FRAME_PLANE_STRIDE(&source, 0);
+    const int width = GST_VIDEO_FRAME_WIDTH(&source);
+    for (int row = 0; row < GST_VIDEO_FRAME_HEIGHT(&source); ++row)
+        std::memcpy(frame.bits(0) + row * frame.bytesPerLine(0), luma + row * lumaStride,
+                    static_cast<size_t>(width));
+    const auto *u = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&source, 1));
+    const auto *v = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&source, 2));
+    const int uStride = GST_VIDEO_FRAME_PLANE_STRIDE(&source, 1);
+    const int vStride = GST_VIDEO_FRAME_PLANE_STRIDE(&source, 2);
+    const int chromaWidth = GST_VIDEO_FRAME_COMP_WIDTH(&source, 1);
+    for (int row = 0; row < GST_VIDEO_FRAME_COMP_HEIGHT(&source, 1); ++row) {
+        uchar *to = frame.bits(1) + row * frame.bytesPerLine(1);
+        const uchar *fromU = u + row * uStride;
+        const uchar *fromV = v + row * vStride;
+        for (int x = 0; x < chromaWidth; ++x) {
+            to[2 * x] = fromU[x];
+            to[2 * x + 1] = fromV[x];
+        }
+    }
+}
+
 // The stream's format, read once per caps on the channel's streaming thread: reading it warns
 // about what the caps leave out (x265 states no colour matrix, only a range), and would do so
 // for every picture.
@@ -104,7 +138,9 @@ QVideoFrame videoFrameOf(const TimedFrame &timed)
     if (!buffer || !timed.format)
         return {};
     GstVideoInfo info = *timed.format;
-    const auto format = pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
+    const bool interleave = qtMisplacesChroma(info);
+    const auto format = interleave ? QVideoFrameFormat::Format_NV12
+                                   : pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
     if (format == QVideoFrameFormat::Format_Invalid)
         return {};
 
@@ -120,7 +156,10 @@ QVideoFrame videoFrameOf(const TimedFrame &timed)
         return {};
     const bool mapped = frame.map(QVideoFrame::WriteOnly);
     if (mapped) {
-        copyPlanes(source, frame);
+        if (interleave)
+            interleaveChroma(source, frame);
+        else
+            copyPlanes(source, frame);
         frame.unmap();
         const auto micros = static_cast<qint64>(timed.time * 1e6);
         frame.setStartTime(micros);

@@ -1,11 +1,8 @@
-#include "vieweroptions.h"
+#include "viewerapplication.h"
 
-#include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQuickStyle>
 #include <QtQml/QQmlExtensionPlugin>
-#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 #include <cstdio>
 
@@ -35,26 +32,12 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
-    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
-    // The map's web view shares the window's graphics context.
-    QtWebEngineQuick::initialize();
+    prepareViewerApplication();
     QGuiApplication app(argc, argv);
-    app.setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 10));
-    QQuickStyle::setStyle(QStringLiteral("Fusion"));
-
+    styleViewer(app);
     QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/"));
-    engine.setInitialProperties({{QStringLiteral("cardImage"), options.cardImage},
-                                 {QStringLiteral("cardVolume"), options.cardVolume}});
-    const QUrl main(QStringLiteral("qrc:/Korvane/Shell/Main.qml"));
-    QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreated, &app,
-        [main](QObject *window, const QUrl &url) {
-            if (!window && url == main)
-                QCoreApplication::exit(1);
-        },
-        Qt::QueuedConnection);
-    engine.load(main);
+    loadMainWindow(engine, options);
+    if (engine.rootObjects().isEmpty())
+        return 1;
     return app.exec();
 }

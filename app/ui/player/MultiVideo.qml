@@ -43,6 +43,7 @@ Item {
             y: Math.floor(index / grid.columns) * height
 
             ChannelView {
+                objectName: "picture" + (index + 1)
                 anchors.fill: parent
                 anchors.margins: 1
                 channel: modelData

@@ -11,6 +11,7 @@ Rectangle {
     readonly property int channelCount: viewModel.videoPlayers.length
     readonly property int mode: viewModel.videoMode
 
+    objectName: "videoArea"
     color: K.Theme.video
     clip: true
 

@@ -55,6 +55,7 @@ Item {
         viewModel: model
         onConfirmed: {
             content.quitting = true
+            content.Window.window.close()
             Qt.quit()
         }
     }

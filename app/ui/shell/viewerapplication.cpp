@@ -1,0 +1,35 @@
+#include "viewerapplication.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
+
+namespace korvane {
+
+void prepareViewerApplication()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    QtWebEngineQuick::initialize();
+}
+
+void styleViewer(QGuiApplication &application)
+{
+    // The window's own dark palette is set on Fusion; Noto Sans CJK comes with the install.
+    application.setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 10));
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+}
+
+void loadMainWindow(QQmlApplicationEngine &engine, const ViewerOptions &options)
+{
+    // The modules are built into the program, under qrc:/.
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    engine.setInitialProperties({{QStringLiteral("cardImage"), options.cardImage},
+                                 {QStringLiteral("cardVolume"), options.cardVolume}});
+    engine.load(QUrl(QStringLiteral("qrc:/Korvane/Shell/Main.qml")));
+}
+
+} // namespace korvane

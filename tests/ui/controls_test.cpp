@@ -1,0 +1,189 @@
+// The controls around the video: the fifth channel's window, the magnifier, the picture and
+// sound controls, and the keys.
+#include "windowtestsupport.h"
+
+#include "playbacktestsupport.h"
+#include "userdefaults.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTest>
+
+namespace korvane::test {
+namespace {
+
+using Controls = WindowTest;
+
+QQuickWindow *popupWindow()
+{
+    for (QWindow *top : QGuiApplication::topLevelWindows()) {
+        if (top->objectName() == u"popupWindow" && top->isVisible())
+            return qobject_cast<QQuickWindow *>(top);
+    }
+    return nullptr;
+}
+
+TEST_F(Controls, TheFifthChannelOpensClosesAndReopensInAWindowOfItsOwn)
+{
+    showAll();
+    open(sample::twoChannels);
+    EXPECT_FALSE(findItem(QStringLiteral("ch5")));
+    open(sample::fiveChannels);
+    click(QStringLiteral("ch5"));
+    ASSERT_TRUE(waitUntil([] { return popupWindow() != nullptr; }));
+    QPointer<QQuickWindow> first = popupWindow();
+    EXPECT_EQ(first->size(), QSize(400, 220));
+    EXPECT_EQ(first->title(), u"CH5");
+    EXPECT_EQ(first->transientParent(), window);
+
+    click(QStringLiteral("ch5"));
+    EXPECT_TRUE(waitUntil([] { return popupWindow() == nullptr; }));
+    EXPECT_TRUE(waitUntil([&] { return first.isNull(); })) << "a closed window is dropped";
+    click(QStringLiteral("ch5"));
+    ASSERT_TRUE(waitUntil([] { return popupWindow() != nullptr; }));
+
+    // Full screen closes it and offers the channel as a tab; leaving from that tab brings the
+    // window back.
+    click(QStringLiteral("fullScreen"));
+    ASSERT_TRUE(waitUntil([&] { return model().isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([] { return popupWindow() == nullptr; }));
+    click(QStringLiteral("layoutTabs/tab:CH5"));
+    EXPECT_EQ(model().videoMode(), 5);
+    EXPECT_TRUE(findItem(QStringLiteral("singleChannel")));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !model().isFullScreen(); }));
+    EXPECT_EQ(model().videoMode(), 0);
+    EXPECT_TRUE(waitUntil([] { return popupWindow() != nullptr; }));
+}
+
+TEST_F(Controls, TheMagnifierWorksOnOneChannelAndShowsItFiveTimesLarger)
+{
+    open(sample::twoChannels);
+    click(QStringLiteral("magnify"));
+    EXPECT_EQ(model().alertMessage(), QString("화면 확대는 비디오 채널 별로 가능합니다."));
+    EXPECT_FALSE(model().showMagnifier());
+    click(QStringLiteral("overlay/overlayButton"));
+
+    click(QStringLiteral("layoutTabs/tab:CH1"));
+    click(QStringLiteral("magnify"));
+    EXPECT_TRUE(model().showMagnifier());
+    player().pause();
+    const double t = 2.5;
+    player().seek(t / player().duration());
+    ChannelPlayer *channel = model().videoPlayers()[0];
+    ASSERT_TRUE(waitUntil([&] { return channel->currentFrameTime() == t; }));
+
+    QQuickItem *view = item(QStringLiteral("singleChannel"));
+    const QRect picture = pictureRect(view, channel->frameSize());
+    const QPoint at = picture.topLeft() + QPoint(picture.width() * 3 / 5, picture.height() * 2 / 3);
+    EXPECT_FALSE(findItem(QStringLiteral("magnifier")));
+    QTest::mouseMove(window, at);
+    settle(400);
+    QQuickItem *lens = item(QStringLiteral("magnifier"));
+    ASSERT_TRUE(lens);
+    EXPECT_EQ(QSizeF(lens->width(), lens->height()), QSizeF(200, 200));
+    const QPointF centre = lens->mapToScene({100, 100});
+    EXPECT_LE((centre - QPointF(at)).manhattanLength(), 1.0);
+
+    // Around the lens's centre: the picture around the point under the mouse, five times larger.
+    const QImage screen = shot();
+    const QSize large = picture.size() * 5;
+    const QPoint inLarge = (at - picture.topLeft()) * 5;
+    const QImage expected =
+        referencePicture(channel->filePath(), 0, static_cast<int>(t * 30), channel->frameSize())
+            .scaled(large, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .copy(QRect(inLarge - QPoint(60, 60), QSize(120, 120)));
+    const QImage seen = screen.copy(QRect(at - QPoint(60, 60), QSize(120, 120)));
+    EXPECT_LT(meanDifference(seen, expected), 15.0);
+    const QImage unmagnified = screen.copy(QRect(at - QPoint(60, 60), QSize(120, 120)));
+    const QColor border = screen.pixelColor(lens->mapToScene({1, 100}).toPoint());
+    EXPECT_GT(border.lightness(), 240) << "a white border";
+
+    QTest::mouseMove(window, view->mapToScene({-20, view->height() / 2}).toPoint());
+    settle();
+    EXPECT_FALSE(findItem(QStringLiteral("magnifier")));
+    EXPECT_GT(meanDifference(shot().copy(QRect(at - QPoint(60, 60), QSize(120, 120))), unmagnified),
+              5.0)
+        << "the lens went with the mouse";
+}
+
+TEST_F(Controls, MirrorBrightnessAndSoundControlsKeepTheirSettings)
+{
+    open(sample::twoChannels);
+    EXPECT_TRUE(item(QStringLiteral("mirror2"))->isEnabled());
+    EXPECT_FALSE(item(QStringLiteral("mirror3"))->isEnabled());
+
+    const QStringList icons = {"mirror1_horizontal", "mirror1_vertical", "mirror1_all",
+                               "mirror1_normal"};
+    for (int k = 0; k < 4; ++k) {
+        click(QStringLiteral("mirror1"));
+        const int mode = (k + 1) % 4;
+        EXPECT_EQ(item(QStringLiteral("mirror1"))->property("system").toString(), icons[k]);
+        EXPECT_EQ(userDefault(QStringLiteral("flip1")).toInt(), mode);
+        EXPECT_EQ(model().videoPlayers()[0]->mirrorMode(), mode);
+    }
+    EXPECT_EQ(model().videoPlayers()[1]->mirrorMode(), 0);
+
+    QQuickItem *slider = item(QStringLiteral("brightness"));
+    click(slider, {slider->width() * 0.9, slider->height() / 2});
+    const double moved = userDefault(QStringLiteral("brightness")).toDouble();
+    EXPECT_GT(moved, 0.7);
+    EXPECT_DOUBLE_EQ(model().videoPlayers()[0]->brightness(), moved);
+    click(QStringLiteral("brightnessReset"));
+    EXPECT_DOUBLE_EQ(userDefault(QStringLiteral("brightness")).toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(model().videoPlayers()[1]->brightness(), 0.5);
+    EXPECT_DOUBLE_EQ(slider->property("value").toDouble(), 0.5);
+
+    click(QStringLiteral("sound"));
+    EXPECT_EQ(item(QStringLiteral("sound"))->property("system").toString(),
+              u"speaker.slash.fill");
+    EXPECT_DOUBLE_EQ(userDefault(QStringLiteral("volume")).toDouble(), 0.0);
+    click(QStringLiteral("sound"));
+    EXPECT_DOUBLE_EQ(userDefault(QStringLiteral("volume")).toDouble(), 0.5);
+    EXPECT_EQ(item(QStringLiteral("sound"))->property("system").toString(),
+              u"speaker.wave.2.fill");
+}
+
+TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
+{
+    open(sample::twoChannels);
+    ASSERT_TRUE(player().isPlaying());
+    key(Qt::Key_Space);
+    EXPECT_FALSE(player().isPlaying());
+    key(Qt::Key_Space);
+    EXPECT_TRUE(player().isPlaying());
+    key(Qt::Key_Space);
+
+    player().seek(1.0 / player().duration());
+    key(Qt::Key_Right);
+    EXPECT_NEAR(player().currentTime(), 11.0, 0.05);
+    key(Qt::Key_Left);
+    EXPECT_NEAR(player().currentTime(), 1.0, 0.05);
+
+    key(Qt::Key_F);
+    EXPECT_TRUE(waitUntil([&] { return model().isFullScreen(); }));
+    EXPECT_FALSE(findItem(QStringLiteral("fileList")));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return !model().isFullScreen(); }));
+
+    // The list has the keys: up to the row above, Enter opens it.
+    QQuickItem *list = item(QStringLiteral("fileList"));
+    ASSERT_EQ(list->property("currentIndex").toInt(), 1);
+    key(Qt::Key_Up);
+    EXPECT_EQ(list->property("currentIndex").toInt(), 0);
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return model().selectedIndex() == 0 && !model().isSelecting(); },
+                          90000));
+    EXPECT_EQ(model().filtered()[0].name, sample::unfinished);
+
+    QObject *dialog = window->findChild<QObject *>(QStringLiteral("openDialog"));
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(dialog->property("visible").toBool());
+    key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return dialog->property("visible").toBool(); }));
+    EXPECT_EQ(dialog->property("title").toString(), u"MP4 파일 선택");
+    QMetaObject::invokeMethod(dialog, "reject");
+}
+
+} // namespace
+} // namespace korvane::test

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "appviewmodel.h"
+
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace korvane::test {
+
+// The viewer's real window on a sample card image, driven with mouse and key events. The card is
+// a link to the image: removing the link takes the card out. Every QML warning fails the test,
+// and the window as it was at the end is saved as a picture in the build folder.
+class WindowTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    AppViewModel &model() const { return *m_model; }
+    MultiTrackPlayer &player() const { return *m_model->playerManager(); }
+
+    // The visible item with that object name, or with a path of names ("sideTabs/tab:CH1") the
+    // first such item inside the one before; fails the test when there is none.
+    QQuickItem *item(const QString &name) const;
+    // The same, or null.
+    QQuickItem *findItem(const QString &name) const;
+    void click(QQuickItem *target, QPointF at = {-1, -1});
+    void click(const QString &name) { click(item(name)); }
+    void doubleClick(QQuickItem *target);
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // The list's row of that recording; -1 (and a failure) when it is not shown.
+    int row(const QString &name) const;
+    // Shows every type of recording in the list.
+    void showAll();
+    // Clicks the row of that recording and waits until it plays with its metadata.
+    void open(const QString &name);
+    // Waits until the window has drawn what the models say now.
+    void settle(int ms = 300);
+    QImage shot() const;
+    // The picture area of a channel view on screen: its item with the picture's aspect fitted in.
+    QRect pictureRect(QQuickItem *view, QSize picture) const;
+
+    void removeCard();
+    void insertCard();
+
+    QQuickWindow *window = nullptr;
+
+private:
+    QTemporaryDir m_settings;
+    QTemporaryDir m_card;
+    QTemporaryDir m_volume;
+    QString m_image;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    AppViewModel *m_model = nullptr;
+};
+
+// The sample card's recordings.
+namespace sample {
+inline const QString twoChannels = QStringLiteral("N_20241005_143012.mp4");
+inline const QString unfinished = QStringLiteral("N_20241005_144012.mov");
+inline const QString oneChannel = QStringLiteral("P_20241004_220000.mp4");
+inline const QString fiveChannels = QStringLiteral("M_20241005_145012.mov");
+} // namespace sample
+
+} // namespace korvane::test
