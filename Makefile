@@ -4,7 +4,7 @@ FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build test bench fuzz clean
+.PHONY: all deps build demo test bench fuzz clean
 
 all: build
 
@@ -14,6 +14,9 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+demo: build
+	scripts/demo $(BUILD_DIR)
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

@@ -81,12 +81,12 @@ AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
     for (const auto changed : {&AppViewModel::videoPlayersChanged, &AppViewModel::videoModeChanged,
                                &AppViewModel::videoChannelChanged})
         connect(this, changed, this, &AppViewModel::layoutChanged);
-    for (const auto changed : {&AppViewModel::videoPlayersChanged,
-                               &AppViewModel::selectedIndexChanged})
+    for (const auto changed :
+         {&AppViewModel::videoPlayersChanged, &AppViewModel::selectedIndexChanged})
         connect(this, changed, this, &AppViewModel::openTitleChanged);
-    for (const auto changed : {&AppViewModel::hasCardChanged, &AppViewModel::alertMessageChanged,
-                               &AppViewModel::procMessageChanged,
-                               &AppViewModel::downloadMessageChanged})
+    for (const auto changed :
+         {&AppViewModel::hasCardChanged, &AppViewModel::alertMessageChanged,
+          &AppViewModel::procMessageChanged, &AppViewModel::downloadMessageChanged})
         connect(this, changed, this, &AppViewModel::overlayChanged);
 }
 

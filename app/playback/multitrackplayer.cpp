@@ -76,10 +76,9 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
         });
     }
     // The first channel that shows pictures keeps the clock.
-    const auto clockChannel = std::find_if(m_videoPlayers.cbegin(), m_videoPlayers.cend(),
-                                           [](ChannelPlayer *channel) {
-                                               return channel->hasCurrentItem();
-                                           });
+    const auto clockChannel =
+        std::find_if(m_videoPlayers.cbegin(), m_videoPlayers.cend(),
+                     [](ChannelPlayer *channel) { return channel->hasCurrentItem(); });
     m_clockChannel = *clockChannel;
     setDuration(m_clockChannel->duration());
     m_endsAt = m_duration;

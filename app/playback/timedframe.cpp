@@ -139,8 +139,8 @@ QVideoFrame videoFrameOf(const TimedFrame &timed)
         return {};
     GstVideoInfo info = *timed.format;
     const bool interleave = qtMisplacesChroma(info);
-    const auto format = interleave ? QVideoFrameFormat::Format_NV12
-                                   : pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
+    const auto format =
+        interleave ? QVideoFrameFormat::Format_NV12 : pixelFormat(GST_VIDEO_INFO_FORMAT(&info));
     if (format == QVideoFrameFormat::Format_Invalid)
         return {};
 

@@ -361,6 +361,41 @@ TEST(Cli, DashcamSample)
                });
 }
 
+TEST(Cli, Korvane)
+{
+    // All of it is read before the window: no display is needed.
+    const QString version = QStringLiteral("korvane") + QLatin1String(::version);
+    checkCases(
+        KORVANE_PATH, "korvane",
+        {
+            {"--help", {"--help"}, 0, "--card-volume DIR", ""},
+            {"-h", {"-h"}, 0, "Exit status: 0 when the viewer was closed", ""},
+            {"--version", {"--version"}, 0, version.toUtf8().constData(), ""},
+            {"unknown argument", {"card.img"}, 2, "", "korvane: unknown argument 'card.img'\n"},
+            {"--card without an image", {"--card"}, 2, "", "korvane: --card needs a card image\n"},
+            {"a missing image",
+             {"--card", "{missing}"},
+             2,
+             "",
+             "korvane: no card image {missing}\n"},
+            {"a folder as the image",
+             {"--card", "{folder}"},
+             2,
+             "",
+             "korvane: {folder} is a folder, not a card image\n"},
+            {"a volume without a card",
+             {"--card-volume", "{folder}"},
+             2,
+             "",
+             "korvane: --card-volume goes with --card\n"},
+            {"a volume that is not a folder",
+             {"--card={card}", "--card-volume={text}"},
+             2,
+             "",
+             "korvane: no folder {text}\n"},
+        });
+}
+
 TEST(Cli, Durnix)
 {
     const QString version = QStringLiteral("durnix") + QLatin1String(::version);
@@ -514,7 +549,8 @@ QString manualPage(const QString &program)
 TEST(Cli, ManualPagesNameWhatHelpNames)
 {
     for (const auto &[program, path] :
-         {std::pair{"korvane-cli", KORVANE_CLI_PATH}, std::pair{"durnix", DURNIX_PATH}}) {
+         {std::pair{"korvane", KORVANE_PATH}, std::pair{"korvane-cli", KORVANE_CLI_PATH},
+          std::pair{"durnix", DURNIX_PATH}}) {
         const ProgramRun help = run(QString::fromUtf8(path), {"--help"});
         const QStringList words = namedInHelp(QString::fromUtf8(help.out));
         EXPECT_GT(words.size(), 4) << program;

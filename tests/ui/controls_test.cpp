@@ -135,13 +135,11 @@ TEST_F(Controls, MirrorBrightnessAndSoundControlsKeepTheirSettings)
     EXPECT_DOUBLE_EQ(slider->property("value").toDouble(), 0.5);
 
     click(QStringLiteral("sound"));
-    EXPECT_EQ(item(QStringLiteral("sound"))->property("system").toString(),
-              u"speaker.slash.fill");
+    EXPECT_EQ(item(QStringLiteral("sound"))->property("system").toString(), u"speaker.slash.fill");
     EXPECT_DOUBLE_EQ(userDefault(QStringLiteral("volume")).toDouble(), 0.0);
     click(QStringLiteral("sound"));
     EXPECT_DOUBLE_EQ(userDefault(QStringLiteral("volume")).toDouble(), 0.5);
-    EXPECT_EQ(item(QStringLiteral("sound"))->property("system").toString(),
-              u"speaker.wave.2.fill");
+    EXPECT_EQ(item(QStringLiteral("sound"))->property("system").toString(), u"speaker.wave.2.fill");
 }
 
 TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
@@ -172,8 +170,8 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     key(Qt::Key_Up);
     EXPECT_EQ(list->property("currentIndex").toInt(), 0);
     key(Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return model().selectedIndex() == 0 && !model().isSelecting(); },
-                          90000));
+    ASSERT_TRUE(
+        waitUntil([&] { return model().selectedIndex() == 0 && !model().isSelecting(); }, 90000));
     EXPECT_EQ(model().filtered()[0].name, sample::unfinished);
 
     QObject *dialog = window->findChild<QObject *>(QStringLiteral("openDialog"));

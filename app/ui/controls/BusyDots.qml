@@ -6,6 +6,7 @@ Row {
     Repeater {
         model: 3
         Rectangle {
+            id: dot
             required property int index
             width: 9
             height: 9
@@ -13,11 +14,11 @@ Row {
             color: Theme.accent
             SequentialAnimation on opacity {
                 loops: Animation.Infinite
-                running: visible
-                PauseAnimation { duration: index * 200 }
+                running: dot.visible
+                PauseAnimation { duration: dot.index * 200 }
                 NumberAnimation { from: 1; to: 0.2; duration: 400 }
                 NumberAnimation { from: 0.2; to: 1; duration: 400 }
-                PauseAnimation { duration: (2 - index) * 200 }
+                PauseAnimation { duration: (2 - dot.index) * 200 }
             }
         }
     }

@@ -4,5 +4,6 @@ import QtQuick
 Image {
     objectName: "logo_tavren"
     source: Qt.resolvedUrl("icons/logo_tavren.svg")
-    sourceSize: Qt.size(width, height)
+    sourceSize.width: width
+    sourceSize.height: height
 }

@@ -27,7 +27,7 @@ Row {
             height: 32
             focusPolicy: Qt.NoFocus
             checkable: false
-            checked: bar.selectedIndex === index
+            checked: bar.selectedIndex === tab.index
             palette.buttonText: checked ? Theme.text : Theme.dimText
             background: Rectangle {
                 color: tab.checked ? Theme.raised : (tab.hovered ? "#20ffffff" : "transparent")
@@ -38,7 +38,7 @@ Row {
                     color: tab.checked ? Theme.accent : "transparent"
                 }
             }
-            onClicked: bar.select(index)
+            onClicked: bar.select(tab.index)
         }
     }
 }

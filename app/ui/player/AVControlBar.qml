@@ -57,12 +57,13 @@ Rectangle {
         Repeater {
             model: 5
             K.ImageButton {
+                id: mirror
                 required property int index
-                name: "mirror" + (index + 1)
-                system: bar.controls.mirrorIcons[index]
-                tip: qsTr("CH%1 좌우/상하 반전").arg(index + 1)
-                enabled: index < bar.controls.channelCount
-                onActivated: bar.controls.cycleMirror(index + 1)
+                name: "mirror" + (mirror.index + 1)
+                system: bar.controls.mirrorIcons[mirror.index]
+                tip: qsTr("CH%1 좌우/상하 반전").arg(mirror.index + 1)
+                enabled: mirror.index < bar.controls.channelCount
+                onActivated: bar.controls.cycleMirror(mirror.index + 1)
             }
         }
     }

@@ -28,29 +28,30 @@ Item {
         model: grid.channels
 
         Item {
+            id: cell
             required property var modelData
             required property int index
 
-            objectName: "channel" + (index + 1)
+            objectName: "channel" + (cell.index + 1)
             width: grid.width / grid.columns
             height: grid.height / grid.rows
             // The last row is centred when it is not full.
             x: {
-                const row = Math.floor(index / grid.columns)
+                const row = Math.floor(cell.index / grid.columns)
                 const inRow = Math.min(grid.columns, grid.channels.length - row * grid.columns)
-                return (index % grid.columns) * width + (grid.columns - inRow) * width / 2
+                return (cell.index % grid.columns) * cell.width + (grid.columns - inRow) * cell.width / 2
             }
-            y: Math.floor(index / grid.columns) * height
+            y: Math.floor(cell.index / grid.columns) * cell.height
 
             ChannelView {
-                objectName: "picture" + (index + 1)
+                objectName: "picture" + (cell.index + 1)
                 anchors.fill: parent
                 anchors.margins: 1
-                channel: modelData
+                channel: cell.modelData
             }
             ChannelLabel {
                 anchors { left: parent.left; top: parent.top; margins: 6 }
-                text: "CH" + (index + 1)
+                text: "CH" + (cell.index + 1)
             }
         }
     }

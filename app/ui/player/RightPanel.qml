@@ -36,6 +36,7 @@ Rectangle {
                 anchors.fill: parent
                 visible: panel.channelCount === 0 || panel.chosen < 0
                          || (panel.chosen < 4 && panel.chosen >= panel.channelCount)
+                text: panel.channelCount > 0 ? qsTr("위에서 채널이나 지도를 고르세요.") : ""
             }
             // The map takes this place with the map issue's view.
             K.PlaceHolder {

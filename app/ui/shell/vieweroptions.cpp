@@ -12,10 +12,11 @@ namespace {
 
 // Qt's own options that take a value; they are Qt's to read.
 const QStringList qtOptionsWithValue = {
-    QStringLiteral("-platform"), QStringLiteral("-platformpluginpath"),
-    QStringLiteral("-platformtheme"), QStringLiteral("-plugin"), QStringLiteral("-qmljsdebugger"),
-    QStringLiteral("-display"), QStringLiteral("-geometry"), QStringLiteral("-style"),
-    QStringLiteral("-name"), QStringLiteral("-title")};
+    QStringLiteral("-platform"),      QStringLiteral("-platformpluginpath"),
+    QStringLiteral("-platformtheme"), QStringLiteral("-plugin"),
+    QStringLiteral("-qmljsdebugger"), QStringLiteral("-display"),
+    QStringLiteral("-geometry"),      QStringLiteral("-style"),
+    QStringLiteral("-name"),          QStringLiteral("-title")};
 
 // The value of an option given as "--name VALUE" or "--name=VALUE"; none when it is missing.
 std::optional<QString> optionValue(const QStringList &arguments, qsizetype &at, const QString &name)
@@ -53,7 +54,8 @@ ViewerOptions parseViewerOptions(const QStringList &arguments)
                 options.cardVolume = QFileInfo(*value).absoluteFilePath();
         } else if (qtOptionsWithValue.contains(argument)) {
             ++at;
-        } else if (argument.startsWith(u"-") && argument.size() > 1 && !argument.startsWith(u"--")) {
+        } else if (argument.startsWith(u"-") && argument.size() > 1 &&
+                   !argument.startsWith(u"--")) {
             // Qt's switches without a value (-reverse, -nograb, ...).
         } else {
             options.problem = QStringLiteral("unknown argument '%1'").arg(argument);
@@ -66,7 +68,8 @@ ViewerOptions parseViewerOptions(const QStringList &arguments)
         if (!image.exists())
             options.problem = QStringLiteral("no card image %1").arg(options.cardImage);
         else if (image.isDir())
-            options.problem = QStringLiteral("%1 is a folder, not a card image").arg(options.cardImage);
+            options.problem =
+                QStringLiteral("%1 is a folder, not a card image").arg(options.cardImage);
     }
     if (options.problem.isEmpty() && !options.cardVolume.isEmpty() &&
         !QFileInfo(options.cardVolume).isDir())
