@@ -1,7 +1,7 @@
 #include "commandline.h"
 
-#include "identity.h"
 #include "processmanager.h"
+#include "usagetext.h"
 
 namespace korvane::cli {
 
@@ -195,15 +195,13 @@ QString usageText()
 
 QString synopsisText()
 {
-    const QString usage = usageText();
-    return usage.left(usage.indexOf(QLatin1String("\n\n")) + 1) +
-           QStringLiteral("Run 'korvane-cli --help' for the commands and options.\n");
+    return synopsisOf(usageText(), QStringLiteral("korvane-cli"),
+                      QStringLiteral("the commands and options"));
 }
 
 QString versionText()
 {
-    return QStringLiteral("korvane-cli (%1) %2, build %3\n")
-        .arg(appName(), appVersion(), appBuild());
+    return versionLine(QStringLiteral("korvane-cli"));
 }
 
 } // namespace korvane::cli

@@ -1,6 +1,6 @@
 #include "vieweroptions.h"
 
-#include "identity.h"
+#include "usagetext.h"
 
 #include <QFileInfo>
 
@@ -98,14 +98,12 @@ QString viewerUsageText()
 
 QString viewerSynopsisText()
 {
-    const QString usage = viewerUsageText();
-    return usage.left(usage.indexOf(QLatin1String("\n\n")) + 1) +
-           QStringLiteral("Run 'korvane --help' for more.\n");
+    return synopsisOf(viewerUsageText(), QStringLiteral("korvane"), QStringLiteral("more"));
 }
 
 QString viewerVersionText()
 {
-    return QStringLiteral("korvane (Korvane) %1, build %2\n").arg(appVersion(), appBuild());
+    return versionLine(QStringLiteral("korvane"));
 }
 
 } // namespace korvane
