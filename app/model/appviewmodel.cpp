@@ -283,10 +283,14 @@ QCoro::Task<> AppViewModel::reloadList()
         if (!self)
             co_return;
     }
+    const quint64 card = m_cardGeneration;
     QList<FileListItem> recordings = co_await m_procManager.loadCardFiles();
     if (!self)
         co_return;
     m_isReloading = false;
+    // The card left while it was read: its list is not shown.
+    if (card != m_cardGeneration)
+        co_return;
     sortNewestFirst(recordings);
     setFileList(recordings);
     const QString type = currentType();

@@ -79,6 +79,7 @@ void AppViewModel::cardAttached(const QString &rawDevicePath)
 void AppViewModel::cardDetached()
 {
     appLog("[ContentView] SD Card Detached");
+    ++m_cardGeneration;
     setHasCard(false);
     m_procManager.setRawDevicePath({});
     cancelLoading();

@@ -139,6 +139,11 @@ QCoro::Task<bool> AppViewModel::loadMp4(QString path)
     const int channels = static_cast<int>(m_videoPlayers.size());
     if (m_previousChannels != channels)
         setVideoChannel(-1);
+    // A channel the new recording lacks is neither shown large nor in a window of its own.
+    if (m_videoMode > channels)
+        setVideoMode(0);
+    if (channels < 5)
+        setIsPopupOpen(false);
     setPreviousChannels(channels);
     co_return true;
 }

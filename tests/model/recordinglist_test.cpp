@@ -96,6 +96,24 @@ TEST(RecordingList, ReadsTheCardNewestFirstByTab)
                 .isEmpty();
         },
         10000));
+
+    // The list shows how far the copy of a row has come while it is copied, and nothing after.
+    QList<double> progress;
+    QObject::connect(model.filteredModel(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex &from, const QModelIndex &, const QList<int> &roles) {
+                         if (roles.contains(RecordingListModel::CopyProgressRole))
+                             progress.append(
+                                 from.data(RecordingListModel::CopyProgressRole).toDouble());
+                     });
+    model.startLoading();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
+    EXPECT_EQ(progress.count(0.0), model.filtered().size()) << "each shown row started at 0";
+    for (double share : progress)
+        EXPECT_TRUE(share == -1.0 || (share >= 0 && share <= 1)) << share;
+    for (int row = 0; row < model.filteredModel()->rowCount(); ++row)
+        EXPECT_EQ(
+            model.filteredModel()->index(row).data(RecordingListModel::CopyProgressRole).toDouble(),
+            -1.0);
 }
 
 // Background copying stops before the working folder's disk gets full.

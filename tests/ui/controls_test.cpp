@@ -54,6 +54,11 @@ TEST_F(Controls, TheFifthChannelOpensClosesAndReopensInAWindowOfItsOwn)
     ASSERT_TRUE(waitUntil([&] { return !model().isFullScreen(); }));
     EXPECT_EQ(model().videoMode(), 0);
     EXPECT_TRUE(waitUntil([] { return popupWindow() != nullptr; }));
+
+    // A recording without a fifth channel takes its window away.
+    open(sample::twoChannels);
+    EXPECT_TRUE(waitUntil([] { return popupWindow() == nullptr; }));
+    EXPECT_FALSE(findItem(QStringLiteral("ch5")));
 }
 
 TEST_F(Controls, TheMagnifierWorksOnOneChannelAndShowsItFiveTimesLarger)

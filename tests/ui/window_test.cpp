@@ -143,6 +143,13 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
             EXPECT_FALSE(other.adjusted(1, 1, -1, -1).intersects(rect)) << k;
         pictures.append(rect);
     }
+
+    // A channel shown large that the next recording lacks gives way to all of its channels.
+    click(QStringLiteral("layoutTabs/tab:CH4"));
+    EXPECT_EQ(model().videoMode(), 4);
+    open(sample::twoChannels);
+    EXPECT_EQ(model().videoMode(), 0);
+    EXPECT_TRUE(findItem(QStringLiteral("picture2")));
 }
 
 TEST_F(Window, NoCardCoversAnAlertAndAnAlertCoversProgress)
