@@ -85,11 +85,24 @@ QCoro::Task<bool> AppViewModel::download(FileListItem item, QString destination)
     const bool copied = co_await copiedFromCard(item);
     if (!self || !copied)
         co_return false;
-    // Saved as the card holds it; an unfinished recording only gets the name it plays under.
-    if (destination.endsWith(QLatin1String(".mov")))
-        destination = withExtension(destination, QStringLiteral(".mp4"));
     const QString local = localCopy(item);
-    co_return co_await ProcessManager::copyFile(local, destination);
+    if (!destination.endsWith(QLatin1String(".mov")))
+        co_return co_await ProcessManager::copyFile(local, destination);
+    // An unfinished recording has no index, and no player opens it: it is saved as the card holds
+    // it, under its own name, and beside it rebuilt into an MP4 that plays. The original counts:
+    // a recording whose rebuild fails is still saved.
+    const bool kept = co_await ProcessManager::copyFile(local, destination);
+    if (!self)
+        co_return false;
+    const QString temp = ProcessManager::tempRoot() + QStringLiteral("temp.mp4");
+    const bool rebuilt = co_await recover(local, temp);
+    if (!self)
+        co_return kept;
+    const QString playable = withExtension(destination, QStringLiteral(".mp4"));
+    if (rebuilt && fileBytes(temp) != 0)
+        co_await ProcessManager::copyFile(temp, playable);
+    ProcessManager::deleteDirectory(temp);
+    co_return kept;
 }
 
 QCoro::Task<AppViewModel::Saved> AppViewModel::downloadChannel(FileListItem item,

@@ -1,7 +1,10 @@
 #include "qtprinters.h"
 #include "sdmanager.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -79,15 +82,27 @@ TEST(SDManager, ReaderLosingItsCardIsARemoval)
     EXPECT_TRUE(manager.rawDevicePath().isNull());
 }
 
-TEST(SDManager, CardImageIsPresentedAsTheInsertedCard)
+TEST(SDManager, CardImageComesAndGoesWithItsFile)
 {
+    QTemporaryDir folder;
+    const QString image = folder.filePath(QStringLiteral("card.img"));
+    QFile(image).open(QIODevice::WriteOnly);
     SDManager manager;
     QSignalSpy raw(&manager, &SDManager::rawDevicePathChanged);
-    manager.useCardImage(QStringLiteral("/tmp/card.img"));
+    manager.useCardImage(image);
     manager.startMonitoring();
-    EXPECT_EQ(manager.detectedDisk(), QStringLiteral("/tmp/card.img"));
-    EXPECT_EQ(manager.rawDevicePath(), QStringLiteral("/tmp/card.img"));
+    EXPECT_EQ(manager.detectedDisk(), image);
+    EXPECT_EQ(manager.rawDevicePath(), image);
     EXPECT_EQ(raw.count(), 1);
+
+    // Taken away: the card is out; back: it is in again.
+    const QString aside = folder.filePath(QStringLiteral("aside.img"));
+    ASSERT_TRUE(QFile::rename(image, aside));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return manager.detectedDisk() == u""; }, 5000));
+    EXPECT_TRUE(manager.rawDevicePath().isNull());
+    ASSERT_TRUE(QFile::rename(aside, image));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return manager.detectedDisk() == image; }, 5000));
+    EXPECT_EQ(manager.rawDevicePath(), image);
 }
 
 TEST(SDManager, WatchesThisMachinesDisksWithoutTakingAFixedDiskForACard)

@@ -46,10 +46,14 @@ TEST(Download, WholeRecordingsAndOneChannelIntoAnyFolder)
     QCoro::waitFor(model.downloadChecked(folder));
     EXPECT_EQ(model.downloadMessage(), QString(""));
     EXPECT_EQ(model.alertMessage(), std::nullopt);
-    EXPECT_EQ(saved(folder), QStringList({"N_20241005_143012.mp4", "N_20241005_144012.mp4"}));
-    EXPECT_EQ(korvane::test::readFile(folder + "/N_20241005_144012.mp4"),
+    EXPECT_EQ(saved(folder), QStringList({"N_20241005_143012.mp4", "N_20241005_144012.mov",
+                                          "N_20241005_144012.mp4"}));
+    EXPECT_EQ(korvane::test::readFile(folder + "/N_20241005_144012.mov"),
               korvane::test::readFile(AppViewModel::localCopy(model.filtered()[0])))
-        << "an unfinished recording is saved as the card holds it";
+        << "an unfinished recording is kept as the card holds it";
+    EXPECT_EQ(korvane::test::ffprobeStreams(folder + "/N_20241005_144012.mp4", "codec_type"),
+              QStringList({"video", "video", "audio"}))
+        << "and beside it rebuilt into one that plays";
 
     model.nextChannelChoice();
     EXPECT_EQ(model.channelChoiceLabel(), "CH1");
@@ -115,7 +119,10 @@ TEST(Download, CancelStopsAfterTheFileUnderWay)
     });
     QCoro::waitFor(model.downloadChecked(folder.path()));
     EXPECT_EQ(model.downloadMessage(), std::nullopt) << "no completion after a cancel";
-    EXPECT_EQ(saved(folder.path()).size(), 2);
+    // The two newest, both unfinished: each as the card holds it and rebuilt.
+    EXPECT_EQ(saved(folder.path()),
+              QStringList({"M_20241005_145012.mov", "M_20241005_145012.mp4",
+                           "N_20241005_144012.mov", "N_20241005_144012.mp4"}));
     EXPECT_FALSE(model.isDownloading());
 
     model.checkAll(false);
