@@ -142,6 +142,11 @@ public:
     QString durationText() const { return clockText(m_player->duration()); }
     // "HH:MM:SS" of the whole seconds; "00:00:00" for a time that is not finite.
     static QString clockText(double seconds);
+    // The clock text of a point of the seek bar (0 to 1), for the time under a dragged handle.
+    Q_INVOKABLE QString timeTextAt(double fraction) const
+    {
+        return clockText(fraction * m_player->duration());
+    }
     // The entry of `types` at `selectedTab`, or the first one while no tab is chosen.
     QString currentType() const;
     // The rows of `filtered` ticked for download, in list order.
@@ -212,6 +217,7 @@ public:
     Q_INVOKABLE void windowWillClose();
     // The user confirmed quitting: the working copies go too.
     Q_INVOKABLE void quitConfirmed();
+    // Outside full screen only: there the fifth channel has a tab.
     Q_INVOKABLE void openPopup();
     // The fifth channel's window was closed.
     Q_INVOKABLE void popupClosed();
@@ -305,6 +311,7 @@ private:
     std::optional<QString> m_downloadMessage;
     std::optional<qsizetype> m_selectedIndex;
     QUuid m_selectedId; // the open recording's row, wherever it is in the rows shown
+    std::optional<FileListItem> m_openRecording; // what the player plays, shown or not
     bool m_isReloading = false;
     quint64 m_copyGeneration = 0;   // a copying task of another generation has been superseded
     quint64 m_filterGeneration = 0; // so has a filter

@@ -89,6 +89,7 @@ void AppViewModel::cardDetached()
     emit speedTextChanged();
     emit openTitleChanged();
     m_selectedId = {};
+    m_openRecording.reset();
     ++m_filterGeneration; // a filter still running must not bring the rows back
     setFileList({});
     publishRows({});

@@ -25,7 +25,8 @@ double seconds(const QDateTime &from, const QDateTime &to)
 }
 
 // The last element whose time is at or before `time` (absent times count as 0).
-template <typename Event> std::optional<Event> lastAtOrBefore(const QList<Event> &events, double time)
+template <typename Event>
+std::optional<Event> lastAtOrBefore(const QList<Event> &events, double time)
 {
     qsizetype lo = 0;
     qsizetype hi = events.size() - 1;
@@ -51,8 +52,7 @@ double jittered(double degrees)
 
 } // namespace
 
-MediaDataViewModel::MediaDataViewModel(QObject *parent)
-    : QObject(parent), m_id(currentMediaTime())
+MediaDataViewModel::MediaDataViewModel(QObject *parent) : QObject(parent), m_id(currentMediaTime())
 {
 }
 
@@ -104,8 +104,7 @@ std::optional<QString> MediaDataViewModel::load(const QString &json, double dura
     // The GPS clock: every fix's own time, from the first fix's.
     if (!m_gpsEvents.isEmpty()) {
         if (const auto first = rmcTimestamp(m_gpsEvents.first().nmea, true)) {
-            const QDateTime start =
-                parseTimestamp(*first).value_or(QDateTime::currentDateTime());
+            const QDateTime start = parseTimestamp(*first).value_or(QDateTime::currentDateTime());
             for (GPSInfo &fix : m_gpsEvents) {
                 fix.timestamp = rmcTimestamp(fix.nmea, true);
                 fix.data = decodeRMC(fix.nmea);
@@ -219,9 +218,9 @@ QString MediaDataViewModel::gSensorText() const
 {
     QString text;
     for (const GSensorInfo &sample : m_gSensorEvents)
-        text += QString::asprintf("[00:%06.3f]  x: %3d,  y: %3d,  z: %3d\n",
-                                  sample.elapse.value_or(0), sample.accel.x, sample.accel.y,
-                                  sample.accel.z);
+        text +=
+            QString::asprintf("[00:%06.3f]  x: %3d,  y: %3d,  z: %3d\n", sample.elapse.value_or(0),
+                              sample.accel.x, sample.accel.y, sample.accel.z);
     return text;
 }
 

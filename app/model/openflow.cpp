@@ -80,6 +80,10 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     const bool loaded = co_await loadMp4(playable.path);
     if (!self)
         co_return;
+    if (loaded) {
+        m_openRecording = item;
+        emit openTitleChanged();
+    }
 
     if (loaded && ok) {
         // The player reads on from the file it opened; only the name goes.

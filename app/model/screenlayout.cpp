@@ -112,7 +112,7 @@ void AppViewModel::setIsPopupOpen(bool open)
 
 void AppViewModel::openPopup()
 {
-    if (m_videoPlayers.size() >= 5)
+    if (m_videoPlayers.size() >= 5 && !m_isFullScreen)
         setIsPopupOpen(true);
 }
 
@@ -134,9 +134,9 @@ void AppViewModel::togglePopup()
 
 QString AppViewModel::openTitle() const
 {
-    if (m_videoPlayers.isEmpty() || !m_selectedIndex)
+    if (m_videoPlayers.isEmpty() || !m_openRecording)
         return {};
-    const FileListItem &row = m_filtered.rows()[*m_selectedIndex];
+    const FileListItem &row = *m_openRecording;
     const auto type = typeNames.indexOf(row.type);
     const QString title = type >= 0 ? typeTitles[type] : row.type;
     return row.dateText() + QStringLiteral(" · ") + title;
@@ -152,10 +152,10 @@ QString AppViewModel::clockText(double seconds)
 
 void AppViewModel::saveSnapshots(const QUrl &folder)
 {
-    if (!m_selectedIndex || m_videoPlayers.isEmpty() || !folder.isLocalFile())
+    // The recording that plays, also while another tab hides its row.
+    if (!m_openRecording || m_videoPlayers.isEmpty() || !folder.isLocalFile())
         return;
-    const QString name = m_filtered.rows()[*m_selectedIndex].name;
-    saveChannelSnapshots(m_videoPlayers, name, folder);
+    saveChannelSnapshots(m_videoPlayers, m_openRecording->name, folder);
 }
 
 } // namespace korvane

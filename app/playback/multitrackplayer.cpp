@@ -210,6 +210,8 @@ void MultiTrackPlayer::skip(double seconds)
     const double t = std::clamp(m_currentTime + seconds, 0.0, m_duration);
     seekAll(t);
     setCurrentTime(t);
+    // Paused, no clock tick follows: the seek bar must show the new time now.
+    setProgress(t / m_duration);
 }
 
 void MultiTrackPlayer::seekAll(double seconds)

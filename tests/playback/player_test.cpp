@@ -179,6 +179,7 @@ TEST_F(Playback, SkipStaysInsideTheRecording)
     EXPECT_EQ(player->currentTime(), 0);
     player->skip(1.5);
     EXPECT_DOUBLE_EQ(player->currentTime(), 1.5);
+    EXPECT_DOUBLE_EQ(player->progress(), 1.5 / duration) << "paused, the seek bar follows too";
     EXPECT_TRUE(waitUntil([&] { return showsSought(*player, 1.5); }));
     player->skip(10);
     EXPECT_EQ(player->currentTime(), duration);

@@ -47,6 +47,7 @@ TEST_F(Controls, TheFifthChannelOpensClosesAndReopensInAWindowOfItsOwn)
     click(QStringLiteral("fullScreen"));
     ASSERT_TRUE(waitUntil([&] { return model().isFullScreen(); }));
     EXPECT_TRUE(waitUntil([] { return popupWindow() == nullptr; }));
+    EXPECT_FALSE(findItem(QStringLiteral("ch5"))) << "in full screen the channel has a tab";
     click(QStringLiteral("layoutTabs/tab:CH5"));
     EXPECT_EQ(model().videoMode(), 5);
     EXPECT_TRUE(findItem(QStringLiteral("singleChannel")));
@@ -160,6 +161,8 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     player().seek(1.0 / player().duration());
     key(Qt::Key_Right);
     EXPECT_NEAR(player().currentTime(), 11.0, 0.05);
+    EXPECT_NEAR(item(QStringLiteral("seekBar"))->property("value").toDouble(),
+                11.0 / player().duration(), 0.01);
     key(Qt::Key_Left);
     EXPECT_NEAR(player().currentTime(), 1.0, 0.05);
 

@@ -94,6 +94,11 @@ TEST_F(Window, AClickedRowPlaysEveryChannelInTheVideoArea)
         EXPECT_LT(shown, 12.0);
         EXPECT_GT(meanDifference(screen.copy(compared), expected(frame + 60)), shown + 10);
     }
+
+    // Another tab hides its row; the header still says what plays.
+    click(QStringLiteral("tab:이벤트"));
+    ASSERT_TRUE(waitUntil([&] { return model().filtered().size() == 1; }));
+    EXPECT_EQ(text(item(QStringLiteral("openTitle"))), u"2024/10/05 14:30:12 · 상시");
 }
 
 TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
@@ -129,6 +134,14 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
     EXPECT_EQ(model().videoChannel(), -1) << "a new channel count clears the side panel";
     EXPECT_FALSE(findItem(QStringLiteral("layoutTabs/tab:CH5")));
     settle(300);
+    // The side panel's five titles fit it.
+    for (const QString &title : model().sideTabs()) {
+        QQuickItem *tab = item(QStringLiteral("sideTabs/tab:") + title);
+        ASSERT_TRUE(tab);
+        EXPECT_LE(tab->mapToScene({tab->width(), 0}).x(), window->width()) << title.toStdString();
+    }
+    click(QStringLiteral("sideTabs/tab:Map View"));
+    EXPECT_EQ(model().videoChannel(), 4);
     QQuickItem *videoArea = item(QStringLiteral("videoArea"));
     const QRectF area =
         videoArea->mapRectToScene(QRectF(0, 0, videoArea->width(), videoArea->height()));

@@ -7,6 +7,8 @@ Row {
 
     property var items: []
     property int selectedIndex: -1
+    // With a width to fill, the tabs share it; otherwise each is as wide as its title.
+    property real fitWidth: 0
 
     signal select(int index)
 
@@ -23,7 +25,10 @@ Row {
 
             objectName: "tab:" + modelData
             text: modelData
-            width: Math.max(implicitWidth, 64)
+            width: bar.fitWidth > 0 ? bar.fitWidth / Math.max(1, bar.items.length) - bar.spacing
+                                    : Math.max(implicitWidth, 64)
+            leftPadding: bar.fitWidth > 0 ? 2 : 8
+            rightPadding: bar.fitWidth > 0 ? 2 : 8
             height: 32
             focusPolicy: Qt.NoFocus
             checkable: false

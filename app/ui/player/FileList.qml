@@ -22,6 +22,9 @@ ListView {
     Keys.onReturnPressed: viewModel.open(currentIndex)
     Keys.onEnterPressed: viewModel.open(currentIndex)
 
+    // New rows: the cursor goes back to the open recording, if it is among them.
+    onCountChanged: currentIndex = viewModel.selectedIndex
+
     // The cursor starts on the open recording.
     Connections {
         target: list.viewModel
@@ -81,7 +84,7 @@ ListView {
                 horizontalAlignment: Text.AlignHCenter
                 text: row.typeLabel
                 font.bold: true
-                color: row.typeColor !== "" ? row.typeColor : K.Theme.text
+                color: K.Theme.typeColors[row.typeColor] ?? K.Theme.text
             }
             Label {
                 width: 200

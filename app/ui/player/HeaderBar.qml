@@ -39,7 +39,8 @@ Rectangle {
         K.TextButton {
             name: "ch5"
             title: "CH5"
-            visible: header.viewModel.videoPlayers.length === 5
+            // In full screen the fifth channel has a tab instead.
+            visible: header.viewModel.videoPlayers.length === 5 && !header.viewModel.isFullScreen
             onActivated: header.viewModel.togglePopup()
             ToolTip.visible: hovered
             ToolTip.text: qsTr("5번 채널을 별도 창으로 보기")
@@ -49,6 +50,9 @@ Rectangle {
             name: "fullScreen"
             title: qsTr("전체 화면")
             visible: header.viewModel.videoPlayers.length > 0
+            ToolTip.visible: hovered
+            ToolTip.text: qsTr("전체 화면 보기와 끝내기 (F, Esc)")
+            ToolTip.delay: 600
             onActivated: {
                 const window = Window.window
                 window.visibility = window.visibility === Window.FullScreen ? Window.Windowed

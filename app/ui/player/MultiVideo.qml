@@ -50,7 +50,7 @@ Item {
                 channel: cell.modelData
             }
             ChannelLabel {
-                anchors { left: parent.left; top: parent.top; margins: 6 }
+                anchors { right: parent.right; top: parent.top; margins: 6 }
                 text: "CH" + (cell.index + 1)
             }
         }

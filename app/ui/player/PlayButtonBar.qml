@@ -42,7 +42,7 @@ Rectangle {
             system: "photo"
             tip: qsTr("모든 채널의 현재 화면을 사진으로 저장")
             onActivated: {
-                if (bar.viewModel.selectedIndex >= 0 && bar.hasVideo)
+                if (bar.hasVideo)
                     snapshotDialog.open()
             }
         }

@@ -14,6 +14,7 @@ Rectangle {
     readonly property int channelCount: viewModel.videoPlayers.length
 
     color: K.Theme.panel
+    clip: true
 
     ColumnLayout {
         anchors.fill: parent
@@ -23,6 +24,8 @@ Rectangle {
         K.TabButton {
             objectName: "sideTabs"
             Layout.preferredHeight: 32
+            Layout.fillWidth: true
+            fitWidth: width
             items: panel.viewModel.sideTabs
             selectedIndex: panel.viewModel.sideTabIndex
             onSelect: (index) => panel.viewModel.selectSideTab(index)

@@ -21,7 +21,8 @@ Rectangle {
 
         Label {
             objectName: "currentTime"
-            text: bar.viewModel.currentTimeText
+            // While the bar is dragged: the time it would seek to.
+            text: seek.pressed ? bar.viewModel.timeTextAt(seek.value) : bar.viewModel.currentTimeText
             color: K.Theme.text
             font.family: "monospace"
         }

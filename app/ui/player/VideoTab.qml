@@ -17,7 +17,7 @@ Item {
     }
 
     ChannelLabel {
-        anchors { left: parent.left; top: parent.top; margins: 6 }
+        anchors { right: parent.right; top: parent.top; margins: 6 }
         text: "CH" + (tab.channel.channel + 1)
     }
 

@@ -13,10 +13,13 @@ Window {
     title: "CH5"
     width: 400
     height: 220
-    x: mainWindow.screen.virtualX
-    y: mainWindow.screen.virtualY
+    // Over the main window's side panel, inside its screen; the keys stay with the main window.
+    x: Math.max(mainWindow.screen.virtualX,
+                Math.min(mainWindow.x + mainWindow.width - width - 16,
+                         mainWindow.screen.virtualX + mainWindow.screen.width - width))
+    y: Math.max(mainWindow.screen.virtualY, mainWindow.y + 96)
     transientParent: mainWindow
-    flags: Qt.Window | Qt.WindowStaysOnTopHint
+    flags: Qt.Window | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
     color: "black"
     visible: true
 

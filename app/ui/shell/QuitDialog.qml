@@ -25,38 +25,44 @@ Dialog {
         radius: 10
     }
 
-    RowLayout {
-        spacing: 16
-        K.Logo {
-            Layout.preferredWidth: 48
-            Layout.preferredHeight: 48
-        }
-        Label {
-            text: qsTr("종료 하시겠습니까?")
-            font.pixelSize: 15
-            color: K.Theme.text
-        }
+    Overlay.modal: Rectangle {
+        color: "#90000000"
     }
 
-    footer: RowLayout {
-        spacing: 8
-        Item { Layout.fillWidth: true }
-        Button {
-            objectName: "quitYes"
-            text: qsTr("예")
-            highlighted: true
-            onClicked: {
-                dialog.close()
-                dialog.viewModel.quitConfirmed()
-                dialog.confirmed()
+    ColumnLayout {
+        spacing: 18
+
+        RowLayout {
+            spacing: 16
+            K.Logo {
+                Layout.preferredWidth: 48
+                Layout.preferredHeight: 48
+            }
+            Label {
+                text: qsTr("종료 하시겠습니까?")
+                font.pixelSize: 15
+                color: K.Theme.text
             }
         }
-        Button {
-            objectName: "quitNo"
-            text: qsTr("아니오")
-            Layout.rightMargin: 20
-            Layout.bottomMargin: 16
-            onClicked: dialog.close()
+
+        RowLayout {
+            Layout.alignment: Qt.AlignRight
+            spacing: 8
+            Button {
+                objectName: "quitYes"
+                text: qsTr("예")
+                highlighted: true
+                onClicked: {
+                    dialog.close()
+                    dialog.viewModel.quitConfirmed()
+                    dialog.confirmed()
+                }
+            }
+            Button {
+                objectName: "quitNo"
+                text: qsTr("아니오")
+                onClicked: dialog.close()
+            }
         }
     }
 

@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QTranslator>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 namespace korvane {
@@ -18,6 +21,16 @@ void prepareViewerApplication()
 
 void styleViewer(QGuiApplication &application)
 {
+    // The window speaks Korean, Qt's own texts (the file dialogs' buttons, their dates) as well.
+    QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    for (const QString &catalogue :
+         {QStringLiteral("qtbase_ko"), QStringLiteral("qtdeclarative_ko")}) {
+        auto *translator = new QTranslator(&application);
+        if (translator->load(catalogue, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
     // The window's own dark palette is set on Fusion; Noto Sans CJK comes with the install.
     application.setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 10));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));

@@ -11,7 +11,7 @@ namespace korvane {
 // window's graphics.
 void prepareViewerApplication();
 
-// The look of the window: its style and a font with Hangul.
+// The look of the window: its style, a font with Hangul, and Qt's own texts in Korean.
 void styleViewer(QGuiApplication &application);
 
 // Loads the main window, with the card image of the options shown as the inserted card.
