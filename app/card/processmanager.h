@@ -63,6 +63,9 @@ public:
     std::optional<QString> readSDCard(const QString &name) const;
 
     static void ensureDirectoryExists(const QString &path);
+    // Removes folders of the working folder without waiting for the disk: they are renamed
+    // aside at once and deleted on a worker.
+    static void removeInBackground(const QStringList &folders);
     static void deleteDirectory(const QString &path);
     static quint64 fileSize(const QString &path, bool relativeToTempRoot);
     static std::optional<QList<VideoChannel>> getVideoInfo(const QString &path);
@@ -125,8 +128,6 @@ private:
     // The privileged durnix for a card device, the user's own copy for a card image.
     QString durnixPath() const;
     QString durnixCommand(const QString &operation, const QString &cardPath) const;
-    // Removes folders of the working folder without waiting for the disk.
-    static void removeInBackground(const QStringList &folders);
     // The working folder, checked; false (with the problem set) when it is not the user's alone.
     bool workingFolderReady();
     // A settings or list file of the card load, copied unless it is too large to be one.

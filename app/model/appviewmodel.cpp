@@ -272,6 +272,8 @@ void AppViewModel::setFileList(const QList<FileListItem> &list)
 QCoro::Task<> AppViewModel::reloadList()
 {
     QPointer<AppViewModel> self(this);
+    const quint64 card = m_cardGeneration;
+    const quint64 reload = ++m_reloadGeneration;
     setSelectedTab(0);
     setIsAllChecked(false);
     // The card load sets the working copies aside: an open under way must finish first, and
@@ -283,19 +285,18 @@ QCoro::Task<> AppViewModel::reloadList()
         if (!self)
             co_return;
     }
-    const quint64 card = m_cardGeneration;
     QList<FileListItem> recordings = co_await m_procManager.loadCardFiles();
-    if (!self)
+    // A later load of the list, or the card leaving, supersedes this one.
+    if (!self || reload != m_reloadGeneration)
         co_return;
     m_isReloading = false;
-    // The card left while it was read: its list is not shown.
     if (card != m_cardGeneration)
         co_return;
     sortNewestFirst(recordings);
     setFileList(recordings);
     const QString type = currentType();
     co_await applyFilter(type);
-    if (self && m_isAutoLoad)
+    if (self && m_isAutoLoad && card == m_cardGeneration)
         startLoading();
 }
 
@@ -485,7 +486,7 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
         progress.setInterval(250);
         connect(&progress, &QTimer::timeout, this,
                 [this, item, total = std::max<qint64>(item.size, 1)] {
-                    const double done = static_cast<double>(fileBytes(localCopy(item)));
+                    const double done = static_cast<double>(copiedBytes(localCopy(item)));
                     m_filtered.setCopying(item.id,
                                           std::min(1.0, done / static_cast<double>(total)));
                 });
@@ -495,7 +496,9 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
         if (!self)
             co_return;
         progress.stop();
-        m_filtered.setCopying({}, 0);
+        // A newer copying task may have marked its own row meanwhile.
+        if (m_filtered.copyingId() == item.id)
+            m_filtered.setCopying({}, 0);
         // Copied is copied, even when the copying was called off meanwhile.
         markCopied(item);
     }

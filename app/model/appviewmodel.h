@@ -316,7 +316,8 @@ private:
     quint64 m_copyGeneration = 0;   // a copying task of another generation has been superseded
     quint64 m_filterGeneration = 0; // so has a filter
     quint64 m_metadataGeneration = 0;
-    quint64 m_cardGeneration = 0; // a card load of another generation read a card now gone
+    quint64 m_cardGeneration = 0;   // work of another generation began with a card now gone
+    quint64 m_reloadGeneration = 0; // a card load of another generation was superseded
     bool m_metadataPending = false;
     int m_videoMode = 0;
     int m_videoChannel = -1;

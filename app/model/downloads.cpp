@@ -51,8 +51,10 @@ QCoro::Task<AppViewModel::RowDownload> AppViewModel::downloadRow(FileListItem it
     RowDownload result{Saved::failed, QDir(folder).filePath(item.name)};
     if (choice == 0) {
         const bool saved = co_await download(item, result.path);
-        if (item.name.endsWith(QLatin1String(".mov")))
-            result.path = withExtension(result.path, QStringLiteral(".mp4"));
+        // An unfinished recording is named by the MP4 that plays, when its rebuild made one.
+        const QString playable = withExtension(result.path, QStringLiteral(".mp4"));
+        if (item.name.endsWith(QLatin1String(".mov")) && fileBytes(playable) != 0)
+            result.path = playable;
         result.saved = saved ? Saved::yes : Saved::failed;
     } else {
         result.path = withExtension(result.path, QStringLiteral("_CH%1.mp4").arg(choice));
@@ -92,7 +94,7 @@ QCoro::Task<bool> AppViewModel::download(FileListItem item, QString destination)
     // it, under its own name, and beside it rebuilt into an MP4 that plays. The original counts:
     // a recording whose rebuild fails is still saved.
     const bool kept = co_await ProcessManager::copyFile(local, destination);
-    if (!self)
+    if (!self || !kept)
         co_return false;
     const QString temp = ProcessManager::tempRoot() + QStringLiteral("temp.mp4");
     const bool rebuilt = co_await recover(local, temp);

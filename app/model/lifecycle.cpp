@@ -17,10 +17,10 @@ constexpr int detachSettleMs = 1000;
 
 const QStringList workingCardFolders = {QStringLiteral("cfg"), QStringLiteral("mov")};
 
+// A card's copies can be gigabytes: they are set aside at once and removed on a worker.
 void removeWorkingCopies()
 {
-    for (const QString &folder : workingCardFolders)
-        ProcessManager::deleteDirectory(ProcessManager::tempRoot() + folder);
+    ProcessManager::removeInBackground(workingCardFolders);
 }
 
 } // namespace
@@ -90,6 +90,11 @@ void AppViewModel::cardDetached()
     emit openTitleChanged();
     m_selectedId = {};
     m_openRecording.reset();
+    setIsPopupOpen(false);
+    setIsAllChecked(false);
+    ++m_metadataGeneration;
+    m_metadataPending = false;
+    m_mediaData.reset();
     ++m_filterGeneration; // a filter still running must not bring the rows back
     setFileList({});
     publishRows({});

@@ -30,6 +30,16 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     if (m_procMessage || m_isSelecting || m_isReloading)
         co_return;
     QPointer<AppViewModel> self(this);
+    // The card may leave while the recording is read, rebuilt or loaded: the open then ends
+    // quietly, its files gone with the card.
+    const quint64 card = m_cardGeneration;
+    const auto cardLeft = [&] {
+        if (card == m_cardGeneration)
+            return false;
+        setProcMessage(std::nullopt);
+        setIsSelecting(false);
+        return true;
+    };
     setIsSelecting(true);
     cancelLoading();
     const std::optional<qsizetype> position = m_filtered.indexOf(item.id);
@@ -46,7 +56,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         return std::exchange(row.isSelected, selected) != selected;
     });
     co_await QCoro::sleepFor(std::chrono::milliseconds(200));
-    if (!self)
+    if (!self || cardLeft())
         co_return;
     // The rows shown may have changed meanwhile: the row is found again by its id.
     if (const std::optional<qsizetype> now = m_filtered.indexOf(item.id)) {
@@ -59,7 +69,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         setProcMessage(downloadingMessage);
         const QString cardPath = item.cardPath();
         co_await m_procManager.readCardFile(cardPath);
-        if (!self)
+        if (!self || cardLeft())
             co_return;
         markCopied(item);
         setProcMessage(std::nullopt);
@@ -74,11 +84,11 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
                              self->setProcMessage(message);
                      });
     const PlayableFile playable = co_await making;
-    if (!self)
+    if (!self || cardLeft())
         co_return;
     const bool ok = playable.ok;
     const bool loaded = co_await loadMp4(playable.path);
-    if (!self)
+    if (!self || cardLeft())
         co_return;
     if (loaded) {
         m_openRecording = item;
@@ -134,7 +144,8 @@ QCoro::Task<bool> AppViewModel::loadMp4(QString path)
                    QString::fromUtf8(error.what()));
         co_return false;
     }
-    if (!self)
+    // A load that the card's removal superseded opened nothing.
+    if (!self || m_player->videoPlayers().isEmpty())
         co_return false;
     m_videoPlayers = m_player->videoPlayers();
     emit videoPlayersChanged();

@@ -48,6 +48,7 @@ public:
     std::optional<qsizetype> indexOf(const QUuid &id) const;
     // The row being copied from the card and how far the copy is; a null id: none is.
     void setCopying(const QUuid &id, double progress);
+    QUuid copyingId() const { return m_copyingId; }
 
 signals:
     void countChanged();

@@ -1,6 +1,9 @@
 #include "workingfiles.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace korvane {
 
@@ -18,6 +21,19 @@ qint64 fileBytes(const QString &path)
 {
     const QFileInfo info(path);
     return info.isFile() ? info.size() : 0;
+}
+
+qint64 copiedBytes(const QString &destination)
+{
+    if (const qint64 whole = fileBytes(destination); whole != 0)
+        return whole;
+    const QFileInfo target(destination);
+    qint64 partial = 0;
+    const QFileInfoList copies = target.dir().entryInfoList(
+        {QStringLiteral(".durnix-*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &copy : copies)
+        partial = std::max(partial, copy.size());
+    return partial;
 }
 
 QString withExtension(const QString &path, const QString &extension)

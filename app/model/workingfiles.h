@@ -7,6 +7,10 @@ namespace korvane {
 // The size of a file, 0 when there is none.
 qint64 fileBytes(const QString &path);
 
+// How much of a card file durnix has copied to `destination` so far: it writes beside it into a
+// hidden ".durnix-" file and renames that into place whole.
+qint64 copiedBytes(const QString &destination);
+
 // `path` with the extension of its file name (from its last dot) replaced by `extension`
 // (".mp4"), or `extension` added when the name has none; folders in the path are never touched.
 QString withExtension(const QString &path, const QString &extension);

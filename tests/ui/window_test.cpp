@@ -254,6 +254,33 @@ TEST_F(Window, TakingTheCardOutClearsTheListThePlayersAndTheWorkingCopies)
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
 }
 
+TEST_F(Window, TakingTheCardOutDuringAnOpenEndsItQuietlyAndClosesTheFifthChannel)
+{
+    showAll();
+    open(sample::fiveChannels);
+    click(QStringLiteral("ch5"));
+    ASSERT_TRUE(model().isPopupOpen());
+    removeCard();
+    EXPECT_FALSE(model().isPopupOpen());
+
+    insertCard();
+    ASSERT_TRUE(waitUntil([&] { return model().filtered().size() == 2; }, 60000));
+    clickRow(sample::unfinished);
+    ASSERT_TRUE(waitUntil([&] { return model().overlay() == u"progress"; }, 30000))
+        << "the rebuild shows its progress";
+    removeCard();
+    ASSERT_TRUE(waitUntil([&] { return !model().isSelecting(); }, 60000));
+    EXPECT_EQ(model().alertMessage(), std::nullopt) << "no word about a card that is gone";
+    EXPECT_FALSE(player().isPlaying());
+    EXPECT_TRUE(model().videoPlayers().isEmpty());
+    EXPECT_EQ(text(item(QStringLiteral("openTitle"))), u"");
+
+    insertCard();
+    ASSERT_TRUE(waitUntil([&] { return model().recordingCount() == 6; }, 60000));
+    settle();
+    EXPECT_FALSE(findItem(QStringLiteral("overlay")));
+}
+
 TEST_F(Window, ClosingAsksFirstNoKeepsEverythingYesQuits)
 {
     open(sample::twoChannels);

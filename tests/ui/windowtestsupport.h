@@ -40,7 +40,9 @@ protected:
     int row(const QString &name) const;
     // Shows every type of recording in the list.
     void showAll();
-    // Clicks the row of that recording and waits until it plays with its metadata.
+    // Clicks the row of that recording.
+    void clickRow(const QString &name);
+    // Clicks the row of that recording and waits until it plays.
     void open(const QString &name);
     // Waits until the window has drawn what the models say now.
     void settle(int ms = 300);

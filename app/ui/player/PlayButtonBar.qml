@@ -31,6 +31,7 @@ Rectangle {
         }
         K.ImageButton {
             name: "magnify"
+            enabled: bar.hasVideo
             system: "magnifyingglass"
             tip: qsTr("화면 확대")
             checkable: false
@@ -39,6 +40,7 @@ Rectangle {
         }
         K.ImageButton {
             name: "snapshot"
+            enabled: bar.hasVideo
             system: "photo"
             tip: qsTr("모든 채널의 현재 화면을 사진으로 저장")
             onActivated: {
@@ -66,12 +68,14 @@ Rectangle {
 
         K.ImageButton {
             name: "stop"
+            enabled: bar.hasVideo
             system: "stop.fill"
             tip: qsTr("정지")
             onActivated: bar.player.stop()
         }
         K.ImageButton {
             name: bar.player.isPlaying ? "pause" : "play"
+            enabled: bar.hasVideo
             system: bar.player.isPlaying ? "pause.fill" : "play.fill"
             tip: bar.player.isPlaying ? qsTr("일시 정지 (Space)") : qsTr("재생 (Space)")
             onActivated: bar.player.isPlaying ? bar.player.pause() : bar.player.play()
@@ -84,12 +88,14 @@ Rectangle {
         }
         K.ImageButton {
             name: "backward"
+            enabled: bar.hasVideo
             system: "backward.fill"
             tip: qsTr("10초 뒤로 (←)")
             onActivated: bar.player.skip(-10)
         }
         K.ImageButton {
             name: "forward"
+            enabled: bar.hasVideo
             system: "forward.fill"
             tip: qsTr("10초 앞으로 (→)")
             onActivated: bar.player.skip(10)

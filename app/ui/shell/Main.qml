@@ -45,8 +45,10 @@ ApplicationWindow {
         shadow: "#000000"
     }
 
+    // Minimised or hidden, the window has not left full screen.
     onVisibilityChanged: (visibility) => {
-        content.viewModel.isFullScreen = visibility === Window.FullScreen
+        if (visibility !== Window.Minimized && visibility !== Window.Hidden)
+            content.viewModel.isFullScreen = visibility === Window.FullScreen
     }
 
     onClosing: (close) => {
