@@ -2,8 +2,11 @@
 // sound controls, and the keys.
 #include "windowtestsupport.h"
 
+#include "httppage.h"
+#include "identity.h"
 #include "playbacktestsupport.h"
 #include "userdefaults.h"
+#include "versionmanager.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -189,6 +192,30 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     EXPECT_TRUE(waitUntil([&] { return dialog->property("visible").toBool(); }));
     EXPECT_EQ(dialog->property("title").toString(), u"MP4 파일 선택");
     QMetaObject::invokeMethod(dialog, "reject");
+}
+
+TEST_F(Controls, ANewerReleaseIsOfferedAndNoKeepsTheViewer)
+{
+    const HttpPage server(QStringLiteral("<table><tr><td>%1 (Build %2)</td></tr></table>")
+                              .arg(appVersion())
+                              .arg(appBuild().toInt() + 1)
+                              .toUtf8());
+    auto *versions = window->findChild<VersionManager *>();
+    ASSERT_TRUE(versions);
+    versions->setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
+    versions->checkForUpdate(&model());
+    ASSERT_TRUE(waitUntil([&] { return findItem(QStringLiteral("releaseMessage")) != nullptr; }));
+    settle();
+    EXPECT_TRUE(item(QStringLiteral("releaseMessage"))
+                    ->property("text")
+                    .toString()
+                    .startsWith(QStringLiteral("최신 버전: %1 (").arg(appVersion())));
+    EXPECT_TRUE(model().isAlerting());
+    click(QStringLiteral("releaseNo"));
+    settle();
+    EXPECT_FALSE(findItem(QStringLiteral("releaseMessage")));
+    EXPECT_FALSE(model().isAlerting());
+    EXPECT_TRUE(window->isVisible());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "appviewmodel.h"
 #include "sdmanager.h"
+#include "versionmanager.h"
 
 #include <QtQml/qqml.h>
 
@@ -21,6 +22,13 @@ struct SDManagerType
     Q_GADGET
     QML_FOREIGN(korvane::SDManager)
     QML_NAMED_ELEMENT(SDManager)
+};
+
+struct VersionManagerType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::VersionManager)
+    QML_NAMED_ELEMENT(VersionManager)
 };
 
 struct MultiTrackPlayerType

@@ -15,6 +15,14 @@ Item {
 
     function askToQuit() { quitDialog.open() }
 
+    // Quits without asking; the working copies go as with "예".
+    function quitNow() {
+        model.quitConfirmed()
+        quitting = true
+        Window.window.close()
+        Qt.quit()
+    }
+
     function toggleFullScreen() {
         const window = Window.window
         if (model.videoPlayers.length > 0 || window.visibility === Window.FullScreen)
@@ -29,6 +37,10 @@ Item {
 
     SDManager {
         id: sdManager
+    }
+
+    VersionManager {
+        id: versions
     }
 
     RootLayout {
@@ -53,10 +65,14 @@ Item {
     QuitDialog {
         id: quitDialog
         viewModel: model
-        onConfirmed: {
-            content.quitting = true
-            content.Window.window.close()
-            Qt.quit()
+        onConfirmed: content.quitNow()
+    }
+
+    ReleaseDialog {
+        versionManager: versions
+        onDownload: {
+            Qt.openUrlExternally(versions.pageAddress)
+            content.quitNow()
         }
     }
 
@@ -71,5 +87,8 @@ Item {
         onOpenFiles: screen.openFiles()
     }
 
-    Component.onCompleted: model.start(sdManager, cardImage, cardVolume)
+    Component.onCompleted: {
+        model.start(sdManager, cardImage, cardVolume)
+        versions.checkForUpdate(model)
+    }
 }

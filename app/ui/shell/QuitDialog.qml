@@ -54,7 +54,6 @@ Dialog {
                 highlighted: true
                 onClicked: {
                     dialog.close()
-                    dialog.viewModel.quitConfirmed()
                     dialog.confirmed()
                 }
             }
