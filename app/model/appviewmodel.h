@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filelistitem.h"
+#include "gsensorgraph.h"
 #include "mediadataviewmodel.h"
 #include "metadataextraction.h"
 #include "multitrackplayer.h"
@@ -59,6 +60,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(int channelChoice READ channelChoice NOTIFY channelChoiceChanged)
     Q_PROPERTY(QString channelChoiceLabel READ channelChoiceLabel NOTIFY channelChoiceChanged)
     Q_PROPERTY(korvane::PlayerControls *controls READ controls CONSTANT)
+    Q_PROPERTY(korvane::GSensorGraph *gSensorGraph READ gSensorGraph CONSTANT)
 
     // The window: start-up, the card, what covers the screen, the fifth channel's own window.
     // "Korvane 0.1.0 (1)": the name, version and build of this viewer.
@@ -77,6 +79,8 @@ class AppViewModel : public QObject
     Q_PROPERTY(QString openTitle READ openTitle NOTIFY openTitleChanged)
     Q_PROPERTY(QString currentTimeText READ currentTimeText NOTIFY clockTextChanged)
     Q_PROPERTY(QString durationText READ durationText NOTIFY clockTextChanged)
+    // How much of the G-sensor graph's width is shown: the part of the recording played.
+    Q_PROPERTY(double gSensorShownShare READ gSensorShownShare NOTIFY clockTextChanged)
 
 public:
     static const QStringList typeNames;
@@ -91,6 +95,7 @@ public:
     MultiTrackPlayer *playerManager() const { return m_player.get(); }
     MediaDataViewModel *mediaData() { return &m_mediaData; }
     PlayerControls *controls() { return &m_controls; }
+    GSensorGraph *gSensorGraph() { return &m_gSensorGraph; }
     RecordingListModel *filteredModel() { return &m_filtered; }
 
     bool isAutoLoad() const { return m_isAutoLoad; }
@@ -140,6 +145,10 @@ public:
     QString openTitle() const;
     QString currentTimeText() const { return clockText(m_player->currentTime()); }
     QString durationText() const { return clockText(m_player->duration()); }
+    double gSensorShownShare() const
+    {
+        return shownShare(m_player->currentTime(), m_player->duration());
+    }
     // "HH:MM:SS" of the whole seconds; "00:00:00" for a time that is not finite.
     static QString clockText(double seconds);
     // The clock text of a point of the seek bar (0 to 1), for the time under a dragged handle.
@@ -303,6 +312,7 @@ private:
     std::unique_ptr<MultiTrackPlayer> m_player;
     MediaDataViewModel m_mediaData;
     PlayerControls m_controls{m_player.get()};
+    GSensorGraph m_gSensorGraph{m_player.get(), &m_mediaData};
     RecordingListModel m_filtered;
     QList<FileListItem> m_fileList;
     QList<ChannelPlayer *> m_videoPlayers;

@@ -11,6 +11,7 @@ Q_IMPORT_QML_PLUGIN(Korvane_PlayerPlugin)
 Q_IMPORT_QML_PLUGIN(Korvane_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(Korvane_ModelsPlugin)
 Q_IMPORT_QML_PLUGIN(Korvane_VideoPlugin)
+Q_IMPORT_QML_PLUGIN(Korvane_GraphPlugin)
 
 using namespace korvane;
 

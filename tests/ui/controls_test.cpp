@@ -194,6 +194,47 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     QMetaObject::invokeMethod(dialog, "reject");
 }
 
+TEST_F(Controls, TheGSensorGraphIsDrawnUpToThePlayedTime)
+{
+    showAll();
+    open(QStringLiteral("E_20241005_143512.mp4"));
+    player().pause();
+    // A drag of the seek bar to 6 s, released: the graph is drawn from 0 to there.
+    player().setIsScrubbing(true);
+    player().seek(6.0 / player().duration());
+    player().setIsScrubbing(false);
+    settle(400);
+    QQuickItem *plot = item(QStringLiteral("gSensorPlot"));
+    ASSERT_TRUE(plot);
+    const QRect area =
+        plot->mapRectToScene(QRectF(0, 0, plot->width(), plot->height())).toAlignedRect();
+    const QImage graph = shot().copy(area);
+    const int played = static_cast<int>(area.width() * 6.0 / player().duration());
+    int blue = 0, green = 0, red = 0, beyond = 0;
+    for (int y = 0; y < graph.height(); ++y) {
+        for (int x = 0; x < graph.width(); ++x) {
+            const QColor c = graph.pixelColor(x, y);
+            const bool coloured = std::max({c.red(), c.green(), c.blue()}) -
+                                      std::min({c.red(), c.green(), c.blue()}) >
+                                  80;
+            if (!coloured)
+                continue;
+            if (x > played + 3)
+                ++beyond;
+            else if (c.blue() > c.red() && c.blue() > c.green())
+                ++blue;
+            else if (c.green() > c.red())
+                ++green;
+            else
+                ++red;
+        }
+    }
+    EXPECT_GT(blue, 20);
+    EXPECT_GT(green, 20);
+    EXPECT_GT(red, 20);
+    EXPECT_EQ(beyond, 0) << "nothing drawn past the played time";
+}
+
 TEST_F(Controls, ANewerReleaseIsOfferedAndNoKeepsTheViewer)
 {
     const HttpPage server(QStringLiteral("<table><tr><td>%1 (Build %2)</td></tr></table>")

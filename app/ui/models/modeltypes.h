@@ -31,6 +31,14 @@ struct VersionManagerType
     QML_NAMED_ELEMENT(VersionManager)
 };
 
+struct GSensorGraphType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::GSensorGraph)
+    QML_NAMED_ELEMENT(GSensorGraph)
+    QML_UNCREATABLE("the application model owns the graph")
+};
+
 struct MultiTrackPlayerType
 {
     Q_GADGET

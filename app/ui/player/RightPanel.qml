@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Korvane.Controls as K
+import Korvane.Graph
 import Korvane.Models
 import Korvane.Video
 
@@ -58,17 +59,10 @@ Rectangle {
             }
         }
 
-        // The G-sensor graph's place; a double click saves the G-sensor log to the card.
-        K.PlaceHolder {
-            objectName: "gSensorPlace"
+        GSensorBar {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            color: K.Theme.raised
-            text: "G-Sensor"
-            MouseArea {
-                anchors.fill: parent
-                onDoubleClicked: panel.viewModel.exportGSensor()
-            }
+            viewModel: panel.viewModel
         }
     }
 }
