@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -73,6 +75,35 @@ inline void warm(const std::string &path)
     std::ifstream in(path, std::ios::binary);
     std::vector<char> buffer(1 << 20);
     while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    }
+}
+
+// A card image kept in `folder` from an earlier run, or made now by dashcam-sample from a card
+// tree that `fill` writes (its cfg/ and mov/ folders are there when it is called).
+inline std::string keptCardImage(const std::filesystem::path &folder,
+                                 const std::function<void(const std::filesystem::path &)> &fill)
+{
+    const std::filesystem::path image = folder / "card.img";
+    if (std::filesystem::exists(image))
+        return image.string();
+    const std::filesystem::path tree = folder / "tree";
+    std::filesystem::remove_all(tree);
+    std::filesystem::create_directories(tree / "cfg");
+    std::filesystem::create_directories(tree / "mov");
+    fill(tree);
+    run({DASHCAM_SAMPLE_PATH, "card", "--from", tree.string(), image.string()}, false);
+    std::filesystem::remove_all(tree);
+    return image.string();
+}
+
+// `count` small files standing in for recordings, named with `prefix` and a running number.
+inline void fillWithRecordings(const std::filesystem::path &folder, const char *prefix, int count)
+{
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%s%06d.mp4", prefix, 100000 + i);
+        std::ofstream(folder / name) << "recording " << i;
     }
 }
 

@@ -16,26 +16,15 @@ const std::string offset = "104857600";
 // The card: the metadata benchmark's ~200 MB recording in mov/normal, 2000 small ones in mov/event.
 std::string cardImage(const fs::path &folder)
 {
-    const fs::path image = folder / "card.img";
-    if (fs::exists(image))
-        return image.string();
-    const fs::path tree = folder / "tree";
-    fs::create_directories(tree / "cfg");
-    fs::create_directories(tree / "mov" / "normal");
-    fs::create_directories(tree / "mov" / "event");
-    std::fprintf(stderr, "bench-durnix: writing a ~200 MB recording and a card image...\n");
-    run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2", "1280x720@30",
-         "--seconds", "45", "--crf", "14", "--unfinished",
-         (tree / "mov" / "normal" / "N_20241005_143012.mov").string()},
-        false);
-    for (int i = 0; i < folderSize; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "E_20241005_%06d.mp4", 100000 + i);
-        std::ofstream(tree / "mov" / "event" / name) << "recording " << i;
-    }
-    run({DASHCAM_SAMPLE_PATH, "card", "--from", tree.string(), image.string()}, false);
-    fs::remove_all(tree);
-    return image.string();
+    return bench::keptCardImage(folder, [](const fs::path &tree) {
+        fs::create_directories(tree / "mov" / "normal");
+        std::fprintf(stderr, "bench-durnix: writing a ~200 MB recording and a card image...\n");
+        run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2",
+             "1280x720@30", "--seconds", "45", "--crf", "14", "--unfinished",
+             (tree / "mov" / "normal" / "N_20241005_143012.mov").string()},
+            false);
+        bench::fillWithRecordings(tree / "mov" / "event", "E_20241005_", folderSize);
+    });
 }
 
 } // namespace

@@ -26,33 +26,23 @@ const QString unfinished = QStringLiteral("N_20241005_144012.mov");
 
 std::string cardImage(const fs::path &folder)
 {
-    const fs::path image = folder / "card.img";
-    if (fs::exists(image))
-        return image.string();
-    const fs::path tree = folder / "tree";
-    fs::create_directories(tree / "cfg");
-    fs::create_directories(tree / "mov" / "normal");
-    fs::create_directories(tree / "mov" / "event");
-    std::ofstream(tree / "cfg" / "bbox.ini") << "[bbox]\nch1_resol=1920x1080\nch2_resol=1280x720\n";
-    std::fprintf(stderr, "bench-open: writing two 60 s two-camera recordings and a card...\n");
-    for (const char *shape : {"", "--unfinished"}) {
-        std::vector<std::string> args{
-            DASHCAM_SAMPLE_PATH, "--channels", "2",  "--ch1", "1920x1080@30", "--ch2",
-            "1280x720@30",       "--seconds",  "60", "--time"};
-        args.push_back(*shape ? "20241005_144012" : "20241005_143012");
-        if (*shape)
-            args.push_back(shape);
-        args.push_back((tree / "mov" / "normal").string() + "/");
-        bench::run(args, false);
-    }
-    for (int i = 0; i < folderSize; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "E_20241004_%06d.mp4", 100000 + i);
-        std::ofstream(tree / "mov" / "event" / name) << "recording " << i;
-    }
-    bench::run({DASHCAM_SAMPLE_PATH, "card", "--from", tree.string(), image.string()}, false);
-    fs::remove_all(tree);
-    return image.string();
+    return bench::keptCardImage(folder, [](const fs::path &tree) {
+        fs::create_directories(tree / "mov" / "normal");
+        std::ofstream(tree / "cfg" / "bbox.ini")
+            << "[bbox]\nch1_resol=1920x1080\nch2_resol=1280x720\n";
+        std::fprintf(stderr, "bench-open: writing two 60 s two-camera recordings and a card...\n");
+        for (const char *shape : {"", "--unfinished"}) {
+            std::vector<std::string> args{
+                DASHCAM_SAMPLE_PATH, "--channels", "2",  "--ch1", "1920x1080@30", "--ch2",
+                "1280x720@30",       "--seconds",  "60", "--time"};
+            args.push_back(*shape ? "20241005_144012" : "20241005_143012");
+            if (*shape)
+                args.push_back(shape);
+            args.push_back((tree / "mov" / "normal").string() + "/");
+            bench::run(args, false);
+        }
+        bench::fillWithRecordings(tree / "mov" / "event", "E_20241004_", folderSize);
+    });
 }
 
 double secondsOf(const std::function<void()> &work)

@@ -271,9 +271,9 @@ void realTimePlayback(const std::string &path)
 
 struct FiveCameraRun
 {
-    double shownShare = 1;      // the lowest share of due pictures shown on one channel
-    double cpuShare = 0;        // of both cores
-    double ffmpegCpuShare = 0;  // what ffmpeg's decode of the same pictures costs, per second played
+    double shownShare = 1;     // the lowest share of due pictures shown on one channel
+    double cpuShare = 0;       // of both cores
+    double ffmpegCpuShare = 0; // what ffmpeg's decode of the same pictures costs, per second played
 };
 
 // Plays the five-camera recording to its end in real time; at every clock tick checks that all
@@ -313,7 +313,7 @@ FiveCameraRun fiveCameraPlayback(const std::string &path)
     result.ffmpegCpuShare = ffmpeg.cpuSeconds / seconds / cores;
     // Pictures start every 1/30 s; the first was on screen before playback started.
     const double due = std::ceil(player.currentTime() * 30 - 1e-6) - 1;
-    std::printf("five cameras 1920x1080@30, %.1f s in %.1f s: pictures shown per channel", 
+    std::printf("five cameras 1920x1080@30, %.1f s in %.1f s: pictures shown per channel",
                 player.currentTime(), wall);
     for (int count : shown.perChannel) {
         std::printf(" %.1f%%", 100 * count / due);
@@ -355,9 +355,8 @@ int main(int argc, char **argv)
         groups.push_back(decodeOneGroup(path));
     const std::vector<double> seeks = seekTimes(path);
     realTimePlayback(path);
-    const FiveCameraRun five = fiveCameraPlayback(
-        keptRecording(BENCH_DATA_DIR, "five-1080p.mp4", "a 10 s five-camera 1080p recording",
-                      writeFiveCameras));
+    const FiveCameraRun five = fiveCameraPlayback(keptRecording(
+        BENCH_DATA_DIR, "five-1080p.mp4", "a 10 s five-camera 1080p recording", writeFiveCameras));
     const double seekRatio = median(seeks) / median(groups);
     std::printf("seek: median %.0f ms over %d random points, one group of pictures %.0f ms\n",
                 median(seeks) * 1000, seekCount, median(groups) * 1000);

@@ -5,6 +5,7 @@
 #include "appviewmodel.h"
 #include "benchsupport.h"
 #include "viewerapplication.h"
+#include "viewermodules.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -14,7 +15,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <QtQml/QQmlExtensionPlugin>
 
 #include <QCoro/QCoroTask>
 
@@ -23,47 +23,29 @@
 #include <fstream>
 #include <mutex>
 
-Q_IMPORT_QML_PLUGIN(Korvane_ShellPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_PlayerPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_ControlsPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_ModelsPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_VideoPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_GraphPlugin)
-
 namespace {
 
 namespace fs = std::filesystem;
 constexpr double fps = 30;
 const char *const recordingName = "N_20241005_143012.mp4";
 
-void writeText(const fs::path &path, const std::string &text)
-{
-    std::ofstream(path) << text;
-}
-
 // A card holding the one recording, kept in the benchmark's folder for the next run.
 fs::path card(const fs::path &folder)
 {
-    const fs::path image = folder / "card.img";
-    if (fs::exists(image))
-        return image;
-    std::fprintf(stderr, "bench-ui: writing a card with a 20 s two-camera recording...\n");
-    const fs::path tree = folder / "tree";
-    fs::remove_all(tree);
-    fs::create_directories(tree / "cfg");
-    for (const char *type : {"normal", "event", "park", "manual", "saved"})
-        fs::create_directories(tree / "mov" / type);
-    const std::string settings = "[bbox]\nch1_resol=3\nch2_resol=1\nch3_resol=0\nch4_resol=0\n"
-                                 "ch5_resol=0\n";
-    writeText(tree / "cfg" / "bbox.ini", settings);
-    writeText(tree / "cfg" / "bbox.cfg", settings);
-    writeText(tree / "mov" / "flist_normal.txt", std::string(recordingName) + "\n");
-    bench::run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2",
-                "1280x720@30", "--seconds", "20",
-                (tree / "mov" / "normal" / recordingName).string()},
-               false);
-    bench::run({DASHCAM_SAMPLE_PATH, "card", "--from", tree.string(), image.string()}, false);
-    return image;
+    return bench::keptCardImage(folder, [](const fs::path &tree) {
+        std::fprintf(stderr, "bench-ui: writing a card with a 20 s two-camera recording...\n");
+        for (const char *type : {"normal", "event", "park", "manual", "saved"})
+            fs::create_directories(tree / "mov" / type);
+        const std::string settings = "[bbox]\nch1_resol=3\nch2_resol=1\nch3_resol=0\n"
+                                     "ch4_resol=0\nch5_resol=0\n";
+        std::ofstream(tree / "cfg" / "bbox.ini") << settings;
+        std::ofstream(tree / "cfg" / "bbox.cfg") << settings;
+        std::ofstream(tree / "mov" / "flist_normal.txt") << recordingName << "\n";
+        bench::run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2",
+                    "1280x720@30", "--seconds", "20",
+                    (tree / "mov" / "normal" / recordingName).string()},
+                   false);
+    });
 }
 
 struct Run

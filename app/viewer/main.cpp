@@ -1,17 +1,10 @@
 #include "viewerapplication.h"
+#include "viewermodules.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QtQml/QQmlExtensionPlugin>
 
 #include <cstdio>
-
-Q_IMPORT_QML_PLUGIN(Korvane_ShellPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_PlayerPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_ControlsPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_ModelsPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_VideoPlugin)
-Q_IMPORT_QML_PLUGIN(Korvane_GraphPlugin)
 
 using namespace korvane;
 

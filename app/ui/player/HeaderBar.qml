@@ -10,6 +10,9 @@ Rectangle {
 
     required property AppViewModel viewModel
 
+    // The window's owner switches full screen, for this button and the keys alike.
+    signal fullScreenToggled()
+
     implicitHeight: 48
     color: K.Theme.panel
 
@@ -53,11 +56,7 @@ Rectangle {
             ToolTip.visible: hovered
             ToolTip.text: qsTr("전체 화면 보기와 끝내기 (F, Esc)")
             ToolTip.delay: 600
-            onActivated: {
-                const window = Window.window
-                window.visibility = window.visibility === Window.FullScreen ? Window.Windowed
-                                                                            : Window.FullScreen
-            }
+            onActivated: header.fullScreenToggled()
         }
     }
 }

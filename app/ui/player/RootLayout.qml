@@ -10,6 +10,8 @@ Rectangle {
 
     required property AppViewModel viewModel
 
+    signal fullScreenToggled()
+
     color: K.Theme.window
 
     // For keys and menus of the window around it.
@@ -22,6 +24,7 @@ Rectangle {
         HeaderBar {
             Layout.fillWidth: true
             viewModel: root.viewModel
+            onFullScreenToggled: root.fullScreenToggled()
         }
 
         RowLayout {

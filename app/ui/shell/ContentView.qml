@@ -47,6 +47,7 @@ Item {
         id: screen
         anchors.fill: parent
         viewModel: model
+        onFullScreenToggled: content.toggleFullScreen()
     }
 
     Overlays {

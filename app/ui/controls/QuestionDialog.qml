@@ -1,0 +1,77 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// A question over the dimmed window: the logo, the question, an optional message, "예" and
+// "아니오". `name` names its parts: "<name>Yes", "<name>No", "<name>Message".
+Dialog {
+    id: dialog
+
+    required property string name
+    property string question
+    property string message
+
+    signal yes()
+    signal no()
+
+    parent: Overlay.overlay
+    anchors.centerIn: parent
+    modal: true
+    closePolicy: Popup.NoAutoClose
+    padding: 20
+
+    background: Rectangle {
+        color: Theme.panel
+        border.color: Theme.line
+        radius: 10
+    }
+
+    Overlay.modal: Rectangle {
+        color: "#90000000"
+    }
+
+    ColumnLayout {
+        spacing: 18
+
+        RowLayout {
+            spacing: 16
+            Logo {
+                Layout.preferredWidth: 48
+                Layout.preferredHeight: 48
+                Layout.alignment: Qt.AlignTop
+            }
+            ColumnLayout {
+                spacing: 8
+                Label {
+                    text: dialog.question
+                    font.pixelSize: 15
+                    color: Theme.text
+                }
+                Label {
+                    objectName: dialog.name + "Message"
+                    Layout.preferredWidth: 300
+                    visible: dialog.message !== ""
+                    text: dialog.message
+                    wrapMode: Text.Wrap
+                    color: Theme.text
+                }
+            }
+        }
+
+        RowLayout {
+            Layout.alignment: Qt.AlignRight
+            spacing: 8
+            Button {
+                objectName: dialog.name + "Yes"
+                text: qsTr("예")
+                highlighted: true
+                onClicked: dialog.yes()
+            }
+            Button {
+                objectName: dialog.name + "No"
+                text: qsTr("아니오")
+                onClicked: dialog.no()
+            }
+        }
+    }
+}
