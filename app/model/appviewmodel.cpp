@@ -532,6 +532,22 @@ QString AppViewModel::speedText() const
     return QString::number(static_cast<qint64>(std::round(speed))) + QStringLiteral(" km/h");
 }
 
+void AppViewModel::pauseForSettings()
+{
+    if (m_player->isPlaying())
+        m_player->pause();
+}
+
+SettingsViewModel *AppViewModel::newSettings(QObject *window)
+{
+    return new SettingsViewModel(m_procManager, window);
+}
+
+void AppViewModel::settingsClosed()
+{
+    appLog("[SettingsWindow] windowWillClose");
+}
+
 void AppViewModel::toggleMagnifier()
 {
     if (m_videoMode == 0) {

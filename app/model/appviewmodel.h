@@ -2,12 +2,14 @@
 
 #include "filelistitem.h"
 #include "gsensorgraph.h"
+#include "mapposition.h"
 #include "mediadataviewmodel.h"
 #include "metadataextraction.h"
 #include "multitrackplayer.h"
 #include "playercontrols.h"
 #include "processmanager.h"
 #include "recordinglistmodel.h"
+#include "settingsviewmodel.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -61,6 +63,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(QString channelChoiceLabel READ channelChoiceLabel NOTIFY channelChoiceChanged)
     Q_PROPERTY(korvane::PlayerControls *controls READ controls CONSTANT)
     Q_PROPERTY(korvane::GSensorGraph *gSensorGraph READ gSensorGraph CONSTANT)
+    Q_PROPERTY(korvane::MapPosition *mapPosition READ mapPosition CONSTANT)
 
     // The window: start-up, the card, what covers the screen, the fifth channel's own window.
     // "Korvane 0.1.0 (1)": the name, version and build of this viewer.
@@ -96,6 +99,7 @@ public:
     MediaDataViewModel *mediaData() { return &m_mediaData; }
     PlayerControls *controls() { return &m_controls; }
     GSensorGraph *gSensorGraph() { return &m_gSensorGraph; }
+    MapPosition *mapPosition() { return &m_mapPosition; }
     RecordingListModel *filteredModel() { return &m_filtered; }
 
     bool isAutoLoad() const { return m_isAutoLoad; }
@@ -242,6 +246,12 @@ public:
     Q_INVOKABLE void exportLocation();
     Q_INVOKABLE void exportGSensor();
 
+    // The settings button: playback pauses before the settings window comes up.
+    Q_INVOKABLE void pauseForSettings();
+    // A settings model for a new settings window, owned by `window`.
+    Q_INVOKABLE korvane::SettingsViewModel *newSettings(QObject *window);
+    Q_INVOKABLE void settingsClosed();
+
 signals:
     void isAutoLoadChanged();
     void fileListChanged();
@@ -313,6 +323,7 @@ private:
     MediaDataViewModel m_mediaData;
     PlayerControls m_controls{m_player.get()};
     GSensorGraph m_gSensorGraph{m_player.get(), &m_mediaData};
+    MapPosition m_mapPosition{m_player.get(), &m_mediaData};
     RecordingListModel m_filtered;
     QList<FileListItem> m_fileList;
     QList<ChannelPlayer *> m_videoPlayers;

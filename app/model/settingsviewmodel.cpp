@@ -1,5 +1,6 @@
 #include "settingsviewmodel.h"
 
+#include "identity.h"
 #include "processmanager.h"
 
 #include <QRegularExpression>
@@ -171,6 +172,74 @@ bool SettingsViewModel::saveSettings()
     }
     setSaveProblem({});
     return true;
+}
+
+QStringList SettingsViewModel::gmtList()
+{
+    QStringList items;
+    for (int offset = -gmtOffset; offset <= gmtOffset; ++offset)
+        items.append(QStringLiteral("GMT %1%2:00")
+                         .arg(offset < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+                         .arg(std::abs(offset), 2, 10, QLatin1Char('0')));
+    return items;
+}
+
+QStringList SettingsViewModel::voltageItems() const
+{
+    QStringList items = {QStringLiteral("OFF"), QStringLiteral("11.8v / 23.6v"),
+                         QStringLiteral("12.0v / 24.0v"), QStringLiteral("12.2v / 24.4v"),
+                         QStringLiteral("12.4v / 24.8v")};
+    if (useHybrid)
+        items << QStringLiteral("12.7v (HYBRID)") << QStringLiteral("12.9v (HYBRID)")
+              << QStringLiteral("13.1v (HYBRID)") << QStringLiteral("13.3v (HYBRID)");
+    return items;
+}
+
+QList<int> SettingsViewModel::storagePercents() const
+{
+    static const QList<int> table[] = {{50, 25, 20, 5}, {70, 20, 5, 5}, {30, 20, 45, 5},
+                                       {30, 45, 20, 5}};
+    if (storagePriority < 0 || storagePriority >= static_cast<int>(std::size(table)))
+        return {};
+    return table[storagePriority];
+}
+
+QString SettingsViewModel::viewerName()
+{
+    return appName();
+}
+
+QString SettingsViewModel::viewerVersion()
+{
+    return appVersion() + QStringLiteral(" (Build ") + appBuild() + u')';
+}
+
+QString SettingsViewModel::changedDay() const
+{
+    return changedDate.date().toString(Qt::ISODate);
+}
+
+void SettingsViewModel::setChangedDay(const QString &day)
+{
+    const QDate date = QDate::fromString(day, Qt::ISODate);
+    if (date.isValid() && date != changedDate.date()) {
+        changedDate.setDate(date);
+        emit changed();
+    }
+}
+
+QString SettingsViewModel::changedClock() const
+{
+    return changedDate.time().toString(QStringLiteral("HH:mm"));
+}
+
+void SettingsViewModel::setChangedClock(const QString &clock)
+{
+    const QTime time = QTime::fromString(clock, QStringLiteral("HH:mm"));
+    if (time.isValid() && time != QTime(changedDate.time().hour(), changedDate.time().minute())) {
+        changedDate.setTime(time);
+        emit changed();
+    }
 }
 
 void SettingsViewModel::setSaveProblem(const QString &problem)

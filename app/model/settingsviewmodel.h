@@ -52,6 +52,15 @@ class SettingsViewModel : public QObject
     Q_PROPERTY(QString modelName MEMBER modelName NOTIFY changed)
     Q_PROPERTY(QString fwVersion MEMBER fwVersion NOTIFY changed)
     Q_PROPERTY(QString safeDBversion MEMBER safeDBversion NOTIFY changed)
+    // What the window shows beside the fields: the pickers' items, the storage split of the
+    // chosen priority, the viewer's version line, the clock to set as editable texts.
+    Q_PROPERTY(QStringList gmtList READ gmtList CONSTANT)
+    Q_PROPERTY(QStringList voltageItems READ voltageItems NOTIFY changed)
+    Q_PROPERTY(QList<int> storagePercents READ storagePercents NOTIFY changed)
+    Q_PROPERTY(QString viewerName READ viewerName CONSTANT)
+    Q_PROPERTY(QString viewerVersion READ viewerVersion CONSTANT)
+    Q_PROPERTY(QString changedDay READ changedDay WRITE setChangedDay NOTIFY changed)
+    Q_PROPERTY(QString changedClock READ changedClock WRITE setChangedClock NOTIFY changed)
     // Why the last save wrote nothing, in words for the user; empty after a save that wrote.
     Q_PROPERTY(QString saveProblem READ saveProblem NOTIFY saveProblemChanged)
 
@@ -71,6 +80,21 @@ public:
     // value that would break the file's lines, or a card volume that took no file.
     Q_INVOKABLE bool saveSettings();
     QString saveProblem() const { return m_saveProblem; }
+
+    // "GMT -12:00" to "GMT +12:00", by index.
+    static QStringList gmtList();
+    // The low-voltage cut-off choices: the hybrid cable's only when the dashcam has one.
+    QStringList voltageItems() const;
+    // Driving, event, parking and manual shares of the card in percent for the storage
+    // priority; empty for a priority outside the table.
+    QList<int> storagePercents() const;
+    static QString viewerName();
+    static QString viewerVersion();
+    // The clock to set as "yyyy-MM-dd" and "HH:mm"; text that is no such date or time is ignored.
+    QString changedDay() const;
+    void setChangedDay(const QString &day);
+    QString changedClock() const;
+    void setChangedClock(const QString &clock);
 
     bool useLdws = true;
     bool useFvsa = true;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMutex>
 #include <QSettings>
 #include <QTest>
@@ -111,11 +112,13 @@ void WindowTest::TearDown()
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char('\n')).toStdString();
 }
 
-QQuickItem *WindowTest::findItem(const QString &name) const
+QQuickItem *WindowTest::findItem(const QString &name, QQuickWindow *in) const
 {
     // The window's root holds the content and the layer of popups above it.
-    QQuickItem *found = window->contentItem()->parentItem() ? window->contentItem()->parentItem()
-                                                            : window->contentItem();
+    QQuickWindow *searched = in ? in : window;
+    QQuickItem *found = searched->contentItem()->parentItem()
+                            ? searched->contentItem()->parentItem()
+                            : searched->contentItem();
     for (const QString &step : name.split(QLatin1Char('/'))) {
         found = findIn(found, step);
         if (!found)
@@ -124,9 +127,18 @@ QQuickItem *WindowTest::findItem(const QString &name) const
     return found;
 }
 
-QQuickItem *WindowTest::item(const QString &name) const
+QQuickWindow *WindowTest::findWindow(const QString &name)
 {
-    QQuickItem *found = findItem(name);
+    for (QWindow *shown : QGuiApplication::topLevelWindows()) {
+        if (shown->objectName() == name && shown->isVisible())
+            return qobject_cast<QQuickWindow *>(shown);
+    }
+    return nullptr;
+}
+
+QQuickItem *WindowTest::item(const QString &name, QQuickWindow *in) const
+{
+    QQuickItem *found = findItem(name, in);
     EXPECT_TRUE(found) << "no visible item " << name.toStdString();
     return found;
 }

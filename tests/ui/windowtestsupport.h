@@ -29,9 +29,12 @@ protected:
 
     // The visible item with that object name, or with a path of names ("sideTabs/tab:CH1") the
     // first such item inside the one before; fails the test when there is none.
-    QQuickItem *item(const QString &name) const;
+    // Another window of the viewer's (`in`) is searched instead of the main one when given.
+    QQuickItem *item(const QString &name, QQuickWindow *in = nullptr) const;
     // The same, or null.
-    QQuickItem *findItem(const QString &name) const;
+    QQuickItem *findItem(const QString &name, QQuickWindow *in = nullptr) const;
+    // The shown window of the viewer with that object name, or null.
+    static QQuickWindow *findWindow(const QString &name);
     void click(QQuickItem *target, QPointF at = {-1, -1});
     void click(const QString &name) { click(item(name)); }
     void doubleClick(QQuickItem *target);
@@ -50,6 +53,8 @@ protected:
     // The picture area of a channel view on screen: its item with the picture's aspect fitted in.
     QRect pictureRect(QQuickItem *view, QSize picture) const;
 
+    // The folder standing in for the card's FAT volume.
+    QString cardVolume() const { return m_volume.path(); }
     void removeCard();
     void insertCard();
 

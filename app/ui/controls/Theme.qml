@@ -17,4 +17,7 @@ QtObject {
     readonly property int gap: 6
     readonly property int barHeight: 40
     readonly property int fontSize: 13
+
+    // A symbol of this module by its name.
+    function icon(name) { return Qt.resolvedUrl("icons/" + name + ".svg") }
 }

@@ -71,4 +71,20 @@ struct RecordingListModelType
     QML_UNCREATABLE("the application model owns the list")
 };
 
+struct MapPositionType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::MapPosition)
+    QML_NAMED_ELEMENT(MapPosition)
+    QML_UNCREATABLE("the application model owns the map position")
+};
+
+struct SettingsViewModelType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::SettingsViewModel)
+    QML_NAMED_ELEMENT(SettingsViewModel)
+    QML_UNCREATABLE("a settings window gets its model from the application model")
+};
+
 } // namespace korvane::qml

@@ -17,6 +17,8 @@ Rectangle {
     implicitHeight: 48
     color: K.Theme.panel
 
+    signal settingsRequested()
+
     function openFiles() { openDialog.open() }
 
     RowLayout {
@@ -62,6 +64,15 @@ Rectangle {
             label: bar.viewModel.channelChoiceLabel
             tip: qsTr("다운로드할 채널")
             onActivated: bar.viewModel.nextChannelChoice()
+        }
+        K.ImageButton {
+            name: "settings"
+            system: "gearshape.fill"
+            tip: qsTr("블랙박스 설정")
+            onActivated: {
+                bar.viewModel.pauseForSettings()
+                bar.settingsRequested()
+            }
         }
 
         Item { Layout.fillWidth: true }

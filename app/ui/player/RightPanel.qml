@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import Korvane.Controls as K
 import Korvane.Graph
+import Korvane.Map
 import Korvane.Models
 import Korvane.Video
 
@@ -42,12 +43,13 @@ Rectangle {
                          || (panel.chosen < 4 && panel.chosen >= panel.channelCount)
                 text: panel.channelCount > 0 ? qsTr("위에서 채널이나 지도를 고르세요.") : ""
             }
-            // The map takes this place with the map issue's view.
-            K.PlaceHolder {
-                objectName: "sideMapPlace"
+            Loader {
                 anchors.fill: parent
-                visible: panel.channelCount > 0 && panel.chosen === 4
-                text: "Map View"
+                active: panel.channelCount > 0 && panel.chosen === 4
+                sourceComponent: MapView {
+                    objectName: "sideMapPlace"
+                    position: panel.viewModel.mapPosition
+                }
             }
             Loader {
                 anchors.fill: parent

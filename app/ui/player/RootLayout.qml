@@ -11,6 +11,7 @@ Rectangle {
     required property AppViewModel viewModel
 
     signal fullScreenToggled()
+    signal settingsRequested()
 
     color: K.Theme.window
 
@@ -88,6 +89,7 @@ Rectangle {
                     id: buttons
                     Layout.fillWidth: true
                     viewModel: root.viewModel
+                    onSettingsRequested: root.settingsRequested()
                 }
 
                 AVControlBar {

@@ -1,5 +1,6 @@
 import QtQuick
 import Korvane.Controls as K
+import Korvane.Map
 import Korvane.Models
 
 // The video area: every channel, one channel large, or the map, as the layout tab says.
@@ -36,11 +37,12 @@ Rectangle {
         }
     }
 
-    // The map takes this place with the map issue's view.
-    K.PlaceHolder {
-        objectName: "mapPlace"
+    Loader {
         anchors.fill: parent
-        visible: area.channelCount > 0 && area.mode < 0
-        text: "Map View"
+        active: area.channelCount > 0 && area.mode < 0
+        sourceComponent: MapView {
+            objectName: "mapPlace"
+            position: area.viewModel.mapPosition
+        }
     }
 }

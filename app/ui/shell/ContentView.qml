@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import Korvane.Models
 import Korvane.Player
+import Korvane.Settings
 
 // The main window's content: it owns the application model and the card monitor for the
 // application's lifetime and hands them to the views.
@@ -21,6 +22,18 @@ Item {
         quitting = true
         Window.window.close()
         Qt.quit()
+    }
+
+    // A settings window that is open comes to the front; otherwise a new window with a new model
+    // replaces the closed one.
+    function openSettings() {
+        if (settingsLoader.item && settingsLoader.item.visible) {
+            settingsLoader.item.raise()
+            settingsLoader.item.requestActivate()
+        } else {
+            settingsLoader.active = false
+            settingsLoader.active = true
+        }
     }
 
     function toggleFullScreen() {
@@ -48,6 +61,7 @@ Item {
         anchors.fill: parent
         viewModel: model
         onFullScreenToggled: content.toggleFullScreen()
+        onSettingsRequested: content.openSettings()
     }
 
     Overlays {
@@ -58,6 +72,15 @@ Item {
     Loader {
         active: model.isPopupOpen
         sourceComponent: PopupWindow {
+            viewModel: model
+            mainWindow: content.Window.window
+        }
+    }
+
+    Loader {
+        id: settingsLoader
+        active: false
+        sourceComponent: SettingsWindow {
             viewModel: model
             mainWindow: content.Window.window
         }
@@ -76,7 +99,6 @@ Item {
             content.quitNow()
         }
     }
-
 
     Shortcuts {
         viewModel: model

@@ -1,8 +1,9 @@
 import QtQuick
 import QtQuick.Controls
+import Korvane.Controls as K
 
 // The main window: 1100 x 720, centred; closing it asks first.
-ApplicationWindow {
+K.ViewerWindow {
     id: window
 
     // A card image shown as the inserted card, and the folder standing in for its FAT volume.
@@ -15,7 +16,6 @@ ApplicationWindow {
     minimumHeight: 600
     visible: true
     title: content.viewModel.windowTitle
-    color: "#16181d"
 
     ContentView {
         id: content
@@ -24,26 +24,6 @@ ApplicationWindow {
         cardVolume: window.cardVolume
     }
 
-    palette {
-        window: "#16181d"
-        windowText: "#e8eaef"
-        base: "#272b34"
-        alternateBase: "#1e2128"
-        text: "#e8eaef"
-        button: "#2d323c"
-        buttonText: "#e8eaef"
-        brightText: "#ffffff"
-        highlight: "#3d7eff"
-        highlightedText: "#ffffff"
-        toolTipBase: "#2d323c"
-        toolTipText: "#e8eaef"
-        placeholderText: "#9aa1ae"
-        light: "#3a404c"
-        midlight: "#333844"
-        mid: "#2a2e37"
-        dark: "#121418"
-        shadow: "#000000"
-    }
 
     // Minimised or hidden, the window has not left full screen.
     onVisibilityChanged: (visibility) => {

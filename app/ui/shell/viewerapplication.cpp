@@ -10,12 +10,17 @@
 #include <QTranslator>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
+#include <unistd.h>
+
 namespace korvane {
 
 void prepareViewerApplication()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    // The web engine's sandbox cannot start for root; the map page is our own, bundled page.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QtWebEngineQuick::initialize();
 }
 
@@ -31,7 +36,7 @@ void styleViewer(QGuiApplication &application)
         else
             delete translator;
     }
-    // The window's own dark palette is set on Fusion; Noto Sans CJK comes with the install.
+    // The windows' own dark palette is set on Fusion; Noto Sans CJK comes with the install.
     application.setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 10));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 }

@@ -1,0 +1,39 @@
+import QtQuick
+import QtWebChannel
+import QtWebEngine
+import Korvane.Map
+
+// The map page in a web view, laid over the panel's background, with its bridge. Positions and
+// the route go to the page through the coordinator, which holds them back until the page is ready.
+Item {
+    id: map
+
+    property var route: []
+    readonly property MapCoordinator coordinator: bridge
+    readonly property alias view: web
+
+    signal ready()
+
+    function moveMap(latitude, longitude) { bridge.moveMap(latitude, longitude) }
+
+    onRouteChanged: bridge.showRoute(route)
+
+    MapCoordinator {
+        id: bridge
+        WebChannel.id: "mapBridge"
+        onEvaluate: (script) => web.runJavaScript(script)
+        onIsMapReadyChanged: {
+            bridge.showRoute(map.route)
+            map.ready()
+        }
+    }
+
+    WebEngineView {
+        id: web
+        objectName: "mapPage"
+        anchors.fill: parent
+        backgroundColor: "transparent"
+        url: "qrc:/Korvane/Map/map.html"
+        webChannel: WebChannel { registeredObjects: [bridge] }
+    }
+}

@@ -1,0 +1,38 @@
+#include "mapcoordinator.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace korvane {
+
+void MapCoordinator::receive(const QString &name, const QVariant &)
+{
+    if (name == u"mapReady" && !m_isMapReady) {
+        m_isMapReady = true;
+        emit isMapReadyChanged();
+    }
+}
+
+void MapCoordinator::moveMap(double latitude, double longitude)
+{
+    if (!m_isMapReady || (latitude == 0 && longitude == 0))
+        return;
+    emit evaluate(QString::asprintf("moveMap(%f, %f);", latitude, longitude));
+}
+
+void MapCoordinator::showRoute(const QVariantList &points)
+{
+    if (!m_isMapReady)
+        return;
+    // Numbers only reach the page: whatever the list holds is turned into JSON numbers first.
+    QJsonArray route;
+    for (const QVariant &point : points) {
+        const QVariantList pair = point.toList();
+        if (pair.size() == 2)
+            route.append(QJsonArray{pair[0].toDouble(), pair[1].toDouble()});
+    }
+    emit evaluate(QStringLiteral("showRoute(%1);")
+                      .arg(QString::fromUtf8(QJsonDocument(route).toJson(QJsonDocument::Compact))));
+}
+
+} // namespace korvane

@@ -1,0 +1,33 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Korvane.Controls as K
+
+// A card with its title above what it holds.
+Rectangle {
+    id: card
+
+    property string title
+    default property alias content: column.data
+
+    Layout.fillWidth: true
+    implicitWidth: column.implicitWidth + 28
+    implicitHeight: column.implicitHeight + 28
+    radius: 8
+    color: K.Theme.raised
+    border.color: K.Theme.line
+
+    ColumnLayout {
+        id: column
+        anchors { left: parent.left; right: parent.right; top: parent.top; margins: 14 }
+        spacing: 8
+
+        Label {
+            visible: card.title !== ""
+            text: card.title
+            font.pixelSize: 15
+            font.bold: true
+            color: K.Theme.text
+        }
+    }
+}

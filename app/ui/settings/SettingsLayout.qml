@@ -1,0 +1,98 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Korvane.Controls as K
+import Korvane.Models
+
+// The dashcam's settings in cards, with reset and save below. Every control edits the model;
+// nothing reaches the card before "저장". A save that fails says why and keeps every edit.
+Rectangle {
+    id: layout
+
+    required property SettingsViewModel vm
+
+    signal saved()
+
+    color: K.Theme.window
+
+    ScrollView {
+        id: scroll
+        anchors { left: parent.left; right: parent.right; top: parent.top; bottom: buttons.top }
+        contentWidth: availableWidth
+        clip: true
+
+        RowLayout {
+            width: scroll.availableWidth - 32
+            x: 16
+            y: 16
+            spacing: 14
+
+            ColumnLayout {
+                Layout.alignment: Qt.AlignTop
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                spacing: 14
+                DriveModeSection { vm: layout.vm }
+                ADASSection { vm: layout.vm }
+            }
+            ColumnLayout {
+                Layout.alignment: Qt.AlignTop
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                spacing: 14
+                RecordSettingsSection { vm: layout.vm }
+                StorageSection { vm: layout.vm }
+            }
+            ColumnLayout {
+                Layout.alignment: Qt.AlignTop
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                spacing: 14
+                GeneralSection { vm: layout.vm }
+                WifiSection { vm: layout.vm }
+                VersionSection { vm: layout.vm }
+            }
+        }
+    }
+
+    Rectangle {
+        id: buttons
+        anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
+        height: 56
+        color: K.Theme.panel
+
+        RowLayout {
+            anchors { right: parent.right; verticalCenter: parent.verticalCenter; rightMargin: 16 }
+            spacing: 10
+            Button {
+                objectName: "resetSettings"
+                text: qsTr("설정 초기화")
+                onClicked: layout.vm.resetSettings()
+            }
+            Button {
+                objectName: "saveSettings"
+                text: qsTr("저장")
+                highlighted: true
+                onClicked: {
+                    if (layout.vm.saveSettings())
+                        layout.saved()
+                    else
+                        alert.visible = true
+                }
+            }
+        }
+    }
+
+    K.OverlayMessage {
+        id: alert
+        objectName: "settingsAlert"
+        anchors.fill: parent
+        visible: false
+        title: qsTr("설정을 저장하지 못했습니다.")
+        message: layout.vm.saveProblem
+        buttonText: qsTr("확인")
+        onButtonTap: visible = false
+    }
+
+    Component.onCompleted: vm.loadSettings()
+}

@@ -1,0 +1,122 @@
+// The map page in the player screen: its bridge holds everything back until the page is ready,
+// the marker follows the played time and the recording's route is drawn.
+#include "windowtestsupport.h"
+
+#include "mapcoordinator.h"
+#include "playbacktestsupport.h"
+
+#include <QJSEngine>
+#include <QSignalSpy>
+#include <QtQml/qqml.h>
+
+namespace korvane::test {
+namespace {
+
+TEST(MapBridge, NothingReachesThePageBeforeItIsReadyNorForNoFix)
+{
+    MapCoordinator bridge;
+    QSignalSpy scripts(&bridge, &MapCoordinator::evaluate);
+    bridge.moveMap(37.5665, 126.978);
+    bridge.showRoute({QVariantList{37.5, 127.0}});
+    bridge.receive(QStringLiteral("mapReadyNow"));
+    bridge.moveMap(37.5665, 126.978);
+    EXPECT_EQ(scripts.size(), 0);
+    EXPECT_FALSE(bridge.isMapReady());
+
+    bridge.receive(QStringLiteral("mapReady"), QStringLiteral("any body"));
+    EXPECT_TRUE(bridge.isMapReady());
+    bridge.moveMap(0, 0);
+    EXPECT_EQ(scripts.size(), 0) << "(0, 0) is no fix";
+    bridge.moveMap(37.5665, 126.978);
+    bridge.moveMap(0, 126.978);
+    // Whatever the list holds, the page gets numbers.
+    bridge.showRoute({QVariantList{37.5, 127.0}, QVariantList{QStringLiteral("1);alert(1"), 2},
+                      QVariantList{1}});
+    bridge.showRoute({});
+    ASSERT_EQ(scripts.size(), 4);
+    EXPECT_EQ(scripts[0][0].toString(), u"moveMap(37.566500, 126.978000);");
+    EXPECT_EQ(scripts[1][0].toString(), u"moveMap(0.000000, 126.978000);");
+    EXPECT_EQ(scripts[2][0].toString(), u"showRoute([[37.5,127],[0,2]]);");
+    EXPECT_EQ(scripts[3][0].toString(), u"showRoute([]);");
+}
+
+class MapView : public WindowTest
+{
+protected:
+    // The page's answer to a script, through the web view's own runJavaScript.
+    QVariant pageValue(QQuickItem *map, const QString &script)
+    {
+        auto *view = map->property("view").value<QObject *>();
+        QJSEngine *engine = qjsEngine(view);
+        QJSValue answer = engine->newObject();
+        const QJSValue take = engine->evaluate(QStringLiteral(
+            "(function(answer) { return function(value) { answer.value = value; "
+            "answer.done = true } })"));
+        const QJSValue callback = take.call({answer});
+        QMetaObject::invokeMethod(view, "runJavaScript", Q_ARG(QString, script),
+                                  Q_ARG(QJSValue, callback));
+        EXPECT_TRUE(waitUntil([&] { return answer.property("done").toBool(); }));
+        return answer.property("value").toVariant();
+    }
+    QPointF marker(QQuickItem *map)
+    {
+        const QVariantList at = pageValue(map, QStringLiteral("markerPosition()")).toList();
+        return at.size() == 2 ? QPointF(at[0].toDouble(), at[1].toDouble()) : QPointF();
+    }
+    QQuickItem *readyMap(const QString &name)
+    {
+        QQuickItem *map = item(name);
+        if (!map)
+            return nullptr;
+        auto *bridge = map->property("coordinator").value<MapCoordinator *>();
+        EXPECT_TRUE(waitUntil([&] { return bridge->isMapReady(); }, 60000)) << "no mapReady";
+        settle(300);
+        return map;
+    }
+    QPointF modelPosition() const
+    {
+        return {model().mapPosition()->latitude(), model().mapPosition()->longitude()};
+    }
+};
+
+TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
+{
+    open(sample::twoChannels);
+    click(QStringLiteral("layoutTabs/tab:Map View"));
+    QQuickItem *map = readyMap(QStringLiteral("mapPlace"));
+    ASSERT_TRUE(map);
+
+    const QVariantList route = pageValue(map, QStringLiteral("routePoints()")).toList();
+    ASSERT_EQ(route, model().mapPosition()->route());
+    EXPECT_GE(route.size(), 10) << "one fix a second";
+
+    ASSERT_TRUE(waitUntil([&] { return player().currentTime() > 3; }, 20000));
+    settle(200);
+    const QPointF first = marker(map);
+    EXPECT_NEAR(first.x(), modelPosition().x(), 1e-6);
+    EXPECT_NEAR(first.y(), modelPosition().y(), 1e-6);
+    ASSERT_TRUE(waitUntil([&] { return player().currentTime() > 6; }, 20000));
+    settle(200);
+    const QPointF later = marker(map);
+    EXPECT_NE(later, first) << "the car moved on";
+    EXPECT_NEAR(later.x(), modelPosition().x(), 1e-6);
+
+    // Back to 0: the map stays where it was.
+    player().pause();
+    player().seek(0);
+    ASSERT_TRUE(waitUntil([&] { return player().currentTime() == 0; }));
+    settle(300);
+    const QPointF kept = marker(map);
+    EXPECT_NEAR(kept.x(), later.x(), 2e-4);
+    EXPECT_NEAR(kept.y(), later.y(), 2e-4);
+
+    // The side panel's map is a page of its own, ready on its own.
+    click(QStringLiteral("sideTabs/tab:Map View"));
+    QQuickItem *side = readyMap(QStringLiteral("sideMapPlace"));
+    ASSERT_TRUE(side);
+    EXPECT_EQ(pageValue(side, QStringLiteral("routePoints().length")).toInt(), route.size());
+    EXPECT_NEAR(marker(side).x(), modelPosition().x(), 1e-6);
+}
+
+} // namespace
+} // namespace korvane::test

@@ -1,0 +1,177 @@
+// The dashcam's settings window opened from the player screen on a sample card: what it shows
+// for the card's files, what its controls store, and what reaches the card when saving.
+#include "windowtestsupport.h"
+
+#include "playbacktestsupport.h"
+#include "processmanager.h"
+#include "settingstext.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTest>
+
+namespace korvane::test {
+namespace {
+
+class SettingsWindow : public WindowTest
+{
+protected:
+    // The dashcam's files as the window reads them: "bbox.ini" from the working copy of the
+    // card's cfg folder, "bbox.cfg" from the card volume.
+    void writeCardSettings(const QByteArray &ini, const QByteArray &cfg)
+    {
+        writeFile(ProcessManager::tempRoot() + QStringLiteral("cfg/bbox.ini"), ini);
+        writeFile(cfgPath(), cfg);
+    }
+    QString cfgPath() const { return cardVolume() + QStringLiteral("/bbox.cfg"); }
+    Settings written() const { return parseSettings(QString::fromUtf8(readFile(cfgPath()))); }
+
+    QQuickWindow *openSettings()
+    {
+        click(QStringLiteral("settings"));
+        QQuickWindow *shown = nullptr;
+        EXPECT_TRUE(waitUntil([&] { return (shown = findWindow(QStringLiteral("settingsWindow"))); }));
+        if (shown) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(shown));
+        }
+        settle(400);
+        return shown;
+    }
+    SettingsViewModel *settingsOf(QQuickWindow *shown) const
+    {
+        return shown->property("settings").value<SettingsViewModel *>();
+    }
+    QString percent(QQuickWindow *shown, const QString &row) const
+    {
+        return item(QStringLiteral("percent:") + row + QStringLiteral(" (%)"), shown)
+            ->property("text")
+            .toString();
+    }
+    QStringList percents(QQuickWindow *shown) const
+    {
+        return {percent(shown, QStringLiteral("주행 녹화")), percent(shown, QStringLiteral("이벤트 녹화")),
+                percent(shown, QStringLiteral("주차 녹화")), percent(shown, QStringLiteral("수동 녹화"))};
+    }
+    // Selects everything in a text field and types `text` over it.
+    void typeInto(QQuickItem *field, const QString &text)
+    {
+        click(field);
+        QTest::keyClick(field->window(), Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : text)
+            QTest::keyClick(field->window(), c.toLatin1());
+        settle(50);
+    }
+};
+
+TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
+{
+    writeCardSettings("[bbox]\nuse_hybrid=0\nuse_secret=0\nmodel=KV-5\nversion=1.2.7\n",
+                      "mem_type=1\nvolume=60\nsecret_mode=1\nwifi_ssid_1=DASHCAM_5G\nmodel=KV-5\n"
+                      "version=1.2.7\nsafe_db_ver=20240901\n");
+    open(sample::twoChannels);
+    ASSERT_TRUE(player().isPlaying());
+
+    QQuickWindow *shown = openSettings();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(player().isPlaying()) << "the settings button pauses first";
+    EXPECT_EQ(shown->title(), u"블랙박스 설정");
+    EXPECT_EQ(shown->size(), QSize(1100, 780));
+    EXPECT_EQ(shown->transientParent(), window);
+
+    // What the card says: no hybrid cable, no secret mode, driving first 2.
+    EXPECT_EQ(item(QStringLiteral("picker:전압설정(V)"), shown)->property("count").toInt(), 5);
+    EXPECT_FALSE(findItem(QStringLiteral("toggle:secretMode"), shown));
+    EXPECT_EQ(percents(shown), QStringList({"70%", "20%", "5%", "5%"}));
+    EXPECT_EQ(item(QStringLiteral("picker:세계표준시(시간)"), shown)->property("currentText").toString(),
+              u"GMT +00:00");
+    EXPECT_EQ(item(QStringLiteral("value:모델명"), shown)->property("text").toString(), u"KV-5");
+    EXPECT_EQ(item(QStringLiteral("value:펌웨어"), shown)->property("text").toString(), u"1.2.7");
+
+    shown->grabWindow().save(QStringLiteral(SHOTS_DIR "/SettingsWindow.AsOpened.png"));
+    click(item(QStringLiteral("option:주차우선"), shown));
+    settle(450);
+    EXPECT_EQ(percents(shown), QStringList({"30%", "45%", "20%", "5%"}));
+
+    QQuickItem *volume = item(QStringLiteral("slider:시스템 볼륨"), shown);
+    click(volume, {volume->width() - 3, volume->height() / 2});
+    EXPECT_EQ(settingsOf(shown)->volumeIndex, 3);
+    typeInto(item(QStringLiteral("field:ssid"), shown), QStringLiteral("abc"));
+    EXPECT_EQ(settingsOf(shown)->wifiSSID, u"abc");
+
+    click(item(QStringLiteral("saveSettings"), shown));
+    ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
+    const Settings saved = written();
+    EXPECT_EQ(saved.value("mem_type"), u"3");
+    EXPECT_EQ(saved.value("volume"), u"100");
+    EXPECT_EQ(saved.value("wifi_ssid_1"), u"abc") << "too short for the dashcam, saved as typed";
+    EXPECT_EQ(saved.value("secret_mode"), u"1") << "hidden, but written as read";
+    EXPECT_EQ(saved.value("pc_edit"), u"1");
+
+    // The next opening is a new window reading the card again.
+    const QPointer<SettingsViewModel> first = settingsOf(shown);
+    QQuickWindow *again = openSettings();
+    ASSERT_TRUE(again);
+    EXPECT_NE(settingsOf(again), first.data());
+    EXPECT_EQ(settingsOf(again)->storagePriority, 3);
+    EXPECT_EQ(percents(again), QStringList({"30%", "45%", "20%", "5%"}));
+}
+
+TEST_F(SettingsWindow, AFailedSaveKeepsTheWindowAndTheEdits)
+{
+    writeCardSettings("[bbox]\nvolume=88\nmem_type=0\n", "volume=0\nmem_type=2\n");
+    QQuickWindow *shown = openSettings();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(item(QStringLiteral("picker:전압설정(V)"), shown)->property("count").toInt(), 9);
+    EXPECT_TRUE(findItem(QStringLiteral("toggle:secretMode"), shown));
+    EXPECT_EQ(percents(shown), QStringList({"30%", "20%", "45%", "5%"}));
+
+    // A "=" would make a line the dashcam does not read back: nothing is written.
+    typeInto(item(QStringLiteral("field:ssid"), shown), QStringLiteral("home=cafe"));
+    click(item(QStringLiteral("saveSettings"), shown));
+    ASSERT_TRUE(findItem(QStringLiteral("settingsAlert"), shown));
+    EXPECT_TRUE(findWindow(QStringLiteral("settingsWindow")));
+    EXPECT_EQ(item(QStringLiteral("overlayMessage"), shown)->property("text").toString(),
+              u"Wi-Fi 이름에는 줄바꿈이나 '='를 쓸 수 없습니다.");
+    EXPECT_EQ(written().value("volume"), u"0");
+    click(item(QStringLiteral("overlayButton"), shown));
+    EXPECT_FALSE(findItem(QStringLiteral("settingsAlert"), shown));
+    EXPECT_EQ(item(QStringLiteral("field:ssid"), shown)->property("text").toString(), u"home=cafe");
+
+    // A card volume that takes no file: the same, with its own reason.
+    typeInto(item(QStringLiteral("field:ssid"), shown), QStringLiteral("home"));
+    const QString volume = cardVolume();
+    ASSERT_TRUE(QDir().rename(volume, volume + QStringLiteral(".away")));
+    click(item(QStringLiteral("saveSettings"), shown));
+    EXPECT_EQ(item(QStringLiteral("overlayMessage"), shown)->property("text").toString(),
+              u"SD 카드에 설정을 저장하지 못했습니다.");
+    ASSERT_TRUE(QDir().rename(volume + QStringLiteral(".away"), volume));
+    click(item(QStringLiteral("overlayButton"), shown));
+
+    // Reset: the dashcam's own values, nothing written.
+    click(item(QStringLiteral("resetSettings"), shown));
+    EXPECT_EQ(settingsOf(shown)->volumeIndex, 2);
+    EXPECT_EQ(settingsOf(shown)->wifiSSID, u"");
+    settle(450);
+    EXPECT_EQ(percents(shown), QStringList({"50%", "25%", "20%", "5%"}));
+    EXPECT_EQ(written().value("volume"), u"0");
+
+    // Closed by its close button: the edits go.
+    shown->close();
+    ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
+    EXPECT_EQ(written().value("mem_type"), u"2");
+
+    // Saving without a change still writes the file for the dashcam to take.
+    ASSERT_TRUE(QFile::remove(cfgPath()));
+    writeFile(cfgPath(), "volume=60\n");
+    shown = openSettings();
+    ASSERT_TRUE(shown);
+    click(item(QStringLiteral("saveSettings"), shown));
+    ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
+    EXPECT_EQ(written().value("pc_edit"), u"1");
+    EXPECT_EQ(written().value("volume"), u"60");
+}
+
+} // namespace
+} // namespace korvane::test
