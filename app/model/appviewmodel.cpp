@@ -23,9 +23,9 @@ namespace korvane {
 const QStringList AppViewModel::typeNames = {QStringLiteral("normal"), QStringLiteral("event"),
                                              QStringLiteral("park"),   QStringLiteral("manual"),
                                              QStringLiteral("saved"),  QStringLiteral("all")};
-const QStringList AppViewModel::typeTitles = {QStringLiteral("상시"), QStringLiteral("이벤트"),
-                                              QStringLiteral("주차"), QStringLiteral("수동"),
-                                              QStringLiteral("보관"), QStringLiteral("전체")};
+const QStringList AppViewModel::typeTitles = {
+    QT_TR_NOOP("상시"), QT_TR_NOOP("이벤트"), QT_TR_NOOP("주차"),
+    QT_TR_NOOP("수동"), QT_TR_NOOP("보관"),   QT_TR_NOOP("전체")};
 
 namespace {
 
@@ -532,6 +532,14 @@ QString AppViewModel::speedText() const
     return QString::number(static_cast<qint64>(std::round(speed))) + QStringLiteral(" km/h");
 }
 
+QStringList AppViewModel::tabTitles() const
+{
+    QStringList titles;
+    for (const QString &title : typeTitles)
+        titles.append(tr(title.toUtf8().constData()));
+    return titles;
+}
+
 void AppViewModel::pauseForSettings()
 {
     if (m_player->isPlaying())
@@ -551,7 +559,7 @@ void AppViewModel::settingsClosed()
 void AppViewModel::toggleMagnifier()
 {
     if (m_videoMode == 0) {
-        setAlertMessage(QStringLiteral("화면 확대는 비디오 채널 별로 가능합니다."));
+        setAlertMessage(tr("화면 확대는 비디오 채널 별로 가능합니다."));
         return;
     }
     m_showMagnifier = !m_showMagnifier;
@@ -564,19 +572,19 @@ void AppViewModel::exportText(const QString &name, const QString &text, const QS
         return;
     setAlertMessage(m_procManager.saveToSDCard(name, text)
                         ? saved
-                        : QStringLiteral("SD 카드에 저장하지 못했습니다."));
+                        : tr("SD 카드에 저장하지 못했습니다."));
 }
 
 void AppViewModel::exportLocation()
 {
     exportText(QStringLiteral("location.txt"), m_mediaData.locationText(),
-               QStringLiteral("GPS 데이터(location.txt)를 SD 카드에 저장했습니다."));
+               tr("GPS 데이터(location.txt)를 SD 카드에 저장했습니다."));
 }
 
 void AppViewModel::exportGSensor()
 {
     exportText(QStringLiteral("gsensor.txt"), m_mediaData.gSensorText(),
-               QStringLiteral("G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다."));
+               tr("G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다."));
 }
 
 void AppViewModel::nextChannelChoice()

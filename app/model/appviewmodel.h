@@ -132,7 +132,8 @@ public:
     bool isLoading() const { return m_isLoading; }
     bool isDownloading() const { return m_isDownloading; }
     QStringList types() const { return typeNames; }
-    QStringList tabTitles() const { return typeTitles; }
+    // The type tabs' titles in the window's language.
+    QStringList tabTitles() const;
     QString speedText() const;
     int activeChannelCount() const { return m_procManager.activeChannelCount(); }
     int channelChoice() const { return m_channelChoice; }

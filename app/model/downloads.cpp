@@ -23,19 +23,16 @@ QCoro::Task<> AppViewModel::downloadChecked(QString folder)
     QStringList unsaved;
     for (qsizetype k = 1; k <= checked.size(); ++k) {
         const FileListItem &row = checked[k - 1];
-        setDownloadMessage(QString::asprintf("총 %lld 중 %lld 개 영상 다운로드 중...",
-                                             static_cast<long long>(checked.size()),
-                                             static_cast<long long>(k)));
+        setDownloadMessage(tr("총 %1 중 %2 개 영상 다운로드 중...").arg(checked.size()).arg(k));
         const RowDownload result = co_await downloadRow(row, folder, choice);
         if (!self)
             co_return;
         if (result.saved == Saved::noSuchChannel)
-            setAlertMessage(QString::asprintf("채널%lld 영상이 없는 녹화파일입니다.",
-                                              static_cast<long long>(choice)));
+            setAlertMessage(tr("채널%1 영상이 없는 녹화파일입니다.").arg(choice));
         else if (result.saved == Saved::failed)
             unsaved.append(row.name);
         if (!unsaved.isEmpty())
-            setAlertMessage(QStringLiteral("%1 파일을 저장하지 못했습니다.")
+            setAlertMessage(tr("%1 파일을 저장하지 못했습니다.")
                                 .arg(unsaved.join(QStringLiteral(", "))));
         if (!m_downloadMessage)
             break; // cancelled: the file under way was finished first

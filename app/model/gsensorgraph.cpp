@@ -97,8 +97,12 @@ void GSensorGraph::appendSample(double time)
 
 void GSensorGraph::rebuild()
 {
+    rebuildUntil(m_player->currentTime());
+}
+
+void GSensorGraph::rebuildUntil(double until)
+{
     clearAll();
-    const double until = m_player->currentTime();
     // Every tenth before the player's time, and the time itself when it is a tenth.
     for (int i = 0;; ++i) {
         const double t = i * tick;

@@ -76,6 +76,7 @@ public:
     // Drawn anew from 0 to the player's time: when the bar appears and when a drag of the seek
     // bar ends.
     Q_INVOKABLE void rebuild();
+    void rebuildUntil(double until);
     // When the bar goes away and when another recording's data arrives.
     Q_INVOKABLE void clearAll();
 

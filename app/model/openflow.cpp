@@ -19,9 +19,10 @@
 namespace korvane {
 
 namespace {
-const QString downloadingMessage = QStringLiteral("영상 다운로드 중입니다. 잠시만 기다려주세요.");
-const QString damagedMessage =
-    QStringLiteral("영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
+const char *const downloadingMessage =
+    QT_TRANSLATE_NOOP("korvane::AppViewModel", "영상 다운로드 중입니다. 잠시만 기다려주세요.");
+const char *const damagedMessage = QT_TRANSLATE_NOOP(
+    "korvane::AppViewModel", "영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
 
 } // namespace
 
@@ -66,7 +67,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         co_return;
     }
     if (item.read == 0) {
-        setProcMessage(downloadingMessage);
+        setProcMessage(tr(downloadingMessage));
         const QString cardPath = item.cardPath();
         co_await m_procManager.readCardFile(cardPath);
         if (!self || cardLeft())
@@ -112,7 +113,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
             startLoading();
         }
     } else {
-        setAlertMessage(damagedMessage);
+        setAlertMessage(tr(damagedMessage));
     }
     setIsSelecting(false);
 }

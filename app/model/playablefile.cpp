@@ -4,10 +4,13 @@
 #include "playbackpipeline.h"
 #include "trackcounts.h"
 
+#include <QCoreApplication>
+
 namespace korvane {
 
 namespace {
-const QString recoveringMessage = QStringLiteral("영상을 복구 중입니다. 잠시만 기다려주세요.");
+const char *const recoveringMessage =
+    QT_TRANSLATE_NOOP("korvane::AppViewModel", "영상을 복구 중입니다. 잠시만 기다려주세요.");
 } // namespace
 
 QCoro::Task<PlayableFile>
@@ -24,7 +27,7 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
         }
     }
     if (rebuild) {
-        rebuilding(recoveringMessage);
+        rebuilding(QCoreApplication::translate("korvane::AppViewModel", recoveringMessage));
         playable.ok = co_await rebuildWithSound(card, files.local, files.temp);
         rebuilding(std::nullopt);
     }

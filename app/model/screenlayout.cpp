@@ -138,7 +138,7 @@ QString AppViewModel::openTitle() const
         return {};
     const FileListItem &row = *m_openRecording;
     const auto type = typeNames.indexOf(row.type);
-    const QString title = type >= 0 ? typeTitles[type] : row.type;
+    const QString title = type >= 0 ? tr(typeTitles[type].toUtf8().constData()) : row.type;
     return row.dateText() + QStringLiteral(" · ") + title;
 }
 

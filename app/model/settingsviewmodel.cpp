@@ -127,11 +127,11 @@ void SettingsViewModel::resetSettings()
 bool SettingsViewModel::saveSettings()
 {
     // A line break would add keys of its own to the file; "=" makes a line nobody reads back.
-    for (const auto &[value, field] : {std::pair{wifiSSID, QStringLiteral("Wi-Fi 이름")},
-                                       std::pair{wifiPW, QStringLiteral("Wi-Fi 비밀번호")}}) {
+    for (const auto &[value, field] : {std::pair{wifiSSID, tr("Wi-Fi 이름")},
+                                       std::pair{wifiPW, tr("Wi-Fi 비밀번호")}}) {
         if (std::any_of(value.begin(), value.end(),
                         [](QChar c) { return isLineBreak(c) || c == u'='; })) {
-            setSaveProblem(QStringLiteral("%1에는 줄바꿈이나 '='를 쓸 수 없습니다.").arg(field));
+            setSaveProblem(tr("%1에는 줄바꿈이나 '='를 쓸 수 없습니다.").arg(field));
             return false;
         }
     }
@@ -167,7 +167,7 @@ bool SettingsViewModel::saveSettings()
     cfgData.insert(QStringLiteral("wifi_sspw_1"), wifiPW);
 
     if (!m_card.saveToSDCard(QStringLiteral("bbox.cfg"), formatSettings(cfgData))) {
-        setSaveProblem(QStringLiteral("SD 카드에 설정을 저장하지 못했습니다."));
+        setSaveProblem(tr("SD 카드에 설정을 저장하지 못했습니다."));
         return false;
     }
     setSaveProblem({});

@@ -107,8 +107,8 @@ void VersionManager::pageArrived(const QByteArray &page)
     const std::optional<Release> latest = readReleasePage(page);
     if (!latest || !isNewerRelease(*latest, appVersion(), appBuild()))
         return;
-    m_updateMessage = QStringLiteral("최신 버전: %1 (%2)\n\n현재 버전: %3 (%4)\n\n"
-                                     "다운로드 페이지로 이동하시겠습니까?")
+    m_updateMessage = tr("최신 버전: %1 (%2)\n\n현재 버전: %3 (%4)\n\n"
+                          "다운로드 페이지로 이동하시겠습니까?")
                           .arg(latest->version, latest->build, appVersion(), appBuild());
     if (m_model)
         m_model->setIsAlerting(true);

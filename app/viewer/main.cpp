@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
 
     prepareViewerApplication();
     QGuiApplication app(argc, argv);
-    styleViewer(app);
+    styleViewer(app, viewerLanguage(options.language, QLocale::system()));
     QQmlApplicationEngine engine;
     loadMainWindow(engine, options);
     if (engine.rootObjects().isEmpty())

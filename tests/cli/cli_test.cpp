@@ -393,6 +393,11 @@ TEST(Cli, Korvane)
              2,
              "",
              "korvane: no folder {text}\n"},
+            {"a language without a translation",
+             {"--lang", "fr"},
+             2,
+             "",
+             "korvane: --lang takes ko or en\n"},
         });
 }
 

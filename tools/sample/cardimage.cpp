@@ -56,7 +56,8 @@ std::string settingsText(int channels)
     for (int k = 1; k <= 5; ++k)
         text += "ch" + std::to_string(k) + "_resol=" + (k <= channels ? resolutions[k - 1] : "0") +
                 "\n";
-    text += "rec_mode=1\nvolume=3\nwifi_ssid=DASHCAM_5G\nwifi_pw=12345678";
+    text += "rec_mode=1\nvolume=88\nmem_type=1\nuse_hybrid=1\nuse_secret=1\nmodel=KV-5\n"
+            "version=1.2.7\nsafe_db_ver=20240901\nwifi_ssid_1=DASHCAM_5G\nwifi_sspw_1=12345678";
     return text;
 }
 

@@ -54,6 +54,7 @@ GroupCard {
         Label { text: qsTr("날짜") }
         TextField {
             objectName: "field:day"
+            Layout.preferredWidth: 110
             inputMask: "9999-99-99"
             text: section.vm.changedDay
             onEditingFinished: {
@@ -64,6 +65,7 @@ GroupCard {
         Label { text: qsTr("시간") }
         TextField {
             objectName: "field:clock"
+            Layout.preferredWidth: 70
             inputMask: "99:99"
             text: section.vm.changedClock
             onEditingFinished: {

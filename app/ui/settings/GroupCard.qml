@@ -12,15 +12,15 @@ Rectangle {
 
     Layout.fillWidth: true
     implicitWidth: column.implicitWidth + 28
-    implicitHeight: column.implicitHeight + 28
+    implicitHeight: column.implicitHeight + 24
     radius: 8
     color: K.Theme.raised
     border.color: K.Theme.line
 
     ColumnLayout {
         id: column
-        anchors { left: parent.left; right: parent.right; top: parent.top; margins: 14 }
-        spacing: 8
+        anchors { left: parent.left; right: parent.right; top: parent.top; margins: 12 }
+        spacing: 6
 
         Label {
             visible: card.title !== ""

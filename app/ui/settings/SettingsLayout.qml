@@ -24,14 +24,14 @@ Rectangle {
         RowLayout {
             width: scroll.availableWidth - 32
             x: 16
-            y: 16
-            spacing: 14
+            y: 12
+            spacing: 10
 
             ColumnLayout {
                 Layout.alignment: Qt.AlignTop
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
-                spacing: 14
+                spacing: 10
                 DriveModeSection { vm: layout.vm }
                 ADASSection { vm: layout.vm }
             }
@@ -39,7 +39,7 @@ Rectangle {
                 Layout.alignment: Qt.AlignTop
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
-                spacing: 14
+                spacing: 10
                 RecordSettingsSection { vm: layout.vm }
                 StorageSection { vm: layout.vm }
             }
@@ -47,7 +47,7 @@ Rectangle {
                 Layout.alignment: Qt.AlignTop
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
-                spacing: 14
+                spacing: 10
                 GeneralSection { vm: layout.vm }
                 WifiSection { vm: layout.vm }
                 VersionSection { vm: layout.vm }

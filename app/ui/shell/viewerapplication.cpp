@@ -24,17 +24,40 @@ void prepareViewerApplication()
     QtWebEngineQuick::initialize();
 }
 
-void styleViewer(QGuiApplication &application)
+QString viewerLanguage(const QString &option, const QLocale &system)
 {
-    // The window speaks Korean, Qt's own texts (the file dialogs' buttons, their dates) as well.
-    QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
-    for (const QString &catalogue :
-         {QStringLiteral("qtbase_ko"), QStringLiteral("qtdeclarative_ko")}) {
-        auto *translator = new QTranslator(&application);
-        if (translator->load(catalogue, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(translator);
-        else
-            delete translator;
+    if (!option.isEmpty())
+        return option;
+    return system.language() == QLocale::English ? QStringLiteral("en") : QStringLiteral("ko");
+}
+
+namespace {
+
+void installTranslation(QGuiApplication &application, const QString &catalogue,
+                        const QString &folder)
+{
+    auto *translator = new QTranslator(&application);
+    if (translator->load(catalogue, folder))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+} // namespace
+
+void styleViewer(QGuiApplication &application, const QString &language)
+{
+    // Korean is the texts' own language; English comes from the viewer's translation. Qt's own
+    // texts (the file dialogs' buttons, their dates) follow.
+    if (language == u"en") {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        installTranslation(application, QStringLiteral("korvane_en"), QStringLiteral(":/i18n"));
+    } else {
+        QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+        for (const QString &catalogue :
+             {QStringLiteral("qtbase_ko"), QStringLiteral("qtdeclarative_ko")})
+            installTranslation(application, catalogue,
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     }
     // The windows' own dark palette is set on Fusion; Noto Sans CJK comes with the install.
     application.setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 10));

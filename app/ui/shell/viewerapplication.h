@@ -2,6 +2,9 @@
 
 #include "vieweroptions.h"
 
+#include <QLocale>
+#include <QString>
+
 class QGuiApplication;
 class QQmlApplicationEngine;
 
@@ -11,8 +14,13 @@ namespace korvane {
 // window's graphics.
 void prepareViewerApplication();
 
-// The look of the window: its style, a font with Hangul, and Qt's own texts in Korean.
-void styleViewer(QGuiApplication &application);
+// The window's language for the --lang option: the option's when given, else English on a system
+// that speaks English and Korean on every other.
+QString viewerLanguage(const QString &option, const QLocale &system);
+
+// The look of the window: its style, a font with Hangul, and the texts in `language` ("ko" or
+// "en"), Qt's own as well.
+void styleViewer(QGuiApplication &application, const QString &language = QStringLiteral("ko"));
 
 // Loads the main window, with the card image of the options shown as the inserted card.
 void loadMainWindow(QQmlApplicationEngine &engine, const ViewerOptions &options);

@@ -52,6 +52,12 @@ ViewerOptions parseViewerOptions(const QStringList &arguments)
                 options.problem = QStringLiteral("--card-volume needs a folder");
             else
                 options.cardVolume = QFileInfo(*value).absoluteFilePath();
+        } else if (argument == u"--lang" || argument.startsWith(u"--lang=")) {
+            const auto value = optionValue(arguments, at, QStringLiteral("--lang"));
+            if (!value || (*value != u"ko" && *value != u"en"))
+                options.problem = QStringLiteral("--lang takes ko or en");
+            else
+                options.language = *value;
         } else if (qtOptionsWithValue.contains(argument)) {
             ++at;
         } else if (argument.startsWith(u"-") && argument.size() > 1 &&
@@ -80,7 +86,7 @@ ViewerOptions parseViewerOptions(const QStringList &arguments)
 QString viewerUsageText()
 {
     return QStringLiteral(
-        "usage: korvane [--card IMAGE [--card-volume DIR]]\n"
+        "usage: korvane [--card IMAGE [--card-volume DIR]] [--lang ko|en]\n"
         "       korvane --help | --version\n"
         "\n"
         "Shows the recordings of a dashcam's SD card: inserted cards are noticed as they come and\n"
@@ -89,6 +95,8 @@ QString viewerUsageText()
         "  --card IMAGE        show a card image (a copy of a whole card) as the inserted card\n"
         "  --card-volume DIR   a folder standing in for the card's FAT volume, where the\n"
         "                      settings and the GPS and G-sensor logs are written\n"
+        "  --lang ko|en        the window's language (default: English on an English system,\n"
+        "                      Korean otherwise)\n"
         "  -h, --help          show this help\n"
         "  --version           show the version\n"
         "\n"

@@ -11,6 +11,7 @@ struct ViewerOptions
 {
     QString cardImage;
     QString cardVolume;
+    QString language; // "ko" or "en"; empty: English for an English system, else Korean
     bool help = false;
     bool version = false;
     QString problem; // what is wrong with the line, for a usage error; empty when it can run

@@ -1,0 +1,197 @@
+// The G-sensor graph's cost per clock tick (a point appended, the lines synchronised into the
+// scene graph for the next frame) at the end of a 600 s recording against the same at the end of
+// a 60 s one, measured in the same run; and a redraw from 0 of the 600 s recording (a drag of the
+// seek bar ending there) against one frame at 60 Hz.
+#include "glinegraph.h"
+#include "gsensorgraph.h"
+#include "mediadataviewmodel.h"
+#include "multitrackplayer.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQuickWindow>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+using namespace korvane;
+
+namespace {
+
+constexpr double tickSeconds = 1.0 / 30;
+constexpr int timedTicks = 300;
+constexpr int rounds = 11;
+constexpr double frameBudgetMs = 16.0;
+
+// A recording's G-sensor log: ten samples a second of a car on a bumpy road.
+QString gSensorLog(double seconds)
+{
+    QJsonArray records;
+    for (int i = 0; i <= static_cast<int>(seconds * 10); ++i) {
+        const double t = i / 10.0;
+        records.append(QJsonObject{
+            {QStringLiteral("type"), QStringLiteral("gsensor_info")},
+            {QStringLiteral("timestamp"), QStringLiteral("20241005143012")},
+            {QStringLiteral("elapse"), t},
+            {QStringLiteral("accel"),
+             QJsonObject{{QStringLiteral("x"), static_cast<int>(40 * std::sin(t * 1.3))},
+                         {QStringLiteral("y"), static_cast<int>(30 * std::cos(t * 0.7))},
+                         {QStringLiteral("z"), static_cast<int>(60 * std::sin(t * 2.9))}}}});
+    }
+    return QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Compact));
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The bar's three lines in a window of the bar's size, drawn frame by frame.
+class GraphWindow
+{
+public:
+    GraphWindow(GSensorGraph &graph, double duration)
+    {
+        m_window.resize(600, 160);
+        for (GGraphBuffer *buffer : {graph.bufferX(), graph.bufferY(), graph.bufferZ()}) {
+            auto *line = new GLineGraph(m_window.contentItem());
+            line->setBuffer(buffer);
+            line->setDuration(duration);
+            line->setSize(QSizeF(600, 160));
+        }
+        QObject::connect(&m_window, &QQuickWindow::beforeSynchronizing, &m_window,
+                         [this] { m_syncStart = now(); }, Qt::DirectConnection);
+        QObject::connect(&m_window, &QQuickWindow::afterSynchronizing, &m_window,
+                         [this] { m_syncNs = now() - m_syncStart; }, Qt::DirectConnection);
+        m_window.show();
+        nextFrame();
+    }
+
+    // Waits for the next frame and says how long its synchronisation took, in nanoseconds.
+    long long nextFrame()
+    {
+        QEventLoop loop;
+        QObject::connect(&m_window, &QQuickWindow::frameSwapped, &loop, &QEventLoop::quit);
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        m_window.update();
+        loop.exec();
+        return m_syncNs.load();
+    }
+
+private:
+    static long long now()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    QQuickWindow m_window;
+    std::atomic<long long> m_syncStart{0};
+    std::atomic<long long> m_syncNs{0};
+};
+
+// One recording's graph in its window, played up to 10 s before its end.
+class Recording
+{
+public:
+    explicit Recording(double seconds) : m_seconds(seconds)
+    {
+        if (const auto problem = m_media.load(gSensorLog(seconds), seconds)) {
+            std::fprintf(stderr, "bench-graph: the log did not load: %s\n", qPrintable(*problem));
+            std::exit(1);
+        }
+        // A frame now and then as the window would draw them.
+        int ticks = 0;
+        for (double t = tickSeconds; t < timedFrom(); t += tickSeconds) {
+            m_graph.timeChanged(t);
+            if (++ticks % 150 == 0)
+                m_window.nextFrame();
+        }
+        m_window.nextFrame();
+    }
+
+    // The last 10 s played again, tick by tick: what each tick cost, in microseconds.
+    void playTheEnd(std::vector<double> &tickUs)
+    {
+        m_graph.timeChanged(timedFrom());
+        m_window.nextFrame();
+        for (int i = 1; i <= timedTicks; ++i) {
+            QElapsedTimer append;
+            append.start();
+            m_graph.timeChanged(timedFrom() + i * tickSeconds);
+            const auto appendNs = static_cast<double>(append.nsecsElapsed());
+            tickUs.push_back((appendNs + static_cast<double>(m_window.nextFrame())) / 1000);
+        }
+    }
+
+    // Drawn anew from 0 to the end: the points, and the frame that shows them; in milliseconds.
+    double rebuildMs()
+    {
+        QElapsedTimer rebuild;
+        rebuild.start();
+        m_graph.rebuildUntil(m_seconds);
+        const auto modelNs = static_cast<double>(rebuild.nsecsElapsed());
+        return (modelNs + static_cast<double>(m_window.nextFrame())) / 1e6;
+    }
+
+private:
+    double timedFrom() const { return m_seconds - timedTicks * tickSeconds; }
+
+    double m_seconds;
+    MediaDataViewModel m_media;
+    MultiTrackPlayer m_player;
+    GSensorGraph m_graph{&m_player, &m_media};
+    GraphWindow m_window{m_graph, m_seconds};
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The lines are drawn by the scene graph on a screen: without one, the benchmark runs itself
+    // on a virtual one.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", argv[0], nullptr);
+        std::fprintf(stderr, "bench-graph: needs a display, or xvfb-run to make one\n");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+
+    // Both recordings in turn, several times over, so that what the machine does meanwhile falls
+    // on both alike.
+    Recording shortOne(60);
+    Recording longOne(600);
+    std::vector<double> shortTicks;
+    std::vector<double> longTicks;
+    std::vector<double> shortRebuilds;
+    std::vector<double> longRebuilds;
+    for (int round = 0; round < rounds; ++round) {
+        shortOne.playTheEnd(shortTicks);
+        longOne.playTheEnd(longTicks);
+        shortRebuilds.push_back(shortOne.rebuildMs());
+        longRebuilds.push_back(longOne.rebuildMs());
+    }
+    const double shortTick = median(shortTicks);
+    const double longTick = median(longTicks);
+    const double longRebuild = median(longRebuilds);
+    std::printf("per tick (append and synchronisation, median of %d):\n", rounds * timedTicks);
+    std::printf("  60 s recording:  %.2f us\n  600 s recording: %.2f us\n", shortTick, longTick);
+    std::printf("redraw from 0 (median of %d): 600 s recording %.2f ms, 60 s recording %.2f ms\n",
+                rounds, longRebuild, median(shortRebuilds));
+    std::printf("graph ratio %.2f (target <= 1.2); rebuild ratio %.2f (target <= 1.0)\n",
+                longTick / shortTick, longRebuild / frameBudgetMs);
+    return 0;
+}

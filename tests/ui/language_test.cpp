@@ -1,0 +1,102 @@
+// The window in English: every text the viewer shows comes from its translation, none is left in
+// Korean; and which language a start chooses.
+#include "windowtestsupport.h"
+
+#include "playbacktestsupport.h"
+#include "viewerapplication.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTranslator>
+
+namespace korvane::test {
+namespace {
+
+TEST(Language, TheOptionWinsElseEnglishForAnEnglishSystemAndKoreanForAnyOther)
+{
+    EXPECT_EQ(viewerLanguage({}, QLocale(QLocale::English, QLocale::UnitedKingdom)), u"en");
+    EXPECT_EQ(viewerLanguage({}, QLocale(QLocale::Korean, QLocale::SouthKorea)), u"ko");
+    EXPECT_EQ(viewerLanguage({}, QLocale(QLocale::French, QLocale::France)), u"ko");
+    EXPECT_EQ(viewerLanguage(QStringLiteral("ko"), QLocale(QLocale::English)), u"ko");
+    EXPECT_EQ(viewerLanguage(QStringLiteral("en"), QLocale(QLocale::Korean)), u"en");
+}
+
+// The texts of the visible items, their tool tips and titles included, that hold Hangul.
+void collectHangul(QQuickItem *item, QStringList &found)
+{
+    static const QRegularExpression hangul(QStringLiteral("[\\x{AC00}-\\x{D7A3}]"));
+    if (!item->isVisible())
+        return;
+    for (const char *property : {"text", "tip", "title", "currentText"}) {
+        const QString text = item->property(property).toString();
+        if (text.contains(hangul))
+            found.append(QStringLiteral("%1 (%2): %3")
+                             .arg(item->objectName(), QString::fromLatin1(property), text));
+    }
+    for (QQuickItem *child : item->childItems())
+        collectHangul(child, found);
+}
+
+QStringList hangulIn(QQuickWindow *window)
+{
+    QStringList found;
+    if (window->title().contains(QRegularExpression(QStringLiteral("[\\x{AC00}-\\x{D7A3}]"))))
+        found.append(QStringLiteral("window title: ") + window->title());
+    collectHangul(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
+                                                      : window->contentItem(),
+                  found);
+    return found;
+}
+
+class EnglishWindow : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_english.load(QStringLiteral("korvane_en"), QStringLiteral(":/i18n")));
+        QCoreApplication::installTranslator(&m_english);
+        WindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        QCoreApplication::removeTranslator(&m_english);
+    }
+
+private:
+    QTranslator m_english;
+};
+
+TEST_F(EnglishWindow, NoTextIsLeftInKorean)
+{
+    EXPECT_EQ(hangulIn(window), QStringList());
+    EXPECT_TRUE(findItem(QStringLiteral("tab:Normal")));
+
+    click(QStringLiteral("tab:All"));
+    ASSERT_TRUE(waitUntil([&] { return model().filtered().size() == 6; }));
+    open(sample::twoChannels);
+    settle(300);
+    EXPECT_EQ(hangulIn(window), QStringList());
+    EXPECT_EQ(item(QStringLiteral("openTitle"))->property("text").toString(),
+              u"2024/10/05 14:30:12 · Normal");
+
+    // What the model says in words.
+    click(QStringLiteral("magnify"));
+    ASSERT_TRUE(findItem(QStringLiteral("overlayMessage")));
+    EXPECT_EQ(item(QStringLiteral("overlayMessage"))->property("text").toString(),
+              u"The magnifier works only when a single video channel is shown.");
+    EXPECT_EQ(hangulIn(window), QStringList());
+    click(QStringLiteral("overlayButton"));
+
+    click(QStringLiteral("settings"));
+    QQuickWindow *settings = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (settings = findWindow(QStringLiteral("settingsWindow"))); }));
+    settle(400);
+    EXPECT_EQ(settings->title(), u"Dashcam settings");
+    EXPECT_EQ(hangulIn(settings), QStringList());
+    settings->grabWindow().save(QStringLiteral(SHOTS_DIR "/EnglishWindow.Settings.png"));
+    settings->close();
+}
+
+} // namespace
+} // namespace korvane::test
