@@ -183,13 +183,8 @@ void print(const char *what, const Run &run)
 
 int main(int argc, char **argv)
 {
-    // The window needs a screen: without one, the benchmark runs itself on a virtual one.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", argv[0], nullptr);
-        std::fprintf(stderr, "bench-ui: needs a display, or xvfb-run to make one\n");
+    if (!bench::onAScreen(argv, "bench-ui"))
         return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
     korvane::prepareViewerApplication();
     QGuiApplication app(argc, argv);
     korvane::styleViewer(app);

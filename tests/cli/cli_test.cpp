@@ -484,7 +484,7 @@ TEST(Cli, Durnix)
              1,
              "",
              "durnix: cannot write {pipe}: not a regular file\n"},
-            {"a listing", {"ls", "{card}", offset, "cfg"}, 0, " bbox.ini 124\n", ""},
+            {"a listing", {"ls", "{card}", offset, "cfg"}, 0, " bbox.ini 214\n", ""},
         });
 }
 
