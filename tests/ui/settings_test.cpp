@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QPointer>
 #include <QTest>
 
@@ -69,7 +70,7 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
 {
     writeCardSettings("[bbox]\nuse_hybrid=0\nuse_secret=0\nmodel=KV-5\nversion=1.2.7\n",
                       "mem_type=1\nvolume=60\nsecret_mode=1\nwifi_ssid_1=DASHCAM_5G\nmodel=KV-5\n"
-                      "version=1.2.7\nsafe_db_ver=20240901\n");
+                      "version=<b>1.2.7</b>\nsafe_db_ver=20240901\n");
     open(sample::twoChannels);
     ASSERT_TRUE(player().isPlaying());
 
@@ -87,7 +88,12 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
     EXPECT_EQ(item(QStringLiteral("picker:세계표준시(시간)"), shown)->property("currentText").toString(),
               u"GMT +00:00");
     EXPECT_EQ(item(QStringLiteral("value:모델명"), shown)->property("text").toString(), u"KV-5");
-    EXPECT_EQ(item(QStringLiteral("value:펌웨어"), shown)->property("text").toString(), u"1.2.7");
+    // Text from the card is shown as it is, not as markup.
+    QQuickItem *firmware = item(QStringLiteral("value:펌웨어"), shown);
+    EXPECT_EQ(firmware->property("text").toString(), u"<b>1.2.7</b>");
+    const QFontMetricsF metrics(firmware->property("font").value<QFont>());
+    EXPECT_GT(firmware->property("contentWidth").toReal(),
+              metrics.horizontalAdvance(QStringLiteral("<b>1.2.")));
 
     shown->grabWindow().save(QStringLiteral(SHOTS_DIR "/SettingsWindow.AsOpened.png"));
     click(item(QStringLiteral("option:주차우선"), shown));

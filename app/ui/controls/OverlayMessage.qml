@@ -53,6 +53,8 @@ Rectangle {
                 Layout.fillWidth: true
                 visible: overlay.message !== ""
                 text: overlay.message
+                // Messages name files of the card: their names are shown as they are.
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: Theme.text
                 wrapMode: Text.Wrap

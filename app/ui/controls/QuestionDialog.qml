@@ -52,6 +52,7 @@ Dialog {
                     Layout.preferredWidth: 300
                     visible: dialog.message !== ""
                     text: dialog.message
+                    textFormat: Text.PlainText
                     wrapMode: Text.Wrap
                     color: Theme.text
                 }

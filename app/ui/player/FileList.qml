@@ -90,6 +90,7 @@ ListView {
                 width: 200
                 anchors.verticalCenter: parent.verticalCenter
                 text: row.date
+                textFormat: Text.PlainText
                 color: K.Theme.text
             }
             Label {

@@ -35,6 +35,7 @@ Rectangle {
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
             text: header.viewModel.openTitle
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: K.Theme.text
             elide: Text.ElideRight

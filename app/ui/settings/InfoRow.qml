@@ -16,6 +16,8 @@ RowLayout {
     Label {
         objectName: "value:" + parent.title
         text: parent.value
+        // What the dashcam's files say, shown as it is: a card may hold any text.
+        textFormat: Text.PlainText
         color: K.Theme.text
     }
 }
