@@ -16,6 +16,8 @@ namespace korvane::test {
 namespace {
 
 using Controls = WindowTest;
+using GraphBar = WindowTest;
+using ReleaseQuestion = WindowTest;
 
 QQuickWindow *popupWindow()
 {
@@ -194,7 +196,7 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     QMetaObject::invokeMethod(dialog, "reject");
 }
 
-TEST_F(Controls, TheGSensorGraphIsDrawnUpToThePlayedTime)
+TEST_F(GraphBar, TheGSensorGraphIsDrawnUpToThePlayedTime)
 {
     showAll();
     open(QStringLiteral("E_20241005_143512.mp4"));
@@ -235,7 +237,7 @@ TEST_F(Controls, TheGSensorGraphIsDrawnUpToThePlayedTime)
     EXPECT_EQ(beyond, 0) << "nothing drawn past the played time";
 }
 
-TEST_F(Controls, ANewerReleaseIsOfferedAndNoKeepsTheViewer)
+TEST_F(ReleaseQuestion, ANewerReleaseIsOfferedAndNoKeepsTheViewer)
 {
     const HttpPage server(QStringLiteral("<table><tr><td>%1 (Build %2)</td></tr></table>")
                               .arg(appVersion())

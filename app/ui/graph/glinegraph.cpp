@@ -3,21 +3,12 @@
 #include <QSGFlatColorMaterial>
 #include <QSGGeometryNode>
 
+#include <algorithm>
 #include <cmath>
 
 namespace korvane {
 
 namespace {
-
-// Room for a recording's points: ten a second, a few more, and more again when it overflows.
-int segmentsFor(double duration, qsizetype needed)
-{
-    const int planned = static_cast<int>(std::ceil(std::max(duration, 1.0) * 10)) + 8;
-    int room = planned;
-    while (room < needed)
-        room *= 2;
-    return room;
-}
 
 void setSegment(QSGGeometry::Point2D *vertices, qsizetype segment, QPointF from, QPointF to)
 {
@@ -79,12 +70,42 @@ void GLineGraph::redrawAll()
     update();
 }
 
+void GLineGraph::addPoint(QSGGeometry::Point2D *vertices, QPointF point, int lastColumn)
+{
+    Strokes &strokes = m_strokes;
+    const int column = std::clamp(static_cast<int>(std::floor(point.x())), 0, lastColumn);
+    const auto y = static_cast<float>(point.y());
+    if (column == strokes.column) {
+        strokes.top = std::min(strokes.top, y);
+        strokes.bottom = std::max(strokes.bottom, y);
+        const double x = vertices[2 * strokes.span].x;
+        setSegment(vertices, strokes.span, {x, strokes.top}, {x, strokes.bottom});
+        strokes.last = point;
+        return;
+    }
+    strokes.top = y;
+    strokes.bottom = y;
+    if (strokes.column >= 0 && column > strokes.column + 1) {
+        // Columns without a point between: a line across them.
+        setSegment(vertices, strokes.segments++, strokes.last, point);
+    } else if (strokes.column >= 0) {
+        // The column next to the last one: its stroke reaches back to where the line was, so
+        // that the strokes join without a slanted segment.
+        const auto from = static_cast<float>(strokes.last.y());
+        strokes.top = std::min(strokes.top, from);
+        strokes.bottom = std::max(strokes.bottom, from);
+    }
+    strokes.column = column;
+    strokes.span = strokes.segments++;
+    setSegment(vertices, strokes.span, {point.x(), strokes.top}, {point.x(), strokes.bottom});
+    strokes.last = point;
+}
+
 QSGNode *GLineGraph::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
 {
     const QList<GSample> samples = m_buffer ? m_buffer->samples() : QList<GSample>();
-    const qsizetype segments = samples.size() - 1;
     // Fewer than two points, or no length to spread them over: nothing to draw.
-    if (segments < 1 || m_duration <= 0 || width() <= 0 || height() <= 0) {
+    if (samples.size() < 2 || m_duration <= 0 || width() <= 0 || height() <= 0) {
         delete old;
         m_drawn = 0;
         m_redraw = true;
@@ -102,9 +123,12 @@ QSGNode *GLineGraph::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
         node->setFlag(QSGNode::OwnsMaterial);
         m_redraw = true;
     }
+    // A stroke and the join before it for every pixel column.
+    const int lastColumn = static_cast<int>(std::ceil(width()));
+    const int room = 2 * (lastColumn + 1);
     QSGGeometry *geometry = node->geometry();
-    if (geometry->vertexCount() < 2 * segments) {
-        geometry->allocate(2 * segmentsFor(m_duration, segments));
+    if (geometry->vertexCount() != 2 * room) {
+        geometry->allocate(2 * room);
         m_redraw = true;
     }
     auto *material = static_cast<QSGFlatColorMaterial *>(node->material());
@@ -112,18 +136,20 @@ QSGNode *GLineGraph::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
         material->setColor(m_color);
         node->markDirty(QSGNode::DirtyMaterial);
     }
+    if (m_redraw) {
+        m_strokes = {};
+        m_drawn = 0;
+    }
     const QSizeF size(width(), height());
     QSGGeometry::Point2D *vertices = geometry->vertexDataAsPoint2D();
-    const qsizetype first = m_redraw ? 0 : std::min(m_drawn, segments);
-    for (qsizetype s = first; s < segments; ++s)
-        setSegment(vertices, s, graphPoint(samples[s], m_duration, size),
-                   graphPoint(samples[s + 1], m_duration, size));
+    for (qsizetype i = m_drawn; i < samples.size(); ++i)
+        addPoint(vertices, graphPoint(samples[i], m_duration, size), lastColumn);
     if (m_redraw) {
         // The room not drawn yet holds segments of no length, out of sight.
-        for (qsizetype s = segments; s < geometry->vertexCount() / 2; ++s)
+        for (qsizetype s = m_strokes.segments; s < room; ++s)
             setSegment(vertices, s, {-4, -4}, {-4, -4});
     }
-    m_drawn = segments;
+    m_drawn = samples.size();
     m_redraw = false;
     node->markDirty(QSGNode::DirtyGeometry);
     return node;
