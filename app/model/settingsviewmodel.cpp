@@ -20,11 +20,17 @@ namespace {
 constexpr int gmtOffset = 12;      // the index of "+0 hours": offsets -12 to +12
 constexpr int firstHybridVolt = 5; // 12.7 V and up: only for hybrid power cables
 
-// An optional sign and decimal digits only; anything else counts as 0.
-int integer(const QString &text)
+// An optional sign and decimal digits only.
+bool isWholeNumber(const QString &text)
 {
     static const QRegularExpression digits(QStringLiteral("^[+-]?\\d+$"));
-    return digits.match(text).hasMatch() ? text.toInt() : 0;
+    return digits.match(text).hasMatch();
+}
+
+// Anything but a whole number that fits counts as 0.
+int integer(const QString &text)
+{
+    return isWholeNumber(text) ? text.toInt() : 0;
 }
 
 class Reader
@@ -108,7 +114,17 @@ void SettingsViewModel::applySettings(const Settings &settings)
     lcdOffTimeIndex = read.index("lcd_offtime", offTimes, "60");
     recQuality = read.number("rec_quality");
     recTimeIndex = read.index("rec_time", recTimes, "2");
-    gmtIndex = read.number("gmt") + gmtOffset;
+    // An offset outside the list chooses none of it and goes back to the card as it came.
+    const QString gmt = read.text("gmt");
+    bool fits = false;
+    const qlonglong offset = gmt.toLongLong(&fits);
+    if (isWholeNumber(gmt) && (!fits || std::abs(offset) > gmtOffset)) {
+        gmtIndex = -1;
+        m_unlistedGmt = gmt;
+    } else {
+        gmtIndex = integer(gmt) + gmtOffset;
+        m_unlistedGmt.clear();
+    }
     syncTime = read.text("sync_time", "0000,00,00,00,00,00");
     isSecretMode = read.flag("secret_mode");
     wifiSSID = read.text("wifi_ssid_1");
@@ -156,7 +172,9 @@ bool SettingsViewModel::saveSettings()
                    offTimes.value(lcdOffTimeIndex, offTimes.first()));
     cfgData.insert(QStringLiteral("rec_quality"), QString::number(recQuality));
     cfgData.insert(QStringLiteral("rec_time"), recTimes.value(recTimeIndex, recTimes.first()));
-    cfgData.insert(QStringLiteral("gmt"), QString::number(gmtIndex - gmtOffset));
+    cfgData.insert(QStringLiteral("gmt"), gmtIndex >= 0 && gmtIndex <= 2 * gmtOffset
+                                              ? QString::number(gmtIndex - gmtOffset)
+                                              : m_unlistedGmt);
     if (isTimeSyncEnabled)
         cfgData.insert(QStringLiteral("sync_time"),
                        changedDate.toLocalTime().toString(QStringLiteral("yyyy,MM,dd,HH,mm,ss")));

@@ -142,6 +142,7 @@ private:
 
     ProcessManager &m_card;
     QString m_saveProblem;
+    QString m_unlistedGmt; // an offset from the card outside the list, kept to write back
 };
 
 } // namespace korvane

@@ -69,6 +69,14 @@ TEST(Settings, TablesReadAndWriteTheirEntries)
     ASSERT_TRUE(unknown.settings.saveSettings());
     EXPECT_EQ(unknown.written()["volume"], "0");
     EXPECT_EQ(unknown.written()["limit_volt"], "0");
+
+    // A time zone beyond the list: none chosen, written back as it came, however large.
+    for (const QByteArray gmt : {"15", "-13", "2147483647", "99999999999999999999"}) {
+        SettingsCard far("[bbox]\n", "gmt=" + gmt + "\n");
+        EXPECT_EQ(far.settings.gmtIndex, -1) << gmt.constData();
+        ASSERT_TRUE(far.settings.saveSettings());
+        EXPECT_EQ(far.written()["gmt"], QString::fromLatin1(gmt));
+    }
 }
 
 TEST(Settings, CapabilitiesComeFromTheIniAlone)

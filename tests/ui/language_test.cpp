@@ -6,6 +6,7 @@
 #include "viewerapplication.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTranslator>
 
@@ -33,6 +34,13 @@ void collectHangul(QQuickItem *item, QStringList &found)
             found.append(QStringLiteral("%1 (%2): %3")
                              .arg(item->objectName(), QString::fromLatin1(property), text));
     }
+    // A picker's whole list, not only its choice.
+    if (item->inherits("QQuickComboBox")) {
+        for (const QString &entry : item->property("model").toStringList()) {
+            if (entry.contains(hangul))
+                found.append(item->objectName() + QStringLiteral(" (list): ") + entry);
+        }
+    }
     for (QQuickItem *child : item->childItems())
         collectHangul(child, found);
 }
@@ -48,23 +56,22 @@ QStringList hangulIn(QQuickWindow *window)
     return found;
 }
 
+// The window set up in English as `korvane --lang en` sets it up, and back to Korean after.
 class EnglishWindow : public WindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_english.load(QStringLiteral("korvane_en"), QStringLiteral(":/i18n")));
-        QCoreApplication::installTranslator(&m_english);
+        styleViewer(*qobject_cast<QGuiApplication *>(QCoreApplication::instance()),
+                    QStringLiteral("en"));
         WindowTest::SetUp();
     }
     void TearDown() override
     {
         WindowTest::TearDown();
-        QCoreApplication::removeTranslator(&m_english);
+        styleViewer(*qobject_cast<QGuiApplication *>(QCoreApplication::instance()),
+                    QStringLiteral("ko"));
     }
-
-private:
-    QTranslator m_english;
 };
 
 TEST_F(EnglishWindow, NoTextIsLeftInKorean)
@@ -95,6 +102,14 @@ TEST_F(EnglishWindow, NoTextIsLeftInKorean)
     EXPECT_EQ(settings->title(), u"Dashcam settings");
     EXPECT_EQ(hangulIn(settings), QStringList());
     settings->grabWindow().save(QStringLiteral(SHOTS_DIR "/EnglishWindow.Settings.png"));
+
+    // Why a save failed, in English too.
+    auto *vm = settings->property("settings").value<SettingsViewModel *>();
+    ASSERT_TRUE(vm);
+    vm->wifiSSID = QStringLiteral("home=cafe");
+    click(item(QStringLiteral("saveSettings"), settings));
+    ASSERT_TRUE(findItem(QStringLiteral("settingsAlert"), settings));
+    EXPECT_EQ(hangulIn(settings), QStringList());
     settings->close();
 }
 

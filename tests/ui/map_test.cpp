@@ -6,6 +6,7 @@
 #include "playbacktestsupport.h"
 
 #include <QJSEngine>
+#include <cmath>
 #include <QSignalSpy>
 #include <QtQml/qqml.h>
 
@@ -96,19 +97,23 @@ TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
     EXPECT_NEAR(first.x(), modelPosition().x(), 1e-6);
     EXPECT_NEAR(first.y(), modelPosition().y(), 1e-6);
     ASSERT_TRUE(waitUntil([&] { return player().currentTime() > 6; }, 20000));
-    settle(200);
+    player().pause();
+    settle(300);
     const QPointF later = marker(map);
     EXPECT_NE(later, first) << "the car moved on";
     EXPECT_NEAR(later.x(), modelPosition().x(), 1e-6);
+    EXPECT_NEAR(later.y(), modelPosition().y(), 1e-6);
 
     // Back to 0: the map stays where it was.
-    player().pause();
     player().seek(0);
     ASSERT_TRUE(waitUntil([&] { return player().currentTime() == 0; }));
     settle(300);
     const QPointF kept = marker(map);
-    EXPECT_NEAR(kept.x(), later.x(), 2e-4);
-    EXPECT_NEAR(kept.y(), later.y(), 2e-4);
+    EXPECT_NEAR(kept.x(), later.x(), 1e-6);
+    EXPECT_NEAR(kept.y(), later.y(), 1e-6);
+    const QVariantList start = route.first().toList();
+    EXPECT_GT(std::hypot(kept.x() - start[0].toDouble(), kept.y() - start[1].toDouble()), 1e-4)
+        << "not back at the start";
 
     // The side panel's map is a page of its own, ready on its own.
     click(QStringLiteral("sideTabs/tab:Map View"));

@@ -126,9 +126,21 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
 
 TEST_F(SettingsWindow, AFailedSaveKeepsTheWindowAndTheEdits)
 {
-    writeCardSettings("[bbox]\nvolume=88\nmem_type=0\n", "volume=0\nmem_type=2\n");
+    writeCardSettings("[bbox]\nvolume=88\nmem_type=0\n", "volume=0\nmem_type=2\ngmt=15\n");
     QQuickWindow *shown = openSettings();
     ASSERT_TRUE(shown);
+    // A time zone beyond the list: none shown, and the list opened and closed on no item keeps
+    // it so.
+    QQuickItem *zone = item(QStringLiteral("picker:세계표준시(시간)"), shown);
+    EXPECT_EQ(zone->property("currentIndex").toInt(), -1);
+    QTest::mouseMove(shown, QPoint(2, 2));
+    zone->forceActiveFocus();
+    QTest::keyClick(shown, Qt::Key_Space);
+    settle(200);
+    ASSERT_TRUE(zone->property("popup").value<QObject *>()->property("visible").toBool());
+    QTest::keyClick(shown, Qt::Key_Return);
+    settle(200);
+    EXPECT_EQ(settingsOf(shown)->gmtIndex, -1);
     EXPECT_EQ(item(QStringLiteral("picker:전압설정(V)"), shown)->property("count").toInt(), 9);
     EXPECT_TRUE(findItem(QStringLiteral("toggle:secretMode"), shown));
     EXPECT_EQ(percents(shown), QStringList({"30%", "20%", "45%", "5%"}));
@@ -163,20 +175,32 @@ TEST_F(SettingsWindow, AFailedSaveKeepsTheWindowAndTheEdits)
     EXPECT_EQ(percents(shown), QStringList({"50%", "25%", "20%", "5%"}));
     EXPECT_EQ(written().value("volume"), u"0");
 
-    // Closed by its close button: the edits go.
+    // Closed by its close button: the edits go, the next window shows the card's values.
+    click(item(QStringLiteral("option:주차우선"), shown));
+    EXPECT_EQ(settingsOf(shown)->storagePriority, 3);
     shown->close();
     ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
-    EXPECT_EQ(written().value("mem_type"), u"2");
-
-    // Saving without a change still writes the file for the dashcam to take.
-    ASSERT_TRUE(QFile::remove(cfgPath()));
-    writeFile(cfgPath(), "volume=60\n");
     shown = openSettings();
     ASSERT_TRUE(shown);
+    EXPECT_EQ(settingsOf(shown)->storagePriority, 2);
+    EXPECT_EQ(percents(shown), QStringList({"30%", "20%", "45%", "5%"}));
+    shown->close();
+    ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
+
+    // Saving without a change still writes the file for the dashcam to take, values beyond the
+    // window's lists as they came.
+    ASSERT_TRUE(QFile::remove(cfgPath()));
+    writeFile(cfgPath(), "volume=60\nmem_type=7\ngmt=15\n");
+    shown = openSettings();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(percents(shown), QStringList({"50%", "25%", "20%", "5%"}))
+        << "no split for 7: the rows stay at the dashcam's own";
     click(item(QStringLiteral("saveSettings"), shown));
     ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
     EXPECT_EQ(written().value("pc_edit"), u"1");
     EXPECT_EQ(written().value("volume"), u"60");
+    EXPECT_EQ(written().value("mem_type"), u"7");
+    EXPECT_EQ(written().value("gmt"), u"15");
 }
 
 } // namespace

@@ -27,6 +27,11 @@ RowLayout {
         model: picker.items
         currentIndex: picker.selection >= 0 && picker.selection < picker.items.length
                       ? picker.selection : -1
-        onActivated: (index) => picker.picked(index)
+        // A list opened and closed again on no item (the card's value is none of them) changes
+        // nothing.
+        onActivated: (index) => {
+            if (index >= 0)
+                picker.picked(index)
+        }
     }
 }

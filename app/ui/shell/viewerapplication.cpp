@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QPointer>
 #include <QTranslator>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
@@ -33,14 +34,19 @@ QString viewerLanguage(const QString &option, const QLocale &system)
 
 namespace {
 
+// The translations this set-up installed: a later set-up takes them out first.
+QList<QPointer<QTranslator>> installedTranslations;
+
 void installTranslation(QGuiApplication &application, const QString &catalogue,
                         const QString &folder)
 {
     auto *translator = new QTranslator(&application);
-    if (translator->load(catalogue, folder))
+    if (translator->load(catalogue, folder)) {
         QCoreApplication::installTranslator(translator);
-    else
+        installedTranslations.append(translator);
+    } else {
         delete translator;
+    }
 }
 
 } // namespace
@@ -49,6 +55,9 @@ void styleViewer(QGuiApplication &application, const QString &language)
 {
     // Korean is the texts' own language; English comes from the viewer's translation. Qt's own
     // texts (the file dialogs' buttons, their dates) follow.
+    for (const QPointer<QTranslator> &translator : std::as_const(installedTranslations))
+        delete translator.data();
+    installedTranslations.clear();
     if (language == u"en") {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         installTranslation(application, QStringLiteral("korvane_en"), QStringLiteral(":/i18n"));

@@ -19,7 +19,7 @@ void prepareViewerApplication();
 QString viewerLanguage(const QString &option, const QLocale &system);
 
 // The look of the window: its style, a font with Hangul, and the texts in `language` ("ko" or
-// "en"), Qt's own as well.
+// "en"), Qt's own as well. Called again, it replaces the language.
 void styleViewer(QGuiApplication &application, const QString &language = QStringLiteral("ko"));
 
 // Loads the main window, with the card image of the options shown as the inserted card.
