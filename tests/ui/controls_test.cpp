@@ -2,6 +2,7 @@
 // sound controls, and the keys.
 #include "windowtestsupport.h"
 
+#include "glinegraph.h"
 #include "httppage.h"
 #include "identity.h"
 #include "playbacktestsupport.h"
@@ -11,6 +12,8 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTest>
+
+#include <cmath>
 
 namespace korvane::test {
 namespace {
@@ -213,6 +216,7 @@ TEST_F(GraphBar, TheGSensorGraphIsDrawnUpToThePlayedTime)
     const QImage graph = shot().copy(area);
     const int played = static_cast<int>(area.width() * 6.0 / player().duration());
     int blue = 0, green = 0, red = 0, beyond = 0;
+    QList<bool> drawnColumns(graph.width(), false);
     for (int y = 0; y < graph.height(); ++y) {
         for (int x = 0; x < graph.width(); ++x) {
             const QColor c = graph.pixelColor(x, y);
@@ -221,6 +225,7 @@ TEST_F(GraphBar, TheGSensorGraphIsDrawnUpToThePlayedTime)
                                   80;
             if (!coloured)
                 continue;
+            drawnColumns[x] = true;
             if (x > played + 3)
                 ++beyond;
             else if (c.blue() > c.red() && c.blue() > c.green())
@@ -235,6 +240,51 @@ TEST_F(GraphBar, TheGSensorGraphIsDrawnUpToThePlayedTime)
     EXPECT_GT(green, 20);
     EXPECT_GT(red, 20);
     EXPECT_EQ(beyond, 0) << "nothing drawn past the played time";
+    // Unbroken lines: every column of the played part holds some of them.
+    QList<int> gaps;
+    for (int x = 1; x < played - 1; ++x) {
+        if (!drawnColumns[x])
+            gaps.append(x);
+    }
+    EXPECT_EQ(gaps, QList<int>()) << "of " << played << " columns";
+}
+
+// However many points fall into a pixel column, from a few per column to one every few columns,
+// a line of the graph has no gaps and stays inside its item.
+TEST(GraphLine, StaysUnbrokenAtEveryDensityOfPoints)
+{
+    for (const double pixelsPerPoint : {0.3, 1.0, 1.3, 2.2, 7.0}) {
+        SCOPED_TRACE(pixelsPerPoint);
+        QQuickWindow window;
+        window.resize(264, 120);
+        window.setColor(Qt::black);
+        GGraphBuffer buffer;
+        const int points = static_cast<int>(250 / pixelsPerPoint);
+        // Level runs with steps between them, and a stretch of noise.
+        for (int i = 0; i < points; ++i) {
+            const int value = i < points / 2 ? ((i / 8) % 2) * 20 : (i * 7919) % 11 - 5;
+            buffer.append({i / 10.0, value});
+        }
+        auto *line = new GLineGraph(window.contentItem());
+        line->setSize(QSizeF(264, 120));
+        line->setColor(Qt::green);
+        line->setDuration(264 / pixelsPerPoint / 10.0);
+        line->setBuffer(&buffer);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(100);
+        const QImage shot = window.grabWindow();
+        const int lastX = static_cast<int>(std::floor((points - 1) * pixelsPerPoint));
+        QList<int> gaps;
+        for (int x = 0; x <= lastX; ++x) {
+            bool drawn = false;
+            for (int y = 0; y < shot.height() && !drawn; ++y)
+                drawn = shot.pixelColor(x, y).green() > 100;
+            if (!drawn)
+                gaps.append(x);
+        }
+        EXPECT_EQ(gaps, QList<int>());
+    }
 }
 
 TEST_F(ReleaseQuestion, ANewerReleaseIsOfferedAndNoKeepsTheViewer)

@@ -75,30 +75,35 @@ void GLineGraph::addPoint(QSGGeometry::Point2D *vertices, QPointF point, int las
     Strokes &strokes = m_strokes;
     const int column = std::clamp(static_cast<int>(std::floor(point.x())), 0, lastColumn);
     const auto y = static_cast<float>(point.y());
-    if (column == strokes.column) {
-        strokes.top = std::min(strokes.top, y);
-        strokes.bottom = std::max(strokes.bottom, y);
-        const double x = vertices[2 * strokes.span].x;
-        setSegment(vertices, strokes.span, {x, strokes.top}, {x, strokes.bottom});
-        strokes.last = point;
-        return;
+    if (column != strokes.column) {
+        strokes.top = y;
+        strokes.bottom = y;
+        if (strokes.column >= 0 && column > strokes.column + 1) {
+            // Columns without a point between: a line across them.
+            setSegment(vertices, strokes.segments++, strokes.last, point);
+            strokes.entry = point;
+        } else if (strokes.column >= 0) {
+            // The column next to the last one: its stroke reaches back to where the line was.
+            strokes.entry = strokes.last;
+            strokes.top = std::min(strokes.top, static_cast<float>(strokes.last.y()));
+            strokes.bottom = std::max(strokes.bottom, static_cast<float>(strokes.last.y()));
+        } else {
+            strokes.entry = point;
+        }
+        strokes.column = column;
+        strokes.span = strokes.segments++;
     }
-    strokes.top = y;
-    strokes.bottom = y;
-    if (strokes.column >= 0 && column > strokes.column + 1) {
-        // Columns without a point between: a line across them.
-        setSegment(vertices, strokes.segments++, strokes.last, point);
-    } else if (strokes.column >= 0) {
-        // The column next to the last one: its stroke reaches back to where the line was, so
-        // that the strokes join without a slanted segment.
-        const auto from = static_cast<float>(strokes.last.y());
-        strokes.top = std::min(strokes.top, from);
-        strokes.bottom = std::max(strokes.bottom, from);
-    }
-    strokes.column = column;
-    strokes.span = strokes.segments++;
-    setSegment(vertices, strokes.span, {point.x(), strokes.top}, {point.x(), strokes.bottom});
+    strokes.top = std::min(strokes.top, y);
+    strokes.bottom = std::max(strokes.bottom, y);
     strokes.last = point;
+    // Upright through the middle of the column over its values, one pixel past the lowest (a line
+    // leaves out its end); while they are one value, the level line to the column's end.
+    if (strokes.top < strokes.bottom) {
+        const double middle = column + 0.5;
+        setSegment(vertices, strokes.span, {middle, strokes.top}, {middle, strokes.bottom + 1.0});
+    } else {
+        setSegment(vertices, strokes.span, strokes.entry, {column + 1.0, point.y()});
+    }
 }
 
 QSGNode *GLineGraph::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)

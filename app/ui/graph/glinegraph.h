@@ -12,7 +12,8 @@ namespace korvane {
 
 // One axis of the G-sensor graph, drawn as lines in the scene graph. The points that fall into one
 // pixel column are drawn as one upright stroke from their lowest to their highest value, reaching
-// back to the last value of the column before; columns without a point are crossed by one line.
+// back to the last value of the column before (a level line while they are all one value);
+// columns without a point are crossed by one line.
 // The lines never hold more than two segments a column, and a point added during playback
 // rewrites or adds one or two of them: neither the work of a clock tick nor the drawing of a
 // frame grows with the recording's length.
@@ -52,6 +53,7 @@ private:
         qsizetype span = 0;     // the segment that is the last column's stroke
         float top = 0;
         float bottom = 0;
+        QPointF entry; // where the line came into the column
         QPointF last;
     };
 
