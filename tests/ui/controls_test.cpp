@@ -9,7 +9,6 @@
 #include "userdefaults.h"
 #include "versionmanager.h"
 
-#include <QGuiApplication>
 #include <QPointer>
 #include <QTest>
 
@@ -24,11 +23,7 @@ using ReleaseQuestion = WindowTest;
 
 QQuickWindow *popupWindow()
 {
-    for (QWindow *top : QGuiApplication::topLevelWindows()) {
-        if (top->objectName() == u"popupWindow" && top->isVisible())
-            return qobject_cast<QQuickWindow *>(top);
-    }
-    return nullptr;
+    return findWindow(QStringLiteral("popupWindow"));
 }
 
 TEST_F(Controls, TheFifthChannelOpensClosesAndReopensInAWindowOfItsOwn)

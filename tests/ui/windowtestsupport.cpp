@@ -127,7 +127,7 @@ QQuickItem *WindowTest::findItem(const QString &name, QQuickWindow *in) const
     return found;
 }
 
-QQuickWindow *WindowTest::findWindow(const QString &name)
+QQuickWindow *findWindow(const QString &name)
 {
     for (QWindow *shown : QGuiApplication::topLevelWindows()) {
         if (shown->objectName() == name && shown->isVisible())

@@ -15,6 +15,9 @@
 
 namespace korvane::test {
 
+// The shown window of the viewer with that object name, or null.
+QQuickWindow *findWindow(const QString &name);
+
 // The viewer's real window on a sample card image, driven with mouse and key events. The card is
 // a link to the image: removing the link takes the card out. Every QML warning fails the test,
 // and the window as it was at the end is saved as a picture in the build folder.
@@ -33,8 +36,6 @@ protected:
     QQuickItem *item(const QString &name, QQuickWindow *in = nullptr) const;
     // The same, or null.
     QQuickItem *findItem(const QString &name, QQuickWindow *in = nullptr) const;
-    // The shown window of the viewer with that object name, or null.
-    static QQuickWindow *findWindow(const QString &name);
     void click(QQuickItem *target, QPointF at = {-1, -1});
     void click(const QString &name) { click(item(name)); }
     void doubleClick(QQuickItem *target);
