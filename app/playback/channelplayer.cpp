@@ -58,6 +58,7 @@ bool ChannelPlayer::present(double time)
     m_frame = std::move(frame);
     m_frameTime = due->time;
     m_frameEnd = due->end;
+    m_frameInterval = due->interval;
     if (!m_firstPictureTime)
         m_firstPictureTime = due->time;
     for (const QPointer<QVideoSink> &sink : std::as_const(m_sinks)) {
@@ -66,6 +67,13 @@ bool ChannelPlayer::present(double time)
     }
     emit frameChanged();
     return true;
+}
+
+double ChannelPlayer::frameInterval() const
+{
+    if (m_frameInterval > 0 || !m_frameTime)
+        return m_frameInterval;
+    return m_frameEnd - *m_frameTime;
 }
 
 void ChannelPlayer::showNothing()

@@ -42,6 +42,12 @@ public:
     QSize frameSize() const { return m_frame.size(); }
     // The time of the picture on screen; none before the first one.
     std::optional<double> currentFrameTime() const { return m_frameTime; }
+    // Where the picture on screen ends. Its time may be a seek's target inside it; its end is
+    // always its own.
+    double currentFrameEnd() const { return m_frameEnd; }
+    // How long one picture of the channel lasts: its stream's frame rate, or else the span of the
+    // picture on screen.
+    double frameInterval() const;
 
     Q_INVOKABLE void showOn(QVideoSink *sink);
 
@@ -75,6 +81,7 @@ private:
     QVideoFrame m_frame;
     std::optional<double> m_frameTime;
     double m_frameEnd = 0;
+    double m_frameInterval = 0;
     std::optional<double> m_firstPictureTime;
     QList<QPointer<QVideoSink>> m_sinks;
 };

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <limits>
 
@@ -56,6 +57,11 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
     dropRecording();
     m_pipeline = std::move(pipeline);
     setCurrentTime(0);
+    // Every recording opens at its own pace.
+    if (m_rate != 1) {
+        m_rate = 1;
+        emit rateChanged();
+    }
 
     if (m_pipeline->hasAudio())
         m_audioPlayer = new AudioPlayer(m_pipeline.get(), this);
@@ -113,6 +119,8 @@ void MultiTrackPlayer::dropRecording()
     }
     m_videoPlayers.clear();
     m_clockChannel = nullptr;
+    m_stepping = false;
+    m_pendingStep = 0;
     if (m_audioPlayer) {
         m_audioPlayer->detach();
         m_audioPlayer->deleteLater();
@@ -219,6 +227,8 @@ void MultiTrackPlayer::seekAll(double seconds)
     if (!m_pipeline)
         return;
     m_presentTimer.stop();
+    m_stepping = false;
+    m_pendingStep = 0;
     m_awaitingSeek = true;
     m_seekDeadline.start();
     m_endsAt = m_duration;
@@ -238,6 +248,95 @@ void MultiTrackPlayer::finishSeek()
         }
     }
     presentFrames();
+    if (m_stepping || m_pendingStep != 0)
+        finishStep();
+}
+
+void MultiTrackPlayer::faster()
+{
+    const auto next = std::upper_bound(rates.cbegin(), rates.cend(), m_rate);
+    if (next != rates.cend())
+        setRate(*next);
+}
+
+void MultiTrackPlayer::slower()
+{
+    const auto next = std::lower_bound(rates.cbegin(), rates.cend(), m_rate);
+    if (next != rates.cbegin())
+        setRate(*std::prev(next));
+}
+
+void MultiTrackPlayer::cycleRate()
+{
+    const auto next = std::upper_bound(rates.cbegin(), rates.cend(), m_rate);
+    setRate(next != rates.cend() ? *next : rates.front());
+}
+
+void MultiTrackPlayer::setRate(double rate)
+{
+    if (rate == m_rate || std::find(rates.cbegin(), rates.cend(), rate) == rates.cend())
+        return;
+    m_rate = rate;
+    emit rateChanged();
+    if (!m_pipeline)
+        return;
+    // The new pace takes hold with a seek to where playback is, every channel and the sound
+    // together.
+    const double position = m_awaitingSeek ? m_currentTime : m_pipeline->position().value_or(m_currentTime);
+    m_pipeline->setRate(rate);
+    seekAll(std::min(position, m_duration));
+}
+
+QString MultiTrackPlayer::rateText() const
+{
+    return QString::number(m_rate) + QLatin1Char('x');
+}
+
+void MultiTrackPlayer::stepFrame(int direction)
+{
+    if (!m_pipeline || !m_clockChannel)
+        return;
+    if (m_isPlaying)
+        pause();
+    if (m_awaitingSeek) {
+        m_pendingStep = direction;
+        return;
+    }
+    const auto shown = m_clockChannel->currentFrameTime();
+    if (!shown)
+        return;
+    const double end = m_clockChannel->currentFrameEnd();
+    double target = 0;
+    if (direction > 0) {
+        // The next picture starts where this one ends; the last one has none after it.
+        if (end <= *shown || end >= m_endsAt - 1e-6)
+            return;
+        target = end;
+    } else {
+        // The middle of the picture before this one: a seek there shows it, even when the time on
+        // screen is a seek's target inside this picture rather than its own start.
+        const double interval = m_clockChannel->frameInterval();
+        if (interval <= 0 || *shown <= 0)
+            return;
+        target = std::max(0.0, end - 1.5 * interval);
+    }
+    seekAll(target);
+    m_stepping = true;
+    setCurrentTime(std::min(target, m_duration));
+    setProgress(m_duration > 0 ? std::clamp(target / m_duration, 0.0, 1.0) : 0.0);
+    setIsStopped(false);
+}
+
+void MultiTrackPlayer::finishStep()
+{
+    m_stepping = false;
+    if (const auto shown = m_clockChannel ? m_clockChannel->currentFrameTime() : std::nullopt;
+        shown && m_duration > 0) {
+        setCurrentTime(std::min(*shown, m_duration));
+        setProgress(std::clamp(*shown / m_duration, 0.0, 1.0));
+    }
+    if (const int next = std::exchange(m_pendingStep, 0); next != 0)
+        stepFrame(next);
 }
 
 void MultiTrackPlayer::setVolume(double volume)
@@ -358,7 +457,7 @@ std::optional<double> MultiTrackPlayer::presentFrames(std::optional<double> posi
             wake = std::min(wake.value_or(m_endsAt), m_endsAt);
         if (wake)
             m_presentTimer.start(
-                static_cast<int>(std::ceil(std::max(0.0, *wake - *position) * 1000)));
+                static_cast<int>(std::ceil(std::max(0.0, *wake - *position) * 1000 / m_rate)));
     }
     return instant;
 }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -28,6 +29,9 @@ class MultiTrackPlayer : public QObject
     Q_PROPERTY(bool isScrubbing READ isScrubbing WRITE setIsScrubbing NOTIFY isScrubbingChanged)
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(bool isStopped READ isStopped NOTIFY isStoppedChanged)
+    // How fast playback runs: one of `rates`; "1x", "0.5x", ... for the speed button.
+    Q_PROPERTY(double rate READ rate NOTIFY rateChanged)
+    Q_PROPERTY(QString rateText READ rateText NOTIFY rateChanged)
 
 public:
     static constexpr int clockIntervalMs = 100;
@@ -35,6 +39,7 @@ public:
     static constexpr double maxHoldBack = 0.1;
     // The shortest wait of the presenter once a hold has run out, in seconds.
     static constexpr double minimumWake = 0.005;
+    static constexpr std::array<double, 5> rates{0.25, 0.5, 1.0, 2.0, 4.0};
 
     explicit MultiTrackPlayer(PlaybackOutput output = {}, QObject *parent = nullptr);
     ~MultiTrackPlayer() override;
@@ -53,6 +58,18 @@ public:
     Q_INVOKABLE void setVolume(double volume);
     Q_INVOKABLE void setBrightness(double brightness);
     Q_INVOKABLE void setFlip(int channel, int mode);
+    // The next rate of `rates` up or down (staying at the ends), or round them all from 1x up.
+    Q_INVOKABLE void faster();
+    Q_INVOKABLE void slower();
+    Q_INVOKABLE void cycleRate();
+    // One of `rates`; any other value is ignored.
+    void setRate(double rate);
+    // One picture forward or back on every channel together, from the first channel's picture on
+    // screen, the other channels showing the picture of that same instant. Playback pauses first.
+    // A step asked for while the previous one is still being decoded follows it; a held key
+    // does not pile up more than one.
+    Q_INVOKABLE void stepForward() { stepFrame(1); }
+    Q_INVOKABLE void stepBackward() { stepFrame(-1); }
     void playbackDidFinish();
 
     // Called once each time the recording plays to its end.
@@ -67,6 +84,8 @@ public:
     void setIsScrubbing(bool scrubbing);
     bool isPlaying() const { return m_isPlaying; }
     bool isStopped() const { return m_isStopped; }
+    double rate() const { return m_rate; }
+    QString rateText() const;
     // Clock ticks since the load at which a lagging channel held the others back.
     int ticksHeldBack() const { return m_ticksHeldBack; }
 
@@ -79,6 +98,7 @@ signals:
     void isScrubbingChanged();
     void isPlayingChanged();
     void isStoppedChanged();
+    void rateChanged();
 
 private:
     QList<QObject *> videoPlayerObjects() const;
@@ -96,6 +116,9 @@ private:
     void showFilterChangeWhilePaused();
     void seekAll(double seconds);
     void finishSeek();
+    void stepFrame(int direction);
+    // After a frame step's seek: the clock on the first channel's picture, and the next step.
+    void finishStep();
 
     void setCurrentTime(double time);
     void setDuration(double duration);
@@ -126,6 +149,9 @@ private:
     bool m_isScrubbing = false;
     bool m_isPlaying = false;
     bool m_isStopped = true;
+    double m_rate = 1;
+    bool m_stepping = false; // the running seek is a frame step's
+    int m_pendingStep = 0;   // the direction of a step asked for during it
 };
 
 } // namespace korvane

@@ -38,6 +38,8 @@ constexpr double startLead = 0.2; // seconds: what six pictures last at 30 a sec
 constexpr auto maxStartWait = std::chrono::milliseconds(500);
 constexpr auto prerollTimeout = std::chrono::seconds(30);
 constexpr GstClockTime seekPastRounding = 400; // nanoseconds, below what a picture's time keeps
+// Sound sped up beyond this is noise: it is muted.
+constexpr double maxAudibleRate = 2.0;
 
 // The decoder (and what it needs before it) for a track; empty when none is known.
 QByteArray decoderFor(const GstStructure *caps)
@@ -222,10 +224,19 @@ void PlaybackPipeline::seek(double seconds)
     // the picture before the sought one may end a nanosecond after it and be shown in its place.
     // No picture is that short.
     const GstClockTime target = clockTimeFromSeconds(seconds);
-    if (gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
-                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                static_cast<gint64>(target + (target > 0 ? seekPastRounding : 0))))
+    if (gst_element_seek(m_pipeline, m_rate, GST_FORMAT_TIME,
+                         GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                         GST_SEEK_TYPE_SET,
+                         static_cast<gint64>(target + (target > 0 ? seekPastRounding : 0)),
+                         GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
         m_segmentStart = target;
+}
+
+void PlaybackPipeline::setRate(double rate)
+{
+    m_rate = rate;
+    if (m_volume)
+        g_object_set(m_volume, "mute", rate > maxAudibleRate, nullptr);
 }
 
 void PlaybackPipeline::setVolume(double volume)
@@ -235,7 +246,7 @@ void PlaybackPipeline::setVolume(double volume)
 }
 
 // The pipeline's running time counts from the last flushing seek (or the start) at the pace of
-// its clock, standing still while paused. Asking the sinks instead gives the furthest of their
+// its clock, standing still while paused; the recording's time runs `rate` times as fast. Asking the sinks instead gives the furthest of their
 // positions: a track that starts late, or a sink that renders its pictures ahead of time,
 // would pull the clock forward.
 std::optional<double> PlaybackPipeline::position() const
@@ -245,7 +256,7 @@ std::optional<double> PlaybackPipeline::position() const
                                      : gst_element_get_start_time(m_pipeline);
     if (!GST_CLOCK_TIME_IS_VALID(running))
         return std::nullopt;
-    return secondsFromClockTime(m_segmentStart + running);
+    return secondsFromClockTime(m_segmentStart) + secondsFromClockTime(running) * m_rate;
 }
 
 std::optional<double> PlaybackPipeline::duration() const
@@ -338,7 +349,8 @@ void PlaybackPipeline::addBranch(GstPad *pad)
         if (!decoder.isEmpty() &&
             linkBin(pad,
                     QByteArray(branchQueue) + " ! " + decoder +
-                        " ! audioconvert ! audioresample ! volume name=volume ! " + sink,
+                        " ! audioconvert ! scaletempo ! audioconvert ! audioresample"
+                        " ! volume name=volume ! " + sink,
                     &bin)) {
             m_volume = gst_bin_get_by_name(GST_BIN(bin), "volume");
             gst_object_unref(m_volume); // the pipeline keeps it alive

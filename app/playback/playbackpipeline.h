@@ -70,9 +70,14 @@ public:
     // so that no channel starts behind the others.
     void play();
     void pause();
-    // Flushes everything and prerolls every branch on the picture whose time span holds `seconds`.
+    // Flushes everything and prerolls every branch on the picture whose time span holds `seconds`,
+    // to go on from there at the pace `rate` sets.
     void seek(double seconds);
     void setVolume(double volume);
+    // How fast the recording's time runs against the clock from the next seek on. The sound keeps
+    // its pitch; above twice the pace it is muted, as nobody can follow it.
+    void setRate(double rate);
+    double rate() const { return m_rate; }
     // Where the pipeline clock stands on the recording's time line: from 0 at the start, whatever
     // the tracks' own start times.
     std::optional<double> position() const;
@@ -104,6 +109,7 @@ private:
     GstElement *m_volume = nullptr;
     int m_decoderThreads = 1;
     GstClockTime m_segmentStart = 0; // the recording's time at running time 0
+    double m_rate = 1;
 
     mutable std::mutex m_branchesMutex; // pads arrive on the demuxer's streaming thread
     std::vector<std::unique_ptr<VideoBranch>> m_videoBranches;

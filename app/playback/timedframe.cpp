@@ -114,8 +114,11 @@ TimedFrame timedFrameFromSample(GstSample *sample, bool preroll)
     if (!buffer)
         return timed;
     GstVideoInfo info;
-    if (GstCaps *caps = gst_sample_get_caps(sample); caps && videoInfoOf(caps, &info))
+    if (GstCaps *caps = gst_sample_get_caps(sample); caps && videoInfoOf(caps, &info)) {
         timed.format = info;
+        if (info.fps_n > 0 && info.fps_d > 0)
+            timed.interval = static_cast<double>(info.fps_d) / info.fps_n;
+    }
     GstClockTime pts = GST_BUFFER_PTS(buffer);
     if (const GstSegment *segment = gst_sample_get_segment(sample))
         pts = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);

@@ -18,6 +18,7 @@ struct TimedFrame
     std::shared_ptr<GstSample> sample;
     double time = 0;      // seconds from the start of the recording
     double end = 0;       // where its span ends; its own time when the stream states no duration
+    double interval = 0;  // a picture's length at the stream's frame rate; 0 when it has none
     bool preroll = false; // the picture a paused pipeline shows
     std::optional<GstVideoInfo> format; // none when the caps describe no picture we can read
 };

@@ -35,6 +35,39 @@ void spin(int ms)
     }
 }
 
+void TickWatch::check(const MultiTrackPlayer &player, const std::vector<double> &starts)
+{
+    const double now = player.currentTime();
+    if (!times.empty() && (now < times.back() || now > times.back() + largestStep))
+        faults << QStringLiteral("clock went from %1 to %2").arg(times.back()).arg(now);
+    if (now > player.duration())
+        faults << QStringLiteral("clock %1 beyond %2").arg(now).arg(player.duration());
+    times.push_back(now);
+    std::optional<double> instant;
+    for (ChannelPlayer *channel : player.videoPlayers()) {
+        const double start = starts.at(static_cast<size_t>(channel->channel()));
+        const auto shown = channel->currentFrameTime();
+        if (now < start) {
+            if (shown && *shown != start)
+                faults << QStringLiteral("channel %1 shows %2 at %3 before its start")
+                              .arg(channel->channel())
+                              .arg(*shown)
+                              .arg(now);
+            continue;
+        }
+        if (!shown || *shown > now + 1e-6 || *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now) {
+            faults << QStringLiteral("channel %1 shows %2 at %3")
+                          .arg(channel->channel())
+                          .arg(shown.value_or(-1))
+                          .arg(now);
+            continue;
+        }
+        if (*shown >= start - 1e-6 && instant && std::abs(*instant - *shown) > 1e-6)
+            faults << QStringLiteral("channels at %1 and %2").arg(*instant).arg(*shown);
+        instant = shown;
+    }
+}
+
 QByteArray referenceFrames(const QString &path, int track)
 {
     const ProgramRun decode =

@@ -5,6 +5,7 @@
 #include <QCoro/QCoroTask>
 
 #include <QByteArray>
+#include <QStringList>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -15,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace korvane::test {
 
@@ -37,6 +39,19 @@ double meanDifference(const QImage &a, const QImage &b);
 
 // ffmpeg's own picture of a track at a frame index, in RGB; null when it cannot be made.
 QImage referencePicture(const QString &path, int track, int frame, QSize size);
+
+// Checks at every clock tick: the clock moves on at its own pace from where it was, and every
+// channel shows the picture of one instant close behind it (or nothing before its first).
+struct TickWatch
+{
+    // The span of one picture, and the furthest the clock may move between two ticks.
+    double frameSpan = 1.0 / 30;
+    double largestStep = 0.35;
+    std::vector<double> times;
+    QStringList faults;
+
+    void check(const MultiTrackPlayer &player, const std::vector<double> &starts);
+};
 
 // How a caller sees a failed load: the error text, or nothing when the recording opened.
 QCoro::Task<QString> loadError(MultiTrackPlayer &player, const QString &path);
