@@ -13,6 +13,8 @@ QVariant registeredDefault(const QString &key)
         return 0.5;
     if (key.startsWith(QLatin1String("flip")))
         return 0;
+    if (key == QLatin1String("shockThreshold"))
+        return 25.0;
     return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include "applog.h"
 #include "multitrackplayer.h"
+#include "shockmarks.h"
 #include "workingfiles.h"
 
 #include <QCollator>
@@ -78,6 +79,9 @@ AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
             &AppViewModel::clockTextChanged);
     connect(m_player.get(), &MultiTrackPlayer::durationChanged, this,
             &AppViewModel::clockTextChanged);
+    connect(m_player.get(), &MultiTrackPlayer::durationChanged, this,
+            &AppViewModel::updateShockMarks);
+    connect(&m_mediaData, &MediaDataViewModel::idChanged, this, &AppViewModel::updateShockMarks);
     for (const auto changed : {&AppViewModel::videoPlayersChanged, &AppViewModel::videoModeChanged,
                                &AppViewModel::videoChannelChanged})
         connect(this, changed, this, &AppViewModel::layoutChanged);
@@ -585,6 +589,29 @@ void AppViewModel::exportGSensor()
 {
     exportText(QStringLiteral("gsensor.txt"), m_mediaData.gSensorText(),
                tr("G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다."));
+}
+
+void AppViewModel::updateShockMarks()
+{
+    QList<double> marks;
+    const double duration = m_player->duration();
+    for (const double time : findShocks(m_mediaData.gSensorEvents(), shockThreshold())) {
+        if (duration > 0 && time <= duration)
+            marks.append(time / duration);
+    }
+    if (marks != m_shockMarks) {
+        m_shockMarks = marks;
+        emit shockMarksChanged();
+    }
+}
+
+void AppViewModel::seekToShock(int index)
+{
+    const double duration = m_player->duration();
+    if (index < 0 || index >= m_shockMarks.size() || duration <= 0)
+        return;
+    const double time = m_shockMarks[index] * duration;
+    m_player->seek(std::max(0.0, time - shockLeadIn) / duration);
 }
 
 void AppViewModel::nextChannelChoice()

@@ -84,6 +84,8 @@ class AppViewModel : public QObject
     Q_PROPERTY(QString durationText READ durationText NOTIFY clockTextChanged)
     // How much of the G-sensor graph's width is shown: the part of the recording played.
     Q_PROPERTY(double gSensorShownShare READ gSensorShownShare NOTIFY clockTextChanged)
+    // The open recording's shocks as points of the seek bar (0 to 1), ascending.
+    Q_PROPERTY(QList<double> shockMarks READ shockMarks NOTIFY shockMarksChanged)
 
 public:
     static const QStringList typeNames;
@@ -246,6 +248,9 @@ public:
     Q_INVOKABLE void saveSnapshots(const QUrl &folder);
     Q_INVOKABLE void exportLocation();
     Q_INVOKABLE void exportGSensor();
+    QList<double> shockMarks() const { return m_shockMarks; }
+    // Plays from a little before the shock of `shockMarks` at `index`.
+    Q_INVOKABLE void seekToShock(int index);
 
     // The settings button: playback pauses before the settings window comes up.
     Q_INVOKABLE void pauseForSettings();
@@ -283,6 +288,7 @@ signals:
     void layoutChanged();
     void openTitleChanged();
     void clockTextChanged();
+    void shockMarksChanged();
     // The tools could not be made ready: the viewer cannot read a card and ends.
     void initializationFailed();
     // The metadata of the recording just opened is in `mediaData` (or could not be read).
@@ -318,6 +324,7 @@ private:
     // Whether copying a file of `size` bytes leaves the working folder's disk room enough.
     static bool roomToCopy(qint64 size);
     void exportText(const QString &name, const QString &text, const QString &saved);
+    void updateShockMarks();
 
     ProcessManager m_procManager;
     std::unique_ptr<MultiTrackPlayer> m_player;
@@ -328,6 +335,7 @@ private:
     RecordingListModel m_filtered;
     QList<FileListItem> m_fileList;
     QList<ChannelPlayer *> m_videoPlayers;
+    QList<double> m_shockMarks;
     std::optional<QString> m_procMessage;
     std::optional<QString> m_alertMessage;
     std::optional<QString> m_downloadMessage;

@@ -24,6 +24,21 @@ double seconds(const QDateTime &from, const QDateTime &to)
     return static_cast<double>(from.msecsTo(to)) / 1000.0;
 }
 
+// Samples in a row that carry the same time get the parts of the second after it, in order.
+void spreadOverTheirSecond(QList<GSensorInfo> &samples)
+{
+    for (qsizetype first = 0; first < samples.size();) {
+        qsizetype end = first + 1;
+        while (end < samples.size() && samples[first].elapse &&
+               samples[end].elapse == samples[first].elapse)
+            ++end;
+        const auto count = static_cast<double>(end - first);
+        for (qsizetype k = first + 1; k < end; ++k)
+            *samples[k].elapse += static_cast<double>(k - first) / count;
+        first = end;
+    }
+}
+
 // The last element whose time is at or before `time` (absent times count as 0).
 template <typename Event>
 std::optional<Event> lastAtOrBefore(const QList<Event> &events, double time)
@@ -113,7 +128,9 @@ std::optional<QString> MediaDataViewModel::load(const QString &json, double dura
             }
         }
     }
-    // The G-sensor clock, from the first sample's.
+    // The G-sensor clock, from the first sample's. The dashcam stamps its samples with the whole
+    // second only, several to a second: those of one second are spread evenly over it, or every
+    // step of the second would find its last sample and a knock in its first would be lost.
     if (!m_gSensorEvents.isEmpty()) {
         const QDateTime start = parseTimestamp(m_gSensorEvents.first().timestamp)
                                     .value_or(QDateTime::currentDateTime());
@@ -121,6 +138,7 @@ std::optional<QString> MediaDataViewModel::load(const QString &json, double dura
             if (const auto time = parseTimestamp(sample.timestamp))
                 sample.elapse = seconds(start, *time);
         }
+        spreadOverTheirSecond(m_gSensorEvents);
     }
     if (m_gpsEvents.isEmpty())
         return std::nullopt;
