@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <array>
 
@@ -236,19 +235,21 @@ std::optional<QByteArray> extractMetadataFrames(const QString &path)
 
 void extractMediaRecordsAsync(const QString &path, std::function<void(MediaRecords)> completion)
 {
-    QtConcurrent::run(QThreadPool::globalInstance(),
-                      [path] {
-                          try {
-                              return extractMediaRecords(path);
-                          } catch (const std::exception &) {
-                              // Out of memory for a huge file: the caller still hears back.
-                              return MediaRecords{unreadableFileRecord()};
-                          }
-                      })
-        .then(QCoreApplication::instance(),
-              [completion = std::move(completion)](MediaRecords records) {
-                  completion(std::move(records));
-              });
+    // Handed over as a queued call, never as a direct one: a continuation attached to work that
+    // has already finished would run at once, inside this call, before its caller is ready.
+    QThreadPool::globalInstance()->start([path, completion = std::move(completion)] {
+        MediaRecords records;
+        try {
+            records = extractMediaRecords(path);
+        } catch (const std::exception &) {
+            // Out of memory for a huge file: the caller still hears back.
+            records = MediaRecords{unreadableFileRecord()};
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [completion, records = std::move(records)]() mutable { completion(std::move(records)); },
+            Qt::QueuedConnection);
+    });
 }
 
 QByteArray mediaRecordsJson(const MediaRecords &records)
