@@ -10,6 +10,9 @@ QtObject {
     readonly property color text: "#e8eaef"
     readonly property color dimText: "#9aa1ae"
     readonly property color accent: "#3d7eff"
+    // Marks on the seek bar: the evidence clip's span and the shocks the G-sensor felt.
+    readonly property color clip: "#f2b233"
+    readonly property color shock: "#ff4d4f"
     readonly property color selection: "#2c4a80"
     readonly property color video: "#000000"
     // The type labels' red, green and yellow, light enough for the selected row's blue.

@@ -5,8 +5,8 @@ import QtQuick.Layouts
 import Korvane.Controls as K
 import Korvane.Models
 
-// Files, lens, snapshot and download on the left; playback and the recordings before and after
-// on the right.
+// Files, lens, snapshot, route, download and the evidence clip on the left; playback, frame
+// steps, speed and the recordings before and after on the right.
 Rectangle {
     id: bar
 
@@ -51,6 +51,13 @@ Rectangle {
             }
         }
         K.ImageButton {
+            name: "gpx"
+            enabled: bar.hasVideo
+            system: "point.route"
+            tip: qsTr("주행 경로를 GPX 파일로 저장")
+            onActivated: gpxDialog.open()
+        }
+        K.ImageButton {
             name: "download"
             system: "square.and.arrow.down"
             tip: qsTr("선택한 영상 다운로드")
@@ -75,6 +82,36 @@ Rectangle {
             }
         }
 
+        K.ImageButton {
+            name: "clipStart"
+            enabled: bar.hasVideo
+            system: "mark.in"
+            tip: qsTr("증거 영상 시작 지점 표시 (I)")
+            onActivated: bar.viewModel.markClipStart()
+        }
+        K.ImageButton {
+            name: "clipEnd"
+            enabled: bar.hasVideo
+            system: "mark.out"
+            tip: qsTr("증거 영상 끝 지점 표시 (O)")
+            onActivated: bar.viewModel.markClipEnd()
+        }
+        K.ImageButton {
+            name: "clipCaption"
+            enabled: bar.hasVideo
+            system: "captions"
+            tip: qsTr("증거 영상에 날짜, 시각, 속도, 위치 자막 넣기")
+            highlighted: bar.viewModel.clipCaption
+            onActivated: bar.viewModel.clipCaption = !bar.viewModel.clipCaption
+        }
+        K.ImageButton {
+            name: "clipExport"
+            enabled: bar.viewModel.canExportClip && !bar.viewModel.isDownloading
+            system: "film"
+            tip: qsTr("표시한 구간을 증거 영상으로 저장")
+            onActivated: clipDialog.open()
+        }
+
         Item { Layout.fillWidth: true }
 
         K.ImageButton {
@@ -90,6 +127,29 @@ Rectangle {
             system: bar.player.isPlaying ? "pause.fill" : "play.fill"
             tip: bar.player.isPlaying ? qsTr("일시 정지 (Space)") : qsTr("재생 (Space)")
             onActivated: bar.player.isPlaying ? bar.player.pause() : bar.player.play()
+        }
+        K.ImageButton {
+            name: "stepBackward"
+            enabled: bar.hasVideo
+            system: "frame.backward"
+            tip: qsTr("한 프레임 뒤로 (,)")
+            autoRepeat: true
+            onActivated: bar.player.stepBackward()
+        }
+        K.ImageButton {
+            name: "stepForward"
+            enabled: bar.hasVideo
+            system: "frame.forward"
+            tip: qsTr("한 프레임 앞으로 (.)")
+            autoRepeat: true
+            onActivated: bar.player.stepForward()
+        }
+        K.ImageButton {
+            name: "rate"
+            enabled: bar.hasVideo
+            label: bar.player.rateText
+            tip: qsTr("재생 속도 ([ 느리게, ] 빠르게)")
+            onActivated: bar.player.cycleRate()
         }
         K.ImageButton {
             name: "previous"
@@ -133,6 +193,20 @@ Rectangle {
         objectName: "snapshotDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
         onAccepted: bar.viewModel.saveSnapshots(selectedFolder)
+    }
+
+    FolderDialog {
+        id: gpxDialog
+        objectName: "gpxDialog"
+        title: qsTr("저장할 폴더를 선택하세요.")
+        onAccepted: bar.viewModel.exportGpx(selectedFolder)
+    }
+
+    FolderDialog {
+        id: clipDialog
+        objectName: "clipDialog"
+        title: qsTr("저장할 폴더를 선택하세요.")
+        onAccepted: bar.viewModel.exportClip(selectedFolder)
     }
 
     FolderDialog {

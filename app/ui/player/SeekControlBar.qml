@@ -4,8 +4,8 @@ import QtQuick.Layouts
 import Korvane.Controls as K
 import Korvane.Models
 
-// Where playback is: the time, the seek bar, the length, and the speed at this moment (a double
-// click saves the GPS log to the card).
+// Where playback is: the time, the seek bar with the shocks and the evidence clip's span marked,
+// the length, and the speed at this moment (a double click saves the GPS log to the card).
 Rectangle {
     id: bar
 
@@ -30,6 +30,8 @@ Rectangle {
             id: seek
             objectName: "seekBar"
             Layout.fillWidth: true
+            // x of a point of the recording (0 to 1) on the groove
+            function grooveX(fraction) { return leftPadding + fraction * availableWidth }
             focusPolicy: Qt.NoFocus
             enabled: bar.viewModel.videoPlayers.length > 0
             from: 0
@@ -43,8 +45,56 @@ Rectangle {
                     bar.player.seek(value)
                 }
             }
+        
+            // The evidence clip's span, under the handle.
+            Rectangle {
+                objectName: "clipSpan"
+                readonly property double from: bar.viewModel.clipFrom >= 0 ? bar.viewModel.clipFrom : 0
+                readonly property double to: bar.viewModel.clipTo >= 0 ? bar.viewModel.clipTo : bar.player.duration
+                visible: bar.player.duration > 0 && (bar.viewModel.clipFrom >= 0 || bar.viewModel.clipTo >= 0)
+                z: -0.5
+                x: seek.grooveX(from / Math.max(bar.player.duration, 1e-9))
+                width: Math.max(2, seek.grooveX(to / Math.max(bar.player.duration, 1e-9)) - x)
+                y: seek.topPadding + seek.availableHeight / 2 - height / 2
+                height: 10
+                radius: 2
+                color: K.Theme.clip
+                opacity: 0.75
+            }
+            // The shocks the G-sensor felt: a click plays from a little before one.
+            Repeater {
+                model: bar.viewModel.shockMarks
+                delegate: Item {
+                    id: shock
+                    required property double modelData
+                    required property int index
+                    objectName: "shockMark" + index
+                    width: 14
+                    height: seek.availableHeight + 8
+                    x: seek.grooveX(modelData) - width / 2
+                    y: seek.topPadding - 4
+                    z: 1
+                    Rectangle {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        width: 3
+                        height: parent.height
+                        radius: 1
+                        color: K.Theme.shock
+                    }
+                    MouseArea {
+                        id: shockMouse
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: bar.viewModel.seekToShock(shock.index)
+                    }
+                    ToolTip.visible: shockMouse.containsMouse
+                    ToolTip.text: qsTr("충격 감지: 5초 전부터 재생")
+                    ToolTip.delay: 400
+                }
+            }
         }
-        Label {
+                Label {
             objectName: "duration"
             text: bar.viewModel.durationText
             color: K.Theme.dimText

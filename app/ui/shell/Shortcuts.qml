@@ -1,7 +1,8 @@
 import QtQuick
 import Korvane.Models
 
-// The keys of the window: Space plays and pauses, the arrows go 10 s back and forth, F and
+// The keys of the window: Space plays and pauses, the arrows go 10 s back and forth, "," and "."
+// step one picture, "[" and "]" play slower and faster, I and O mark an evidence clip, F and
 // Escape switch full screen, Ctrl+O opens files. Up, Down and Enter belong to the list.
 Item {
     id: keys
@@ -31,6 +32,38 @@ Item {
         enabled: keys.active && keys.hasVideo
         autoRepeat: true
         onActivated: keys.player.skip(10)
+    }
+    Shortcut {
+        sequence: ","
+        enabled: keys.active && keys.hasVideo
+        autoRepeat: true
+        onActivated: keys.player.stepBackward()
+    }
+    Shortcut {
+        sequence: "."
+        enabled: keys.active && keys.hasVideo
+        autoRepeat: true
+        onActivated: keys.player.stepForward()
+    }
+    Shortcut {
+        sequence: "["
+        enabled: keys.active && keys.hasVideo
+        onActivated: keys.player.slower()
+    }
+    Shortcut {
+        sequence: "]"
+        enabled: keys.active && keys.hasVideo
+        onActivated: keys.player.faster()
+    }
+    Shortcut {
+        sequence: "I"
+        enabled: keys.active && keys.hasVideo
+        onActivated: keys.viewModel.markClipStart()
+    }
+    Shortcut {
+        sequence: "O"
+        enabled: keys.active && keys.hasVideo
+        onActivated: keys.viewModel.markClipEnd()
     }
     Shortcut {
         sequence: "F"
