@@ -261,15 +261,17 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         // Encoded anew: the seek is exact, the clip starts at `from` and the captions' times
         // count from there.
         result.start = request.from;
-        QString graph;
+        // One chain a camera, one drawtext a caption, each on for its own second only.
+        QStringList chains;
         for (const int t : std::as_const(kept)) {
             QStringList chain;
             for (const CaptionLine &line : std::as_const(*request.captions))
                 chain.append(drawtextFilter(*font, tracks[t].height, line));
             if (chain.isEmpty())
                 chain.append(QStringLiteral("null"));
-            graph += QStringLiteral("[0:v:%1]%2[v%1];\n").arg(t).arg(chain.join(QStringLiteral(",\n")));
+            chains.append(QStringLiteral("[0:v:%1]%2[v%1]").arg(t).arg(chain.join(QStringLiteral(",\n"))));
         }
+        const QString graph = chains.join(QStringLiteral(";\n")) + QLatin1Char('\n');
         const QString script = folder + QStringLiteral("captions.txt");
         QSaveFile file(script);
         if (!file.open(QIODevice::WriteOnly) || file.write(graph.toUtf8()) < 0 || !file.commit()) {

@@ -38,17 +38,26 @@ QString coordinate(double degrees, QChar positive, QChar negative)
            QString::number(std::abs(degrees), 'f', 5) + QChar(0x00B0);
 }
 
+// When the recording's player time 0 was, by its first fix with a date and time: that fix's
+// time less its place on the axis. The fixes are stretched onto the axis and may skip or share a
+// second, so the clock runs from this one instant, a second for each second of the video.
+std::optional<QDateTime> gpsClockStart(const QList<GPSInfo> &fixes)
+{
+    for (const GPSInfo &fix : fixes) {
+        if (!fix.data)
+            continue;
+        if (const std::optional<QDateTime> time = fixTime(*fix.data))
+            return time->addSecs(-std::llround(fix.elapse.value_or(0))).toLocalTime();
+    }
+    return std::nullopt;
+}
+
 QString captionAt(const QList<GPSInfo> &fixes, const std::optional<QDateTime> &start,
                   qint64 second)
 {
     const GPSInfo *fix = fixAt(fixes, static_cast<double>(second));
     std::optional<QDateTime> clock;
-    if (fix) {
-        if (const std::optional<QDateTime> time = fixTime(*fix->data))
-            clock = time->addSecs(second - static_cast<qint64>(fix->elapse.value_or(0)))
-                        .toLocalTime();
-    }
-    if (!clock && start)
+    if (start)
         clock = start->addSecs(second);
     QStringList parts;
     if (clock) {
@@ -88,7 +97,9 @@ QList<CaptionLine> clipCaptions(const QList<GPSInfo> &fixes, const QString &file
     QList<CaptionLine> lines;
     if (!(to > from) || !std::isfinite(from) || !std::isfinite(to))
         return lines;
-    const std::optional<QDateTime> start = recordingStartFromName(fileName);
+    std::optional<QDateTime> start = gpsClockStart(fixes);
+    if (!start)
+        start = recordingStartFromName(fileName);
     for (auto second = static_cast<qint64>(std::floor(from)); static_cast<double>(second) < to;
          ++second) {
         const double begins = std::max(from, static_cast<double>(second)) - from;

@@ -113,6 +113,8 @@ void openRecording(CardModel &card, const QString &path)
 {
     AppViewModel &model = card.model();
     model.setIsAutoLoad(false);
+    model.closeAlert();
+    model.setClipCaption(false); // kept in the user's settings by the test before
     QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(path)}));
     QCoro::waitFor(model.selectAt(0));
     card.waitUntilOpened();
@@ -168,8 +170,8 @@ QByteArray lumaAt(const QString &path, double time, const QStringList &before = 
         .out;
 }
 
-// The caption's white text inside its box: the first part of the line (the date and time), where
-// the dark box lies under every pixel.
+// The caption's white text inside its box (the date and time, the speed and most of the
+// position), where the dark box lies under every pixel.
 QList<bool> textMask(const QByteArray &luma, int width, int height)
 {
     const int size = static_cast<int>(std::lround(height / 24.0));
@@ -177,7 +179,7 @@ QList<bool> textMask(const QByteArray &luma, int width, int height)
     const int margin = static_cast<int>(std::lround(height / 40.0));
     QList<bool> mask;
     for (int y = height - margin - border - size; y < height - margin - border; ++y) {
-        for (int x = margin + border; x < margin + border + 8 * size; ++x)
+        for (int x = margin + border; x < margin + border + 20 * size; ++x)
             mask.append(static_cast<unsigned char>(luma[y * width + x]) > 160);
     }
     return mask;
@@ -204,6 +206,7 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     const QString source = encoderMadeRecording(folder.path(), 10);
     CardModel card(sampleCardImage({"--seconds", "1"}));
     AppViewModel &model = card.model();
+    card.loadCard(); // the card's settings name its cameras, as the channel choice goes
     openRecording(card, source);
     ASSERT_EQ(model.videoPlayers().size(), 2);
 
@@ -222,6 +225,7 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     // The second camera alone, with the sound.
     model.nextChannelChoice();
     model.nextChannelChoice();
+    ASSERT_EQ(model.channelChoice(), 2);
     const ClipResult second = QCoro::waitFor(model.exportClipInto(saved.path()));
     ASSERT_EQ(second.outcome, ClipResult::Outcome::saved) << second.detail.toStdString();
     EXPECT_EQ(second.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s_CH2.mp4"));
@@ -245,6 +249,7 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     const QString source = sampleRecording({"--seconds", "6", "--time", "20241005_143512"});
     CardModel card(sampleCardImage({"--seconds", "1"}));
     AppViewModel &model = card.model();
+    card.loadCard();
     openRecording(card, source);
     markClip(model, 1.3, 4.6);
     const double from = model.clipFrom();
@@ -276,6 +281,7 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     model.setClipCaption(true);
     EXPECT_TRUE(model.clipCaption());
     model.nextChannelChoice();
+    ASSERT_EQ(model.channelChoice(), 1);
     const ClipResult captioned = QCoro::waitFor(model.exportClipInto(saved.path()));
     ASSERT_EQ(captioned.outcome, ClipResult::Outcome::saved) << captioned.detail.toStdString();
     const QList<StreamTimes> streams = streamTimes(captioned.path);
@@ -328,6 +334,7 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     EXPECT_EQ(gpx.count("<trkpt"), gpxPointCount(extractMediaRecords(source)));
     EXPECT_GT(gpx.count("<trkpt"), 0);
     EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip-*")), QStringList());
+    model.setClipCaption(false);
 }
 
 TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
@@ -370,6 +377,7 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
     EXPECT_EQ(model.downloadMessage(), std::nullopt);
     EXPECT_EQ(model.alertMessage(), std::nullopt);
     EXPECT_FALSE(model.isDownloading());
+    model.setClipCaption(false);
 }
 
 // Caption text is data: whatever it holds reaches the picture as written, exactly as ffmpeg
