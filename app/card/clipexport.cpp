@@ -58,13 +58,15 @@ struct VideoTrack
 // The video tracks as ffmpeg finds them after seeking to `from`: for each, the time of the first
 // packet it would copy (a key frame) and the picture height. Read from ffmpeg's own packet list
 // (framecrc): "#tb N: 1/15360", "#dimensions N: 1920x1080", then "N, dts, pts, ..." lines.
+// The copy runs to just past `from`: every track's packets from its key frame on are listed (a
+// "-frames:v 1" ends the listing with the first track's first packet, before the others').
 QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ProcessManager &tools, QString input,
                                                 double from, ShellCancel cancel)
 {
     QString text;
     const QString command =
         shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
-        QStringLiteral(" -nostdin -v error -ss %1 -i %2 -map 0:v -c copy -frames:v 1 -f framecrc -")
+        QStringLiteral(" -nostdin -v error -ss %1 -i %2 -map 0:v -c copy -t 0.001 -f framecrc -")
             .arg(secondsText(from), shellQuoted(input));
     co_await Shell::runAsync(command, [&](const QString &chunk) { text += chunk; }, cancel);
 
