@@ -5,6 +5,7 @@
 //     the same span;
 // (b) the same span of every camera copied as recorded, against "-map 0 -c copy".
 // Rounds alternate between the two, and the medians are compared.
+#include "applog.h"
 #include "benchsupport.h"
 #include "clipcaptions.h"
 #include "clipexport.h"
@@ -69,6 +70,7 @@ double secondsOfClip(const ProcessManager &tools, const ClipRequest &request)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    setLogDestination(LogDestination::nowhere);
     const std::string input = recording(BENCH_DATA_DIR);
     const QString source = QString::fromStdString(input);
     bench::warm(input);
@@ -112,6 +114,9 @@ int main(int argc, char **argv)
                                     out})
                             .seconds);
         copy.push_back(secondsOfClip(tools, copied));
+        std::fprintf(stderr, "bench-clip: round %d: captioned %.3f s, re-encode %.3f s, copied %.3f s, "
+                             "-c copy %.3f s\n",
+                     round + 1, caption.back(), encode.back(), copy.back(), remux.back());
     }
     const double captionRatio = median(caption) / median(encode);
     const double copyRatio = median(copy) / median(remux);

@@ -3,6 +3,7 @@
 #include "clipexport.h"
 
 #include "applog.h"
+#include "keyframes.h"
 #include "privatefolder.h"
 #include "shellquote.h"
 
@@ -227,8 +228,24 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         if (!font)
             co_return finish(ClipResult::Outcome::noFont, QStringLiteral("no font with Hangul"));
     }
-    const QList<VideoTrack> tracks =
-        co_await probeVideoTracks(tools, request.input, request.from, cancel);
+    // A copy starts on the key frame the file's index names; the captions need every camera's
+    // picture height, and a file without a readable index its key frames, from ffmpeg itself.
+    std::optional<QList<QList<double>>> indexed;
+    if (!request.captions)
+        indexed = videoKeyFrames(request.input);
+    QList<VideoTrack> tracks;
+    if (indexed) {
+        for (const QList<double> &keys : std::as_const(*indexed)) {
+            VideoTrack track{std::nan(""), 0};
+            for (const double key : keys) {
+                if (key <= request.from + 1e-6 || std::isnan(track.firstPicture))
+                    track.firstPicture = key;
+            }
+            tracks.append(track);
+        }
+    } else {
+        tracks = co_await probeVideoTracks(tools, request.input, request.from, cancel);
+    }
     if (cancel.isCancelled())
         co_return finish(ClipResult::Outcome::cancelled);
     if (tracks.isEmpty())

@@ -30,6 +30,8 @@ constexpr double frame = 1.0 / 30;
 
 // Two cameras at 30 pictures a second, key frames every second on the first and every second and
 // a half on the second, and a sound track: as ffmpeg's encoders write them, nothing of ours.
+// Without B-frames, as dashcams write: a copy of pictures stored out of order ends on a packet in
+// decoding order, a few pictures past the end mark.
 QString encoderMadeRecording(const QString &folder, double seconds)
 {
     const QString path = folder + QStringLiteral("/20241005_143512_E.mp4");
