@@ -5,10 +5,37 @@
 #include <QCoroProcess>
 #include <QProcess>
 
+#include <csignal>
+#include <unistd.h>
+
 namespace korvane {
+
+void ShellCancel::cancel()
+{
+    m_state->cancelled = true;
+    // The shell and whatever it started (ffmpeg, a pipeline) share the group made at the start.
+    if (m_state->group > 0)
+        ::kill(static_cast<pid_t>(-m_state->group), SIGKILL);
+}
 
 QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput)
 {
+    // Named before it is awaited: GCC 12 mishandles temporaries in co_await.
+    QCoro::Task<int> running = run(std::move(command), std::move(onOutput), ShellCancel{}, false);
+    co_return co_await running;
+}
+
+QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput, ShellCancel cancel)
+{
+    QCoro::Task<int> running = run(std::move(command), std::move(onOutput), std::move(cancel), true);
+    co_return co_await running;
+}
+
+QCoro::Task<int> Shell::run(QString command, OutputHandler onOutput, ShellCancel cancel,
+                            bool ownGroup)
+{
+    if (cancel.isCancelled())
+        co_return 128;
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
@@ -21,18 +48,28 @@ QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput)
     // Output is streamed from readyRead while the run awaits the child's end: awaiting more
     // output would never resume for a child that ends without writing.
     QObject::connect(&process, &QProcess::readyRead, &process, deliver);
+    // A group of its own, so that a cancel ends the shell's children with it. Only runs that can
+    // be cancelled get one: the others stay in the caller's group and hear its terminal's Ctrl+C.
+    if (ownGroup)
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
 
     process.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), command});
     if (!co_await qCoro(process).waitForStarted(-1)) {
         onOutput(QStringLiteral("[Shell] run error: ") + process.errorString());
         co_return -1;
     }
+    cancel.m_state->group = process.processId();
+    if (cancel.isCancelled())
+        cancel.cancel(); // cancelled while it was starting
     if (process.state() != QProcess::NotRunning)
         co_await qCoro(process).waitForFinished(-1);
+    cancel.m_state->group = 0;
 
     deliver();
     if (const QString rest = text.finish(); !rest.isEmpty())
         onOutput(rest);
+    if (cancel.isCancelled())
+        co_return 128;
     co_return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 128;
 }
 

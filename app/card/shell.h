@@ -4,8 +4,28 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace korvane {
+
+// A way to end one running command from outside: copies share it, so the caller keeps one and
+// hands one to the run. Cancelling kills the child and everything it started (its process group,
+// SIGKILL); a run that has not started yet never starts.
+class ShellCancel
+{
+public:
+    void cancel();
+    bool isCancelled() const { return m_state->cancelled; }
+
+private:
+    friend class Shell;
+    struct State
+    {
+        bool cancelled = false;
+        qint64 group = 0; // the running child's process group, 0 while none runs
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
+};
 
 // Runs one command line as a child process ("/bin/bash" "-c" command) and hands everything it
 // writes, standard output and error interleaved as written, to `onOutput` on the main thread.
@@ -18,6 +38,13 @@ public:
     // "[Shell] run error: " and the reason). A child ended by a signal gives 128, as shells do
     // for any status of 128 or more.
     static QCoro::Task<int> runAsync(QString command, OutputHandler onOutput);
+    // The same, the child in a process group of its own that `cancel` can end; a run cancelled
+    // before or while it runs gives 128.
+    static QCoro::Task<int> runAsync(QString command, OutputHandler onOutput, ShellCancel cancel);
+
+private:
+    static QCoro::Task<int> run(QString command, OutputHandler onOutput, ShellCancel cancel,
+                                bool ownGroup);
 };
 
 } // namespace korvane

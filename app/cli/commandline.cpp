@@ -3,6 +3,9 @@
 #include "processmanager.h"
 #include "usagetext.h"
 
+#include <cmath>
+#include <utility>
+
 namespace korvane::cli {
 
 namespace {
@@ -15,7 +18,8 @@ struct CommandShape
 };
 
 const CommandShape shapes[] = {{"metadata", {"FILE"}},          {"gpx", {"FILE"}},
-                               {"repair", {"INPUT", "OUTPUT"}}, {"card list", {"CARD"}},
+                               {"repair", {"INPUT", "OUTPUT"}}, {"clip", {"FILE", "OUT"}},
+                               {"card list", {"CARD"}},
                                {"card save", {"CARD", "DIR"}},  {"setup", {}}};
 
 QString quoted(const QString &text)
@@ -44,14 +48,44 @@ QString operandProblem(const CommandShape &shape, const QStringList &operands)
     return {};
 }
 
+// Seconds of a recording as written after --from or --to ("12", "12.5"); -2 when it is no
+// such time.
+double secondsValue(const QString &text)
+{
+    bool ok = false;
+    const double seconds = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(seconds) && seconds >= 0 ? seconds : -2;
+}
+
+// The problem with clip's span, or nothing.
+QString spanProblem(const CommandLine &line)
+{
+    for (const auto &[value, name] : {std::pair{line.from, "--from"}, std::pair{line.to, "--to"}}) {
+        if (value == -1)
+            return QStringLiteral("clip needs %1 SECONDS").arg(QLatin1String(name));
+        if (value < 0)
+            return QStringLiteral("%1 takes seconds of the recording, 0 or more (such as 12.5)")
+                .arg(QLatin1String(name));
+    }
+    if (line.from >= line.to)
+        return QStringLiteral("--from must be before --to");
+    return {};
+}
+
 // The problem with the options given for a command, or nothing.
-QString optionProblem(const CommandLine &line, bool typeGiven, bool channelGiven)
+QString optionProblem(const CommandLine &line, bool typeGiven, bool channelGiven, bool spanGiven)
 {
     const bool card = line.command.startsWith(QLatin1String("card "));
     if (typeGiven && !card)
         return QStringLiteral("--type belongs to card list and card save");
-    if (channelGiven && line.command != u"card save")
-        return QStringLiteral("--channel belongs to card save");
+    if (channelGiven && line.command != u"card save" && line.command != u"clip")
+        return QStringLiteral("--channel belongs to card save and clip");
+    if ((spanGiven || line.caption) && line.command != u"clip")
+        return QStringLiteral("--from, --to and --caption belong to clip");
+    if (line.command == u"clip") {
+        if (const QString problem = spanProblem(line); !problem.isEmpty())
+            return problem;
+    }
     const bool known = ProcessManager::recordingTypes.contains(line.type) ||
                        (line.type == u"all" && line.command == u"card save");
     if (typeGiven && !known)
@@ -71,6 +105,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     QStringList words;
     bool typeGiven = false;
     bool channelGiven = false;
+    bool spanGiven = false;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
@@ -84,6 +119,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
             line.version = true;
         } else if (arg == u"-v" || arg == u"--verbose") {
             line.verbose = true;
+        } else if (arg == u"--caption") {
+            line.caption = true;
+        } else if (optionNamed(arg, u"--from") || optionNamed(arg, u"--to")) {
+            spanGiven = true;
+            QString value;
+            if (arg.contains(QLatin1Char('=')))
+                value = arg.section(QLatin1Char('='), 1);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else if (line.problem.isEmpty())
+                line.problem = arg + QStringLiteral(" needs a value");
+            (optionNamed(arg, u"--from") ? line.from : line.to) = secondsValue(value);
         } else if (optionNamed(arg, u"--type") || optionNamed(arg, u"--channel")) {
             const bool type = optionNamed(arg, u"--type");
             (type ? typeGiven : channelGiven) = true;
@@ -132,7 +179,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     line.operands = words.mid(used);
     line.problem = operandProblem(*shape, line.operands);
     if (line.problem.isEmpty())
-        line.problem = optionProblem(line, typeGiven, channelGiven);
+        line.problem = optionProblem(line, typeGiven, channelGiven, spanGiven);
     return line;
 }
 
@@ -142,6 +189,7 @@ QString usageText()
         "usage: korvane-cli [--verbose] metadata FILE\n"
         "       korvane-cli [--verbose] gpx FILE\n"
         "       korvane-cli [--verbose] repair INPUT OUTPUT\n"
+        "       korvane-cli [--verbose] clip FILE --from S --to S [--channel N] [--caption] OUT\n"
         "       korvane-cli [--verbose] card list [--type TYPE] CARD\n"
         "       korvane-cli [--verbose] card save [--type TYPE] [--channel N] CARD DIR\n"
         "       korvane-cli [--verbose] setup\n"
@@ -160,6 +208,13 @@ QString usageText()
         "                  back; any other is remuxed, and rebuilt if that fails), with its sound\n"
         "                  in AAC and the dashcam's GPS and G-sensor records kept, and writes it\n"
         "                  to OUTPUT, replacing it only when whole; prints OUTPUT\n"
+        "  clip FILE OUT   an evidence clip of the recording FILE from --from to --to (seconds\n"
+        "                  from its start, decimals allowed), written to OUT as one MP4 with\n"
+        "                  every camera and the sound, or with --channel one camera and the\n"
+        "                  sound; replaced only when whole; prints OUT. As recorded, the clip\n"
+        "                  starts on the key frame at or before --from; with --caption the\n"
+        "                  pictures are encoded anew from --from exactly, with the date and time,\n"
+        "                  speed and position of every second at their bottom left\n"
         "  card list CARD  the recordings on CARD, an SD card device (/dev/sdX, read through the\n"
         "                  durnix that 'setup' installs) or a card image: one line per recording\n"
         "                  with its type, name and size in bytes, separated by tabs, then\n"
@@ -181,13 +236,17 @@ QString usageText()
         "  --type TYPE     card list and card save: only the recordings of one folder: normal\n"
         "                  (continuous), event, park (parking), manual or saved (kept); card\n"
         "                  save takes all too, its default\n"
-        "  --channel N     card save: camera N (1 to 5) with the sound, instead of every camera\n"
+        "  --channel N     card save and clip: camera N (1 to 5) with the sound, instead of every\n"
+        "                  camera\n"
+        "  --from S, --to S\n"
+        "                  clip: where the clip starts and ends, in seconds of the recording\n"
+        "  --caption       clip: burns the date, time, speed and position into the pictures\n"
         "  -v, --verbose   the viewer's log lines, on standard error\n"
         "  -h, --help      this text, on standard output\n"
         "  --version       name, version and build\n"
         "\n"
-        "On a terminal, card list, card save and repair show what they are doing on one line of\n"
-        "standard error. A FILE that holds no record gives an empty result and a note on\n"
+        "On a terminal, card list, card save, repair and clip show what they are doing on one\n"
+        "line of standard error. A FILE that holds no record gives an empty result and a note on\n"
         "standard error; so does a CARD read only in part, listing what could be read.\n"
         "\n"
         "Exit status: 0 done; 1 failed (the message says why; card save names every recording\n"

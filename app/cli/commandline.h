@@ -8,10 +8,13 @@ namespace korvane::cli {
 // One korvane-cli command line, read but not yet run.
 struct CommandLine
 {
-    QString command;      // "metadata", "gpx", "repair", "card list", "card save" or "setup"
+    QString command; // "metadata", "gpx", "repair", "clip", "card list", "card save" or "setup"
     QStringList operands; // the command's files, card and folder, in their order
     QString type;         // card list/save --type: a recording folder name, or "all"
-    int channel = 0;      // card save --channel: a camera from 1; 0 for all channels
+    int channel = 0;      // card save and clip --channel: a camera from 1; 0 for all channels
+    double from = -1;     // clip --from and --to: seconds of the recording, -1 when not given
+    double to = -1;
+    bool caption = false; // clip --caption
     bool verbose = false;
     bool help = false;
     bool version = false;

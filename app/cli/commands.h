@@ -19,6 +19,15 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
 int saveCard(const QString &card, const QString &folder, const QString &type, int channel,
              bool showProgress);
 
+// An evidence clip of `input` from `from` to `to` seconds written to `output`: camera `channel`
+// (from 1) or every camera (0), with the sound; copied as recorded, or with the caption burned in.
+int clipRecording(const QString &input, const QString &output, double from, double to, int channel,
+                  bool caption, bool showProgress);
+
+// Why OUTPUT cannot be written: its folder missing, it is a folder or a device, or it is the
+// INPUT itself; nothing when it can.
+std::optional<QString> outputProblem(const QString &input, const QString &output);
+
 // Why a recording cannot be read, in the words of the file system; nothing when it can.
 std::optional<QString> unreadableRecording(const QString &path);
 

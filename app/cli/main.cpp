@@ -23,6 +23,9 @@ int run(const CommandLine &line)
     const bool showProgress = !line.verbose && errorsGoToTerminal();
     if (line.command == u"repair")
         return repairRecording(line.operands[0], line.operands[1], showProgress);
+    if (line.command == u"clip")
+        return clipRecording(line.operands[0], line.operands[1], line.from, line.to, line.channel,
+                             line.caption, showProgress);
     if (line.command == u"card list")
         return printCardList(line.operands.first(), line.type, showProgress);
     if (line.command == u"card save")

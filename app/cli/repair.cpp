@@ -15,10 +15,6 @@
 
 namespace korvane::cli {
 
-namespace {
-
-// Why OUTPUT cannot be written: its folder missing, it is a folder or a device, or it is the
-// INPUT itself; nothing when it can.
 std::optional<QString> outputProblem(const QString &input, const QString &output)
 {
     const QFileInfo target(output);
@@ -38,8 +34,6 @@ std::optional<QString> outputProblem(const QString &input, const QString &output
         return QStringLiteral("it is INPUT");
     return std::nullopt;
 }
-
-} // namespace
 
 int repairRecording(const QString &input, const QString &output, bool showProgress)
 {

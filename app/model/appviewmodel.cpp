@@ -92,6 +92,9 @@ AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
          {&AppViewModel::hasCardChanged, &AppViewModel::alertMessageChanged,
           &AppViewModel::procMessageChanged, &AppViewModel::downloadMessageChanged})
         connect(this, changed, this, &AppViewModel::overlayChanged);
+    // A recording opened or closed: marks of the one before mean nothing on it.
+    connect(m_player.get(), &MultiTrackPlayer::videoPlayersChanged, this,
+            &AppViewModel::clearClipMarks);
 }
 
 AppViewModel::~AppViewModel() = default;

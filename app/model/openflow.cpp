@@ -92,6 +92,8 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     if (!self || cardLeft())
         co_return;
     if (loaded) {
+        // Kept beside the copy until the next open: a clip is cut from what the player plays.
+        m_clipSource = playable.path == files.playing ? files.playing : QString();
         m_openRecording = item;
         emit openTitleChanged();
     }

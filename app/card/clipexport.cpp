@@ -1,0 +1,350 @@
+// Evidence clips: a span of a recording cut with ffmpeg, copied as recorded or with a caption
+// burned into every picture, made in the working folder and moved into place only when whole.
+#include "clipexport.h"
+
+#include "applog.h"
+#include "keyframes.h"
+#include "privatefolder.h"
+#include "shellquote.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace korvane {
+
+namespace {
+
+// Quoted once for ffmpeg's tokenizer: inside single quotes everything is literal, and a single
+// quote itself is closed, escaped and reopened.
+QString quotedOnce(QStringView text)
+{
+    QString quoted = QStringLiteral("'");
+    for (const QChar c : text) {
+        if (c == u'\'')
+            quoted += QStringLiteral("'\\''");
+        else
+            quoted += c;
+    }
+    return quoted + QLatin1Char('\'');
+}
+
+// ffmpeg takes seconds with microseconds at most; a time is written rounded up to the next
+// microsecond so that a key frame's own time seeks to that key frame, never to the one before.
+QString secondsUp(double seconds)
+{
+    return QString::number(std::ceil(std::max(0.0, seconds) * 1e6) / 1e6, 'f', 6);
+}
+
+QString secondsText(double seconds)
+{
+    return QString::number(std::max(0.0, seconds), 'f', 6);
+}
+
+struct VideoTrack
+{
+    double firstPicture = 0; // the first packet after the seek, in seconds of the recording
+    int height = 0;
+};
+
+// The video tracks as ffmpeg finds them after seeking to `from`: for each, the time of the first
+// packet it would copy (a key frame) and the picture height. Read from ffmpeg's own packet list
+// (framecrc): "#tb N: 1/15360", "#dimensions N: 1920x1080", then "N, dts, pts, ..." lines.
+// The copy runs to just past `from`: every track's packets from its key frame on are listed (a
+// "-frames:v 1" ends the listing with the first track's first packet, before the others').
+QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ProcessManager &tools, QString input,
+                                                double from, ShellCancel cancel)
+{
+    QString text;
+    const QString command =
+        shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
+        QStringLiteral(" -nostdin -v error -ss %1 -i %2 -map 0:v -c copy -t 0.001 -f framecrc -")
+            .arg(secondsText(from), shellQuoted(input));
+    co_await Shell::runAsync(command, [&](const QString &chunk) { text += chunk; }, cancel);
+
+    QList<VideoTrack> tracks;
+    QList<double> timeBases;
+    static const QRegularExpression timeBase(QStringLiteral(R"(^#tb (\d+): (\d+)/(\d+)$)"),
+                                             QRegularExpression::MultilineOption);
+    static const QRegularExpression dimensions(
+        QStringLiteral(R"(^#dimensions (\d+): (\d+)x(\d+)$)"), QRegularExpression::MultilineOption);
+    static const QRegularExpression packet(QStringLiteral(R"(^(\d+),\s*(-?\d+),\s*(-?\d+),)"),
+                                           QRegularExpression::MultilineOption);
+    for (auto it = timeBase.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const double denominator = m.captured(3).toDouble();
+        if (m.captured(1).toInt() != tracks.size() || denominator <= 0)
+            co_return QList<VideoTrack>{};
+        timeBases.append(m.captured(2).toDouble() / denominator);
+        tracks.append({std::nan(""), 0});
+    }
+    for (auto it = dimensions.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (const int index = m.captured(1).toInt(); index < tracks.size())
+            tracks[index].height = m.captured(3).toInt();
+    }
+    for (auto it = packet.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const int index = m.captured(1).toInt();
+        // The packet times count from the seek point.
+        if (index < tracks.size() && std::isnan(tracks[index].firstPicture))
+            tracks[index].firstPicture = from + m.captured(3).toDouble() * timeBases[index];
+    }
+    co_return tracks;
+}
+
+QString drawtextFilter(const QString &font, int height, const CaptionLine &line)
+{
+    // White on a dark box at the bottom left, sized by the picture's height so that it reads the
+    // same on every camera.
+    const int size = std::max(10, static_cast<int>(std::lround(height / 24.0)));
+    const int border = std::max(2, size / 4);
+    const int margin = std::max(4, static_cast<int>(std::lround(height / 40.0)));
+    return QStringLiteral("drawtext=expansion=none:fontfile=%1:text=%2:fontsize=%3:fontcolor=white:"
+                          "box=1:boxcolor=black@0.65:boxborderw=%4:x=%5:y=h-th-%5:enable=%6")
+        .arg(filterValue(font), filterValue(line.text), QString::number(size),
+             QString::number(border), QString::number(margin + border),
+             filterValue(QStringLiteral("gte(t,%1)*lt(t,%2)")
+                             .arg(secondsText(line.start), secondsText(line.end))));
+}
+
+// The percentage written so far, from ffmpeg's "-progress" lines ("out_time_us=1234567").
+class ProgressReader
+{
+public:
+    ProgressReader(double duration, std::function<void(int)> report)
+        : m_duration(duration), m_report(std::move(report))
+    {
+    }
+
+    void read(const QString &chunk)
+    {
+        m_pending += chunk;
+        qsizetype end = 0;
+        while ((end = m_pending.indexOf(QLatin1Char('\n'))) >= 0) {
+            const QString line = m_pending.left(end).trimmed();
+            m_pending.remove(0, end + 1);
+            if (line.startsWith(QLatin1String("out_time_us="))) {
+                bool ok = false;
+                const double written = line.mid(12).toDouble(&ok) / 1e6;
+                if (ok && m_duration > 0)
+                    show(static_cast<int>(std::clamp(written / m_duration * 100, 0.0, 99.0)));
+            } else if (!line.contains(QLatin1Char('='))) {
+                m_complaint = line; // with "-v error" only complaints are left
+            }
+        }
+    }
+
+    void show(int percent)
+    {
+        if (percent != m_shown && m_report) {
+            m_shown = percent;
+            m_report(percent);
+        }
+    }
+
+    QString complaint() const { return m_complaint; }
+
+private:
+    double m_duration;
+    std::function<void(int)> m_report;
+    QString m_pending;
+    QString m_complaint;
+    int m_shown = -1;
+};
+
+// Moves the finished clip over its destination: a rename on the same file system, else a whole
+// copy (ProcessManager::copyFile never leaves part of one).
+QCoro::Task<QString> moveIntoPlace(QString made, QString destination)
+{
+    if (std::rename(QFile::encodeName(made).constData(),
+                    QFile::encodeName(destination).constData()) == 0)
+        co_return QString();
+    if (errno != EXDEV)
+        co_return QString::fromLocal8Bit(std::strerror(errno));
+    if (!co_await ProcessManager::copyFile(made, destination))
+        co_return QStringLiteral("cannot copy to %1").arg(destination);
+    co_return QString();
+}
+
+} // namespace
+
+QString filterValue(QStringView text)
+{
+    return quotedOnce(quotedOnce(text));
+}
+
+QCoro::Task<std::optional<QString>> hangulFont()
+{
+    static const QStringList known{
+        QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"),
+        QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJKkr-Regular.otf"),
+        QStringLiteral("/usr/share/fonts/noto-cjk/NotoSansCJK-Regular.ttc"),
+        QStringLiteral("/usr/share/fonts/google-noto-cjk/NotoSansCJK-Regular.ttc"),
+        QStringLiteral("/usr/share/fonts/truetype/nanum/NanumGothic.ttf"),
+        QStringLiteral("/usr/share/fonts/nanum/NanumGothic.ttf"),
+    };
+    for (const QString &path : known) {
+        if (QFileInfo(path).isFile())
+            co_return path;
+    }
+    QString listed;
+    co_await Shell::runAsync(QStringLiteral("fc-list --format '%{file}\\n' :lang=ko 2>/dev/null"),
+                             [&](const QString &chunk) { listed += chunk; });
+    QStringList files = listed.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    files.sort();
+    for (const QString &path : std::as_const(files)) {
+        if (QFileInfo(path).isFile())
+            co_return path;
+    }
+    co_return std::nullopt;
+}
+
+QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest request,
+                                   std::function<void(int percent)> progress, ShellCancel cancel)
+{
+    ClipResult result;
+    result.path = request.destination;
+    const auto finish = [&](ClipResult::Outcome outcome, const QString &detail = {}) {
+        result.outcome = cancel.isCancelled() ? ClipResult::Outcome::cancelled : outcome;
+        result.detail = detail;
+        if (result.outcome != ClipResult::Outcome::saved)
+            appLog("[ClipExport]", request.destination, "not made:", detail);
+        return result;
+    };
+
+    std::optional<QString> font;
+    if (request.captions) {
+        font = co_await hangulFont();
+        if (!font)
+            co_return finish(ClipResult::Outcome::noFont, QStringLiteral("no font with Hangul"));
+    }
+    // A copy starts on the key frame the file's index names; the captions need every camera's
+    // picture height, and a file without a readable index its key frames, from ffmpeg itself.
+    std::optional<QList<QList<double>>> indexed;
+    if (!request.captions)
+        indexed = videoKeyFrames(request.input);
+    QList<VideoTrack> tracks;
+    if (indexed) {
+        for (const QList<double> &keys : std::as_const(*indexed)) {
+            VideoTrack track{std::nan(""), 0};
+            for (const double key : keys) {
+                if (key <= request.from + 1e-6 || std::isnan(track.firstPicture))
+                    track.firstPicture = key;
+            }
+            tracks.append(track);
+        }
+    } else {
+        tracks = co_await probeVideoTracks(tools, request.input, request.from, cancel);
+    }
+    if (cancel.isCancelled())
+        co_return finish(ClipResult::Outcome::cancelled);
+    if (tracks.isEmpty())
+        co_return finish(ClipResult::Outcome::nothingToCut,
+                         QStringLiteral("no picture in %1 from %2 s").arg(request.input,
+                                                                         secondsText(request.from)));
+    if (request.track >= tracks.size())
+        co_return finish(ClipResult::Outcome::noSuchChannel,
+                         QStringLiteral("no video track %1").arg(request.track + 1));
+    QList<int> kept;
+    for (int t = 0; t < tracks.size(); ++t) {
+        if (request.track < 0 || request.track == t)
+            kept.append(t);
+    }
+    const VideoTrack &leading = tracks[kept.first()];
+    if (std::isnan(leading.firstPicture) || leading.firstPicture >= request.to)
+        co_return finish(ClipResult::Outcome::nothingToCut,
+                         QStringLiteral("no picture between %1 s and %2 s")
+                             .arg(secondsText(request.from), secondsText(request.to)));
+
+    if (const QString problem = preparePrivateFolder(ProcessManager::tempRoot());
+        !problem.isEmpty())
+        co_return finish(ClipResult::Outcome::failed, problem);
+    const QString folder = ProcessManager::tempRoot() + QStringLiteral("clip-") +
+                           QUuid::createUuid().toString(QUuid::Id128) + QLatin1Char('/');
+    if (!QDir().mkpath(folder))
+        co_return finish(ClipResult::Outcome::failed, QStringLiteral("cannot make ") + folder);
+    const QString made = folder + QStringLiteral("clip.mp4");
+
+    QString arguments;
+    if (request.captions) {
+        // Encoded anew: the seek is exact, the clip starts at `from` and the captions' times
+        // count from there.
+        result.start = request.from;
+        // One chain a camera, one drawtext a caption, each on for its own second only.
+        QStringList chains;
+        for (const int t : std::as_const(kept)) {
+            QStringList chain;
+            for (const CaptionLine &line : std::as_const(*request.captions))
+                chain.append(drawtextFilter(*font, tracks[t].height, line));
+            if (chain.isEmpty())
+                chain.append(QStringLiteral("null"));
+            chains.append(QStringLiteral("[0:v:%1]%2[v%1]").arg(t).arg(chain.join(QStringLiteral(",\n"))));
+        }
+        const QString graph = chains.join(QStringLiteral(";\n")) + QLatin1Char('\n');
+        const QString script = folder + QStringLiteral("captions.txt");
+        QSaveFile file(script);
+        if (!file.open(QIODevice::WriteOnly) || file.write(graph.toUtf8()) < 0 || !file.commit()) {
+            ProcessManager::deleteDirectory(folder);
+            co_return finish(ClipResult::Outcome::failed, file.errorString());
+        }
+        arguments = QStringLiteral("-ss %1 -i %2 -filter_complex_script %3")
+                        .arg(secondsText(request.from), shellQuoted(request.input),
+                             shellQuoted(script));
+        for (const int t : std::as_const(kept))
+            arguments += QStringLiteral(" -map '[v%1]'").arg(t);
+        arguments += QStringLiteral(" -map 0:a:0? -c:v libx264 -preset veryfast -c:a aac");
+    } else {
+        // Copied as recorded: the seek goes to the leading track's key frame itself, so that
+        // the clip starts on it (not at `from`, where the first picture could not be decoded).
+        // Each other track then starts on its own key frame at or before that one; the pictures
+        // before the start stay in the file for decoding and the MP4's edit lists hide them, so
+        // every track and the sound begin together at the key frame.
+        result.start = leading.firstPicture;
+        arguments = QStringLiteral("-ss %1 -i %2 %3 -map 0:a:0? -c copy -use_editlist 1")
+                        .arg(secondsUp(result.start), shellQuoted(request.input),
+                             request.track < 0 ? QStringLiteral("-map 0:v")
+                                               : QStringLiteral("-map 0:v:%1").arg(request.track));
+    }
+    const double duration = request.to - result.start;
+    // "-strict -1": the dashcam's sound is 8 kHz MP3, which ffmpeg puts into MP4 only when told.
+    arguments += QStringLiteral(" -t %1 -strict -1 -progress pipe:1 -nostats -f mp4 %2")
+                     .arg(secondsText(duration), shellQuoted(made));
+
+    ProgressReader reader(duration, progress);
+    reader.show(0);
+    const int status = co_await Shell::runAsync(
+        shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
+            QStringLiteral(" -nostdin -v error -y ") + arguments,
+        [&](const QString &chunk) { reader.read(chunk); }, cancel);
+    if (cancel.isCancelled() || status != 0 || ProcessManager::fileSize(made, false) == 0) {
+        ProcessManager::deleteDirectory(folder);
+        co_return finish(ClipResult::Outcome::failed,
+                         reader.complaint().isEmpty()
+                             ? QStringLiteral("ffmpeg ended with status %1").arg(status)
+                             : reader.complaint());
+    }
+    const QString moveProblem = co_await moveIntoPlace(made, request.destination);
+    ProcessManager::deleteDirectory(folder);
+    if (!moveProblem.isEmpty())
+        co_return finish(ClipResult::Outcome::notWritten, moveProblem);
+    if (cancel.isCancelled()) {
+        // Called off while the finished clip was being moved: a cancelled clip leaves nothing.
+        QFile::remove(request.destination);
+        co_return finish(ClipResult::Outcome::cancelled);
+    }
+    reader.show(100);
+    result.outcome = ClipResult::Outcome::saved;
+    co_return result;
+}
+
+} // namespace korvane

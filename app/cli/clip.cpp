@@ -1,0 +1,123 @@
+// korvane-cli clip: an evidence clip of a recording, cut as the viewer cuts one.
+#include "commands.h"
+
+#include "clipcaptions.h"
+#include "clipexport.h"
+#include "mediadataviewmodel.h"
+#include "metadataextraction.h"
+#include "output.h"
+#include "playablefile.h"
+#include "processmanager.h"
+#include "trackdurations.h"
+
+#include <QCoroTask>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace korvane::cli {
+
+namespace {
+
+// The recording's GPS fixes on the time axis of its playable copy, as the viewer's player
+// places them.
+QList<GPSInfo> fixesOnTimeAxis(const QString &recording, const QString &playable)
+{
+    const std::vector<double> durations = videoTrackDurations(playable);
+    MediaDataViewModel placed;
+    if (placed.load(QString::fromUtf8(mediaRecordsJson(extractMediaRecords(recording))),
+                    durations.empty() ? 0 : durations.front()))
+        return {};
+    return placed.gpsEvents();
+}
+
+QString secondsText(double seconds)
+{
+    return QString::number(seconds, 'f', 3) + QStringLiteral(" s");
+}
+
+} // namespace
+
+int clipRecording(const QString &input, const QString &output, double from, double to, int channel,
+                  bool caption, bool showProgress)
+{
+    if (const std::optional<QString> why = unreadableRecording(input)) {
+        complain(QStringLiteral("cannot read %1: %2").arg(input, *why));
+        return 1;
+    }
+    if (const std::optional<QString> why = outputProblem(input, output)) {
+        complain(QStringLiteral("cannot write %1: %2").arg(output, *why));
+        return 1;
+    }
+    ProcessManager tools;
+    ProgressLine progress(showProgress);
+    progress.show(QStringLiteral("preparing the tools"));
+    if (!QCoro::waitFor(tools.prepareTools())) {
+        progress.clear();
+        complain(tools.setupProblem());
+        return 1;
+    }
+    const QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        progress.clear();
+        complain(QStringLiteral("cannot make a scratch folder: ") + scratch.errorString());
+        return 1;
+    }
+    // The seconds are those of the viewer's seek bar: the clip is cut from what the player plays.
+    const QString name = QFileInfo(input).fileName();
+    progress.show(QStringLiteral("remuxing ") + name);
+    const OpenFiles files{QFileInfo(input).absoluteFilePath(), scratch.filePath("temp.mp4"),
+                          scratch.filePath("playing.mp4")};
+    const PlayableFile playable = QCoro::waitFor(
+        makePlayable(tools, files, name, input, [&](const std::optional<QString> &rebuilding) {
+            if (rebuilding)
+                progress.show(QStringLiteral("rebuilding ") + name +
+                              QStringLiteral(" with salvex"));
+        }));
+    if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0) {
+        progress.clear();
+        complain(QStringLiteral("cannot cut %1: no playable picture could be made of it")
+                     .arg(input));
+        return 1;
+    }
+
+    ClipRequest request;
+    request.input = playable.path;
+    request.from = from;
+    request.to = to;
+    request.track = channel - 1;
+    request.destination = output;
+    if (caption)
+        request.captions = clipCaptions(fixesOnTimeAxis(input, playable.path), name, from, to);
+    const ClipResult result = QCoro::waitFor(exportClip(
+        tools, request,
+        [&](int percent) { progress.show(QStringLiteral("cutting %1: %2%").arg(name).arg(percent)); },
+        ShellCancel()));
+    progress.clear();
+
+    using Outcome = ClipResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::saved:
+        writeOut(output.toUtf8() + '\n');
+        return 0;
+    case Outcome::noFont:
+        complain(QStringLiteral("no font with Hangul for the caption: install fonts-noto-cjk"));
+        break;
+    case Outcome::noSuchChannel:
+        complain(QStringLiteral("%1 has no camera %2").arg(input).arg(channel));
+        break;
+    case Outcome::nothingToCut:
+        complain(QStringLiteral("%1 has no picture from %2 to %3")
+                     .arg(input, secondsText(from), secondsText(to)));
+        break;
+    case Outcome::cancelled:
+    case Outcome::failed:
+        complain(QStringLiteral("cannot cut %1: %2").arg(input, result.detail));
+        break;
+    case Outcome::notWritten:
+        complain(QStringLiteral("cannot write %1: %2").arg(output, result.detail));
+        break;
+    }
+    return 1;
+}
+
+} // namespace korvane::cli

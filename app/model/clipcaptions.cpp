@@ -1,0 +1,114 @@
+#include "clipcaptions.h"
+
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <cmath>
+
+namespace korvane {
+
+namespace {
+
+// The fix's own time, UTC, from its "ddmmyy" date and "hhmmss(.sss)" time fields.
+std::optional<QDateTime> fixTime(const GPRMC &fix)
+{
+    const QDate day = QDate::fromString(fix.date, QStringLiteral("ddMMyy"));
+    const QTime time = QTime::fromString(fix.timeUTC.left(6), QStringLiteral("HHmmss"));
+    if (!day.isValid() || !time.isValid())
+        return std::nullopt;
+    // "yy" reads as 19yy: the dashcam's fixes are of this century.
+    return QDateTime(day.addYears(100), time, QTimeZone::utc());
+}
+
+const GPSInfo *fixAt(const QList<GPSInfo> &fixes, double time)
+{
+    const GPSInfo *found = nullptr;
+    for (const GPSInfo &fix : fixes) {
+        if (fix.elapse.value_or(0) > time)
+            break;
+        if (fix.data)
+            found = &fix;
+    }
+    return found;
+}
+
+QString coordinate(double degrees, QChar positive, QChar negative)
+{
+    return (degrees < 0 ? negative : positive) + QLatin1Char(' ') +
+           QString::number(std::abs(degrees), 'f', 5) + QChar(0x00B0);
+}
+
+// When the recording's player time 0 was, by its first fix with a date and time: that fix's
+// time less its place on the axis. The fixes are stretched onto the axis and may skip or share a
+// second, so the clock runs from this one instant, a second for each second of the video.
+std::optional<QDateTime> gpsClockStart(const QList<GPSInfo> &fixes)
+{
+    for (const GPSInfo &fix : fixes) {
+        if (!fix.data)
+            continue;
+        if (const std::optional<QDateTime> time = fixTime(*fix.data))
+            return time->addSecs(-std::llround(fix.elapse.value_or(0))).toLocalTime();
+    }
+    return std::nullopt;
+}
+
+QString captionAt(const QList<GPSInfo> &fixes, const std::optional<QDateTime> &start,
+                  qint64 second)
+{
+    const GPSInfo *fix = fixAt(fixes, static_cast<double>(second));
+    std::optional<QDateTime> clock;
+    if (start)
+        clock = start->addSecs(second);
+    QStringList parts;
+    if (clock) {
+        parts.append(clock->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    } else {
+        parts.append(QStringLiteral("%1:%2:%3")
+                         .arg(second / 3600, 2, 10, QLatin1Char('0'))
+                         .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
+                         .arg(second % 60, 2, 10, QLatin1Char('0')));
+    }
+    if (fix) {
+        parts.append(QStringLiteral("%1 km/h").arg(std::lround(fix->data->speedKmh)));
+        parts.append(coordinate(fix->data->latitude, u'N', u'S') + QLatin1Char(' ') +
+                     coordinate(fix->data->longitude, u'E', u'W'));
+    }
+    return parts.join(QStringLiteral("  "));
+}
+
+} // namespace
+
+std::optional<QDateTime> recordingStartFromName(const QString &fileName)
+{
+    static const QRegularExpression stamp(QStringLiteral(R"((?:^|\D)(\d{8})_(\d{6})(?:\D|$))"));
+    const QRegularExpressionMatch m = stamp.match(fileName);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDateTime start =
+        QDateTime::fromString(m.captured(1) + m.captured(2), QStringLiteral("yyyyMMddHHmmss"));
+    if (!start.isValid())
+        return std::nullopt;
+    return start;
+}
+
+QList<CaptionLine> clipCaptions(const QList<GPSInfo> &fixes, const QString &fileName, double from,
+                                double to)
+{
+    QList<CaptionLine> lines;
+    if (!(to > from) || !std::isfinite(from) || !std::isfinite(to))
+        return lines;
+    std::optional<QDateTime> start = gpsClockStart(fixes);
+    if (!start)
+        start = recordingStartFromName(fileName);
+    for (auto second = static_cast<qint64>(std::floor(from)); static_cast<double>(second) < to;
+         ++second) {
+        const double begins = std::max(from, static_cast<double>(second)) - from;
+        const double ends = std::min(to, static_cast<double>(second + 1)) - from;
+        lines.append({begins, ends, captionAt(fixes, start, second)});
+    }
+    lines.first().start -= 1;
+    lines.last().end += 1;
+    return lines;
+}
+
+} // namespace korvane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "clipexport.h"
+#include "mediarecords.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace korvane {
+
+// When a recording began by its file name: the dashcam names each one after its start in local
+// time ("20241005_143512_E.mp4", "N_20241006_100000.mov"); none for another name.
+std::optional<QDateTime> recordingStartFromName(const QString &fileName);
+
+// The captions of an evidence clip from `from` to `to` (seconds of the player's time axis): one
+// for each second of the recording's clock the span touches, changing on the whole seconds of
+// that axis, with the clip's times. Each shows the date and time (from the GPS fix of that
+// second, in the computer's time zone, else from the file name plus the player time), then the
+// speed and the position when there is a fix:
+// "2024-10-05 14:35:27  42 km/h  N 37.56650° E 126.97800°". `fixes` are the recording's fixes
+// on that axis (MediaDataViewModel::gpsEvents). The first caption starts a second early and the
+// last ends a second late, so that no picture near the ends goes without one.
+QList<CaptionLine> clipCaptions(const QList<GPSInfo> &fixes, const QString &fileName, double from,
+                                double to);
+
+} // namespace korvane

@@ -1,0 +1,228 @@
+// Evidence clips of the open recording between two marks, and its GPS route as GPX: saved into
+// a folder the user picks, to hand to an insurer or the police.
+#include "appviewmodel.h"
+
+#include "applog.h"
+#include "clipcaptions.h"
+#include "gpxtrack.h"
+#include "metadataextraction.h"
+#include "playablefile.h"
+#include "userdefaults.h"
+#include "workingfiles.h"
+
+#include <QCoroFuture>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+#include <QUuid>
+#include <QtConcurrent>
+
+#include <cmath>
+
+namespace korvane {
+
+namespace {
+const auto captionKey = QStringLiteral("clipCaption");
+
+// "00m12s": whole minutes and seconds of a mark.
+QString markText(double seconds)
+{
+    const auto whole = static_cast<qint64>(std::floor(std::max(0.0, seconds)));
+    return QStringLiteral("%1m%2s")
+        .arg(whole / 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString baseName(const QString &fileName)
+{
+    const qsizetype dot = fileName.indexOf(QLatin1Char('.'));
+    return dot > 0 ? fileName.left(dot) : fileName;
+}
+} // namespace
+
+bool AppViewModel::clipCaption() const
+{
+    return userDefault(captionKey).toBool();
+}
+
+void AppViewModel::setClipCaption(bool on)
+{
+    if (on == clipCaption())
+        return;
+    setUserDefault(captionKey, on);
+    emit clipCaptionChanged();
+}
+
+bool AppViewModel::canExportClip() const
+{
+    return m_openRecording && !m_videoPlayers.isEmpty() && m_clipFrom >= 0 &&
+           m_clipTo > m_clipFrom;
+}
+
+void AppViewModel::markClipStart()
+{
+    m_clipFrom = std::max(0.0, m_player->currentTime());
+    if (m_clipTo >= 0 && m_clipTo <= m_clipFrom)
+        m_clipTo = -1;
+    emit clipMarksChanged();
+}
+
+void AppViewModel::markClipEnd()
+{
+    m_clipTo = std::max(0.0, m_player->currentTime());
+    if (m_clipFrom >= 0 && m_clipFrom >= m_clipTo)
+        m_clipFrom = -1;
+    emit clipMarksChanged();
+}
+
+void AppViewModel::clearClipMarks()
+{
+    m_clipFrom = -1;
+    m_clipTo = -1;
+    emit clipMarksChanged();
+}
+
+QString AppViewModel::clipFileName(int choice) const
+{
+    const QString name = m_openRecording ? baseName(m_openRecording->name) : QStringLiteral("clip");
+    return name + QStringLiteral("_clip_") + markText(m_clipFrom) + QLatin1Char('-') +
+           markText(m_clipTo) + (choice > 0 ? QStringLiteral("_CH%1").arg(choice) : QString()) +
+           QStringLiteral(".mp4");
+}
+
+QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
+{
+    ClipResult result;
+    result.outcome = ClipResult::Outcome::failed;
+    if (m_isDownloading || !canExportClip())
+        co_return result;
+    QPointer<AppViewModel> self(this);
+    const FileListItem recording = *m_openRecording;
+    const int choice = m_channelChoice;
+    ClipRequest request;
+    request.from = m_clipFrom;
+    request.to = m_clipTo;
+    request.track = choice - 1;
+    request.destination = QDir(folder).filePath(clipFileName(choice));
+    result.path = request.destination;
+    if (clipCaption())
+        request.captions =
+            clipCaptions(m_mediaData.gpsEvents(), recording.name, request.from, request.to);
+
+    setIsDownloading(true);
+    m_clipCancel = ShellCancel();
+    ShellCancel cancel = m_clipCancel;
+    setDownloadMessage(tr("증거 영상 만드는 중... %1%").arg(0));
+    // Closing the progress cancels the clip.
+    const QMetaObject::Connection closing =
+        connect(this, &AppViewModel::downloadMessageChanged, this, [this, cancel]() mutable {
+            if (!m_downloadMessage)
+                cancel.cancel();
+        });
+
+    // What the player plays, or, when that is gone, the same made again beside the clip.
+    request.input = m_clipSource;
+    QString scratch;
+    if (fileBytes(request.input) == 0) {
+        scratch = ProcessManager::tempRoot() + QStringLiteral("clip-source-") +
+                  QUuid::createUuid().toString(QUuid::Id128) + QLatin1Char('/');
+        QDir().mkpath(scratch);
+        const OpenFiles files{localCopy(recording), scratch + QStringLiteral("temp.mp4"),
+                              scratch + QStringLiteral("playing.mp4")};
+        QCoro::Task<PlayableFile> making =
+            makePlayable(m_procManager, files, recording.name, recording.cardPath(),
+                         [](const std::optional<QString> &) {});
+        const PlayableFile playable = co_await making;
+        request.input = playable.path;
+    }
+    if (!self)
+        co_return result;
+    QCoro::Task<ClipResult> exporting =
+        korvane::exportClip(m_procManager, request,
+                            [self](int percent) {
+                                if (self && self->m_downloadMessage)
+                                    self->setDownloadMessage(
+                                        tr("증거 영상 만드는 중... %1%").arg(percent));
+                            },
+                            cancel);
+    result = co_await exporting;
+    if (!scratch.isEmpty())
+        ProcessManager::deleteDirectory(scratch);
+    if (!self)
+        co_return result;
+    disconnect(closing);
+    setIsDownloading(false);
+
+    using Outcome = ClipResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::saved:
+        appLog("[AppViewModel] clip saved:", result.path);
+        setDownloadMessage(QString(""));
+        break;
+    case Outcome::cancelled:
+        appLog("[AppViewModel] clip cancelled");
+        setDownloadMessage(std::nullopt);
+        break;
+    case Outcome::noFont:
+        setDownloadMessage(std::nullopt);
+        setAlertMessage(tr("자막에 쓸 한글 글꼴이 없어 증거 영상을 만들지 못했습니다. "
+                           "fonts-noto-cjk 를 설치해 주세요."));
+        break;
+    case Outcome::noSuchChannel:
+        setDownloadMessage(std::nullopt);
+        setAlertMessage(tr("채널%1 영상이 없는 녹화파일입니다.").arg(choice));
+        break;
+    case Outcome::nothingToCut:
+    case Outcome::failed:
+    case Outcome::notWritten:
+        setDownloadMessage(std::nullopt);
+        setAlertMessage(tr("증거 영상 %1 을(를) 저장하지 못했습니다.")
+                            .arg(QFileInfo(result.path).fileName()));
+        break;
+    }
+    co_return result;
+}
+
+void AppViewModel::exportClip(const QUrl &folder)
+{
+    if (!folder.isEmpty())
+        exportClipInto(folder.toLocalFile());
+}
+
+QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
+{
+    if (!m_openRecording)
+        co_return false;
+    QPointer<AppViewModel> self(this);
+    const FileListItem recording = *m_openRecording;
+    // The records are read again from the copy: the model keeps them placed on the time axis,
+    // the route wants them as recorded.
+    QFuture<MediaRecords> reading =
+        QtConcurrent::run([path = localCopy(recording)] { return extractMediaRecords(path); });
+    const MediaRecords records = co_await reading;
+    if (!self)
+        co_return false;
+    const QString name = baseName(recording.name) + QStringLiteral(".gpx");
+    if (gpxPointCount(records) == 0) {
+        setAlertMessage(tr("이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다."));
+        co_return false;
+    }
+    QSaveFile file(QDir(folder).filePath(name));
+    const bool saved = file.open(QIODevice::WriteOnly) &&
+                       file.write(gpxTrack(records, baseName(recording.name))) >= 0 &&
+                       file.commit();
+    if (!saved)
+        appLog("[AppViewModel] exportGpx failed:", file.errorString());
+    setAlertMessage(saved ? tr("GPS 경로(%1)를 저장했습니다.").arg(name)
+                          : tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));
+    co_return saved;
+}
+
+void AppViewModel::exportGpx(const QUrl &folder)
+{
+    if (!folder.isEmpty())
+        exportGpxInto(folder.toLocalFile());
+}
+
+} // namespace korvane

@@ -1,0 +1,130 @@
+// Evidence clips as the viewer cuts them (exportClip: the key frame found, ffmpeg, the clip moved
+// into place) against ffmpeg alone doing the same span in one command, on a 40 s recording of two
+// 1920x1080 cameras at 30 pictures a second with the dashcam's sound and GPS fixes:
+// (a) 20 s of the first camera with the caption burned in, against a plain libx264 re-encode of
+//     the same span;
+// (b) the same span of every camera copied as recorded, against "-map 0 -c copy".
+// Rounds alternate between the two, and the medians are compared.
+#include "applog.h"
+#include "benchsupport.h"
+#include "clipcaptions.h"
+#include "clipexport.h"
+#include "mediadataviewmodel.h"
+#include "metadataextraction.h"
+#include "processmanager.h"
+
+#include <QCoreApplication>
+#include <QCoroTask>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace korvane;
+using bench::median;
+constexpr int rounds = 5;
+constexpr double from = 12.4;
+constexpr double to = 32.4;
+
+std::string recording(const fs::path &folder)
+{
+    const fs::path made = folder / "N_20241005_143012.mp4";
+    if (fs::exists(made))
+        return made.string();
+    fs::create_directories(folder);
+    std::fprintf(stderr, "bench-clip: writing a 40 s two-camera 1920x1080 recording...\n");
+    bench::run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2",
+                "1920x1080@30", "--seconds", "40", "--time", "20241005_143012",
+                folder.string() + "/"},
+               false);
+    return made.string();
+}
+
+QList<CaptionLine> captions(const QString &path)
+{
+    MediaDataViewModel placed;
+    if (placed.load(QString::fromUtf8(mediaRecordsJson(extractMediaRecords(path))), 40))
+        std::fprintf(stderr, "bench-clip: the recording's records do not load\n");
+    return clipCaptions(placed.gpsEvents(), QFileInfo(path).fileName(), from, to);
+}
+
+double secondsOfClip(const ProcessManager &tools, const ClipRequest &request)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const ClipResult result = QCoro::waitFor(exportClip(tools, request, {}, ShellCancel()));
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    if (result.outcome != ClipResult::Outcome::saved) {
+        std::fprintf(stderr, "bench-clip: the clip failed: %s\n", qPrintable(result.detail));
+        std::exit(1);
+    }
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    setLogDestination(LogDestination::nowhere);
+    const std::string input = recording(BENCH_DATA_DIR);
+    const QString source = QString::fromStdString(input);
+    bench::warm(input);
+
+    QTemporaryDir home;
+    qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+    ProcessManager tools;
+    tools.setBundledTools(QStringLiteral(FFMPEG_DIR "/"));
+    if (!QCoro::waitFor(tools.prepareTools())) {
+        std::fprintf(stderr, "bench-clip: %s\n", qPrintable(tools.setupProblem()));
+        return 1;
+    }
+    const std::string ffmpeg = (tools.helperRoot() + QStringLiteral("ffmpeg")).toStdString();
+    const std::string out = home.filePath(QStringLiteral("plain.mp4")).toStdString();
+    const std::string start = std::to_string(from);
+    const std::string span = std::to_string(to - from);
+
+    ClipRequest captioned;
+    captioned.input = source;
+    captioned.from = from;
+    captioned.to = to;
+    captioned.track = 0;
+    captioned.captions = captions(source);
+    captioned.destination = home.filePath(QStringLiteral("captioned.mp4"));
+    ClipRequest copied = captioned;
+    copied.track = -1;
+    copied.captions.reset();
+    copied.destination = home.filePath(QStringLiteral("copied.mp4"));
+
+    std::vector<double> caption, encode, copy, remux;
+    for (int round = 0; round < rounds; ++round) {
+        caption.push_back(secondsOfClip(tools, captioned));
+        encode.push_back(bench::run({ffmpeg, "-nostdin", "-y", "-v", "error", "-ss", start, "-t",
+                                     span, "-i", input, "-c:v", "libx264", "-preset", "veryfast",
+                                     out})
+                             .seconds);
+        // The dashcam's 8 kHz MP3 goes into MP4 only with "-strict -1", for either.
+        remux.push_back(bench::run({ffmpeg, "-nostdin", "-y", "-v", "error", "-ss", start, "-t",
+                                    span, "-i", input, "-map", "0", "-c", "copy", "-strict", "-1",
+                                    out})
+                            .seconds);
+        copy.push_back(secondsOfClip(tools, copied));
+        std::fprintf(stderr, "bench-clip: round %d: captioned %.3f s, re-encode %.3f s, copied %.3f s, "
+                             "-c copy %.3f s\n",
+                     round + 1, caption.back(), encode.back(), copy.back(), remux.back());
+    }
+    const double captionRatio = median(caption) / median(encode);
+    const double copyRatio = median(copy) / median(remux);
+    std::printf("captioned 20 s of one 1920x1080 camera: %.3f s, plain libx264 re-encode %.3f s\n",
+                median(caption), median(encode));
+    std::printf("copied 20 s of two 1920x1080 cameras: %.3f s, plain -c copy %.3f s\n",
+                median(copy), median(remux));
+    std::printf("caption ratio %.2f (target <= 1.2); copy ratio %.2f (target <= 1.2)\n",
+                captionRatio, copyRatio);
+    return 0;
+}
