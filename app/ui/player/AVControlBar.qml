@@ -1,15 +1,17 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import Korvane.Controls as K
 import Korvane.Models
 
-// Sound, brightness and each channel's mirroring.
+// Sound, brightness, the evidence clip (its marks, caption and saving) and each channel's mirroring.
 Rectangle {
     id: bar
 
     required property AppViewModel viewModel
     readonly property PlayerControls controls: viewModel.controls
+    readonly property bool hasVideo: viewModel.videoPlayers.length > 0
 
     implicitHeight: K.Theme.barHeight
     color: K.Theme.panel
@@ -26,7 +28,7 @@ Rectangle {
         }
         Slider {
             objectName: "volume"
-            Layout.preferredWidth: 120
+            Layout.preferredWidth: 100
             focusPolicy: Qt.NoFocus
             from: 0
             to: 1
@@ -44,7 +46,7 @@ Rectangle {
         }
         Slider {
             objectName: "brightness"
-            Layout.preferredWidth: 120
+            Layout.preferredWidth: 100
             focusPolicy: Qt.NoFocus
             from: 0
             to: 1
@@ -53,6 +55,38 @@ Rectangle {
         }
 
         Item { Layout.fillWidth: true }
+
+        K.ImageButton {
+            name: "clipStart"
+            enabled: bar.hasVideo
+            system: "mark.in"
+            tip: qsTr("증거 영상 시작 지점 표시 (I)")
+            onActivated: bar.viewModel.markClipStart()
+        }
+        K.ImageButton {
+            name: "clipEnd"
+            enabled: bar.hasVideo
+            system: "mark.out"
+            tip: qsTr("증거 영상 끝 지점 표시 (O)")
+            onActivated: bar.viewModel.markClipEnd()
+        }
+        K.ImageButton {
+            name: "clipCaption"
+            enabled: bar.hasVideo
+            system: "captions"
+            tip: qsTr("증거 영상에 날짜, 시각, 속도, 위치 자막 넣기")
+            highlighted: bar.viewModel.clipCaption
+            onActivated: bar.viewModel.clipCaption = !bar.viewModel.clipCaption
+        }
+        K.ImageButton {
+            name: "clipExport"
+            enabled: bar.viewModel.canExportClip && !bar.viewModel.isDownloading
+            system: "film"
+            tip: qsTr("표시한 구간을 증거 영상으로 저장")
+            onActivated: clipDialog.open()
+        }
+
+        Item { Layout.preferredWidth: 12 }
 
         Repeater {
             model: 5
@@ -66,5 +100,12 @@ Rectangle {
                 onActivated: bar.controls.cycleMirror(mirror.index + 1)
             }
         }
+    }
+
+    FolderDialog {
+        id: clipDialog
+        objectName: "clipDialog"
+        title: qsTr("저장할 폴더를 선택하세요.")
+        onAccepted: bar.viewModel.exportClip(selectedFolder)
     }
 }

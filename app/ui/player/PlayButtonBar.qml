@@ -5,8 +5,8 @@ import QtQuick.Layouts
 import Korvane.Controls as K
 import Korvane.Models
 
-// Files, lens, snapshot, route, download and the evidence clip on the left; playback, frame
-// steps, speed and the recordings before and after on the right.
+// Files, lens, snapshot, route and download on the left; playback, frame steps, speed and the
+// recordings before and after on the right.
 Rectangle {
     id: bar
 
@@ -80,36 +80,6 @@ Rectangle {
                 bar.viewModel.pauseForSettings()
                 bar.settingsRequested()
             }
-        }
-
-        K.ImageButton {
-            name: "clipStart"
-            enabled: bar.hasVideo
-            system: "mark.in"
-            tip: qsTr("증거 영상 시작 지점 표시 (I)")
-            onActivated: bar.viewModel.markClipStart()
-        }
-        K.ImageButton {
-            name: "clipEnd"
-            enabled: bar.hasVideo
-            system: "mark.out"
-            tip: qsTr("증거 영상 끝 지점 표시 (O)")
-            onActivated: bar.viewModel.markClipEnd()
-        }
-        K.ImageButton {
-            name: "clipCaption"
-            enabled: bar.hasVideo
-            system: "captions"
-            tip: qsTr("증거 영상에 날짜, 시각, 속도, 위치 자막 넣기")
-            highlighted: bar.viewModel.clipCaption
-            onActivated: bar.viewModel.clipCaption = !bar.viewModel.clipCaption
-        }
-        K.ImageButton {
-            name: "clipExport"
-            enabled: bar.viewModel.canExportClip && !bar.viewModel.isDownloading
-            system: "film"
-            tip: qsTr("표시한 구간을 증거 영상으로 저장")
-            onActivated: clipDialog.open()
         }
 
         Item { Layout.fillWidth: true }
@@ -200,13 +170,6 @@ Rectangle {
         objectName: "gpxDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
         onAccepted: bar.viewModel.exportGpx(selectedFolder)
-    }
-
-    FolderDialog {
-        id: clipDialog
-        objectName: "clipDialog"
-        title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.exportClip(selectedFolder)
     }
 
     FolderDialog {

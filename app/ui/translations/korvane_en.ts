@@ -226,7 +226,7 @@
     </message>
     <message>
         <source>블랙박스 SD 카드가 올바르게 삽입되었는지 확인해 주세요.</source>
-        <translation>Please check that the dashcam's SD card is inserted correctly.</translation>
+        <translation>Please check that the dashcam&apos;s SD card is inserted correctly.</translation>
     </message>
     <message>
         <source>다운로드가 완료되었습니다.</source>
@@ -310,6 +310,38 @@
     <message>
         <source>저장할 폴더를 선택하세요.</source>
         <translation>Choose a folder to save to.</translation>
+    </message>
+    <message>
+        <source>주행 경로를 GPX 파일로 저장</source>
+        <translation>Save the route as a GPX file</translation>
+    </message>
+    <message>
+        <source>증거 영상 시작 지점 표시 (I)</source>
+        <translation>Mark the clip's start (I)</translation>
+    </message>
+    <message>
+        <source>증거 영상 끝 지점 표시 (O)</source>
+        <translation>Mark the clip's end (O)</translation>
+    </message>
+    <message>
+        <source>증거 영상에 날짜, 시각, 속도, 위치 자막 넣기</source>
+        <translation>Caption the clip with date, time, speed and position</translation>
+    </message>
+    <message>
+        <source>표시한 구간을 증거 영상으로 저장</source>
+        <translation>Save the marked span as an evidence clip</translation>
+    </message>
+    <message>
+        <source>한 프레임 뒤로 (,)</source>
+        <translation>One frame back (,)</translation>
+    </message>
+    <message>
+        <source>한 프레임 앞으로 (.)</source>
+        <translation>One frame forward (.)</translation>
+    </message>
+    <message>
+        <source>재생 속도 ([ 느리게, ] 빠르게)</source>
+        <translation>Playback speed ([ slower, ] faster)</translation>
     </message>
 </context>
 <context>
@@ -396,6 +428,10 @@
     <message>
         <source>두 번 누르면 GPS 기록(location.txt)을 SD 카드에 저장합니다</source>
         <translation>Double-click to save the GPS log (location.txt) to the SD card</translation>
+    </message>
+    <message>
+        <source>충격 감지: 5초 전부터 재생</source>
+        <translation>Shock: play from 5 s before it</translation>
     </message>
 </context>
 <context>
@@ -569,6 +605,30 @@
     <message>
         <source>영상을 복구 중입니다. 잠시만 기다려주세요.</source>
         <translation>Repairing the video. Please wait.</translation>
+    </message>
+    <message>
+        <source>증거 영상 만드는 중... %1%</source>
+        <translation>Making the evidence clip... %1%</translation>
+    </message>
+    <message>
+        <source>자막에 쓸 한글 글꼴이 없어 증거 영상을 만들지 못했습니다. fonts-noto-cjk 를 설치해 주세요.</source>
+        <translation>No font with Hangul for the caption was found, so the clip was not made. Please install fonts-noto-cjk.</translation>
+    </message>
+    <message>
+        <source>증거 영상 %1 을(를) 저장하지 못했습니다.</source>
+        <translation>The evidence clip %1 could not be saved.</translation>
+    </message>
+    <message>
+        <source>이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다.</source>
+        <translation>This recording has no GPS log: no route was saved.</translation>
+    </message>
+    <message>
+        <source>GPS 경로(%1)를 저장했습니다.</source>
+        <translation>The GPS route (%1) was saved.</translation>
+    </message>
+    <message>
+        <source>GPS 경로(%1)를 저장하지 못했습니다.</source>
+        <translation>The GPS route (%1) could not be saved.</translation>
     </message>
 </context>
 <context>
