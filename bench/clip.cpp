@@ -104,18 +104,19 @@ int main(int argc, char **argv)
     std::vector<double> caption, encode, copy, remux;
     for (int round = 0; round < rounds; ++round) {
         caption.push_back(secondsOfClip(tools, captioned));
-        encode.push_back(bench::run({ffmpeg, "-nostdin", "-y", "-v", "error", "-ss", start, "-t",
-                                     span, "-i", input, "-c:v", "libx264", "-preset", "veryfast",
-                                     out})
-                             .seconds);
+        encode.push_back(
+            bench::run({ffmpeg, "-nostdin", "-y", "-v", "error", "-ss", start, "-t", span, "-i",
+                        input, "-c:v", "libx264", "-preset", "veryfast", out})
+                .seconds);
         // The dashcam's 8 kHz MP3 goes into MP4 only with "-strict -1", for either.
-        remux.push_back(bench::run({ffmpeg, "-nostdin", "-y", "-v", "error", "-ss", start, "-t",
-                                    span, "-i", input, "-map", "0", "-c", "copy", "-strict", "-1",
-                                    out})
-                            .seconds);
+        remux.push_back(
+            bench::run({ffmpeg, "-nostdin", "-y", "-v", "error", "-ss", start, "-t", span, "-i",
+                        input, "-map", "0", "-c", "copy", "-strict", "-1", out})
+                .seconds);
         copy.push_back(secondsOfClip(tools, copied));
-        std::fprintf(stderr, "bench-clip: round %d: captioned %.3f s, re-encode %.3f s, copied %.3f s, "
-                             "-c copy %.3f s\n",
+        std::fprintf(stderr,
+                     "bench-clip: round %d: captioned %.3f s, re-encode %.3f s, copied %.3f s, "
+                     "-c copy %.3f s\n",
                      round + 1, caption.back(), encode.back(), copy.back(), remux.back());
     }
     const double captionRatio = median(caption) / median(encode);
