@@ -270,7 +270,26 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     EXPECT_EQ(entries(saved.path()).size(), 2);
     EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip-*")), QStringList());
 
+    // A mark stays where it is put: an end before the start clears the start, and a start after
+    // the end clears the end.
+    playerAt(model, 2);
+    model.markClipEnd();
+    EXPECT_EQ(model.clipFrom(), -1);
+    EXPECT_NEAR(model.clipTo(), 2, 0.05);
+    EXPECT_FALSE(model.canExportClip());
+    playerAt(model, 1);
+    model.markClipStart();
+    EXPECT_TRUE(model.canExportClip());
+    playerAt(model, 3);
+    model.markClipStart();
+    EXPECT_EQ(model.clipTo(), -1);
+    EXPECT_NEAR(model.clipFrom(), 3, 0.05);
+    EXPECT_FALSE(model.canExportClip());
+    model.markClipEnd(); // at the start itself: the start goes
+    EXPECT_EQ(model.clipFrom(), -1);
+
     // Marks belong to the recording they were put on.
+    markClip(model, 1, 2);
     openRecording(card, source);
     EXPECT_EQ(model.clipFrom(), -1);
     EXPECT_EQ(model.clipTo(), -1);
