@@ -69,7 +69,8 @@ QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ProcessManager &tools, QSt
         shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
         QStringLiteral(" -nostdin -v error -ss %1 -i %2 -map 0:v -c copy -t 0.001 -f framecrc -")
             .arg(secondsText(from), shellQuoted(input));
-    co_await Shell::runAsync(command, [&](const QString &chunk) { text += chunk; }, cancel);
+    co_await Shell::runAsync(
+        command, [&](const QString &chunk) { text += chunk; }, cancel);
 
     QList<VideoTrack> tracks;
     QList<double> timeBases;
@@ -163,7 +164,7 @@ private:
 };
 
 // Moves the finished clip over its destination: a rename on the same file system, else a whole
-// copy (ProcessManager::copyFile never leaves part of one).
+// copy (ProcessManager::copyFile never leaves a half-made one).
 QCoro::Task<QString> moveIntoPlace(QString made, QString destination)
 {
     if (std::rename(QFile::encodeName(made).constData(),
@@ -250,8 +251,8 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         co_return finish(ClipResult::Outcome::cancelled);
     if (tracks.isEmpty())
         co_return finish(ClipResult::Outcome::nothingToCut,
-                         QStringLiteral("no picture in %1 from %2 s").arg(request.input,
-                                                                         secondsText(request.from)));
+                         QStringLiteral("no picture in %1 from %2 s")
+                             .arg(request.input, secondsText(request.from)));
     if (request.track >= tracks.size())
         co_return finish(ClipResult::Outcome::noSuchChannel,
                          QStringLiteral("no video track %1").arg(request.track + 1));
@@ -288,7 +289,8 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
                 chain.append(drawtextFilter(*font, tracks[t].height, line));
             if (chain.isEmpty())
                 chain.append(QStringLiteral("null"));
-            chains.append(QStringLiteral("[0:v:%1]%2[v%1]").arg(t).arg(chain.join(QStringLiteral(",\n"))));
+            chains.append(
+                QStringLiteral("[0:v:%1]%2[v%1]").arg(t).arg(chain.join(QStringLiteral(",\n"))));
         }
         const QString graph = chains.join(QStringLiteral(";\n")) + QLatin1Char('\n');
         const QString script = folder + QStringLiteral("captions.txt");
@@ -297,12 +299,12 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
             ProcessManager::deleteDirectory(folder);
             co_return finish(ClipResult::Outcome::failed, file.errorString());
         }
-        arguments = QStringLiteral("-ss %1 -i %2 -filter_complex_script %3")
-                        .arg(secondsText(request.from), shellQuoted(request.input),
-                             shellQuoted(script));
+        arguments =
+            QStringLiteral("-ss %1 -i %2 -filter_complex_script %3")
+                .arg(secondsText(request.from), shellQuoted(request.input), shellQuoted(script));
         for (const int t : std::as_const(kept))
             arguments += QStringLiteral(" -map '[v%1]'").arg(t);
-        arguments += QStringLiteral(" -map 0:a:0? -c:v libx264 -preset veryfast -c:a aac");
+        arguments += QStringLiteral(" -map '0:a:0?' -c:v libx264 -preset veryfast -c:a aac");
     } else {
         // Copied as recorded: the seek goes to the leading track's key frame itself, so that
         // the clip starts on it (not at `from`, where the first picture could not be decoded).
@@ -310,7 +312,7 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         // before the start stay in the file for decoding and the MP4's edit lists hide them, so
         // every track and the sound begin together at the key frame.
         result.start = leading.firstPicture;
-        arguments = QStringLiteral("-ss %1 -i %2 %3 -map 0:a:0? -c copy -use_editlist 1")
+        arguments = QStringLiteral("-ss %1 -i %2 %3 -map '0:a:0?' -c copy -use_editlist 1")
                         .arg(secondsUp(result.start), shellQuoted(request.input),
                              request.track < 0 ? QStringLiteral("-map 0:v")
                                                : QStringLiteral("-map 0:v:%1").arg(request.track));

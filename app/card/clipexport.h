@@ -28,7 +28,7 @@ struct ClipRequest
     QString input;
     double from = 0; // seconds of the recording
     double to = 0;
-    int track = -1;  // the one video track kept (camera N is track N-1); -1 keeps every one
+    int track = -1; // the one video track kept (camera N is track N-1); -1 keeps every one
     // Burned into every picture when present: the pictures are then encoded anew and the clip
     // starts exactly at `from`. Without, the tracks are copied as they are and the clip starts
     // on the key frame at or before `from`.
@@ -49,7 +49,7 @@ struct ClipResult
         notWritten     // the clip was made but could not be put at its destination
     };
     Outcome outcome = Outcome::failed;
-    QString detail; // ffmpeg's complaint or the file system's, for the log and the command line
+    QString detail;   // ffmpeg's complaint or the file system's, for the log and the command line
     double start = 0; // where in the recording the clip begins (the key frame, for a copy)
     QString path;     // the destination: where the clip is, or would have been
 };

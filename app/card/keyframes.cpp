@@ -39,7 +39,8 @@ QList<Box> children(QByteArrayView bytes)
         }
         if (size < static_cast<quint64>(header) || size > static_cast<quint64>(bytes.size() - at))
             break;
-        boxes.append({bytes.sliced(at + 4, 4), bytes.sliced(at + header, static_cast<qsizetype>(size) - header)});
+        boxes.append({bytes.sliced(at + 4, 4),
+                      bytes.sliced(at + header, static_cast<qsizetype>(size) - header)});
         at += static_cast<qsizetype>(size);
     }
     return boxes;
@@ -136,8 +137,8 @@ std::optional<QList<double>> trackKeyFrames(QByteArrayView trak, quint64 movieTi
                 return std::nullopt;
             const quint64 count = bigEndian(*ctts, at, 4);
             const quint64 raw = bigEndian(*ctts, at + 4, 4);
-            const qint64 offset =
-                signedOffsets ? static_cast<qint32>(static_cast<quint32>(raw)) : static_cast<qint64>(raw);
+            const qint64 offset = signedOffsets ? static_cast<qint32>(static_cast<quint32>(raw))
+                                                : static_cast<qint64>(raw);
             for (quint64 k = 0; k < count && sample < times.size(); ++k)
                 times[sample++] += offset;
         }

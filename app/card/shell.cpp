@@ -27,7 +27,8 @@ QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput)
 
 QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput, ShellCancel cancel)
 {
-    QCoro::Task<int> running = run(std::move(command), std::move(onOutput), std::move(cancel), true);
+    QCoro::Task<int> running =
+        run(std::move(command), std::move(onOutput), std::move(cancel), true);
     co_return co_await running;
 }
 

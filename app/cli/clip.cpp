@@ -75,8 +75,8 @@ int clipRecording(const QString &input, const QString &output, double from, doub
         }));
     if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0) {
         progress.clear();
-        complain(QStringLiteral("cannot cut %1: no playable picture could be made of it")
-                     .arg(input));
+        complain(
+            QStringLiteral("cannot cut %1: no playable picture could be made of it").arg(input));
         return 1;
     }
 
@@ -90,7 +90,9 @@ int clipRecording(const QString &input, const QString &output, double from, doub
         request.captions = clipCaptions(fixesOnTimeAxis(input, playable.path), name, from, to);
     const ClipResult result = QCoro::waitFor(exportClip(
         tools, request,
-        [&](int percent) { progress.show(QStringLiteral("cutting %1: %2%").arg(name).arg(percent)); },
+        [&](int percent) {
+            progress.show(QStringLiteral("cutting %1: %2%").arg(name).arg(percent));
+        },
         ShellCancel()));
     progress.clear();
 

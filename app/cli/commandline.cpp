@@ -17,10 +17,13 @@ struct CommandShape
     QStringList operands;
 };
 
-const CommandShape shapes[] = {{"metadata", {"FILE"}},          {"gpx", {"FILE"}},
-                               {"repair", {"INPUT", "OUTPUT"}}, {"clip", {"FILE", "OUT"}},
+const CommandShape shapes[] = {{"metadata", {"FILE"}},
+                               {"gpx", {"FILE"}},
+                               {"repair", {"INPUT", "OUTPUT"}},
+                               {"clip", {"FILE", "OUT"}},
                                {"card list", {"CARD"}},
-                               {"card save", {"CARD", "DIR"}},  {"setup", {}}};
+                               {"card save", {"CARD", "DIR"}},
+                               {"setup", {}}};
 
 QString quoted(const QString &text)
 {

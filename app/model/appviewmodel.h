@@ -265,7 +265,6 @@ signals:
     void clipCaptionChanged();
 
 public:
-
     // The window's life: the tools made ready, then the card watched; a card image given instead
     // is shown as the inserted card, with a folder standing in for its FAT volume.
     Q_INVOKABLE void start(korvane::SDManager *monitor, const QString &cardImage = {},
@@ -414,7 +413,7 @@ private:
     // Evidence clips.
     double m_clipFrom = -1;
     double m_clipTo = -1;
-    QString m_clipSource; // the file the player opened, while it is kept (sound in AAC)
+    QString m_clipSource;     // the file the player opened, while it is kept (sound in AAC)
     ShellCancel m_clipCancel; // the running clip's
 };
 

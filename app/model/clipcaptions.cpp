@@ -52,8 +52,7 @@ std::optional<QDateTime> gpsClockStart(const QList<GPSInfo> &fixes)
     return std::nullopt;
 }
 
-QString captionAt(const QList<GPSInfo> &fixes, const std::optional<QDateTime> &start,
-                  qint64 second)
+QString captionAt(const QList<GPSInfo> &fixes, const std::optional<QDateTime> &start, qint64 second)
 {
     const GPSInfo *fix = fixAt(fixes, static_cast<double>(second));
     std::optional<QDateTime> clock;

@@ -56,8 +56,7 @@ void AppViewModel::setClipCaption(bool on)
 
 bool AppViewModel::canExportClip() const
 {
-    return m_openRecording && !m_videoPlayers.isEmpty() && m_clipFrom >= 0 &&
-           m_clipTo > m_clipFrom;
+    return m_openRecording && !m_videoPlayers.isEmpty() && m_clipFrom >= 0 && m_clipTo > m_clipFrom;
 }
 
 void AppViewModel::markClipStart()
@@ -138,14 +137,13 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     }
     if (!self)
         co_return result;
-    QCoro::Task<ClipResult> exporting =
-        korvane::exportClip(m_procManager, request,
-                            [self](int percent) {
-                                if (self && self->m_downloadMessage)
-                                    self->setDownloadMessage(
-                                        tr("증거 영상 만드는 중... %1%").arg(percent));
-                            },
-                            cancel);
+    QCoro::Task<ClipResult> exporting = korvane::exportClip(
+        m_procManager, request,
+        [self](int percent) {
+            if (self && self->m_downloadMessage)
+                self->setDownloadMessage(tr("증거 영상 만드는 중... %1%").arg(percent));
+        },
+        cancel);
     result = co_await exporting;
     if (!scratch.isEmpty())
         ProcessManager::deleteDirectory(scratch);
@@ -177,8 +175,8 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     case Outcome::failed:
     case Outcome::notWritten:
         setDownloadMessage(std::nullopt);
-        setAlertMessage(tr("증거 영상 %1 을(를) 저장하지 못했습니다.")
-                            .arg(QFileInfo(result.path).fileName()));
+        setAlertMessage(
+            tr("증거 영상 %1 을(를) 저장하지 못했습니다.").arg(QFileInfo(result.path).fileName()));
         break;
     }
     co_return result;

@@ -27,9 +27,10 @@ QProcessEnvironment privateHome(const QTemporaryDir &home)
 // The time of the last key frame at or before `time` in a video stream, by ffprobe.
 double keyFrameAtOrBefore(const QString &path, int stream, double time)
 {
-    const ProgramRun probe = run(QStringLiteral("ffprobe"),
-                                 {"-v", "error", "-select_streams", "v:" + QString::number(stream),
-                                  "-show_entries", "packet=pts_time,flags", "-of", "csv=p=0", path});
+    const ProgramRun probe =
+        run(QStringLiteral("ffprobe"),
+            {"-v", "error", "-select_streams", "v:" + QString::number(stream), "-show_entries",
+             "packet=pts_time,flags", "-of", "csv=p=0", path});
     double found = -1;
     for (const QByteArray &line : probe.out.split('\n')) {
         const QList<QByteArray> fields = line.split(',');
@@ -55,15 +56,17 @@ TEST(ClipCommand, WritesAPlayableClipOfOneCameraUnderAnyName)
     ASSERT_EQ(clipped.exitCode, 0) << clipped.err.constData();
     EXPECT_EQ(clipped.out, out.toUtf8() + '\n');
     EXPECT_EQ(clipped.err, QByteArray());
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QFileInfo(out).fileName()}));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({QFileInfo(out).fileName()}));
     EXPECT_EQ(ffprobeStreams(out, QStringLiteral("codec_type")), QStringList({"video", "audio"}));
     EXPECT_EQ(korvane::test::decodeErrors(out), QByteArray());
     // The second camera from its key frame at or before 1.5 s to 3.25 s.
     const double key = keyFrameAtOrBefore(recording, 1, 1.5);
     ASSERT_GE(key, 0);
-    const QByteArray duration = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries",
-                                                               "format=duration", "-of", "csv=p=0", out})
-                                    .out.trimmed();
+    const QByteArray duration =
+        run(QStringLiteral("ffprobe"),
+            {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", out})
+            .out.trimmed();
     EXPECT_NEAR(duration.toDouble(), 3.25 - key, 1.0 / 30 + 0.002);
     // Nothing of the clip's making is left in the working folder.
     EXPECT_EQ(QDir(home.filePath(QStringLiteral("cache/Korvane")))
@@ -72,10 +75,9 @@ TEST(ClipCommand, WritesAPlayableClipOfOneCameraUnderAnyName)
 
     // A camera the recording lacks fails, and writes nothing.
     const QString none = folder.filePath(QStringLiteral("none.mp4"));
-    const ProgramRun missing = run(QStringLiteral(KORVANE_CLI_PATH),
-                                   {"clip", recording, "--from", "1", "--to", "2", "--channel", "4",
-                                    none},
-                                   privateHome(home));
+    const ProgramRun missing = run(
+        QStringLiteral(KORVANE_CLI_PATH),
+        {"clip", recording, "--from", "1", "--to", "2", "--channel", "4", none}, privateHome(home));
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, ("korvane-cli: " + recording + " has no camera 4\n").toUtf8());
     EXPECT_FALSE(QFileInfo::exists(none));

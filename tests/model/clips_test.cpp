@@ -36,14 +36,41 @@ QString encoderMadeRecording(const QString &folder, double seconds)
 {
     const QString path = folder + QStringLiteral("/20241005_143512_E.mp4");
     const QString length = QString::number(seconds);
-    const ProgramRun made = run(
-        QStringLiteral("ffmpeg"),
-        {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30:duration=" + length,
-         "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30:duration=" + length + ",hue=h=120",
-         "-f", "lavfi", "-i", "sine=frequency=440:beep_factor=4:sample_rate=44100:duration=" + length,
-         "-map", "0", "-map", "1", "-map", "2", "-c:v", "libx264", "-preset", "ultrafast",
-         "-pix_fmt", "yuv420p", "-x264-params:v:0", "keyint=30:min-keyint=30:scenecut=0",
-         "-x264-params:v:1", "keyint=45:min-keyint=45:scenecut=0", "-c:a", "aac", path});
+    const ProgramRun made =
+        run(QStringLiteral("ffmpeg"),
+            {"-v",
+             "error",
+             "-f",
+             "lavfi",
+             "-i",
+             "testsrc2=size=320x240:rate=30:duration=" + length,
+             "-f",
+             "lavfi",
+             "-i",
+             "testsrc2=size=320x240:rate=30:duration=" + length + ",hue=h=120",
+             "-f",
+             "lavfi",
+             "-i",
+             "sine=frequency=440:beep_factor=4:sample_rate=44100:duration=" + length,
+             "-map",
+             "0",
+             "-map",
+             "1",
+             "-map",
+             "2",
+             "-c:v",
+             "libx264",
+             "-preset",
+             "ultrafast",
+             "-pix_fmt",
+             "yuv420p",
+             "-x264-params:v:0",
+             "keyint=30:min-keyint=30:scenecut=0",
+             "-x264-params:v:1",
+             "keyint=45:min-keyint=45:scenecut=0",
+             "-c:a",
+             "aac",
+             path});
     EXPECT_EQ(made.exitCode, 0) << made.err.constData();
     return path;
 }
@@ -51,9 +78,10 @@ QString encoderMadeRecording(const QString &folder, double seconds)
 // The times of a video stream's key frames, by ffprobe.
 QList<double> keyFrames(const QString &path, int stream)
 {
-    const ProgramRun probe = run(QStringLiteral("ffprobe"),
-                                 {"-v", "error", "-select_streams", "v:" + QString::number(stream),
-                                  "-show_entries", "packet=pts_time,flags", "-of", "csv=p=0", path});
+    const ProgramRun probe =
+        run(QStringLiteral("ffprobe"),
+            {"-v", "error", "-select_streams", "v:" + QString::number(stream), "-show_entries",
+             "packet=pts_time,flags", "-of", "csv=p=0", path});
     QList<double> keys;
     for (const QByteArray &line : probe.out.split('\n')) {
         const QList<QByteArray> fields = line.split(',');
@@ -84,7 +112,8 @@ struct StreamTimes
 QList<StreamTimes> streamTimes(const QString &path)
 {
     QList<StreamTimes> streams;
-    for (const QString &line : ffprobeStreams(path, QStringLiteral("codec_type,start_time,duration"))) {
+    for (const QString &line :
+         ffprobeStreams(path, QStringLiteral("codec_type,start_time,duration"))) {
         const QStringList fields = line.split(QLatin1Char(','));
         if (fields.size() >= 3)
             streams.append({fields[0], fields[1].toDouble(), fields[2].toDouble()});
@@ -94,8 +123,8 @@ QList<StreamTimes> streamTimes(const QString &path)
 
 double formatDuration(const QString &path)
 {
-    return run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration", "-of",
-                                           "csv=p=0", path})
+    return run(QStringLiteral("ffprobe"),
+               {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path})
         .out.trimmed()
         .toDouble();
 }
@@ -106,8 +135,8 @@ void playerAt(AppViewModel &model, double seconds)
     MultiTrackPlayer &player = *model.playerManager();
     player.pause();
     player.seek(seconds / player.duration());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(player.currentTime() - seconds) < 0.05; },
-                                10000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return std::abs(player.currentTime() - seconds) < 0.05; }, 10000))
         << "the player stays at " << player.currentTime() << " instead of " << seconds;
 }
 
@@ -149,7 +178,8 @@ void expectCopiedClip(const QString &clip, const QString &source, double from, d
         EXPECT_NEAR(streams[i].duration, to - key, frame + 0.03) << "stream " << i;
     }
     for (qsizetype i = 0; i < cameras.size(); ++i) {
-        const QList<QByteArray> clipPictures = pictureChecksums(clip, static_cast<int>(i)).split(' ');
+        const QList<QByteArray> clipPictures =
+            pictureChecksums(clip, static_cast<int>(i)).split(' ');
         const QList<QByteArray> sourcePictures = pictureChecksums(source, cameras[i]).split(' ');
         const auto first = static_cast<qsizetype>(std::lround(key / frame));
         ASSERT_GT(sourcePictures.size(), first);
@@ -197,7 +227,8 @@ qsizetype differing(const QList<bool> &a, const QList<bool> &b)
 
 QStringList entries(const QString &folder, const QString &pattern = QStringLiteral("*"))
 {
-    return QDir(folder).entryList({pattern}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(folder).entryList({pattern},
+                                  QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -239,7 +270,26 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     EXPECT_EQ(entries(saved.path()).size(), 2);
     EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip-*")), QStringList());
 
+    // A mark stays where it is put: an end before the start clears the start, and a start after
+    // the end clears the end.
+    playerAt(model, 2);
+    model.markClipEnd();
+    EXPECT_EQ(model.clipFrom(), -1);
+    EXPECT_NEAR(model.clipTo(), 2, 0.05);
+    EXPECT_FALSE(model.canExportClip());
+    playerAt(model, 1);
+    model.markClipStart();
+    EXPECT_TRUE(model.canExportClip());
+    playerAt(model, 3);
+    model.markClipStart();
+    EXPECT_EQ(model.clipTo(), -1);
+    EXPECT_NEAR(model.clipFrom(), 3, 0.05);
+    EXPECT_FALSE(model.canExportClip());
+    model.markClipEnd(); // at the start itself: the start goes
+    EXPECT_EQ(model.clipFrom(), -1);
+
     // Marks belong to the recording they were put on.
+    markClip(model, 1, 2);
     openRecording(card, source);
     EXPECT_EQ(model.clipFrom(), -1);
     EXPECT_EQ(model.clipTo(), -1);
@@ -300,11 +350,11 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     const int height = size[1].toInt();
     // Above the caption the picture is the source's, as ffmpeg decodes the same span.
     const QString top = QStringLiteral("crop=iw:ih*0.85:0:0");
-    const ProgramRun psnr = run(
-        QStringLiteral("ffmpeg"),
-        {"-v", "info", "-i", captioned.path, "-ss", QString::number(from, 'f', 6), "-t",
-         QString::number(to - from, 'f', 6), "-i", source, "-filter_complex",
-         "[0:v:0]" + top + "[a];[1:v:0]" + top + "[b];[a][b]psnr", "-f", "null", "-"});
+    const ProgramRun psnr =
+        run(QStringLiteral("ffmpeg"),
+            {"-v", "info", "-i", captioned.path, "-ss", QString::number(from, 'f', 6), "-t",
+             QString::number(to - from, 'f', 6), "-i", source, "-filter_complex",
+             "[0:v:0]" + top + "[a];[1:v:0]" + top + "[b];[a][b]psnr", "-f", "null", "-"});
     const QRegularExpressionMatch average =
         QRegularExpression(QStringLiteral(R"(PSNR .* average:([0-9.]+|inf))"))
             .match(QString::fromUtf8(psnr.err));
@@ -398,11 +448,10 @@ TEST(Clip, CaptionTextIsDrawnLiterallyWhateverItHolds)
         writeFile(script, ("drawtext=expansion=none:fontfile=" + filterValue(*font) + ":" + what +
                            ":fontsize=20:fontcolor=white:x=4:y=4")
                               .toUtf8());
-        const ProgramRun drawn =
-            run(QStringLiteral("ffmpeg"),
-                {"-v", "error", "-f", "lavfi", "-i", "color=c=black:s=640x80:d=0.1",
-                 "-filter_script:v", script, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt",
-                 "gray", "-"});
+        const ProgramRun drawn = run(QStringLiteral("ffmpeg"),
+                                     {"-v", "error", "-f", "lavfi", "-i",
+                                      "color=c=black:s=640x80:d=0.1", "-filter_script:v", script,
+                                      "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"});
         EXPECT_EQ(drawn.exitCode, 0) << drawn.err.constData();
         return drawn.out;
     };
