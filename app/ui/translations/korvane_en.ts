@@ -58,6 +58,26 @@
         <source>CH%1 좌우/상하 반전</source>
         <translation>Flip CH%1 horizontally/vertically</translation>
     </message>
+    <message>
+        <source>증거 영상 시작 지점 표시 (I)</source>
+        <translation>Mark the clip&apos;s start (I)</translation>
+    </message>
+    <message>
+        <source>증거 영상 끝 지점 표시 (O)</source>
+        <translation>Mark the clip&apos;s end (O)</translation>
+    </message>
+    <message>
+        <source>증거 영상에 날짜, 시각, 속도, 위치 자막 넣기</source>
+        <translation>Caption the clip with date, time, speed and position</translation>
+    </message>
+    <message>
+        <source>표시한 구간을 증거 영상으로 저장</source>
+        <translation>Save the marked span as an evidence clip</translation>
+    </message>
+    <message>
+        <source>저장할 폴더를 선택하세요.</source>
+        <translation>Choose a folder to save to.</translation>
+    </message>
 </context>
 <context>
     <name>DriveModeSection</name>
@@ -314,22 +334,6 @@
     <message>
         <source>주행 경로를 GPX 파일로 저장</source>
         <translation>Save the route as a GPX file</translation>
-    </message>
-    <message>
-        <source>증거 영상 시작 지점 표시 (I)</source>
-        <translation>Mark the clip's start (I)</translation>
-    </message>
-    <message>
-        <source>증거 영상 끝 지점 표시 (O)</source>
-        <translation>Mark the clip's end (O)</translation>
-    </message>
-    <message>
-        <source>증거 영상에 날짜, 시각, 속도, 위치 자막 넣기</source>
-        <translation>Caption the clip with date, time, speed and position</translation>
-    </message>
-    <message>
-        <source>표시한 구간을 증거 영상으로 저장</source>
-        <translation>Save the marked span as an evidence clip</translation>
     </message>
     <message>
         <source>한 프레임 뒤로 (,)</source>
