@@ -40,39 +40,15 @@ QString secondsText(double seconds)
 int clipRecording(const QString &input, const QString &output, double from, double to, int channel,
                   bool caption, bool showProgress)
 {
-    if (const std::optional<QString> why = unreadableRecording(input)) {
-        complain(QStringLiteral("cannot read %1: %2").arg(input, *why));
-        return 1;
-    }
-    if (const std::optional<QString> why = outputProblem(input, output)) {
-        complain(QStringLiteral("cannot write %1: %2").arg(output, *why));
-        return 1;
-    }
     ProcessManager tools;
     ProgressLine progress(showProgress);
-    progress.show(QStringLiteral("preparing the tools"));
-    if (!QCoro::waitFor(tools.prepareTools())) {
-        progress.clear();
-        complain(tools.setupProblem());
-        return 1;
-    }
     const QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        progress.clear();
-        complain(QStringLiteral("cannot make a scratch folder: ") + scratch.errorString());
-        return 1;
-    }
     // The seconds are those of the viewer's seek bar: the clip is cut from what the player plays.
+    const std::optional<PlayableFile> made = playableInput(input, output, tools, scratch, progress);
+    if (!made)
+        return 1;
+    const PlayableFile &playable = *made;
     const QString name = QFileInfo(input).fileName();
-    progress.show(QStringLiteral("remuxing ") + name);
-    const OpenFiles files{QFileInfo(input).absoluteFilePath(), scratch.filePath("temp.mp4"),
-                          scratch.filePath("playing.mp4")};
-    const PlayableFile playable = QCoro::waitFor(
-        makePlayable(tools, files, name, input, [&](const std::optional<QString> &rebuilding) {
-            if (rebuilding)
-                progress.show(QStringLiteral("rebuilding ") + name +
-                              QStringLiteral(" with salvex"));
-        }));
     if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0) {
         progress.clear();
         complain(

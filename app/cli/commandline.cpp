@@ -110,7 +110,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
     bool channelGiven = false;
     bool spanGiven = false;
     bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
+    qsizetype i = 0;
+    // An option's value: after its "=", or the next argument.
+    const auto optionValue = [&](const QString &arg) {
+        if (arg.contains(QLatin1Char('=')))
+            return arg.section(QLatin1Char('='), 1);
+        if (i + 1 < arguments.size())
+            return arguments[++i];
+        if (line.problem.isEmpty())
+            line.problem = arg + QStringLiteral(" needs a value");
+        return QString();
+    };
+    for (; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || arg == u"-" || !arg.startsWith(QLatin1Char('-'))) {
             words.append(arg);
@@ -126,24 +137,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
             line.caption = true;
         } else if (optionNamed(arg, u"--from") || optionNamed(arg, u"--to")) {
             spanGiven = true;
-            QString value;
-            if (arg.contains(QLatin1Char('=')))
-                value = arg.section(QLatin1Char('='), 1);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else if (line.problem.isEmpty())
-                line.problem = arg + QStringLiteral(" needs a value");
+            const QString value = optionValue(arg);
             (optionNamed(arg, u"--from") ? line.from : line.to) = secondsValue(value);
         } else if (optionNamed(arg, u"--type") || optionNamed(arg, u"--channel")) {
             const bool type = optionNamed(arg, u"--type");
             (type ? typeGiven : channelGiven) = true;
-            QString value;
-            if (arg.contains(QLatin1Char('=')))
-                value = arg.section(QLatin1Char('='), 1);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else if (line.problem.isEmpty())
-                line.problem = arg + QStringLiteral(" needs a value");
+            const QString value = optionValue(arg);
             if (type) {
                 line.type = value;
             } else {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "output.h"
+#include "playablefile.h"
+#include "processmanager.h"
+
 #include <QString>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -27,6 +32,12 @@ int clipRecording(const QString &input, const QString &output, double from, doub
 // Why OUTPUT cannot be written: its folder missing, it is a folder or a device, or it is the
 // INPUT itself; nothing when it can.
 std::optional<QString> outputProblem(const QString &input, const QString &output);
+// The first steps of the commands that work on what the viewer plays: INPUT readable, OUTPUT
+// writable, the tools ready, and INPUT made playable in `scratch` as opening it in the viewer
+// does. Nothing, with the reason told, when a step fails.
+std::optional<PlayableFile> playableInput(const QString &input, const QString &output,
+                                          ProcessManager &tools, const QTemporaryDir &scratch,
+                                          ProgressLine &progress);
 
 // Why a recording cannot be read, in the words of the file system; nothing when it can.
 std::optional<QString> unreadableRecording(const QString &path);

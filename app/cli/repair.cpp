@@ -35,40 +35,51 @@ std::optional<QString> outputProblem(const QString &input, const QString &output
     return std::nullopt;
 }
 
-int repairRecording(const QString &input, const QString &output, bool showProgress)
+std::optional<PlayableFile> playableInput(const QString &input, const QString &output,
+                                          ProcessManager &tools, const QTemporaryDir &scratch,
+                                          ProgressLine &progress)
 {
     if (const std::optional<QString> why = unreadableRecording(input)) {
         complain(QStringLiteral("cannot read %1: %2").arg(input, *why));
-        return 1;
+        return std::nullopt;
     }
     if (const std::optional<QString> why = outputProblem(input, output)) {
         complain(QStringLiteral("cannot write %1: %2").arg(output, *why));
-        return 1;
+        return std::nullopt;
     }
-    ProcessManager tools;
-    ProgressLine progress(showProgress);
     progress.show(QStringLiteral("preparing the tools"));
     if (!QCoro::waitFor(tools.prepareTools())) {
         progress.clear();
         complain(tools.setupProblem());
-        return 1;
+        return std::nullopt;
     }
-    const QTemporaryDir scratch;
     if (!scratch.isValid()) {
         progress.clear();
         complain(QStringLiteral("cannot make a scratch folder: ") + scratch.errorString());
-        return 1;
+        return std::nullopt;
     }
     const OpenFiles files{QFileInfo(input).absoluteFilePath(), scratch.filePath("temp.mp4"),
                           scratch.filePath("playing.mp4")};
     const QString name = QFileInfo(input).fileName();
     progress.show(QStringLiteral("remuxing ") + name);
-    const PlayableFile playable = QCoro::waitFor(
+    return QCoro::waitFor(
         makePlayable(tools, files, name, input, [&](const std::optional<QString> &rebuilding) {
             if (rebuilding)
                 progress.show(QStringLiteral("rebuilding ") + name +
                               QStringLiteral(" with salvex"));
         }));
+}
+
+int repairRecording(const QString &input, const QString &output, bool showProgress)
+{
+    ProcessManager tools;
+    ProgressLine progress(showProgress);
+    const QTemporaryDir scratch;
+    const std::optional<PlayableFile> made = playableInput(input, output, tools, scratch, progress);
+    if (!made)
+        return 1;
+    const PlayableFile &playable = *made;
+    const QString name = QFileInfo(input).fileName();
     progress.show(QStringLiteral("checking ") + name);
     if (!playable.ok) {
         progress.clear();
