@@ -346,11 +346,13 @@ void PlaybackPipeline::addBranch(GstPad *pad)
         GstElement *bin = nullptr;
         const QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
         const QByteArray sink = m_output.realTime ? m_output.audioSink : "fakesink sync=false";
+        // Played faster or slower, the sound keeps its pitch; without a clock to keep, nothing is
+        // played at a rate.
+        const QByteArray keepPitch = m_output.realTime ? " ! scaletempo ! audioconvert" : "";
         if (!decoder.isEmpty() &&
             linkBin(pad,
-                    QByteArray(branchQueue) + " ! " + decoder +
-                        " ! audioconvert ! scaletempo ! audioconvert ! audioresample"
-                        " ! volume name=volume ! " + sink,
+                    QByteArray(branchQueue) + " ! " + decoder + " ! audioconvert" + keepPitch +
+                        " ! audioresample ! volume name=volume ! " + sink,
                     &bin)) {
             m_volume = gst_bin_get_by_name(GST_BIN(bin), "volume");
             gst_object_unref(m_volume); // the pipeline keeps it alive
