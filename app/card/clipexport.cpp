@@ -172,7 +172,10 @@ QCoro::Task<QString> moveIntoPlace(QString made, QString destination)
         co_return QString();
     if (errno != EXDEV)
         co_return QString::fromLocal8Bit(std::strerror(errno));
-    if (!co_await ProcessManager::copyFile(made, destination))
+    // Named before it is awaited: GCC 12 resumes a temporary task awaited in a condition at a
+    // wrong address.
+    QCoro::Task<bool> copying = ProcessManager::copyFile(made, destination);
+    if (!co_await copying)
         co_return QStringLiteral("cannot copy to %1").arg(destination);
     co_return QString();
 }
@@ -222,6 +225,14 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
             appLog("[ClipExport]", request.destination, "not made:", detail);
         return result;
     };
+
+    // Nothing of the recording lies past its end: a span that starts there has no picture, and
+    // one that runs past it ends with it.
+    if (!(request.from < request.end))
+        co_return finish(ClipResult::Outcome::nothingToCut,
+                         QStringLiteral("no picture from %1 s: the recording ends at %2 s")
+                             .arg(secondsText(request.from), secondsText(request.end)));
+    request.to = std::min(request.to, request.end);
 
     std::optional<QString> font;
     if (request.captions) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace korvane {
@@ -28,6 +29,9 @@ struct ClipRequest
     QString input;
     double from = 0; // seconds of the recording
     double to = 0;
+    // Where the recording's pictures end (the length of its first camera, or of the one camera
+    // kept); infinite while unknown.
+    double end = std::numeric_limits<double>::infinity();
     int track = -1; // the one video track kept (camera N is track N-1); -1 keeps every one
     // Burned into every picture when present: the pictures are then encoded anew and the clip
     // starts exactly at `from`. Without, the tracks are copied as they are and the clip starts

@@ -14,8 +14,8 @@ void ShellCancel::cancel()
 {
     m_state->cancelled = true;
     // The shell and whatever it started (ffmpeg, a pipeline) share the group made at the start.
-    if (m_state->group > 0)
-        ::kill(static_cast<pid_t>(-m_state->group), SIGKILL);
+    if (const qint64 group = m_state->group; group > 0)
+        ::kill(static_cast<pid_t>(-group), SIGKILL);
 }
 
 QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput)

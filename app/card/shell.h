@@ -3,6 +3,7 @@
 #include <QCoroTask>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -10,7 +11,7 @@ namespace korvane {
 
 // A way to end one running command from outside: copies share it, so the caller keeps one and
 // hands one to the run. Cancelling kills the child and everything it started (its process group,
-// SIGKILL); a run that has not started yet never starts.
+// SIGKILL); a run that has not started yet never starts. `cancel` is safe in a signal handler.
 class ShellCancel
 {
 public:
@@ -19,10 +20,11 @@ public:
 
 private:
     friend class Shell;
+    // Atomic: a signal handler may cancel (the command line's Ctrl+C).
     struct State
     {
-        bool cancelled = false;
-        qint64 group = 0; // the running child's process group, 0 while none runs
+        std::atomic_bool cancelled = false;
+        std::atomic<qint64> group = 0; // the running child's process group, 0 while none runs
     };
     std::shared_ptr<State> m_state = std::make_shared<State>();
 };

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace korvane::cli {
 
 namespace {
@@ -30,6 +32,16 @@ QList<GPSInfo> fixesOnTimeAxis(const QString &recording, const QString &playable
     return placed.gpsEvents();
 }
 
+// Ctrl+C, a closed terminal or a kill: ffmpeg runs in a process group of its own and would not
+// hear them, so they end it here, and the clip's half-made files go with it.
+ShellCancel interrupted;
+
+void interrupt(int signal)
+{
+    interrupted.cancel();
+    std::signal(signal, SIG_DFL); // a second one ends the command at once
+}
+
 QString secondsText(double seconds)
 {
     return QString::number(seconds, 'f', 3) + QStringLiteral(" s");
@@ -40,6 +52,8 @@ QString secondsText(double seconds)
 int clipRecording(const QString &input, const QString &output, double from, double to, int channel,
                   bool caption, bool showProgress)
 {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, interrupt);
     ProcessManager tools;
     ProgressLine progress(showProgress);
     const QTemporaryDir scratch;
@@ -61,6 +75,9 @@ int clipRecording(const QString &input, const QString &output, double from, doub
     request.from = from;
     request.to = to;
     request.track = channel - 1;
+    if (const std::vector<double> lengths = videoTrackDurations(playable.path);
+        static_cast<int>(lengths.size()) > std::max(0, channel - 1))
+        request.end = lengths[static_cast<size_t>(std::max(0, channel - 1))];
     request.destination = output;
     if (caption)
         request.captions = clipCaptions(fixesOnTimeAxis(input, playable.path), name, from, to);
@@ -69,7 +86,7 @@ int clipRecording(const QString &input, const QString &output, double from, doub
         [&](int percent) {
             progress.show(QStringLiteral("cutting %1: %2%").arg(name).arg(percent));
         },
-        ShellCancel()));
+        interrupted));
     progress.clear();
 
     using Outcome = ClipResult::Outcome;
@@ -88,6 +105,8 @@ int clipRecording(const QString &input, const QString &output, double from, doub
                      .arg(input, secondsText(from), secondsText(to)));
         break;
     case Outcome::cancelled:
+        complain(QStringLiteral("interrupted: %1 not written").arg(output));
+        return 130; // as a shell reports a command ended by Ctrl+C
     case Outcome::failed:
         complain(QStringLiteral("cannot cut %1: %2").arg(input, result.detail));
         break;

@@ -81,6 +81,8 @@ AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
             &AppViewModel::clockTextChanged);
     connect(m_player.get(), &MultiTrackPlayer::durationChanged, this,
             &AppViewModel::updateShockMarks);
+    // A recording without GPS fixes keeps its data's stamp: the marks follow the arrival too.
+    connect(this, &AppViewModel::metadataArrived, this, &AppViewModel::updateShockMarks);
     connect(&m_mediaData, &MediaDataViewModel::idChanged, this, &AppViewModel::updateShockMarks);
     for (const auto changed : {&AppViewModel::videoPlayersChanged, &AppViewModel::videoModeChanged,
                                &AppViewModel::videoChannelChanged})

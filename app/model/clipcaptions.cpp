@@ -39,17 +39,40 @@ QString coordinate(double degrees, QChar positive, QChar negative)
 }
 
 // When the recording's player time 0 was, by its first fix with a date and time: that fix's
-// time less its place on the axis. The fixes are stretched onto the axis and may skip or share a
-// second, so the clock runs from this one instant, a second for each second of the video.
+// time (UTC) less its place on the axis. The fixes are stretched onto the axis and may skip or
+// share a second, so the clock runs from this one instant, a second for each second of the video.
 std::optional<QDateTime> gpsClockStart(const QList<GPSInfo> &fixes)
 {
     for (const GPSInfo &fix : fixes) {
         if (!fix.data)
             continue;
         if (const std::optional<QDateTime> time = fixTime(*fix.data))
-            return time->addSecs(-std::llround(fix.elapse.value_or(0))).toLocalTime();
+            return time->addSecs(-std::llround(fix.elapse.value_or(0)));
     }
     return std::nullopt;
+}
+
+// The clock the captions run on. The dashcam names a recording after its start on its own clock,
+// in its own time zone; the fixes keep UTC. Both ways the caption must read what the dashcam's
+// clock read, wherever the clip is made: the GPS instant, moved into the dashcam's zone (the
+// offset between the name and the fix, in whole quarters of an hour). Without a time in the name
+// the computer's zone stands in; without a fix, the name's time.
+std::optional<QDateTime> captionClockStart(const QList<GPSInfo> &fixes, const QString &fileName)
+{
+    const std::optional<QDateTime> gps = gpsClockStart(fixes);
+    const std::optional<QDateTime> named = recordingStartFromName(fileName);
+    if (!gps)
+        return named;
+    if (!named)
+        return gps->toLocalTime();
+    constexpr qint64 quarterHour = 15 * 60;
+    constexpr qint64 widestZone = 14 * 3600;
+    const QDateTime namedFields(named->date(), named->time(), QTimeZone::utc());
+    const qint64 zone =
+        std::llround(static_cast<double>(gps->secsTo(namedFields)) / quarterHour) * quarterHour;
+    if (std::abs(zone) > widestZone)
+        return gps->toLocalTime(); // the dashcam's clock was not set: no zone to learn from it
+    return gps->addSecs(zone);
 }
 
 QString captionAt(const QList<GPSInfo> &fixes, const std::optional<QDateTime> &start, qint64 second)
@@ -96,9 +119,7 @@ QList<CaptionLine> clipCaptions(const QList<GPSInfo> &fixes, const QString &file
     QList<CaptionLine> lines;
     if (!(to > from) || !std::isfinite(from) || !std::isfinite(to))
         return lines;
-    std::optional<QDateTime> start = gpsClockStart(fixes);
-    if (!start)
-        start = recordingStartFromName(fileName);
+    const std::optional<QDateTime> start = captionClockStart(fixes, fileName);
     for (auto second = static_cast<qint64>(std::floor(from)); static_cast<double>(second) < to;
          ++second) {
         const double begins = std::max(from, static_cast<double>(second)) - from;

@@ -17,8 +17,9 @@ std::optional<QDateTime> recordingStartFromName(const QString &fileName);
 
 // The captions of an evidence clip from `from` to `to` (seconds of the player's time axis): one
 // for each second of the recording's clock the span touches, changing on the whole seconds of
-// that axis, with the clip's times. Each shows the date and time (from the GPS fix of that
-// second, in the computer's time zone, else from the file name plus the player time), then the
+// that axis, with the clip's times. Each shows the date and time on the dashcam's clock (the GPS
+// fixes' time in the zone the file name's time shows, else the file name's time, counted on with
+// the player time), then the
 // speed and the position when there is a fix:
 // "2024-10-05 14:35:27  42 km/h  N 37.56650° E 126.97800°". `fixes` are the recording's fixes
 // on that axis (MediaDataViewModel::gpsEvents). The first caption starts a second early and the

@@ -34,6 +34,19 @@ QString markText(double seconds)
         .arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
+// The path, or when a file is there already (a clip saved before, marked in the same whole
+// seconds) the first free one of "_2", "_3", ... before its extension: evidence is never
+// overwritten.
+QString unusedPath(const QString &path)
+{
+    const QFileInfo wanted(path);
+    QString free = path;
+    for (int k = 2; QFileInfo::exists(free); ++k)
+        free = wanted.dir().filePath(wanted.completeBaseName() + QStringLiteral("_%1.").arg(k) +
+                                     wanted.suffix());
+    return free;
+}
+
 QString baseName(const QString &fileName)
 {
     const qsizetype dot = fileName.indexOf(QLatin1Char('.'));
@@ -103,7 +116,12 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     request.from = m_clipFrom;
     request.to = m_clipTo;
     request.track = choice - 1;
-    request.destination = QDir(folder).filePath(clipFileName(choice));
+    const double end = choice > 0 && choice <= m_videoPlayers.size()
+                           ? m_videoPlayers[choice - 1]->duration()
+                           : m_player->duration();
+    if (end > 0)
+        request.end = end;
+    request.destination = unusedPath(QDir(folder).filePath(clipFileName(choice)));
     result.path = request.destination;
     if (clipCaption())
         request.captions =

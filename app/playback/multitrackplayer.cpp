@@ -13,6 +13,12 @@
 
 namespace korvane {
 
+namespace {
+// How far before the start of the picture on screen a step back seeks at least: less than any
+// picture lasts, more than a picture's time keeps of rounding.
+constexpr double stepBackMargin = 0.001;
+} // namespace
+
 MultiTrackPlayer::MultiTrackPlayer(PlaybackOutput output, QObject *parent)
     : QObject(parent), m_output(std::move(output))
 {
@@ -314,11 +320,12 @@ void MultiTrackPlayer::stepFrame(int direction)
         target = end;
     } else {
         // The middle of the picture before this one: a seek there shows it, even when the time on
-        // screen is a seek's target inside this picture rather than its own start.
+        // screen is a seek's target inside this picture rather than its own start. A picture
+        // longer than the stream's frame rate says (a dropped frame) is left by its own start.
         const double interval = m_clockChannel->frameInterval();
         if (interval <= 0 || *shown <= 0)
             return;
-        target = std::max(0.0, end - 1.5 * interval);
+        target = std::max(0.0, std::min(end - 1.5 * interval, *shown - stepBackMargin));
     }
     seekAll(target);
     m_stepping = true;

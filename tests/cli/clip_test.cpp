@@ -1,13 +1,19 @@
 // korvane-cli clip as a user meets it: a clip of a generated recording written under a hostile
-// name and played back by ffmpeg, and the usage errors of its span and camera.
+// name and played back by ffmpeg, onto another disk, past the recording's end and interrupted,
+// and the usage errors of its span and camera.
 #include "samplerecordings.h"
 #include "testfiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using korvane::test::ffprobeStreams;
 using korvane::test::ProgramRun;
@@ -108,5 +114,84 @@ TEST(ClipCommand, ASpanOrCameraThatCannotBeIsAUsageError)
         EXPECT_TRUE(refused.err.startsWith("korvane-cli: " + problem + "\nusage: korvane-cli"))
             << refused.err.constData();
         EXPECT_EQ(refused.out, QByteArray());
+    }
+}
+
+TEST(ClipCommand, ToAnotherDiskPastTheEndAndInterrupted)
+{
+    const QString recording = korvane::test::sampleRecording({"--channels", "2", "--seconds", "20"});
+    QTemporaryDir home;
+    QProcessEnvironment environment = privateHome(home);
+    const QString scratch = home.filePath(QStringLiteral("tmp"));
+    QDir().mkpath(scratch);
+    environment.insert(QStringLiteral("TMPDIR"), scratch);
+    const auto leftovers = [&] {
+        return QDir(home.filePath(QStringLiteral("cache/Korvane")))
+                   .entryList({QStringLiteral("clip*")}, QDir::AllEntries | QDir::Hidden) +
+               QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+
+    // A USB stick or another disk: the clip is copied there whole, not renamed.
+    QTemporaryDir stick(QStringLiteral("/dev/shm/korvane-clip-XXXXXX"));
+    if (stick.isValid()) {
+        const QString out = stick.filePath(QStringLiteral("clip.mp4"));
+        const ProgramRun copied = run(QStringLiteral(KORVANE_CLI_PATH),
+                                      {"clip", recording, "--from", "2", "--to", "4", out},
+                                      environment);
+        EXPECT_EQ(copied.exitCode, 0) << copied.err.constData();
+        EXPECT_EQ(ffprobeStreams(out, QStringLiteral("codec_type")),
+                  QStringList({"video", "video", "audio"}));
+        EXPECT_EQ(leftovers(), QStringList());
+    }
+
+    // A span past the recording's end has no picture: refused, nothing written. One that runs
+    // past it ends with it.
+    QTemporaryDir folder;
+    const QString past = folder.filePath(QStringLiteral("past.mp4"));
+    for (const bool caption : {false, true}) {
+        QStringList arguments{"clip", recording, "--from", "25", "--to", "30", past};
+        if (caption)
+            arguments.insert(1, QStringLiteral("--caption"));
+        const ProgramRun refused = run(QStringLiteral(KORVANE_CLI_PATH), arguments, environment);
+        EXPECT_EQ(refused.exitCode, 1) << refused.err.constData();
+        EXPECT_TRUE(refused.err.contains("has no picture from 25.000 s")) << refused.err.constData();
+        EXPECT_FALSE(QFileInfo::exists(past));
+    }
+    const ProgramRun tail = run(QStringLiteral(KORVANE_CLI_PATH),
+                                {"clip", recording, "--from", "19.5", "--to", "1e300", past},
+                                environment);
+    ASSERT_EQ(tail.exitCode, 0) << tail.err.constData();
+    const double key = keyFrameAtOrBefore(recording, 0, 19.5);
+    const QByteArray duration =
+        run(QStringLiteral("ffprobe"),
+            {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", past})
+            .out.trimmed();
+    EXPECT_NEAR(duration.toDouble(), 20 - key, 0.05);
+
+    // Ctrl+C while ffmpeg writes a captioned clip: ffmpeg ends too, and nothing is left.
+    const QString interrupted = folder.filePath(QStringLiteral("interrupted.mp4"));
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(KORVANE_CLI_PATH),
+              {"clip", recording, "--from", "0", "--to", "20", "--caption", interrupted});
+    ASSERT_TRUE(cli.waitForStarted());
+    QElapsedTimer waited;
+    waited.start();
+    while (leftovers().filter(QStringLiteral("clip-")).isEmpty() && waited.elapsed() < 30000)
+        QThread::msleep(20);
+    ASSERT_FALSE(leftovers().filter(QStringLiteral("clip-")).isEmpty()) << "ffmpeg never started";
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 130) << cli.readAllStandardError().constData();
+    EXPECT_FALSE(QFileInfo::exists(interrupted));
+    EXPECT_EQ(leftovers(), QStringList());
+    // No ffmpeg of this run goes on writing.
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (command.open(QIODevice::ReadOnly)) {
+            EXPECT_FALSE(command.readAll().contains(home.path().toUtf8()))
+                << "process " << pid.toStdString();
+        }
     }
 }

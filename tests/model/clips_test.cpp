@@ -185,7 +185,7 @@ void expectCopiedClip(const QString &clip, const QString &source, double from, d
         ASSERT_GT(sourcePictures.size(), first);
         EXPECT_EQ(clipPictures.first(), sourcePictures[first])
             << "camera " << cameras[i] + 1 << " does not start on the picture at " << key;
-        EXPECT_NEAR(clipPictures.size(), std::lround((to - key) / frame), 1)
+        EXPECT_NEAR(static_cast<double>(clipPictures.size()), std::round((to - key) / frame), 1)
             << "camera " << cameras[i] + 1;
     }
     EXPECT_EQ(decodeErrors(clip), QByteArray());
@@ -264,10 +264,17 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     EXPECT_EQ(second.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s_CH2.mp4"));
     expectCopiedClip(second.path, source, from, to, {1});
 
+    // Marks in the same whole seconds name a clip the same: the clip saved before stays.
+    markClip(model, 4.6, 7.9);
+    const ClipResult again = QCoro::waitFor(model.exportClipInto(saved.path()));
+    ASSERT_EQ(again.outcome, ClipResult::Outcome::saved) << again.detail.toStdString();
+    EXPECT_EQ(again.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s_CH2_2.mp4"));
+    expectCopiedClip(second.path, source, from, to, {1});
+
     // A recording without fixes has no route to save; nothing is written for it.
     EXPECT_FALSE(QCoro::waitFor(model.exportGpxInto(saved.path())));
     EXPECT_TRUE(model.alertMessage().has_value());
-    EXPECT_EQ(entries(saved.path()).size(), 2);
+    EXPECT_EQ(entries(saved.path()).size(), 3);
     EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip-*")), QStringList());
 
     // A mark stays where it is put: an end before the start clears the start, and a start after
@@ -311,6 +318,10 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     const QList<CaptionLine> captions =
         clipCaptions(model.mediaData()->gpsEvents(), QFileInfo(source).fileName(), from, to);
     ASSERT_EQ(captions.size(), static_cast<qsizetype>(std::ceil(to) - std::floor(from)));
+    // The dashcam's own clock, as its file name has it, whatever zone this computer is in: the
+    // fixes keep UTC.
+    EXPECT_TRUE(captions.first().text.startsWith(QStringLiteral("2024-10-05 14:35:13")))
+        << captions.first().text.toStdString();
     static const QRegularExpression shape(QStringLiteral(
         R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)  \d+ km/h  [NS] \d+\.\d{5}° [EW] \d+\.\d{5}°$)"));
     for (qsizetype i = 0; i < captions.size(); ++i) {

@@ -73,6 +73,16 @@ TEST(Shocks, MarkTheKnockOfEventRecordingsOnly)
     const double time = model.playerManager()->currentTime();
     model.seekToShock(0);
     EXPECT_EQ(model.playerManager()->currentTime(), time);
+
+    // An event recording without GPS fixes: its sensor log keeps its own clock, and the knock is
+    // still marked.
+    const QString withoutGps =
+        korvane::test::sampleRecording({"--type", "event", "--no-gps", "--seconds", "12"});
+    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(withoutGps)}));
+    QCoro::waitFor(model.selectAt(0));
+    card.waitUntilOpened();
+    ASSERT_EQ(model.shockMarks().size(), 1);
+    EXPECT_NEAR(model.shockMarks().first() * model.playerManager()->duration(), 6.0, 0.2);
 }
 
 TEST(Shocks, KnocksWithinTwoSecondsAreOneAndTheThresholdIsTheUsers)
