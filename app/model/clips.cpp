@@ -39,19 +39,12 @@ QString markText(double seconds)
 // overwritten.
 QString unusedPath(const QString &path)
 {
-    const QFileInfo wanted(path);
     QString free = path;
     for (int k = 2; QFileInfo::exists(free); ++k)
-        free = wanted.dir().filePath(wanted.completeBaseName() + QStringLiteral("_%1.").arg(k) +
-                                     wanted.suffix());
+        free = withNameSuffix(path, QStringLiteral("_%1").arg(k));
     return free;
 }
 
-QString baseName(const QString &fileName)
-{
-    const qsizetype dot = fileName.indexOf(QLatin1Char('.'));
-    return dot > 0 ? fileName.left(dot) : fileName;
-}
 } // namespace
 
 bool AppViewModel::clipCaption() const
@@ -97,7 +90,8 @@ void AppViewModel::clearClipMarks()
 
 QString AppViewModel::clipFileName(int choice) const
 {
-    const QString name = m_openRecording ? baseName(m_openRecording->name) : QStringLiteral("clip");
+    const QString name =
+        m_openRecording ? QFileInfo(m_openRecording->name).baseName() : QStringLiteral("clip");
     return name + QStringLiteral("_clip_") + markText(m_clipFrom) + QLatin1Char('-') +
            markText(m_clipTo) + (choice > 0 ? QStringLiteral("_CH%1").arg(choice) : QString()) +
            QStringLiteral(".mp4");
@@ -219,14 +213,15 @@ QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
     const MediaRecords records = co_await reading;
     if (!self)
         co_return false;
-    const QString name = baseName(recording.name) + QStringLiteral(".gpx");
+    const QString base = QFileInfo(recording.name).baseName();
+    const QString name = base + QStringLiteral(".gpx");
     if (gpxPointCount(records) == 0) {
         setAlertMessage(tr("이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다."));
         co_return false;
     }
     QSaveFile file(QDir(folder).filePath(name));
     const bool saved = file.open(QIODevice::WriteOnly) &&
-                       file.write(gpxTrack(records, baseName(recording.name))) >= 0 &&
+                       file.write(gpxTrack(records, base)) >= 0 &&
                        file.commit();
     if (!saved)
         appLog("[AppViewModel] exportGpx failed:", file.errorString());
