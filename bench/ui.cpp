@@ -200,7 +200,7 @@ int main(int argc, char **argv)
     const Run window = inWindow(QString::fromStdString(image.string()),
                                 QString::fromStdString((folder / "home" / "volume").string()));
     const QString playable = QString::fromStdString(
-        (folder / "home" / "cache" / "Korvane" / "mov" / "normal" / "playing.mp4").string());
+        (folder / "home" / "cache" / "Korvane" / "work" / "open" / "playing.mp4").string());
     const Run alone = withoutWindow(playable);
     print("without a window", alone);
     print("in the window, \"ALL\" layout", window);

@@ -20,6 +20,28 @@ bool isOctalEscape(QStringView text, qsizetype at)
     return true;
 }
 
+// The bytes a listed name stands for, and with `written`, for each byte the text that wrote it.
+QByteArray listedBytes(const QString &listedName, QStringList *written)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < listedName.size();) {
+        if (isOctalEscape(listedName, i)) {
+            bytes.append(static_cast<char>(listedName.mid(i + 1, 3).toInt(nullptr, 8)));
+            if (written)
+                written->append(listedName.mid(i, 4));
+            i += 4;
+            continue;
+        }
+        const qsizetype length = listedName[i].isHighSurrogate() ? 2 : 1;
+        const QByteArray utf8 = listedName.mid(i, length).toUtf8();
+        bytes.append(utf8);
+        for (qsizetype k = 0; written && k < utf8.size(); ++k)
+            written->append(k == 0 ? listedName.mid(i, length) : QString());
+        i += length;
+    }
+    return bytes;
+}
+
 } // namespace
 
 bool isShownInCardName(char32_t c)
@@ -58,23 +80,8 @@ QList<CardEntry> parseCardListing(const QString &output)
 
 QString readableCardName(const QString &listedName)
 {
-    // The bytes the name stands for, and for each byte the text that wrote it.
-    QByteArray bytes;
     QStringList written;
-    for (qsizetype i = 0; i < listedName.size();) {
-        if (isOctalEscape(listedName, i)) {
-            bytes.append(static_cast<char>(listedName.mid(i + 1, 3).toInt(nullptr, 8)));
-            written.append(listedName.mid(i, 4));
-            i += 4;
-            continue;
-        }
-        const qsizetype length = listedName[i].isHighSurrogate() ? 2 : 1;
-        const QByteArray utf8 = listedName.mid(i, length).toUtf8();
-        bytes.append(utf8);
-        for (qsizetype k = 0; k < utf8.size(); ++k)
-            written.append(k == 0 ? listedName.mid(i, length) : QString());
-        i += length;
-    }
+    const QByteArray bytes = listedBytes(listedName, &written);
 
     QString readable;
     for (qsizetype i = 0; i < bytes.size();) {
@@ -98,6 +105,11 @@ QString readableCardName(const QString &listedName)
         ++i;
     }
     return readable;
+}
+
+QByteArray cardNameBytes(const QString &listedName)
+{
+    return listedBytes(listedName, nullptr);
 }
 
 int activeChannels(const QString &iniText)

@@ -29,6 +29,9 @@ bool isShownInCardName(char32_t c);
 // visible as their octal escapes, so two names never read alike.
 QString readableCardName(const QString &listedName);
 
+// The bytes of the name on the card: every escape of the listing one byte again.
+QByteArray cardNameBytes(const QString &listedName);
+
 // The number of camera channels a "bbox.ini" names: how many of "ch1_resol" to "ch5_resol" hold a
 // whole number greater than 0.
 int activeChannels(const QString &iniText);

@@ -5,6 +5,7 @@
 #include "applog.h"
 #include "keyframes.h"
 #include "privatefolder.h"
+#include "savedfiles.h"
 #include "shellquote.h"
 
 #include <QDir>
@@ -15,10 +16,7 @@
 #include <QUuid>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 namespace korvane {
 
@@ -163,23 +161,6 @@ private:
     int m_shown = -1;
 };
 
-// Moves the finished clip over its destination: a rename on the same file system, else a whole
-// copy (ProcessManager::copyFile never leaves a half-made one).
-QCoro::Task<QString> moveIntoPlace(QString made, QString destination)
-{
-    if (std::rename(QFile::encodeName(made).constData(),
-                    QFile::encodeName(destination).constData()) == 0)
-        co_return QString();
-    if (errno != EXDEV)
-        co_return QString::fromLocal8Bit(std::strerror(errno));
-    // Named before it is awaited: GCC 12 resumes a temporary task awaited in a condition at a
-    // wrong address.
-    QCoro::Task<bool> copying = ProcessManager::copyFile(made, destination);
-    if (!co_await copying)
-        co_return QStringLiteral("cannot copy to %1").arg(destination);
-    co_return QString();
-}
-
 } // namespace
 
 QString filterValue(QStringView text)
@@ -281,10 +262,10 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
     if (const QString problem = preparePrivateFolder(ProcessManager::tempRoot());
         !problem.isEmpty())
         co_return finish(ClipResult::Outcome::failed, problem);
-    const QString folder = ProcessManager::tempRoot() + QStringLiteral("clip-") +
-                           QUuid::createUuid().toString(QUuid::Id128) + QLatin1Char('/');
-    if (!QDir().mkpath(folder))
-        co_return finish(ClipResult::Outcome::failed, QStringLiteral("cannot make ") + folder);
+    const QString folder = ProcessManager::workFolder(QStringLiteral("clip-") +
+                                                      QUuid::createUuid().toString(QUuid::Id128));
+    if (folder.isEmpty())
+        co_return finish(ClipResult::Outcome::failed, QStringLiteral("cannot make a clip folder"));
     const QString made = folder + QStringLiteral("clip.mp4");
 
     QString arguments;
@@ -346,13 +327,14 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
                              ? QStringLiteral("ffmpeg ended with status %1").arg(status)
                              : reader.complaint());
     }
-    const QString moveProblem = co_await moveIntoPlace(made, request.destination);
+    const SavedFile saved = co_await saveNewFile(made, request.destination, Transfer::move);
     ProcessManager::deleteDirectory(folder);
-    if (!moveProblem.isEmpty())
-        co_return finish(ClipResult::Outcome::notWritten, moveProblem);
+    if (saved.path.isEmpty())
+        co_return finish(ClipResult::Outcome::notWritten, saved.error);
+    result.path = saved.path;
     if (cancel.isCancelled()) {
         // Called off while the finished clip was being moved: a cancelled clip leaves nothing.
-        QFile::remove(request.destination);
+        QFile::remove(saved.path);
         co_return finish(ClipResult::Outcome::cancelled);
     }
     reader.show(100);

@@ -37,7 +37,7 @@ struct ClipRequest
     // starts exactly at `from`. Without, the tracks are copied as they are and the clip starts
     // on the key frame at or before `from`.
     std::optional<QList<CaptionLine>> captions;
-    QString destination; // replaced only by a whole clip
+    QString destination; // the name wanted; a file there gives the clip the next free name
 };
 
 struct ClipResult
@@ -55,12 +55,12 @@ struct ClipResult
     Outcome outcome = Outcome::failed;
     QString detail;   // ffmpeg's complaint or the file system's, for the log and the command line
     double start = 0; // where in the recording the clip begins (the key frame, for a copy)
-    QString path;     // the destination: where the clip is, or would have been
+    QString path;     // where the clip is, or would have been
 };
 
 // Makes the clip in a folder of its own in the working folder and moves it to its destination
-// only when whole; that folder goes in every case. `progress` hears 0 to 100 as ffmpeg writes.
-// Cancelling kills ffmpeg and leaves nothing at the destination.
+// only when whole, never over a file there; that folder goes in every case. `progress` hears 0 to
+// 100 as ffmpeg writes. Cancelling kills ffmpeg and leaves nothing at the destination.
 QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest request,
                                    std::function<void(int percent)> progress, ShellCancel cancel);
 

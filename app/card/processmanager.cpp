@@ -22,6 +22,7 @@
 #include <ftw.h>
 #include <sys/stat.h>
 
+#include <limits>
 #include <vector>
 
 namespace korvane {
@@ -39,6 +40,17 @@ QString ProcessManager::tempRoot()
     // copies the card's files.
     static const QString root = userCacheFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
     return root;
+}
+
+QString ProcessManager::workFolder(const QString &purpose)
+{
+    const QString relative = QStringLiteral("work/") + purpose;
+    QString why;
+    if (!makeSubfolders(tempRoot(), relative, &why)) {
+        appLog("[FileExtractor]", why);
+        return {};
+    }
+    return tempRoot() + relative + QLatin1Char('/');
 }
 
 void ProcessManager::setSetupProblem(const QString &problem)
@@ -106,11 +118,42 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
 
 QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
 {
+    m_lastReadProblem.clear();
     if (m_rawDevicePath.isEmpty() || durnixPath().isEmpty() || !workingFolderReady())
         co_return;
-    const QString command = durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') +
-                            shellQuoted(tempRoot() + cardPath);
-    co_await Shell::runAsync(command, [](const QString &) {});
+    const QString local = tempRoot() + cardPath;
+    const QString command =
+        durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') + shellQuoted(local);
+    QString output;
+    co_await Shell::runAsync(command, [&](const QString &chunk) { output += chunk; });
+    recordCopy(local);
+    // durnix says nothing when it copied the file: what it says is why not.
+    m_lastReadProblem = output.trimmed().section(QLatin1Char('\n'), 0, 0);
+}
+
+std::optional<ProcessManager::CopyStamp> ProcessManager::stampOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return CopyStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino), st.st_size,
+                     qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+void ProcessManager::recordCopy(const QString &path)
+{
+    if (const std::optional<CopyStamp> stamp = stampOf(path))
+        m_copies.insert(path, *stamp);
+    else
+        m_copies.remove(path);
+}
+
+bool ProcessManager::isOwnCopy(const QString &path) const
+{
+    const auto recorded = m_copies.constFind(path);
+    return recorded != m_copies.cend() && stampOf(path) == *recorded;
 }
 
 void ProcessManager::removeInBackground(const QStringList &folders)
@@ -124,8 +167,9 @@ void ProcessManager::removeInBackground(const QStringList &folders)
         name = tempRoot() + name;
     for (const QString &folder : folders) {
         const QString path = tempRoot() + folder;
-        const QString moved = tempRoot() + QStringLiteral(".removed-") + folder + QLatin1Char('-') +
-                              QUuid::createUuid().toString(QUuid::Id128);
+        const QString moved = tempRoot() + QStringLiteral(".removed-") +
+                              QString(folder).replace(QLatin1Char('/'), QLatin1Char('-')) +
+                              QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128);
         if (std::rename(QFile::encodeName(path).constData(),
                         QFile::encodeName(moved).constData()) == 0)
             aside.append(moved);
@@ -150,6 +194,10 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     if (!workingFolderReady())
         co_return QList<FileListItem>{};
     removeInBackground({QStringLiteral("cfg"), QStringLiteral("mov")});
+    m_copies.removeIf([](const auto &copy) {
+        return copy.key().startsWith(tempRoot() + QStringLiteral("cfg/")) ||
+               copy.key().startsWith(tempRoot() + QStringLiteral("mov/"));
+    });
     for (const char *folder : {"cfg", "mov"}) {
         QString why;
         if (!makeSubfolders(tempRoot(), QLatin1String(folder), &why))
@@ -171,7 +219,7 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     const std::optional<QString> ini = readLocalConfig(QStringLiteral("bbox.ini"));
     const std::optional<QString> cfg = readLocalConfig(QStringLiteral("bbox.cfg"));
     if (cfg || ini)
-        saveToSDCard(QStringLiteral("bbox.cfg"), cfg ? *cfg : *ini);
+        offerSettingsToVolume(cfg ? *cfg : *ini);
     if (ini) {
         m_activeChannelCount = activeChannels(*ini);
         emit activeChannelCountChanged();
@@ -202,10 +250,14 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
             if (entry.name.startsWith(QLatin1String("mov")) ||
                 entry.name.contains(QLatin1Char('/')))
                 continue;
+            // A size beyond what a count holds is still a claim, as large as one can be.
             bool ok = false;
-            const qint64 size = entry.size.toLongLong(&ok);
+            const quint64 size = entry.size.toULongLong(&ok);
+            const qint64 claimed = size > quint64{std::numeric_limits<qint64>::max()}
+                                       ? std::numeric_limits<qint64>::max()
+                                       : static_cast<qint64>(size);
             recordings.append(
-                {QUuid::createUuid(), type, entry.name, ok ? size : 0, 0, false, false});
+                {QUuid::createUuid(), type, entry.name, ok ? claimed : 0, 0, false, false});
         }
     }
     co_return recordings;
@@ -246,19 +298,8 @@ std::optional<QString> ProcessManager::getSDCardPath(const QString &relativePath
             volume =
                 cardVolumeFromMountInfo(QString::fromUtf8(mountInfo.readAll()), m_rawDevicePath);
     }
-    // A volume merely named like a card's belongs to some card, not necessarily this one: only a
-    // real card's, never an image's, is looked for that way.
-    if (volume.isEmpty() && m_rawDevicePath.startsWith(QLatin1String("/dev/"))) {
-        const QString user = qEnvironmentVariable("USER");
-        for (const QString &parent :
-             {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user,
-              QStringLiteral("/Volumes")}) {
-            if (QFileInfo(parent + QStringLiteral("/NO NAME")).isDir()) {
-                volume = parent + QStringLiteral("/NO NAME");
-                break;
-            }
-        }
-    }
+    // A folder merely named like a card's volume ("NO NAME") belongs to whatever device carries
+    // that label: this card's settings and Wi-Fi password never go there.
     if (volume.isEmpty())
         return std::nullopt;
     return QDir(volume).filePath(relativePath);
@@ -278,6 +319,31 @@ bool ProcessManager::saveToSDCard(const QString &name, const QString &text) cons
     }
     appLog("[FileExtractor] saveToSDCard to", *path);
     return true;
+}
+
+void ProcessManager::offerSettingsToVolume(const QString &text) const
+{
+    // A "bbox.cfg" already there holds settings the user saved that the dashcam has not taken
+    // yet: it stays. Only a volume without one is given the card's.
+    const std::optional<QString> path = getSDCardPath(QStringLiteral("bbox.cfg"));
+    if (!path) {
+        appLog("[FileExtractor] getSDCardPath failed");
+        return;
+    }
+    QFile file(*path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (QFileInfo::exists(*path))
+            appLog("[FileExtractor]", *path, "kept: the dashcam has not taken it yet");
+        else
+            appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
+        return;
+    }
+    if (file.write(text.toUtf8()) < 0 || !file.flush()) {
+        appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
+        file.remove();
+        return;
+    }
+    appLog("[FileExtractor] saveToSDCard to", *path);
 }
 
 std::optional<QString> ProcessManager::readSDCard(const QString &name) const

@@ -5,6 +5,7 @@
 #include "mediarecords.h"
 
 #include <QCoroTask>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -32,6 +33,11 @@ public:
     // The working folder: the user's own cache folder + appName + "/". It is used only while it
     // is the user's alone (checked before every card load and copy).
     static QString tempRoot();
+    // A folder of the working folder for Korvane's own files of one kind ("open", "download",
+    // "picked", ...), made when missing: beside the card's copies ("cfg/", "mov/"), never among
+    // them, so that no file of the card can take a working file's name. Ends with "/"; empty
+    // when it cannot be made.
+    static QString workFolder(const QString &purpose);
     // The largest settings or list file a card load copies: those are a few kilobytes.
     static constexpr quint64 largestCardTextFile = 1 << 20;
 
@@ -55,8 +61,20 @@ public:
     QCoro::Task<QList<FileListItem>> loadCardFiles();
     QCoro::Task<QList<CardEntry>> listCardFolder(QString folder);
     QCoro::Task<> readCardFile(QString cardPath);
+    // Why the last readCardFile copied nothing, in durnix's or the shell's words; empty when it
+    // said nothing.
+    QString lastReadProblem() const { return m_lastReadProblem; }
+
+    // Whether `path` holds the copy that Korvane made there (of the card, by readCardFile, or
+    // of a file the user picked, recorded with recordCopy), and nothing has replaced it since:
+    // the same file, of the size it had when copied.
+    bool isOwnCopy(const QString &path) const;
+    void recordCopy(const QString &path);
 
     std::optional<QString> readLocalConfig(const QString &name) const;
+    // The path in this card's FAT volume: the folder given for a card image, else where the
+    // card disk's own FAT partition is mounted. Never a volume of another disk that merely
+    // carries the same label.
     std::optional<QString> getSDCardPath(const QString &relativePath) const;
     // Writes the file whole into the card volume's root; false (logged) when it is not written.
     bool saveToSDCard(const QString &name, const QString &text) const;
@@ -136,6 +154,20 @@ private:
     QString toolCommand(const QString &tool, const QString &arguments) const;
     QCoro::Task<> runFfmpeg(QString output, QString arguments);
 
+    // What the working folder's copies were when Korvane made them, by path.
+    struct CopyStamp
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modified = 0; // nanoseconds
+        friend bool operator==(const CopyStamp &, const CopyStamp &) = default;
+    };
+    static std::optional<CopyStamp> stampOf(const QString &path);
+    // The settings a card load hands to the volume, unless the volume holds some already.
+    void offerSettingsToVolume(const QString &text) const;
+
+    QHash<QString, CopyStamp> m_copies;
     QStringList m_bbox;
     QStringList m_data;
     int m_activeChannelCount = 0;
@@ -147,6 +179,7 @@ private:
     QString m_privilegedTool;
     QString m_setupProblem;
     QString m_cardProblem;
+    QString m_lastReadProblem;
     bool m_usesCardImage = false;
 };
 

@@ -4,6 +4,7 @@
 #include "identity.h"
 #include "privatefolder.h"
 #include "rootonlypath.h"
+#include "savedfiles.h"
 #include "shell.h"
 #include "shellquote.h"
 
@@ -17,11 +18,20 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvane {
 
 namespace {
+
+// A file that can run (not a folder, which counts as executable too).
+bool isProgram(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
 
 // The same bytes: a tool of the same size from another build is still another tool.
 bool sameFile(const QString &a, const QString &b)
@@ -38,17 +48,38 @@ bool sameFile(const QString &a, const QString &b)
     return first.error() == QFileDevice::NoError && second.error() == QFileDevice::NoError;
 }
 
-// A copy under a temporary name next to the destination, renamed over it only when whole.
+// A copy under a temporary name next to the destination, renamed over it only when whole; holes
+// stay holes and the permissions come along (a tool stays executable).
 QString copyReplacing(const QString &source, const QString &destination)
 {
     const QString partial = destination + QStringLiteral(".partial");
     QFile::remove(partial);
-    QFile from(source);
-    if (!from.copy(partial))
-        return from.errorString();
+    const int from = open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (from < 0)
+        return QStringLiteral("cannot read %1: %2")
+            .arg(source, QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st
+    {
+    };
+    fstat(from, &st);
+    const int to = open(QFile::encodeName(partial).constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+    if (to < 0) {
+        const QString error = QString::fromLocal8Bit(std::strerror(errno));
+        close(from);
+        return QStringLiteral("cannot write %1: %2").arg(partial, error);
+    }
+    QString error = copyKeepingHoles(from, to);
+    close(from);
+    if (close(to) != 0 && error.isEmpty())
+        error = QString::fromLocal8Bit(std::strerror(errno));
+    if (!error.isEmpty()) {
+        QFile::remove(partial);
+        return error;
+    }
     if (std::rename(QFile::encodeName(partial).constData(),
                     QFile::encodeName(destination).constData()) != 0) {
-        const QString error = QString::fromLocal8Bit(std::strerror(errno));
+        error = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(partial);
         return error;
     }
@@ -94,9 +125,31 @@ QCoro::Task<bool> ProcessManager::prepareTools()
     }
     if (!workingFolderReady())
         co_return false;
-    // The user's own durnix reads card images; real cards need the privileged one.
-    for (const char *tool : {"durnix", "ffmpeg", "salvex"})
-        co_await installTool(QString::fromLatin1(tool));
+    // The user's own durnix reads card images; real cards need the privileged one. Without any
+    // one of the three no card can be read, listed or played: that is said at once, not left to
+    // look like a card without recordings.
+    for (const char *tool : {"durnix", "ffmpeg", "salvex"}) {
+        const QString name = QString::fromLatin1(tool);
+        const QString bundled = bundledTools() + name;
+        if (!isProgram(bundled)) {
+            // Beside the program first: a build, or a copy, keeps its tools there.
+            QString looked = QDir::cleanPath(bundled);
+            const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+            if (m_bundledTools.isEmpty() && QDir::cleanPath(beside) != looked)
+                looked = QDir::cleanPath(beside) + QStringLiteral(", ") + looked;
+            appLog("[ProcessManager] missing tool:", looked);
+            setSetupProblem(tr("Korvane에 필요한 프로그램 %1 이(가) 없습니다. %2 에서 찾지 "
+                               "못했습니다. Korvane을 다시 설치해 주세요.")
+                                .arg(name, looked));
+            co_return false;
+        }
+        co_await installTool(name);
+        if (!isProgram(m_helperRoot + name)) {
+            setSetupProblem(tr("Korvane에 필요한 프로그램 %1 을(를) %2 에 복사하지 못했습니다.")
+                                .arg(name, m_helperRoot));
+            co_return false;
+        }
+    }
     co_return true;
 }
 

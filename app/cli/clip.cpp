@@ -92,7 +92,7 @@ int clipRecording(const QString &input, const QString &output, double from, doub
     using Outcome = ClipResult::Outcome;
     switch (result.outcome) {
     case Outcome::saved:
-        writeOut(output.toUtf8() + '\n');
+        writeOut(QFile::encodeName(result.path) + '\n');
         return 0;
     case Outcome::noFont:
         complain(QStringLiteral("no font with Hangul for the caption: install fonts-noto-cjk"));

@@ -13,6 +13,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <csignal>
 #include <optional>
 #include <sys/stat.h>
 
@@ -76,6 +78,14 @@ int printGpx(const QString &path)
 }
 
 namespace {
+
+volatile std::sig_atomic_t savingStopped = 0;
+
+void stopSaving(int signal)
+{
+    savingStopped = 1;
+    std::signal(signal, SIG_DFL); // a second one ends the command at once
+}
 
 // A card is a block device, read through the durnix with root's rights; anything else is taken
 // for a card image, read with the user's own.
@@ -184,7 +194,9 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
              bool showProgress)
 {
     if (!QFileInfo(folder).isDir()) {
-        complain(QStringLiteral("cannot write into %1: no such folder").arg(folder));
+        complain(QStringLiteral("cannot write into %1: %2")
+                     .arg(folder, QFileInfo::exists(folder) ? QStringLiteral("not a folder")
+                                                            : QStringLiteral("no such folder")));
         return 1;
     }
     if (const std::optional<QString> why = unreadableCard(card)) {
@@ -220,24 +232,55 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
     if (type != u"all")
         rows.removeIf([&](const FileListItem &row) { return row.type != type; });
 
-    int unsaved = 0;
-    for (qsizetype k = 0; k < rows.size(); ++k) {
-        progress.show(QStringLiteral("%1/%2 %3").arg(k + 1).arg(rows.size()).arg(rows[k].name));
-        const AppViewModel::RowDownload result =
-            QCoro::waitFor(viewer.downloadRow(rows[k], folder, channel));
-        progress.clear();
-        ProcessManager::deleteDirectory(AppViewModel::localCopy(rows[k]));
-        const QString name = QString::fromUtf8(printable(rows[k].cardPath()));
-        if (result.saved == AppViewModel::Saved::yes) {
-            writeOut(result.path.toUtf8() + '\n');
-            continue;
-        }
-        ++unsaved;
-        complain(
-            result.saved == AppViewModel::Saved::noSuchChannel
-                ? QStringLiteral("cannot save %1: it has no channel %2").arg(name).arg(channel)
-                : QStringLiteral("cannot save %1: it could not be read from the card").arg(name));
+    // What the card claims is checked before anything is copied: a card can claim sizes its
+    // file system does not hold.
+    const QList<FileListItem> fitting = AppViewModel::rowsWithRoom(rows, folder, channel);
+    qsizetype unsaved = rows.size() - fitting.size();
+    for (const FileListItem &row : rows) {
+        if (std::none_of(fitting.cbegin(), fitting.cend(),
+                         [&](const FileListItem &fit) { return fit.id == row.id; }))
+            complain(QStringLiteral("cannot save %1: not enough room")
+                         .arg(QString::fromUtf8(printable(row.cardPath()))));
     }
+    // Ctrl+C, a closed terminal or a kill: the recording under way is finished (its tools run
+    // on in process groups of their own), then the run stops and its working folder goes.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, stopSaving);
+    for (qsizetype k = 0; k < fitting.size(); ++k) {
+        const FileListItem &row = fitting[k];
+        progress.show(QStringLiteral("%1/%2 %3").arg(k + 1).arg(fitting.size()).arg(row.name));
+        const AppViewModel::RowDownload result =
+            QCoro::waitFor(viewer.downloadRow(row, folder, channel));
+        progress.clear();
+        ProcessManager::deleteDirectory(AppViewModel::localCopy(row));
+        // The paths as they are, for scripts: the names made hold no control character.
+        for (const QString &file : result.files)
+            writeOut(QFile::encodeName(file) + '\n');
+        if (result.saved != AppViewModel::Saved::yes) {
+            ++unsaved;
+            const QString name = QString::fromUtf8(printable(row.cardPath()));
+            complain(
+                result.saved == AppViewModel::Saved::noSuchChannel
+                    ? QStringLiteral("cannot save %1: it has no channel %2").arg(name).arg(channel)
+                : result.saved == AppViewModel::Saved::notRebuilt
+                    ? QStringLiteral("saved %1 as the card holds it, but %2")
+                          .arg(name, QString::fromUtf8(printable(result.problem)))
+                    : QStringLiteral("cannot save %1: %2")
+                          .arg(name, QString::fromUtf8(printable(result.problem))));
+        }
+        if (savingStopped) {
+            complain(QStringLiteral("interrupted: stopped after %1 of %2 recordings")
+                         .arg(k + 1)
+                         .arg(fitting.size()));
+            return 130; // as a shell reports a command ended by Ctrl+C
+        }
+    }
+    if (fitting.size() < rows.size())
+        complain(QStringLiteral("%1 of %2 recordings left: they claim more room than %3 has to "
+                                "spare (Korvane keeps 2 GiB or 5 % of a disk free)")
+                     .arg(rows.size() - fitting.size())
+                     .arg(rows.size())
+                     .arg(folder));
     if (!manager.cardProblem().isEmpty()) {
         complain(
             QStringLiteral("some of %1 could not be read, so not every recording on it was saved: ")

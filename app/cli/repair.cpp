@@ -6,6 +6,7 @@
 #include "output.h"
 #include "playablefile.h"
 #include "processmanager.h"
+#include "savedfiles.h"
 
 #include <QCoroTask>
 #include <QFileInfo>
@@ -103,13 +104,14 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
         return 1;
     }
     progress.show(QStringLiteral("writing ") + output);
-    const bool written = QCoro::waitFor(ProcessManager::copyFile(playable.path, output));
+    // Never over a file that is there: the next free name instead, and the name printed.
+    const SavedFile written = QCoro::waitFor(saveNewFile(playable.path, output, Transfer::move));
     progress.clear();
-    if (!written) {
-        complain(QStringLiteral("cannot write %1").arg(output));
+    if (written.path.isEmpty()) {
+        complain(QStringLiteral("cannot write %1: %2").arg(output, written.error));
         return 1;
     }
-    writeOut(output.toUtf8() + '\n');
+    writeOut(QFile::encodeName(written.path) + '\n');
     return 0;
 }
 

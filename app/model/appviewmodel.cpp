@@ -1,6 +1,7 @@
 #include "appviewmodel.h"
 
 #include "applog.h"
+#include "diskroom.h"
 #include "multitrackplayer.h"
 #include "shockmarks.h"
 #include "workingfiles.h"
@@ -10,7 +11,6 @@
 #include <QCoroSignal>
 #include <QFileInfo>
 #include <QPointer>
-#include <QStorageInfo>
 #include <QTimer>
 #include <QtConcurrent>
 
@@ -24,15 +24,11 @@ namespace korvane {
 const QStringList AppViewModel::typeNames = {QStringLiteral("normal"), QStringLiteral("event"),
                                              QStringLiteral("park"),   QStringLiteral("manual"),
                                              QStringLiteral("saved"),  QStringLiteral("all")};
-const QStringList AppViewModel::typeTitles = {
-    QT_TR_NOOP("상시"), QT_TR_NOOP("이벤트"), QT_TR_NOOP("주차"),
-    QT_TR_NOOP("수동"), QT_TR_NOOP("보관"),   QT_TR_NOOP("전체")};
+const QStringList AppViewModel::typeTitles = {QT_TR_NOOP("상시"), QT_TR_NOOP("이벤트"),
+                                              QT_TR_NOOP("주차"), QT_TR_NOOP("수동"),
+                                              QT_TR_NOOP("보관"), QT_TR_NOOP("전체")};
 
 namespace {
-
-// Copying a card into the working folder stops before the disk gets this full.
-constexpr qint64 leastFreeBytes = qint64{2} << 30;
-constexpr double leastFreeShare = 0.05;
 
 QVariant optionalText(const std::optional<QString> &text)
 {
@@ -75,6 +71,8 @@ AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
     connect(&m_mediaData, &MediaDataViewModel::idChanged, this, &AppViewModel::speedTextChanged);
     connect(&m_procManager, &ProcessManager::activeChannelCountChanged, this,
             &AppViewModel::activeChannelCountChanged);
+    connect(&m_procManager, &ProcessManager::setupProblemChanged, this,
+            &AppViewModel::setupProblemChanged);
     connect(m_player.get(), &MultiTrackPlayer::currentTimeChanged, this,
             &AppViewModel::clockTextChanged);
     connect(m_player.get(), &MultiTrackPlayer::durationChanged, this,
@@ -267,7 +265,15 @@ QList<FileListItem> AppViewModel::checkedItems() const
 
 QString AppViewModel::localCopy(const FileListItem &item)
 {
+    if (item.fromComputer)
+        return ProcessManager::tempRoot() + QStringLiteral("work/picked/") + item.type +
+               QLatin1Char('/') + item.name;
     return ProcessManager::tempRoot() + item.cardPath();
+}
+
+bool AppViewModel::hasOwnCopy(const FileListItem &item) const
+{
+    return m_procManager.isOwnCopy(localCopy(item)) && fileBytes(localCopy(item)) != 0;
 }
 
 // The list.
@@ -420,18 +426,23 @@ QCoro::Task<> AppViewModel::openLocalFiles(QList<QUrl> urls)
     setSelectedTab(-1);
     ++m_filterGeneration; // a filter still running must not replace the picked files
     publishRows({});
+    // Copies of the files picked before go: only the rows shown now have copies.
+    ProcessManager::removeInBackground({QStringLiteral("work/picked")});
     QList<FileListItem> picked;
     for (const QUrl &url : urls) {
         FileListItem row;
         row.id = QUuid::createUuid();
         row.type = typeFromPath(url.path());
         row.name = QFileInfo(url.path()).fileName();
+        row.fromComputer = true;
         const QString copy = localCopy(row);
-        QDir().mkpath(QFileInfo(copy).path());
+        const QString folder = ProcessManager::workFolder(QStringLiteral("picked/") + row.type);
         const QString source = url.toLocalFile();
-        co_await ProcessManager::copyFile(source, copy);
+        if (!folder.isEmpty())
+            co_await ProcessManager::copyFile(source, copy);
         if (!self)
             co_return;
+        m_procManager.recordCopy(copy);
         row.size = row.read = static_cast<qint64>(ProcessManager::fileSize(copy, false));
         picked.append(row);
     }
@@ -458,13 +469,7 @@ void AppViewModel::cancelLoading()
 
 bool AppViewModel::roomToCopy(qint64 size)
 {
-    const QStorageInfo disk(ProcessManager::tempRoot());
-    if (!disk.isValid())
-        return true;
-    const auto least = std::max<qint64>(
-        leastFreeBytes,
-        static_cast<qint64>(static_cast<double>(disk.bytesTotal()) * leastFreeShare));
-    return disk.bytesAvailable() - size >= least;
+    return leavesRoom(ProcessManager::tempRoot(), size);
 }
 
 QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
@@ -518,7 +523,7 @@ QCoro::Task<> AppViewModel::copyInBackground(quint64 generation)
 void AppViewModel::markCopied(const FileListItem &item)
 {
     const QUuid id = item.id;
-    const qint64 read = fileBytes(localCopy(item));
+    const qint64 read = hasOwnCopy(item) ? fileBytes(localCopy(item)) : 0;
     for (FileListItem &row : m_fileList) {
         if (row.id == id)
             row.read = read;
@@ -579,9 +584,8 @@ void AppViewModel::exportText(const QString &name, const QString &text, const QS
 {
     if (m_videoPlayers.isEmpty())
         return;
-    setAlertMessage(m_procManager.saveToSDCard(name, text)
-                        ? saved
-                        : tr("SD 카드에 저장하지 못했습니다."));
+    setAlertMessage(m_procManager.saveToSDCard(name, text) ? saved
+                                                           : tr("SD 카드에 저장하지 못했습니다."));
 }
 
 void AppViewModel::exportLocation()

@@ -71,8 +71,12 @@ class AppViewModel : public QObject
     Q_PROPERTY(QString windowTitle READ windowTitle CONSTANT)
     Q_PROPERTY(bool isInitialized READ isInitialized NOTIFY isInitializedChanged)
     Q_PROPERTY(bool hasCard READ hasCard NOTIFY hasCardChanged)
-    // What covers the player screen: "noCard", "alert", "progress", "download" or "".
+    // What covers the player screen: "setupFailed", "noCard", "alert", "progress", "download"
+    // or "".
     Q_PROPERTY(QString overlay READ overlay NOTIFY overlayChanged)
+    // Why the viewer cannot read cards (a tool missing, a folder refused), in words for the
+    // user; empty while nothing stands in the way.
+    Q_PROPERTY(QString setupProblem READ setupProblem NOTIFY setupProblemChanged)
     Q_PROPERTY(bool isPopupOpen READ isPopupOpen NOTIFY isPopupOpenChanged)
     // The video area's layout tabs and the side panel's picker, with the entry chosen in each.
     Q_PROPERTY(QStringList layoutTabs READ layoutTabs NOTIFY layoutChanged)
@@ -143,6 +147,7 @@ public:
     QString channelChoiceLabel() const;
     static QString windowTitle();
     bool isInitialized() const { return m_isInitialized; }
+    QString setupProblem() const { return m_procManager.setupProblem(); }
     bool hasCard() const { return m_hasCard; }
     QString overlay() const;
     bool isPopupOpen() const { return m_isPopupOpen; }
@@ -170,6 +175,9 @@ public:
     QList<FileListItem> checkedItems() const;
     // The working folder's copy of a row.
     static QString localCopy(const FileListItem &item);
+    // Whether the working folder holds the copy Korvane made of the row (from the card, or of
+    // the file the user picked), unchanged: only such a copy is played or saved as the row.
+    bool hasOwnCopy(const FileListItem &item) const;
 
     // The list: reading the card, tabs, ticks and selection.
     QCoro::Task<> reloadList();
@@ -200,24 +208,41 @@ public:
     // Waits until the metadata of the open recording has reached `mediaData`.
     QCoro::Task<> metadataLoaded();
 
-    // Downloads: whole recordings or one channel into a folder. A recording that is not saved
-    // leaves nothing at its destination.
+    // Downloads: whole recordings or one channel into a folder, under the names the card gives
+    // them (savedFileName), never replacing a file there: a taken name gives way to the next free
+    // one. A recording that is not saved leaves nothing in the folder.
     enum class Saved
     {
         yes,
         noSuchChannel,
-        failed
+        failed,
+        noRoom,    // the working folder's disk is too full to copy it from the card
+        cardLeft,  // the card was taken out while it was read
+        notRebuilt // an unfinished recording saved as the card holds it, but not rebuilt
     };
     struct RowDownload
     {
         Saved saved = Saved::failed;
-        QString path; // where it is, or would have been
+        QString path;      // where it is (the one that plays), or would have been
+        QStringList files; // every file saved for it
+        QString problem;   // why it is not (all) saved, for the log and the command line
     };
-    QCoro::Task<bool> download(FileListItem item, QString destination);
+    // A row whole into `folder`; an unfinished recording as the card holds it and rebuilt.
+    QCoro::Task<RowDownload> download(FileListItem item, QString folder);
     // One row of a download into `folder` with a channel choice (0: all channels).
     QCoro::Task<RowDownload> downloadRow(FileListItem item, QString folder, int choice);
-    QCoro::Task<Saved> downloadChannel(FileListItem item, QString destination, int channel);
+    // Camera `channel` (from 0) of a row with its sound into `folder`, as "<name>_CH<n>.mp4".
+    QCoro::Task<RowDownload> downloadChannel(FileListItem item, QString folder, int channel);
+    // The ticked rows, or the open recording when none is ticked, into `folder`.
     QCoro::Task<> downloadChecked(QString folder);
+    // The rows, in order, that fit into `folder` by the sizes the card claims for them, with
+    // the room Korvane keeps free on every disk left over; a row that does not fit is passed
+    // over.
+    static QList<FileListItem> rowsWithRoom(const QList<FileListItem> &rows, const QString &folder,
+                                            int choice);
+    // Whether the download button has something to save (ticked rows, or the open recording)
+    // while no download runs; when there is nothing, the alert says what to tick.
+    Q_INVOKABLE bool readyToDownload();
     Q_INVOKABLE void startDownload(const QUrl &folder);
     Q_INVOKABLE void nextChannelChoice();
     Q_INVOKABLE void closeDownload() { setDownloadMessage(std::nullopt); }
@@ -325,6 +350,7 @@ signals:
     void activeChannelCountChanged();
     void channelChoiceChanged();
     void isInitializedChanged();
+    void setupProblemChanged();
     void hasCardChanged();
     void overlayChanged();
     void isPopupOpenChanged();
@@ -332,8 +358,6 @@ signals:
     void openTitleChanged();
     void clockTextChanged();
     void shockMarksChanged();
-    // The tools could not be made ready: the viewer cannot read a card and ends.
-    void initializationFailed();
     // The metadata of the recording just opened is in `mediaData` (or could not be read).
     void metadataArrived();
 
@@ -362,8 +386,11 @@ private:
     // Filters `fileList` by a type on a worker and publishes the sorted rows here.
     QCoro::Task<> applyFilter(QString type);
     QCoro::Task<> copyInBackground(quint64 generation);
-    // Whether the row's copy is in the working folder, read from the card when it is not yet.
-    QCoro::Task<bool> copiedFromCard(FileListItem item);
+    // The ticked rows, or the open recording when none is ticked.
+    QList<FileListItem> rowsToDownload() const;
+    // Whether the row's own copy is in the working folder, read from the card when it is not
+    // yet: yes, or why not.
+    QCoro::Task<RowDownload> copiedFromCard(FileListItem item);
     // Whether copying a file of `size` bytes leaves the working folder's disk room enough.
     static bool roomToCopy(qint64 size);
     void exportText(const QString &name, const QString &text, const QString &saved);
@@ -407,6 +434,7 @@ private:
     bool m_isLoading = false;
     bool m_isDownloading = false;
     bool m_isInitialized = false;
+    bool m_setupFailed = false; // the tools could not be made ready: nothing can be read
     bool m_hasCard = false;
     bool m_isPopupOpen = false;
 

@@ -7,6 +7,7 @@
 #include "gpxtrack.h"
 #include "metadataextraction.h"
 #include "playablefile.h"
+#include "savedfiles.h"
 #include "userdefaults.h"
 #include "workingfiles.h"
 
@@ -32,17 +33,6 @@ QString markText(double seconds)
     return QStringLiteral("%1m%2s")
         .arg(whole / 60, 2, 10, QLatin1Char('0'))
         .arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
-
-// The path, or when a file is there already (a clip saved before, marked in the same whole
-// seconds) the first free one of "_2", "_3", ... before its extension: evidence is never
-// overwritten.
-QString unusedPath(const QString &path)
-{
-    QString free = path;
-    for (int k = 2; QFileInfo::exists(free); ++k)
-        free = withNameSuffix(path, QStringLiteral("_%1").arg(k));
-    return free;
 }
 
 } // namespace
@@ -90,11 +80,14 @@ void AppViewModel::clearClipMarks()
 
 QString AppViewModel::clipFileName(int choice) const
 {
-    const QString name =
-        m_openRecording ? QFileInfo(m_openRecording->name).baseName() : QStringLiteral("clip");
-    return name + QStringLiteral("_clip_") + markText(m_clipFrom) + QLatin1Char('-') +
-           markText(m_clipTo) + (choice > 0 ? QStringLiteral("_CH%1").arg(choice) : QString()) +
-           QStringLiteral(".mp4");
+    const QString name = m_openRecording
+                             ? QFileInfo(savedFileName(m_openRecording->name)).baseName()
+                             : QStringLiteral("clip");
+    // The marks and the camera are kept whole; a long name gives way to them.
+    return suffixedFileName(name + QStringLiteral(".mp4"),
+                            QStringLiteral("_clip_") + markText(m_clipFrom) + QLatin1Char('-') +
+                                markText(m_clipTo) +
+                                (choice > 0 ? QStringLiteral("_CH%1").arg(choice) : QString()));
 }
 
 QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
@@ -115,7 +108,7 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
                            : m_player->duration();
     if (end > 0)
         request.end = end;
-    request.destination = unusedPath(QDir(folder).filePath(clipFileName(choice)));
+    request.destination = QDir(folder).filePath(clipFileName(choice));
     result.path = request.destination;
     if (clipCaption())
         request.captions =
@@ -135,12 +128,11 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     // What the player plays, or, when that is gone, the same made again beside the clip.
     request.input = m_clipSource;
     QString scratch;
-    if (fileBytes(request.input) == 0) {
-        scratch = ProcessManager::tempRoot() + QStringLiteral("clip-source-") +
-                  QUuid::createUuid().toString(QUuid::Id128) + QLatin1Char('/');
-        QDir().mkpath(scratch);
-        const OpenFiles files{localCopy(recording), scratch + QStringLiteral("temp.mp4"),
-                              scratch + QStringLiteral("playing.mp4")};
+    if (fileBytes(request.input) == 0)
+        scratch = ProcessManager::workFolder(QStringLiteral("clip-source-") +
+                                             QUuid::createUuid().toString(QUuid::Id128));
+    if (!scratch.isEmpty()) {
+        const OpenFiles files = OpenFiles::in(scratch, localCopy(recording));
         QCoro::Task<PlayableFile> making =
             makePlayable(m_procManager, files, recording.name, recording.cardPath(),
                          [](const std::optional<QString> &) {});
@@ -213,18 +205,30 @@ QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
     const MediaRecords records = co_await reading;
     if (!self)
         co_return false;
-    const QString base = QFileInfo(recording.name).baseName();
-    const QString name = base + QStringLiteral(".gpx");
+    const QString base = QFileInfo(savedFileName(recording.name)).baseName();
+    QString name = suffixedFileName(base + QStringLiteral(".gpx"), QString());
     if (gpxPointCount(records) == 0) {
         setAlertMessage(tr("이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다."));
         co_return false;
     }
-    QSaveFile file(QDir(folder).filePath(name));
-    const bool saved = file.open(QIODevice::WriteOnly) &&
-                       file.write(gpxTrack(records, base)) >= 0 &&
-                       file.commit();
-    if (!saved)
+    // Written whole in the working folder, then given the first free name in the folder.
+    const QString work = ProcessManager::workFolder(QStringLiteral("route"));
+    QSaveFile file(work + name);
+    bool saved = !work.isEmpty() && file.open(QIODevice::WriteOnly) &&
+                 file.write(gpxTrack(records, base)) >= 0 && file.commit();
+    if (saved) {
+        const SavedFile placed =
+            co_await saveNewFile(work + name, QDir(folder).filePath(name), Transfer::move);
+        if (!self)
+            co_return false;
+        saved = !placed.path.isEmpty();
+        if (saved)
+            name = QFileInfo(placed.path).fileName();
+        else
+            appLog("[AppViewModel] exportGpx failed:", placed.error);
+    } else {
         appLog("[AppViewModel] exportGpx failed:", file.errorString());
+    }
     setAlertMessage(saved ? tr("GPS 경로(%1)를 저장했습니다.").arg(name)
                           : tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));
     co_return saved;

@@ -15,7 +15,9 @@ namespace {
 // How long the list keeps showing no card rows after a card left, in milliseconds.
 constexpr int detachSettleMs = 1000;
 
-const QStringList workingCardFolders = {QStringLiteral("cfg"), QStringLiteral("mov")};
+// The card's copies and Korvane's own working files made from them or from picked files.
+const QStringList workingCardFolders = {QStringLiteral("cfg"), QStringLiteral("mov"),
+                                        QStringLiteral("work")};
 
 // A card's copies can be gigabytes: they are set aside at once and removed on a worker.
 void removeWorkingCopies()
@@ -60,7 +62,8 @@ QCoro::Task<bool> AppViewModel::startUp(SDManager *monitor)
     emit isInitializedChanged();
     if (!ready) {
         appLog("[ContentView] tools not ready:", m_procManager.setupProblem());
-        emit initializationFailed();
+        m_setupFailed = true;
+        emit overlayChanged();
         co_return false;
     }
     if (card)
@@ -117,6 +120,8 @@ void AppViewModel::setHasCard(bool on)
 
 QString AppViewModel::overlay() const
 {
+    if (m_setupFailed)
+        return QStringLiteral("setupFailed");
     if (!m_hasCard)
         return QStringLiteral("noCard");
     if (m_alertMessage)

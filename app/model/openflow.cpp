@@ -66,7 +66,9 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         setIsSelecting(false);
         co_return;
     }
-    if (item.read == 0) {
+    // Only a copy Korvane made of this very row plays as it: whatever else lies at its path is
+    // read from the card again.
+    if (!hasOwnCopy(item) && !item.fromComputer) {
         setProcMessage(tr(downloadingMessage));
         const QString cardPath = item.cardPath();
         co_await m_procManager.readCardFile(cardPath);
@@ -76,7 +78,13 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         setProcMessage(std::nullopt);
     }
 
-    const OpenFiles files = OpenFiles::beside(localCopy(item));
+    const QString work = ProcessManager::workFolder(QStringLiteral("open"));
+    if (work.isEmpty()) {
+        setAlertMessage(tr(damagedMessage));
+        setIsSelecting(false);
+        co_return;
+    }
+    const OpenFiles files = OpenFiles::in(work, localCopy(item));
     // The task is named before it is awaited: GCC 12 mishandles temporaries in co_await.
     QCoro::Task<PlayableFile> making =
         makePlayable(m_procManager, files, item.name, item.cardPath(),

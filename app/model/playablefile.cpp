@@ -1,6 +1,7 @@
 #include "playablefile.h"
 
 #include "applog.h"
+#include "filelistitem.h"
 #include "playbackpipeline.h"
 #include "trackcounts.h"
 
@@ -18,7 +19,7 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
              std::function<void(const std::optional<QString> &)> rebuilding)
 {
     PlayableFile playable{true, files.temp, 0};
-    bool rebuild = name.contains(QLatin1String(".mov"));
+    bool rebuild = isUnfinishedRecording(name);
     if (!rebuild) {
         const std::optional<QString> complaint = co_await card.remuxVideo(files.local, files.temp);
         if (complaint) {

@@ -18,11 +18,11 @@ struct PlayableFile
     int audio = 0;   // sound tracks of the rebuilt or remuxed file
 };
 
-// What opening does to a recording before it plays: one whose name holds ".mov" is rebuilt
-// with salvex and its sound merged back; any other is remuxed, and rebuilt when ffmpeg
-// complains of its parameter sets or writes nothing; then its sound becomes AAC. `rebuilding`
-// hears the rebuild's progress text while it runs, then none. `where` names the recording in
-// the log lines.
+// What opening does to a recording before it plays: an unfinished one (isUnfinishedRecording)
+// is rebuilt with salvex and its sound merged back; any other is remuxed, and rebuilt when
+// ffmpeg complains of its parameter sets or writes nothing; then its sound becomes AAC.
+// `rebuilding` hears the rebuild's progress text while it runs, then none. `where` names the
+// recording in the log lines.
 QCoro::Task<PlayableFile>
 makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
              std::function<void(const std::optional<QString> &)> rebuilding);

@@ -3,6 +3,7 @@
 #include "appviewmodel.h"
 
 #include "applog.h"
+#include "savedfiles.h"
 #include "snapshot.h"
 
 #include <cmath>
@@ -155,7 +156,12 @@ void AppViewModel::saveSnapshots(const QUrl &folder)
     // The recording that plays, also while another tab hides its row.
     if (!m_openRecording || m_videoPlayers.isEmpty() || !folder.isLocalFile())
         return;
-    saveChannelSnapshots(m_videoPlayers, m_openRecording->name, folder);
+    // Named after the recording as the card names it, short enough for the time and channel
+    // the snapshot's name adds.
+    const QString name = suffixedFileName(
+        savedFileName(m_openRecording->name, folderFileSystem(folder.toLocalFile())), QString(),
+        200);
+    saveChannelSnapshots(m_videoPlayers, name, folder);
 }
 
 } // namespace korvane

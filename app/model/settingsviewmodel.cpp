@@ -74,11 +74,17 @@ void SettingsViewModel::loadSettings()
         iniData = parseSettings(*ini);
         applySettings(iniData);
     }
-    std::optional<QString> cfg = m_card.readSDCard(QStringLiteral("bbox.cfg"));
-    if (!cfg)
-        cfg = m_card.readLocalConfig(QStringLiteral("bbox.cfg"));
-    if (!cfg)
+    const std::optional<QString> onVolume = m_card.readSDCard(QStringLiteral("bbox.cfg"));
+    const std::optional<QString> onCard = m_card.readLocalConfig(QStringLiteral("bbox.cfg"));
+    // The card's own settings: its "bbox.cfg", or for a dashcam that never wrote one, what it
+    // was delivered with.
+    const Settings kept = onCard ? parseSettings(*onCard) : iniData;
+    m_savedNotYetTaken = onVolume && parseSettings(*onVolume) != kept;
+    const std::optional<QString> cfg = onVolume ? onVolume : onCard;
+    if (!cfg) {
+        emit changed();
         return;
+    }
     cfgData = parseSettings(*cfg);
     applySettings(cfgData);
 }
@@ -143,8 +149,8 @@ void SettingsViewModel::resetSettings()
 bool SettingsViewModel::saveSettings()
 {
     // A line break would add keys of its own to the file; "=" makes a line nobody reads back.
-    for (const auto &[value, field] : {std::pair{wifiSSID, tr("Wi-Fi 이름")},
-                                       std::pair{wifiPW, tr("Wi-Fi 비밀번호")}}) {
+    for (const auto &[value, field] :
+         {std::pair{wifiSSID, tr("Wi-Fi 이름")}, std::pair{wifiPW, tr("Wi-Fi 비밀번호")}}) {
         if (std::any_of(value.begin(), value.end(),
                         [](QChar c) { return isLineBreak(c) || c == u'='; })) {
             setSaveProblem(tr("%1에는 줄바꿈이나 '='를 쓸 수 없습니다.").arg(field));
@@ -215,8 +221,8 @@ QStringList SettingsViewModel::voltageItems() const
 
 QList<int> SettingsViewModel::storagePercents() const
 {
-    static const QList<int> table[] = {{50, 25, 20, 5}, {70, 20, 5, 5}, {30, 20, 45, 5},
-                                       {30, 45, 20, 5}};
+    static const QList<int> table[] = {
+        {50, 25, 20, 5}, {70, 20, 5, 5}, {30, 20, 45, 5}, {30, 45, 20, 5}};
     if (storagePriority < 0 || storagePriority >= static_cast<int>(std::size(table)))
         return {};
     return table[storagePriority];

@@ -63,6 +63,10 @@ class SettingsViewModel : public QObject
     Q_PROPERTY(QString changedClock READ changedClock WRITE setChangedClock NOTIFY changed)
     // Why the last save wrote nothing, in words for the user; empty after a save that wrote.
     Q_PROPERTY(QString saveProblem READ saveProblem NOTIFY saveProblemChanged)
+    // The card volume holds settings saved for the dashcam that differ from those it keeps on
+    // the card itself: the dashcam has not taken them yet, and does at its next start. The
+    // window shows those settings and says so.
+    Q_PROPERTY(bool savedNotYetTaken READ savedNotYetTaken NOTIFY changed)
 
 public:
     // The file values behind the table fields, by index.
@@ -80,6 +84,7 @@ public:
     // value that would break the file's lines, or a card volume that took no file.
     Q_INVOKABLE bool saveSettings();
     QString saveProblem() const { return m_saveProblem; }
+    bool savedNotYetTaken() const { return m_savedNotYetTaken; }
 
     // "GMT -12:00" to "GMT +12:00", by index.
     static QStringList gmtList();
@@ -142,6 +147,7 @@ private:
 
     ProcessManager &m_card;
     QString m_saveProblem;
+    bool m_savedNotYetTaken = false;
     QString m_unlistedGmt; // an offset from the card outside the list, kept to write back
 };
 

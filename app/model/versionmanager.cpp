@@ -10,10 +10,14 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <memory>
+
 namespace korvane {
 
 namespace {
 constexpr int answerTimeoutMs = 60000;
+// A release page is a few kilobytes; a larger answer is no release page, and is not kept.
+constexpr qint64 largestPage = 1 << 20;
 } // namespace
 
 std::optional<Release> readReleasePage(const QByteArray &page)
@@ -95,9 +99,20 @@ void VersionManager::checkForUpdate(AppViewModel *model)
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     QNetworkReply *reply = m_network->get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    // Read as it comes, and no further than a page can be long.
+    auto page = std::make_shared<QByteArray>();
+    connect(reply, &QNetworkReply::readyRead, this, [reply, page] {
+        page->append(reply->read(largestPage + 1 - page->size()));
+        if (page->size() > largestPage)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, page] {
         reply->deleteLater();
-        pageArrived(reply->readAll());
+        if (page->size() <= largestPage)
+            page->append(reply->read(largestPage + 1 - page->size()));
+        if (page->size() <= largestPage)
+            pageArrived(*page);
+        emit checkEnded();
     });
 }
 
@@ -108,7 +123,7 @@ void VersionManager::pageArrived(const QByteArray &page)
     if (!latest || !isNewerRelease(*latest, appVersion(), appBuild()))
         return;
     m_updateMessage = tr("최신 버전: %1 (%2)\n\n현재 버전: %3 (%4)\n\n"
-                          "다운로드 페이지로 이동하시겠습니까?")
+                         "다운로드 페이지로 이동하시겠습니까?")
                           .arg(latest->version, latest->build, appVersion(), appBuild());
     if (m_model)
         m_model->setIsAlerting(true);

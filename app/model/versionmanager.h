@@ -42,13 +42,15 @@ public:
     QString updateMessage() const { return m_updateMessage; }
 
     // Asks for the release page once, in the background; `model` is alerting while the question
-    // is up.
+    // is up. An answer longer than 1 MiB is no release page: it is read no further.
     Q_INVOKABLE void checkForUpdate(korvane::AppViewModel *model);
     // The user answered the question; with "예" the window opens the page and quits.
     Q_INVOKABLE void answered();
 
 signals:
     void updateMessageChanged();
+    // The check asked of `checkForUpdate` has its answer, a release or none.
+    void checkEnded();
 
 private:
     void pageArrived(const QByteArray &page);

@@ -47,9 +47,8 @@ QString withNameSuffix(const QString &path, const QString &suffix)
     return path.left(at) + suffix + path.mid(at);
 }
 
-OpenFiles OpenFiles::beside(const QString &localCopy)
+OpenFiles OpenFiles::in(const QString &folder, const QString &localCopy)
 {
-    const QString folder = localCopy.left(localCopy.lastIndexOf(QLatin1Char('/')) + 1);
     return {localCopy, folder + QStringLiteral("temp.mp4"), folder + QStringLiteral("playing.mp4")};
 }
 

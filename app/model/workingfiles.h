@@ -19,15 +19,16 @@ QString withExtension(const QString &path, const QString &extension);
 // give "a/b2.mp4".
 QString withNameSuffix(const QString &path, const QString &suffix);
 
-// The files an open of one recording makes beside its local copy, named after nothing of the
-// recording: a name or folder that holds "temp.mp4" or ".mov" changes nothing.
+// The files an open of one recording makes from its local copy, in a working folder of their
+// own: never beside the card's copies, where a card file could bear their names.
 struct OpenFiles
 {
     QString local;   // the copy from the card, kept
     QString temp;    // the playable MP4 made from it
     QString playing; // the temp file with its sound in AAC
 
-    static OpenFiles beside(const QString &localCopy);
+    // The files made in `folder` (which ends with "/").
+    static OpenFiles in(const QString &folder, const QString &localCopy);
 };
 
 } // namespace korvane

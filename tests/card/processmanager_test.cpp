@@ -275,6 +275,30 @@ TEST(KorvaneCliCard, ListsTheCardsRecordings)
     EXPECT_FALSE(other.out.endsWith("bbox.cfg\n")) << other.out.constData();
 }
 
+// A folder merely named like a card's volume belongs to whatever device carries that label.
+TEST(TrustVolume, ACardWithoutItsOwnVolumeWritesNowhere)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "making a folder in /media takes root";
+    const QByteArray user = "korvane-test-" + QByteArray::number(getpid());
+    const QByteArray before = qgetenv("USER");
+    qputenv("USER", user);
+    const QString other = QStringLiteral("/media/") + QString::fromUtf8(user) + "/NO NAME";
+    ASSERT_TRUE(QDir().mkpath(other));
+    writeFile(other + "/bbox.cfg", "another device's settings");
+
+    const QString image = sampleCardImage({"--seconds", "1"});
+    std::unique_ptr<ProcessManager> manager(managerFor(image, QString()));
+    manager->setRawDevicePath(QStringLiteral("/dev/korvane-no-such-disk"));
+    EXPECT_EQ(manager->getSDCardPath(QStringLiteral("bbox.cfg")), std::nullopt);
+    EXPECT_FALSE(manager->saveToSDCard(QStringLiteral("location.txt"), QStringLiteral("here")));
+    EXPECT_EQ(manager->readSDCard(QStringLiteral("bbox.cfg")), std::nullopt);
+    EXPECT_EQ(QDir(other).entryList(QDir::Files), QStringList{"bbox.cfg"});
+    EXPECT_EQ(readFile(other + "/bbox.cfg"), "another device's settings");
+    QDir(QStringLiteral("/media/") + QString::fromUtf8(user)).removeRecursively();
+    qputenv("USER", before);
+}
+
 TEST(WorkingFolder, PerUserAndPrivate)
 {
     const QString root = ProcessManager::tempRoot();

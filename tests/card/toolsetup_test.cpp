@@ -248,6 +248,10 @@ TEST(Privilege, AnInstalledViewerRunsItsOwnRootDurnixWithoutAPrompt)
     ASSERT_FALSE(setUserIdCopy(QStringLiteral(TOOLS_FOLDER "/durnix"),
                                setup.prefix() + QStringLiteral("/lib/korvane"))
                      .isEmpty());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOOLS_FOLDER "/salvex"),
+                            setup.prefix() + QStringLiteral("/lib/korvane/salvex")));
+    ASSERT_TRUE(QFile::link(QFileInfo(QStringLiteral(TOOLS_FOLDER "/ffmpeg")).symLinkTarget(),
+                            setup.prefix() + QStringLiteral("/lib/korvane/ffmpeg")));
 
     const ProgramRun r = setup.run(QStringLiteral("/usr/local/bin/korvane-cli"), {"setup"});
     EXPECT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();

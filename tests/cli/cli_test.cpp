@@ -603,19 +603,24 @@ TEST(Cli, DashcamSampleMakesCardsLargerThanHalfAGigabyte)
 }
 
 // A rebuilt recording plays, and keeps what the dashcam stored in it: its metadata and route
-// read as the original's.
+// read as the original's. A second repair to the same OUTPUT leaves the first one as it is.
 TEST(Cli, RepairMakesRecordingsPlayWithTheirRecords)
 {
     QTemporaryDir folder;
     const Places places;
+    const QString wanted = folder.filePath(QStringLiteral("fixed.mp4"));
+    QByteArray first;
     for (const QString &input :
          {korvane::test::sampleRecording({"--channels", "2", "--seconds", "2", "--unfinished"}),
           korvane::test::sampleRecording({"--channels", "2", "--seconds", "2"})}) {
-        const QString output = folder.filePath(QStringLiteral("fixed.mp4"));
+        const QString output = first.isEmpty() ? wanted : folder.filePath("fixed_2.mp4");
         const ProgramRun repaired =
-            run(KORVANE_CLI_PATH, {"repair", input, output}, places.environment());
+            run(KORVANE_CLI_PATH, {"repair", input, wanted}, places.environment());
         ASSERT_EQ(repaired.exitCode, 0) << repaired.err.constData();
         EXPECT_EQ(repaired.out, output.toUtf8() + "\n");
+        if (first.isEmpty())
+            first = korvane::test::readFile(wanted);
+        EXPECT_EQ(korvane::test::readFile(wanted), first);
         EXPECT_EQ(repaired.err, "");
         EXPECT_EQ(korvane::test::ffprobeStreams(output, "codec_type"),
                   QStringList({"video", "video", "audio"}))
@@ -624,7 +629,7 @@ TEST(Cli, RepairMakesRecordingsPlayWithTheirRecords)
         for (const char *command : {"metadata", "gpx"}) {
             const QByteArray original = run(KORVANE_CLI_PATH, {command, input}).out;
             const QByteArray rebuilt = run(KORVANE_CLI_PATH, {command, output}).out;
-            EXPECT_EQ(QString::fromUtf8(rebuilt).replace(QStringLiteral("fixed.mp4"), QString()),
+            EXPECT_EQ(QString::fromUtf8(rebuilt).replace(QFileInfo(output).fileName(), QString()),
                       QString::fromUtf8(original).replace(QFileInfo(input).fileName(), QString()))
                 << command << " of " << input.toStdString();
         }

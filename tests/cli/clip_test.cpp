@@ -119,14 +119,15 @@ TEST(ClipCommand, ASpanOrCameraThatCannotBeIsAUsageError)
 
 TEST(ClipCommand, ToAnotherDiskPastTheEndAndInterrupted)
 {
-    const QString recording = korvane::test::sampleRecording({"--channels", "2", "--seconds", "20"});
+    const QString recording =
+        korvane::test::sampleRecording({"--channels", "2", "--seconds", "20"});
     QTemporaryDir home;
     QProcessEnvironment environment = privateHome(home);
     const QString scratch = home.filePath(QStringLiteral("tmp"));
     QDir().mkpath(scratch);
     environment.insert(QStringLiteral("TMPDIR"), scratch);
     const auto leftovers = [&] {
-        return QDir(home.filePath(QStringLiteral("cache/Korvane")))
+        return QDir(home.filePath(QStringLiteral("cache/Korvane/work")))
                    .entryList({QStringLiteral("clip*")}, QDir::AllEntries | QDir::Hidden) +
                QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     };
@@ -135,9 +136,9 @@ TEST(ClipCommand, ToAnotherDiskPastTheEndAndInterrupted)
     QTemporaryDir stick(QStringLiteral("/dev/shm/korvane-clip-XXXXXX"));
     if (stick.isValid()) {
         const QString out = stick.filePath(QStringLiteral("clip.mp4"));
-        const ProgramRun copied = run(QStringLiteral(KORVANE_CLI_PATH),
-                                      {"clip", recording, "--from", "2", "--to", "4", out},
-                                      environment);
+        const ProgramRun copied =
+            run(QStringLiteral(KORVANE_CLI_PATH),
+                {"clip", recording, "--from", "2", "--to", "4", out}, environment);
         EXPECT_EQ(copied.exitCode, 0) << copied.err.constData();
         EXPECT_EQ(ffprobeStreams(out, QStringLiteral("codec_type")),
                   QStringList({"video", "video", "audio"}));
@@ -154,12 +155,13 @@ TEST(ClipCommand, ToAnotherDiskPastTheEndAndInterrupted)
             arguments.insert(1, QStringLiteral("--caption"));
         const ProgramRun refused = run(QStringLiteral(KORVANE_CLI_PATH), arguments, environment);
         EXPECT_EQ(refused.exitCode, 1) << refused.err.constData();
-        EXPECT_TRUE(refused.err.contains("has no picture from 25.000 s")) << refused.err.constData();
+        EXPECT_TRUE(refused.err.contains("has no picture from 25.000 s"))
+            << refused.err.constData();
         EXPECT_FALSE(QFileInfo::exists(past));
     }
-    const ProgramRun tail = run(QStringLiteral(KORVANE_CLI_PATH),
-                                {"clip", recording, "--from", "19.5", "--to", "1e300", past},
-                                environment);
+    const ProgramRun tail =
+        run(QStringLiteral(KORVANE_CLI_PATH),
+            {"clip", recording, "--from", "19.5", "--to", "1e300", past}, environment);
     ASSERT_EQ(tail.exitCode, 0) << tail.err.constData();
     const double key = keyFrameAtOrBefore(recording, 0, 19.5);
     const QByteArray duration =

@@ -275,7 +275,8 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     EXPECT_FALSE(QCoro::waitFor(model.exportGpxInto(saved.path())));
     EXPECT_TRUE(model.alertMessage().has_value());
     EXPECT_EQ(entries(saved.path()).size(), 3);
-    EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip-*")), QStringList());
+    EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*")),
+              QStringList());
 
     // A mark stays where it is put: an end before the start clears the start, and a start after
     // the end clears the end.
@@ -396,7 +397,8 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     const QByteArray gpx = readFile(saved.filePath(QFileInfo(source).baseName() + ".gpx"));
     EXPECT_EQ(gpx.count("<trkpt"), gpxPointCount(extractMediaRecords(source)));
     EXPECT_GT(gpx.count("<trkpt"), 0);
-    EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip-*")), QStringList());
+    EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*")),
+              QStringList());
     model.setClipCaption(false);
 }
 
@@ -416,10 +418,11 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
     QString clipFolder;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            const QStringList made = entries(ProcessManager::tempRoot(), QStringLiteral("clip-*"));
+            const QStringList made =
+                entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*"));
             if (made.size() != 1)
                 return false;
-            clipFolder = ProcessManager::tempRoot() + made.first();
+            clipFolder = ProcessManager::tempRoot() + "work/" + made.first();
             return fileBytes(clipFolder + "/clip.mp4") > 0;
         },
         60000));
@@ -436,7 +439,8 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
     EXPECT_EQ(result.outcome, ClipResult::Outcome::cancelled);
     EXPECT_FALSE(runningFfmpeg());
     EXPECT_EQ(entries(saved.path()), QStringList());
-    EXPECT_EQ(entries(ProcessManager::tempRoot(), QStringLiteral("clip*")), QStringList());
+    EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip*")),
+              QStringList());
     EXPECT_EQ(model.downloadMessage(), std::nullopt);
     EXPECT_EQ(model.alertMessage(), std::nullopt);
     EXPECT_FALSE(model.isDownloading());

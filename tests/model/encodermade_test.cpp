@@ -92,7 +92,7 @@ TEST(OpenRecording, AnH265CameraBesideAnH264OneAtHalfItsRateSeeksExactly)
         // The rebuilt recording plays with its sound in AAC; the finished one has no sound and
         // plays as remuxed, picture for picture the file itself.
         const QString playing =
-            path == made.unfinished ? ProcessManager::tempRoot() + "mov/normal/playing.mp4" : path;
+            path == made.unfinished ? ProcessManager::tempRoot() + "work/open/playing.mp4" : path;
         MultiTrackPlayer &player = *model.playerManager();
         player.pause();
         // Inside a picture of both cameras, away from the microseconds a remux may move a

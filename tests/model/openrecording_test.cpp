@@ -50,7 +50,7 @@ TEST(OpenRecording, AFinishedAndAnUnfinishedRecordingPlayWithTheirMetadata)
             << name << ": the route spans the video";
         EXPECT_FALSE(model.mediaData()->gSensorEvents().isEmpty()) << name;
         EXPECT_TRUE(model.speedText().endsWith(" km/h"));
-        EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + "mov/normal/temp.mp4"));
+        EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + "work/open/temp.mp4"));
     }
     // Nothing copied behind the user's back while background copying is off.
     for (const FileListItem &row : model.fileList())
@@ -205,9 +205,6 @@ TEST(WorkingFiles, NamesChangeOnlyAtTheEndOfTheFileName)
     EXPECT_EQ(withExtension("/c/videos.mp4/N_1.mov", "_CH2.mp4"), "/c/videos.mp4/N_1_CH2.mp4");
     EXPECT_EQ(withExtension("/c/a.b/noextension", ".mp3"), "/c/a.b/noextension.mp3");
     EXPECT_EQ(withNameSuffix("/c/x.mp4.d/temp.mp4", "2"), "/c/x.mp4.d/temp2.mp4");
-    const OpenFiles files = OpenFiles::beside("/w/N_1.mp4/mov/normal/N_1.mp4");
-    EXPECT_EQ(files.temp, "/w/N_1.mp4/mov/normal/temp.mp4");
-    EXPECT_EQ(files.playing, "/w/N_1.mp4/mov/normal/playing.mp4");
 }
 
 // A recording named like a finished one but left in the unfinished shape: ffmpeg finds no index,

@@ -6,6 +6,7 @@
 #include "qtprinters.h"
 #include "versionmanager.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -85,19 +86,39 @@ TEST(Release, TheSameReleaseOrNoAddressAsksNothing)
         page(QStringLiteral("<td>%1 (Build %2)</td>").arg(appVersion(), appBuild())));
     VersionManager versions;
     versions.setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
+    QSignalSpy ended(&versions, &VersionManager::checkEnded);
     versions.checkForUpdate(&model);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests() == 1; }, 10000));
-    QTest::qWait(200);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_EQ(server.requests(), 1);
     EXPECT_TRUE(versions.updateMessage().isEmpty());
     EXPECT_FALSE(model.isAlerting());
 
     // Built without a release page: the network is never asked.
     VersionManager unset;
+    QSignalSpy unsetEnded(&unset, &VersionManager::checkEnded);
     unset.setPageAddress(QUrl());
     unset.checkForUpdate(&model);
-    QTest::qWait(200);
+    EXPECT_EQ(unsetEnded.count(), 0) << "no check was started";
     EXPECT_EQ(server.requests(), 1);
     EXPECT_TRUE(VersionManager().pageAddress().isEmpty()) << "this build has no release page";
+}
+
+TEST(TrustRelease, AnAnswerLongerThanAPageIsNoReleaseAndIsNotKept)
+{
+    AppViewModel model(PlaybackOutput{true, "fakesink"});
+    const QByteArray newer = page(
+        QStringLiteral("<td>%1 (Build %2)</td>").arg(appVersion()).arg(appBuild().toInt() + 1));
+    constexpr qsizetype mebibyte = 1 << 20;
+    for (const qsizetype size : {mebibyte, mebibyte + 1, 64 * mebibyte}) {
+        test::HttpPage server(newer + QByteArray(size - newer.size(), ' '));
+        VersionManager versions;
+        QSignalSpy ended(&versions, &VersionManager::checkEnded);
+        versions.setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
+        versions.checkForUpdate(&model);
+        ASSERT_TRUE(ended.wait(30000)) << size;
+        EXPECT_EQ(versions.updateMessage().isEmpty(), size > mebibyte) << size;
+        versions.answered();
+    }
 }
 
 } // namespace

@@ -33,7 +33,8 @@ protected:
     {
         click(QStringLiteral("settings"));
         QQuickWindow *shown = nullptr;
-        EXPECT_TRUE(waitUntil([&] { return (shown = findWindow(QStringLiteral("settingsWindow"))); }));
+        EXPECT_TRUE(
+            waitUntil([&] { return (shown = findWindow(QStringLiteral("settingsWindow"))); }));
         if (shown) {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(shown));
         }
@@ -52,8 +53,10 @@ protected:
     }
     QStringList percents(QQuickWindow *shown) const
     {
-        return {percent(shown, QStringLiteral("주행 녹화")), percent(shown, QStringLiteral("이벤트 녹화")),
-                percent(shown, QStringLiteral("주차 녹화")), percent(shown, QStringLiteral("수동 녹화"))};
+        return {percent(shown, QStringLiteral("주행 녹화")),
+                percent(shown, QStringLiteral("이벤트 녹화")),
+                percent(shown, QStringLiteral("주차 녹화")),
+                percent(shown, QStringLiteral("수동 녹화"))};
     }
     // Selects everything in a text field and types `text` over it.
     void typeInto(QQuickItem *field, const QString &text)
@@ -68,6 +71,13 @@ protected:
 
 TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
 {
+    // The card's volume holds what the card holds: nothing waits for the dashcam.
+    QQuickWindow *plain = openSettings();
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(findItem(QStringLiteral("savedNotYetTaken"), plain));
+    plain->close();
+    ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
+
     writeCardSettings("[bbox]\nuse_hybrid=0\nuse_secret=0\nmodel=KV-5\nversion=1.2.7\n",
                       "mem_type=1\nvolume=60\nsecret_mode=1\nwifi_ssid_1=DASHCAM_5G\nmodel=KV-5\n"
                       "version=<b>1.2.7</b>\nsafe_db_ver=20240901\n");
@@ -85,8 +95,9 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
     EXPECT_EQ(item(QStringLiteral("picker:전압설정(V)"), shown)->property("count").toInt(), 5);
     EXPECT_FALSE(findItem(QStringLiteral("toggle:secretMode"), shown));
     EXPECT_EQ(percents(shown), QStringList({"70%", "20%", "5%", "5%"}));
-    EXPECT_EQ(item(QStringLiteral("picker:세계표준시(시간)"), shown)->property("currentText").toString(),
-              u"GMT +00:00");
+    EXPECT_EQ(
+        item(QStringLiteral("picker:세계표준시(시간)"), shown)->property("currentText").toString(),
+        u"GMT +00:00");
     EXPECT_EQ(item(QStringLiteral("value:모델명"), shown)->property("text").toString(), u"KV-5");
     // Text from the card is shown as it is, not as markup.
     QQuickItem *firmware = item(QStringLiteral("value:펌웨어"), shown);
@@ -95,6 +106,8 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
     EXPECT_GT(firmware->property("contentWidth").toReal(),
               metrics.horizontalAdvance(QStringLiteral("<b>1.2.")));
 
+    // Settings on the volume that differ from the card's own: the dashcam has not taken them.
+    EXPECT_TRUE(item(QStringLiteral("savedNotYetTaken"), shown)->isVisible());
     shown->grabWindow().save(QStringLiteral(SHOTS_DIR "/SettingsWindow.AsOpened.png"));
     click(item(QStringLiteral("option:주차우선"), shown));
     settle(450);

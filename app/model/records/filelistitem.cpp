@@ -17,6 +17,11 @@ constexpr Marker markers[] = {{"N_", "normal", "REC"},
                               {"M_", "manual", "MAN"}};
 } // namespace
 
+bool isUnfinishedRecording(const QString &name)
+{
+    return name.endsWith(QLatin1String(".mov"));
+}
+
 QString FileListItem::dateText() const
 {
     static const QRegularExpression stamp(QStringLiteral("_(\\d{8})_(\\d{6})"));

@@ -5,6 +5,10 @@
 
 namespace korvane {
 
+// Whether a recording of this file name is one the dashcam never finished (power lost while it
+// recorded): its name ends in ".mov". The one rule wherever a recording is opened or saved.
+bool isUnfinishedRecording(const QString &name);
+
 // One recording of the list. `type` names its card folder, "mov/" + type + "/".
 struct FileListItem
 {
@@ -15,6 +19,9 @@ struct FileListItem
     qint64 read = 0; // of the copy in the working folder; 0 while there is none
     bool isChecked = false;
     bool isSelected = false;
+    // A file the user picked on the computer (its copy is in the working folder's "picked/"),
+    // not one of the card's.
+    bool fromComputer = false;
 
     // The recording's time from its name ("_YYYYMMDD_HHMMSS"), as "2024/01/31 13:05:09"; "-"
     // when the name holds none.
@@ -24,7 +31,7 @@ struct FileListItem
     // The colour the list draws the label in: "red", "green" or "yellow"; "" for the text's own.
     QString typeColor() const;
     // A recording the dashcam never finished: it must be rebuilt before it plays.
-    bool needsRebuild() const { return name.endsWith(QLatin1String(".mov")); }
+    bool needsRebuild() const { return isUnfinishedRecording(name); }
     // "mov/" + type + "/" + name.
     QString cardPath() const;
 };

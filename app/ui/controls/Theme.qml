@@ -10,6 +10,8 @@ QtObject {
     readonly property color text: "#e8eaef"
     readonly property color dimText: "#9aa1ae"
     readonly property color accent: "#3d7eff"
+    // A note the user should not miss, short of an alert.
+    readonly property color notice: "#f2b233"
     // Marks on the seek bar: the evidence clip's span and the shocks the G-sensor felt.
     readonly property color clip: "#f2b233"
     readonly property color shock: "#ff4d4f"

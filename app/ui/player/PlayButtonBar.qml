@@ -62,7 +62,7 @@ Rectangle {
             system: "square.and.arrow.down"
             tip: qsTr("선택한 영상 다운로드")
             onActivated: {
-                if (!bar.viewModel.isDownloading)
+                if (bar.viewModel.readyToDownload())
                     downloadDialog.open()
             }
         }

@@ -61,7 +61,23 @@ Rectangle {
         height: 56
         color: K.Theme.panel
 
+        Label {
+            objectName: "savedNotYetTaken"
+            anchors {
+                left: parent.left; right: actions.left; verticalCenter: parent.verticalCenter
+                leftMargin: 16; rightMargin: 16
+            }
+            visible: layout.vm.savedNotYetTaken
+            text: qsTr("카드에 저장해 둔 설정을 보여 줍니다. 블랙박스는 다음에 켜질 때 이 설정을 "
+                       + "적용합니다.")
+            color: K.Theme.notice
+            wrapMode: Text.WordWrap
+            maximumLineCount: 2
+            elide: Text.ElideRight
+        }
+
         RowLayout {
+            id: actions
             anchors { right: parent.right; verticalCenter: parent.verticalCenter; rightMargin: 16 }
             spacing: 10
             Button {

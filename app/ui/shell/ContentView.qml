@@ -45,7 +45,6 @@ Item {
 
     AppViewModel {
         id: model
-        onInitializationFailed: Qt.exit(1)
     }
 
     SDManager {

@@ -264,6 +264,14 @@
         <source>취소</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Korvane을 시작할 수 없습니다.</source>
+        <translation>Korvane cannot start.</translation>
+    </message>
+    <message>
+        <source>종료</source>
+        <translation>Quit</translation>
+    </message>
 </context>
 <context>
     <name>PlayButtonBar</name>
@@ -456,6 +464,10 @@
         <source>확인</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>카드에 저장해 둔 설정을 보여 줍니다. 블랙박스는 다음에 켜질 때 이 설정을 적용합니다.</source>
+        <translation>These are the settings saved on the card. The dashcam applies them the next time it starts.</translation>
+    </message>
 </context>
 <context>
     <name>SettingsWindow</name>
@@ -634,6 +646,22 @@
         <source>GPS 경로(%1)를 저장하지 못했습니다.</source>
         <translation>The GPS route (%1) could not be saved.</translation>
     </message>
+    <message>
+        <source>다운로드할 영상을 목록에서 체크해 주세요.</source>
+        <translation>Tick the recordings to download in the list.</translation>
+    </message>
+    <message>
+        <source>저장할 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장합니다. 공간을 비우거나 다른 폴더를 골라 나머지를 다시 다운로드해 주세요.</source>
+        <translation>The folder has too little free space: only %2 of %1 recordings are saved. Free some space or choose another folder, then download the rest again.</translation>
+    </message>
+    <message>
+        <source>다운로드 중에 SD 카드가 빠져 멈췄습니다. %1개 중 %2개는 저장되어 있습니다. 카드를 다시 넣고 나머지를 다시 다운로드해 주세요.</source>
+        <translation>The SD card was taken out during the download, so it stopped. %2 of %1 recordings are saved. Insert the card again and download the rest.</translation>
+    </message>
+    <message>
+        <source>작업 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장했습니다.</source>
+        <translation>The working folder has too little free space: only %2 of %1 recordings were saved.</translation>
+    </message>
 </context>
 <context>
     <name>korvane::ProcessManager</name>
@@ -648,6 +676,14 @@
     <message>
         <source>SD 카드를 읽을 권한을 얻지 못했습니다. 카드 도우미 durnix를 설치하려면 관리자 암호로 허락해야 합니다.</source>
         <translation>Could not get permission to read the SD card. Installing the card helper durnix must be allowed with the administrator password.</translation>
+    </message>
+    <message>
+        <source>Korvane에 필요한 프로그램 %1 이(가) 없습니다. %2 에서 찾지 못했습니다. Korvane을 다시 설치해 주세요.</source>
+        <translation>Korvane needs the program %1, which is missing: it was not found at %2. Please install Korvane again.</translation>
+    </message>
+    <message>
+        <source>Korvane에 필요한 프로그램 %1 을(를) %2 에 복사하지 못했습니다.</source>
+        <translation>Korvane could not copy the program %1 it needs into %2.</translation>
     </message>
 </context>
 <context>
