@@ -255,6 +255,7 @@ QString usageText()
         "\n"
         "OUTPUT, OUT and the files card save writes never replace a file: a name that is taken\n"
         "gives way to the first free one of NAME_2, NAME_3, ..., and that path is printed.\n"
+        "OUTPUT and OUT may not be the recording read itself.\n"
         "\n"
         "Exit status: 0 done; 1 failed (the message says why; card save names every recording\n"
         "it could not save); 2 usage error.\n");

@@ -124,6 +124,15 @@ void expectSavedBesideTheUsersFiles(const HostileCard &card, const QString &fold
     EXPECT_EQ(filesIn(folder).size(), 15) << filesIn(folder).join(", ").toStdString();
 }
 
+// korvane-cli's environment with working and tools folders in `home`.
+QProcessEnvironment withHome(const QTemporaryDir &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    return environment;
+}
+
 // The dashcam's folders in a card's tree: a card without them is read only in part.
 void makeCardFolders(const QString &tree)
 {
@@ -173,9 +182,7 @@ TEST(TrustDownload, ACardsFilesNeverReplaceTheUsersInTheViewerOrOnTheCommandLine
 
     QTemporaryDir home, cliFolder;
     HostileCard::fillUsersFolder(cliFolder.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    const QProcessEnvironment environment = withHome(home);
     const korvane::test::ProgramRun save =
         korvane::test::run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"),
                            {"card", "save", card.image, cliFolder.path()}, environment);
@@ -294,8 +301,7 @@ TEST(TrustDownload, ACameraThatCannotBeTakenOutIsNotSavedAsTheWholeRecording)
     // Sixteen channels of sound: ffmpeg copies them, but its AAC encoder takes at most eight,
     // so the camera with its sound in AAC cannot be made.
     QTemporaryDir tree;
-    QDir().mkpath(tree.filePath("mov/normal"));
-    QDir().mkpath(tree.filePath("cfg"));
+    makeCardFolders(tree.path());
     writeFile(tree.filePath("cfg/bbox.ini"), "ch1_resol=3\nch2_resol=1\n");
     const QString recording = tree.filePath("mov/normal/N_20241006_100000.mp4");
     QString everyChannel = QStringLiteral("[2:a]pan=hexadecagonal");
@@ -420,9 +426,7 @@ TEST(TrustDownload, CardSaveKeepsHolesAndStopsWhereTheClaimsNoLongerFit)
     const QString sparse = work.filePath("sparse.img");
     korvane::test::writeExt4Card(tree.path(), sparse, qint64{64} << 20);
     QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    const QProcessEnvironment environment = withHome(home);
     const QString cli = QStringLiteral(TOOLS_FOLDER "/korvane-cli");
     QTemporaryDir folder;
     const korvane::test::ProgramRun save =
@@ -471,8 +475,7 @@ TEST(TrustDownload, CardSaveKeepsHolesAndStopsWhereTheClaimsNoLongerFit)
 TEST(TrustSettings, SettingsSavedForTheDashcamSurviveEveryCardLoadUntilItTakesThem)
 {
     QTemporaryDir tree;
-    QDir().mkpath(tree.filePath("cfg"));
-    QDir().mkpath(tree.filePath("mov/normal"));
+    makeCardFolders(tree.path());
     writeFile(tree.filePath("cfg/bbox.ini"), "[bbox]\nch1_resol=3\nwifi_ssid_1=dashcam\n");
     writeFile(tree.filePath("cfg/bbox.cfg"),
               "[bbox]\nch1_resol=3\nwifi_ssid_1=dashcam\nvolume=60\n");
@@ -538,9 +541,7 @@ TEST(TrustStart, AMissingToolStopsTheStartNamingItInTheWindowAndOnTheCommandLine
     ASSERT_TRUE(
         QFile::copy(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), install.filePath("korvane-cli")));
     QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    const QProcessEnvironment environment = withHome(home);
     const korvane::test::ProgramRun list = korvane::test::run(
         install.filePath("korvane-cli"),
         {"card", "list", korvane::test::sampleCardImage({"--seconds", "1"})}, environment);
@@ -575,9 +576,7 @@ TEST(TrustCardSave, SaysWhatItCouldNotDoPrintsWhereFilesWentAndStopsCleanlyOnCtr
                                          "0xffffffffffffffff",
                                          image + "?offset=104857600"});
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    const QProcessEnvironment environment = withHome(home);
     const QString cli = QStringLiteral(TOOLS_FOLDER "/korvane-cli");
     EXPECT_TRUE(korvane::test::run(cli, {"card", "list", "--type", "saved", image}, environment)
                     .out.contains("\t9223372036854775807\n"));
