@@ -125,8 +125,14 @@ QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
     const QString command =
         durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') + shellQuoted(local);
     QString output;
-    co_await Shell::runAsync(command, [&](const QString &chunk) { output += chunk; });
-    recordCopy(local);
+    const int status =
+        co_await Shell::runAsync(command, [&](const QString &chunk) { output += chunk; });
+    // Only what durnix copied whole is the card's file: a failed read leaves whatever was there,
+    // which is then no copy of the card's.
+    if (status == 0)
+        recordCopy(local);
+    else
+        m_copies.remove(local);
     // durnix says nothing when it copied the file: what it says is why not.
     m_lastReadProblem = output.trimmed().section(QLatin1Char('\n'), 0, 0);
 }

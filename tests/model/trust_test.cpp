@@ -269,6 +269,16 @@ TEST(TrustDownload, WorkingFilesAndForeignFilesNeverPassForTheCardsCopies)
               readFile(finishedLookingUnfinished));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("N_20241005_150500.mov.mov")));
     EXPECT_EQ(filesIn(folder.path()).size(), 4);
+
+    // A card that can no longer be read gives no copy: what lies at the copy's place is still
+    // not the card's file.
+    writeFile(AppViewModel::localCopy(twoCameraRow), QByteArray(QFileInfo(twoCameras).size(), 'j'));
+    ASSERT_TRUE(QFile::rename(image, image + ".gone"));
+    model.checkAll(false);
+    model.setChecked(static_cast<int>(viewer.row("N_20241005_143012.mp4")), true);
+    QCoro::waitFor(model.downloadChecked(folder.path()));
+    EXPECT_EQ(model.alertMessage(), "N_20241005_143012.mp4 파일을 저장하지 못했습니다.");
+    EXPECT_EQ(filesIn(folder.path()).size(), 4);
 }
 
 TEST(TrustDownload, NothingTickedSavesTheOpenRecordingOrSaysWhatToTick)
