@@ -8,8 +8,10 @@
 #include <QSet>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace korvane {
 
@@ -17,7 +19,9 @@ namespace {
 
 constexpr double gSensorStep = 0.1;
 constexpr double gpsJitter = 0.000002; // degrees: enough for the map to redraw its marker
-const QString fallbackTime = QStringLiteral("2000-01-01 00:00:00");
+// Seconds between two records of a receiver beyond which its clock has jumped rather than
+// gone on: a stale clock set right, a clock hours off.
+constexpr double clockJump = 60;
 
 double seconds(const QDateTime &from, const QDateTime &to)
 {
@@ -60,12 +64,69 @@ std::optional<Event> lastAtOrBefore(const QList<Event> &events, double time)
     return events[*best];
 }
 
+// The seconds between records as the receiver's clock counts them: the median of the steps
+// between neighbours with a time; 1 (the dashcam's one record a second) without any.
+double recordSpacing(const QList<std::optional<QDateTime>> &times)
+{
+    std::vector<double> steps;
+    std::optional<qsizetype> previous;
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        if (!times[i])
+            continue;
+        if (previous) {
+            const double step =
+                seconds(*times[*previous], *times[i]) / static_cast<double>(i - *previous);
+            if (step > 0 && step <= clockJump)
+                steps.push_back(step);
+        }
+        previous = i;
+    }
+    if (steps.empty())
+        return 1;
+    std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
+                     steps.end());
+    return steps[steps.size() / 2];
+}
+
 double jittered(double degrees)
 {
     return degrees + (QRandomGenerator::global()->generateDouble() * 2 - 1) * gpsJitter;
 }
 
 } // namespace
+
+void MediaDataViewModel::clockGps(QList<GPSInfo> &fixes)
+{
+    // Each fix by its own time, in UTC: a clock change inside the recording moves nothing. A
+    // record without a time (a receiver just switched on) keeps its place in the series, one
+    // spacing like the others, and is not placed itself. Where the receiver's clock jumps, the
+    // run goes on from where it was, one spacing later.
+    QList<std::optional<QDateTime>> times;
+    for (GPSInfo &fix : fixes) {
+        const std::optional<QDateTime> time = rmcTime(fix.nmea);
+        times.append(time);
+        fix.data = decodeRMC(fix.nmea);
+        fix.timestamp = time ? std::optional<QString>(time->toLocalTime().toString(
+                                   QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                             : std::nullopt;
+        fix.elapse.reset();
+    }
+    const double spacing = recordSpacing(times);
+    std::optional<qsizetype> previous;
+    for (qsizetype i = 0; i < fixes.size(); ++i) {
+        if (!times[i])
+            continue;
+        double elapse = static_cast<double>(i) * spacing;
+        if (previous) {
+            const double expected = static_cast<double>(i - *previous) * spacing;
+            const double step = seconds(*times[*previous], *times[i]);
+            elapse = *fixes[*previous].elapse +
+                     (step >= 0 && step <= expected + clockJump ? step : expected);
+        }
+        fixes[i].elapse = elapse;
+        previous = i;
+    }
+}
 
 MediaDataViewModel::MediaDataViewModel(QObject *parent) : QObject(parent), m_id(currentMediaTime())
 {
@@ -116,18 +177,7 @@ std::optional<QString> MediaDataViewModel::load(const QString &json, double dura
             m_gSensorEvents.append(*record.gSensorInfo);
     }
 
-    // The GPS clock: every fix's own time, from the first fix's.
-    if (!m_gpsEvents.isEmpty()) {
-        if (const auto first = rmcTimestamp(m_gpsEvents.first().nmea, true)) {
-            const QDateTime start = parseTimestamp(*first).value_or(QDateTime::currentDateTime());
-            for (GPSInfo &fix : m_gpsEvents) {
-                fix.timestamp = rmcTimestamp(fix.nmea, true);
-                fix.data = decodeRMC(fix.nmea);
-                if (const auto time = parseTimestamp(fix.timestamp.value_or(fallbackTime)))
-                    fix.elapse = seconds(start, *time);
-            }
-        }
-    }
+    clockGps(m_gpsEvents);
     // The G-sensor clock, from the first sample's. The dashcam stamps its samples with the whole
     // second only, several to a second: those of one second are spread evenly over it, or every
     // step of the second would find its last sample and a knock in its first would be lost.
@@ -153,16 +203,19 @@ std::optional<QString> MediaDataViewModel::load(const QString &json, double dura
 
 void MediaDataViewModel::placeGpsOnVideo(double duration)
 {
-    const double e0 = m_gpsEvents.first().elapse.value_or(0);
-    const std::optional<double> last = m_gpsEvents.last().elapse;
-    if (last && *last - e0 > 0) {
-        const double ratio = duration / (*last - e0);
+    // From the series' first record to its last fix with a time, stretched onto the video.
+    double span = 0;
+    for (const GPSInfo &fix : std::as_const(m_gpsEvents))
+        span = std::max(span, fix.elapse.value_or(0));
+    if (span > 0) {
+        const double ratio = duration / span;
         const auto limit = static_cast<qint64>(duration);
         QSet<qint64> used;
         QList<GPSInfo> placed;
         for (const GPSInfo &fix : std::as_const(m_gpsEvents)) {
-            const auto second =
-                static_cast<qint64>(std::round((fix.elapse.value_or(0) - e0) * ratio));
+            if (!fix.elapse)
+                continue;
+            const auto second = static_cast<qint64>(std::round(*fix.elapse * ratio));
             if (used.contains(second) || second > limit)
                 continue;
             used.insert(second);
@@ -173,8 +226,10 @@ void MediaDataViewModel::placeGpsOnVideo(double duration)
         m_gpsEvents = placed;
         return;
     }
-    // One fix, or fixes without usable times: the first one for every second of the video.
-    const GPSInfo first = m_gpsEvents.first();
+    // One fix, or fixes without usable times: the first fix (or record) for every second.
+    const auto withFix = std::find_if(m_gpsEvents.cbegin(), m_gpsEvents.cend(),
+                                      [](const GPSInfo &fix) { return fix.data.has_value(); });
+    const GPSInfo first = withFix != m_gpsEvents.cend() ? *withFix : m_gpsEvents.first();
     const auto seconds = static_cast<qint64>(duration);
     m_gpsEvents.clear();
     for (qint64 s = 0; s <= seconds; ++s) {

@@ -49,6 +49,9 @@ signals:
     void idChanged();
 
 private:
+    // Each fix's decoded data, its local time text and its place on the receiver's clock
+    // (`elapse`, seconds from the series' first record); a record without a time gets none.
+    static void clockGps(QList<GPSInfo> &fixes);
     void placeGpsOnVideo(double duration);
     void placeGSensorOnVideo(double duration);
     void stamp();

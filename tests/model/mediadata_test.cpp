@@ -1,11 +1,15 @@
 // The open recording's media data on the player's time axis: fixes one per second from the
 // first at 0 to the last at the end, samples every 0.1 s, lookups, and the two text exports.
+#include "computertimezone.h"
+#include "gpxtrack.h"
 #include "mediadataviewmodel.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTimeZone>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -15,14 +19,23 @@ using namespace korvane;
 
 namespace {
 
+// A GPS record of the sentence "$" + body + "*" + its checksum.
+QJsonObject gps(const QString &body)
+{
+    unsigned sum = 0;
+    for (const QChar c : body)
+        sum ^= c.unicode();
+    return {{"type", "gps_info"},
+            {"nmea", QStringLiteral("$%1*%2").arg(body).arg(sum, 2, 16, QLatin1Char('0'))}};
+}
+
 // A fix at 37.5 N, 127.0 E, `knots` fast, `seconds` after 2024-10-05 05:00:00 UTC.
 QJsonObject fix(int seconds, double knots = 0, const QString &course = QStringLiteral("170.7"))
 {
     const int h = 5 + seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    return {{"type", "gps_info"},
-            {"nmea", QString::asprintf("$GPRMC,%02d%02d%02d.00,A,3730.0000,N,12700.0000,E,%.1f,",
-                                       h, m, s, knots) +
-                         course + QStringLiteral(",051024,,,A*00")}};
+    return gps(QString::asprintf("GPRMC,%02d%02d%02d.00,A,3730.0000,N,12700.0000,E,%.1f,", h, m, s,
+                                 knots) +
+               course + QStringLiteral(",051024,,,A"));
 }
 
 QJsonObject sample(int seconds, int x)
@@ -166,4 +179,151 @@ TEST(MediaData, ExportLines)
         << model.locationText().toStdString();
     EXPECT_TRUE(model.gSensorText().startsWith("[00:00.000]  x:  -7,  y:   7,  z:   1\n"
                                                "[00:00.100]  x:  -7,"));
+}
+
+namespace {
+
+// A receiver's sentence at a UTC instant, "A" with a fix or "V" without, the position moving
+// north by one minute of arc a second so every fix is told apart.
+QJsonObject rmcAt(const QDateTime &utc, int step, const char *status = "A")
+{
+    return gps(QStringLiteral("GNRMC,%1.00,%2,%3,N,12700.0000,E,10.0,0.0,%4,,,%5")
+                   .arg(utc.toString(QStringLiteral("HHmmss")), QLatin1String(status))
+                   .arg(3700.0 + step, 0, 'f', 4)
+                   .arg(utc.toString(QStringLiteral("ddMMyy")))
+                   .arg(QLatin1String(*status == 'A' ? "A" : "N")));
+}
+
+// The latitude a fix of `rmcAt` has at `step`, decoded here by hand: 37° and `step` minutes.
+double latitudeOf(int step)
+{
+    return 37 + step / 60.0;
+}
+
+// Placed fixes with data, as (player second, step) pairs.
+QList<std::pair<int, int>> placedSteps(const MediaDataViewModel &model)
+{
+    QList<std::pair<int, int>> steps;
+    for (const GPSInfo &f : model.gpsEvents()) {
+        if (f.data)
+            steps.append({static_cast<int>(*f.elapse),
+                          static_cast<int>(std::lround((f.data->latitude - 37) * 60))});
+    }
+    return steps;
+}
+
+} // namespace
+
+// The first seconds after power-on carry no time at all; the fixes after them still land where
+// they were recorded, each by its own time.
+TEST(GpsClock, AColdStartHidesNoLaterFix)
+{
+    const QDateTime start(QDate(2024, 10, 5), QTime(5, 30, 0), QTimeZone::utc());
+    QJsonArray records;
+    for (int i = 0; i < 3; ++i)
+        records.append(gps(QStringLiteral("GPRMC,,V,,,,,,,,,,N")));
+    for (int i = 3; i < 60; ++i)
+        records.append(rmcAt(start.addSecs(i), i));
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(records), 59.0), std::nullopt);
+    const QList<std::pair<int, int>> placed = placedSteps(model);
+    ASSERT_EQ(placed.size(), 57) << "every fix has a second of its own";
+    for (const auto &[second, step] : placed)
+        EXPECT_EQ(second, step) << "the fix of second " << step;
+    EXPECT_EQ(model.gpsAt(2), std::nullopt) << "no fix before the receiver had one";
+    EXPECT_NEAR(model.gpsAt(30.5)->data->latitude, latitudeOf(30), 1e-9);
+    EXPECT_EQ(model.gpsAt(30.5)->timestamp.has_value(), true);
+}
+
+// A receiver that starts on a stale clock, or one hours off, and then sets it: the run goes on
+// instead of every fix being squeezed into one second.
+TEST(GpsClock, AJumpOfTheReceiversClockStartsANewRun)
+{
+    const QDateTime right(QDate(2024, 10, 5), QTime(5, 30, 0), QTimeZone::utc());
+    for (const QDateTime &stale : {QDateTime(QDate(2008, 1, 1), QTime(0, 0), QTimeZone::utc()),
+                                   QDateTime(QDate(2080, 1, 5), QTime(0, 0), QTimeZone::utc()),
+                                   right.addSecs(-13 * 3600), right.addSecs(13 * 3600)}) {
+        QJsonArray records;
+        for (int i = 0; i < 10; ++i)
+            records.append(rmcAt(stale.addSecs(i), i, "V"));
+        for (int i = 10; i < 60; ++i)
+            records.append(rmcAt(right.addSecs(i), i));
+        MediaDataViewModel model;
+        ASSERT_EQ(model.load(json(records), 59.0), std::nullopt);
+        const QList<std::pair<int, int>> placed = placedSteps(model);
+        ASSERT_EQ(placed.size(), 50) << stale.toString(Qt::ISODate).toStdString();
+        for (const auto &[second, step] : placed)
+            EXPECT_EQ(second, step) << stale.toString(Qt::ISODate).toStdString();
+    }
+}
+
+// Clocks go back and forward inside a recording: the fixes keep their order and spacing, and
+// show the computer's local time on both sides of the change.
+TEST(GpsClock, AClockChangeInsideARecordingMovesNothing)
+{
+    struct Change
+    {
+        const char *zone;
+        QDateTime utc; // the instant of the change
+        const char *before;
+        const char *after;
+    };
+    const Change changes[] = {
+        {"Europe/Berlin", QDateTime(QDate(2024, 10, 27), QTime(1, 0), QTimeZone::utc()),
+         "2024-10-27 02:59:55", "2024-10-27 02:00:05"},
+        {"Europe/Berlin", QDateTime(QDate(2024, 3, 31), QTime(1, 0), QTimeZone::utc()),
+         "2024-03-31 01:59:55", "2024-03-31 03:00:05"},
+        {"America/New_York", QDateTime(QDate(2024, 11, 3), QTime(6, 0), QTimeZone::utc()),
+         "2024-11-03 01:59:55", "2024-11-03 01:00:05"},
+        {"America/New_York", QDateTime(QDate(2024, 3, 10), QTime(7, 0), QTimeZone::utc()),
+         "2024-03-10 01:59:55", "2024-03-10 03:00:05"},
+    };
+    for (const Change &change : changes) {
+        const korvane::test::ComputerTimeZone zone(change.zone);
+        QJsonArray records;
+        for (int i = 0; i <= 10; ++i)
+            records.append(rmcAt(change.utc.addSecs(i - 5), i));
+        MediaDataViewModel model;
+        ASSERT_EQ(model.load(json(records), 10.0), std::nullopt);
+        const QList<std::pair<int, int>> placed = placedSteps(model);
+        ASSERT_EQ(placed.size(), 11) << change.zone;
+        for (const auto &[second, step] : placed)
+            EXPECT_EQ(second, step) << change.zone;
+        EXPECT_EQ(model.gpsEvents().first().timestamp, QLatin1String(change.before));
+        EXPECT_EQ(model.gpsEvents().last().timestamp, QLatin1String(change.after));
+    }
+}
+
+// Whatever the receiver sent, the map, the speed readout and the route saved as GPX show the
+// same fixes in the same order.
+TEST(GpsClock, TheViewerAndTheRouteAgreeFixByFix)
+{
+    const QDateTime start(QDate(2024, 10, 5), QTime(5, 30, 0), QTimeZone::utc());
+    QJsonArray records{gps(QStringLiteral("GPRMC,,V,,,,,,,,,,N"))};
+    MediaRecords asRecorded{records.first().toObject()};
+    for (int i = 1; i < 30; ++i) {
+        QJsonObject record = rmcAt(start.addSecs(i), i, i % 7 == 0 ? "V" : "A");
+        if (i % 11 == 0) // one digit of the checksum changed: no fix
+            record["nmea"] =
+                record["nmea"].toString().replace(QStringLiteral("10.0"), QStringLiteral("11.0"));
+        records.append(record);
+        asRecorded.append(record);
+    }
+    MediaDataViewModel model;
+    ASSERT_EQ(model.load(json(records), 29.0), std::nullopt);
+    QList<double> shown;
+    for (const GPSInfo &f : model.gpsEvents()) {
+        if (f.data)
+            shown.append(f.data->latitude);
+    }
+    QList<double> routed;
+    QXmlStreamReader gpx(gpxTrack(asRecorded, QStringLiteral("route")));
+    while (gpx.readNextStartElement() || !gpx.atEnd()) {
+        if (gpx.isStartElement() && gpx.name() == u"trkpt")
+            routed.append(gpx.attributes().value(QStringLiteral("lat")).toDouble());
+    }
+    ASSERT_EQ(shown.size(), routed.size());
+    for (qsizetype k = 0; k < shown.size(); ++k)
+        EXPECT_NEAR(shown[k], routed[k], 1e-6) << k;
+    EXPECT_EQ(shown.size(), 29 - 4 - 2) << "4 without a fix, 2 with a wrong checksum";
 }

@@ -52,7 +52,9 @@ TEST(GpxTrack, ValidFixesBecomeTrackPoints)
         gps("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"),
         gps("$GPRMC,123520,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"),
         {{QStringLiteral("type"), QStringLiteral("gsensor_info")}},
-        gps("$GPRMC,123521,A,3352.128,S,15112.558,W,0.0,0.0,320394,,*00"),
+        gps("$GPRMC,123521,A,3352.128,S,15112.558,W,0.0,0.0,320394,,*19"),
+        // The checksum of the first sentence, a second later: one digit changed, no point.
+        gps("$GPRMC,123522,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A"),
     };
     QString name;
     const QList<Point> track = points(gpxTrack(records, QStringLiteral("a<b>&\"c\".mp4")), &name);

@@ -149,7 +149,7 @@ GPRMC decodeGPRMC(const QJsonObject &object, const QString &where)
     rmc.latitude = reader.real(QStringLiteral("latitude"));
     rmc.longitude = reader.real(QStringLiteral("longitude"));
     rmc.speedKmh = reader.real(QStringLiteral("speedKmh"));
-    rmc.course = reader.real(QStringLiteral("course"));
+    rmc.course = reader.optionalReal(QStringLiteral("course"));
     return rmc;
 }
 

@@ -44,7 +44,7 @@ struct GPRMC
     double latitude = 0;
     double longitude = 0;
     double speedKmh = 0;
-    double course = 0;
+    std::optional<double> course; // none when the receiver sent none
 };
 
 struct GPSInfo
