@@ -1,5 +1,7 @@
 #include "blockmap.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <unordered_set>
@@ -33,7 +35,8 @@ std::runtime_error damaged(const std::string &what)
 class map_walk
 {
 public:
-    map_walk(ext2_filsys fs, const ext2_inode &inode) : m_fs(fs)
+    map_walk(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode, bool salvage)
+        : m_fs(fs), m_ino(ino), m_salvage(salvage)
     {
         const uint64_t blocks = ext2fs_blocks_count(fs->super);
         const uint64_t sectors = ext2fs_get_stat_i_blocks(fs, const_cast<ext2_inode *>(&inode));
@@ -42,11 +45,12 @@ public:
     }
 
     std::vector<block_run> runs;
+    std::vector<lost_run> lost;
 
     void walk_extents(const ext2_inode &inode)
     {
         walk_extent_node(reinterpret_cast<const unsigned char *>(inode.i_block),
-                         sizeof inode.i_block, -1);
+                         sizeof inode.i_block, -1, UINT64_MAX);
         for (size_t i = 1; i < runs.size(); ++i) {
             if (runs[i].logical < runs[i - 1].logical + runs[i - 1].count)
                 throw damaged("extents overlap or are out of order");
@@ -97,8 +101,28 @@ private:
         return bytes;
     }
 
-    // `depth` is the depth the parent index promised; -1 for the root in the inode.
-    void walk_extent_node(const unsigned char *node, size_t size, int depth)
+    // A part of the map that maps file blocks [first, end): when salvaging, damage in it costs
+    // those blocks only.
+    template <typename Walk> void salvaging(uint64_t first, uint64_t end, const Walk &walk)
+    {
+        if (!m_salvage) {
+            walk();
+            return;
+        }
+        const size_t runs_before = runs.size();
+        const size_t lost_before = lost.size();
+        try {
+            walk();
+        } catch (const std::runtime_error &error) {
+            runs.resize(runs_before);
+            lost.resize(lost_before);
+            lost.push_back({first, end - first, error.what()});
+        }
+    }
+
+    // `depth` is the depth the parent index promised, -1 for the root in the inode; the node
+    // maps file blocks below `end`.
+    void walk_extent_node(const unsigned char *node, size_t size, int depth, uint64_t end)
     {
         const uint16_t magic = le16(node);
         const uint16_t entries = le16(node + 2);
@@ -121,8 +145,18 @@ private:
             if (node_depth > 0) {
                 const uint64_t child = le32(entry + 4) | static_cast<uint64_t>(le16(entry + 8))
                                                              << 32;
-                const std::vector<unsigned char> bytes = read_map_block(child);
-                walk_extent_node(bytes.data(), bytes.size(), node_depth - 1);
+                // The child maps up to where the next index entry begins.
+                const uint64_t child_end = i + 1 < entries ? le32(entry + extent_entry_size) : end;
+                salvaging(logical, std::max(logical + 1, child_end), [&] {
+                    const std::vector<unsigned char> bytes = read_map_block(child);
+                    if (ext2fs_has_feature_metadata_csum(m_fs->super) &&
+                        !ext2fs_extent_block_csum_verify(
+                            m_fs, m_ino,
+                            reinterpret_cast<ext3_extent_header *>(
+                                const_cast<unsigned char *>(bytes.data()))))
+                        throw damaged("a block of the extent tree fails its checksum");
+                    walk_extent_node(bytes.data(), bytes.size(), node_depth - 1, child_end);
+                });
                 continue;
             }
             const uint32_t length_field = le16(entry + 4);
@@ -132,9 +166,11 @@ private:
                 static_cast<uint64_t>(le16(entry + 6)) << 32 | le32(entry + 8);
             if (count == 0)
                 throw damaged("an extent of no blocks");
-            check_inside(physical, count);
-            spend(count);
-            runs.push_back({logical, physical, count, unwritten});
+            salvaging(logical, logical + count, [&] {
+                check_inside(physical, count);
+                spend(count);
+                runs.push_back({logical, physical, count, unwritten});
+            });
         }
     }
 
@@ -142,26 +178,35 @@ private:
     {
         if (block == 0)
             return;
-        const std::vector<unsigned char> bytes = read_map_block(block);
         const uint64_t per_block = m_fs->blocksize / 4;
         uint64_t span = 1;
         for (int l = 1; l < level; ++l)
             span *= per_block;
-        for (uint64_t k = 0; k < per_block; ++k) {
-            const uint32_t entry = le32(bytes.data() + 4 * k);
-            if (level == 1)
-                add_block(first + k, entry);
-            else
-                walk_indirect_block(entry, level - 1, first + k * span);
-        }
+        salvaging(first, first + span * per_block, [&] {
+            const std::vector<unsigned char> bytes = read_map_block(block);
+            for (uint64_t k = 0; k < per_block; ++k) {
+                const uint32_t entry = le32(bytes.data() + 4 * k);
+                if (level == 1)
+                    add_block(first + k, entry);
+                else
+                    walk_indirect_block(entry, level - 1, first + k * span);
+            }
+        });
     }
 
     void add_block(uint64_t logical, uint32_t physical)
     {
         if (physical == 0)
             return;
-        check_inside(physical, 1);
-        spend(1);
+        bool inside = true;
+        salvaging(logical, logical + 1, [&] {
+            inside = false;
+            check_inside(physical, 1);
+            spend(1);
+            inside = true;
+        });
+        if (!inside)
+            return;
         if (!runs.empty() && runs.back().logical + runs.back().count == logical &&
             runs.back().physical + runs.back().count == physical) {
             ++runs.back().count;
@@ -171,20 +216,22 @@ private:
     }
 
     ext2_filsys m_fs;
+    ext2_ino_t m_ino;
+    bool m_salvage;
     uint64_t m_budget = 0;
     std::unordered_set<uint64_t> m_visited;
 };
 
 } // namespace
 
-std::vector<block_run> file_blocks(ext2_filsys fs, const ext2_inode &inode)
+block_map file_blocks(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode, bool salvage)
 {
-    map_walk walk(fs, inode);
+    map_walk walk(fs, ino, inode, salvage);
     if (inode.i_flags & EXT4_EXTENTS_FL)
         walk.walk_extents(inode);
     else
         walk.walk_indirect(inode);
-    return std::move(walk.runs);
+    return {std::move(walk.runs), std::move(walk.lost)};
 }
 
 } // namespace durnix

@@ -68,8 +68,9 @@ void parse_entries(ext2_filsys fs, const unsigned char *data, size_t size, const
         auto *dirent =
             reinterpret_cast<ext2_dir_entry *>(const_cast<unsigned char *>(data) + offset);
         unsigned int length = 0;
-        if (ext2fs_get_rec_len(fs, dirent, &length) || length < 12 || length % 4 != 0 ||
-            length > size - offset) {
+        // An unused record may be as short as its header: the kernel and e2fsck step over it.
+        if (ext2fs_get_rec_len(fs, dirent, &length) || length < 8 || length % 4 != 0 ||
+            length > size - offset || (dirent->inode != 0 && length < 12)) {
             damage("damaged entries in " + where + " from byte " + std::to_string(offset) +
                    " on, skipped");
             return;
@@ -141,10 +142,22 @@ void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
     }
     const uint64_t block_size = fs->blocksize;
     const uint64_t folder_blocks = (EXT2_I_SIZE(&inode) + block_size - 1) / block_size;
+    const bool checksums = ext2fs_has_feature_metadata_csum(fs->super);
+    // A damaged part of the folder's map costs the entries in it, not the whole folder.
+    const block_map map = file_blocks(fs, ino, inode, true);
+    for (const lost_run &lost : map.lost)
+        damage("folder blocks from " + std::to_string(lost.logical) +
+               " cannot be found: " + lost.why);
     std::vector<unsigned char> buffer;
-    for (const block_run &run : file_blocks(fs, inode)) {
-        if (run.unwritten)
+    for (const block_run &run : map.runs) {
+        const std::string blocks = "folder blocks " + std::to_string(run.logical) + " to " +
+                                   std::to_string(run.logical + run.count - 1);
+        if (run.logical + run.count > folder_blocks)
+            damage(blocks + ": past the folder's size, not read");
+        if (run.unwritten) {
+            damage(blocks + ": never written, not read");
             continue;
+        }
         for (uint64_t first = 0; first < run.count && run.logical + first < folder_blocks;
              first += blocks_per_read) {
             const uint64_t count =
@@ -152,12 +165,20 @@ void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
             buffer.resize(count * block_size);
             const errcode_t error = io_channel_read_blk64(fs->io, run.physical + first,
                                                           static_cast<int>(count), buffer.data());
-            if (error)
-                throw failure("cannot read the folder", error);
-            for (uint64_t b = 0; b < count; ++b)
-                parse_entries(fs, buffer.data() + b * block_size, block_size,
-                              "folder block " + std::to_string(run.logical + first + b), visit,
-                              damage);
+            if (error) {
+                damage(blocks + ": " + error_message(error));
+                continue;
+            }
+            for (uint64_t b = 0; b < count; ++b) {
+                unsigned char *block = buffer.data() + b * block_size;
+                const std::string where = "folder block " + std::to_string(run.logical + first + b);
+                if (checksums && !ext2fs_dir_block_csum_verify(
+                                     fs, ino, reinterpret_cast<ext2_dir_entry *>(block))) {
+                    damage(where + " fails its checksum, not trusted");
+                    continue;
+                }
+                parse_entries(fs, block, block_size, where, visit, damage);
+            }
         }
     }
 }
@@ -266,10 +287,28 @@ std::vector<entry> card_fs::list(const std::vector<std::string> &folder,
             }
         },
         damage);
+    // Every folder holds itself and its parent: without them it was not read whole.
+    for (const char *own : {".", ".."}) {
+        if (!names.contains(own))
+            damage(std::string("no \"") + own + "\" entry: the folder was not read whole");
+    }
     return entries;
 }
 
 uint64_t card_fs::read(const std::vector<std::string> &path, const file_sink &sink) const
+{
+    std::vector<lost_bytes> lost;
+    return copy(path, sink, false, lost);
+}
+
+uint64_t card_fs::salvage(const std::vector<std::string> &path, const file_sink &sink,
+                          std::vector<lost_bytes> &lost) const
+{
+    return copy(path, sink, true, lost);
+}
+
+uint64_t card_fs::copy(const std::vector<std::string> &path, const file_sink &sink, bool salvage,
+                       std::vector<lost_bytes> &lost) const
 {
     ext2_filsys fs = m_fs->fs;
     const ext2_ino_t ino = lookup(fs, path);
@@ -278,24 +317,33 @@ uint64_t card_fs::read(const std::vector<std::string> &path, const file_sink &si
         throw std::runtime_error("not a file");
     const uint64_t size = EXT2_I_SIZE(&inode);
     const uint64_t block_size = fs->blocksize;
-    const auto too_large = [] {
-        return std::runtime_error("the file claims more bytes than its blocks hold");
-    };
+    // A file may end in a hole (set aside, or sized up front), but no larger than the card.
     if (size > ext2fs_blocks_count(fs->super) * block_size)
-        throw too_large();
+        throw std::runtime_error("the file claims more bytes than the file system holds");
 
     if (inode.i_flags & EXT4_INLINE_DATA_FL) {
         const std::vector<unsigned char> data = inline_data(fs, ino, "file");
         if (size > data.size())
-            throw too_large();
+            throw std::runtime_error("the file claims more bytes than its inode holds");
         sink.data(reinterpret_cast<const char *>(data.data()), static_cast<size_t>(size));
         return size;
     }
 
-    const std::vector<block_run> runs = file_blocks(fs, inode);
-    const uint64_t held = runs.empty() ? 0 : (runs.back().logical + runs.back().count) * block_size;
-    if (size > held)
-        throw too_large();
+    block_map map = file_blocks(fs, ino, inode, salvage);
+    const auto lose = [&](uint64_t first, uint64_t end, const std::string &why) {
+        end = std::min(end, size);
+        if (first < end)
+            lost.push_back({first, end, why});
+    };
+    // Unmapped parts read as zeros; a lost one is listed too.
+    std::vector<block_run> runs = std::move(map.runs);
+    for (const lost_run &gone : map.lost) {
+        lose(gone.logical * block_size,
+             gone.count > UINT64_MAX / block_size - gone.logical
+                 ? UINT64_MAX
+                 : (gone.logical + gone.count) * block_size,
+             gone.why);
+    }
 
     // Recordings are hundreds of megabytes: read them megabytes at a time.
     std::vector<char> buffer;
@@ -319,13 +367,31 @@ uint64_t card_fs::read(const std::vector<std::string> &path, const file_sink &si
             buffer.resize(count * block_size);
             const errcode_t error = io_channel_read_blk64(fs->io, run.physical + first,
                                                           static_cast<int>(count), buffer.data());
-            if (error)
-                throw failure("cannot read the file", error);
             const uint64_t n = std::min(count * block_size, size - done);
-            sink.data(buffer.data(), static_cast<size_t>(n));
-            done += n;
+            if (!error) {
+                sink.data(buffer.data(), static_cast<size_t>(n));
+                done += n;
+                continue;
+            }
+            if (!salvage)
+                throw failure("cannot read the file", error);
+            // Block by block: what can be read is kept, the rest is zeros and listed.
+            for (uint64_t b = 0; b < count && done < size; ++b) {
+                const uint64_t part = std::min(block_size, size - done);
+                if (io_channel_read_blk64(fs->io, run.physical + first + b, 1, buffer.data())) {
+                    lose(done, done + part, "the card cannot read this part");
+                    sink.hole(part);
+                } else {
+                    sink.data(buffer.data(), static_cast<size_t>(part));
+                }
+                done += part;
+            }
         }
     }
+    if (done < size)
+        sink.hole(size - done);
+    std::sort(lost.begin(), lost.end(),
+              [](const lost_bytes &a, const lost_bytes &b) { return a.first < b.first; });
     return size;
 }
 

@@ -16,6 +16,14 @@ struct entry
     bool folder = false;
 };
 
+// Bytes [first, end) of a file that could not be read, and why.
+struct lost_bytes
+{
+    uint64_t first = 0;
+    uint64_t end = 0;
+    std::string why;
+};
+
 // Where a copied file's bytes go, in file order: bytes the card holds, and runs of zeros that
 // the file never stored (holes), which a copy makes by seeking instead of writing.
 struct file_sink
@@ -41,11 +49,18 @@ public:
     // and described to `damage`; the rest is listed.
     std::vector<entry> list(const std::vector<std::string> &folder,
                             const std::function<void(const std::string &)> &damage) const;
-    // The file's bytes; returns its size. A file that claims more bytes than its blocks can hold
-    // is an error, so a copy never writes more than the card holds for it.
+    // The file's bytes at its size, which is returned: holes, unwritten (set aside) blocks and a
+    // tail the file never wrote give zeros, as holes. A file larger than the file system, or
+    // one whose map or data cannot all be read, is an error.
     uint64_t read(const std::vector<std::string> &path, const file_sink &sink) const;
+    // The same, but what cannot be read (a damaged part of the map, a block the card cannot
+    // read) gives zeros and is listed in `lost`, in file order, and everything else is copied.
+    uint64_t salvage(const std::vector<std::string> &path, const file_sink &sink,
+                     std::vector<lost_bytes> &lost) const;
 
 private:
+    uint64_t copy(const std::vector<std::string> &path, const file_sink &sink, bool salvage,
+                  std::vector<lost_bytes> &lost) const;
     struct handle;
     std::unique_ptr<handle> m_fs;
 };

@@ -30,7 +30,7 @@ constexpr int exit_usage = 2;
 
 const char usage_text[] =
     "usage: durnix ls DEVICE OFFSET FOLDER\n"
-    "       durnix read DEVICE OFFSET PATH LOCALFILE\n"
+    "       durnix read [--salvage] DEVICE OFFSET PATH LOCALFILE\n"
     "       durnix --help | --version\n"
     "\n"
     "Reads the ext4 file system that starts OFFSET bytes into DEVICE (an SD card or a card\n"
@@ -41,7 +41,11 @@ const char usage_text[] =
     "      in three columns separated by one blank: the inode number, the name, the size\n"
     "      in bytes.\n"
     "read  copies the file PATH to LOCALFILE, replacing it only once the copy is whole;\n"
-    "      an interrupted copy leaves nothing behind.\n"
+    "      an interrupted copy leaves nothing behind. Holes, blocks set aside but never\n"
+    "      written and a tail the file never wrote are zeros, and holes in LOCALFILE.\n"
+    "      With --salvage, parts that cannot be read (a damaged block map, blocks the card\n"
+    "      cannot read) are zeros too: each is named on standard error with its bytes,\n"
+    "      everything else is copied, and the exit status is 1 when anything was lost.\n"
     "\n"
     "Names are printed as UTF-8. Every byte that is not part of a visible character (controls,\n"
     "blanks, invisible and direction-changing characters, invalid UTF-8), the slash and the\n"
@@ -55,7 +59,8 @@ const char usage_text[] =
     "offset 104857600, and gives up its rights before it reads the file system.\n"
     "\n"
     "Exit status: 0 done; 1 failed (DEVICE refused or unreadable, FOLDER or PATH not found,\n"
-    "LOCALFILE not written, or damaged entries left out of a listing that shows the rest);\n"
+    "LOCALFILE not written, damaged entries left out of a listing that shows the rest, or\n"
+    "parts of a salvaged file lost);\n"
     "2 usage error.\n";
 
 int usage_error(const std::string &what)
@@ -159,7 +164,7 @@ void remove_temporary_file()
 // Written next to the destination under a temporary name and renamed over it only when whole:
 // a card pulled mid-copy never leaves a file that looks complete.
 int copy_out(const card_fs &fs, const std::vector<std::string> &path,
-             const std::string &destination)
+             const std::string &destination, bool salvage)
 {
     // The copy is renamed into place: a folder, device or pipe there would be replaced.
     struct stat st
@@ -174,8 +179,12 @@ int copy_out(const card_fs &fs, const std::vector<std::string> &path,
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
+    std::vector<lost_bytes> lost;
     try {
-        copy_to_descriptor(fs, path, fd);
+        if (salvage)
+            salvage_to_descriptor(fs, path, fd, lost);
+        else
+            copy_to_descriptor(fs, path, fd);
         if (close(fd) != 0)
             throw std::system_error(errno, std::generic_category(), "cannot write the copy");
     } catch (const std::system_error &error) {
@@ -192,7 +201,18 @@ int copy_out(const card_fs &fs, const std::vector<std::string> &path,
         return fail("cannot write " + destination + ": " + why);
     }
     has_temporary = 0;
-    return 0;
+    uint64_t missing = 0;
+    for (const lost_bytes &gone : lost) {
+        std::fprintf(stderr, "durnix: %s: bytes %llu to %llu lost, written as zeros: %s\n",
+                     shown_path(path).c_str(), static_cast<unsigned long long>(gone.first),
+                     static_cast<unsigned long long>(gone.end - 1), gone.why.c_str());
+        missing += gone.end - gone.first;
+    }
+    if (missing == 0)
+        return 0;
+    std::fprintf(stderr, "durnix: %s: %llu bytes lost\n", shown_path(path).c_str(),
+                 static_cast<unsigned long long>(missing));
+    return exit_failed;
 }
 
 struct opened_source
@@ -247,7 +267,7 @@ std::string usage_problem(const std::vector<std::string> &args)
     if (command == "ls" && args.size() != 4)
         return "ls takes DEVICE OFFSET FOLDER";
     if (command == "read" && args.size() != 5)
-        return "read takes DEVICE OFFSET PATH LOCALFILE";
+        return "read takes [--salvage] DEVICE OFFSET PATH LOCALFILE";
     if (command != "ls" && command != "read")
         return (command.starts_with('-') ? "unknown option " : "unknown command ") +
                shown_argument(command);
@@ -265,7 +285,11 @@ int run(int argc, char **argv)
 {
     if (running_elevated())
         ensure_standard_descriptors();
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Only right after "read": a device could be named anything further on.
+    const bool salvage = args.size() == 6 && args[0] == "read" && args[1] == "--salvage";
+    if (salvage)
+        args.erase(args.begin() + 1);
     // Only as the first argument: a card's file may be named "--help".
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(usage_text, stdout);
@@ -302,7 +326,7 @@ int run(int argc, char **argv)
     try {
         if (args[0] == "ls")
             return list_folder(*fs, path);
-        return copy_out(*fs, path, args[4]);
+        return copy_out(*fs, path, args[4], salvage);
     } catch (const std::runtime_error &error) {
         return fail("cannot read " + shown_path(path) + " on " + device + ": " + error.what());
     }

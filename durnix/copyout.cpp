@@ -26,18 +26,32 @@ void write_all(int fd, const char *data, size_t size)
     }
 }
 
+file_sink descriptor_sink(int fd)
+{
+    return {[fd](const char *data, size_t n) { write_all(fd, data, n); },
+            [fd](uint64_t length) {
+                if (lseek(fd, static_cast<off_t>(length), SEEK_CUR) < 0)
+                    local_failure();
+            }};
+}
+
+void set_length(int fd, uint64_t size)
+{
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0)
+        local_failure();
+}
+
 } // namespace
 
 void copy_to_descriptor(const card_fs &fs, const std::vector<std::string> &path, int fd)
 {
-    const auto skip = [fd](uint64_t length) {
-        if (lseek(fd, static_cast<off_t>(length), SEEK_CUR) < 0)
-            local_failure();
-    };
-    const uint64_t size =
-        fs.read(path, {[fd](const char *data, size_t n) { write_all(fd, data, n); }, skip});
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0)
-        local_failure();
+    set_length(fd, fs.read(path, descriptor_sink(fd)));
+}
+
+void salvage_to_descriptor(const card_fs &fs, const std::vector<std::string> &path, int fd,
+                           std::vector<lost_bytes> &lost)
+{
+    set_length(fd, fs.salvage(path, descriptor_sink(fd), lost));
 }
 
 } // namespace durnix

@@ -1,6 +1,6 @@
 // durnix's file system reading on arbitrary card images: every folder it can reach is listed and
-// every file copied, through the code the program runs, with no crash, no read past a buffer and
-// an end in time proportional to the image.
+// every file copied and salvaged, through the code the program runs, with no crash, no read past a
+// buffer and an end in time proportional to the image.
 #include "cardfs.h"
 #include "copyout.h"
 
@@ -32,6 +32,13 @@ void walk(const durnix::card_fs &fs, std::vector<std::string> &folder, int copy)
             try {
                 if (ftruncate(copy, 0) == 0 && lseek(copy, 0, SEEK_SET) == 0)
                     durnix::copy_to_descriptor(fs, folder, copy);
+            } catch (const std::runtime_error &) {
+            }
+            // Salvaging reads on past damage: every part of the map it walks must hold too.
+            try {
+                std::vector<durnix::lost_bytes> lost;
+                if (ftruncate(copy, 0) == 0 && lseek(copy, 0, SEEK_SET) == 0)
+                    durnix::salvage_to_descriptor(fs, folder, copy, lost);
             } catch (const std::runtime_error &) {
             }
         }

@@ -1,6 +1,8 @@
-// durnix on small file systems made by mke2fs and then damaged the way a hostile card could be:
-// claimed sizes, looping block maps, broken folder entries. Each must end soon, with a clear
-// message, copying no more than the card holds and listing what is intact.
+// durnix on small file systems made by mke2fs and debugfs, as dashcams leave them (holes,
+// blocks set aside) and damaged the way a hostile or failing card could be: claimed sizes,
+// looping block maps, broken folder entries and folder maps, blocks that fail their checksums.
+// Each must end soon, with a clear message, copying no more than the card holds, listing what
+// is intact, and salvaging what can be read when asked.
 #include "testfiles.h"
 
 #include <QDir>
@@ -178,7 +180,8 @@ TEST(DurnixDamage, ClaimedSizesNeverFillTheDisk)
         const QString bomb = work.filePath(QStringLiteral("bomb"));
         const ProgramRun r = run(durnix, {"read", image, "0", file, bomb});
         EXPECT_EQ(r.exitCode, 1) << file;
-        EXPECT_TRUE(r.err.contains("claims more bytes than its blocks hold")) << r.err.constData();
+        EXPECT_TRUE(r.err.contains("claims more bytes than the file system holds"))
+            << r.err.constData();
         EXPECT_FALSE(QFileInfo::exists(bomb)) << file;
         EXPECT_TRUE(QDir(work.path()).entryList({".durnix-*"}, QDir::Hidden | QDir::Files).empty());
     }
@@ -397,4 +400,255 @@ TEST(DurnixDamage, AnInterruptedCopyLeavesNothing)
             << "signal " << signal << " left "
             << QDir(out).entryList(QDir::Hidden).join(' ').toStdString();
     }
+}
+
+namespace {
+
+// debugfs run with the lines of `script`, for what needs a folder to work in.
+void debugfsScript(const QString &image, const QString &script)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("script"));
+    writeFile(file, script.toUtf8());
+    run(QStringLiteral("/sbin/debugfs"), {"-w", "-f", file, image});
+}
+
+// The file as debugfs reads it, for a judge that is not durnix.
+QByteArray dumped(const QString &image, const QString &path)
+{
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("dump"));
+    debugfs(image, QStringLiteral("dump %1 %2").arg(path, copy));
+    return readFile(copy);
+}
+
+// Writes `size` bytes of holes with `chunk` at each of `at`.
+void writeSparse(const QString &path, qint64 size, const QList<qint64> &at, const QByteArray &chunk)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (const qint64 offset : at) {
+        ASSERT_TRUE(file.seek(offset));
+        ASSERT_EQ(file.write(chunk), chunk.size());
+    }
+    ASSERT_TRUE(file.resize(size));
+}
+
+qint64 allocated(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? qint64{st.st_blocks} * 512 : -1;
+}
+
+} // namespace
+
+// What a dashcam leaves of files it sized up front: a hole in the middle, a hole to the end,
+// nothing but a hole, blocks set aside and never written. Each is copied at its size as debugfs
+// reads it, its holes kept as holes.
+TEST(DurnixDamage, HolesAndBlocksSetAsideReadAsZerosAtTheFilesSize)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/cfg"));
+    const QByteArray chunk(3000, 'd');
+    writeSparse(tree + QStringLiteral("/cfg/middle.bin"), 600 * blockSize, {0, 400 * blockSize},
+                chunk);
+    writeSparse(tree + QStringLiteral("/cfg/tail.bin"), 2048 * blockSize, {0}, chunk);
+    writeSparse(tree + QStringLiteral("/cfg/hole.bin"), 1000 * blockSize, {}, chunk);
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image, QStringLiteral("16M"));
+    // 2 MiB set aside by fallocate: one unwritten extent over the whole file.
+    debugfsScript(image, QStringLiteral("cd cfg\nwrite /dev/null set-aside.bin\n"
+                                        "fallocate set-aside.bin 0 2047\n"
+                                        "sif set-aside.bin size 2097152\n"));
+    ASSERT_TRUE(debugfs(image, QStringLiteral("ex cfg/set-aside.bin")).contains("Uninit"))
+        << "debugfs made no unwritten extent";
+
+    for (const char *name : {"middle.bin", "tail.bin", "hole.bin", "set-aside.bin"}) {
+        const QString path = QStringLiteral("cfg/") + QLatin1String(name);
+        const QString copy = work.filePath(QLatin1String(name));
+        const ProgramRun r = run(durnix, {"read", image, "0", path, copy});
+        EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err.constData();
+        const QByteArray bytes = readFile(copy);
+        EXPECT_EQ(bytes.size(), dumped(image, path).size()) << name;
+        EXPECT_TRUE(bytes == dumped(image, path)) << name;
+        EXPECT_LT(allocated(copy), 16 * blockSize) << name << ": holes written out";
+    }
+    EXPECT_EQ(readFile(work.filePath(QStringLiteral("tail.bin"))),
+              readFile(tree + QStringLiteral("/cfg/tail.bin")));
+    EXPECT_EQ(readFile(work.filePath(QStringLiteral("set-aside.bin"))), QByteArray(2097152, '\0'));
+}
+
+// A folder whose blocks the map gives wrongly is listed as far as it can be, never as a folder
+// that is whole and empty.
+TEST(DurnixDamage, ADamagedFolderSaysWhatCouldNotBeRead)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    for (const char *type : {"event", "park", "manual"}) {
+        QDir().mkpath(tree + QStringLiteral("/mov/") + QLatin1String(type));
+        writeFile(tree + QStringLiteral("/mov/%1/rec.mp4").arg(QLatin1String(type)), "recording");
+    }
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+    // Its one block marked as set aside and never written (the length's top bit).
+    debugfs(image, QStringLiteral("sif mov/event block[4] 32769"), true);
+    // A size of 0 with its block still mapped.
+    debugfs(image, QStringLiteral("sif mov/park size 0"), true);
+
+    const Listing event = list(image, QStringLiteral("mov/event"));
+    EXPECT_EQ(event.run.exitCode, 1);
+    EXPECT_TRUE(event.run.err.contains("never written")) << event.run.err.constData();
+    EXPECT_TRUE(event.run.err.contains("no \".\" entry")) << event.run.err.constData();
+    const Listing park = list(image, QStringLiteral("mov/park"));
+    EXPECT_EQ(park.run.exitCode, 1);
+    EXPECT_TRUE(park.run.err.contains("past the folder's size")) << park.run.err.constData();
+    const Listing manual = list(image, QStringLiteral("mov/manual"));
+    EXPECT_EQ(manual.run.exitCode, 0) << manual.run.err.constData();
+    EXPECT_EQ(manual.names, QStringList{"rec.mp4"});
+}
+
+// An unused record may be as short as its header; the entry after it is still an entry.
+TEST(DurnixDamage, AnUnusedEightByteRecordHidesNoEntry)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/event"));
+    for (int i = 0; i < 80; ++i)
+        writeFile(tree + QStringLiteral("/mov/event/E_20241005_%1_event.mp4").arg(143000 + i), "e");
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image);
+    const QList<qint64> blocks = blocksOf(image, QStringLiteral("mov/event"));
+    ASSERT_GE(blocks.size(), 2);
+    const qint64 at = blocks[1] * blockSize;
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    file.seek(at);
+    const QByteArray block = file.read(blockSize);
+    file.close();
+    // The block's first entry, and the one after it, which debugfs removes to give the first
+    // room before it.
+    const auto u16 = [&](int i) {
+        return static_cast<quint16>(static_cast<uchar>(block[i]) | static_cast<uchar>(block[i + 1])
+                                                                       << 8);
+    };
+    const quint16 firstLength = u16(4);
+    const QByteArray firstName = block.mid(8, static_cast<uchar>(block[6]));
+    const QByteArray secondName =
+        block.mid(firstLength + 8, static_cast<uchar>(block[firstLength + 6]));
+    debugfs(image, QStringLiteral("rm mov/event/%1").arg(QString::fromLatin1(secondName)), true);
+    file.open(QIODevice::ReadOnly);
+    file.seek(at);
+    const QByteArray merged = file.read(blockSize);
+    file.close();
+    const quint16 room =
+        static_cast<quint16>(static_cast<uchar>(merged[4]) | static_cast<uchar>(merged[5]) << 8);
+    ASSERT_GE(room, 8 + 8 + firstName.size());
+    // An 8-byte unused record, then the first entry moved behind it.
+    patch(image, at,
+          le32(0) + le16(8) + le16(0) + merged.left(4) + le16(static_cast<quint16>(room - 8)) +
+              merged.mid(6, 2) + firstName);
+    ASSERT_TRUE(debugfs(image, QStringLiteral("ls mov/event")).contains(firstName))
+        << "debugfs lists the entry behind the short record";
+
+    const Listing listed = list(image, QStringLiteral("mov/event"));
+    EXPECT_EQ(listed.run.exitCode, 0) << listed.run.err.constData();
+    EXPECT_TRUE(listed.names.contains(QString::fromLatin1(firstName)));
+    EXPECT_EQ(listed.names.size(), 79);
+}
+
+// Where the file system keeps checksums, a folder or extent block that fails its own is damage:
+// reported, never read as if it were good.
+TEST(DurnixDamage, ABlockThatFailsItsChecksumIsNotTrusted)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/event"));
+    QDir().mkpath(tree + QStringLiteral("/mov/normal"));
+    writeFile(tree + QStringLiteral("/mov/event/E_20241005_143000.mp4"), "event");
+    writeFile(tree + QStringLiteral("/mov/event/E_20241005_143100.mp4"), "event");
+    // Six runs of data between holes: more extents than the inode holds, so a block of its own.
+    QList<qint64> chunks;
+    for (int i = 0; i < 6; ++i)
+        chunks << i * 64 * blockSize;
+    writeSparse(tree + QStringLiteral("/mov/normal/scattered.mp4"), 6 * 64 * blockSize, chunks,
+                QByteArray(2 * blockSize, 's'));
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image, QStringLiteral("4M"), QStringLiteral("^has_journal,metadata_csum"));
+
+    // The extent block, where debugfs's stat shows it.
+    const QRegularExpression leaf(QStringLiteral(R"(\(ETB0\):\s*(\d+))"));
+    const QRegularExpressionMatch found =
+        leaf.match(QString::fromUtf8(debugfs(image, "stat mov/normal/scattered.mp4")));
+    ASSERT_TRUE(found.hasMatch()) << "no extent block";
+    patch(image, found.captured(1).toLongLong() * blockSize + 12 + 4, "\x7f");
+    const QString copy = work.filePath(QStringLiteral("copy"));
+    const ProgramRun r = run(durnix, {"read", image, "0", "mov/normal/scattered.mp4", copy});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("fails its checksum")) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(copy));
+
+    const qint64 folder = blocksOf(image, QStringLiteral("mov/event")).first();
+    patch(image, folder * blockSize + 12 + 12 + 8, "X"); // a byte of the first name
+    const Listing listed = list(image, QStringLiteral("mov/event"));
+    EXPECT_EQ(listed.run.exitCode, 1);
+    EXPECT_TRUE(listed.run.err.contains("fails its checksum")) << listed.run.err.constData();
+    EXPECT_FALSE(listed.names.join(' ').contains('X')) << "the bad block's names are not listed";
+}
+
+// One extent of a recording points outside the file system: a plain copy refuses the file, a
+// salvage copies every other byte exactly and names the bytes it lost.
+TEST(DurnixDamage, SalvageCopiesAllButTheDamagedExtentAndSaysWhatWasLost)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    QDir().mkpath(tree + QStringLiteral("/mov/normal"));
+    const QString original = tree + QStringLiteral("/mov/normal/N_20241005_143012.mp4");
+    QByteArray pattern;
+    for (int i = 0; i < 256 * blockSize; ++i)
+        pattern.append(static_cast<char>(i * 7 % 251));
+    writeSparse(original, 1280 * blockSize, {0, 1024 * blockSize}, pattern);
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    makeImage(tree, image, QStringLiteral("8M"));
+    // The extent of the second run (its start, the third word of its entry in the inode's
+    // block[]) made to lie beyond the last block.
+    const QString extents =
+        QString::fromUtf8(debugfs(image, QStringLiteral("stat mov/normal/N_20241005_143012.mp4")));
+    const QStringList runs = extents.mid(extents.indexOf(QLatin1String("EXTENTS:")) + 9)
+                                 .trimmed()
+                                 .split(QStringLiteral(", "));
+    const qsizetype second = runs.indexOf(QRegularExpression(QStringLiteral(R"(^\(1024-.*)")));
+    ASSERT_GE(second, 0) << extents.toStdString();
+    ASSERT_FALSE(extents.contains(QLatin1String("ETB"))) << "the extents are in the inode";
+    debugfs(image,
+            QStringLiteral("sif mov/normal/N_20241005_143012.mp4 block[%1] 4000000000")
+                .arg(5 + 3 * second),
+            true);
+
+    const QString copy = work.filePath(QStringLiteral("copy.mp4"));
+    const ProgramRun plain =
+        run(durnix, {"read", image, "0", "mov/normal/N_20241005_143012.mp4", copy});
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_TRUE(plain.err.contains("outside the file system")) << plain.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(copy));
+
+    const ProgramRun salvaged =
+        run(durnix, {"read", "--salvage", image, "0", "mov/normal/N_20241005_143012.mp4", copy});
+    EXPECT_EQ(salvaged.exitCode, 1) << "nothing partial passes for whole";
+    EXPECT_TRUE(salvaged.err.contains("bytes 1048576 to 1310719 lost, written as zeros"))
+        << salvaged.err.constData();
+    EXPECT_TRUE(salvaged.err.contains("262144 bytes lost")) << salvaged.err.constData();
+    const QByteArray bytes = readFile(copy);
+    const QByteArray expected = readFile(original);
+    ASSERT_EQ(bytes.size(), expected.size());
+    EXPECT_TRUE(bytes.left(1024 * blockSize) == expected.left(1024 * blockSize));
+    EXPECT_EQ(bytes.mid(1024 * blockSize), QByteArray(256 * blockSize, '\0'));
+    EXPECT_LT(allocated(copy), 300 * blockSize) << "what was lost is holes";
+
+    // A salvage of a file that is whole is a copy.
+    const ProgramRun whole =
+        run(durnix, {"read", "--salvage", image, "0", "mov/normal", work.filePath("x")});
+    EXPECT_EQ(whole.exitCode, 1) << "a folder is no file, salvaged or not";
 }
