@@ -305,7 +305,7 @@ int salvex_main(int argc, const char *const *argv)
         std::cerr << "failed to open output file\n";
         return 1;
     }
-    const file_handle side_file(std::fopen(change_extension(output).c_str(), "wb"));
+    file_handle side_file(std::fopen(change_extension(output).c_str(), "wb"));
 
     g_channels = channel_table{};
     read_channel_options(argc, argv, g_channels);
@@ -355,6 +355,20 @@ int salvex_main(int argc, const char *const *argv)
 
     write_frames(image.get(), size, frame_buffer, side_file.get());
     report();
+
+    // A file that holds no picture of the dashcam's is no recording of it: an empty MP4 and
+    // sound file would pass for a rebuild.
+    uint64_t pictures = 0;
+    for (const uint64_t count : g_pass1_vid_frames)
+        pictures += count;
+    if (pictures == 0) {
+        mux_term();
+        side_file.reset();
+        std::remove(output.c_str());
+        std::remove(change_extension(output).c_str());
+        std::cerr << "no recording frames found in " << argv[1] << "\n";
+        return 1;
+    }
 
     const bool output_complete = mux_term();
     const bool side_complete = !side_file || std::fflush(side_file.get()) == 0;

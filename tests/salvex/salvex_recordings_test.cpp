@@ -150,22 +150,29 @@ TEST(RecoveryCommandLine, EmptyOrMissingInputIsRefused)
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("out.mp4"))));
 }
 
-TEST(RecoveryCommandLine, InputWithoutFramesGivesAnEmptyButWellFormedFile)
+// Anything that is no unfinished recording of the dashcam's: nothing passes for a rebuild.
+TEST(RecoveryCommandLine, InputWithoutFramesIsRefusedAndLeavesNothing)
 {
     QTemporaryDir folder;
-    const QString input = folder.filePath(QStringLiteral("text.mov"));
-    writeFile(input, QByteArray(5000, 'a'));
-    const QString output = folder.filePath(QStringLiteral("out"));
-    const ProgramRun run = runSalvex({input, output, "--ch1", "1280x720@120"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.err.contains("> main video ch=0 1280x720@120 frames=0 duration\xe2\x89\x88"
-                                 "0s\n"))
-        << run.err.constData();
-    EXPECT_TRUE(streams(output).isEmpty());
-    QFile fixed(output);
-    ASSERT_TRUE(fixed.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(fixed.readAll().contains("moov"));
-    EXPECT_EQ(QFileInfo(folder.filePath(QStringLiteral("out.mp3"))).size(), 0);
+    const QString text = folder.filePath(QStringLiteral("text.mov"));
+    writeFile(text, QByteArray(5000, 'a'));
+    // An MP4 ffmpeg made, with pictures and sound of its own but none of the dashcam's frames.
+    const QString foreign = folder.filePath(QStringLiteral("foreign.mp4"));
+    ASSERT_EQ(korvane::test::run(QStringLiteral("ffmpeg"),
+                                 {"-v", "error", "-f", "lavfi", "-i",
+                                  "testsrc=size=320x240:rate=30:duration=1", "-f", "lavfi", "-i",
+                                  "sine=duration=1", "-c:v", "libx264", "-c:a", "aac", foreign})
+                  .exitCode,
+              0);
+    for (const QString &input : {text, foreign}) {
+        const QString output = folder.filePath(QStringLiteral("out"));
+        const ProgramRun run = runSalvex({input, output, "--ch1", "1280x720@120"});
+        EXPECT_EQ(run.exitCode, 1) << input.toStdString();
+        EXPECT_TRUE(run.err.endsWith("no recording frames found in " + input.toUtf8() + "\n"))
+            << run.err.constData();
+        EXPECT_FALSE(QFileInfo::exists(output));
+        EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("out.mp3"))));
+    }
 }
 
 TEST(RecoveryCommandLine, OutputThatCannotBeCreatedIsReported)
