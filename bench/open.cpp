@@ -93,7 +93,12 @@ double openAlone(ProcessManager &card, MultiTrackPlayer &player, const QString &
             QCoro::waitFor(card.remuxVideo(local, temp));
             QCoro::waitFor(card.convertAudio(temp, playing));
         }
-        QCoro::waitFor(player.load(QUrl::fromLocalFile(playing)));
+        if (const std::optional<QString> failure =
+                QCoro::waitFor(loadFailure(player, QUrl::fromLocalFile(playing)))) {
+            std::fprintf(stderr, "bench-open: %s did not load: %s\n", qPrintable(name),
+                         qPrintable(*failure));
+            std::exit(1);
+        }
     });
 }
 

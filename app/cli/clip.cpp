@@ -1,6 +1,8 @@
 // korvane-cli clip: an evidence clip of a recording, cut as the viewer cuts one.
 #include "commands.h"
 
+#include "argumentpaths.h"
+
 #include "clipcaptions.h"
 #include "clipexport.h"
 #include "mediadataviewmodel.h"
@@ -63,10 +65,14 @@ int clipRecording(const QString &input, const QString &output, double from, doub
         return 1;
     const PlayableFile &playable = *made;
     const QString name = QFileInfo(input).fileName();
-    if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0) {
+    std::optional<QString> problem;
+    if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0)
+        problem = QStringLiteral("no playable picture could be made of it");
+    else
+        problem = QCoro::waitFor(playerProblem(playable.path));
+    if (problem) {
         progress.clear();
-        complain(
-            QStringLiteral("cannot cut %1: no playable picture could be made of it").arg(input));
+        complain(QStringLiteral("cannot cut %1: %2").arg(input, *problem));
         return 1;
     }
 
@@ -92,7 +98,7 @@ int clipRecording(const QString &input, const QString &output, double from, doub
     using Outcome = ClipResult::Outcome;
     switch (result.outcome) {
     case Outcome::saved:
-        writeOut(QFile::encodeName(result.path) + '\n');
+        writeOut(userPath(result.path) + '\n');
         return 0;
     case Outcome::noFont:
         complain(QStringLiteral("no font with Hangul for the caption: install fonts-noto-cjk"));

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "argumentpaths.h"
+
 #include "appviewmodel.h"
 #include "gpxtrack.h"
 #include "metadataextraction.h"
@@ -255,7 +257,7 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
         ProcessManager::deleteDirectory(AppViewModel::localCopy(row));
         // The paths as they are, for scripts: the names made hold no control character.
         for (const QString &file : result.files)
-            writeOut(QFile::encodeName(file) + '\n');
+            writeOut(userPath(file) + '\n');
         if (result.saved != AppViewModel::Saved::yes) {
             ++unsaved;
             const QString name = QString::fromUtf8(printable(row.cardPath()));

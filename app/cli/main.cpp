@@ -1,4 +1,5 @@
 #include "applog.h"
+#include "argumentpaths.h"
 #include "commandline.h"
 #include "commands.h"
 #include "output.h"
@@ -50,7 +51,7 @@ int dataWritten(int status)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const CommandLine line = parseCommandLine(app.arguments().mid(1));
+    const CommandLine line = parseCommandLine(commandLineArguments(argc, argv));
     if (line.help) {
         writeOut(usageText().toUtf8());
         return 0;

@@ -1,11 +1,14 @@
 // korvane-cli repair: what opening a recording does before it plays, into a file of the user's.
 #include "commands.h"
 
+#include "argumentpaths.h"
+
 #include "freebox.h"
 #include "metadataextraction.h"
 #include "output.h"
 #include "playablefile.h"
 #include "processmanager.h"
+#include "protectedtracks.h"
 #include "savedfiles.h"
 
 #include <QCoroTask>
@@ -19,6 +22,8 @@ namespace korvane::cli {
 std::optional<QString> outputProblem(const QString &input, const QString &output)
 {
     const QFileInfo target(output);
+    if (isUnreadableName(output))
+        return QStringLiteral("a new file's name must be UTF-8");
     if (target.isDir())
         return QStringLiteral("a folder");
     if (target.exists() && !target.isFile())
@@ -46,6 +51,11 @@ std::optional<PlayableFile> playableInput(const QString &input, const QString &o
     }
     if (const std::optional<QString> why = outputProblem(input, output)) {
         complain(QStringLiteral("cannot write %1: %2").arg(output, *why));
+        return std::nullopt;
+    }
+    // Encrypted pictures copied stay noise: nothing that plays can be made of them.
+    if (hasProtectedTracks(input)) {
+        complain(QStringLiteral("cannot use %1: its tracks are encrypted").arg(input));
         return std::nullopt;
     }
     progress.show(QStringLiteral("preparing the tools"));
@@ -87,10 +97,11 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
         complain(QStringLiteral("cannot rebuild %1: it holds no channel table").arg(input));
         return 1;
     }
-    if (QCoro::waitFor(trackCount(playable.path, TrackKind::video)) == 0) {
+    // What is handed on as playable is what Korvane's own player shows.
+    if (const std::optional<QString> problem = QCoro::waitFor(playerProblem(playable.path))) {
         progress.clear();
-        complain(
-            QStringLiteral("cannot repair %1: no playable picture could be made of it").arg(input));
+        complain(QStringLiteral("cannot repair %1: no playable picture could be made of it (%2)")
+                     .arg(input, *problem));
         return 1;
     }
     // salvex and the remux leave the dashcam's frames behind: they go along in a free box.
@@ -111,7 +122,7 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
         complain(QStringLiteral("cannot write %1: %2").arg(output, written.error));
         return 1;
     }
-    writeOut(QFile::encodeName(written.path) + '\n');
+    writeOut(userPath(written.path) + '\n');
     return 0;
 }
 

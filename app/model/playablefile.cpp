@@ -2,10 +2,12 @@
 
 #include "applog.h"
 #include "filelistitem.h"
+#include "multitrackplayer.h"
 #include "playbackpipeline.h"
 #include "trackcounts.h"
 
 #include <QCoreApplication>
+#include <QUrl>
 
 namespace korvane {
 
@@ -55,6 +57,23 @@ QCoro::Task<int> trackCount(QString path, TrackKind kind)
                QString::fromUtf8(error.what()));
     }
     co_return 0;
+}
+
+QCoro::Task<std::optional<QString>> playerProblem(QString path)
+{
+    // Every picture handed over at once, the sound nowhere: only whether it shows matters.
+    MultiTrackPlayer player(PlaybackOutput{false, "fakesink"});
+    if (const std::optional<QString> failure =
+            co_await loadFailure(player, QUrl::fromLocalFile(path)))
+        co_return failure;
+    if (player.videoPlayers().isEmpty())
+        co_return QStringLiteral("it holds no picture");
+    for (const ChannelPlayer *channel : player.videoPlayers()) {
+        if (!channel->hasCurrentItem() || !channel->currentFrameTime())
+            co_return QStringLiteral("Korvane's player cannot show its camera %1")
+                .arg(channel->channel() + 1);
+    }
+    co_return std::nullopt;
 }
 
 QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination)

@@ -7,9 +7,9 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace korvane {
 
@@ -288,7 +288,8 @@ void MultiTrackPlayer::setRate(double rate)
         return;
     // The new pace takes hold with a seek to where playback is, every channel and the sound
     // together.
-    const double position = m_awaitingSeek ? m_currentTime : m_pipeline->position().value_or(m_currentTime);
+    const double position =
+        m_awaitingSeek ? m_currentTime : m_pipeline->position().value_or(m_currentTime);
     m_pipeline->setRate(rate);
     seekAll(std::min(position, m_duration));
 }
@@ -532,6 +533,16 @@ void MultiTrackPlayer::setIsStopped(bool stopped)
         return;
     m_isStopped = stopped;
     emit isStoppedChanged();
+}
+
+QCoro::Task<std::optional<QString>> loadFailure(MultiTrackPlayer &player, QUrl url)
+{
+    try {
+        co_await player.load(url);
+    } catch (const PlaybackError &error) {
+        co_return QString::fromUtf8(error.what());
+    }
+    co_return std::nullopt;
 }
 
 } // namespace korvane

@@ -154,4 +154,9 @@ private:
     int m_pendingStep = 0;   // the direction of a step asked for during it
 };
 
+// `player.load(url)`, its failure handed back as text instead of thrown; nothing when it loaded.
+// QCoro's waitFor never returns from a task that throws, so whoever waits for a load this way
+// learns of the failure at once.
+QCoro::Task<std::optional<QString>> loadFailure(MultiTrackPlayer &player, QUrl url);
+
 } // namespace korvane

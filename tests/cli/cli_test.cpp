@@ -427,7 +427,7 @@ TEST(Cli, Durnix)
              {"read", "{card}", offset, "cfg/bbox.ini"},
              2,
              "",
-             "read takes DEVICE OFFSET PATH LOCALFILE"},
+             "read takes [--salvage] DEVICE OFFSET PATH LOCALFILE"},
             {"an offset in other words",
              {"ls", "{card}", "100MiB", "cfg"},
              2,
@@ -517,9 +517,9 @@ TEST(Cli, Salvex)
             {"into a pipe", {"{text}", "{pipe}"}, 1, "", "failed to open output file\n"},
             {"a text holds no frame",
              {"{text}", "{folder}/fixed.mp4"},
-             0,
+             1,
              "",
-             "frames=0 duration≈0s\n> recovery finished\n"},
+             "frames=0 duration≈0s\nno recording frames found in {text}\n"},
         },
         false);
 }

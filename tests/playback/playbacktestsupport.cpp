@@ -1,5 +1,6 @@
 #include "playbacktestsupport.h"
 
+#include "qtprinters.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
 
@@ -55,7 +56,8 @@ void TickWatch::check(const MultiTrackPlayer &player, const std::vector<double> 
                               .arg(now);
             continue;
         }
-        if (!shown || *shown > now + 1e-6 || *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now) {
+        if (!shown || *shown > now + 1e-6 ||
+            *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now) {
             faults << QStringLiteral("channel %1 shows %2 at %3")
                           .arg(channel->channel())
                           .arg(shown.value_or(-1))
@@ -157,11 +159,9 @@ void PlayerTest::TearDown()
 void PlayerTest::load(const QString &path)
 {
     ASSERT_FALSE(path.isEmpty());
-    try {
-        QCoro::waitFor(player->load(QUrl::fromLocalFile(path)));
-    } catch (const std::exception &error) {
-        FAIL() << "load failed: " << error.what();
-    }
+    const std::optional<QString> failure =
+        QCoro::waitFor(loadFailure(*player, QUrl::fromLocalFile(path)));
+    ASSERT_EQ(failure, std::nullopt) << "load failed";
 }
 
 } // namespace korvane::test
