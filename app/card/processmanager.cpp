@@ -137,6 +137,24 @@ QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
     m_lastReadProblem = output.trimmed().section(QLatin1Char('\n'), 0, 0);
 }
 
+QCoro::Task<SalvagedCopy> ProcessManager::salvageCardFile(QString cardPath, QString localPath)
+{
+    SalvagedCopy copy;
+    if (m_rawDevicePath.isEmpty() || durnixPath().isEmpty() || localPath.isEmpty())
+        co_return copy;
+    const QString command = durnixCommand(QStringLiteral("read --salvage"), cardPath) +
+                            QLatin1Char(' ') + shellQuoted(localPath);
+    QString output;
+    co_await Shell::runAsync(command, [&](const QString &chunk) { output += chunk; });
+    // durnix ends by saying how much was lost: "durnix: PATH: N bytes lost".
+    static const QRegularExpression lost(QStringLiteral(R"(: (\d+) bytes lost$)"),
+                                         QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch said = lost.match(output);
+    copy.size = static_cast<qint64>(fileSize(localPath, false));
+    copy.lost = said.hasMatch() ? said.captured(1).toLongLong() : 0;
+    co_return copy;
+}
+
 std::optional<ProcessManager::CopyStamp> ProcessManager::stampOf(const QString &path)
 {
     struct stat st

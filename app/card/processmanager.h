@@ -13,6 +13,12 @@
 
 namespace korvane {
 
+struct SalvagedCopy
+{
+    qint64 size = 0; // 0 when nothing could be copied
+    qint64 lost = 0;
+};
+
 // The viewer's one gateway to the card, its own working folders and the external tools.
 // Main thread only; the card operations suspend while durnix runs.
 class ProcessManager : public QObject
@@ -61,6 +67,9 @@ public:
     QCoro::Task<QList<FileListItem>> loadCardFiles();
     QCoro::Task<QList<CardEntry>> listCardFolder(QString folder);
     QCoro::Task<> readCardFile(QString cardPath);
+    // What can be read of a card file that cannot be read whole, copied to `localPath` (a
+    // working folder's), the rest zeros: the copy's size and the bytes lost (0 for none).
+    QCoro::Task<SalvagedCopy> salvageCardFile(QString cardPath, QString localPath);
     // Why the last readCardFile copied nothing, in durnix's or the shell's words; empty when it
     // said nothing.
     QString lastReadProblem() const { return m_lastReadProblem; }

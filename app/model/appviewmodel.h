@@ -199,6 +199,13 @@ public:
 
     // Opening a recording into the player.
     QCoro::Task<> select(FileListItem item);
+    // A recording whose open failed because the card cannot read it whole: the question
+    // whether to play what can be read ("" while there is none), and the answer.
+    Q_PROPERTY(QString salvageQuestion READ salvageQuestion NOTIFY salvageQuestionChanged)
+    QString salvageQuestion() const;
+    Q_INVOKABLE void answerSalvage(bool yes);
+    // What can be read of a damaged recording, played; the alert says how much was lost.
+    QCoro::Task<> salvageAndOpen(FileListItem item);
     QCoro::Task<bool> recover(QString source, QString destination);
     QCoro::Task<bool> loadMp4(QString path);
     static QCoro::Task<int> getAudioCount(QString path);
@@ -360,6 +367,7 @@ signals:
     void shockMarksChanged();
     // The metadata of the recording just opened is in `mediaData` (or could not be read).
     void metadataArrived();
+    void salvageQuestionChanged();
 
 private:
     QVariant procMessageValue() const;
@@ -379,6 +387,10 @@ private:
     void setHasCard(bool on);
     void setIsPopupOpen(bool open);
     void setFileList(const QList<FileListItem> &list);
+    // Whether the card left since generation `card`: the open under way then ends quietly.
+    bool openEndedByCard(quint64 card);
+    // Makes the copy `local` of a row playable and plays it; true when it plays.
+    QCoro::Task<bool> openCopy(FileListItem item, QString local, quint64 card);
     // The rows the list shows, the open recording's row marked and `selectedIndex` following it.
     void publishRows(QList<FileListItem> rows);
     // The row's `read`, here and in the rows shown, set to the size of its working copy.
@@ -412,6 +424,7 @@ private:
     std::optional<qsizetype> m_selectedIndex;
     QUuid m_selectedId; // the open recording's row, wherever it is in the rows shown
     std::optional<FileListItem> m_openRecording; // what the player plays, shown or not
+    std::optional<FileListItem> m_salvageRow;    // the damaged recording asked about
     bool m_isReloading = false;
     quint64 m_copyGeneration = 0;   // a copying task of another generation has been superseded
     quint64 m_filterGeneration = 0; // so has a filter

@@ -6,6 +6,7 @@
 #include "metadataextraction.h"
 #include "multitrackplayer.h"
 #include "playablefile.h"
+#include "savedfiles.h"
 #include "workingfiles.h"
 
 #include <QCoroSignal>
@@ -26,6 +27,15 @@ const char *const damagedMessage = QT_TRANSLATE_NOOP(
 
 } // namespace
 
+bool AppViewModel::openEndedByCard(quint64 card)
+{
+    if (card == m_cardGeneration)
+        return false;
+    setProcMessage(std::nullopt);
+    setIsSelecting(false);
+    return true;
+}
+
 QCoro::Task<> AppViewModel::select(FileListItem item)
 {
     if (m_procMessage || m_isSelecting || m_isReloading)
@@ -34,13 +44,6 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
     // The card may leave while the recording is read, rebuilt or loaded: the open then ends
     // quietly, its files gone with the card.
     const quint64 card = m_cardGeneration;
-    const auto cardLeft = [&] {
-        if (card == m_cardGeneration)
-            return false;
-        setProcMessage(std::nullopt);
-        setIsSelecting(false);
-        return true;
-    };
     setIsSelecting(true);
     cancelLoading();
     const std::optional<qsizetype> position = m_filtered.indexOf(item.id);
@@ -57,7 +60,7 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         return std::exchange(row.isSelected, selected) != selected;
     });
     co_await QCoro::sleepFor(std::chrono::milliseconds(200));
-    if (!self || cardLeft())
+    if (!self || openEndedByCard(card))
         co_return;
     // The rows shown may have changed meanwhile: the row is found again by its id.
     if (const std::optional<qsizetype> now = m_filtered.indexOf(item.id)) {
@@ -72,19 +75,82 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         setProcMessage(tr(downloadingMessage));
         const QString cardPath = item.cardPath();
         co_await m_procManager.readCardFile(cardPath);
-        if (!self || cardLeft())
+        if (!self || openEndedByCard(card))
             co_return;
         markCopied(item);
         setProcMessage(std::nullopt);
+        // The card is there but the file cannot be read whole: what can be read may still show
+        // the moment the driver is looking for.
+        if (!hasOwnCopy(item) && !m_procManager.lastReadProblem().isEmpty()) {
+            appLog("[AppViewModel] select " + cardPath + " ->", m_procManager.lastReadProblem());
+            m_salvageRow = item;
+            emit salvageQuestionChanged();
+            setIsSelecting(false);
+            co_return;
+        }
     }
+    co_await openCopy(item, localCopy(item), card);
+}
 
-    const QString work = ProcessManager::workFolder(QStringLiteral("open"));
-    if (work.isEmpty()) {
+QString AppViewModel::salvageQuestion() const
+{
+    if (!m_salvageRow)
+        return {};
+    return tr("%1 의 일부가 손상되어 카드에서 그대로 읽을 수 없습니다. 읽을 수 있는 부분만 "
+              "가져와 재생할까요?")
+        .arg(savedFileName(m_salvageRow->name));
+}
+
+void AppViewModel::answerSalvage(bool yes)
+{
+    const std::optional<FileListItem> row = std::exchange(m_salvageRow, std::nullopt);
+    emit salvageQuestionChanged();
+    if (yes && row)
+        salvageAndOpen(*row);
+}
+
+QCoro::Task<> AppViewModel::salvageAndOpen(FileListItem item)
+{
+    if (m_procMessage || m_isSelecting || m_isReloading)
+        co_return;
+    QPointer<AppViewModel> self(this);
+    const quint64 card = m_cardGeneration;
+    setIsSelecting(true);
+    cancelLoading();
+    setProcMessage(tr("손상된 영상에서 읽을 수 있는 부분을 가져오는 중입니다."));
+    const QString work = ProcessManager::workFolder(QStringLiteral("salvaged"));
+    const QString cardPath = item.cardPath();
+    // Named before it is awaited: GCC 12 mishandles temporaries in co_await.
+    QCoro::Task<SalvagedCopy> salvaging = m_procManager.salvageCardFile(cardPath, work + item.name);
+    const SalvagedCopy copy = co_await salvaging;
+    if (!self || openEndedByCard(card))
+        co_return;
+    setProcMessage(std::nullopt);
+    if (work.isEmpty() || copy.size == 0) {
         setAlertMessage(tr(damagedMessage));
         setIsSelecting(false);
         co_return;
     }
-    const OpenFiles files = OpenFiles::in(work, localCopy(item));
+    const bool opened = co_await openCopy(item, work + item.name, card);
+    if (!self || !opened)
+        co_return;
+    const auto megabytes = [](qint64 bytes) {
+        return QString::number(static_cast<double>(bytes) / 1000 / 1000, 'f', 1);
+    };
+    setAlertMessage(tr("영상 %1 MB 중 %2 MB를 읽지 못해 그 부분은 비워 두었습니다.")
+                        .arg(megabytes(copy.size), megabytes(copy.lost)));
+}
+
+QCoro::Task<bool> AppViewModel::openCopy(FileListItem item, QString local, quint64 card)
+{
+    QPointer<AppViewModel> self(this);
+    const QString work = ProcessManager::workFolder(QStringLiteral("open"));
+    if (work.isEmpty()) {
+        setAlertMessage(tr(damagedMessage));
+        setIsSelecting(false);
+        co_return false;
+    }
+    const OpenFiles files = OpenFiles::in(work, local);
     // The task is named before it is awaited: GCC 12 mishandles temporaries in co_await.
     QCoro::Task<PlayableFile> making =
         makePlayable(m_procManager, files, item.name, item.cardPath(),
@@ -93,12 +159,12 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
                              self->setProcMessage(message);
                      });
     const PlayableFile playable = co_await making;
-    if (!self || cardLeft())
-        co_return;
+    if (!self || openEndedByCard(card))
+        co_return false;
     const bool ok = playable.ok;
     const bool loaded = co_await loadMp4(playable.path);
-    if (!self || cardLeft())
-        co_return;
+    if (!self || openEndedByCard(card))
+        co_return false;
     if (loaded) {
         // Kept beside the copy until the next open: a clip is cut from what the player plays.
         m_clipSource = playable.path == files.playing ? files.playing : QString();
@@ -119,13 +185,14 @@ QCoro::Task<> AppViewModel::select(FileListItem item)
         if (m_isAutoLoad) {
             co_await prefetchPrevious(m_filtered.indexOf(item.id).value_or(0));
             if (!self)
-                co_return;
+                co_return false;
             startLoading();
         }
     } else {
         setAlertMessage(tr(damagedMessage));
     }
     setIsSelecting(false);
+    co_return loaded &&ok;
 }
 
 QCoro::Task<bool> AppViewModel::recover(QString source, QString destination)

@@ -91,6 +91,10 @@ Item {
         onConfirmed: content.quitNow()
     }
 
+    SalvageDialog {
+        viewModel: model
+    }
+
     ReleaseDialog {
         versionManager: versions
         onDownload: {

@@ -436,6 +436,13 @@
     </message>
 </context>
 <context>
+    <name>SalvageDialog</name>
+    <message>
+        <source>손상된 영상입니다.</source>
+        <translation>This recording is damaged.</translation>
+    </message>
+</context>
+<context>
     <name>SeekControlBar</name>
     <message>
         <source>두 번 누르면 GPS 기록(location.txt)을 SD 카드에 저장합니다</source>
@@ -661,6 +668,22 @@
     <message>
         <source>작업 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장했습니다.</source>
         <translation>The working folder has too little free space: only %2 of %1 recordings were saved.</translation>
+    </message>
+    <message>
+        <source>%1 은(는) 카드에 있는 그대로 저장했지만, 재생할 수 있는 영상으로 복구하지 못했습니다.</source>
+        <translation>%1 was saved as the card holds it, but could not be rebuilt into a recording that plays.</translation>
+    </message>
+    <message>
+        <source>%1 의 일부가 손상되어 카드에서 그대로 읽을 수 없습니다. 읽을 수 있는 부분만 가져와 재생할까요?</source>
+        <translation>Part of %1 is damaged and cannot be read from the card as it is. Play the parts that can be read?</translation>
+    </message>
+    <message>
+        <source>손상된 영상에서 읽을 수 있는 부분을 가져오는 중입니다.</source>
+        <translation>Reading what can be read of the damaged recording.</translation>
+    </message>
+    <message>
+        <source>영상 %1 MB 중 %2 MB를 읽지 못해 그 부분은 비워 두었습니다.</source>
+        <translation>%2 MB of the recording&apos;s %1 MB could not be read and were left empty.</translation>
     </message>
 </context>
 <context>
