@@ -1,5 +1,6 @@
 // The open recording's media data on the player's time axis: fixes one per second from the
 // first at 0 to the last at the end, samples every 0.1 s, lookups, and the two text exports.
+#include "clipcaptions.h"
 #include "computertimezone.h"
 #include "gpxtrack.h"
 #include "mediadataviewmodel.h"
@@ -233,6 +234,12 @@ TEST(GpsClock, AColdStartHidesNoLaterFix)
     EXPECT_EQ(model.gpsAt(2), std::nullopt) << "no fix before the receiver had one";
     EXPECT_NEAR(model.gpsAt(30.5)->data->latitude, latitudeOf(30), 1e-9);
     EXPECT_EQ(model.gpsAt(30.5)->timestamp.has_value(), true);
+    // A captioned clip of those seconds shows the fixes' own time, speed and place.
+    const QList<CaptionLine> captions =
+        clipCaptions(model.gpsEvents(), QStringLiteral("N_20241005_143000.mp4"), 10, 12);
+    ASSERT_EQ(captions.size(), 2);
+    EXPECT_TRUE(captions.first().text.startsWith(QStringLiteral("2024-10-05 14:30:10  19 km/h")))
+        << captions.first().text.toStdString();
 }
 
 // A receiver that starts on a stale clock, or one hours off, and then sets it: the run goes on
