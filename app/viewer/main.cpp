@@ -1,3 +1,4 @@
+#include "argumentpaths.h"
 #include "viewerapplication.h"
 #include "viewermodules.h"
 
@@ -10,11 +11,9 @@ using namespace korvane;
 
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    // Read before the application exists, so that --help needs no display.
-    const ViewerOptions options = parseViewerOptions(arguments);
+    // Read before the application exists, so that --help needs no display; a card image's name
+    // need not be UTF-8.
+    const ViewerOptions options = parseViewerOptions(commandLineArguments(argc, argv));
     if (options.help || options.version) {
         std::fputs(qPrintable(options.help ? viewerUsageText() : viewerVersionText()), stdout);
         return 0;

@@ -95,7 +95,9 @@ TEST(ForeignFiles, NamesThatAreNotUtf8AreOpened)
     // Every name below holds the byte 0xE9 on its own (Latin-1 "é"): only a shell can say it.
     const auto shell = [&](const QString &script) {
         return run(QStringLiteral("/bin/bash"),
-                   {"-c", script, "bash", cli, recording, card, folder.path()}, environment);
+                   {"-c", script, "bash", cli, recording, card, folder.path(),
+                    QStringLiteral(KORVANE_PATH)},
+                   environment);
     };
     const ProgramRun copied = shell(QStringLiteral(
         R"sh(cp "$2" "$4/caf$(printf '\351').mp4" && cp "$3" "$4/card$(printf '\351').img" && )sh"
@@ -121,6 +123,13 @@ TEST(ForeignFiles, NamesThatAreNotUtf8AreOpened)
         R"sh("$1" card save --type event "$4/card$(printf '\351').img" "$4/saved$(printf '\351')")sh"));
     EXPECT_EQ(save.exitCode, 0) << save.err.constData();
     EXPECT_EQ(save.out, QFile::encodeName(folder.path()) + "/saved\xe9/E_20241005_143512.mp4\n");
+
+    // The viewer takes a card image of such a name: what it says is of the missing volume.
+    const ProgramRun viewer = shell(QStringLiteral(
+        R"sh("$5" --card "$4/card$(printf '\351').img" --card-volume "$4/no-volume")sh"));
+    EXPECT_EQ(viewer.exitCode, 2);
+    EXPECT_TRUE(viewer.err.contains("no-volume")) << viewer.err.constData();
+    EXPECT_FALSE(viewer.err.contains("no card image")) << viewer.err.constData();
 
     // A new file cannot be given a name that is not UTF-8: said so, nothing written.
     const ProgramRun repair = shell(QStringLiteral(

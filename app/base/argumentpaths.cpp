@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace korvane::cli {
+namespace korvane {
 
 namespace {
 
@@ -61,4 +61,4 @@ bool isUnreadableName(const QString &argument)
     return argument.contains(unreadable) && !QFile::exists(argument);
 }
 
-} // namespace korvane::cli
+} // namespace korvane

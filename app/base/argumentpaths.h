@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace korvane::cli {
+namespace korvane {
 
 // The program's arguments after its name. A name the file system holds need not be UTF-8, but a
 // QString cannot carry bytes that are not: such an argument that names a file or folder stands
@@ -20,4 +20,4 @@ QByteArray userPath(const QString &path);
 // names nothing yet, so it cannot be made under that name.
 bool isUnreadableName(const QString &argument);
 
-} // namespace korvane::cli
+} // namespace korvane
