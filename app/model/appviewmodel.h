@@ -387,6 +387,9 @@ private:
     void setHasCard(bool on);
     void setIsPopupOpen(bool open);
     void setFileList(const QList<FileListItem> &list);
+    // Whether an open may start now (none runs, no card load does): then the open is marked and
+    // the background copying called off.
+    bool beginOpen();
     // Whether the card left since generation `card`: the open under way then ends quietly.
     bool openEndedByCard(quint64 card);
     // Makes the copy `local` of a row playable and plays it; true when it plays.

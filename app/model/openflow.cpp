@@ -36,16 +36,23 @@ bool AppViewModel::openEndedByCard(quint64 card)
     return true;
 }
 
-QCoro::Task<> AppViewModel::select(FileListItem item)
+bool AppViewModel::beginOpen()
 {
     if (m_procMessage || m_isSelecting || m_isReloading)
+        return false;
+    setIsSelecting(true);
+    cancelLoading();
+    return true;
+}
+
+QCoro::Task<> AppViewModel::select(FileListItem item)
+{
+    if (!beginOpen())
         co_return;
     QPointer<AppViewModel> self(this);
     // The card may leave while the recording is read, rebuilt or loaded: the open then ends
     // quietly, its files gone with the card.
     const quint64 card = m_cardGeneration;
-    setIsSelecting(true);
-    cancelLoading();
     const std::optional<qsizetype> position = m_filtered.indexOf(item.id);
     if (!position) {
         setIsSelecting(false);
@@ -111,12 +118,10 @@ void AppViewModel::answerSalvage(bool yes)
 
 QCoro::Task<> AppViewModel::salvageAndOpen(FileListItem item)
 {
-    if (m_procMessage || m_isSelecting || m_isReloading)
+    if (!beginOpen())
         co_return;
     QPointer<AppViewModel> self(this);
     const quint64 card = m_cardGeneration;
-    setIsSelecting(true);
-    cancelLoading();
     setProcMessage(tr("손상된 영상에서 읽을 수 있는 부분을 가져오는 중입니다."));
     const QString work = ProcessManager::workFolder(QStringLiteral("salvaged"));
     const QString cardPath = item.cardPath();

@@ -45,7 +45,7 @@ TEST(ForeignFiles, RepairAndClipRefuseWhatThePlayerCannotShow)
     QTemporaryDir folder, home;
     const QProcessEnvironment environment = privateHome(home);
     const QStringList refused{
-        // MPEG-4 Part 2: not a codec the player decodes.
+        // MPEG-4 Visual: not a codec the player decodes.
         ffmpegVideo(folder, QStringLiteral("part2.mp4"), {"-c:v", "mpeg4"}),
         // H.264 in RGB: decoded, but into no picture format the player shows.
         ffmpegVideo(folder, QStringLiteral("rgb.mp4"), {"-c:v", "libx264rgb"}),
