@@ -1,6 +1,7 @@
 // RMC sentences from real receivers of every satellite system, decoded by the product and by a
 // small decoder written here from the NMEA 0183 field layout alone, and the GPX track they give.
 
+#include "computertimezone.h"
 #include "gpxtrack.h"
 #include "nmea.h"
 
@@ -403,30 +404,6 @@ void expectSameTime(const QString &sentence, const std::optional<QDateTime> &exp
     EXPECT_EQ(*rmcTimestamp(sentence, true), expected->toLocalTime().toString(format));
 }
 
-// Sets the computer's time zone for one test and puts the old one back.
-class TimeZone
-{
-public:
-    explicit TimeZone(const char *zone)
-        : m_old(qgetenv("TZ")), m_hadOld(qEnvironmentVariableIsSet("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~TimeZone()
-    {
-        if (m_hadOld)
-            qputenv("TZ", m_old);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    QByteArray m_old;
-    bool m_hadOld;
-};
-
 // ---------------------------------------------------------------------------------------------
 // Reading GPX back
 
@@ -651,7 +628,7 @@ TEST(GpsRmc, EverySentenceDecodesAsTheReferenceDoes)
 TEST(GpsRmc, TimestampsFollowTheComputersTimeZone)
 {
     for (const char *zone : {"Asia/Kolkata", "America/St_Johns", "Pacific/Kiritimati"}) {
-        const TimeZone timeZone(zone);
+        const korvane::test::ComputerTimeZone timeZone(zone);
         SCOPED_TRACE(zone);
         for (const QString &sentence : allSentences()) {
             SCOPED_TRACE(sentence.toStdString());
@@ -666,7 +643,7 @@ TEST(GpsRmc, TimestampsFollowTheComputersTimeZone)
     }
     const QString munich =
         QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
-    const TimeZone kolkata("Asia/Kolkata"); // +05:30, no daylight saving
+    const korvane::test::ComputerTimeZone kolkata("Asia/Kolkata"); // +05:30, no daylight saving
     EXPECT_EQ(rmcTimestamp(munich, true), QStringLiteral("2094-03-23 18:05:19"));
     EXPECT_EQ(rmcTimestamp(munich, false), QStringLiteral("2094-03-23 12:35:19"));
 }
