@@ -114,14 +114,20 @@ inline double median(std::vector<double> values)
 }
 
 // Benchmarks that draw need a screen: without one, the program runs itself again on a virtual one
-// (and does not come back). False when there is neither.
+// with the same arguments (and does not come back). False when there is neither.
 inline bool onAScreen(char **argv, const char *name)
 {
     if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) {
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         return true;
     }
-    execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", argv[0], nullptr);
+    std::vector<char *> again{const_cast<char *>("xvfb-run"), const_cast<char *>("-a"),
+                              const_cast<char *>("-s"),
+                              const_cast<char *>("-screen 0 1280x1024x24")};
+    for (char **arg = argv; *arg; ++arg)
+        again.push_back(*arg);
+    again.push_back(nullptr);
+    execvp("xvfb-run", again.data());
     std::fprintf(stderr, "%s: needs a display, or xvfb-run to make one\n", name);
     return false;
 }

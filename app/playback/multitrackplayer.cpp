@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -135,6 +137,10 @@ void MultiTrackPlayer::dropRecording()
     // Queued arrivals of the old recording must not present anything of the new one.
     m_arrivalPending = std::make_shared<std::atomic_bool>(false);
     m_pipeline.reset();
+    // The recording's pictures were large blocks taken and freed on many threads; the allocator
+    // keeps such freed blocks for itself, and a viewer that opens recording after recording would
+    // grow by them. Once the channels have let go of their last pictures, they go back.
+    QMetaObject::invokeMethod(this, [] { malloc_trim(0); }, Qt::QueuedConnection);
 }
 
 void MultiTrackPlayer::applyStoredSettings()

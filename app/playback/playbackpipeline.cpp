@@ -404,6 +404,9 @@ GstBusSyncReply PlaybackPipeline::onBusMessage(GstBus *, GstMessage *message, gp
     default:
         break;
     }
+    // A message the handler drops is its own to give back; held, it would keep the element
+    // that posted it, and so the whole pipeline, alive.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
