@@ -11,12 +11,17 @@
 #include <QTranslator>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
+#include <malloc.h>
 #include <unistd.h>
 
 namespace korvane {
 
 void prepareViewerApplication()
 {
+    // Every recording opened brings new decoding threads, and each new thread may get a memory
+    // arena of its own that keeps what it once held; over a day of recordings the viewer would
+    // grow by such arenas. Two are enough for the threads that allocate at once.
+    mallopt(M_ARENA_MAX, 2);
     QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
     // The web engine's sandbox cannot start for root; the map page is our own, bundled page.
