@@ -96,6 +96,18 @@ inline std::string keptCardImage(const std::filesystem::path &folder,
     return image.string();
 }
 
+// The folders and settings of a two-camera card (the recording folders, cfg/bbox.ini and
+// cfg/bbox.cfg), in a card tree made for keptCardImage.
+inline void fillTwoCameraCard(const std::filesystem::path &tree)
+{
+    for (const char *type : {"normal", "event", "park", "manual", "saved"})
+        std::filesystem::create_directories(tree / "mov" / type);
+    const std::string settings = "[bbox]\nch1_resol=3\nch2_resol=1\nch3_resol=0\n"
+                                 "ch4_resol=0\nch5_resol=0\n";
+    std::ofstream(tree / "cfg" / "bbox.ini") << settings;
+    std::ofstream(tree / "cfg" / "bbox.cfg") << settings;
+}
+
 // `count` small files standing in for recordings, named with `prefix` and a running number.
 inline void fillWithRecordings(const std::filesystem::path &folder, const char *prefix, int count)
 {

@@ -38,12 +38,7 @@ fs::path card(const fs::path &folder)
 {
     return bench::keptCardImage(folder, [](const fs::path &tree) {
         std::fprintf(stderr, "bench-soak: writing a card with four 10 s recordings...\n");
-        for (const char *type : {"normal", "event", "park", "manual", "saved"})
-            fs::create_directories(tree / "mov" / type);
-        const std::string settings = "[bbox]\nch1_resol=3\nch2_resol=1\nch3_resol=0\n"
-                                     "ch4_resol=0\nch5_resol=0\n";
-        std::ofstream(tree / "cfg" / "bbox.ini") << settings;
-        std::ofstream(tree / "cfg" / "bbox.cfg") << settings;
+        bench::fillTwoCameraCard(tree);
         std::ofstream list(tree / "mov" / "flist_normal.txt");
         for (const char *name : {finished[0], finished[1], unfinished[0], unfinished[1]}) {
             list << name << "\n";

@@ -34,12 +34,7 @@ fs::path card(const fs::path &folder)
 {
     return bench::keptCardImage(folder, [](const fs::path &tree) {
         std::fprintf(stderr, "bench-ui: writing a card with a 20 s two-camera recording...\n");
-        for (const char *type : {"normal", "event", "park", "manual", "saved"})
-            fs::create_directories(tree / "mov" / type);
-        const std::string settings = "[bbox]\nch1_resol=3\nch2_resol=1\nch3_resol=0\n"
-                                     "ch4_resol=0\nch5_resol=0\n";
-        std::ofstream(tree / "cfg" / "bbox.ini") << settings;
-        std::ofstream(tree / "cfg" / "bbox.cfg") << settings;
+        bench::fillTwoCameraCard(tree);
         std::ofstream(tree / "mov" / "flist_normal.txt") << recordingName << "\n";
         bench::run({DASHCAM_SAMPLE_PATH, "--channels", "2", "--ch1", "1920x1080@30", "--ch2",
                     "1280x720@30", "--seconds", "20",
