@@ -23,6 +23,28 @@ QMutex warningsLock;
 QStringList warnings;
 QtMessageHandler previousHandler = nullptr;
 
+// The programs the viewer started that still run (or wait to be reaped), but for the map's web
+// engine, which lives as long as the window.
+QStringList runningPrograms()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &pid : children.readAll().simplified().split(' ')) {
+            QFile command(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
+            if (pid.isEmpty() || !command.open(QIODevice::ReadOnly))
+                continue;
+            const QString name = QString::fromLocal8Bit(command.readAll().trimmed());
+            if (!name.startsWith(QLatin1String("QtWebEngine")))
+                names.append(name);
+        }
+    }
+    return names;
+}
+
 bool fromQml(const QMessageLogContext &context, const QString &message)
 {
     const QByteArray category(context.category ? context.category : "");
@@ -104,8 +126,13 @@ void WindowTest::TearDown()
                         .arg(folder, QString::fromUtf8(test->test_suite_name()),
                              QString::fromUtf8(test->name())));
     }
-    if (m_model)
+    if (m_model) {
         m_model->playerManager()->stop();
+        // What the test set going (the background copy after an open, a card read) ends before
+        // the window goes: work still waiting for its program would never be finished.
+        EXPECT_TRUE(waitUntil([] { return runningPrograms().isEmpty(); }, 60000))
+            << runningPrograms().join(QLatin1Char(' ')).toStdString();
+    }
     m_engine.reset();
     qInstallMessageHandler(previousHandler);
     const QMutexLocker lock(&warningsLock);
