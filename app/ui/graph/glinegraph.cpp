@@ -10,10 +10,27 @@ namespace korvane {
 
 namespace {
 
+// The vertices of one segment: a band one pixel wide along it, as two triangles. A rasteriser
+// fills a band by the pixels whose middles it covers, which every driver does alike; lines of
+// one pixel are left to each driver's own rules, and a level line along the edge between two
+// pixel rows lands on one row for one driver and on neither for another.
+constexpr int verticesPerSegment = 6;
+// A level band one pixel wide at a whole-pixel height has both edges through the middles of two
+// pixel rows, and which of them is filled is again the driver's choice. A sixty-fourth of a pixel
+// down, it covers exactly the middles of one row.
+constexpr double offRowEdge = 1.0 / 64;
+
 void setSegment(QSGGeometry::Point2D *vertices, qsizetype segment, QPointF from, QPointF to)
 {
-    vertices[2 * segment].set(static_cast<float>(from.x()), static_cast<float>(from.y()));
-    vertices[2 * segment + 1].set(static_cast<float>(to.x()), static_cast<float>(to.y()));
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    const QPointF side =
+        length > 0 ? QPointF(-along.y(), along.x()) * (0.5 / length) : QPointF(0, 0);
+    const QPointF corners[] = {from + side, from - side, to + side,
+                               from - side, to - side,   to + side};
+    QSGGeometry::Point2D *at = vertices + verticesPerSegment * segment;
+    for (const QPointF &corner : corners)
+        (at++)->set(static_cast<float>(corner.x()), static_cast<float>(corner.y() + offRowEdge));
 }
 
 } // namespace
@@ -96,8 +113,9 @@ void GLineGraph::addPoint(QSGGeometry::Point2D *vertices, QPointF point, int las
     strokes.top = std::min(strokes.top, y);
     strokes.bottom = std::max(strokes.bottom, y);
     strokes.last = point;
-    // Upright through the middle of the column over its values, one pixel past the lowest (a line
-    // leaves out its end); while they are one value, the level line to the column's end.
+    // Upright through the middle of the column over its values and one pixel on, so that the
+    // lowest value's pixel is covered too; while they are one value, the level line to the
+    // column's end.
     if (strokes.top < strokes.bottom) {
         const double middle = column + 0.5;
         setSegment(vertices, strokes.span, {middle, strokes.top}, {middle, strokes.bottom + 1.0});
@@ -120,8 +138,7 @@ QSGNode *GLineGraph::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     if (!node) {
         node = new QSGGeometryNode;
         auto *geometry = new QSGGeometry(QSGGeometry::defaultAttributes_Point2D(), 0);
-        geometry->setDrawingMode(QSGGeometry::DrawLines);
-        geometry->setLineWidth(1);
+        geometry->setDrawingMode(QSGGeometry::DrawTriangles);
         node->setGeometry(geometry);
         node->setFlag(QSGNode::OwnsGeometry);
         node->setMaterial(new QSGFlatColorMaterial);
@@ -132,8 +149,8 @@ QSGNode *GLineGraph::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     const int lastColumn = static_cast<int>(std::ceil(width()));
     const int room = 2 * (lastColumn + 1);
     QSGGeometry *geometry = node->geometry();
-    if (geometry->vertexCount() != 2 * room) {
-        geometry->allocate(2 * room);
+    if (geometry->vertexCount() != verticesPerSegment * room) {
+        geometry->allocate(verticesPerSegment * room);
         m_redraw = true;
     }
     auto *material = static_cast<QSGFlatColorMaterial *>(node->material());

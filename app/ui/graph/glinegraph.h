@@ -10,7 +10,7 @@
 
 namespace korvane {
 
-// One axis of the G-sensor graph, drawn as lines in the scene graph. The points that fall into one
+// One axis of the G-sensor graph, drawn as lines one pixel wide in the scene graph. The points that fall into one
 // pixel column are drawn as one upright stroke from their lowest to their highest value, reaching
 // back to the last value of the column before (a level line while they are all one value);
 // columns without a point are crossed by one line.
