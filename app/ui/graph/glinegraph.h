@@ -10,10 +10,10 @@
 
 namespace korvane {
 
-// One axis of the G-sensor graph, drawn as lines one pixel wide in the scene graph. The points that fall into one
-// pixel column are drawn as one upright stroke from their lowest to their highest value, reaching
-// back to the last value of the column before (a level line while they are all one value);
-// columns without a point are crossed by one line.
+// One axis of the G-sensor graph, drawn as lines one pixel wide in the scene graph. The points
+// that fall into one pixel column are drawn as one upright stroke from their lowest to their
+// highest value, reaching back to the last value of the column before (a level line while they
+// are all one value); columns without a point are crossed by one line.
 // The lines never hold more than two segments a column, and a point added during playback
 // rewrites or adds one or two of them: neither the work of a clock tick nor the drawing of a
 // frame grows with the recording's length.
