@@ -3,8 +3,16 @@ BUILD_DIR ?= build
 FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
+ASAN_DIR ?= build-asan
+TSAN_DIR ?= build-tsan
+SANITIZER_FILES = $(CURDIR)/tests/sanitizers
 
-.PHONY: all deps build demo test bench fuzz clean
+# The player, the models and the window: what ThreadSanitizer watches, and their tests' names.
+TSAN_PROGRAMS = playback_tests filter_tests snapshot_tests speedandsteps_tests channelview_tests \
+	model_tests window_tests
+TSAN_TESTS = ^(play|filter|snapshot|beyond|soak|model|durnix\.model|gps\.model|trust\.model|graph|release|ui|settings\.ui|map)\.
+
+.PHONY: all deps build demo test bench fuzz asan tsan check-sanitizers clean
 
 all: build
 
@@ -29,5 +37,24 @@ fuzz: deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	scripts/run-fuzzers $(FUZZ_DIR)/bin $(FUZZ_SECONDS)
 
+# The whole suite built with AddressSanitizer (and its leak checker) and UndefinedBehaviorSanitizer;
+# the tools the tests start are built with them too.
+asan: deps
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DKORVANE_SANITIZE=address
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(SANITIZER_FILES)/leaks.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+# The player, model and window tests built with ThreadSanitizer.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DKORVANE_SANITIZE=thread
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_PROGRAMS)
+	TSAN_OPTIONS=suppressions=$(SANITIZER_FILES)/threads.supp:halt_on_error=1:second_deadlock_stack=1 \
+	ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
+check-sanitizers: asan tsan
+
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(ASAN_DIR) $(TSAN_DIR)
