@@ -1,6 +1,7 @@
 #include "multitrackplayer.h"
 
 #include "applog.h"
+#include "mainthreadcall.h"
 #include "trackdurations.h"
 #include "userdefaults.h"
 
@@ -85,8 +86,7 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
         branch.frames->setArrivalListener([this, pending] {
             const auto flag = pending.lock();
             if (flag && !flag->exchange(true))
-                QMetaObject::invokeMethod(
-                    this, [this] { presentFrames(); }, Qt::QueuedConnection);
+                callOnMainThread(this, [this] { presentFrames(); });
         });
     }
     // The first channel that shows pictures keeps the clock.

@@ -3,6 +3,7 @@
 #include "applog.h"
 #include "decodingthreads.h"
 #include "gstsupport.h"
+#include "mainthreadcall.h"
 #include "trackdurations.h"
 
 #include <gst/app/gstappsink.h>
@@ -275,7 +276,7 @@ void PlaybackPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
 void PlaybackPipeline::onNoMorePads(GstElement *, gpointer self)
 {
     auto *pipeline = static_cast<PlaybackPipeline *>(self);
-    QMetaObject::invokeMethod(
+    callOnMainThread(
         pipeline,
         [pipeline] {
             pipeline->m_noMorePads = true;
@@ -285,8 +286,7 @@ void PlaybackPipeline::onNoMorePads(GstElement *, gpointer self)
                     GST_STATE_CHANGE_SUCCESS &&
                 state == GST_STATE_PAUSED)
                 pipeline->finishPreroll({});
-        },
-        Qt::QueuedConnection);
+        });
 }
 
 void PlaybackPipeline::addBranch(GstPad *pad)
@@ -396,9 +396,7 @@ GstBusSyncReply PlaybackPipeline::onBusMessage(GstBus *, GstMessage *message, gp
     case GST_MESSAGE_ASYNC_DONE: {
         auto *pipeline = static_cast<PlaybackPipeline *>(self);
         std::shared_ptr<GstMessage> held(gst_message_ref(message), gst_message_unref);
-        QMetaObject::invokeMethod(
-            pipeline, [pipeline, held] { pipeline->handleMessage(held.get()); },
-            Qt::QueuedConnection);
+        callOnMainThread(pipeline, [pipeline, held] { pipeline->handleMessage(held.get()); });
         break;
     }
     default:
