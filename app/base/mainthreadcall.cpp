@@ -1,13 +1,10 @@
 #include "mainthreadcall.h"
 
+#include "threadhandover.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
-
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void *address);
-extern "C" void __tsan_release(void *address);
-#endif
 
 namespace korvane {
 
@@ -17,8 +14,8 @@ const QEvent::Type callEventType = static_cast<QEvent::Type>(QEvent::registerEve
 
 struct CallEvent : QEvent
 {
-    CallEvent(QObject *context, std::function<void()> call)
-        : QEvent(callEventType), context(context), call(std::move(call))
+    CallEvent(QObject *receiver, std::function<void()> function)
+        : QEvent(callEventType), context(receiver), call(std::move(function))
     {
     }
 
@@ -32,9 +29,7 @@ class Dispatcher : public QObject
 public:
     bool event(QEvent *event) override
     {
-#if defined(__SANITIZE_THREAD__)
-        __tsan_acquire(event);
-#endif
+        markTakenOver(event);
         if (event->type() != callEventType)
             return QObject::event(event);
         auto *call = static_cast<CallEvent *>(event);
@@ -59,9 +54,7 @@ Dispatcher *dispatcher()
 void callOnMainThread(QObject *context, std::function<void()> call)
 {
     auto *event = new CallEvent(context, std::move(call));
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(event);
-#endif
+    markHandedOver(event);
     QCoreApplication::postEvent(dispatcher(), event);
 }
 

@@ -1,13 +1,12 @@
 #include "savedfiles.h"
 
+#include "background.h"
 #include "cardlisting.h"
 
-#include <QCoroFuture>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cerrno>
@@ -317,8 +316,8 @@ SavedFile saveAsNewFile(const QString &made, const QString &wanted, Transfer tra
 QCoro::Task<SavedFile> saveNewFile(QString made, QString wanted, Transfer transfer)
 {
     // Named before it is awaited: GCC 12 mishandles temporaries in co_await.
-    QFuture<SavedFile> saving = QtConcurrent::run(
-        [made, wanted, transfer] { return saveAsNewFile(made, wanted, transfer); });
+    QCoro::Task<SavedFile> saving =
+        inBackground([made, wanted, transfer] { return saveAsNewFile(made, wanted, transfer); });
     co_return co_await saving;
 }
 

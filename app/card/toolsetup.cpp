@@ -1,6 +1,7 @@
 #include "processmanager.h"
 
 #include "applog.h"
+#include "background.h"
 #include "identity.h"
 #include "privatefolder.h"
 #include "rootonlypath.h"
@@ -9,11 +10,9 @@
 #include "shellquote.h"
 
 #include <QCoreApplication>
-#include <QCoroFuture>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
 #include <cstdio>
@@ -232,8 +231,8 @@ QCoro::Task<bool> ProcessManager::authorizeExt4Tool(QString name)
 QCoro::Task<bool> ProcessManager::copyFile(QString source, QString destination)
 {
     // The future is named before it is awaited: GCC 12 mishandles temporaries in co_await.
-    QFuture<QString> copying =
-        QtConcurrent::run([source, destination] { return copyReplacing(source, destination); });
+    QCoro::Task<QString> copying =
+        inBackground([source, destination] { return copyReplacing(source, destination); });
     const QString error = co_await copying;
     if (!error.isEmpty())
         appLog("[FileExtractor] copy failed::", error);
@@ -242,8 +241,8 @@ QCoro::Task<bool> ProcessManager::copyFile(QString source, QString destination)
 
 QCoro::Task<> ProcessManager::renameFile(QString source, QString destination)
 {
-    QFuture<QString> moving =
-        QtConcurrent::run([source, destination] { return moveReplacing(source, destination); });
+    QCoro::Task<QString> moving =
+        inBackground([source, destination] { return moveReplacing(source, destination); });
     const QString error = co_await moving;
     if (!error.isEmpty())
         appLog("[FileExtractor] rename failed::", error);

@@ -1,18 +1,17 @@
 #include "appviewmodel.h"
 
 #include "applog.h"
+#include "background.h"
 #include "diskroom.h"
 #include "multitrackplayer.h"
 #include "shockmarks.h"
 #include "workingfiles.h"
 
 #include <QCollator>
-#include <QCoroFuture>
 #include <QCoroSignal>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
-#include <QtConcurrent>
 
 #include <algorithm>
 #include <cmath>
@@ -319,7 +318,7 @@ QCoro::Task<> AppViewModel::applyFilter(QString type)
 {
     QPointer<AppViewModel> self(this);
     const quint64 generation = ++m_filterGeneration;
-    QFuture<QList<FileListItem>> filtering = QtConcurrent::run([rows = m_fileList, type]() mutable {
+    QCoro::Task<QList<FileListItem>> filtering = inBackground([rows = m_fileList, type]() mutable {
         // The list is kept newest first, and filtering keeps its order.
         if (type != u"all")
             rows.removeIf([&](const FileListItem &row) { return row.type != type; });

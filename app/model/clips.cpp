@@ -3,6 +3,7 @@
 #include "appviewmodel.h"
 
 #include "applog.h"
+#include "background.h"
 #include "clipcaptions.h"
 #include "gpxtrack.h"
 #include "metadataextraction.h"
@@ -11,13 +12,11 @@
 #include "userdefaults.h"
 #include "workingfiles.h"
 
-#include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSaveFile>
 #include <QUuid>
-#include <QtConcurrent>
 
 #include <cmath>
 
@@ -200,8 +199,8 @@ QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
     const FileListItem recording = *m_openRecording;
     // The records are read again from the copy: the model keeps them placed on the time axis,
     // the route wants them as recorded.
-    QFuture<MediaRecords> reading =
-        QtConcurrent::run([path = localCopy(recording)] { return extractMediaRecords(path); });
+    QCoro::Task<MediaRecords> reading =
+        inBackground([path = localCopy(recording)] { return extractMediaRecords(path); });
     const MediaRecords records = co_await reading;
     if (!self)
         co_return false;

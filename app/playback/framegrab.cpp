@@ -1,6 +1,7 @@
 #include "framegrab.h"
 
 #include "gstsupport.h"
+#include "threadhandover.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
@@ -19,14 +20,15 @@ struct Grab
 
 void linkTrack(GstElement *, GstPad *pad, gpointer data)
 {
+    markTakenOver(data);
     auto *grab = static_cast<Grab *>(data);
     gchar *padName = gst_pad_get_name(pad);
-    const bool wanted = grab->padName == padName;
+    if (grab->padName == padName) {
+        GstPtr<GstPad> sinkPad(gst_element_get_static_pad(grab->branch, "sink"));
+        gst_pad_link(pad, sinkPad.get());
+    }
     g_free(padName);
-    if (!wanted)
-        return;
-    GstPtr<GstPad> sinkPad(gst_element_get_static_pad(grab->branch, "sink"));
-    gst_pad_link(pad, sinkPad.get());
+    markHandedOver(data);
 }
 
 QImage imageOf(GstSample *sample)
@@ -70,6 +72,7 @@ QImage grabFrame(const QString &path, int track, double seconds)
     g_signal_connect(demux.get(), "pad-added", G_CALLBACK(linkTrack), &grab);
 
     QImage image;
+    markHandedOver(&grab);
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
     if (gst_element_get_state(pipeline, nullptr, nullptr, stateTimeout) !=
             GST_STATE_CHANGE_FAILURE &&
@@ -84,6 +87,8 @@ QImage grabFrame(const QString &path, int track, double seconds)
         }
     }
     gst_element_set_state(pipeline, GST_STATE_NULL);
+    // Stopped, the demuxer's thread is done with `grab`, which lives on this thread's stack.
+    markTakenOver(&grab);
     gst_object_unref(pipeline);
     return image;
 }

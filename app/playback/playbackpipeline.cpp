@@ -4,6 +4,7 @@
 #include "decodingthreads.h"
 #include "gstsupport.h"
 #include "mainthreadcall.h"
+#include "threadhandover.h"
 #include "trackdurations.h"
 
 #include <gst/app/gstappsink.h>
@@ -62,6 +63,7 @@ QByteArray decoderFor(const GstStructure *caps)
 
 GstFlowReturn deliverPreroll(GstAppSink *sink, gpointer queue)
 {
+    markTakenOver(queue);
     if (GstSample *sample = gst_app_sink_pull_preroll(sink)) {
         static_cast<FrameQueue *>(queue)->push(timedFrameFromSample(sample, true));
         gst_sample_unref(sample);
@@ -71,6 +73,7 @@ GstFlowReturn deliverPreroll(GstAppSink *sink, gpointer queue)
 
 GstFlowReturn deliverSample(GstAppSink *sink, gpointer queue)
 {
+    markTakenOver(queue);
     if (GstSample *sample = gst_app_sink_pull_sample(sink)) {
         static_cast<FrameQueue *>(queue)->push(timedFrameFromSample(sample, false));
         gst_sample_unref(sample);
@@ -82,6 +85,7 @@ GstFlowReturn deliverSample(GstAppSink *sink, gpointer queue)
 // knows when its stream has nothing more to hand over, so that nobody waits for it.
 GstPadProbeReturn followStream(GstPad *, GstPadProbeInfo *info, gpointer queue)
 {
+    markTakenOver(queue);
     switch (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info))) {
     case GST_EVENT_FLUSH_STOP:
         static_cast<FrameQueue *>(queue)->clear();
@@ -141,6 +145,8 @@ PlaybackPipeline::~PlaybackPipeline()
 
 QCoro::Task<void> PlaybackPipeline::preroll()
 {
+    // The demuxer's thread, started here, builds the branches from what the constructor set.
+    markHandedOver(this);
     gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
     if (!m_prerollError) {
         const auto finished = co_await qCoro(this, &PlaybackPipeline::prerollFinished,
@@ -247,9 +253,9 @@ void PlaybackPipeline::setVolume(double volume)
 }
 
 // The pipeline's running time counts from the last flushing seek (or the start) at the pace of
-// its clock, standing still while paused; the recording's time runs `rate` times as fast. Asking the sinks instead gives the furthest of their
-// positions: a track that starts late, or a sink that renders its pictures ahead of time,
-// would pull the clock forward.
+// its clock, standing still while paused; the recording's time runs `rate` times as fast. Asking
+// the sinks instead gives the furthest of their positions: a track that starts late, or a sink
+// that renders its pictures ahead of time, would pull the clock forward.
 std::optional<double> PlaybackPipeline::position() const
 {
     const GstClockTime running = GST_STATE(m_pipeline) == GST_STATE_PLAYING
@@ -270,11 +276,14 @@ std::optional<double> PlaybackPipeline::duration() const
 
 void PlaybackPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
 {
+    markTakenOver(self);
     static_cast<PlaybackPipeline *>(self)->addBranch(pad);
+    markHandedOver(self);
 }
 
 void PlaybackPipeline::onNoMorePads(GstElement *, gpointer self)
 {
+    markTakenOver(self);
     auto *pipeline = static_cast<PlaybackPipeline *>(self);
     callOnMainThread(
         pipeline,
@@ -335,6 +344,8 @@ void PlaybackPipeline::addBranch(GstPad *pad)
                 followStream, branch->frames.get(), nullptr);
             gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, acceptVideoMeta,
                               nullptr, nullptr);
+            // The branch's streaming threads fill the queue made here.
+            markHandedOver(branch->frames.get());
             branch->filter = ChannelFilter(balance.get(), flip.get());
             branch->decodable = true;
             gst_element_sync_state_with_parent(bin);
@@ -394,6 +405,7 @@ GstBusSyncReply PlaybackPipeline::onBusMessage(GstBus *, GstMessage *message, gp
     case GST_MESSAGE_WARNING:
     case GST_MESSAGE_EOS:
     case GST_MESSAGE_ASYNC_DONE: {
+        markTakenOver(self);
         auto *pipeline = static_cast<PlaybackPipeline *>(self);
         std::shared_ptr<GstMessage> held(gst_message_ref(message), gst_message_unref);
         callOnMainThread(pipeline, [pipeline, held] { pipeline->handleMessage(held.get()); });

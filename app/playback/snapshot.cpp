@@ -1,14 +1,13 @@
 #include "snapshot.h"
 
 #include "applog.h"
+#include "background.h"
 #include "framegrab.h"
 
-#include <QCoro/QCoroFuture>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <chrono>
 #include <optional>
@@ -91,14 +90,17 @@ QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &rec
     const int track = player->channel();
     const double time = player->currentFrameTime().value_or(0);
 
-    QFuture<QImage> decoding = QtConcurrent::run(grabFrame, path, track, time);
+    QCoro::Task<QImage> decoding =
+        inBackground([path, track, time] { return grabFrame(path, track, time); });
     const QImage image = co_await decoding;
     if (image.isNull())
         throw SnapshotError(
             SnapshotError::Kind::cgImageFailed,
             QStringLiteral("no picture at %1 s of channel %2").arg(time).arg(channel));
-    QFuture<Written> writing =
-        QtConcurrent::run(writeSnapshot, folder.toLocalFile(), recordingName, channel, image);
+    QCoro::Task<Written> writing =
+        inBackground([folder = folder.toLocalFile(), recordingName, channel, image] {
+            return writeSnapshot(folder, recordingName, channel, image);
+        });
     const Written written = co_await writing;
     if (written.error)
         throw *written.error;

@@ -1,13 +1,12 @@
 #include "trackcounts.h"
 
+#include "background.h"
 #include "gstsupport.h"
 #include "playbackpipeline.h"
 
 #include <gst/pbutils/pbutils.h>
 
-#include <QCoro/QCoroFuture>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace korvane {
 
@@ -55,7 +54,7 @@ Discovery discover(const QString &path)
 
 QCoro::Task<TrackCounts> trackCounts(const QString &path)
 {
-    QFuture<Discovery> running = QtConcurrent::run(discover, path);
+    QCoro::Task<Discovery> running = inBackground([path] { return discover(path); });
     const Discovery discovery = co_await running;
     if (!discovery.error.isEmpty())
         throw PlaybackError(discovery.error.toStdString());

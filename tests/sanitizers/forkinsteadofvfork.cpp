@@ -1,0 +1,30 @@
+// Preloaded into the programs the thread checker runs. Qt starts a program with clone() sharing
+// the parent's memory until the child calls exec (vfork's way). The checker's own clone() then
+// does its after-fork bookkeeping twice on the parent's one thread state, once in the child and
+// once in the parent, and from then on the parent's main thread ignores every lock it takes:
+// each access a lock guards becomes a reported race. Started as a plain fork instead, the child
+// gets a copy of its own, which Qt supports as well.
+#include <dlfcn.h>
+#include <sched.h>
+
+#include <cstdarg>
+#include <sys/types.h>
+
+namespace {
+using CloneFunction = int (*)(int (*)(void *), void *, int, void *, ...);
+}
+
+extern "C" int clone(int (*function)(void *), void *stack, int flags, void *argument, ...)
+{
+    va_list more;
+    va_start(more, argument);
+    auto *parentTid = va_arg(more, pid_t *);
+    void *tls = va_arg(more, void *);
+    auto *childTid = va_arg(more, pid_t *);
+    va_end(more);
+    static const auto checked = reinterpret_cast<CloneFunction>(dlsym(RTLD_NEXT, "clone"));
+    constexpr int sharedUntilExec = CLONE_VM | CLONE_VFORK;
+    if ((flags & sharedUntilExec) == sharedUntilExec)
+        flags &= ~sharedUntilExec;
+    return checked(function, stack, flags, argument, parentTid, tls, childTid);
+}
