@@ -16,7 +16,7 @@ MESA_DRIVER = $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so))
 
 # The player, the models and the window: what ThreadSanitizer watches, and their tests' names.
 TSAN_PROGRAMS = playback_tests filter_tests snapshot_tests speedandsteps_tests channelview_tests \
-	model_tests window_tests forkinsteadofvfork
+	model_tests window_tests threadcheckerfixes
 TSAN_TESTS = ^(play|filter|snapshot|beyond|soak|model|durnix\.model|gps\.model|trust\.model|graph|release|ui|settings\.ui|map)\.
 
 .PHONY: all deps build demo test bench fuzz asan tsan check-sanitizers clean
@@ -60,7 +60,7 @@ tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DKORVANE_SANITIZE=thread
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_PROGRAMS)
 	TSAN_OPTIONS=suppressions=$(SANITIZER_FILES)/threads.supp:halt_on_error=1:die_after_fork=0:detect_deadlocks=0 \
-	LD_PRELOAD=$(CURDIR)/$(TSAN_DIR)/lib/libforkinsteadofvfork.so \
+	LD_PRELOAD=$(CURDIR)/$(TSAN_DIR)/lib/libthreadcheckerfixes.so \
 	ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 check-sanitizers: asan tsan

@@ -36,6 +36,18 @@ struct Job
 
 } // namespace background
 
+// Runs `work` on Qt's thread pool without waiting for it.
+inline void runInBackground(std::function<void()> work)
+{
+    std::function<void()> run = [work = std::move(work)] {
+        markTakenOver(&background::handOver);
+        work();
+        markHandedOver(&background::handOver);
+    };
+    markHandedOver(&background::handOver);
+    QThreadPool::globalInstance()->start(std::move(run));
+}
+
 // Runs `work` on Qt's thread pool; the awaiting coroutine resumes on its own thread with what the
 // work returned, or with what it threw.
 template <typename Work>
@@ -46,18 +58,16 @@ QCoro::Task<std::invoke_result_t<Work &>> inBackground(Work work)
     // Named before it is awaited: GCC 12 mishandles temporaries in co_await.
     QFuture<void> finished = job->finished.future();
     job->finished.start();
-    std::function<void()> run = [job] {
-        markTakenOver(&background::handOver);
+    runInBackground([job] {
         try {
             job->result.emplace(job->work());
         } catch (...) {
             job->failure = std::current_exception();
         }
+        // Before the awaiting side can resume and read the result.
         markHandedOver(&background::handOver);
         job->finished.finish();
-    };
-    markHandedOver(&background::handOver);
-    QThreadPool::globalInstance()->start(std::move(run));
+    });
     co_await finished;
     markTakenOver(&background::handOver);
     if (job->failure)

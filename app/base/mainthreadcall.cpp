@@ -19,6 +19,9 @@ struct CallEvent : QEvent
     {
     }
 
+    // Events the loop never delivered (the application is quitting) are deleted unread.
+    ~CallEvent() override { markTakenOver(this); }
+
     QPointer<QObject> context;
     std::function<void()> call;
 };

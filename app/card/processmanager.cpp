@@ -1,6 +1,7 @@
 #include "processmanager.h"
 
 #include "applog.h"
+#include "background.h"
 #include "cardvolume.h"
 #include "identity.h"
 #include "metadataextraction.h"
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <cerrno>
@@ -201,7 +201,7 @@ void ProcessManager::removeInBackground(const QStringList &folders)
             deleteDirectory(path);
     }
     if (!aside.isEmpty())
-        QThreadPool::globalInstance()->start([aside] {
+        runInBackground([aside] {
             for (const QString &path : aside)
                 deleteDirectory(path);
         });

@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QTest>
 
+#include <atomic>
+
 namespace korvane::test {
 
 namespace {
@@ -21,7 +23,9 @@ const auto *const home = testing::AddGlobalTestEnvironment(new PrivateHome);
 // What the QML engine and Qt Quick complained about during the current test.
 QMutex warningsLock;
 QStringList warnings;
-QtMessageHandler previousHandler = nullptr;
+// Threads the previous test left (the QML loader's, say) may still be logging while the next test
+// puts its own handler in place.
+std::atomic<QtMessageHandler> previousHandler = nullptr;
 
 // The programs the viewer started that still run (or wait to be reaped), but for the map's web
 // engine, which lives as long as the window.
@@ -59,7 +63,8 @@ void collectWarnings(QtMsgType type, const QMessageLogContext &context, const QS
         const QMutexLocker lock(&warningsLock);
         warnings.append(message);
     }
-    previousHandler(type, context, message);
+    if (const QtMessageHandler previous = previousHandler.load())
+        previous(type, context, message);
 }
 
 QQuickItem *findIn(QQuickItem *parent, const QString &name)
@@ -81,7 +86,7 @@ void WindowTest::SetUp()
         const QMutexLocker lock(&warningsLock);
         warnings.clear();
     }
-    previousHandler = qInstallMessageHandler(collectWarnings);
+    previousHandler.store(qInstallMessageHandler(collectWarnings));
     qputenv("XDG_CONFIG_HOME", m_settings.path().toUtf8());
     QSettings(QStringLiteral("Korvane"), QStringLiteral("Korvane")).clear();
 
@@ -134,7 +139,7 @@ void WindowTest::TearDown()
             << runningPrograms().join(QLatin1Char(' ')).toStdString();
     }
     m_engine.reset();
-    qInstallMessageHandler(previousHandler);
+    qInstallMessageHandler(previousHandler.load());
     const QMutexLocker lock(&warningsLock);
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char('\n')).toStdString();
 }

@@ -1,7 +1,9 @@
 #include "metadataextraction.h"
 
+#include "background.h"
 #include "decimaltext.h"
 #include "frametagsearch.h"
+#include "mainthreadcall.h"
 #include "texttrim.h"
 
 #include <QCoreApplication>
@@ -9,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QThreadPool>
 
 #include <array>
 
@@ -237,7 +238,7 @@ void extractMediaRecordsAsync(const QString &path, std::function<void(MediaRecor
 {
     // Handed over as a queued call, never as a direct one: a continuation attached to work that
     // has already finished would run at once, inside this call, before its caller is ready.
-    QThreadPool::globalInstance()->start([path, completion = std::move(completion)] {
+    runInBackground([path, completion = std::move(completion)] {
         MediaRecords records;
         try {
             records = extractMediaRecords(path);
@@ -245,10 +246,10 @@ void extractMediaRecordsAsync(const QString &path, std::function<void(MediaRecor
             // Out of memory for a huge file: the caller still hears back.
             records = MediaRecords{unreadableFileRecord()};
         }
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [completion, records = std::move(records)]() mutable { completion(std::move(records)); },
-            Qt::QueuedConnection);
+        callOnMainThread(QCoreApplication::instance(),
+                         [completion, records = std::move(records)]() mutable {
+                             completion(std::move(records));
+                         });
     });
 }
 
