@@ -68,6 +68,7 @@ GstFlowReturn deliverPreroll(GstAppSink *sink, gpointer queue)
         static_cast<FrameQueue *>(queue)->push(timedFrameFromSample(sample, true));
         gst_sample_unref(sample);
     }
+    markHandedOver(queue);
     return GST_FLOW_OK;
 }
 
@@ -78,6 +79,7 @@ GstFlowReturn deliverSample(GstAppSink *sink, gpointer queue)
         static_cast<FrameQueue *>(queue)->push(timedFrameFromSample(sample, false));
         gst_sample_unref(sample);
     }
+    markHandedOver(queue);
     return GST_FLOW_OK;
 }
 
@@ -96,6 +98,7 @@ GstPadProbeReturn followStream(GstPad *, GstPadProbeInfo *info, gpointer queue)
     default:
         break;
     }
+    markHandedOver(queue);
     return GST_PAD_PROBE_OK;
 }
 
@@ -138,6 +141,9 @@ PlaybackPipeline::~PlaybackPipeline()
 {
     // Stopping joins the streaming threads, so no callback can reach this object afterwards.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    markTakenOver(this);
+    for (const auto &branch : m_videoBranches)
+        markTakenOver(branch->frames.get());
     GstPtr<GstBus> bus(gst_element_get_bus(m_pipeline));
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
     gst_object_unref(m_pipeline);
