@@ -1,10 +1,7 @@
-// Preloaded into the programs the thread checker runs: two places where the checker's own
-// handling of a system call goes wrong for Qt.
+// Preloaded into the programs the thread checker runs: where the checker's own handling of a
+// system call goes wrong for Qt.
 #include <dlfcn.h>
 #include <sched.h>
-#include <sys/mman.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -13,14 +10,9 @@
 namespace {
 
 using Clone = int (*)(int (*)(void *), void *, int, void *, ...);
-using Map = void *(*)(void *, size_t, int, int, int, off_t);
-using Unmap = int (*)(void *, size_t);
 
-// The checker's own versions, found once it is running. Before that (the checker maps memory
-// for itself while it starts) the calls go to the kernel directly.
+// The checker's own clone(), found once the program runs.
 std::atomic<Clone> checkedClone;
-std::atomic<Map> checkedMap;
-std::atomic<Unmap> checkedUnmap;
 
 template <typename Function>
 Function next(const char *name)
@@ -31,8 +23,6 @@ Function next(const char *name)
 __attribute__((constructor)) void findTheCheckersCalls()
 {
     checkedClone = next<Clone>("clone");
-    checkedMap = next<Map>("mmap64");
-    checkedUnmap = next<Unmap>("munmap");
 }
 
 } // namespace
@@ -54,30 +44,4 @@ extern "C" int clone(int (*function)(void *), void *stack, int flags, void *argu
     if ((flags & sharedUntilExec) == sharedUntilExec)
         flags &= ~sharedUntilExec;
     return checkedClone.load()(function, stack, flags, argument, parentTid, tls, childTid);
-}
-
-// The checker forgets what it knew of an address range when the program maps or unmaps it, but
-// not when a library it was told to set aside (Qt Core) does: a file Qt maps where a thread's
-// stack used to be would carry that thread's accesses. Called from here, the checker takes the
-// call for the program's own.
-extern "C" void *mmap64(void *address, size_t length, int protection, int flags, int fd,
-                        off_t offset)
-{
-    if (const Map checked = checkedMap.load())
-        return checked(address, length, protection, flags, fd, offset);
-    return reinterpret_cast<void *>(
-        syscall(SYS_mmap, address, length, protection, flags, fd, offset));
-}
-
-extern "C" void *mmap(void *address, size_t length, int protection, int flags, int fd,
-                      off_t offset)
-{
-    return mmap64(address, length, protection, flags, fd, offset);
-}
-
-extern "C" int munmap(void *address, size_t length)
-{
-    if (const Unmap checked = checkedUnmap.load())
-        return checked(address, length);
-    return static_cast<int>(syscall(SYS_munmap, address, length));
 }
