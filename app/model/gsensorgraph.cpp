@@ -62,7 +62,19 @@ GSensorGraph::GSensorGraph(MultiTrackPlayer *player, MediaDataViewModel *mediaDa
         if (!m_player->isScrubbing())
             rebuild();
     });
-    connect(m_mediaData, &MediaDataViewModel::idChanged, this, &GSensorGraph::clearAll);
+    connect(m_mediaData, &MediaDataViewModel::idChanged, this, &GSensorGraph::recordsChanged);
+}
+
+void GSensorGraph::recordsChanged()
+{
+    // The records come after the recording opened, on a busy machine after the paused player
+    // was moved: drawn at once up to where it stands, not left empty until it plays on.
+    const double now = m_player->currentTime();
+    if (m_mediaData->gSensorEvents().isEmpty() || !(now > 0)) {
+        clearAll();
+        return;
+    }
+    rebuildUntil(now);
 }
 
 void GSensorGraph::timeChanged(double now)

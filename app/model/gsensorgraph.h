@@ -77,8 +77,10 @@ public:
     // bar ends.
     Q_INVOKABLE void rebuild();
     void rebuildUntil(double until);
-    // When the bar goes away and when another recording's data arrives.
+    // When the bar goes away and when another recording opens.
     Q_INVOKABLE void clearAll();
+    // Another recording's data, or this one's arriving: emptied, or drawn up to the player's time.
+    void recordsChanged();
 
 private:
     MultiTrackPlayer *m_player;

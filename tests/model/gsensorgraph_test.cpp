@@ -1,11 +1,14 @@
 // The G-sensor graph of an event recording on a card: one point per tenth of a second of player
-// time, cut back by a jump, redrawn from 0 when asked, emptied by another recording's data; and
-// where a point is drawn.
+// time, cut back by a jump, redrawn from 0 when asked, emptied by another recording's data, drawn
+// up to the player's time when the records come late; and where a point is drawn.
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
 
 #include <QCoroTask>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,27 @@ QList<double> times(const GGraphBuffer &buffer)
     for (const GSample &sample : buffer.samples())
         result.append(std::round(sample.time * 1000) / 1000);
     return result;
+}
+
+// A recording's records as the dashcam writes them: a fix and a G-sensor sample every second.
+QString recordsJson(int seconds)
+{
+    QJsonArray records;
+    for (int s = 0; s <= seconds; ++s) {
+        const QString body = QString::asprintf(
+            "GPRMC,0500%02d.00,A,3730.0000,N,12700.0000,E,0.0,0.0,051024,,,A", s);
+        unsigned sum = 0;
+        for (const QChar c : body)
+            sum ^= c.unicode();
+        records.append(QJsonObject{
+            {"type", "gps_info"},
+            {"nmea", QStringLiteral("$%1*%2").arg(body).arg(sum, 2, 16, QLatin1Char('0'))}});
+        records.append(QJsonObject{
+            {"type", "gsensor_info"},
+            {"timestamp", QString::asprintf("2024-10-05 14:00:%02d", s)},
+            {"accel", QJsonObject{{"x", s}, {"y", -s}, {"z", 1}}}});
+    }
+    return QString::fromUtf8(QJsonDocument(records).toJson());
 }
 
 TEST(GSensorGraph, GrowsATenthAtATimeJumpsBackAndIgnoresTheClocksReset)
@@ -64,6 +88,12 @@ TEST(GSensorGraph, GrowsATenthAtATimeJumpsBackAndIgnoresTheClocksReset)
     model.mediaData()->reset();
     EXPECT_EQ(graph.bufferX()->count(), 0);
     EXPECT_EQ(graph.lastAppendTime(), 0);
+
+    // Records that come after the paused player was moved are drawn up to it at once.
+    ASSERT_EQ(model.mediaData()->load(recordsJson(12), model.playerManager()->duration()),
+              std::nullopt);
+    EXPECT_EQ(graph.bufferX()->count(), 21);
+    EXPECT_EQ(graph.bufferY()->samples().last().value, -2);
 }
 
 TEST(GSensorGraph, PointsAcrossTheLengthAndBetweenPlusAndMinusFifty)
