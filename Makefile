@@ -56,8 +56,8 @@ asan: deps
 	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
 # The player, model and window tests built with ThreadSanitizer. Qt Quick draws on the window's own
-# thread: its render thread reads the items while the window's thread waits on Qt's
-# locks, which the checker cannot see.
+# thread: its render thread would read the items while the window's thread waits on Qt's locks,
+# which the checker cannot see.
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DKORVANE_SANITIZE=thread
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_PROGRAMS)

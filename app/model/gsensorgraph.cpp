@@ -69,12 +69,10 @@ void GSensorGraph::recordsChanged()
 {
     // The records come after the recording opened, on a busy machine after the paused player
     // was moved: drawn at once up to where it stands, not left empty until it plays on.
-    const double now = m_player->currentTime();
-    if (m_mediaData->gSensorEvents().isEmpty() || !(now > 0)) {
+    if (m_mediaData->gSensorEvents().isEmpty() || !(m_player->currentTime() > 0))
         clearAll();
-        return;
-    }
-    rebuildUntil(now);
+    else
+        rebuild();
 }
 
 void GSensorGraph::timeChanged(double now)

@@ -79,10 +79,11 @@ public:
     void rebuildUntil(double until);
     // When the bar goes away and when another recording opens.
     Q_INVOKABLE void clearAll();
+
+private:
     // Another recording's data, or this one's arriving: emptied, or drawn up to the player's time.
     void recordsChanged();
 
-private:
     MultiTrackPlayer *m_player;
     MediaDataViewModel *m_mediaData;
     GGraphBuffer m_x;

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <sched.h>
 
-#include <atomic>
 #include <cstdarg>
 #include <sys/types.h>
 
@@ -11,18 +10,12 @@ namespace {
 
 using Clone = int (*)(int (*)(void *), void *, int, void *, ...);
 
-// The checker's own clone(), found once the program runs.
-std::atomic<Clone> checkedClone;
+// The checker's own clone(), found as the library loads, before the program starts a thread.
+Clone checkedClone = nullptr;
 
-template <typename Function>
-Function next(const char *name)
+__attribute__((constructor)) void findTheCheckersClone()
 {
-    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
-__attribute__((constructor)) void findTheCheckersCalls()
-{
-    checkedClone = next<Clone>("clone");
+    checkedClone = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
 }
 
 } // namespace
@@ -43,5 +36,5 @@ extern "C" int clone(int (*function)(void *), void *stack, int flags, void *argu
     constexpr int sharedUntilExec = CLONE_VM | CLONE_VFORK;
     if ((flags & sharedUntilExec) == sharedUntilExec)
         flags &= ~sharedUntilExec;
-    return checkedClone.load()(function, stack, flags, argument, parentTid, tls, childTid);
+    return checkedClone(function, stack, flags, argument, parentTid, tls, childTid);
 }

@@ -98,14 +98,14 @@ TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
         return std::abs(at.x() - modelPosition().x()) < 1e-6 &&
                std::abs(at.y() - modelPosition().y()) < 1e-6;
     };
-    ASSERT_TRUE(waitUntil([&] { return player().currentTime() > 3; }, 20000));
-    player().pause();
     const auto where = [&] {
         const QPointF at = marker(map);
         return QString::asprintf("marker %.7f, %.7f; car %.7f, %.7f; time %.2f", at.x(), at.y(),
                                  modelPosition().x(), modelPosition().y(), player().currentTime())
             .toStdString();
     };
+    ASSERT_TRUE(waitUntil([&] { return player().currentTime() > 3; }, 20000));
+    player().pause();
     EXPECT_TRUE(waitUntil(onModelPosition, 20000)) << where();
     const QPointF first = marker(map);
     // On past 6 s and to another fix, however far the player ran before it stood.
