@@ -19,7 +19,7 @@ TSAN_PROGRAMS = playback_tests filter_tests snapshot_tests speedandsteps_tests c
 	model_tests window_tests threadcheckerfixes
 TSAN_TESTS = ^(play|filter|snapshot|beyond|soak|model|durnix\.model|gps\.model|trust\.model|graph|release|ui|settings\.ui|map)\.
 
-.PHONY: all deps build demo test bench fuzz asan tsan check-sanitizers clean
+.PHONY: all deps build demo test bench package fuzz asan tsan check-sanitizers clean
 
 all: build
 
@@ -38,6 +38,10 @@ test: build
 
 bench: build
 	scripts/run-benchmarks $(BUILD_DIR)/bin
+
+# The Debian package of the build, korvane_<version>_<architecture>.deb in the build folder.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DKORVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,12 +1,16 @@
 #include "carddevice.h"
 
+#include "cardreader.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -34,11 +38,19 @@ bool exists(const std::string &path)
     return stat(path.c_str(), &st) == 0;
 }
 
-std::string lowered(std::string text)
+// What udev recorded of the device ("E:KEY=VALUE" lines), written by root's udevd alone.
+std::map<std::string, std::string> udev_properties(dev_t device)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    std::map<std::string, std::string> properties;
+    std::ifstream data("/run/udev/data/b" + std::to_string(major(device)) + ":" +
+                       std::to_string(minor(device)));
+    std::string line;
+    while (std::getline(data, line)) {
+        const size_t equals = line.find('=');
+        if (line.rfind("E:", 0) == 0 && equals != std::string::npos)
+            properties[line.substr(2, equals - 2)] = line.substr(equals + 1);
+    }
+    return properties;
 }
 
 bool is_device_name(const std::string &name)
@@ -111,9 +123,11 @@ bool is_card_volume(const std::string &type, const std::string &mount_point)
     return fat && removable_media;
 }
 
-std::string mount_problem(const std::string &mountinfo, const std::vector<disk_part> &parts)
+// Whether the desktop has `part` mounted as the card's FAT volume, in this process's mount table:
+// the one use of the card that may go on while durnix reads it.
+bool mounted_as_card_volume(const disk_part &part)
 {
-    std::ifstream mounts(mountinfo);
+    std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
     while (std::getline(mounts, line)) {
         std::istringstream fields(line);
@@ -123,41 +137,49 @@ std::string mount_problem(const std::string &mountinfo, const std::vector<disk_p
         }
         std::string type;
         fields >> type;
-        // By device number only: the source text of a mount is anyone's to write (a user's own
-        // namespace may name a tmpfs /dev/sdb).
-        for (const disk_part &part : parts) {
-            if (number != part.number)
-                continue;
-            const std::string where = mount_point_text(mount_point);
-            if (!is_card_volume(type, where))
-                return part.name + " holds a mounted " + type + " file system";
-        }
+        // By device number only: the source text of a mount is anyone's to write.
+        if (number == part.number && is_card_volume(type, mount_point_text(mount_point)))
+            return true;
+    }
+    return false;
+}
+
+// The device node of a block device number, looked up by number in /dev: a partition's name
+// in sysfs need not be its node's.
+std::string device_node(const std::string &number)
+{
+    for (const std::string &name : folder_entries("/dev")) {
+        struct stat st
+        {
+        };
+        const std::string path = "/dev/" + name;
+        if (lstat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode) &&
+            std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) == number)
+            return path;
     }
     return {};
 }
 
-// Mounts of every mount namespace on the machine, not only this process's: a card mounted by a
-// container or a sandbox is in use all the same.
-std::string mount_problem(const std::vector<disk_part> &parts)
+enum class claim
 {
-    std::vector<std::string> seen;
-    std::string problem = mount_problem("/proc/self/mountinfo", parts);
-    for (const std::string &pid : folder_entries("/proc")) {
-        if (!problem.empty())
-            break;
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        char target[64];
-        const ssize_t n = readlink(("/proc/" + pid + "/ns/mnt").c_str(), target, sizeof target);
-        if (n <= 0)
-            continue;
-        const std::string name(target, static_cast<size_t>(n));
-        if (std::find(seen.begin(), seen.end(), name) != seen.end())
-            continue;
-        seen.push_back(name);
-        problem = mount_problem("/proc/" + pid + "/mountinfo", parts);
+    free,
+    busy,
+    unknown
+};
+
+// Asks the kernel: an exclusive open fails while the device is mounted, in any mount namespace,
+// or claimed by device mapper, RAID or swap. Nothing else is done with the descriptor.
+claim exclusive_claim(const disk_part &part)
+{
+    const std::string node = device_node(part.number);
+    if (node.empty())
+        return claim::unknown;
+    const int fd = open(node.c_str(), O_RDONLY | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        close(fd);
+        return claim::free;
     }
-    return problem;
+    return errno == EBUSY ? claim::busy : claim::unknown;
 }
 
 std::string use_problem(const std::vector<disk_part> &parts)
@@ -166,7 +188,7 @@ std::string use_problem(const std::vector<disk_part> &parts)
         if (!folder_entries(part.sys + "/holders").empty())
             return part.name + " is in use by " + folder_entries(part.sys + "/holders").front();
     }
-    // A loop device set up over the card is another way in to it.
+    // A loop device set up over the card is another way in to it, and claims nothing.
     for (const std::string &loop : folder_entries("/sys/block")) {
         const std::string backing = first_line("/sys/block/" + loop + "/loop/backing_file");
         for (const disk_part &part : parts) {
@@ -174,17 +196,29 @@ std::string use_problem(const std::vector<disk_part> &parts)
                 return part.name + " is in use by " + loop;
         }
     }
-    std::ifstream swaps("/proc/swaps");
-    std::string line;
-    std::getline(swaps, line); // the heading
-    while (std::getline(swaps, line)) {
-        const std::string file = line.substr(0, line.find_first_of(" \t"));
-        for (const disk_part &part : parts) {
-            if (file == "/dev/" + part.name)
-                return part.name + " is used as swap";
-        }
+    // Every partition but the mounted FAT volume must be free. While a partition is claimed the
+    // kernel counts the whole disk as claimed too, so the disk itself is asked only when none is.
+    bool volume_mounted = false;
+    for (size_t k = 1; k < parts.size(); ++k) {
+        const claim state = exclusive_claim(parts[k]);
+        if (state == claim::busy && mounted_as_card_volume(parts[k]))
+            volume_mounted = true;
+        else if (state == claim::busy)
+            return parts[k].name + " is mounted or in use";
+        else if (state == claim::unknown)
+            return "cannot tell whether " + parts[k].name + " is in use";
     }
-    return mount_problem(parts);
+    if (volume_mounted)
+        return {};
+    switch (exclusive_claim(parts.front())) {
+    case claim::free:
+        return {};
+    case claim::busy:
+        return parts.front().name + " is mounted or in use";
+    case claim::unknown:
+        break;
+    }
+    return "cannot tell whether " + parts.front().name + " is in use";
 }
 
 } // namespace
@@ -202,11 +236,10 @@ std::string card_device_problem(dev_t device)
         if (first_line(sys + "/device/type") != "SD")
             return "built-in storage on the mmc bus, not an SD card";
     } else {
-        const std::string model = lowered(first_line(sys + "/device/model"));
-        const bool card_reader =
-            model.find("sd") != std::string::npos || model.find("storage") != std::string::npos;
-        if (first_line(sys + "/removable") != "1" || !card_reader)
-            return "not a removable SD card";
+        if (first_line(sys + "/removable") != "1" ||
+            !korvane::identifiesAsCardReader(first_line(sys + "/device/model"),
+                                             udev_properties(device)))
+            return "not a removable SD card reader";
     }
     return use_problem(disk_and_partitions(sys, device));
 }

@@ -17,9 +17,10 @@ int open_card_device(const std::string &path, std::string *why);
 
 // Why the block device `device` is no SD card an elevated durnix may read, or "" when it is
 // one: on the mmc bus only a card whose type is "SD" (never built-in eMMC); elsewhere a
-// removable disk whose model names an SD reader or storage; never a disk with a partition or
-// holder in use (device mapper, RAID, swap) or a mounted file system other than vfat/exFAT
-// volumes under /media, /run/media or /mnt. Read from /sys/dev/block and /proc.
+// removable disk that identifies itself as an SD card reader; never a disk that a loop device
+// is set up over, or that is, or has a partition, mounted or claimed (device mapper, RAID,
+// swap) in any mount namespace, except its vfat/exFAT volume mounted under /media, /run/media
+// or /mnt. Read from /sys/dev/block, udev's records and the kernel's exclusive open.
 std::string card_device_problem(dev_t device);
 
 } // namespace durnix

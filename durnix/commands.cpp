@@ -34,8 +34,10 @@ const char usage_text[] =
     "       durnix --help | --version\n"
     "\n"
     "Reads the ext4 file system that starts OFFSET bytes into DEVICE (an SD card or a card\n"
-    "image), never writing to it. FOLDER and PATH are relative to its root (cfg, mov/normal,\n"
-    "cfg/bbox.ini; . is the root), and may be written as ls lists names.\n"
+    "image), never writing to it. DEVICE may be --fd N: the card as descriptor N, open for\n"
+    "reading and inherited from the program that starts durnix (as UDisks2 hands it out).\n"
+    "FOLDER and PATH are relative to its root (cfg, mov/normal, cfg/bbox.ini; . is the root),\n"
+    "and may be written as ls lists names.\n"
     "\n"
     "ls    prints one line per entry of FOLDER on standard output, \".\" and \"..\" included,\n"
     "      in three columns separated by one blank: the inode number, the name, the size\n"
@@ -56,7 +58,8 @@ const char usage_text[] =
     "count only as the one argument: a card's file may be named --help.\n"
     "\n"
     "Installed set-user-ID root, durnix reads only a whole-disk SD card named /dev/NAME at\n"
-    "offset 104857600, and gives up its rights before it reads the file system.\n"
+    "offset 104857600, and gives up its rights before it reads the file system. A descriptor\n"
+    "it inherits is read with the caller's own rights.\n"
     "\n"
     "Exit status: 0 done; 1 failed (DEVICE refused or unreadable, FOLDER or PATH not found,\n"
     "LOCALFILE not written, damaged entries left out of a listing that shows the rest, or\n"
@@ -221,6 +224,29 @@ struct opened_source
     std::string why; // when there is no descriptor
 };
 
+// A descriptor the caller opened for us: it is read with the caller's rights alone, and is
+// not handed on to anything durnix starts.
+opened_source inherited_source(int fd)
+{
+    opened_source source;
+    if (running_elevated())
+        drop_privileges();
+    struct stat st
+    {
+    };
+    if (fstat(fd, &st) != 0)
+        source.why = "no descriptor " + std::to_string(fd) + " to read the card from";
+    else if (!S_ISBLK(st.st_mode) && !S_ISREG(st.st_mode))
+        source.why = "descriptor " + std::to_string(fd) + " is no card or card image";
+    else if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_WRONLY)
+        source.why = "descriptor " + std::to_string(fd) + " is not open for reading";
+    else
+        source.fd = fd;
+    if (source.fd >= 0)
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return source;
+}
+
 // The device or image as a descriptor. With elevated rights only an SD card qualifies, and
 // every right is given up before anything of it is read.
 opened_source open_source(const std::string &device, uint64_t offset)
@@ -287,9 +313,21 @@ int run(int argc, char **argv)
         ensure_standard_descriptors();
     std::vector<std::string> args(argv + 1, argv + argc);
     // Only right after "read": a device could be named anything further on.
-    const bool salvage = args.size() == 6 && args[0] == "read" && args[1] == "--salvage";
+    const bool salvage = args.size() >= 2 && args[0] == "read" && args[1] == "--salvage" &&
+                         (args.size() == 6 || (args.size() == 7 && args[2] == "--fd"));
     if (salvage)
         args.erase(args.begin() + 1);
+    // "--fd N" stands where the device would: one argument from here on, named for messages.
+    std::optional<int> inherited;
+    if (args.size() >= 3 && args[1] == "--fd") {
+        int fd = -1;
+        const auto parsed = std::from_chars(args[2].data(), args[2].data() + args[2].size(), fd);
+        if (parsed.ec != std::errc() || parsed.ptr != args[2].data() + args[2].size() || fd < 0)
+            return usage_error("--fd takes a descriptor number: " + shown_argument(args[2]));
+        inherited = fd;
+        args.erase(args.begin() + 1);
+        args[1] = "descriptor " + std::to_string(fd);
+    }
     // Only as the first argument: a card's file may be named "--help".
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(usage_text, stdout);
@@ -310,7 +348,8 @@ int run(int argc, char **argv)
     const std::string &device = args[1];
     const uint64_t offset = *byte_count(args[2]);
     const std::vector<std::string> path = *card_path_parts(args[3]);
-    const opened_source source = open_source(device, offset);
+    const opened_source source =
+        inherited ? inherited_source(*inherited) : open_source(device, offset);
     if (running_elevated())
         drop_privileges();
     if (source.fd < 0)

@@ -1,5 +1,7 @@
 #include "diskproperties.h"
 
+#include "cardreader.h"
+
 #include <libudev.h>
 
 namespace korvane {
@@ -10,9 +12,7 @@ bool isSdCard(const DiskProperties &disk)
         return false;
     if (disk.onMmcBus)
         return disk.mmcType == u"SD";
-    const QString model = disk.model.toLower();
-    return disk.removable &&
-           (model.contains(QLatin1String("sd")) || model.contains(QLatin1String("storage")));
+    return disk.removable && identifiesAsCardReader(disk.model.toStdString(), disk.driveProperties);
 }
 
 DiskProperties diskProperties(udev_device *device)
@@ -34,6 +34,14 @@ DiskProperties diskProperties(udev_device *device)
         disk.model = text(udev_device_get_sysattr_value(device, "device/model"));
     if (disk.model.isEmpty())
         disk.model = QStringLiteral("Unknown");
+    udev_list_entry *property = nullptr;
+    udev_list_entry_foreach(property, udev_device_get_properties_list_entry(device))
+    {
+        const std::string name = udev_list_entry_get_name(property);
+        const char *value = udev_list_entry_get_value(property);
+        if (name.rfind("ID_DRIVE_", 0) == 0 && value)
+            disk.driveProperties[name] = value;
+    }
     return disk;
 }
 

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <map>
+#include <string>
+
 struct udev_device;
 
 namespace korvane {
@@ -16,10 +19,12 @@ struct DiskProperties
     bool hasMedia = false; // a card reader with no card in it has none
     QString model;
     QString mmcType; // on the mmc bus: "SD" for a card, "MMC" for built-in eMMC
+    std::map<std::string, std::string> driveProperties; // udev's ID_DRIVE_* flags
 };
 
-// An SD card: a whole disk that is removable and whose model text names "sd" or "storage" (any
-// case), or a whole disk on the mmc bus whose card type is "SD" (built-in eMMC is not a card).
+// An SD card: a whole disk on the mmc bus whose card type is "SD" (built-in eMMC is not a
+// card), or a removable whole disk that identifies itself as an SD card reader (by udev's
+// flash-card flags or its model's words; see identifiesAsCardReader).
 bool isSdCard(const DiskProperties &disk);
 
 DiskProperties diskProperties(udev_device *device);

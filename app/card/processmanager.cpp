@@ -3,12 +3,14 @@
 #include "applog.h"
 #include "background.h"
 #include "cardvolume.h"
+#include "diskservice.h"
 #include "identity.h"
 #include "metadataextraction.h"
 #include "privatefolder.h"
 #include "shell.h"
 #include "shellquote.h"
 
+#include <QCoroSignal>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,9 +31,16 @@ namespace korvane {
 
 const QStringList ProcessManager::recordingTypes{"normal", "event", "park", "manual", "saved"};
 
-ProcessManager::ProcessManager(QObject *parent)
-    : QObject(parent), m_privilegedFolder(QStringLiteral(KORVANE_PRIVILEGED_DIR "/"))
+ProcessManager::ProcessManager(QObject *parent) : QObject(parent) {}
+
+void ProcessManager::setRawDevicePath(const QString &path)
 {
+    if (path == m_rawDevicePath)
+        return;
+    m_rawDevicePath = path;
+    m_openedCard = QDBusUnixFileDescriptor();
+    m_openedCardPath.clear();
+    m_cardOpenProblem.clear();
 }
 
 QString ProcessManager::tempRoot()
@@ -73,11 +82,19 @@ bool ProcessManager::workingFolderReady()
     return false;
 }
 
+bool ProcessManager::readsThroughDiskService() const
+{
+    return !m_usesCardImage && m_cardAccess == CardAccess::DiskService &&
+           m_rawDevicePath.startsWith(QLatin1String("/dev/"));
+}
+
 QString ProcessManager::durnixPath() const
 {
-    // A device needs the rights only the checked root-owned copy has; an image is read with the
-    // user's own rights, which a set-user-ID durnix would refuse to use on it.
-    if (!m_usesCardImage && m_rawDevicePath.startsWith(QLatin1String("/dev/")))
+    // A device needs the rights only the checked root-owned copy has, or the descriptor UDisks2
+    // hands over; an image is read with the user's own rights, which a set-user-ID durnix would
+    // refuse to use on it.
+    if (!m_usesCardImage && !readsThroughDiskService() &&
+        m_rawDevicePath.startsWith(QLatin1String("/dev/")))
         return m_privilegedTool;
     return m_helperRoot + QStringLiteral("durnix");
 }
@@ -85,9 +102,54 @@ QString ProcessManager::durnixPath() const
 QString ProcessManager::durnixCommand(const QString &operation, const QString &cardPath) const
 {
     // Every argument that comes from data is quoted: card names are anyone's to choose.
-    return shellQuoted(durnixPath()) + QLatin1Char(' ') + operation + QLatin1Char(' ') +
-           shellQuoted(m_rawDevicePath) + QLatin1Char(' ') + QString::number(offset) +
-           QLatin1Char(' ') + shellQuoted(cardPath);
+    const QString source = readsThroughDiskService()
+                               ? QStringLiteral("--fd %1").arg(Shell::handedDescriptor)
+                               : shellQuoted(m_rawDevicePath);
+    return shellQuoted(durnixPath()) + QLatin1Char(' ') + operation + QLatin1Char(' ') + source +
+           QLatin1Char(' ') + QString::number(offset) + QLatin1Char(' ') + shellQuoted(cardPath);
+}
+
+QCoro::Task<bool> ProcessManager::cardOpened()
+{
+    while (m_openingCard)
+        co_await qCoro(this, &ProcessManager::cardOpeningSettled);
+    if (m_openedCardPath == m_rawDevicePath)
+        co_return m_openedCard.isValid();
+    // One prompt per card: every later listing and copy of it reads through the same descriptor,
+    // and a refusal stands until the card is inserted again.
+    const QString device = m_rawDevicePath;
+    m_openingCard = true;
+    QCoro::Task<OpenedCard> opening = DiskService::openForReading(device);
+    const OpenedCard card = co_await opening;
+    m_openingCard = false;
+    if (device == m_rawDevicePath) {
+        m_openedCard = card.descriptor;
+        m_openedCardPath = device;
+        m_cardOpenProblem = card.problem;
+        if (!card.problem.isEmpty())
+            appLog("[ProcessManager] UDisks2 did not open", device, "->", card.problem);
+    }
+    emit cardOpeningSettled();
+    co_return device == m_rawDevicePath &&m_openedCard.isValid();
+}
+
+QCoro::Task<int> ProcessManager::runDurnix(QString command, Shell::OutputHandler onOutput)
+{
+    if (!readsThroughDiskService()) {
+        QCoro::Task<int> running = Shell::runAsync(command, onOutput);
+        co_return co_await running;
+    }
+    QCoro::Task<bool> opening = cardOpened();
+    if (!co_await opening) {
+        onOutput(QStringLiteral("cannot read %1 through UDisks2: %2\n")
+                     .arg(m_rawDevicePath, m_cardOpenProblem.isEmpty()
+                                               ? QStringLiteral("the card went away")
+                                               : m_cardOpenProblem));
+        co_return 1;
+    }
+    QCoro::Task<int> running =
+        Shell::runAsyncHandingOver(command, onOutput, m_openedCard.fileDescriptor());
+    co_return co_await running;
 }
 
 QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
@@ -100,8 +162,9 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
     }
     emit readingCardFolder(folder);
     QString output;
-    co_await Shell::runAsync(durnixCommand(QStringLiteral("ls"), folder),
-                             [&](const QString &chunk) { output += chunk; });
+    QCoro::Task<int> listing = runDurnix(durnixCommand(QStringLiteral("ls"), folder),
+                                         [&](const QString &chunk) { output += chunk; });
+    co_await listing;
     if (m_cardProblem.isEmpty()) {
         // Every line that is no entry is a complaint: durnix's, or the shell's when durnix could
         // not run.
@@ -125,8 +188,8 @@ QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
     const QString command =
         durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') + shellQuoted(local);
     QString output;
-    const int status =
-        co_await Shell::runAsync(command, [&](const QString &chunk) { output += chunk; });
+    QCoro::Task<int> reading = runDurnix(command, [&](const QString &chunk) { output += chunk; });
+    const int status = co_await reading;
     // Only what durnix copied whole is the card's file: a failed read leaves whatever was there,
     // which is then no copy of the card's.
     if (status == 0)
@@ -145,7 +208,8 @@ QCoro::Task<SalvagedCopy> ProcessManager::salvageCardFile(QString cardPath, QStr
     const QString command = durnixCommand(QStringLiteral("read --salvage"), cardPath) +
                             QLatin1Char(' ') + shellQuoted(localPath);
     QString output;
-    co_await Shell::runAsync(command, [&](const QString &chunk) { output += chunk; });
+    QCoro::Task<int> salvaging = runDurnix(command, [&](const QString &chunk) { output += chunk; });
+    co_await salvaging;
     // durnix ends by saying how much was lost: "durnix: PATH: N bytes lost".
     static const QRegularExpression lost(QStringLiteral(R"(: (\d+) bytes lost$)"),
                                          QRegularExpression::MultilineOption);

@@ -3,8 +3,10 @@
 #include "cardlisting.h"
 #include "filelistitem.h"
 #include "mediarecords.h"
+#include "shell.h"
 
 #include <QCoroTask>
+#include <QDBusUnixFileDescriptor>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -60,7 +62,8 @@ public:
     QString helperRoot() const { return m_helperRoot; }
     void setHelperRoot(const QString &folder) { m_helperRoot = folder; }
     QString rawDevicePath() const { return m_rawDevicePath; }
-    void setRawDevicePath(const QString &path) { m_rawDevicePath = path; }
+    // Another card (or none) also lets go of the card UDisks2 opened.
+    void setRawDevicePath(const QString &path);
     // A folder standing in for the card's FAT volume (a card image has no mounted volume).
     void setCardVolume(const QString &folder) { m_cardVolume = folder; }
 
@@ -100,25 +103,38 @@ public:
     // The private working and tools folders, then durnix, ffmpeg and salvex copied into the
     // tools folder; no rights needed. False when a folder is refused (see setupProblem).
     QCoro::Task<bool> prepareTools();
-    // prepareTools, then a durnix that can read a card: true when there is one. With a card
-    // image no rights are needed.
+    // prepareTools, then a way to read cards (chooseCardAccess): true when there is one. With a
+    // card image no rights are needed.
     QCoro::Task<bool> initializeTools();
     // Copies a tool that comes with the viewer into helperRoot unless the same file is there.
     QCoro::Task<> installTool(QString name);
-    // True when a set-user-ID root durnix of this build exists where nobody but root can have
-    // changed it: the installed one next to the viewer, else the one in the system folder. Real
-    // cards are read through exactly the file checked here (privilegedToolPath).
+
+    // How an SD card is read: by the package's set-user-ID durnix, which the user may run as a
+    // member of the group plugdev (no prompt); else through UDisks2, which opens the card after
+    // the administrator's answer and hands the descriptor to the user's own durnix.
+    enum class CardAccess
+    {
+        None,
+        SetUserIdTool,
+        DiskService
+    };
+    // Picks the first of the two that is there; false (with the problem set) when neither is.
+    bool chooseCardAccess();
+    CardAccess cardAccess() const { return m_cardAccess; }
+    // Which way cards are read and why, for `korvane-cli setup`.
+    QString cardAccessDescription() const;
+    // The folder of the tools folder where the package puts durnix set-user-ID root for the
+    // group plugdev; the plain durnix beside the other tools serves everybody else.
+    static constexpr const char *privilegedFolder = "privileged/";
+    // True when the privileged durnix is root-owned in root-owned folders, set-user-ID, and this
+    // user may run it. Cards are read through exactly the file checked
+    // here (privilegedToolPath).
     bool checkPrivilege(const QString &name);
-    // Asks the administrator (pkexec, our own polkit action; no prompt when already root) to run
-    // durnix-install, which puts this build's durnix into the system folder; then checks again.
-    QCoro::Task<bool> authorizeExt4Tool(QString name);
     QString privilegedToolPath() const { return m_privilegedTool; }
     // Where the tools that come with the viewer are: the build's tools folder, or the installed
     // one.
     QString bundledTools() const;
     void setBundledTools(const QString &folder) { m_bundledTools = folder; }
-    // The system folder of durnix-install (a build's own setting); tests point it elsewhere.
-    void setPrivilegedFolder(const QString &folder) { m_privilegedFolder = folder; }
     void setUsesCardImage(bool image) { m_usesCardImage = image; }
 
     // Copies and moves on a worker thread; a failed copy leaves the destination as it was.
@@ -150,11 +166,19 @@ signals:
     void cardProblemChanged();
     // A card load is about to read this card folder ("cfg", "mov", "mov/normal", ...).
     void readingCardFolder(const QString &folder);
+    // UDisks2 answered whether the card may be opened.
+    void cardOpeningSettled();
 
 private:
     // The privileged durnix for a card device, the user's own copy for a card image.
     QString durnixPath() const;
     QString durnixCommand(const QString &operation, const QString &cardPath) const;
+    bool readsThroughDiskService() const;
+    // Runs a durnix command line; through UDisks2 the card is opened first (once per card) and
+    // handed to durnix.
+    QCoro::Task<int> runDurnix(QString command, Shell::OutputHandler onOutput);
+    // Whether the card UDisks2 opened is at hand; the first call per card asks UDisks2.
+    QCoro::Task<bool> cardOpened();
     // The working folder, checked; false (with the problem set) when it is not the user's alone.
     bool workingFolderReady();
     // A settings or list file of the card load, copied unless it is too large to be one.
@@ -184,8 +208,14 @@ private:
     QString m_rawDevicePath;
     QString m_cardVolume;
     QString m_bundledTools;
-    QString m_privilegedFolder;
     QString m_privilegedTool;
+    QString m_privilegeProblem;  // why there is no privileged durnix
+    QString m_cardAccessProblem; // why cards cannot be read at all
+    CardAccess m_cardAccess = CardAccess::None;
+    QDBusUnixFileDescriptor m_openedCard; // the card UDisks2 opened, for m_openedCardPath
+    QString m_openedCardPath;
+    QString m_cardOpenProblem; // UDisks2's or polkit's refusal for m_openedCardPath
+    bool m_openingCard = false;
     QString m_setupProblem;
     QString m_cardProblem;
     QString m_lastReadProblem;

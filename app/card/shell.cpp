@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace korvane {
@@ -32,8 +33,15 @@ QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput, ShellC
     co_return co_await running;
 }
 
+QCoro::Task<int> Shell::runAsyncHandingOver(QString command, OutputHandler onOutput, int descriptor)
+{
+    QCoro::Task<int> running =
+        run(std::move(command), std::move(onOutput), ShellCancel{}, false, descriptor);
+    co_return co_await running;
+}
+
 QCoro::Task<int> Shell::run(QString command, OutputHandler onOutput, ShellCancel cancel,
-                            bool ownGroup)
+                            bool ownGroup, int descriptor)
 {
     if (cancel.isCancelled())
         co_return 128;
@@ -53,6 +61,15 @@ QCoro::Task<int> Shell::run(QString command, OutputHandler onOutput, ShellCancel
     // be cancelled get one: the others stay in the caller's group and hear its terminal's Ctrl+C.
     if (ownGroup)
         process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    // dup2 leaves the copy open across exec; a descriptor that is already the one handed on
+    // only needs its close-on-exec flag cleared.
+    if (descriptor >= 0)
+        process.setChildProcessModifier([descriptor] {
+            if (descriptor == handedDescriptor)
+                ::fcntl(handedDescriptor, F_SETFD, 0);
+            else
+                ::dup2(descriptor, handedDescriptor);
+        });
 
     process.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), command});
     if (!co_await qCoro(process).waitForStarted(-1)) {

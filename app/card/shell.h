@@ -44,9 +44,15 @@ public:
     // before or while it runs gives 128.
     static QCoro::Task<int> runAsync(QString command, OutputHandler onOutput, ShellCancel cancel);
 
+    // The child inherits `descriptor` as its descriptor handedDescriptor: what it reads through,
+    // where it has no right to open the file itself.
+    static constexpr int handedDescriptor = 3;
+    static QCoro::Task<int> runAsyncHandingOver(QString command, OutputHandler onOutput,
+                                                int descriptor);
+
 private:
     static QCoro::Task<int> run(QString command, OutputHandler onOutput, ShellCancel cancel,
-                                bool ownGroup);
+                                bool ownGroup, int descriptor = -1);
 };
 
 } // namespace korvane

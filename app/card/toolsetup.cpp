@@ -2,12 +2,11 @@
 
 #include "applog.h"
 #include "background.h"
+#include "diskservice.h"
 #include "identity.h"
 #include "privatefolder.h"
 #include "rootonlypath.h"
 #include "savedfiles.h"
-#include "shell.h"
-#include "shellquote.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -155,20 +154,53 @@ QCoro::Task<bool> ProcessManager::prepareTools()
 QCoro::Task<bool> ProcessManager::initializeTools()
 {
     bool result = co_await prepareTools();
-    if (result && m_usesCardImage) {
+    if (result && m_usesCardImage)
         appLog("[ProcessManager] card image: durnix reads it with the user's own rights");
-    } else if (result) {
-        result = checkPrivilege(QStringLiteral("durnix"));
-        if (!result)
-            result = co_await authorizeExt4Tool(QStringLiteral("durnix"));
-        if (!result)
-            setSetupProblem(tr("SD 카드를 읽을 권한을 얻지 못했습니다. 카드 도우미 durnix를 "
-                               "설치하려면 관리자 암호로 허락해야 합니다."));
-    }
+    else if (result)
+        result = chooseCardAccess();
     if (result)
         setSetupProblem({});
     appLog("[ProcessManager] Initialization finished with success:", result);
     co_return result;
+}
+
+bool ProcessManager::chooseCardAccess()
+{
+    if (checkPrivilege(QStringLiteral("durnix"))) {
+        m_cardAccess = CardAccess::SetUserIdTool;
+        appLog("[ProcessManager] cards are read by", m_privilegedTool);
+        return true;
+    }
+    if (const QString why = DiskService::unavailableReason(); !why.isEmpty()) {
+        m_cardAccess = CardAccess::None;
+        m_cardAccessProblem = QStringLiteral("%1; %2").arg(m_privilegeProblem, why);
+        appLog("[ProcessManager] no way to read cards:", m_cardAccessProblem);
+        setSetupProblem(tr("SD 카드를 읽을 수 없습니다. Korvane 패키지를 설치하고 plugdev 그룹에 "
+                           "속하거나, 디스크 서비스 udisks2를 설치해 주세요. (%1)")
+                            .arg(m_cardAccessProblem));
+        return false;
+    }
+    m_cardAccess = CardAccess::DiskService;
+    appLog("[ProcessManager] cards are read through UDisks2:", m_privilegeProblem);
+    return true;
+}
+
+QString ProcessManager::cardAccessDescription() const
+{
+    switch (m_cardAccess) {
+    case CardAccess::SetUserIdTool:
+        return QStringLiteral("SD cards are read by %1, set-user-ID root for the group plugdev: "
+                              "no password is asked")
+            .arg(m_privilegedTool);
+    case CardAccess::DiskService:
+        return QStringLiteral("SD cards are read through UDisks2: the administrator is asked "
+                              "when a card is opened, and durnix reads it with your own rights "
+                              "(no set-user-ID durnix: %1)")
+            .arg(m_privilegeProblem);
+    case CardAccess::None:
+        break;
+    }
+    return QStringLiteral("SD cards cannot be read: %1").arg(m_cardAccessProblem);
 }
 
 QCoro::Task<> ProcessManager::installTool(QString name)
@@ -188,44 +220,19 @@ QCoro::Task<> ProcessManager::installTool(QString name)
 bool ProcessManager::checkPrivilege(const QString &name)
 {
     m_privilegedTool.clear();
-    const QString bundled = bundledTools() + name;
     QString resolved;
-    // Installed by root next to the viewer: that copy is the one.
-    if (setUserIdRootProblem(bundled, &resolved).isEmpty()) {
-        m_privilegedTool = resolved;
-        return true;
-    }
-    QString problem = setUserIdRootProblem(m_privilegedFolder + name, &resolved);
-    if (problem.isEmpty() && QFileInfo::exists(bundled) && !sameFile(bundled, resolved))
-        problem = QStringLiteral("%1 is another build's durnix").arg(resolved);
+    // Only the package's privileged copy beside the tools: root-owned in root-owned folders,
+    // and set-user-ID for the group plugdev, which this user must belong to.
+    QString problem = setUserIdRootProblem(bundledTools() + privilegedFolder + name, &resolved);
+    if (problem.isEmpty() && access(QFile::encodeName(resolved).constData(), X_OK) != 0)
+        problem = QStringLiteral("%1 may be run only by the group plugdev").arg(resolved);
+    m_privilegeProblem = problem;
     if (!problem.isEmpty()) {
         appLog("[ProcessManager] checkPrivilege error:", problem);
         return false;
     }
     m_privilegedTool = resolved;
     return true;
-}
-
-QCoro::Task<bool> ProcessManager::authorizeExt4Tool(QString name)
-{
-    const QString installer = bundledTools() + QStringLiteral("durnix-install");
-    if (!QFileInfo(installer).isExecutable()) {
-        appLog("[ProcessManager] authorizeExt4Tool error: no installer at", installer);
-        co_return false;
-    }
-    // The administrator prompt, with our own polkit action's message; root needs none.
-    const QString command =
-        shellQuoted(installer) + QLatin1Char(' ') + shellQuoted(bundledTools() + name);
-    const QString line = geteuid() == 0 ? command : QStringLiteral("pkexec ") + command;
-    QString output;
-    const int status =
-        co_await Shell::runAsync(line, [&](const QString &chunk) { output += chunk; });
-    if (status != 0) {
-        appLog("[ProcessManager] authorizeExt4Tool error:", output.trimmed());
-        co_return false;
-    }
-    appLog("[ProcessManager]", name, "authorized successfully");
-    co_return checkPrivilege(name);
 }
 
 QCoro::Task<bool> ProcessManager::copyFile(QString source, QString destination)

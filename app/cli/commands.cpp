@@ -127,8 +127,8 @@ std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
     manager.setUsesCardImage(!device);
     if (!QCoro::waitFor(manager.prepareTools()))
         return manager.setupProblem();
-    if (device && !manager.checkPrivilege(QStringLiteral("durnix")))
-        return QStringLiteral("durnix cannot read SD cards yet; run 'korvane-cli setup' first");
+    if (device && !manager.chooseCardAccess())
+        return manager.cardAccessDescription();
     manager.setRawDevicePath(card);
     return std::nullopt;
 }
@@ -178,16 +178,22 @@ int printCardList(const QString &card, const QString &type, bool showProgress)
     return 0;
 }
 
-// The viewer's tool set-up from the command line: tools folder, working folder and a durnix
-// that can read SD cards, with the administrator prompt when one is needed.
+// The viewer's tool set-up from the command line: tools folder, working folder, and which way
+// SD cards will be read, and why.
 int setUp()
 {
     ProcessManager manager;
-    if (!QCoro::waitFor(manager.initializeTools())) {
+    if (!QCoro::waitFor(manager.prepareTools())) {
         complain(manager.setupProblem());
         return 1;
     }
-    writeOut("durnix can read SD cards: " + manager.privilegedToolPath().toUtf8() + '\n');
+    const bool readable = manager.chooseCardAccess();
+    const QByteArray said = manager.cardAccessDescription().toUtf8() + '\n';
+    if (!readable) {
+        complain(QString::fromUtf8(said).trimmed());
+        return 1;
+    }
+    writeOut(said);
     return 0;
 }
 

@@ -15,7 +15,6 @@ namespace {
 // Property sets as udev reports them for real devices (ID_MODEL or device/model, the removable
 // attribute, the parent bus, the size).
 const DiskProperties usbSdReader{"sdb", true, true, false, true, "USB3.0_CRW_-SD", ""};
-const DiskProperties genericReader{"sdc", true, true, false, true, "STORAGE DEVICE", ""};
 const DiskProperties emptyReader{"sdb", true, true, false, false, "USB3.0_CRW_-SD", ""};
 const DiskProperties builtInSlot{"mmcblk0", true, false, true, true, "Unknown", "SD"};
 const DiskProperties builtInEmmc{"mmcblk1", true, false, true, true, "Unknown", "MMC"};
@@ -29,14 +28,36 @@ const DiskProperties readerPartition{"sdb1", false, true, false, true, "USB3.0_C
 TEST(SdCardRule, ReadersAndSlotsAreCardsSticksDisksAndPartitionsAreNot)
 {
     EXPECT_TRUE(isSdCard(usbSdReader));
-    EXPECT_TRUE(isSdCard(genericReader));
     EXPECT_TRUE(isSdCard(builtInSlot));
     EXPECT_FALSE(isSdCard(builtInEmmc)) << "built-in storage on the mmc bus is no card";
-    EXPECT_TRUE(isSdCard({"sde", true, true, false, true, "SDXC Reader", ""}));
     EXPECT_FALSE(isSdCard(usbStick));
     EXPECT_FALSE(isSdCard(fixedDisk));
     EXPECT_FALSE(isSdCard(readerPartition));
     EXPECT_FALSE(isSdCard({"sdf", true, false, false, true, "SD Reader", ""})) << "not removable";
+}
+
+// A removable USB disk is read as a card only when it says it is a card reader: by udev's
+// flash-card flags, or by a model naming the card as a word of its own.
+TEST(AccessCardRule, UsbDisksAreCardsOnlyWhenTheyIdentifyAsCardReaders)
+{
+    const auto usbDisk = [](const char *model, std::map<std::string, std::string> flags = {}) {
+        DiskProperties disk{"sdc", true, true, false, true, QString::fromUtf8(model), ""};
+        disk.driveProperties = std::move(flags);
+        return disk;
+    };
+    for (const char *reader :
+         {"SDXC Reader", "Card Reader", "Card_Reader", "USB3.0 Card Reader", "Generic-_SD/MMC",
+          "MicroSD/M2", "USB3.0-CRW", "Multi-Reader  -SDHC", "CardReader SD0"})
+        EXPECT_TRUE(isSdCard(usbDisk(reader))) << reader;
+    for (const char *disk :
+         {"Mass Storage Device", "USB Storage", "Portable SSD", "STORAGE DEVICE", "Extreme SSD",
+          "SanDisk 3.2Gen1", "Flash Disk", "Ultra Fit", "ASDF", "Card", "Reader", "Unknown"})
+        EXPECT_FALSE(isSdCard(usbDisk(disk))) << disk;
+    // A reader udev's rules know by its USB identity, whatever its model says.
+    EXPECT_TRUE(isSdCard(usbDisk("STORAGE DEVICE", {{"ID_DRIVE_FLASH_SD", "1"}})));
+    EXPECT_TRUE(isSdCard(usbDisk("Mass Storage Device", {{"ID_DRIVE_MEDIA_FLASH_SD", "1"}})));
+    EXPECT_FALSE(isSdCard(usbDisk("Mass Storage Device", {{"ID_DRIVE_FLASH_SD", "0"}})));
+    EXPECT_FALSE(isSdCard(usbDisk("USB Storage", {{"ID_DRIVE_FLASH_CF", "1"}})));
 }
 
 TEST(SDManager, CardArrivesOnceAndLeavesOnlyWithItsOwnRemoval)

@@ -1,3 +1,4 @@
+#include "diskservicesandbox.h"
 #include "processmanager.h"
 #include "qtprinters.h"
 #include "rootsandbox.h"
@@ -77,8 +78,7 @@ TEST(Privilege, ASetUserIdDurnixCountsOnlyWhereNobodyButRootCanSwapIt)
 {
     QTemporaryDir folder;
     ProcessManager manager;
-    manager.setBundledTools(folder.filePath(QStringLiteral("bundled/")));
-    manager.setPrivilegedFolder(folder.path() + QLatin1Char('/'));
+    manager.setBundledTools(folder.path() + QLatin1Char('/'));
     EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix"))) << "missing";
     EXPECT_TRUE(manager.privilegedToolPath().isEmpty());
     if (geteuid() != 0)
@@ -93,210 +93,116 @@ TEST(Privilege, ASetUserIdDurnixCountsOnlyWhereNobodyButRootCanSwapIt)
 
 namespace {
 
-// The build's tool set-up run as root with /usr/local standing on a private folder: the system
-// folder durnix-install writes to is then `root`/libexec/korvane, seen by nobody else.
-class PrivilegedSetup
+// The viewer installed as the Debian package lays it out, with /usr/local standing on a private
+// folder seen by nobody else: korvane-cli in bin, its tools in lib/korvane, and a second durnix
+// in lib/korvane/privileged, set-user-ID root for the group plugdev.
+class InstalledViewer
 {
 public:
-    PrivilegedSetup()
+    InstalledViewer()
     {
         ::chmod(QFile::encodeName(m_root.path()).constData(), 0755);
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert(QStringLiteral("XDG_DATA_HOME"),
-                             m_user.filePath(QStringLiteral("data")));
-        m_environment.insert(QStringLiteral("XDG_CACHE_HOME"),
-                             m_user.filePath(QStringLiteral("cache")));
+        QDir().mkpath(m_root.filePath(QStringLiteral("bin")));
+        QDir().mkpath(m_root.filePath(QStringLiteral("lib/korvane")));
+        QFile::copy(QStringLiteral(TOOLS_FOLDER "/korvane-cli"),
+                    m_root.filePath(QStringLiteral("bin/korvane-cli")));
+        QFile::copy(QStringLiteral(TOOLS_FOLDER "/salvex"),
+                    m_root.filePath(QStringLiteral("lib/korvane/salvex")));
+        QFile::copy(QStringLiteral(TOOLS_FOLDER "/durnix"),
+                    m_root.filePath(QStringLiteral("lib/korvane/durnix")));
+        QFile::link(QFileInfo(QStringLiteral(TOOLS_FOLDER "/ffmpeg")).symLinkTarget(),
+                    m_root.filePath(QStringLiteral("lib/korvane/ffmpeg")));
+        ::chown(QFile::encodeName(m_user.path()).constData(), 65534, 65534);
     }
     QString unavailable() const { return rootSandboxUnavailable(m_root.path()); }
-    ProgramRun run(const QString &program, const QStringList &arguments) const
+    bool installDurnix(gid_t group)
     {
-        return korvane::test::run(QStringLiteral("unshare"),
-                                  QStringList{"--mount", "--propagation", "private", "/bin/sh",
-                                              "-c", "mount --bind \"$0\" /usr/local && exec \"$@\"",
-                                              m_root.path(), program} +
+        QDir().mkpath(m_root.filePath(QStringLiteral("lib/korvane/privileged")));
+        return !setUserIdCopy(QStringLiteral(TOOLS_FOLDER "/durnix"),
+                              m_root.filePath(QStringLiteral("lib/korvane/privileged")), group,
+                              04750)
+                    .isEmpty();
+    }
+    // korvane-cli run by the user nobody in `groups`, with folders of its own, after `prepare`
+    // (shell commands) in the private mount namespace.
+    ProgramRun cli(const QStringList &arguments, const QList<gid_t> &groups,
+                   const QString &prepare = QStringLiteral("true"),
+                   const QString &systemBus = {}) const
+    {
+        QStringList environment{QStringLiteral("HOME=") + m_user.path(),
+                                QStringLiteral("XDG_CACHE_HOME=") + m_user.filePath("cache"),
+                                QStringLiteral("XDG_DATA_HOME=") + m_user.filePath("data")};
+        if (!systemBus.isEmpty())
+            environment.append(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS=") + systemBus);
+        return installed(asNobody(QStringLiteral("/usr/bin/env"),
+                                  environment +
+                                      QStringList{QStringLiteral("/usr/local/bin/korvane-cli")} +
                                       arguments,
-                                  m_environment);
+                                  groups),
+                         prepare);
     }
-    ProgramRun setUp() const
+    // `line` run where the private folder is /usr/local.
+    ProgramRun installed(const QStringList &line,
+                         const QString &prepare = QStringLiteral("true")) const
     {
-        return run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"--verbose", "setup"});
+        return korvane::test::run(
+            QStringLiteral("unshare"),
+            QStringList{"--mount", "--propagation", "private", "/bin/sh", "-c",
+                        "mount --bind \"$0\" /usr/local && " + prepare + " && exec \"$@\"",
+                        m_root.path()} +
+                line);
     }
-    QString installed() const { return m_root.filePath(QStringLiteral("libexec/korvane/durnix")); }
-    // The private folder that stands for /usr/local.
-    QString prefix() const { return m_root.path(); }
-    QString toolsFolder() const { return m_user.filePath(QStringLiteral("data/Korvane/")); }
 
 private:
     QTemporaryDir m_root;
     QTemporaryDir m_user;
-    QProcessEnvironment m_environment;
 };
-
-struct stat statOf(const QString &path)
-{
-    struct stat st
-    {
-    };
-    ::lstat(QFile::encodeName(path).constData(), &st);
-    return st;
-}
 
 } // namespace
 
-TEST(Privilege, SetupInstallsThisBuildsDurnixAsRootAndNeverChangesTheUsersFiles)
+// A member of plugdev reads an SD card with the installed durnix and no prompt; anyone else
+// cannot start it, and is offered UDisks2 instead.
+TEST(AccessInstalled, PlugdevReadsTheCardWithoutAPromptOthersAreOfferedUDisks2)
 {
-    const PrivilegedSetup setup;
-    if (const QString why = setup.unavailable(); !why.isEmpty())
+    InstalledViewer viewer;
+    if (const QString why = viewer.unavailable(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    const QByteArray build = readFile(QStringLiteral(TOOLS_FOLDER "/durnix"));
-
-    // A file of exactly durnix's size waits in the user's tools folder: it must never become a
-    // root program, whatever happens to it.
-    QDir().mkpath(setup.toolsFolder());
-    writeFile(setup.toolsFolder() + QStringLiteral("durnix"), QByteArray(build.size(), 'x'));
-    ProgramRun r = setup.setUp();
-    EXPECT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
-    EXPECT_TRUE(r.out.contains("durnix can read SD cards: /usr/local/libexec/korvane/durnix"));
-    EXPECT_EQ(readFile(setup.installed()), build);
-    struct stat st = statOf(setup.installed());
-    EXPECT_EQ(st.st_uid, 0u);
-    EXPECT_EQ(st.st_mode & 07777, 04755u);
-    for (const char *tool : {"durnix", "ffmpeg", "salvex"}) {
-        const struct stat user = statOf(setup.toolsFolder() + QLatin1String(tool));
-        EXPECT_EQ(user.st_mode & (S_ISUID | S_ISGID), 0u) << tool;
-    }
-
-    // Once in place, no second prompt.
-    const ino_t first = st.st_ino;
-    r = setup.setUp();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_FALSE(r.err.contains("authorized successfully")) << r.err.constData();
-    EXPECT_EQ(statOf(setup.installed()).st_ino, first);
-
-    // Another build's durnix of the same size is replaced by this one.
-    QFile stale(setup.installed());
-    ASSERT_TRUE(stale.open(QIODevice::ReadWrite));
-    stale.seek(build.size() / 2);
-    stale.write("another build");
-    stale.close();
-    ::chmod(QFile::encodeName(setup.installed()).constData(), 04755);
-    r = setup.setUp();
-    EXPECT_EQ(r.exitCode, 0) << r.out.constData();
-    EXPECT_TRUE(r.err.contains("is another build's durnix")) << r.err.constData();
-    EXPECT_EQ(readFile(setup.installed()), build);
-
-    // A system folder someone else may write is no place for it: refused, with the reason.
-    const QString libexec = QFileInfo(setup.installed()).path();
-    ::chmod(QFile::encodeName(libexec).constData(), 0775);
-    r = setup.setUp();
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("is not owned by root alone")) << r.err.constData();
-    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("SD 카드를 읽을 권한")))
-        << r.err.constData();
-}
-
-TEST(Privilege, AnyUserListsAnSdCardThroughTheInstalledDurnix)
-{
-    const PrivilegedSetup setup;
-    if (const QString why = setup.unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    const QString cli = QStringLiteral(TOOLS_FOLDER "/korvane-cli");
+    const std::optional<gid_t> plugdev = korvane::test::groupId(QStringLiteral("plugdev"));
+    if (!plugdev)
+        GTEST_SKIP() << "no group plugdev here";
+    ASSERT_TRUE(viewer.installDurnix(*plugdev));
     const LoopDevice card(sampleCardImage({"--seconds", "1"}));
     if (card.device().isEmpty())
         GTEST_SKIP() << "no loop devices here";
-    ASSERT_EQ(setup.setUp().exitCode, 0);
+    QTemporaryDir sys;
+    const QString asSdCard =
+        standInSysfs(simulatedSysfs(sys.path(), card, {true, "SD", "0", {}, {}}), card);
 
-    // The user nobody, with folders of its own, and the loop device as an SD card in a slot.
-    QTemporaryDir user, sys;
-    ASSERT_EQ(::chown(QFile::encodeName(user.path()).constData(), 65534, 65534), 0);
-    const QString disk = simulatedSysfs(sys.path(), card, {true, "SD", "0", {}, {}});
-    const QStringList asUser =
-        asNobody(QStringLiteral("/usr/bin/env"),
-                 {QStringLiteral("HOME=") + user.path(),
-                  QStringLiteral("XDG_CACHE_HOME=") + user.filePath(QStringLiteral("cache")),
-                  QStringLiteral("XDG_DATA_HOME=") + user.filePath(QStringLiteral("data")), cli,
-                  "card", "list", card.device()});
-    const auto listAsUser = [&] {
-        return setup.run(QStringLiteral("/bin/sh"),
-                         QStringList{"-c", standInSysfs(disk, card) + " && exec \"$@\"", "sh"} +
-                             asUser);
-    };
-    const ProgramRun listed = listAsUser();
-    if (listed.err.contains("Permission denied"))
-        GTEST_SKIP() << "the build tree is closed to other users";
-    EXPECT_EQ(listed.exitCode, 0) << listed.out.constData() << listed.err.constData();
+    const ProgramRun setUp = viewer.cli({"setup"}, {*plugdev});
+    EXPECT_EQ(setUp.exitCode, 0) << setUp.err.constData();
+    EXPECT_TRUE(setUp.out.contains("read by /usr/local/lib/korvane/privileged/durnix"))
+        << setUp.out.constData();
+    const ProgramRun listed = viewer.cli({"card", "list", card.device()}, {*plugdev}, asSdCard);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err.constData();
     EXPECT_TRUE(listed.out.contains("normal\tN_20241005_143012.mp4\t")) << listed.out.constData();
     EXPECT_TRUE(listed.out.contains("active channels: 2"));
 
-    // Without the privileged durnix the same user is told what to do.
-    ::unlink(QFile::encodeName(setup.installed()).constData());
-    const ProgramRun refused = listAsUser();
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.err.contains("korvane-cli setup")) << refused.err.constData();
-}
-
-TEST(Privilege, AnInstalledViewerRunsItsOwnRootDurnixWithoutAPrompt)
-{
-    const PrivilegedSetup setup;
-    if (const QString why = setup.unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    // What `cmake --install` as root lays out under the prefix.
-    QDir().mkpath(setup.prefix() + QStringLiteral("/bin"));
-    QDir().mkpath(setup.prefix() + QStringLiteral("/lib/korvane"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TOOLS_FOLDER "/korvane-cli"),
-                            setup.prefix() + QStringLiteral("/bin/korvane-cli")));
-    ASSERT_FALSE(setUserIdCopy(QStringLiteral(TOOLS_FOLDER "/durnix"),
-                               setup.prefix() + QStringLiteral("/lib/korvane"))
-                     .isEmpty());
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TOOLS_FOLDER "/salvex"),
-                            setup.prefix() + QStringLiteral("/lib/korvane/salvex")));
-    ASSERT_TRUE(QFile::link(QFileInfo(QStringLiteral(TOOLS_FOLDER "/ffmpeg")).symLinkTarget(),
-                            setup.prefix() + QStringLiteral("/lib/korvane/ffmpeg")));
-
-    const ProgramRun r = setup.run(QStringLiteral("/usr/local/bin/korvane-cli"), {"setup"});
-    EXPECT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
-    EXPECT_TRUE(r.out.contains("durnix can read SD cards: /usr/local/lib/korvane/durnix"))
-        << r.out.constData();
-    EXPECT_FALSE(QFileInfo::exists(setup.installed())) << "nothing else installed";
-}
-
-TEST(Privilege, TheInstallerTakesOnlyItsOwnDurnixAndNeverFollowsALink)
-{
-    const PrivilegedSetup setup;
-    if (const QString why = setup.unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    const QString installer = QStringLiteral(TOOLS_FOLDER "/durnix-install");
-    QTemporaryDir user;
-    const QString link = user.filePath(QStringLiteral("link"));
-    ASSERT_TRUE(QFile::link(QStringLiteral(TOOLS_FOLDER "/durnix"), link));
-    const QString fifo = user.filePath(QStringLiteral("fifo"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString script = user.filePath(QStringLiteral("script"));
-    writeFile(script, "#!/bin/sh\nid\n");
-    // An ELF file that is no program: durnix's own bytes marked as an object file.
-    QByteArray object = readFile(QStringLiteral(TOOLS_FOLDER "/durnix"));
-    object[16] = 1;
-    const QString objectFile = user.filePath(QStringLiteral("durnix.o"));
-    writeFile(objectFile, object);
-    for (const QString &file : {script, objectFile})
-        ::chmod(QFile::encodeName(file).constData(), 0755);
-    // A real program, but not the durnix this installer was built with: the prompt names
-    // Korvane's card reader, so nothing else may become a root program through it.
-    const QString shell = user.filePath(QStringLiteral("durnix"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sh"), shell));
-    for (const QString &source :
-         {link, fifo, user.path(), script, objectFile, shell, user.filePath("missing")}) {
-        const ProgramRun r = setup.run(installer, {source});
-        EXPECT_EQ(r.exitCode, 2) << source.toStdString() << ": " << r.err.constData();
-        EXPECT_FALSE(QFileInfo::exists(setup.installed())) << source.toStdString();
-    }
-    const ProgramRun extra = setup.run(installer, {QStringLiteral(TOOLS_FOLDER "/durnix"), link});
-    EXPECT_EQ(extra.exitCode, 1) << "one source only";
-    const QStringList nobody = asNobody(installer, {QStringLiteral(TOOLS_FOLDER "/durnix")});
-    const ProgramRun notRoot = setup.run(nobody.first(), nobody.mid(1));
-    EXPECT_EQ(notRoot.exitCode, 1);
-    EXPECT_TRUE(notRoot.err.contains("must run as root")) << notRoot.err.constData();
-    EXPECT_FALSE(QFileInfo::exists(setup.installed()));
+    const korvane::test::DiskServiceSandbox service;
+    if (!service.unavailable().isEmpty())
+        GTEST_SKIP() << service.unavailable().toStdString();
+    const ProgramRun outsider =
+        viewer.cli({"setup"}, {}, QStringLiteral("true"), service.systemBusAddress());
+    EXPECT_EQ(outsider.exitCode, 0) << outsider.err.constData();
+    EXPECT_TRUE(outsider.out.contains("read through UDisks2")) << outsider.out.constData();
+    EXPECT_TRUE(outsider.out.contains("may be run only by the group plugdev"))
+        << outsider.out.constData();
+    const ProgramRun refused =
+        viewer.installed(asNobody(QStringLiteral("/usr/local/lib/korvane/privileged/durnix"),
+                                  {"ls", card.device(), "104857600", "cfg"}),
+                         asSdCard);
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_TRUE(refused.err.contains("Permission denied")) << refused.err.constData();
+    EXPECT_FALSE(refused.out.contains("bbox.ini"));
 }
 
 TEST(LocalFiles, FailedCopyKeepsTheOldFileAndMovesReplace)
@@ -319,4 +225,56 @@ TEST(LocalFiles, FailedCopyKeepsTheOldFileAndMovesReplace)
                                               folder.filePath(QStringLiteral("moved.mp4"))));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("new.mp4"))));
     EXPECT_EQ(readFile(folder.filePath(QStringLiteral("moved.mp4"))), "new recording");
+}
+
+// The Debian package once installed (the CI installs it after the suite, then runs this):
+// members of plugdev read a card with no prompt, anyone else cannot start the privileged durnix.
+TEST(AccessPackage, PlugdevListsACardWithoutAPromptAndNobodyElseRunsThePrivilegedDurnix)
+{
+    const QString privileged = QStringLiteral("/usr/lib/korvane/privileged/durnix");
+    if (!QFileInfo::exists(privileged))
+        GTEST_SKIP() << "the Debian package is not installed";
+    QTemporaryDir folder;
+    if (const QString why = rootSandboxUnavailable(folder.path()); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const std::optional<gid_t> plugdev = korvane::test::groupId(QStringLiteral("plugdev"));
+    ASSERT_TRUE(plugdev);
+    struct stat installed
+    {
+    };
+    ASSERT_EQ(::lstat(QFile::encodeName(privileged).constData(), &installed), 0);
+    EXPECT_EQ(installed.st_uid, 0u);
+    EXPECT_EQ(installed.st_gid, *plugdev);
+    EXPECT_EQ(installed.st_mode & 07777, 04750u);
+
+    const LoopDevice card(sampleCardImage({"--seconds", "1"}));
+    if (card.device().isEmpty())
+        GTEST_SKIP() << "no loop devices here";
+    const QString asSdCard =
+        standInSysfs(simulatedSysfs(folder.filePath("sys"), card, {true, "SD", "0", {}, {}}), card);
+    const QString home = folder.filePath(QStringLiteral("home"));
+    QDir().mkpath(home);
+    ::chown(QFile::encodeName(home).constData(), 65534, 65534);
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
+    const auto cli = [&](const QStringList &arguments, const QList<gid_t> &groups) {
+        return korvane::test::runWithPrivateMounts(
+            asSdCard + QStringLiteral(" && exec \"$@\""),
+            asNobody(QStringLiteral("/usr/bin/env"),
+                     QStringList{"HOME=" + home, "XDG_CACHE_HOME=" + home + "/cache",
+                                 "XDG_DATA_HOME=" + home + "/data", "/usr/bin/korvane-cli"} +
+                         arguments,
+                     groups));
+    };
+    const ProgramRun listed = cli({"card", "list", card.device()}, {*plugdev});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err.constData();
+    EXPECT_TRUE(listed.out.contains("normal\tN_20241005_143012.mp4\t")) << listed.out.constData();
+
+    const ProgramRun outsider = cli({"setup"}, {});
+    EXPECT_TRUE((outsider.out + outsider.err).contains("may be run only by the group plugdev"))
+        << outsider.out.constData() << outsider.err.constData();
+    const ProgramRun refused = korvane::test::runWithPrivateMounts(
+        asSdCard + QStringLiteral(" && exec \"$@\""),
+        asNobody(privileged, {"ls", card.device(), "104857600", "cfg"}));
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_TRUE(refused.err.contains("Permission denied")) << refused.err.constData();
 }

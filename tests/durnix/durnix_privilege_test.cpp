@@ -11,10 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sys/stat.h>
 
 using namespace korvane::test;
@@ -114,7 +116,7 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
          QStringLiteral("mkdir -p /tmp/ext4-%1 && mount -o ro %2 /tmp/ext4-%1")
              .arg(getpid())
              .arg(ext4.device()),
-         1, "holds a mounted ext4 file system"},
+         1, "p2 is mounted or in use"},
         {"a card with its FAT volume mounted under /media", sdSlot, whole.device(),
          QStringLiteral("mount -t tmpfs none /media && mkdir '/media/NO NAME' && "
                         "mount -o ro %1 '/media/NO NAME'")
@@ -140,8 +142,8 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
         EXPECT_EQ(r.out.contains(" bbox.ini "), c.exitCode == 0) << c.what;
     }
 
-    // In use where this process cannot see it: mounted in another mount namespace, or reached
-    // through a loop device set up over the card.
+    // In use where this process cannot see it: reached through a loop device set up over the
+    // card.
     const QString onlySysfs =
         simulatedSysfs(folder.filePath(QStringLiteral("sys-in-use")), whole, sdSlot, {&fat, &ext4});
     const auto listCard = [&] {
@@ -149,22 +151,6 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
                                         QStringLiteral(" && exec \"$@\""),
                                     asNobody(helper, {"ls", whole.device(), offset, "cfg"}));
     };
-    {
-        QProcess holder;
-        holder.start(
-            QStringLiteral("unshare"),
-            {"--mount", "--propagation", "private", "/bin/sh", "-c",
-             QStringLiteral("mount -t tmpfs none /mnt && mkdir /mnt/card && mount -o ro %1 "
-                            "/mnt/card && echo mounted && exec sleep 60")
-                 .arg(ext4.device())});
-        ASSERT_TRUE(holder.waitForReadyRead(10000));
-        const ProgramRun elsewhere = listCard();
-        EXPECT_EQ(elsewhere.exitCode, 1) << elsewhere.out.constData();
-        EXPECT_TRUE(elsewhere.err.contains("holds a mounted ext4 file system"))
-            << elsewhere.err.constData();
-        holder.kill();
-        holder.waitForFinished();
-    }
     {
         const LoopDevice overTheCard(whole.device(), {"-o", offset});
         ASSERT_FALSE(overTheCard.device().isEmpty());
@@ -198,4 +184,100 @@ TEST(DurnixPrivilege, SimulatedCardsServeOnlyWhenTheyAreSdCardsNotInUse)
         asNobody(helper, {"read", whole.device(), offset, "cfg/bbox.ini", "/root/stolen"}));
     EXPECT_EQ(stolen.exitCode, 1) << stolen.err.constData();
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/root/stolen")));
+}
+
+namespace {
+
+// The sysfs of an SD card in a built-in slot whose FAT volume and ext4 file system are loop
+// devices of their own, the card as a whole a third one.
+struct SimulatedSdCard
+{
+    explicit SimulatedSdCard(const QString &folder)
+        : image(sampleCardImage({"--seconds", "1"})), whole(image),
+          fat(image, {"-o", "1048576", "--sizelimit", "103809024"}), ext4(image, {"-o", offset}),
+          sysfs(simulatedSysfs(folder, whole, {true, "SD", "0", {}, {}}, {&fat, &ext4}))
+    {
+    }
+    bool ready() const
+    {
+        return !whole.device().isEmpty() && !fat.device().isEmpty() && !ext4.device().isEmpty();
+    }
+    // `line` run where /sys/dev/block shows the card.
+    ProgramRun run(const QStringList &line) const
+    {
+        return runWithPrivateMounts(standInSysfs(sysfs, whole) + QStringLiteral(" && exec \"$@\""),
+                                    line);
+    }
+
+    QString image;
+    LoopDevice whole, fat, ext4;
+    QString sysfs;
+};
+
+} // namespace
+
+// Set-user-ID root for the group plugdev alone: a user outside it cannot even start durnix, so
+// a card someone else put in is not theirs to read.
+TEST(AccessDurnix, OnlyThePlugdevGroupMayRunTheSetUserIdDurnix)
+{
+    QTemporaryDir folder;
+    if (const QString why = rootSandboxUnavailable(folder.path()); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const std::optional<gid_t> plugdev = groupId(QStringLiteral("plugdev"));
+    if (!plugdev)
+        GTEST_SKIP() << "no group plugdev here";
+    const QString helper = setUserIdCopy(durnix, folder.path(), *plugdev, 04750);
+    ASSERT_FALSE(helper.isEmpty());
+    const SimulatedSdCard card(folder.filePath(QStringLiteral("sys")));
+    if (!card.ready())
+        GTEST_SKIP() << "no loop devices here";
+
+    const ProgramRun outsider =
+        card.run(asNobody(helper, {"ls", card.whole.device(), offset, "cfg"}));
+    EXPECT_NE(outsider.exitCode, 0);
+    EXPECT_TRUE(outsider.err.contains("Permission denied")) << outsider.err.constData();
+    EXPECT_FALSE(outsider.out.contains("bbox.ini"));
+
+    const ProgramRun member =
+        card.run(asNobody(helper, {"ls", card.whole.device(), offset, "cfg"}, {*plugdev}));
+    EXPECT_EQ(member.exitCode, 0) << member.err.constData();
+    EXPECT_TRUE(member.out.contains(" bbox.ini ")) << member.out.constData();
+}
+
+// A mount namespace can outlive every process in it (kept by a bind mount of its file): the
+// ext4 mounted there still uses the card, and the kernel, asked for the card exclusively, says so.
+TEST(AccessDurnix, ACardMountedInANamespaceWithoutAProcessIsInUse)
+{
+    QTemporaryDir folder;
+    if (const QString why = rootSandboxUnavailable(folder.path()); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString helper = setUserIdCopy(durnix, folder.path());
+    const SimulatedSdCard card(folder.filePath(QStringLiteral("sys")));
+    if (!card.ready())
+        GTEST_SKIP() << "no loop devices here";
+    const QString kept = folder.filePath(QStringLiteral("kept"));
+    ASSERT_TRUE(QDir().mkpath(kept));
+    const QString holder = kept + QStringLiteral("/mnt-namespace");
+    writeFile(holder, {});
+    // The namespace's file must sit on a private mount to be bound there.
+    const ProgramRun keep =
+        run(QStringLiteral("/bin/sh"),
+            {"-c",
+             QStringLiteral("mount --bind \"$1\" \"$1\" && mount --make-private \"$1\" && "
+                            "unshare --mount=\"$2\" --propagation private /bin/sh -c "
+                            "'mount -t tmpfs none /mnt && mkdir /mnt/card && mount -o ro \"$1\" "
+                            "/mnt/card' sh \"$3\""),
+             "sh", kept, holder, card.ext4.device()});
+    ASSERT_EQ(keep.exitCode, 0) << keep.err.constData();
+    const auto release = qScopeGuard([&] {
+        run(QStringLiteral("/bin/sh"),
+            {"-c",
+             QStringLiteral("nsenter --mount=\"$2\" umount -R /mnt; umount \"$2\"; umount \"$1\""),
+             "sh", kept, holder});
+    });
+
+    const ProgramRun inUse = card.run(asNobody(helper, {"ls", card.whole.device(), offset, "cfg"}));
+    EXPECT_EQ(inUse.exitCode, 1) << inUse.out.constData();
+    EXPECT_TRUE(inUse.err.contains("p2 is mounted or in use")) << inUse.err.constData();
+    EXPECT_FALSE(inUse.out.contains("bbox.ini"));
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -30,19 +31,35 @@ ProgramRun runWithPrivateMounts(const QString &script, const QStringList &argume
                    arguments);
 }
 
-QStringList asNobody(const QString &program, const QStringList &arguments)
+QStringList asNobody(const QString &program, const QStringList &arguments,
+                     const QList<gid_t> &groups)
 {
-    return QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", program} +
+    QStringList numbers;
+    for (const gid_t group : groups)
+        numbers.append(QString::number(group));
+    const QString groupOption = groups.isEmpty() ? QStringLiteral("--clear-groups")
+                                                 : QStringLiteral("--groups=") + numbers.join(',');
+    // Through a shell: setpriv keeps root's capabilities up to its own exec, so the program's
+    // permission to run would be judged as root's.
+    return QStringList{"setpriv", "--reuid=65534",      "--regid=65534", groupOption, "/bin/sh",
+                       "-c",      "exec \"$0\" \"$@\"", program} +
            arguments;
 }
 
-QString setUserIdCopy(const QString &program, const QString &folder)
+std::optional<gid_t> groupId(const QString &name)
+{
+    if (const group *found = getgrnam(name.toUtf8().constData()))
+        return found->gr_gid;
+    return std::nullopt;
+}
+
+QString setUserIdCopy(const QString &program, const QString &folder, gid_t group, mode_t mode)
 {
     chmod(QFile::encodeName(folder).constData(), 0755);
     const QString copy = folder + QStringLiteral("/") + program.section(QLatin1Char('/'), -1);
     QFile::remove(copy);
-    if (!QFile::copy(program, copy) || chown(QFile::encodeName(copy).constData(), 0, 0) != 0 ||
-        chmod(QFile::encodeName(copy).constData(), 04755) != 0)
+    if (!QFile::copy(program, copy) || chown(QFile::encodeName(copy).constData(), 0, group) != 0 ||
+        chmod(QFile::encodeName(copy).constData(), mode) != 0)
         return {};
     return copy;
 }

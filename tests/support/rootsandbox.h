@@ -2,8 +2,12 @@
 
 #include "testfiles.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+#include <sys/types.h>
 
 namespace korvane::test {
 
@@ -16,12 +20,17 @@ QString rootSandboxUnavailable(const QString &folder);
 // whatever it mounts (a stand-in /sys/dev/block, a system folder) vanishes with it.
 ProgramRun runWithPrivateMounts(const QString &script, const QStringList &arguments = {});
 
-// `program` with `arguments` as the user nobody, without groups: for set-user-ID programs, what
-// any user of the machine could start.
-QStringList asNobody(const QString &program, const QStringList &arguments);
+// `program` with `arguments` as the user nobody, in no group but `groups`: for set-user-ID
+// programs, what any user of the machine (or a member of those groups) could start.
+QStringList asNobody(const QString &program, const QStringList &arguments,
+                     const QList<gid_t> &groups = {});
 
-// A root-owned copy of `program` in `folder` with the set-user-ID bit: what an installation
-// makes of durnix.
-QString setUserIdCopy(const QString &program, const QString &folder);
+// A copy of `program` in `folder` owned by root and `group` with `mode` (set-user-ID): what an
+// installation makes of durnix.
+QString setUserIdCopy(const QString &program, const QString &folder, gid_t group = 0,
+                      mode_t mode = 04755);
+
+// The number of a group of this machine, if it has one of that name.
+std::optional<gid_t> groupId(const QString &name);
 
 } // namespace korvane::test
