@@ -306,6 +306,11 @@ QCoro::Task<> AppViewModel::reloadList()
     m_isReloading = false;
     if (card != m_cardGeneration)
         co_return;
+    // A card of which nothing could be read says why (UDisks2 or polkit refused it, it holds no
+    // file system Korvane knows), rather than passing for a card without recordings.
+    if (recordings.isEmpty() && m_procManager.bbox().isEmpty() &&
+        !m_procManager.cardProblem().isEmpty())
+        setAlertMessage(tr("SD 카드를 읽지 못했습니다. %1").arg(m_procManager.cardProblem()));
     sortNewestFirst(recordings);
     setFileList(recordings);
     const QString type = currentType();

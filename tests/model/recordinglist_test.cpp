@@ -124,6 +124,25 @@ TEST(RecordingList, ReadsTheCardNewestFirstByTab)
 
 // How far a copy from the card has come: durnix writes a hidden file beside the copy and renames
 // it into place whole.
+// Nothing readable on the card: the user is told why instead of seeing an empty list.
+TEST(RecordingList, ACardOfWhichNothingCanBeReadSaysWhy)
+{
+    QTemporaryDir folder;
+    const QString image = folder.filePath(QStringLiteral("blank.img"));
+    QFile blank(image);
+    ASSERT_TRUE(blank.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(blank.resize(110 << 20));
+    blank.close();
+    CardModel card(image);
+    card.loadCard();
+    EXPECT_TRUE(card.model().fileList().isEmpty());
+    ASSERT_TRUE(card.model().alertMessage().has_value());
+    EXPECT_TRUE(
+        card.model().alertMessage()->startsWith(QStringLiteral("SD 카드를 읽지 못했습니다.")));
+    EXPECT_TRUE(card.model().alertMessage()->contains(QStringLiteral("not an ext4 file system")))
+        << card.model().alertMessage()->toStdString();
+}
+
 TEST(RecordingList, ACopyUnderWayIsMeasuredByDurnixsPartialFile)
 {
     QTemporaryDir folder;
