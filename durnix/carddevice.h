@@ -20,7 +20,8 @@ int open_card_device(const std::string &path, std::string *why);
 // removable disk that identifies itself as an SD card reader; never a disk that a loop device
 // is set up over, or that is, or has a partition, mounted or claimed (device mapper, RAID,
 // swap) in any mount namespace, except its vfat/exFAT volume mounted under /media, /run/media
-// or /mnt. Read from /sys/dev/block, udev's records and the kernel's exclusive open.
+// or /mnt. Read from /sys/dev/block, udev's records and the kernel's exclusive open; the
+// exclusive claims it gets are held until durnix ends.
 std::string card_device_problem(dev_t device);
 
 } // namespace durnix

@@ -38,9 +38,10 @@ void ProcessManager::setRawDevicePath(const QString &path)
     if (path == m_rawDevicePath)
         return;
     m_rawDevicePath = path;
+    ++m_insertion;
     m_openedCard = QDBusUnixFileDescriptor();
-    m_openedCardPath.clear();
     m_cardOpenProblem.clear();
+    m_cardOpenAnswered = false;
 }
 
 QString ProcessManager::tempRoot()
@@ -113,24 +114,28 @@ QCoro::Task<bool> ProcessManager::cardOpened()
 {
     while (m_openingCard)
         co_await qCoro(this, &ProcessManager::cardOpeningSettled);
-    if (m_openedCardPath == m_rawDevicePath)
+    if (m_cardOpenAnswered)
         co_return m_openedCard.isValid();
-    // One prompt per card: every later listing and copy of it reads through the same descriptor,
-    // and a refusal stands until the card is inserted again.
+    // One prompt per insertion: every later listing and copy of the card reads through the same
+    // descriptor, and a refusal stands until the card is inserted again. An answer that comes
+    // after the card went (even if it came back under the same name) is for no card.
     const QString device = m_rawDevicePath;
+    const quint64 insertion = m_insertion;
     m_openingCard = true;
     QCoro::Task<OpenedCard> opening = DiskService::openForReading(device);
     const OpenedCard card = co_await opening;
     m_openingCard = false;
-    if (device == m_rawDevicePath) {
+    const bool current = insertion == m_insertion;
+    if (current) {
         m_openedCard = card.descriptor;
-        m_openedCardPath = device;
         m_cardOpenProblem = card.problem;
+        m_cardOpenAnswered = true;
         if (!card.problem.isEmpty())
             appLog("[ProcessManager] UDisks2 did not open", device, "->", card.problem);
     }
     emit cardOpeningSettled();
-    co_return device == m_rawDevicePath &&m_openedCard.isValid();
+    const bool opened = current && m_openedCard.isValid();
+    co_return opened;
 }
 
 QCoro::Task<int> ProcessManager::runDurnix(QString command, Shell::OutputHandler onOutput)

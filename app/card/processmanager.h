@@ -212,10 +212,11 @@ private:
     QString m_privilegeProblem;  // why there is no privileged durnix
     QString m_cardAccessProblem; // why cards cannot be read at all
     CardAccess m_cardAccess = CardAccess::None;
-    QDBusUnixFileDescriptor m_openedCard; // the card UDisks2 opened, for m_openedCardPath
-    QString m_openedCardPath;
-    QString m_cardOpenProblem; // UDisks2's or polkit's refusal for m_openedCardPath
+    QDBusUnixFileDescriptor m_openedCard; // the card UDisks2 opened, for this insertion
+    QString m_cardOpenProblem;            // UDisks2's or polkit's refusal, for this insertion
+    bool m_cardOpenAnswered = false;
     bool m_openingCard = false;
+    quint64 m_insertion = 0; // counts setRawDevicePath: the same path may be another insertion
     QString m_setupProblem;
     QString m_cardProblem;
     QString m_lastReadProblem;

@@ -59,17 +59,16 @@ QCoro::Task<int> Shell::run(QString command, OutputHandler onOutput, ShellCancel
     QObject::connect(&process, &QProcess::readyRead, &process, deliver);
     // A group of its own, so that a cancel ends the shell's children with it. Only runs that can
     // be cancelled get one: the others stay in the caller's group and hear its terminal's Ctrl+C.
-    if (ownGroup)
-        process.setChildProcessModifier([] { ::setpgid(0, 0); });
     // dup2 leaves the copy open across exec; a descriptor that is already the one handed on
     // only needs its close-on-exec flag cleared.
-    if (descriptor >= 0)
-        process.setChildProcessModifier([descriptor] {
-            if (descriptor == handedDescriptor)
-                ::fcntl(handedDescriptor, F_SETFD, 0);
-            else
-                ::dup2(descriptor, handedDescriptor);
-        });
+    process.setChildProcessModifier([ownGroup, descriptor] {
+        if (ownGroup)
+            ::setpgid(0, 0);
+        if (descriptor == handedDescriptor)
+            ::fcntl(handedDescriptor, F_SETFD, 0);
+        else if (descriptor >= 0)
+            ::dup2(descriptor, handedDescriptor);
+    });
 
     process.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), command});
     if (!co_await qCoro(process).waitForStarted(-1)) {

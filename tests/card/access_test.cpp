@@ -3,13 +3,16 @@
 // descriptor it inherits. The card is a read-only loop device over a sample card image, which
 // polkit treats as a system device ("open-device-system").
 #include "diskservicesandbox.h"
+#include "processmanager.h"
 #include "samplerecordings.h"
 #include "simulatedcard.h"
 #include "testfiles.h"
 
+#include <QCoreApplication>
+#include <QCoroTask>
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -78,18 +81,13 @@ TEST(AccessDiskService, AUserPolkitAllowsListsAndSavesTheCardAndOthersHearPolkit
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "the disk service's daemons need root";
-    // Written before polkitd starts, so that it holds from its first answer.
-    const QString rule =
-        QStringLiteral("/etc/polkit-1/rules.d/49-korvane-access-test-%1.rules").arg(getpid());
-    if (!QDir(QStringLiteral("/etc/polkit-1/rules.d")).exists())
-        GTEST_SKIP() << "polkit is not installed";
-    writeFile(rule, "polkit.addRule(function(action, subject) {\n"
-                    "    if (action.id == \"org.freedesktop.udisks2.open-device-system\" &&\n"
-                    "        subject.user == \"nobody\")\n"
-                    "        return polkit.Result.YES;\n"
-                    "});\n");
-    const auto removeRule = qScopeGuard([&] { QFile::remove(rule); });
-    DiskServiceSandbox service;
+    // Granted by a rule only this test's polkitd reads.
+    const DiskServiceSandbox service(
+        "polkit.addRule(function(action, subject) {\n"
+        "    if (action.id == \"org.freedesktop.udisks2.open-device-system\" &&\n"
+        "        subject.user == \"nobody\")\n"
+        "        return polkit.Result.YES;\n"
+        "});\n");
     if (!service.unavailable().isEmpty())
         GTEST_SKIP() << service.unavailable().toStdString();
 
@@ -138,4 +136,65 @@ TEST(AccessDiskService, AUserPolkitAllowsListsAndSavesTheCardAndOthersHearPolkit
 
     EXPECT_EQ(setUserIdFiles(tools), QStringList()) << "no set-user-ID program in the build";
     EXPECT_EQ(setUserIdFiles(folder.path()), QStringList());
+}
+
+namespace {
+
+// How many descriptors this process holds on `device`.
+int descriptorsOn(const QString &device)
+{
+    // D-Bus replies, which hold descriptors too, go with their watchers' deferred deletion.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    int count = 0;
+    for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System))
+        count += fd.symLinkTarget() == device;
+    return count;
+}
+
+} // namespace
+
+// The viewer's own use: every listing and copy of one insertion reads through one descriptor,
+// callers that come while UDisks2 is asked wait for its answer, and an answer that comes after
+// the card went is not kept for the card put back.
+TEST(AccessDiskService, TheCardIsOpenedOncePerInsertionForEveryReadOfIt)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the disk service's daemons need root";
+    const DiskServiceSandbox service;
+    if (!service.unavailable().isEmpty())
+        GTEST_SKIP() << service.unavailable().toStdString();
+    const LoopDevice card(sampleCardImage({"--seconds", "0.5"}));
+    if (card.device().isEmpty())
+        GTEST_SKIP() << "no loop devices here";
+    ASSERT_TRUE(service.waitForDevice(card.device()));
+    // This test's process asks this UDisks2; it is root, whom polkit allows.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", service.systemBusAddress().toUtf8());
+
+    korvane::ProcessManager manager;
+    manager.setBundledTools(tools + QLatin1Char('/'));
+    ASSERT_TRUE(QCoro::waitFor(manager.prepareTools()));
+    ASSERT_TRUE(manager.chooseCardAccess());
+    ASSERT_EQ(manager.cardAccess(), korvane::ProcessManager::CardAccess::DiskService);
+    manager.setRawDevicePath(card.device());
+    QCoro::Task<QList<korvane::CardEntry>> settings = manager.listCardFolder("cfg");
+    QCoro::Task<QList<korvane::CardEntry>> lists = manager.listCardFolder("mov");
+    EXPECT_FALSE(QCoro::waitFor(std::move(settings)).isEmpty());
+    EXPECT_FALSE(QCoro::waitFor(std::move(lists)).isEmpty());
+    EXPECT_EQ(descriptorsOn(card.device()), 1) << "one descriptor for both";
+
+    manager.setRawDevicePath({});
+    EXPECT_EQ(descriptorsOn(card.device()), 0) << "let go with the card";
+
+    // Taken out while UDisks2 is being asked, and put back under the same name.
+    manager.setRawDevicePath(card.device());
+    {
+        QCoro::Task<QList<korvane::CardEntry>> stale = manager.listCardFolder("cfg");
+        manager.setRawDevicePath({});
+        manager.setRawDevicePath(card.device());
+        EXPECT_TRUE(QCoro::waitFor(std::move(stale)).isEmpty());
+    }
+    EXPECT_EQ(descriptorsOn(card.device()), 0);
+    EXPECT_FALSE(QCoro::waitFor(manager.listCardFolder("cfg")).isEmpty())
+        << "the card put back is asked for anew";
+    EXPECT_EQ(descriptorsOn(card.device()), 1);
 }

@@ -242,6 +242,16 @@ TEST(AccessDurnix, OnlyThePlugdevGroupMayRunTheSetUserIdDurnix)
         card.run(asNobody(helper, {"ls", card.whole.device(), offset, "cfg"}, {*plugdev}));
     EXPECT_EQ(member.exitCode, 0) << member.err.constData();
     EXPECT_TRUE(member.out.contains(" bbox.ini ")) << member.out.constData();
+
+    // A descriptor handed in is read with the caller's rights alone: root's folder stays shut.
+    const ProgramRun handed = runWithPrivateMounts(
+        QStringLiteral("exec 3<\"$1\" && shift && exec \"$@\""),
+        QStringList{card.image} +
+            asNobody(helper, {"read", "--fd", "3", offset, "cfg/bbox.ini", "/root/stolen"},
+                     {*plugdev}));
+    EXPECT_EQ(handed.exitCode, 1) << handed.err.constData();
+    EXPECT_TRUE(handed.err.contains("/root/stolen")) << handed.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/root/stolen")));
 }
 
 // A mount namespace can outlive every process in it (kept by a bind mount of its file): the
@@ -259,6 +269,12 @@ TEST(AccessDurnix, ACardMountedInANamespaceWithoutAProcessIsInUse)
     ASSERT_TRUE(QDir().mkpath(kept));
     const QString holder = kept + QStringLiteral("/mnt-namespace");
     writeFile(holder, {});
+    const auto release = qScopeGuard([&] {
+        run(QStringLiteral("/bin/sh"),
+            {"-c",
+             QStringLiteral("nsenter --mount=\"$2\" umount -R /mnt; umount \"$2\"; umount \"$1\""),
+             "sh", kept, holder});
+    });
     // The namespace's file must sit on a private mount to be bound there.
     const ProgramRun keep =
         run(QStringLiteral("/bin/sh"),
@@ -269,12 +285,6 @@ TEST(AccessDurnix, ACardMountedInANamespaceWithoutAProcessIsInUse)
                             "/mnt/card' sh \"$3\""),
              "sh", kept, holder, card.ext4.device()});
     ASSERT_EQ(keep.exitCode, 0) << keep.err.constData();
-    const auto release = qScopeGuard([&] {
-        run(QStringLiteral("/bin/sh"),
-            {"-c",
-             QStringLiteral("nsenter --mount=\"$2\" umount -R /mnt; umount \"$2\"; umount \"$1\""),
-             "sh", kept, holder});
-    });
 
     const ProgramRun inUse = card.run(asNobody(helper, {"ls", card.whole.device(), offset, "cfg"}));
     EXPECT_EQ(inUse.exitCode, 1) << inUse.out.constData();

@@ -3,10 +3,13 @@
 #include "testfiles.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +42,7 @@ template <typename Check> bool waitUntil(Check check)
 
 } // namespace
 
-DiskServiceSandbox::DiskServiceSandbox()
+DiskServiceSandbox::DiskServiceSandbox(const QByteArray &polkitRule)
 {
     if (geteuid() != 0) {
         m_unavailable = QStringLiteral("the disk service's daemons need root");
@@ -52,6 +55,10 @@ DiskServiceSandbox::DiskServiceSandbox()
             return;
         }
     }
+    if (!QFileInfo(QStringLiteral("/etc/polkit-1/rules.d")).isDir()) {
+        m_unavailable = QStringLiteral("polkit has no /etc/polkit-1/rules.d here");
+        return;
+    }
     // polkitd gives up root before it connects, and every user the tests run asks the bus.
     chmod(QFile::encodeName(m_folder.path()).constData(), 0755);
     const QString socket = m_folder.filePath(QStringLiteral("system_bus_socket"));
@@ -61,7 +68,13 @@ DiskServiceSandbox::DiskServiceSandbox()
         m_unavailable = QStringLiteral("dbus-daemon did not start");
         return;
     }
-    start(polkitd, {"--no-debug"});
+    const QString rules = m_folder.filePath(QStringLiteral("rules.d"));
+    QDir().mkpath(rules);
+    if (!polkitRule.isEmpty())
+        writeFile(rules + QStringLiteral("/49-test.rules"), polkitRule);
+    start(QStringLiteral("unshare"), {"--mount", "--propagation", "private", "/bin/sh", "-c",
+                                      "mount --bind \"$0\" /etc/polkit-1/rules.d && exec \"$@\"",
+                                      rules, polkitd, "--no-debug"});
     if (!waitForName(QStringLiteral("org.freedesktop.PolicyKit1"))) {
         m_unavailable = QStringLiteral("polkitd did not start");
         return;
@@ -93,9 +106,11 @@ QString DiskServiceSandbox::systemBusAddress() const
     return QStringLiteral("unix:path=") + m_folder.filePath(QStringLiteral("system_bus_socket"));
 }
 
-QProcess *DiskServiceSandbox::start(const QString &program, const QStringList &arguments)
+void DiskServiceSandbox::start(const QString &program, const QStringList &arguments)
 {
     auto daemon = std::make_unique<QProcess>();
+    // A test program that dies leaves no daemon behind (for those that keep root's rights).
+    daemon->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), systemBusAddress());
     daemon->setProcessEnvironment(environment);
@@ -106,10 +121,9 @@ QProcess *DiskServiceSandbox::start(const QString &program, const QStringList &a
     daemon->start(program, arguments);
     daemon->waitForStarted();
     m_daemons.push_back(std::move(daemon));
-    return m_daemons.back().get();
 }
 
-bool DiskServiceSandbox::waitForName(const QString &name)
+bool DiskServiceSandbox::waitForName(const QString &name) const
 {
     return waitUntil([&] {
         return run(QStringLiteral("dbus-send"),
@@ -119,7 +133,7 @@ bool DiskServiceSandbox::waitForName(const QString &name)
     });
 }
 
-bool DiskServiceSandbox::waitForDevice(const QString &device)
+bool DiskServiceSandbox::waitForDevice(const QString &device) const
 {
     run(QStringLiteral("udevadm"), {"settle"});
     const QString object = QStringLiteral("/org/freedesktop/UDisks2/block_devices/") +
