@@ -566,6 +566,10 @@
 <context>
     <name>korvane::AppViewModel</name>
     <message>
+        <source>SD 카드를 읽지 못했습니다. %1</source>
+        <translation>The SD card could not be read. %1</translation>
+    </message>
+    <message>
         <source>상시</source>
         <translation>Normal</translation>
     </message>
@@ -697,8 +701,8 @@
         <translation>The tool folder %1 cannot be used because it is not writable by you alone. Another user created it, or it was replaced by a link.</translation>
     </message>
     <message>
-        <source>SD 카드를 읽을 권한을 얻지 못했습니다. 카드 도우미 durnix를 설치하려면 관리자 암호로 허락해야 합니다.</source>
-        <translation>Could not get permission to read the SD card. Installing the card helper durnix must be allowed with the administrator password.</translation>
+        <source>SD 카드를 읽을 수 없습니다. Korvane 패키지를 설치하고 plugdev 그룹에 속하거나, 디스크 서비스 udisks2를 설치해 주세요. (%1)</source>
+        <translation>SD cards cannot be read. Install the Korvane package and join the group plugdev, or install the disk service udisks2. (%1)</translation>
     </message>
     <message>
         <source>Korvane에 필요한 프로그램 %1 이(가) 없습니다. %2 에서 찾지 못했습니다. Korvane을 다시 설치해 주세요.</source>
