@@ -1,10 +1,10 @@
 #include "diskservice.h"
 
 #include <QCoroDBusPendingCall>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QVariantMap>

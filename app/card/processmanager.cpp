@@ -91,13 +91,11 @@ bool ProcessManager::readsThroughDiskService() const
 
 QString ProcessManager::durnixPath() const
 {
-    // A device needs the rights only the checked root-owned copy has, or the descriptor UDisks2
-    // hands over; an image is read with the user's own rights, which a set-user-ID durnix would
-    // refuse to use on it.
-    if (!m_usesCardImage && !readsThroughDiskService() &&
-        m_rawDevicePath.startsWith(QLatin1String("/dev/")))
-        return m_privilegedTool;
-    return m_helperRoot + QStringLiteral("durnix");
+    // An image, and a card UDisks2 opened, are read with the user's own rights (a set-user-ID
+    // durnix would refuse an image); any other device needs the checked root-owned copy.
+    const bool ownRights = m_usesCardImage || readsThroughDiskService() ||
+                           !m_rawDevicePath.startsWith(QLatin1String("/dev/"));
+    return ownRights ? m_helperRoot + QStringLiteral("durnix") : m_privilegedTool;
 }
 
 QString ProcessManager::durnixCommand(const QString &operation, const QString &cardPath) const

@@ -127,8 +127,7 @@ public:
     // group plugdev; the plain durnix beside the other tools serves everybody else.
     static constexpr const char *privilegedFolder = "privileged/";
     // True when the privileged durnix is root-owned in root-owned folders, set-user-ID, and this
-    // user may run it. Cards are read through exactly the file checked
-    // here (privilegedToolPath).
+    // user may run it. Cards are read through exactly the file checked here (privilegedToolPath).
     bool checkPrivilege(const QString &name);
     QString privilegedToolPath() const { return m_privilegedTool; }
     // Where the tools that come with the viewer are: the build's tools folder, or the installed

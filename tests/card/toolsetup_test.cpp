@@ -93,6 +93,20 @@ TEST(Privilege, ASetUserIdDurnixCountsOnlyWhereNobodyButRootCanSwapIt)
 
 namespace {
 
+// The command line to run korvane-cli at `cli` as the user nobody in `groups`, its folders in
+// `home`, asking the system bus at `systemBus` when one is given.
+QStringList cliAsNobody(const QString &cli, const QString &home, const QStringList &arguments,
+                        const QList<gid_t> &groups, const QString &systemBus = {})
+{
+    QStringList environment{QStringLiteral("HOME=") + home,
+                            QStringLiteral("XDG_CACHE_HOME=") + home + QStringLiteral("/cache"),
+                            QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/data")};
+    if (!systemBus.isEmpty())
+        environment.append(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS=") + systemBus);
+    return asNobody(QStringLiteral("/usr/bin/env"), environment + QStringList{cli} + arguments,
+                    groups);
+}
+
 // The viewer installed as the Debian package lays it out, with /usr/local standing on a private
 // folder seen by nobody else: korvane-cli in bin, its tools in lib/korvane, and a second durnix
 // in lib/korvane/privileged, set-user-ID root for the group plugdev.
@@ -129,16 +143,8 @@ public:
                    const QString &prepare = QStringLiteral("true"),
                    const QString &systemBus = {}) const
     {
-        QStringList environment{QStringLiteral("HOME=") + m_user.path(),
-                                QStringLiteral("XDG_CACHE_HOME=") + m_user.filePath("cache"),
-                                QStringLiteral("XDG_DATA_HOME=") + m_user.filePath("data")};
-        if (!systemBus.isEmpty())
-            environment.append(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS=") + systemBus);
-        return installed(asNobody(QStringLiteral("/usr/bin/env"),
-                                  environment +
-                                      QStringList{QStringLiteral("/usr/local/bin/korvane-cli")} +
-                                      arguments,
-                                  groups),
+        return installed(cliAsNobody(QStringLiteral("/usr/local/bin/korvane-cli"), m_user.path(),
+                                     arguments, groups, systemBus),
                          prepare);
     }
     // `line` run where the private folder is /usr/local.
@@ -259,11 +265,7 @@ TEST(AccessPackage, PlugdevListsACardWithoutAPromptAndNobodyElseRunsThePrivilege
     const auto cli = [&](const QStringList &arguments, const QList<gid_t> &groups) {
         return korvane::test::runWithPrivateMounts(
             asSdCard + QStringLiteral(" && exec \"$@\""),
-            asNobody(QStringLiteral("/usr/bin/env"),
-                     QStringList{"HOME=" + home, "XDG_CACHE_HOME=" + home + "/cache",
-                                 "XDG_DATA_HOME=" + home + "/data", "/usr/bin/korvane-cli"} +
-                         arguments,
-                     groups));
+            cliAsNobody(QStringLiteral("/usr/bin/korvane-cli"), home, arguments, groups));
     };
     const ProgramRun listed = cli({"card", "list", card.device()}, {*plugdev});
     EXPECT_EQ(listed.exitCode, 0) << listed.err.constData();
