@@ -5,13 +5,13 @@
 //     the same span;
 // (b) the same span of every camera copied as recorded, against "-map 0 -c copy".
 // Rounds alternate between ours and ffmpeg alone, and the medians are compared.
-#include "applog.h"
+#include "base/applog.h"
 #include "benchsupport.h"
-#include "clipcaptions.h"
-#include "clipexport.h"
-#include "mediadataviewmodel.h"
-#include "metadataextraction.h"
-#include "processmanager.h"
+#include "model/clipcaptions.h"
+#include "card/clipexport.h"
+#include "model/mediadataviewmodel.h"
+#include "records/metadataextraction.h"
+#include "card/processmanager.h"
 
 #include <QCoreApplication>
 #include <QCoroTask>

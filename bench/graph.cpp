@@ -3,10 +3,10 @@
 // a 60 s one, measured in the same run; and a redraw from 0 of the 600 s recording (a drag of the
 // seek bar ending there) against one frame at 60 Hz.
 #include "benchsupport.h"
-#include "glinegraph.h"
-#include "gsensorgraph.h"
-#include "mediadataviewmodel.h"
-#include "multitrackplayer.h"
+#include "ui/graph/glinegraph.h"
+#include "model/gsensorgraph.h"
+#include "model/mediadataviewmodel.h"
+#include "playback/multitrackplayer.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

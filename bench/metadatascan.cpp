@@ -1,6 +1,6 @@
 // Metadata extraction over a ~200 MB recording in the page cache, against the cheapest full read
 // of the same bytes: one memchr pass over a fresh mapping of the file.
-#include "metadataextraction.h"
+#include "records/metadataextraction.h"
 
 #include <QCoreApplication>
 #include <QDir>

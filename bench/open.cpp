@@ -2,7 +2,7 @@
 // same child work run alone back to back: durnix read, ffmpeg remux, AAC conversion and a bare
 // player load; and reading a card of 2,000 recordings (reloadList) against durnix listing its
 // five recording folders. The image stays in the page cache.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 #include "benchsupport.h"
 
 #include <QCoreApplication>

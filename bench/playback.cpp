@@ -4,10 +4,10 @@
 // channel; and a five-camera 1920x1080@30 recording made by ffmpeg played in real time, against
 // ffmpeg decoding it; all measured in the same run.
 #include "benchsupport.h"
-#include "gstsupport.h"
-#include "multitrackplayer.h"
-#include "playbackpipeline.h"
-#include "timedframe.h"
+#include "playback/gstsupport.h"
+#include "playback/multitrackplayer.h"
+#include "playback/playbackpipeline.h"
+#include "playback/timedframe.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>

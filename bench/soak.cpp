@@ -2,10 +2,10 @@
 // rebuilt, the card taken out and put back, each many times over on a virtual screen. What the
 // viewer holds after a warm-up is the baseline; what it holds at the end must not have grown:
 // resident memory in MB per 100 rounds, and open descriptors.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 #include "benchsupport.h"
-#include "viewerapplication.h"
-#include "viewermodules.h"
+#include "ui/shell/viewerapplication.h"
+#include "ui/shell/viewermodules.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,10 +2,10 @@
 // layout, from a card image, on a virtual screen: how many of the pictures due reach a drawn
 // frame of the window per channel, and what it costs, against the player playing the same
 // recording in real time without a window, measured in the same run.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 #include "benchsupport.h"
-#include "viewerapplication.h"
-#include "viewermodules.h"
+#include "ui/shell/viewerapplication.h"
+#include "ui/shell/viewermodules.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

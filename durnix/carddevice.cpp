@@ -1,6 +1,6 @@
 #include "carddevice.h"
 
-#include "cardreader.h"
+#include "base/cardreader.h"
 
 #include <algorithm>
 #include <cctype>

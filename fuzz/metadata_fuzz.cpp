@@ -1,6 +1,6 @@
 // The metadata frame scan and the frame decoder on arbitrary bytes: no crash, no read past the
 // data, and the one-pass scan always agrees with the plain one-tag-at-a-time search.
-#include "metadataextraction.h"
+#include "records/metadataextraction.h"
 #include "referencescan.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "applog.h"
+#include "base/applog.h"
 
 #include <QMutex>
 

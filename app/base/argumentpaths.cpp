@@ -1,4 +1,4 @@
-#include "argumentpaths.h"
+#include "base/argumentpaths.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "threadhandover.h"
+#include "base/threadhandover.h"
 
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroTask>

@@ -1,4 +1,4 @@
-#include "cardreader.h"
+#include "base/cardreader.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "identity.h"
+#include "base/identity.h"
 
 namespace korvane {
 

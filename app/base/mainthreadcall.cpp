@@ -1,6 +1,6 @@
-#include "mainthreadcall.h"
+#include "base/mainthreadcall.h"
 
-#include "threadhandover.h"
+#include "base/threadhandover.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "usagetext.h"
+#include "base/usagetext.h"
 
-#include "identity.h"
+#include "base/identity.h"
 
 namespace korvane {
 

@@ -1,4 +1,4 @@
-#include "userdefaults.h"
+#include "base/userdefaults.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
-#include "cardlisting.h"
+#include "card/cardlisting.h"
 
-#include "decimaltext.h"
-#include "settingstext.h"
+#include "records/decimaltext.h"
+#include "records/settingstext.h"
 
 #include <QRegularExpression>
 

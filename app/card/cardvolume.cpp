@@ -1,4 +1,4 @@
-#include "cardvolume.h"
+#include "card/cardvolume.h"
 
 #include <QRegularExpression>
 #include <QStringList>

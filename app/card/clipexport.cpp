@@ -1,12 +1,12 @@
 // Evidence clips: a span of a recording cut with ffmpeg, copied as recorded or with a caption
 // burned into every picture, made in the working folder and moved into place only when whole.
-#include "clipexport.h"
+#include "card/clipexport.h"
 
-#include "applog.h"
-#include "keyframes.h"
-#include "privatefolder.h"
-#include "savedfiles.h"
-#include "shellquote.h"
+#include "base/applog.h"
+#include "card/keyframes.h"
+#include "card/privatefolder.h"
+#include "card/savedfiles.h"
+#include "card/shellquote.h"
 
 #include <QDir>
 #include <QFile>

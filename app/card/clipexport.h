@@ -1,7 +1,7 @@
 #pragma once
 
-#include "processmanager.h"
-#include "shell.h"
+#include "card/processmanager.h"
+#include "card/shell.h"
 
 #include <QCoroTask>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "processmanager.h"
+#include "card/processmanager.h"
 
-#include "shell.h"
-#include "shellquote.h"
+#include "card/shell.h"
+#include "card/shellquote.h"
 
 #include <QRegularExpression>
 #include <QSet>

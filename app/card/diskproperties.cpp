@@ -1,6 +1,6 @@
-#include "diskproperties.h"
+#include "card/diskproperties.h"
 
-#include "cardreader.h"
+#include "base/cardreader.h"
 
 #include <libudev.h>
 

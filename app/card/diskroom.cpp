@@ -1,4 +1,4 @@
-#include "diskroom.h"
+#include "card/diskroom.h"
 
 #include <QStorageInfo>
 

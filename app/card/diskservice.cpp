@@ -1,4 +1,4 @@
-#include "diskservice.h"
+#include "card/diskservice.h"
 
 #include <QCoroDBusPendingCall>
 #include <QDBusArgument>

@@ -1,4 +1,4 @@
-#include "keyframes.h"
+#include "card/keyframes.h"
 
 #include <QFile>
 

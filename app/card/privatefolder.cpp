@@ -1,4 +1,4 @@
-#include "privatefolder.h"
+#include "card/privatefolder.h"
 
 #include <QDir>
 #include <QFile>

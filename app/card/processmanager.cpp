@@ -1,14 +1,14 @@
-#include "processmanager.h"
+#include "card/processmanager.h"
 
-#include "applog.h"
-#include "background.h"
-#include "cardvolume.h"
-#include "diskservice.h"
-#include "identity.h"
-#include "metadataextraction.h"
-#include "privatefolder.h"
-#include "shell.h"
-#include "shellquote.h"
+#include "base/applog.h"
+#include "base/background.h"
+#include "card/cardvolume.h"
+#include "card/diskservice.h"
+#include "base/identity.h"
+#include "records/metadataextraction.h"
+#include "card/privatefolder.h"
+#include "card/shell.h"
+#include "card/shellquote.h"
 
 #include <QCoroSignal>
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cardlisting.h"
-#include "filelistitem.h"
-#include "mediarecords.h"
-#include "shell.h"
+#include "card/cardlisting.h"
+#include "records/filelistitem.h"
+#include "records/mediarecords.h"
+#include "card/shell.h"
 
 #include <QCoroTask>
 #include <QDBusUnixFileDescriptor>

@@ -1,4 +1,4 @@
-#include "rootonlypath.h"
+#include "card/rootonlypath.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "savedfiles.h"
+#include "card/savedfiles.h"
 
-#include "background.h"
-#include "cardlisting.h"
+#include "base/background.h"
+#include "card/cardlisting.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "sdmanager.h"
+#include "card/sdmanager.h"
 
-#include "applog.h"
+#include "base/applog.h"
 
 #include <QFileInfo>
 

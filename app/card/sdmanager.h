@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskproperties.h"
+#include "card/diskproperties.h"
 
 #include <QFileSystemWatcher>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "shell.h"
+#include "card/shell.h"
 
-#include "utf8chunks.h"
+#include "card/utf8chunks.h"
 
 #include <QCoroProcess>
 #include <QProcess>

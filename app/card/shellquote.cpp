@@ -1,4 +1,4 @@
-#include "shellquote.h"
+#include "card/shellquote.h"
 
 namespace korvane {
 

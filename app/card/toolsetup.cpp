@@ -1,12 +1,12 @@
-#include "processmanager.h"
+#include "card/processmanager.h"
 
-#include "applog.h"
-#include "background.h"
-#include "diskservice.h"
-#include "identity.h"
-#include "privatefolder.h"
-#include "rootonlypath.h"
-#include "savedfiles.h"
+#include "base/applog.h"
+#include "base/background.h"
+#include "card/diskservice.h"
+#include "base/identity.h"
+#include "card/privatefolder.h"
+#include "card/rootonlypath.h"
+#include "card/savedfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

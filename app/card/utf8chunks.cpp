@@ -1,4 +1,4 @@
-#include "utf8chunks.h"
+#include "card/utf8chunks.h"
 
 namespace korvane {
 

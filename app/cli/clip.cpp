@@ -1,16 +1,16 @@
 // korvane-cli clip: an evidence clip of a recording, cut as the viewer cuts one.
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "argumentpaths.h"
+#include "base/argumentpaths.h"
 
-#include "clipcaptions.h"
-#include "clipexport.h"
-#include "mediadataviewmodel.h"
-#include "metadataextraction.h"
-#include "output.h"
-#include "playablefile.h"
-#include "processmanager.h"
-#include "trackdurations.h"
+#include "model/clipcaptions.h"
+#include "card/clipexport.h"
+#include "model/mediadataviewmodel.h"
+#include "records/metadataextraction.h"
+#include "cli/output.h"
+#include "model/playablefile.h"
+#include "card/processmanager.h"
+#include "playback/trackdurations.h"
 
 #include <QCoroTask>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "commandline.h"
+#include "cli/commandline.h"
 
-#include "processmanager.h"
-#include "usagetext.h"
+#include "card/processmanager.h"
+#include "base/usagetext.h"
 
 #include <cmath>
 #include <utility>

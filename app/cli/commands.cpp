@@ -1,12 +1,12 @@
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "argumentpaths.h"
+#include "base/argumentpaths.h"
 
-#include "appviewmodel.h"
-#include "gpxtrack.h"
-#include "metadataextraction.h"
-#include "output.h"
-#include "processmanager.h"
+#include "model/appviewmodel.h"
+#include "records/gpxtrack.h"
+#include "records/metadataextraction.h"
+#include "cli/output.h"
+#include "card/processmanager.h"
 
 #include <QCoroTask>
 #include <QDir>

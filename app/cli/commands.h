@@ -1,8 +1,8 @@
 #pragma once
 
-#include "output.h"
-#include "playablefile.h"
-#include "processmanager.h"
+#include "cli/output.h"
+#include "model/playablefile.h"
+#include "card/processmanager.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "applog.h"
-#include "argumentpaths.h"
-#include "commandline.h"
-#include "commands.h"
-#include "output.h"
+#include "base/applog.h"
+#include "base/argumentpaths.h"
+#include "cli/commandline.h"
+#include "cli/commands.h"
+#include "cli/output.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "output.h"
+#include "cli/output.h"
 
-#include "cardlisting.h"
+#include "card/cardlisting.h"
 
 #include <cstdio>
 #include <unistd.h>

@@ -1,15 +1,15 @@
 // korvane-cli repair: what opening a recording does before it plays, into a file of the user's.
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "argumentpaths.h"
+#include "base/argumentpaths.h"
 
-#include "freebox.h"
-#include "metadataextraction.h"
-#include "output.h"
-#include "playablefile.h"
-#include "processmanager.h"
-#include "protectedtracks.h"
-#include "savedfiles.h"
+#include "records/freebox.h"
+#include "records/metadataextraction.h"
+#include "cli/output.h"
+#include "model/playablefile.h"
+#include "card/processmanager.h"
+#include "records/protectedtracks.h"
+#include "card/savedfiles.h"
 
 #include <QCoroTask>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
-#include "applog.h"
-#include "background.h"
-#include "diskroom.h"
-#include "multitrackplayer.h"
-#include "shockmarks.h"
-#include "workingfiles.h"
+#include "base/applog.h"
+#include "base/background.h"
+#include "card/diskroom.h"
+#include "playback/multitrackplayer.h"
+#include "model/shockmarks.h"
+#include "model/workingfiles.h"
 
 #include <QCollator>
 #include <QCoroSignal>

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "clipexport.h"
-#include "filelistitem.h"
-#include "gsensorgraph.h"
-#include "mapposition.h"
-#include "mediadataviewmodel.h"
-#include "metadataextraction.h"
-#include "multitrackplayer.h"
-#include "playercontrols.h"
-#include "processmanager.h"
-#include "recordinglistmodel.h"
-#include "settingsviewmodel.h"
+#include "card/clipexport.h"
+#include "records/filelistitem.h"
+#include "model/gsensorgraph.h"
+#include "model/mapposition.h"
+#include "model/mediadataviewmodel.h"
+#include "records/metadataextraction.h"
+#include "playback/multitrackplayer.h"
+#include "model/playercontrols.h"
+#include "card/processmanager.h"
+#include "model/recordinglistmodel.h"
+#include "model/settingsviewmodel.h"
 
 #include <QCoroTask>
 #include <QObject>

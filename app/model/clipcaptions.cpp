@@ -1,4 +1,4 @@
-#include "clipcaptions.h"
+#include "model/clipcaptions.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "clipexport.h"
-#include "mediarecords.h"
+#include "card/clipexport.h"
+#include "records/mediarecords.h"
 
 #include <QDateTime>
 #include <QList>

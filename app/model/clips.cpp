@@ -1,16 +1,16 @@
 // Evidence clips of the open recording between two marks, and its GPS route as GPX: saved into
 // a folder the user picks, to hand to an insurer or the police.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
-#include "applog.h"
-#include "background.h"
-#include "clipcaptions.h"
-#include "gpxtrack.h"
-#include "metadataextraction.h"
-#include "playablefile.h"
-#include "savedfiles.h"
-#include "userdefaults.h"
-#include "workingfiles.h"
+#include "base/applog.h"
+#include "base/background.h"
+#include "model/clipcaptions.h"
+#include "records/gpxtrack.h"
+#include "records/metadataextraction.h"
+#include "model/playablefile.h"
+#include "card/savedfiles.h"
+#include "base/userdefaults.h"
+#include "model/workingfiles.h"
 
 #include <QDir>
 #include <QFileInfo>

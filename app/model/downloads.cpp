@@ -1,12 +1,12 @@
 // Saving the ticked recordings into a folder: each whole as the card holds it, or one camera
 // channel with its sound. Nothing in the folder is replaced: a name that is taken gives way to
 // the next free one. A file that could not be saved is named; nothing half-made is left.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
-#include "applog.h"
-#include "diskroom.h"
-#include "savedfiles.h"
-#include "workingfiles.h"
+#include "base/applog.h"
+#include "card/diskroom.h"
+#include "card/savedfiles.h"
+#include "model/workingfiles.h"
 
 #include <QDir>
 #include <QPointer>

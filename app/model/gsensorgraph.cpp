@@ -1,7 +1,7 @@
-#include "gsensorgraph.h"
+#include "model/gsensorgraph.h"
 
-#include "mediadataviewmodel.h"
-#include "multitrackplayer.h"
+#include "model/mediadataviewmodel.h"
+#include "playback/multitrackplayer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // The window's life as the model sees it: start-up, the card arriving and leaving, quitting.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
-#include "applog.h"
-#include "identity.h"
-#include "sdmanager.h"
+#include "base/applog.h"
+#include "base/identity.h"
+#include "card/sdmanager.h"
 
 #include <QPointer>
 #include <QTimer>

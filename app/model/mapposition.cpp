@@ -1,7 +1,7 @@
-#include "mapposition.h"
+#include "model/mapposition.h"
 
-#include "mediadataviewmodel.h"
-#include "multitrackplayer.h"
+#include "model/mediadataviewmodel.h"
+#include "playback/multitrackplayer.h"
 
 namespace korvane {
 

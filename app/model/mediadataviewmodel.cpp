@@ -1,7 +1,7 @@
-#include "mediadataviewmodel.h"
+#include "model/mediadataviewmodel.h"
 
-#include "applog.h"
-#include "nmea.h"
+#include "base/applog.h"
+#include "records/nmea.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>

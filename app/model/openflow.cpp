@@ -1,13 +1,13 @@
 // Opening a recording: copied from the card when it is not yet, rebuilt with salvex or remuxed
 // with ffmpeg, given AAC sound, loaded into the player, and its metadata scanned.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
-#include "applog.h"
-#include "metadataextraction.h"
-#include "multitrackplayer.h"
-#include "playablefile.h"
-#include "savedfiles.h"
-#include "workingfiles.h"
+#include "base/applog.h"
+#include "records/metadataextraction.h"
+#include "playback/multitrackplayer.h"
+#include "model/playablefile.h"
+#include "card/savedfiles.h"
+#include "model/workingfiles.h"
 
 #include <QCoroSignal>
 #include <QCoroTimer>

@@ -1,10 +1,10 @@
-#include "playablefile.h"
+#include "model/playablefile.h"
 
-#include "applog.h"
-#include "filelistitem.h"
-#include "multitrackplayer.h"
-#include "playbackpipeline.h"
-#include "trackcounts.h"
+#include "base/applog.h"
+#include "records/filelistitem.h"
+#include "playback/multitrackplayer.h"
+#include "playback/playbackpipeline.h"
+#include "playback/trackcounts.h"
 
 #include <QCoreApplication>
 #include <QUrl>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "processmanager.h"
-#include "workingfiles.h"
+#include "card/processmanager.h"
+#include "model/workingfiles.h"
 
 #include <QCoroTask>
 

@@ -1,7 +1,7 @@
-#include "playercontrols.h"
+#include "model/playercontrols.h"
 
-#include "multitrackplayer.h"
-#include "userdefaults.h"
+#include "playback/multitrackplayer.h"
+#include "base/userdefaults.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "recordinglistmodel.h"
+#include "model/recordinglistmodel.h"
 
 #include <utility>
 

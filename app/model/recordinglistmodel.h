@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelistitem.h"
+#include "records/filelistitem.h"
 
 #include <QAbstractListModel>
 

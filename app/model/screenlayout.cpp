@@ -1,10 +1,10 @@
 // What the player screen shows where: the layout tabs of the video area, the side panel's picker,
 // full screen and the fifth channel's own window.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
-#include "applog.h"
-#include "savedfiles.h"
-#include "snapshot.h"
+#include "base/applog.h"
+#include "card/savedfiles.h"
+#include "playback/snapshot.h"
 
 #include <cmath>
 

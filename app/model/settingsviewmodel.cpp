@@ -1,7 +1,7 @@
-#include "settingsviewmodel.h"
+#include "model/settingsviewmodel.h"
 
-#include "identity.h"
-#include "processmanager.h"
+#include "base/identity.h"
+#include "card/processmanager.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settingstext.h"
+#include "records/settingstext.h"
 
 #include <QDateTime>
 #include <QObject>

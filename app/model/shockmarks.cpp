@@ -1,6 +1,6 @@
-#include "shockmarks.h"
+#include "model/shockmarks.h"
 
-#include "userdefaults.h"
+#include "base/userdefaults.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "versionmanager.h"
+#include "model/versionmanager.h"
 
-#include "appviewmodel.h"
-#include "identity.h"
+#include "model/appviewmodel.h"
+#include "base/identity.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

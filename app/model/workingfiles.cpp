@@ -1,4 +1,4 @@
-#include "workingfiles.h"
+#include "model/workingfiles.h"
 
 #include <QDir>
 #include <QFileInfo>

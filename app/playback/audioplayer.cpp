@@ -1,6 +1,6 @@
-#include "audioplayer.h"
+#include "playback/audioplayer.h"
 
-#include "playbackpipeline.h"
+#include "playback/playbackpipeline.h"
 
 namespace korvane {
 

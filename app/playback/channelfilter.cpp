@@ -1,4 +1,4 @@
-#include "channelfilter.h"
+#include "playback/channelfilter.h"
 
 #include <gst/video/video.h>
 

@@ -1,4 +1,4 @@
-#include "channelplayer.h"
+#include "playback/channelplayer.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playbackpipeline.h"
+#include "playback/playbackpipeline.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "decodingthreads.h"
+#include "playback/decodingthreads.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-#include "framegrab.h"
+#include "playback/framegrab.h"
 
-#include "gstsupport.h"
-#include "threadhandover.h"
+#include "playback/gstsupport.h"
+#include "base/threadhandover.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>

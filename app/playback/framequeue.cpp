@@ -1,4 +1,4 @@
-#include "framequeue.h"
+#include "playback/framequeue.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timedframe.h"
+#include "playback/timedframe.h"
 
 #include <deque>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "gstsupport.h"
+#include "playback/gstsupport.h"
 
 #include <mutex>
 

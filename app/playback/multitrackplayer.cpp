@@ -1,9 +1,9 @@
-#include "multitrackplayer.h"
+#include "playback/multitrackplayer.h"
 
-#include "applog.h"
-#include "mainthreadcall.h"
-#include "trackdurations.h"
-#include "userdefaults.h"
+#include "base/applog.h"
+#include "base/mainthreadcall.h"
+#include "playback/trackdurations.h"
+#include "base/userdefaults.h"
 
 #include <QPointer>
 

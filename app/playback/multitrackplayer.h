@@ -1,8 +1,8 @@
 #pragma once
 
-#include "audioplayer.h"
-#include "channelplayer.h"
-#include "playbackpipeline.h"
+#include "playback/audioplayer.h"
+#include "playback/channelplayer.h"
+#include "playback/playbackpipeline.h"
 
 #include <QCoro/QCoroTask>
 #include <QList>

@@ -1,11 +1,11 @@
-#include "playbackpipeline.h"
+#include "playback/playbackpipeline.h"
 
-#include "applog.h"
-#include "decodingthreads.h"
-#include "gstsupport.h"
-#include "mainthreadcall.h"
-#include "threadhandover.h"
-#include "trackdurations.h"
+#include "base/applog.h"
+#include "playback/decodingthreads.h"
+#include "playback/gstsupport.h"
+#include "base/mainthreadcall.h"
+#include "base/threadhandover.h"
+#include "playback/trackdurations.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "channelfilter.h"
-#include "framequeue.h"
+#include "playback/channelfilter.h"
+#include "playback/framequeue.h"
 
 #include <gst/gst.h>
 

@@ -1,8 +1,8 @@
-#include "snapshot.h"
+#include "playback/snapshot.h"
 
-#include "applog.h"
-#include "background.h"
-#include "framegrab.h"
+#include "base/applog.h"
+#include "base/background.h"
+#include "playback/framegrab.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "channelplayer.h"
+#include "playback/channelplayer.h"
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>

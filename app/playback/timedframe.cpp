@@ -1,6 +1,6 @@
-#include "timedframe.h"
+#include "playback/timedframe.h"
 
-#include "gstsupport.h"
+#include "playback/gstsupport.h"
 
 #include <gst/video/video.h>
 

@@ -1,8 +1,8 @@
-#include "trackcounts.h"
+#include "playback/trackcounts.h"
 
-#include "background.h"
-#include "gstsupport.h"
-#include "playbackpipeline.h"
+#include "base/background.h"
+#include "playback/gstsupport.h"
+#include "playback/playbackpipeline.h"
 
 #include <gst/pbutils/pbutils.h>
 

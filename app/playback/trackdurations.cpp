@@ -1,4 +1,4 @@
-#include "trackdurations.h"
+#include "playback/trackdurations.h"
 
 #include <QFile>
 

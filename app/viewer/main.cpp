@@ -1,6 +1,6 @@
-#include "argumentpaths.h"
-#include "viewerapplication.h"
-#include "viewermodules.h"
+#include "base/argumentpaths.h"
+#include "ui/shell/viewerapplication.h"
+#include "ui/shell/viewermodules.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>

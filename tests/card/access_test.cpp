@@ -3,7 +3,7 @@
 // descriptor it inherits. The card is a read-only loop device over a sample card image, which
 // polkit treats as a system device ("open-device-system").
 #include "diskservicesandbox.h"
-#include "processmanager.h"
+#include "card/processmanager.h"
 #include "samplerecordings.h"
 #include "simulatedcard.h"
 #include "testfiles.h"

@@ -1,4 +1,4 @@
-#include "processmanager.h"
+#include "card/processmanager.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
 #include "testfiles.h"

@@ -1,7 +1,7 @@
 // Files saved into the user's folders: the names a card's recordings get there, and that a
 // saved file never takes the place of one that is there.
 #include "qtprinters.h"
-#include "savedfiles.h"
+#include "card/savedfiles.h"
 #include "testfiles.h"
 
 #include <QCoroTask>

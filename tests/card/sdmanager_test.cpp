@@ -1,5 +1,5 @@
 #include "qtprinters.h"
-#include "sdmanager.h"
+#include "card/sdmanager.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #include "qtprinters.h"
-#include "shell.h"
-#include "shellquote.h"
+#include "card/shell.h"
+#include "card/shellquote.h"
 
 #include <QCoroTask>
 #include <QDir>

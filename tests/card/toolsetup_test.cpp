@@ -1,5 +1,5 @@
 #include "diskservicesandbox.h"
-#include "processmanager.h"
+#include "card/processmanager.h"
 #include "qtprinters.h"
 #include "rootsandbox.h"
 #include "samplerecordings.h"

@@ -1,5 +1,5 @@
 #include "qtprinters.h"
-#include "utf8chunks.h"
+#include "card/utf8chunks.h"
 
 #include <gtest/gtest.h>
 

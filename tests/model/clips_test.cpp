@@ -2,15 +2,15 @@
 // by ffmpeg's own encoders (two cameras whose key frames fall at different times, AAC sound) and
 // by our generator (the dashcam's MP3 sound and GPS fixes). What a clip holds is checked with
 // ffprobe and with the pictures ffmpeg decodes from it, against the source.
-#include "clipcaptions.h"
-#include "clipexport.h"
-#include "gpxtrack.h"
-#include "metadataextraction.h"
+#include "model/clipcaptions.h"
+#include "card/clipexport.h"
+#include "records/gpxtrack.h"
+#include "records/metadataextraction.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
-#include "workingfiles.h"
+#include "model/workingfiles.h"
 
 #include <QCoroTask>
 #include <QDir>

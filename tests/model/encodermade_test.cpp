@@ -2,7 +2,7 @@
 // streams: an H.264 camera at 30 pictures a second beside an H.265 one at 15, unfinished and
 // finished. Opened as the viewer opens them, every channel must stop exactly on the picture of a
 // sought time, as ffmpeg decodes the file that plays.
-#include "freebox.h"
+#include "records/freebox.h"
 #include "modeltestsupport.h"
 #include "playbacktestsupport.h"
 #include "qtprinters.h"

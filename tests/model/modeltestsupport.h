@@ -1,6 +1,6 @@
 #pragma once
 
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 
 #include <QTemporaryDir>
 

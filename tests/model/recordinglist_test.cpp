@@ -4,7 +4,7 @@
 #include "qtprinters.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
-#include "workingfiles.h"
+#include "model/workingfiles.h"
 
 #include <QCoroTask>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The dashcam's settings read from "bbox.ini" and "bbox.cfg" and written back as "bbox.cfg" on
 // the card volume: value tables, capability flags, the time zone and clock, and text that could
 // break the file.
-#include "processmanager.h"
+#include "card/processmanager.h"
 #include "qtprinters.h"
-#include "settingsviewmodel.h"
+#include "model/settingsviewmodel.h"
 #include "testfiles.h"
 
 #include <QDir>

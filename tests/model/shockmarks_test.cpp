@@ -3,9 +3,9 @@
 // together taken as one.
 #include "modeltestsupport.h"
 #include "samplerecordings.h"
-#include "shockmarks.h"
+#include "model/shockmarks.h"
 #include "testfiles.h"
-#include "userdefaults.h"
+#include "base/userdefaults.h"
 
 #include <QCoreApplication>
 #include <QCoroTask>

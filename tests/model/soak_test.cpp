@@ -3,7 +3,7 @@
 // it gives back: after a warm-up, the open descriptors stay where they were.
 #include "modeltestsupport.h"
 #include "samplerecordings.h"
-#include "snapshot.h"
+#include "playback/snapshot.h"
 
 #include <QCoroTask>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
-#include "settingsviewmodel.h"
+#include "model/settingsviewmodel.h"
 #include "testfiles.h"
 
 #include <QCoroTask>

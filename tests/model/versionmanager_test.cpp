@@ -1,10 +1,10 @@
 // The release check: reading the release page, comparing releases, and asking the page over HTTP
 // from a server of the test's own.
-#include "appviewmodel.h"
+#include "model/appviewmodel.h"
 #include "httppage.h"
-#include "identity.h"
+#include "base/identity.h"
 #include "qtprinters.h"
-#include "versionmanager.h"
+#include "model/versionmanager.h"
 
 #include <QSignalSpy>
 #include <QTest>

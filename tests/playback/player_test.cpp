@@ -1,8 +1,8 @@
 #include "playbacktestsupport.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
-#include "trackcounts.h"
-#include "userdefaults.h"
+#include "playback/trackcounts.h"
+#include "base/userdefaults.h"
 
 #include <QCoro/QCoroTask>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "playbacktestsupport.h"
 #include "samplerecordings.h"
-#include "snapshot.h"
+#include "playback/snapshot.h"
 #include "testfiles.h"
 
 #include <QDir>

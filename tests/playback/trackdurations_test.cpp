@@ -1,5 +1,5 @@
 #include "testfiles.h"
-#include "trackdurations.h"
+#include "playback/trackdurations.h"
 
 #include <QTemporaryDir>
 

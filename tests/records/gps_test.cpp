@@ -2,8 +2,8 @@
 // small decoder written here from the NMEA 0183 field layout alone, and the GPX track they give.
 
 #include "computertimezone.h"
-#include "gpxtrack.h"
-#include "nmea.h"
+#include "records/gpxtrack.h"
+#include "records/nmea.h"
 
 #include <QDateTime>
 #include <QJsonObject>

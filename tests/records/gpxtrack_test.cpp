@@ -1,4 +1,4 @@
-#include "gpxtrack.h"
+#include "records/gpxtrack.h"
 
 #include <QXmlStreamReader>
 

@@ -1,5 +1,5 @@
 // Built with empty name, version and build: what a build without them shows.
-#include "identity.h"
+#include "base/identity.h"
 
 #include <gtest/gtest.h>
 

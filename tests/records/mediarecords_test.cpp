@@ -1,4 +1,4 @@
-#include "mediarecords.h"
+#include "records/mediarecords.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "metadataextraction.h"
+#include "records/metadataextraction.h"
 #include "referencescan.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "computertimezone.h"
-#include "nmea.h"
+#include "records/nmea.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The metadata of recordings that dashcam-sample writes, in both of the dashcam's shapes, through
 // the extraction and through korvane-cli.
-#include "gpxtrack.h"
-#include "mediarecords.h"
-#include "metadataextraction.h"
-#include "nmea.h"
+#include "records/gpxtrack.h"
+#include "records/mediarecords.h"
+#include "records/metadataextraction.h"
+#include "records/nmea.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
 

@@ -1,4 +1,4 @@
-#include "settingstext.h"
+#include "records/settingstext.h"
 
 #include <gtest/gtest.h>
 

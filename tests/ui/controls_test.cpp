@@ -2,12 +2,12 @@
 // sound controls, and the keys.
 #include "windowtestsupport.h"
 
-#include "glinegraph.h"
+#include "ui/graph/glinegraph.h"
 #include "httppage.h"
-#include "identity.h"
+#include "base/identity.h"
 #include "playbacktestsupport.h"
-#include "userdefaults.h"
-#include "versionmanager.h"
+#include "base/userdefaults.h"
+#include "model/versionmanager.h"
 
 #include <QPointer>
 #include <QTest>

@@ -3,7 +3,7 @@
 #include "windowtestsupport.h"
 
 #include "playbacktestsupport.h"
-#include "viewerapplication.h"
+#include "ui/shell/viewerapplication.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

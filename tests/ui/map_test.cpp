@@ -2,7 +2,7 @@
 // the marker follows the played time and the recording's route is drawn.
 #include "windowtestsupport.h"
 
-#include "mapcoordinator.h"
+#include "ui/map/mapcoordinator.h"
 #include "playbacktestsupport.h"
 
 #include <QJSEngine>

@@ -3,8 +3,8 @@
 #include "windowtestsupport.h"
 
 #include "playbacktestsupport.h"
-#include "processmanager.h"
-#include "settingstext.h"
+#include "card/processmanager.h"
+#include "records/settingstext.h"
 #include "testfiles.h"
 
 #include <QDir>

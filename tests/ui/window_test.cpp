@@ -3,7 +3,7 @@
 #include "windowtestsupport.h"
 
 #include "playbacktestsupport.h"
-#include "processmanager.h"
+#include "card/processmanager.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
-#include "viewerapplication.h"
-#include "viewermodules.h"
+#include "ui/shell/viewerapplication.h"
+#include "ui/shell/viewermodules.h"
 
 #include <QGuiApplication>
 

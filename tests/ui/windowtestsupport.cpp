@@ -3,7 +3,7 @@
 #include "playbacktestsupport.h"
 #include "privatehome.h"
 #include "samplerecordings.h"
-#include "viewerapplication.h"
+#include "ui/shell/viewerapplication.h"
 
 #include <QDir>
 #include <QFile>

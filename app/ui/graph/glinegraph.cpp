@@ -1,4 +1,4 @@
-#include "glinegraph.h"
+#include "ui/graph/glinegraph.h"
 
 #include <QSGFlatColorMaterial>
 #include <QSGGeometryNode>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gsensorgraph.h"
+#include "model/gsensorgraph.h"
 
 #include <QColor>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "mapcoordinator.h"
+#include "ui/map/mapcoordinator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

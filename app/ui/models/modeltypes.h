@@ -1,8 +1,8 @@
 #pragma once
 
-#include "appviewmodel.h"
-#include "sdmanager.h"
-#include "versionmanager.h"
+#include "model/appviewmodel.h"
+#include "card/sdmanager.h"
+#include "model/versionmanager.h"
 
 #include <QtQml/qqml.h>
 

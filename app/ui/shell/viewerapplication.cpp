@@ -1,4 +1,4 @@
-#include "viewerapplication.h"
+#include "ui/shell/viewerapplication.h"
 
 #include <QCoreApplication>
 #include <QFont>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vieweroptions.h"
+#include "ui/shell/vieweroptions.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "vieweroptions.h"
+#include "ui/shell/vieweroptions.h"
 
-#include "usagetext.h"
+#include "base/usagetext.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "channelframeitem.h"
+#include "ui/video/channelframeitem.h"
 
-#include "channelplayer.h"
+#include "playback/channelplayer.h"
 
 #include <QPainter>
 

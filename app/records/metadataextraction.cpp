@@ -1,10 +1,10 @@
-#include "metadataextraction.h"
+#include "records/metadataextraction.h"
 
-#include "background.h"
-#include "decimaltext.h"
-#include "frametagsearch.h"
-#include "mainthreadcall.h"
-#include "texttrim.h"
+#include "base/background.h"
+#include "records/decimaltext.h"
+#include "records/frametagsearch.h"
+#include "base/mainthreadcall.h"
+#include "records/texttrim.h"
 
 #include <QCoreApplication>
 #include <QFile>

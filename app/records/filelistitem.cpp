@@ -1,4 +1,4 @@
-#include "filelistitem.h"
+#include "records/filelistitem.h"
 
 #include <QRegularExpression>
 

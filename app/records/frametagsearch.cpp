@@ -1,4 +1,4 @@
-#include "frametagsearch.h"
+#include "records/frametagsearch.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "metadataextraction.h"
+#include "records/metadataextraction.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mediarecords.h"
+#include "records/mediarecords.h"
 
 #include <QDateTime>
 #include <QString>

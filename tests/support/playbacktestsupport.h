@@ -1,6 +1,6 @@
 #pragma once
 
-#include "multitrackplayer.h"
+#include "playback/multitrackplayer.h"
 
 #include <QCoro/QCoroTask>
 

@@ -1,4 +1,4 @@
-#include "protectedtracks.h"
+#include "records/protectedtracks.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,6 +1,6 @@
-#include "settingstext.h"
+#include "records/settingstext.h"
 
-#include "texttrim.h"
+#include "records/texttrim.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "freebox.h"
+#include "records/freebox.h"
 
 #include <QFile>
 #include <QtEndian>

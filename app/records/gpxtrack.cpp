@@ -1,6 +1,6 @@
-#include "gpxtrack.h"
+#include "records/gpxtrack.h"
 
-#include "nmea.h"
+#include "records/nmea.h"
 
 #include <QXmlStreamWriter>
 

@@ -1,4 +1,4 @@
-#include "nmea.h"
+#include "records/nmea.h"
 
 #include <QTimeZone>
 
