@@ -7,11 +7,11 @@
 // Rounds alternate between ours and ffmpeg alone, and the medians are compared.
 #include "base/applog.h"
 #include "benchsupport.h"
-#include "model/clipcaptions.h"
 #include "card/clipexport.h"
-#include "model/mediadataviewmodel.h"
-#include "records/metadataextraction.h"
 #include "card/processmanager.h"
+#include "records/metadataextraction.h"
+#include "services/clipcaptions.h"
+#include "services/mediadataviewmodel.h"
 
 #include <QCoreApplication>
 #include <QCoroTask>

@@ -1,12 +1,12 @@
 // The G-sensor graph's cost per clock tick that adds a point (the point appended, the lines
-// handed to the scene graph, uploaded and drawn up to the picture on screen) at the end of a 600 s recording against the same at the end of
-// a 60 s one, measured in the same run; and a redraw from 0 of the 600 s recording (a drag of the
-// seek bar ending there) against one frame at 60 Hz.
+// handed to the scene graph, uploaded and drawn up to the picture on screen) at the end of a 600 s
+// recording against the same at the end of a 60 s one, measured in the same run; and a redraw from
+// 0 of the 600 s recording (a drag of the seek bar ending there) against one frame at 60 Hz.
 #include "benchsupport.h"
-#include "ui/graph/glinegraph.h"
 #include "model/gsensorgraph.h"
-#include "model/mediadataviewmodel.h"
 #include "playback/multitrackplayer.h"
+#include "services/mediadataviewmodel.h"
+#include "ui/graph/glinegraph.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -56,13 +56,13 @@ QString gSensorLog(double seconds)
             y = -61;
             z = 42;
         }
-        records.append(QJsonObject{
-            {QStringLiteral("type"), QStringLiteral("gsensor_info")},
-            {QStringLiteral("timestamp"), QStringLiteral("20241005143012")},
-            {QStringLiteral("elapse"), i / 10.0},
-            {QStringLiteral("accel"), QJsonObject{{QStringLiteral("x"), x},
-                                                  {QStringLiteral("y"), y},
-                                                  {QStringLiteral("z"), z}}}});
+        records.append(
+            QJsonObject{{QStringLiteral("type"), QStringLiteral("gsensor_info")},
+                        {QStringLiteral("timestamp"), QStringLiteral("20241005143012")},
+                        {QStringLiteral("elapse"), i / 10.0},
+                        {QStringLiteral("accel"), QJsonObject{{QStringLiteral("x"), x},
+                                                              {QStringLiteral("y"), y},
+                                                              {QStringLiteral("z"), z}}}});
     }
     return QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Compact));
 }
@@ -80,11 +80,13 @@ public:
             line->setDuration(duration);
             line->setSize(barSize);
         }
-        QObject::connect(&m_window, &QQuickWindow::beforeSynchronizing, &m_window,
-                         [this] { m_syncStart = now(); }, Qt::DirectConnection);
+        QObject::connect(
+            &m_window, &QQuickWindow::beforeSynchronizing, &m_window,
+            [this] { m_syncStart = now(); }, Qt::DirectConnection);
         // Up to the picture on screen: the points handed over, uploaded and drawn.
-        QObject::connect(&m_window, &QQuickWindow::frameSwapped, &m_window,
-                         [this] { m_drawNs = now() - m_syncStart; }, Qt::DirectConnection);
+        QObject::connect(
+            &m_window, &QQuickWindow::frameSwapped, &m_window,
+            [this] { m_drawNs = now() - m_syncStart; }, Qt::DirectConnection);
         m_window.show();
         nextFrame();
     }

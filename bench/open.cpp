@@ -1,9 +1,10 @@
-// Opening a recording from a card image as the viewer does (AppViewModel::select) against the
+// Opening a recording from a card image as the viewer does (RecordingOpener::select) against the
 // same child work run alone back to back: durnix read, ffmpeg remux, AAC conversion and a bare
 // player load; and reading a card of 2,000 recordings (reloadList) against durnix listing its
 // five recording folders. The image stays in the page cache.
-#include "model/appviewmodel.h"
 #include "benchsupport.h"
+#include "model/appviewmodel.h"
+#include "services/workingcopy.h"
 
 #include <QCoreApplication>
 #include <QCoroTask>
@@ -57,18 +58,19 @@ double secondsOf(const std::function<void()> &work)
 // picture of every channel and plays.
 double openInModel(AppViewModel &model, const QString &name)
 {
-    const auto row = *std::find_if(model.filtered().cbegin(), model.filtered().cend(),
-                                   [&](const FileListItem &r) { return r.name == name; });
-    ProcessManager::deleteDirectory(AppViewModel::localCopy(row));
+    const auto row =
+        *std::find_if(model.library()->filtered().cbegin(), model.library()->filtered().cend(),
+                      [&](const FileListItem &r) { return r.name == name; });
+    ProcessManager::deleteDirectory(localCopy(row));
     const double seconds = secondsOf([&] {
-        QCoro::waitFor(model.select(row));
-        if (!model.playerManager()->isPlaying() || model.alertMessage()) {
+        QCoro::waitFor(model.opener()->select(row));
+        if (!model.playerManager()->isPlaying() || model.notifications()->alertMessage()) {
             std::fprintf(stderr, "bench-open: %s did not play\n", qPrintable(name));
             std::exit(1);
         }
     });
     // The metadata scan that follows runs on its own; it must not weigh on what comes next.
-    QCoro::waitFor(model.metadataLoaded());
+    QCoro::waitFor(model.opener()->metadataLoaded());
     model.playerManager()->stop();
     return seconds;
 }
@@ -115,7 +117,7 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
 
     AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
-    model.setIsAutoLoad(false);
+    model.library()->setIsAutoLoad(false);
     ProcessManager &card = model.procManager();
     card.setUsesCardImage(true);
     card.setBundledTools(QStringLiteral(DURNIX_DIR "/"));
@@ -130,7 +132,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < rounds; ++round) {
         bench::warm(image);
         // reloadList ends once the list's rows are published.
-        listModel.push_back(secondsOf([&] { QCoro::waitFor(model.reloadList()); }));
+        listModel.push_back(secondsOf([&] { QCoro::waitFor(model.library()->reloadList()); }));
         listAlone.push_back(secondsOf([&] {
             for (const QString &type : ProcessManager::recordingTypes)
                 QCoro::waitFor(card.listCardFolder(QStringLiteral("mov/") + type));
@@ -140,9 +142,9 @@ int main(int argc, char **argv)
         movModel.push_back(openInModel(model, unfinished));
         movBare.push_back(openAlone(card, player, unfinished, true));
     }
-    if (model.fileList().size() != folderSize + 2) {
+    if (model.library()->fileList().size() != folderSize + 2) {
         std::fprintf(stderr, "bench-open: the card listed %lld recordings\n",
-                     static_cast<long long>(model.fileList().size()));
+                     static_cast<long long>(model.library()->fileList().size()));
         return 1;
     }
     const double open = median(openModel) / median(openBare);

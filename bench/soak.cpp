@@ -2,8 +2,8 @@
 // rebuilt, the card taken out and put back, each many times over on a virtual screen. What the
 // viewer holds after a warm-up is the baseline; what it holds at the end must not have grown:
 // resident memory in MB per 100 rounds, and open descriptors.
-#include "model/appviewmodel.h"
 #include "benchsupport.h"
+#include "model/appviewmodel.h"
 #include "ui/shell/viewerapplication.h"
 #include "ui/shell/viewermodules.h"
 
@@ -105,26 +105,27 @@ public:
     // The viewer at rest: the list shown, every recording copied from the card, nothing opening.
     bool atRest() const
     {
-        const QList<korvane::FileListItem> &rows = m_model.filtered();
-        return m_model.hasCard() && rows.size() == 4 && !m_model.isLoading() &&
-               !m_model.isSelecting() &&
+        const QList<korvane::FileListItem> &rows = m_model.library()->filtered();
+        return m_model.session()->hasCard() && rows.size() == 4 &&
+               !m_model.library()->isLoading() && !m_model.library()->isSelecting() &&
                std::all_of(rows.cbegin(), rows.cend(),
                            [](const korvane::FileListItem &row) { return row.read == row.size; });
     }
 
     void open(const char *name)
     {
-        const QList<korvane::FileListItem> &rows = m_model.filtered();
+        const QList<korvane::FileListItem> &rows = m_model.library()->filtered();
         for (int row = 0; row < rows.size(); ++row) {
             if (rows[row].name == QLatin1String(name))
-                m_model.open(row);
+                m_model.opener()->open(row);
         }
-        waitUntil([&] { return !m_model.isSelecting(); }, "end of the open");
-        if (m_model.videoPlayers().size() != 2 || m_model.alertMessage()) {
+        waitUntil([&] { return !m_model.library()->isSelecting(); }, "end of the open");
+        if (m_model.nowPlaying()->videoPlayers().size() != 2 ||
+            m_model.notifications()->alertMessage()) {
             std::fprintf(stderr, "bench-soak: %s did not open\n", name);
             std::exit(1);
         }
-        QCoro::waitFor(m_model.metadataLoaded());
+        QCoro::waitFor(m_model.opener()->metadataLoaded());
         waitUntil([&] { return atRest(); }, "rest after the open");
     }
 
@@ -133,8 +134,12 @@ public:
     {
         const fs::path away = m_image.string() + ".out";
         fs::rename(m_image, away);
-        waitUntil([&] { return !m_model.hasCard() && m_model.videoPlayers().isEmpty(); },
-                  "card removal");
+        waitUntil(
+            [&] {
+                return !m_model.session()->hasCard() &&
+                       m_model.nowPlaying()->videoPlayers().isEmpty();
+            },
+            "card removal");
         fs::rename(away, m_image);
         waitUntil([&] { return atRest(); }, "card after its insertion");
         open(finished[round % 2]);
@@ -181,10 +186,11 @@ int roundsFrom(int argc, char **argv)
 int main(int argc, char **argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-        std::printf("usage: bench-soak [--rounds N]\n\nThe window on a sample card: N opens (default "
-                    "200) alternating two recordings,\nN rebuilds of unfinished recordings and N "
-                    "card removals and insertions, each after\n%d rounds of warm-up.\n",
-                    warmUp);
+        std::printf(
+            "usage: bench-soak [--rounds N]\n\nThe window on a sample card: N opens (default "
+            "200) alternating two recordings,\nN rebuilds of unfinished recordings and N "
+            "card removals and insertions, each after\n%d rounds of warm-up.\n",
+            warmUp);
         return 0;
     }
     const int rounds = roundsFrom(argc, argv);
@@ -242,7 +248,8 @@ int main(int argc, char **argv)
     int added = 0;
     for (const auto &[start, end] : results) {
         growth = std::max(growth, (end.residentMb - start.residentMb) * 100 / rounds);
-        added = std::max(added, static_cast<int>(end.descriptors.size() - start.descriptors.size()));
+        added =
+            std::max(added, static_cast<int>(end.descriptors.size() - start.descriptors.size()));
     }
     std::printf("soak growth %.1f (target <= 5); descriptors %d (target 0)\n", growth, added);
     fs::remove(image);

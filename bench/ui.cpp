@@ -2,8 +2,8 @@
 // layout, from a card image, on a virtual screen: how many of the pictures due reach a drawn
 // frame of the window per channel, and what it costs, against the player playing the same
 // recording in real time without a window, measured in the same run.
-#include "model/appviewmodel.h"
 #include "benchsupport.h"
+#include "model/appviewmodel.h"
 #include "ui/shell/viewerapplication.h"
 #include "ui/shell/viewermodules.h"
 
@@ -128,11 +128,18 @@ Run inWindow(const QString &image, const QString &volume)
         std::exit(1);
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     auto *model = window->findChild<korvane::AppViewModel *>();
-    waitUntil([&] { return model->filtered().size() == 1 && !model->isLoading(); }, 60);
-    model->open(0);
-    waitUntil([&] { return !model->isSelecting() && !model->videoPlayers().isEmpty(); }, 60);
+    waitUntil(
+        [&] { return model->library()->filtered().size() == 1 && !model->library()->isLoading(); },
+        60);
+    model->opener()->open(0);
+    waitUntil(
+        [&] {
+            return !model->library()->isSelecting() &&
+                   !model->nowPlaying()->videoPlayers().isEmpty();
+        },
+        60);
     korvane::MultiTrackPlayer &player = *model->playerManager();
-    if (player.videoPlayers().size() != 2 || model->videoMode() != 0) {
+    if (player.videoPlayers().size() != 2 || model->layout()->videoMode() != 0) {
         std::fprintf(stderr, "bench-ui: the recording did not open in the \"ALL\" layout\n");
         std::exit(1);
     }

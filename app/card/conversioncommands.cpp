@@ -1,5 +1,6 @@
 #include "card/processmanager.h"
 
+#include "base/applog.h"
 #include "card/shell.h"
 #include "card/shellquote.h"
 
@@ -102,6 +103,23 @@ QString ProcessManager::salvexChannelOptions(const QList<VideoChannel> &channels
                        .arg(channels[i].height)
                        .arg(channels[i].fps);
     return options;
+}
+
+QCoro::Task<std::optional<QString>> ProcessManager::playerProblem(QString path)
+{
+    const QString checker = bundledTools() + QStringLiteral("korvane-playcheck");
+    QString said;
+    const int status =
+        co_await Shell::runAsync(shellQuoted(checker) + QLatin1Char(' ') + shellQuoted(path),
+                                 [&](const QString &chunk) { said += chunk; });
+    if (status == 0)
+        co_return std::nullopt;
+    // Its answer is its last line: GStreamer may have warned on the way.
+    const QStringList lines = said.trimmed().split(QLatin1Char('\n'));
+    if (status == 1 && !lines.last().isEmpty())
+        co_return lines.last().trimmed();
+    appLog("[ProcessManager] player check failed:", checker, status, said);
+    co_return QStringLiteral("Korvane's player could not be asked whether it shows it");
 }
 
 } // namespace korvane

@@ -2,13 +2,13 @@
 
 #include "base/applog.h"
 #include "base/background.h"
+#include "base/identity.h"
 #include "card/cardvolume.h"
 #include "card/diskservice.h"
-#include "base/identity.h"
-#include "records/metadataextraction.h"
 #include "card/privatefolder.h"
 #include "card/shell.h"
 #include "card/shellquote.h"
+#include "records/metadataextraction.h"
 
 #include <QCoroSignal>
 #include <QDir>
@@ -44,12 +44,26 @@ void ProcessManager::setRawDevicePath(const QString &path)
     m_cardOpenAnswered = false;
 }
 
-QString ProcessManager::tempRoot()
+namespace {
+
+QString &workingRoot()
 {
     // Per user: a shared temporary folder would let another user plant links where the viewer
     // copies the card's files.
-    static const QString root = userCacheFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
+    static QString root = userCacheFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
     return root;
+}
+
+} // namespace
+
+QString ProcessManager::tempRoot()
+{
+    return workingRoot();
+}
+
+void ProcessManager::useWorkingFolder(const QString &folder)
+{
+    workingRoot() = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 QString ProcessManager::workFolder(const QString &purpose)

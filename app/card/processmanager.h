@@ -1,9 +1,9 @@
 #pragma once
 
 #include "card/cardlisting.h"
+#include "card/shell.h"
 #include "records/filelistitem.h"
 #include "records/mediarecords.h"
-#include "card/shell.h"
 
 #include <QCoroTask>
 #include <QDBusUnixFileDescriptor>
@@ -41,6 +41,9 @@ public:
     // The working folder: the user's own cache folder + appName + "/". It is used only while it
     // is the user's alone (checked before every card load and copy).
     static QString tempRoot();
+    // Another working folder for this process, before anything is copied (korvane-cli keeps out
+    // of a running viewer's way with a folder of its own).
+    static void useWorkingFolder(const QString &folder);
     // A folder of the working folder for Korvane's own files of one kind ("open", "download",
     // "picked", ...), made when missing: beside the card's copies ("cfg/", "mov/"), never among
     // them, so that no file of the card can take a working file's name. Ends with "/"; empty
@@ -150,6 +153,9 @@ public:
     QCoro::Task<> mergeAudio(QString video, QString audio, QString output);
     // False when the recording has no channel table (salvex is then not run).
     QCoro::Task<bool> recoverVideo(QString input, QString output);
+    // Why Korvane's own player would not show `path` (korvane-playcheck asked, from the tools
+    // that come with the viewer); nothing when every camera shows its first picture.
+    QCoro::Task<std::optional<QString>> playerProblem(QString path);
 
     // ffmpeg's "sps_id N out of range" / "pps_id N out of range" lines, sorted and without
     // duplicates, joined by line breaks; nothing when there are none.

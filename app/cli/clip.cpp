@@ -3,14 +3,14 @@
 
 #include "base/argumentpaths.h"
 
-#include "model/clipcaptions.h"
 #include "card/clipexport.h"
-#include "model/mediadataviewmodel.h"
-#include "records/metadataextraction.h"
-#include "cli/output.h"
-#include "model/playablefile.h"
 #include "card/processmanager.h"
+#include "cli/output.h"
 #include "playback/trackdurations.h"
+#include "records/metadataextraction.h"
+#include "services/clipcaptions.h"
+#include "services/mediadataviewmodel.h"
+#include "services/playablefile.h"
 
 #include <QCoroTask>
 #include <QFileInfo>
@@ -69,7 +69,7 @@ int clipRecording(const QString &input, const QString &output, double from, doub
     if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0)
         problem = QStringLiteral("no playable picture could be made of it");
     else
-        problem = QCoro::waitFor(playerProblem(playable.path));
+        problem = QCoro::waitFor(tools.playerProblem(playable.path));
     if (problem) {
         progress.clear();
         complain(QStringLiteral("cannot cut %1: %2").arg(input, *problem));

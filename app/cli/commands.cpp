@@ -2,11 +2,12 @@
 
 #include "base/argumentpaths.h"
 
-#include "model/appviewmodel.h"
+#include "card/processmanager.h"
+#include "cli/output.h"
 #include "records/gpxtrack.h"
 #include "records/metadataextraction.h"
-#include "cli/output.h"
-#include "card/processmanager.h"
+#include "services/recordingsaver.h"
+#include "services/workingcopy.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -220,29 +221,27 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
         complain(QStringLiteral("cannot make a working folder: ") + work.errorString());
         return 1;
     }
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(work.path()));
-    AppViewModel viewer;
-    viewer.setIsAutoLoad(false);
-    ProcessManager &manager = viewer.procManager();
+    ProcessManager::useWorkingFolder(work.path());
+    ProcessManager manager;
     if (const std::optional<QString> why = prepareCard(manager, card)) {
         complain(*why);
         return 1;
     }
     ProgressLine progress(showProgress);
     progress.show(QStringLiteral("reading ") + card);
-    QCoro::waitFor(viewer.reloadList());
-    if (manager.bbox().isEmpty() && viewer.fileList().isEmpty()) {
+    QList<FileListItem> rows = QCoro::waitFor(manager.loadCardFiles());
+    sortNewestFirst(rows);
+    if (manager.bbox().isEmpty() && rows.isEmpty()) {
         progress.clear();
         complainUnread(manager, card);
         return 1;
     }
-    QList<FileListItem> rows = viewer.fileList();
     if (type != u"all")
         rows.removeIf([&](const FileListItem &row) { return row.type != type; });
 
     // What the card claims is checked before anything is copied: a card can claim sizes its
     // file system does not hold.
-    const QList<FileListItem> fitting = AppViewModel::rowsWithRoom(rows, folder, channel);
+    const QList<FileListItem> fitting = RecordingSaver::rowsWithRoom(rows, folder, channel);
     qsizetype unsaved = rows.size() - fitting.size();
     for (const FileListItem &row : rows) {
         if (std::none_of(fitting.cbegin(), fitting.cend(),
@@ -254,23 +253,24 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
     // on in process groups of their own), then the run stops and its working folder goes.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, stopSaving);
+    RecordingSaver saver(manager);
     for (qsizetype k = 0; k < fitting.size(); ++k) {
         const FileListItem &row = fitting[k];
         progress.show(QStringLiteral("%1/%2 %3").arg(k + 1).arg(fitting.size()).arg(row.name));
-        const AppViewModel::RowDownload result =
-            QCoro::waitFor(viewer.downloadRow(row, folder, channel));
+        const RecordingSaver::RowDownload result =
+            QCoro::waitFor(saver.downloadRow(row, folder, channel));
         progress.clear();
-        ProcessManager::deleteDirectory(AppViewModel::localCopy(row));
+        ProcessManager::deleteDirectory(localCopy(row));
         // The paths as they are, for scripts: the names made hold no control character.
         for (const QString &file : result.files)
             writeOut(userPath(file) + '\n');
-        if (result.saved != AppViewModel::Saved::yes) {
+        if (result.saved != RecordingSaver::Saved::yes) {
             ++unsaved;
             const QString name = QString::fromUtf8(printable(row.cardPath()));
             complain(
-                result.saved == AppViewModel::Saved::noSuchChannel
+                result.saved == RecordingSaver::Saved::noSuchChannel
                     ? QStringLiteral("cannot save %1: it has no channel %2").arg(name).arg(channel)
-                : result.saved == AppViewModel::Saved::notRebuilt
+                : result.saved == RecordingSaver::Saved::notRebuilt
                     ? QStringLiteral("saved %1 as the card holds it, but %2")
                           .arg(name, QString::fromUtf8(printable(result.problem)))
                     : QStringLiteral("cannot save %1: %2")

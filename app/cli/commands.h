@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/output.h"
-#include "model/playablefile.h"
 #include "card/processmanager.h"
+#include "cli/output.h"
+#include "services/playablefile.h"
 
 #include <QString>
 #include <QTemporaryDir>

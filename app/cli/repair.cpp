@@ -3,13 +3,13 @@
 
 #include "base/argumentpaths.h"
 
+#include "card/processmanager.h"
+#include "card/savedfiles.h"
+#include "cli/output.h"
 #include "records/freebox.h"
 #include "records/metadataextraction.h"
-#include "cli/output.h"
-#include "model/playablefile.h"
-#include "card/processmanager.h"
 #include "records/protectedtracks.h"
-#include "card/savedfiles.h"
+#include "services/playablefile.h"
 
 #include <QCoroTask>
 #include <QFileInfo>
@@ -98,7 +98,7 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
         return 1;
     }
     // What is handed on as playable is what Korvane's own player shows.
-    if (const std::optional<QString> problem = QCoro::waitFor(playerProblem(playable.path))) {
+    if (const std::optional<QString> problem = QCoro::waitFor(tools.playerProblem(playable.path))) {
         progress.clear();
         complain(QStringLiteral("cannot repair %1: no playable picture could be made of it (%2)")
                      .arg(input, *problem));

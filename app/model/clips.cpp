@@ -1,16 +1,25 @@
 // Evidence clips of the open recording between two marks, and its GPS route as GPX: saved into
 // a folder the user picks, to hand to an insurer or the police.
-#include "model/appviewmodel.h"
+#include "model/clips.h"
+
+#include "card/processmanager.h"
+#include "model/downloads.h"
+#include "model/notifications.h"
+#include "model/nowplaying.h"
+#include "model/recordinglibrary.h"
+#include "playback/multitrackplayer.h"
+#include "services/mediadataviewmodel.h"
 
 #include "base/applog.h"
 #include "base/background.h"
-#include "model/clipcaptions.h"
+#include "base/userdefaults.h"
+#include "card/savedfiles.h"
 #include "records/gpxtrack.h"
 #include "records/metadataextraction.h"
-#include "model/playablefile.h"
-#include "card/savedfiles.h"
-#include "base/userdefaults.h"
-#include "model/workingfiles.h"
+#include "services/clipcaptions.h"
+#include "services/playablefile.h"
+#include "services/workingcopy.h"
+#include "services/workingfiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -36,12 +45,21 @@ QString markText(double seconds)
 
 } // namespace
 
-bool AppViewModel::clipCaption() const
+Clips::Clips(const Parts &parts, QObject *parent)
+    : QObject(parent), m_card(parts.card), m_player(parts.player), m_mediaData(parts.mediaData),
+      m_nowPlaying(parts.nowPlaying), m_downloads(parts.downloads),
+      m_notifications(parts.notifications)
+{
+    // A recording opened or closed: marks of the one before mean nothing on it.
+    connect(m_player, &MultiTrackPlayer::videoPlayersChanged, this, &Clips::clearClipMarks);
+}
+
+bool Clips::clipCaption() const
 {
     return userDefault(captionKey).toBool();
 }
 
-void AppViewModel::setClipCaption(bool on)
+void Clips::setClipCaption(bool on)
 {
     if (on == clipCaption())
         return;
@@ -49,12 +67,13 @@ void AppViewModel::setClipCaption(bool on)
     emit clipCaptionChanged();
 }
 
-bool AppViewModel::canExportClip() const
+bool Clips::canExportClip() const
 {
-    return m_openRecording && !m_videoPlayers.isEmpty() && m_clipFrom >= 0 && m_clipTo > m_clipFrom;
+    return m_nowPlaying->openRecording() && !m_nowPlaying->videoPlayers().isEmpty() &&
+           m_clipFrom >= 0 && m_clipTo > m_clipFrom;
 }
 
-void AppViewModel::markClipStart()
+void Clips::markClipStart()
 {
     m_clipFrom = std::max(0.0, m_player->currentTime());
     if (m_clipTo >= 0 && m_clipTo <= m_clipFrom)
@@ -62,7 +81,7 @@ void AppViewModel::markClipStart()
     emit clipMarksChanged();
 }
 
-void AppViewModel::markClipEnd()
+void Clips::markClipEnd()
 {
     m_clipTo = std::max(0.0, m_player->currentTime());
     if (m_clipFrom >= 0 && m_clipFrom >= m_clipTo)
@@ -70,18 +89,19 @@ void AppViewModel::markClipEnd()
     emit clipMarksChanged();
 }
 
-void AppViewModel::clearClipMarks()
+void Clips::clearClipMarks()
 {
     m_clipFrom = -1;
     m_clipTo = -1;
     emit clipMarksChanged();
 }
 
-QString AppViewModel::clipFileName(int choice) const
+QString Clips::clipFileName(int choice) const
 {
-    const QString name = m_openRecording
-                             ? QFileInfo(savedFileName(m_openRecording->name)).baseName()
-                             : QStringLiteral("clip");
+    const QString name =
+        m_nowPlaying->openRecording()
+            ? QFileInfo(savedFileName(m_nowPlaying->openRecording()->name)).baseName()
+            : QStringLiteral("clip");
     // The marks and the camera are kept whole; a long name gives way to them.
     return suffixedFileName(name + QStringLiteral(".mp4"),
                             QStringLiteral("_clip_") + markText(m_clipFrom) + QLatin1Char('-') +
@@ -89,21 +109,21 @@ QString AppViewModel::clipFileName(int choice) const
                                 (choice > 0 ? QStringLiteral("_CH%1").arg(choice) : QString()));
 }
 
-QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
+QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
 {
     ClipResult result;
     result.outcome = ClipResult::Outcome::failed;
-    if (m_isDownloading || !canExportClip())
+    if (m_downloads->isDownloading() || !canExportClip())
         co_return result;
-    QPointer<AppViewModel> self(this);
-    const FileListItem recording = *m_openRecording;
-    const int choice = m_channelChoice;
+    QPointer<Clips> self(this);
+    const FileListItem recording = *m_nowPlaying->openRecording();
+    const int choice = m_downloads->channelChoice();
     ClipRequest request;
     request.from = m_clipFrom;
     request.to = m_clipTo;
     request.track = choice - 1;
-    const double end = choice > 0 && choice <= m_videoPlayers.size()
-                           ? m_videoPlayers[choice - 1]->duration()
+    const double end = choice > 0 && choice <= m_nowPlaying->videoPlayers().size()
+                           ? m_nowPlaying->videoPlayers()[choice - 1]->duration()
                            : m_player->duration();
     if (end > 0)
         request.end = end;
@@ -111,21 +131,21 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     result.path = request.destination;
     if (clipCaption())
         request.captions =
-            clipCaptions(m_mediaData.gpsEvents(), recording.name, request.from, request.to);
+            clipCaptions(m_mediaData->gpsEvents(), recording.name, request.from, request.to);
 
-    setIsDownloading(true);
+    m_downloads->setIsDownloading(true);
     m_clipCancel = ShellCancel();
     ShellCancel cancel = m_clipCancel;
-    setDownloadMessage(tr("증거 영상 만드는 중... %1%").arg(0));
+    m_notifications->setDownloadMessage(tr("증거 영상 만드는 중... %1%").arg(0));
     // Closing the progress cancels the clip.
-    const QMetaObject::Connection closing =
-        connect(this, &AppViewModel::downloadMessageChanged, this, [this, cancel]() mutable {
-            if (!m_downloadMessage)
+    const QMetaObject::Connection closing = connect(
+        m_notifications, &Notifications::downloadMessageChanged, this, [this, cancel]() mutable {
+            if (!m_notifications->downloadMessage())
                 cancel.cancel();
         });
 
     // What the player plays, or, when that is gone, the same made again beside the clip.
-    request.input = m_clipSource;
+    request.input = m_nowPlaying->playedFile();
     QString scratch;
     if (fileBytes(request.input) == 0)
         scratch = ProcessManager::workFolder(QStringLiteral("clip-source-") +
@@ -133,7 +153,7 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     if (!scratch.isEmpty()) {
         const OpenFiles files = OpenFiles::in(scratch, localCopy(recording));
         QCoro::Task<PlayableFile> making =
-            makePlayable(m_procManager, files, recording.name, recording.cardPath(),
+            makePlayable(m_card, files, recording.name, recording.cardPath(),
                          [](const std::optional<QString> &) {});
         const PlayableFile playable = co_await making;
         request.input = playable.path;
@@ -141,10 +161,11 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     if (!self)
         co_return result;
     QCoro::Task<ClipResult> exporting = korvane::exportClip(
-        m_procManager, request,
+        m_card, request,
         [self](int percent) {
-            if (self && self->m_downloadMessage)
-                self->setDownloadMessage(tr("증거 영상 만드는 중... %1%").arg(percent));
+            if (self && self->m_notifications->downloadMessage())
+                self->m_notifications->setDownloadMessage(
+                    tr("증거 영상 만드는 중... %1%").arg(percent));
         },
         cancel);
     result = co_await exporting;
@@ -153,50 +174,51 @@ QCoro::Task<ClipResult> AppViewModel::exportClipInto(QString folder)
     if (!self)
         co_return result;
     disconnect(closing);
-    setIsDownloading(false);
+    m_downloads->setIsDownloading(false);
 
     using Outcome = ClipResult::Outcome;
     switch (result.outcome) {
     case Outcome::saved:
         appLog("[AppViewModel] clip saved:", result.path);
-        setDownloadMessage(QString(""));
+        m_notifications->setDownloadMessage(QString(""));
         break;
     case Outcome::cancelled:
         appLog("[AppViewModel] clip cancelled");
-        setDownloadMessage(std::nullopt);
+        m_notifications->setDownloadMessage(std::nullopt);
         break;
     case Outcome::noFont:
-        setDownloadMessage(std::nullopt);
-        setAlertMessage(tr("자막에 쓸 한글 글꼴이 없어 증거 영상을 만들지 못했습니다. "
-                           "fonts-noto-cjk 를 설치해 주세요."));
+        m_notifications->setDownloadMessage(std::nullopt);
+        m_notifications->setAlertMessage(
+            tr("자막에 쓸 한글 글꼴이 없어 증거 영상을 만들지 못했습니다. "
+               "fonts-noto-cjk 를 설치해 주세요."));
         break;
     case Outcome::noSuchChannel:
-        setDownloadMessage(std::nullopt);
-        setAlertMessage(tr("채널%1 영상이 없는 녹화파일입니다.").arg(choice));
+        m_notifications->setDownloadMessage(std::nullopt);
+        m_notifications->setAlertMessage(tr("채널%1 영상이 없는 녹화파일입니다.").arg(choice));
         break;
     case Outcome::nothingToCut:
     case Outcome::failed:
     case Outcome::notWritten:
-        setDownloadMessage(std::nullopt);
-        setAlertMessage(
+        m_notifications->setDownloadMessage(std::nullopt);
+        m_notifications->setAlertMessage(
             tr("증거 영상 %1 을(를) 저장하지 못했습니다.").arg(QFileInfo(result.path).fileName()));
         break;
     }
     co_return result;
 }
 
-void AppViewModel::exportClip(const QUrl &folder)
+void Clips::exportClip(const QUrl &folder)
 {
     if (!folder.isEmpty())
         exportClipInto(folder.toLocalFile());
 }
 
-QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
+QCoro::Task<bool> Clips::exportGpxInto(QString folder)
 {
-    if (!m_openRecording)
+    if (!m_nowPlaying->openRecording())
         co_return false;
-    QPointer<AppViewModel> self(this);
-    const FileListItem recording = *m_openRecording;
+    QPointer<Clips> self(this);
+    const FileListItem recording = *m_nowPlaying->openRecording();
     // The records are read again from the copy: the model keeps them placed on the time axis,
     // the route wants them as recorded.
     QCoro::Task<MediaRecords> reading =
@@ -207,7 +229,8 @@ QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
     const QString base = QFileInfo(savedFileName(recording.name)).baseName();
     QString name = suffixedFileName(base + QStringLiteral(".gpx"), QString());
     if (gpxPointCount(records) == 0) {
-        setAlertMessage(tr("이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다."));
+        m_notifications->setAlertMessage(
+            tr("이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다."));
         co_return false;
     }
     // Written whole in the working folder, then given the first free name in the folder.
@@ -228,12 +251,12 @@ QCoro::Task<bool> AppViewModel::exportGpxInto(QString folder)
     } else {
         appLog("[AppViewModel] exportGpx failed:", file.errorString());
     }
-    setAlertMessage(saved ? tr("GPS 경로(%1)를 저장했습니다.").arg(name)
-                          : tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));
+    m_notifications->setAlertMessage(saved ? tr("GPS 경로(%1)를 저장했습니다.").arg(name)
+                                           : tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));
     co_return saved;
 }
 
-void AppViewModel::exportGpx(const QUrl &folder)
+void Clips::exportGpx(const QUrl &folder)
 {
     if (!folder.isEmpty())
         exportGpxInto(folder.toLocalFile());

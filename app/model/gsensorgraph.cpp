@@ -1,7 +1,7 @@
 #include "model/gsensorgraph.h"
 
-#include "model/mediadataviewmodel.h"
 #include "playback/multitrackplayer.h"
+#include "services/mediadataviewmodel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "model/mapposition.h"
 
-#include "model/mediadataviewmodel.h"
 #include "playback/multitrackplayer.h"
+#include "services/mediadataviewmodel.h"
 
 namespace korvane {
 

@@ -1,12 +1,12 @@
-// What the player screen shows where: the layout tabs of the video area, the side panel's picker,
-// full screen and the fifth channel's own window.
-#include "model/appviewmodel.h"
+#include "model/screenlayout.h"
 
 #include "base/applog.h"
-#include "card/savedfiles.h"
-#include "playback/snapshot.h"
+#include "base/published.h"
+#include "model/cardsession.h"
+#include "model/notifications.h"
+#include "model/nowplaying.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace korvane {
 
@@ -24,9 +24,51 @@ QString channelTab(int channel)
 
 } // namespace
 
-QStringList AppViewModel::layoutTabs() const
+ScreenLayout::ScreenLayout(NowPlaying *nowPlaying, CardSession *session,
+                           Notifications *notifications, QObject *parent)
+    : QObject(parent), m_nowPlaying(nowPlaying), m_notifications(notifications)
 {
-    const int count = static_cast<int>(m_videoPlayers.size());
+    connect(nowPlaying, &NowPlaying::videoPlayersChanged, this, &ScreenLayout::layoutChanged);
+    connect(this, &ScreenLayout::videoModeChanged, this, &ScreenLayout::layoutChanged);
+    connect(this, &ScreenLayout::videoChannelChanged, this, &ScreenLayout::layoutChanged);
+    connect(session, &CardSession::cardLeft, this, [this] { setIsPopupOpen(false); });
+}
+
+int ScreenLayout::channelCount() const
+{
+    return static_cast<int>(m_nowPlaying->videoPlayers().size());
+}
+
+void ScreenLayout::setVideoMode(int mode)
+{
+    publish(this, m_videoMode, mode, &ScreenLayout::videoModeChanged);
+}
+
+void ScreenLayout::setVideoChannel(int channel)
+{
+    publish(this, m_videoChannel, channel, &ScreenLayout::videoChannelChanged);
+}
+
+void ScreenLayout::setIsPopupOpen(bool open)
+{
+    publish(this, m_isPopupOpen, open, &ScreenLayout::isPopupOpenChanged);
+}
+
+void ScreenLayout::recordingLoaded(int channels)
+{
+    if (m_previousChannels != channels)
+        setVideoChannel(-1);
+    // A channel the new recording lacks is neither shown large nor in a window of its own.
+    if (m_videoMode > channels)
+        setVideoMode(0);
+    if (channels < 5)
+        setIsPopupOpen(false);
+    m_previousChannels = channels;
+}
+
+QStringList ScreenLayout::layoutTabs() const
+{
+    const int count = channelCount();
     if (count == 0)
         return {};
     QStringList tabs{QStringLiteral("ALL")};
@@ -37,7 +79,7 @@ QStringList AppViewModel::layoutTabs() const
     return tabs;
 }
 
-int AppViewModel::layoutTabIndex() const
+int ScreenLayout::layoutTabIndex() const
 {
     const QStringList tabs = layoutTabs();
     if (tabs.isEmpty())
@@ -47,7 +89,7 @@ int AppViewModel::layoutTabIndex() const
     return std::min(m_videoMode, static_cast<int>(tabs.size()) - 2);
 }
 
-void AppViewModel::selectLayoutTab(int index)
+void ScreenLayout::selectLayoutTab(int index)
 {
     const int count = static_cast<int>(layoutTabs().size());
     if (index < 0 || index >= count)
@@ -55,9 +97,9 @@ void AppViewModel::selectLayoutTab(int index)
     setVideoMode(index + 1 < count ? index : -1);
 }
 
-QStringList AppViewModel::sideTabs() const
+QStringList ScreenLayout::sideTabs() const
 {
-    const int count = static_cast<int>(m_videoPlayers.size());
+    const int count = channelCount();
     if (count == 0)
         return {};
     QStringList tabs;
@@ -67,7 +109,7 @@ QStringList AppViewModel::sideTabs() const
     return tabs;
 }
 
-int AppViewModel::sideTabIndex() const
+int ScreenLayout::sideTabIndex() const
 {
     const QStringList tabs = sideTabs();
     if (tabs.isEmpty() || m_videoChannel < 0)
@@ -77,7 +119,7 @@ int AppViewModel::sideTabIndex() const
     return m_videoChannel < tabs.size() - 1 ? m_videoChannel : -1;
 }
 
-void AppViewModel::selectSideTab(int index)
+void ScreenLayout::selectSideTab(int index)
 {
     const QStringList tabs = sideTabs();
     if (index < 0 || index >= tabs.size())
@@ -85,7 +127,7 @@ void AppViewModel::selectSideTab(int index)
     setVideoChannel(index == tabs.size() - 1 ? channelsInWindow : index);
 }
 
-void AppViewModel::setIsFullScreen(bool on)
+void ScreenLayout::setIsFullScreen(bool on)
 {
     if (m_isFullScreen == on)
         return;
@@ -103,21 +145,23 @@ void AppViewModel::setIsFullScreen(bool on)
     emit layoutChanged();
 }
 
-void AppViewModel::setIsPopupOpen(bool open)
+void ScreenLayout::toggleMagnifier()
 {
-    if (m_isPopupOpen != open) {
-        m_isPopupOpen = open;
-        emit isPopupOpenChanged();
+    if (m_videoMode == 0) {
+        m_notifications->setAlertMessage(tr("화면 확대는 비디오 채널 별로 가능합니다."));
+        return;
     }
+    m_showMagnifier = !m_showMagnifier;
+    emit showMagnifierChanged();
 }
 
-void AppViewModel::openPopup()
+void ScreenLayout::openPopup()
 {
-    if (m_videoPlayers.size() >= 5 && !m_isFullScreen)
+    if (channelCount() >= 5 && !m_isFullScreen)
         setIsPopupOpen(true);
 }
 
-void AppViewModel::popupClosed()
+void ScreenLayout::popupClosed()
 {
     if (!m_isPopupOpen)
         return;
@@ -125,43 +169,12 @@ void AppViewModel::popupClosed()
     setIsPopupOpen(false);
 }
 
-void AppViewModel::togglePopup()
+void ScreenLayout::togglePopup()
 {
     if (m_isPopupOpen)
         popupClosed();
     else
         openPopup();
-}
-
-QString AppViewModel::openTitle() const
-{
-    if (m_videoPlayers.isEmpty() || !m_openRecording)
-        return {};
-    const FileListItem &row = *m_openRecording;
-    const auto type = typeNames.indexOf(row.type);
-    const QString title = type >= 0 ? tr(typeTitles[type].toUtf8().constData()) : row.type;
-    return row.dateText() + QStringLiteral(" · ") + title;
-}
-
-QString AppViewModel::clockText(double seconds)
-{
-    if (!std::isfinite(seconds) || seconds < 0)
-        return QStringLiteral("00:00:00");
-    const auto s = static_cast<qint64>(seconds);
-    return QString::asprintf("%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
-}
-
-void AppViewModel::saveSnapshots(const QUrl &folder)
-{
-    // The recording that plays, also while another tab hides its row.
-    if (!m_openRecording || m_videoPlayers.isEmpty() || !folder.isLocalFile())
-        return;
-    // Named after the recording as the card names it, short enough for the time and channel
-    // the snapshot's name adds.
-    const QString name = suffixedFileName(
-        savedFileName(m_openRecording->name, folderFileSystem(folder.toLocalFile())), QString(),
-        200);
-    saveChannelSnapshots(m_videoPlayers, name, folder);
 }
 
 } // namespace korvane

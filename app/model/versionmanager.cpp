@@ -1,7 +1,7 @@
 #include "model/versionmanager.h"
 
-#include "model/appviewmodel.h"
 #include "base/identity.h"
+#include "model/notifications.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -86,11 +86,11 @@ VersionManager::VersionManager(QObject *parent)
 
 VersionManager::~VersionManager() = default;
 
-void VersionManager::checkForUpdate(AppViewModel *model)
+void VersionManager::checkForUpdate(Notifications *notifications)
 {
     if (!m_pageAddress.isValid() || m_pageAddress.isEmpty())
         return;
-    m_model = model;
+    m_notifications = notifications;
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     QNetworkRequest request(m_pageAddress);
@@ -125,8 +125,8 @@ void VersionManager::pageArrived(const QByteArray &page)
     m_updateMessage = tr("최신 버전: %1 (%2)\n\n현재 버전: %3 (%4)\n\n"
                          "다운로드 페이지로 이동하시겠습니까?")
                           .arg(latest->version, latest->build, appVersion(), appBuild());
-    if (m_model)
-        m_model->setIsAlerting(true);
+    if (m_notifications)
+        m_notifications->setIsAlerting(true);
     emit updateMessageChanged();
 }
 
@@ -134,8 +134,8 @@ void VersionManager::answered()
 {
     m_updateMessage.clear();
     emit updateMessageChanged();
-    if (m_model)
-        m_model->setIsAlerting(false);
+    if (m_notifications)
+        m_notifications->setIsAlerting(false);
 }
 
 } // namespace korvane

@@ -10,7 +10,7 @@ class QNetworkAccessManager;
 
 namespace korvane {
 
-class AppViewModel;
+class Notifications;
 
 // The newest release a release page lists: the first "<td>1.2.3 (Build 45)" on it.
 struct Release
@@ -43,7 +43,7 @@ public:
 
     // Asks for the release page once, in the background; `model` is alerting while the question
     // is up. An answer longer than 1 MiB is no release page: it is read no further.
-    Q_INVOKABLE void checkForUpdate(korvane::AppViewModel *model);
+    Q_INVOKABLE void checkForUpdate(korvane::Notifications *notifications);
     // The user answered the question; with "예" the window opens the page and quits.
     Q_INVOKABLE void answered();
 
@@ -58,7 +58,7 @@ private:
     QUrl m_pageAddress;
     QString m_updateMessage;
     QNetworkAccessManager *m_network = nullptr;
-    AppViewModel *m_model = nullptr;
+    Notifications *m_notifications = nullptr;
 };
 
 } // namespace korvane

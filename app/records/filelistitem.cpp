@@ -1,6 +1,11 @@
 #include "records/filelistitem.h"
 
+#include <QCollator>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace korvane {
 
@@ -66,6 +71,24 @@ QString typeFromPath(const QString &path)
             return QLatin1String(m.type);
     }
     return QStringLiteral("saved");
+}
+
+void sortNewestFirst(QList<FileListItem> &rows)
+{
+    // Each row's date read and its sort key made once, not at every comparison: a card holds
+    // thousands of recordings.
+    QCollator collator;
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(static_cast<size_t>(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        keys.emplace_back(collator.sortKey(rows[i].dateText()), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return b.first.compare(a.first) < 0; });
+    QList<FileListItem> sorted;
+    sorted.reserve(rows.size());
+    for (const auto &key : keys)
+        sorted.append(std::move(rows[key.second]));
+    rows = std::move(sorted);
 }
 
 } // namespace korvane

@@ -40,4 +40,7 @@ struct FileListItem
 // marker ("N_", "E_", "P_", "M_") its path holds; "saved" when none.
 QString typeFromPath(const QString &path);
 
+// Rows newest first by their date text, in the locale's order; equal dates keep their order.
+void sortNewestFirst(QList<FileListItem> &rows);
+
 } // namespace korvane

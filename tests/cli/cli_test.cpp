@@ -253,6 +253,18 @@ TEST(Cli, KorvaneCli)
         true);
 }
 
+// A script's command line starts without the player, the window or the network: korvane-cli asks
+// the player in a process of its own (korvane-playcheck).
+TEST(Cli, KorvaneCliLinksNoPlayerWindowOrNetwork)
+{
+    const ProgramRun linked = run(QStringLiteral("ldd"), {KORVANE_CLI_PATH});
+    ASSERT_EQ(linked.exitCode, 0) << linked.err.constData();
+    ASSERT_TRUE(linked.out.contains("libQt6Core.so")) << linked.out.constData();
+    for (const char *library :
+         {"libQt6Gui", "libQt6Multimedia", "libQt6Network", "libQt6Qml", "libgstreamer"})
+        EXPECT_FALSE(linked.out.contains(library)) << library << " in\n" << linked.out.constData();
+}
+
 TEST(Cli, KorvaneCliCardListShowsItsFoldersOnATerminalAndOneTypeOnly)
 {
     const Places places;

@@ -2,15 +2,15 @@
 // by ffmpeg's own encoders (two cameras whose key frames fall at different times, AAC sound) and
 // by our generator (the dashcam's MP3 sound and GPS fixes). What a clip holds is checked with
 // ffprobe and with the pictures ffmpeg decodes from it, against the source.
-#include "model/clipcaptions.h"
 #include "card/clipexport.h"
-#include "records/gpxtrack.h"
-#include "records/metadataextraction.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
+#include "records/gpxtrack.h"
+#include "records/metadataextraction.h"
 #include "samplerecordings.h"
+#include "services/clipcaptions.h"
+#include "services/workingfiles.h"
 #include "testfiles.h"
-#include "model/workingfiles.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -143,22 +143,22 @@ void playerAt(AppViewModel &model, double seconds)
 void openRecording(CardModel &card, const QString &path)
 {
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    model.closeAlert();
-    model.setClipCaption(false); // kept in the user's settings by the test before
-    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(path)}));
-    QCoro::waitFor(model.selectAt(0));
+    model.library()->setIsAutoLoad(false);
+    model.notifications()->closeAlert();
+    model.clips()->setClipCaption(false); // kept in the user's settings by the test before
+    QCoro::waitFor(model.library()->openLocalFiles({QUrl::fromLocalFile(path)}));
+    QCoro::waitFor(model.opener()->selectAt(0));
     card.waitUntilOpened();
-    ASSERT_EQ(model.alertMessage(), std::nullopt);
+    ASSERT_EQ(model.notifications()->alertMessage(), std::nullopt);
 }
 
 void markClip(AppViewModel &model, double from, double to)
 {
     playerAt(model, from);
-    model.markClipStart();
+    model.clips()->markClipStart();
     playerAt(model, to);
-    model.markClipEnd();
-    ASSERT_TRUE(model.canExportClip());
+    model.clips()->markClipEnd();
+    ASSERT_TRUE(model.clips()->canExportClip());
 }
 
 // The clip as copied: it starts on the key frame at or before the start mark and ends at the end
@@ -241,39 +241,39 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     AppViewModel &model = card.model();
     card.loadCard(); // the card's settings name its cameras, as the channel choice goes
     openRecording(card, source);
-    ASSERT_EQ(model.videoPlayers().size(), 2);
+    ASSERT_EQ(model.nowPlaying()->videoPlayers().size(), 2);
 
     // Between the first camera's key frames at 4 and 5 s; the second one's are at 3 and 4.5 s.
     markClip(model, 4.4, 7.4);
-    const double from = model.clipFrom();
-    const double to = model.clipTo();
+    const double from = model.clips()->clipFrom();
+    const double to = model.clips()->clipTo();
     QTemporaryDir saved;
-    const ClipResult all = QCoro::waitFor(model.exportClipInto(saved.path()));
+    const ClipResult all = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
     ASSERT_EQ(all.outcome, ClipResult::Outcome::saved) << all.detail.toStdString();
     EXPECT_EQ(all.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s.mp4"));
-    EXPECT_EQ(model.downloadMessage(), QString(""));
-    EXPECT_EQ(model.alertMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
     expectCopiedClip(all.path, source, from, to, {0, 1});
 
     // The second camera alone, with the sound.
-    model.nextChannelChoice();
-    model.nextChannelChoice();
-    ASSERT_EQ(model.channelChoice(), 2);
-    const ClipResult second = QCoro::waitFor(model.exportClipInto(saved.path()));
+    model.downloads()->nextChannelChoice();
+    model.downloads()->nextChannelChoice();
+    ASSERT_EQ(model.downloads()->channelChoice(), 2);
+    const ClipResult second = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
     ASSERT_EQ(second.outcome, ClipResult::Outcome::saved) << second.detail.toStdString();
     EXPECT_EQ(second.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s_CH2.mp4"));
     expectCopiedClip(second.path, source, from, to, {1});
 
     // Marks in the same whole seconds name a clip the same: the clip saved before stays.
     markClip(model, 4.6, 7.9);
-    const ClipResult again = QCoro::waitFor(model.exportClipInto(saved.path()));
+    const ClipResult again = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
     ASSERT_EQ(again.outcome, ClipResult::Outcome::saved) << again.detail.toStdString();
     EXPECT_EQ(again.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s_CH2_2.mp4"));
     expectCopiedClip(second.path, source, from, to, {1});
 
     // A recording without fixes has no route to save; nothing is written for it.
-    EXPECT_FALSE(QCoro::waitFor(model.exportGpxInto(saved.path())));
-    EXPECT_TRUE(model.alertMessage().has_value());
+    EXPECT_FALSE(QCoro::waitFor(model.clips()->exportGpxInto(saved.path())));
+    EXPECT_TRUE(model.notifications()->alertMessage().has_value());
     EXPECT_EQ(entries(saved.path()).size(), 3);
     EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*")),
               QStringList());
@@ -281,27 +281,27 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     // A mark stays where it is put: an end before the start clears the start, and a start after
     // the end clears the end.
     playerAt(model, 2);
-    model.markClipEnd();
-    EXPECT_EQ(model.clipFrom(), -1);
-    EXPECT_NEAR(model.clipTo(), 2, 0.05);
-    EXPECT_FALSE(model.canExportClip());
+    model.clips()->markClipEnd();
+    EXPECT_EQ(model.clips()->clipFrom(), -1);
+    EXPECT_NEAR(model.clips()->clipTo(), 2, 0.05);
+    EXPECT_FALSE(model.clips()->canExportClip());
     playerAt(model, 1);
-    model.markClipStart();
-    EXPECT_TRUE(model.canExportClip());
+    model.clips()->markClipStart();
+    EXPECT_TRUE(model.clips()->canExportClip());
     playerAt(model, 3);
-    model.markClipStart();
-    EXPECT_EQ(model.clipTo(), -1);
-    EXPECT_NEAR(model.clipFrom(), 3, 0.05);
-    EXPECT_FALSE(model.canExportClip());
-    model.markClipEnd(); // at the start itself: the start goes
-    EXPECT_EQ(model.clipFrom(), -1);
+    model.clips()->markClipStart();
+    EXPECT_EQ(model.clips()->clipTo(), -1);
+    EXPECT_NEAR(model.clips()->clipFrom(), 3, 0.05);
+    EXPECT_FALSE(model.clips()->canExportClip());
+    model.clips()->markClipEnd(); // at the start itself: the start goes
+    EXPECT_EQ(model.clips()->clipFrom(), -1);
 
     // Marks belong to the recording they were put on.
     markClip(model, 1, 2);
     openRecording(card, source);
-    EXPECT_EQ(model.clipFrom(), -1);
-    EXPECT_EQ(model.clipTo(), -1);
-    EXPECT_FALSE(model.canExportClip());
+    EXPECT_EQ(model.clips()->clipFrom(), -1);
+    EXPECT_EQ(model.clips()->clipTo(), -1);
+    EXPECT_FALSE(model.clips()->canExportClip());
 }
 
 TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
@@ -312,8 +312,8 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     card.loadCard();
     openRecording(card, source);
     markClip(model, 1.3, 4.6);
-    const double from = model.clipFrom();
-    const double to = model.clipTo();
+    const double from = model.clips()->clipFrom();
+    const double to = model.clips()->clipTo();
 
     // Every second's caption: its own clock, one second on from the one before, and the fix.
     const QList<CaptionLine> captions =
@@ -338,15 +338,15 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     }
 
     QTemporaryDir saved;
-    const ClipResult plain = QCoro::waitFor(model.exportClipInto(saved.path()));
+    const ClipResult plain = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
     ASSERT_EQ(plain.outcome, ClipResult::Outcome::saved) << plain.detail.toStdString();
     expectCopiedClip(plain.path, source, from, to, {0, 1});
 
-    model.setClipCaption(true);
-    EXPECT_TRUE(model.clipCaption());
-    model.nextChannelChoice();
-    ASSERT_EQ(model.channelChoice(), 1);
-    const ClipResult captioned = QCoro::waitFor(model.exportClipInto(saved.path()));
+    model.clips()->setClipCaption(true);
+    EXPECT_TRUE(model.clips()->clipCaption());
+    model.downloads()->nextChannelChoice();
+    ASSERT_EQ(model.downloads()->channelChoice(), 1);
+    const ClipResult captioned = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
     ASSERT_EQ(captioned.outcome, ClipResult::Outcome::saved) << captioned.detail.toStdString();
     const QList<StreamTimes> streams = streamTimes(captioned.path);
     ASSERT_EQ(streams.size(), 2);
@@ -393,13 +393,13 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
         << "the caption did not change with the second";
 
     // The route beside the clips: as many points as the recording has fixes.
-    ASSERT_TRUE(QCoro::waitFor(model.exportGpxInto(saved.path())));
+    ASSERT_TRUE(QCoro::waitFor(model.clips()->exportGpxInto(saved.path())));
     const QByteArray gpx = readFile(saved.filePath(QFileInfo(source).baseName() + ".gpx"));
     EXPECT_EQ(gpx.count("<trkpt"), gpxPointCount(extractMediaRecords(source)));
     EXPECT_GT(gpx.count("<trkpt"), 0);
     EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*")),
               QStringList());
-    model.setClipCaption(false);
+    model.clips()->setClipCaption(false);
 }
 
 TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
@@ -410,10 +410,10 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
     AppViewModel &model = card.model();
     openRecording(card, source);
     markClip(model, 1, 29);
-    model.setClipCaption(true);
+    model.clips()->setClipCaption(true);
     QTemporaryDir saved;
 
-    QCoro::Task<ClipResult> exporting = model.exportClipInto(saved.path());
+    QCoro::Task<ClipResult> exporting = model.clips()->exportClipInto(saved.path());
     // ffmpeg runs once the clip's folder holds its caption script and some of the clip.
     QString clipFolder;
     ASSERT_TRUE(QTest::qWaitFor(
@@ -434,17 +434,17 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
         return false;
     };
     ASSERT_TRUE(runningFfmpeg());
-    model.closeDownload();
+    model.notifications()->closeDownload();
     const ClipResult result = QCoro::waitFor(exporting);
     EXPECT_EQ(result.outcome, ClipResult::Outcome::cancelled);
     EXPECT_FALSE(runningFfmpeg());
     EXPECT_EQ(entries(saved.path()), QStringList());
     EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip*")),
               QStringList());
-    EXPECT_EQ(model.downloadMessage(), std::nullopt);
-    EXPECT_EQ(model.alertMessage(), std::nullopt);
-    EXPECT_FALSE(model.isDownloading());
-    model.setClipCaption(false);
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
+    EXPECT_FALSE(model.downloads()->isDownloading());
+    model.clips()->setClipCaption(false);
 }
 
 // Caption text is data: whatever it holds reaches the picture as written, exactly as ffmpeg

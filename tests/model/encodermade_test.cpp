@@ -2,11 +2,11 @@
 // streams: an H.264 camera at 30 pictures a second beside an H.265 one at 15, unfinished and
 // finished. Opened as the viewer opens them, every channel must stop exactly on the picture of a
 // sought time, as ffmpeg decodes the file that plays.
-#include "records/freebox.h"
 #include "modeltestsupport.h"
 #include "playbacktestsupport.h"
 #include "qtprinters.h"
 #include "rawrecording.h"
+#include "records/freebox.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
 
@@ -80,13 +80,13 @@ TEST(OpenRecording, AnH265CameraBesideAnH264OneAtHalfItsRateSeeksExactly)
     const Recordings made = mixedRecordings(folder.path());
     CardModel card(sampleCardImage({"--seconds", "1"}));
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
+    model.library()->setIsAutoLoad(false);
     for (const QString &path : {made.unfinished, made.finished}) {
-        QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(path)}));
-        QCoro::waitFor(model.selectAt(0));
+        QCoro::waitFor(model.library()->openLocalFiles({QUrl::fromLocalFile(path)}));
+        QCoro::waitFor(model.opener()->selectAt(0));
         card.waitUntilOpened();
-        ASSERT_EQ(model.alertMessage(), std::nullopt) << path.toStdString();
-        ASSERT_EQ(model.videoPlayers().size(), 2) << path.toStdString();
+        ASSERT_EQ(model.notifications()->alertMessage(), std::nullopt) << path.toStdString();
+        ASSERT_EQ(model.nowPlaying()->videoPlayers().size(), 2) << path.toStdString();
         EXPECT_TRUE(model.playerManager()->isPlaying());
 
         // The rebuilt recording plays with its sound in AAC; the finished one has no sound and
@@ -99,7 +99,7 @@ TEST(OpenRecording, AnH265CameraBesideAnH264OneAtHalfItsRateSeeksExactly)
         // picture's start by.
         player.seek(0.51);
         const double sought = 0.51 * player.duration();
-        for (ChannelPlayer *channel : model.videoPlayers()) {
+        for (ChannelPlayer *channel : model.nowPlaying()->videoPlayers()) {
             const QByteArray frames = referenceFrames(playing, channel->channel());
             const QByteArray expected =
                 referenceLuma(frames, pictureAt(playing, channel->channel(), sought), 320, 240);

@@ -30,18 +30,17 @@ QString recordsJson(int seconds)
 {
     QJsonArray records;
     for (int s = 0; s <= seconds; ++s) {
-        const QString body = QString::asprintf(
-            "GPRMC,0500%02d.00,A,3730.0000,N,12700.0000,E,0.0,0.0,051024,,,A", s);
+        const QString body =
+            QString::asprintf("GPRMC,0500%02d.00,A,3730.0000,N,12700.0000,E,0.0,0.0,051024,,,A", s);
         unsigned sum = 0;
         for (const QChar c : body)
             sum ^= c.unicode();
         records.append(QJsonObject{
             {"type", "gps_info"},
             {"nmea", QStringLiteral("$%1*%2").arg(body).arg(sum, 2, 16, QLatin1Char('0'))}});
-        records.append(QJsonObject{
-            {"type", "gsensor_info"},
-            {"timestamp", QString::asprintf("2024-10-05 14:00:%02d", s)},
-            {"accel", QJsonObject{{"x", s}, {"y", -s}, {"z", 1}}}});
+        records.append(QJsonObject{{"type", "gsensor_info"},
+                                   {"timestamp", QString::asprintf("2024-10-05 14:00:%02d", s)},
+                                   {"accel", QJsonObject{{"x", s}, {"y", -s}, {"z", 1}}}});
     }
     return QString::fromUtf8(QJsonDocument(records).toJson());
 }
@@ -50,9 +49,9 @@ TEST(GSensorGraph, GrowsATenthAtATimeJumpsBackAndIgnoresTheClocksReset)
 {
     CardModel card(korvane::test::sampleCardImage({"--channels", "5", "--seconds", "12"}));
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    QCoro::waitFor(model.selectAt(card.row(QStringLiteral("N_20241005_143012.mp4"))));
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    QCoro::waitFor(model.opener()->selectAt(card.row(QStringLiteral("N_20241005_143012.mp4"))));
     card.waitUntilOpened();
     ASSERT_FALSE(model.mediaData()->gSensorEvents().isEmpty());
     model.playerManager()->pause();

@@ -1,9 +1,9 @@
 // The open recording's media data on the player's time axis: fixes one per second from the
 // first at 0 to the last at the end, samples every 0.1 s, lookups, and the two text exports.
-#include "model/clipcaptions.h"
 #include "computertimezone.h"
 #include "records/gpxtrack.h"
-#include "model/mediadataviewmodel.h"
+#include "services/clipcaptions.h"
+#include "services/mediadataviewmodel.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -29,19 +29,19 @@ CardModel::~CardModel() = default;
 
 void CardModel::loadCard()
 {
-    QCoro::waitFor(m_model->reloadList());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_model->isLoading(); }, 60000));
+    QCoro::waitFor(m_model->library()->reloadList());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_model->library()->isLoading(); }, 60000));
 }
 
 void CardModel::waitUntilOpened()
 {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_model->isSelecting(); }, 60000));
-    QCoro::waitFor(m_model->metadataLoaded());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_model->library()->isSelecting(); }, 60000));
+    QCoro::waitFor(m_model->opener()->metadataLoaded());
 }
 
 qsizetype CardModel::row(const QString &name) const
 {
-    const QList<FileListItem> &rows = m_model->filtered();
+    const QList<FileListItem> &rows = m_model->library()->filtered();
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (rows[i].name == name)
             return i;

@@ -3,8 +3,8 @@
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
+#include "services/workingfiles.h"
 #include "testfiles.h"
-#include "model/workingfiles.h"
 
 #include <QCoroTask>
 #include <QFile>
@@ -28,20 +28,21 @@ TEST(OpenRecording, AFinishedAndAnUnfinishedRecordingPlayWithTheirMetadata)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    EXPECT_EQ(model.speedText(), "0 km/h");
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    EXPECT_EQ(model.nowPlaying()->speedText(), "0 km/h");
 
     for (const char *name : {"N_20241005_143012.mp4", "N_20241005_144012.mov"}) {
         const qsizetype row = card.row(QString::fromLatin1(name));
-        QCoro::waitFor(model.selectAt(row));
+        QCoro::waitFor(model.opener()->selectAt(row));
         card.waitUntilOpened();
-        EXPECT_EQ(model.alertMessage(), std::nullopt) << name;
-        EXPECT_EQ(model.procMessage(), std::nullopt) << name;
-        EXPECT_EQ(model.selectedIndex(), row);
-        EXPECT_TRUE(model.filtered()[row].isSelected);
-        EXPECT_EQ(model.filtered()[row].read, model.filtered()[row].size) << "copied when opened";
-        EXPECT_EQ(model.videoPlayers().size(), 2) << name;
+        EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt) << name;
+        EXPECT_EQ(model.notifications()->procMessage(), std::nullopt) << name;
+        EXPECT_EQ(model.library()->selectedIndex(), row);
+        EXPECT_TRUE(model.library()->filtered()[row].isSelected);
+        EXPECT_EQ(model.library()->filtered()[row].read, model.library()->filtered()[row].size)
+            << "copied when opened";
+        EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 2) << name;
         EXPECT_TRUE(model.playerManager()->isPlaying()) << name;
         EXPECT_NE(model.playerManager()->audioPlayer(), nullptr) << name << ": sound back in";
         ASSERT_GE(model.mediaData()->gpsEvents().size(), 2) << name;
@@ -49,11 +50,11 @@ TEST(OpenRecording, AFinishedAndAnUnfinishedRecordingPlayWithTheirMetadata)
                   std::trunc(model.playerManager()->duration()))
             << name << ": the route spans the video";
         EXPECT_FALSE(model.mediaData()->gSensorEvents().isEmpty()) << name;
-        EXPECT_TRUE(model.speedText().endsWith(" km/h"));
+        EXPECT_TRUE(model.nowPlaying()->speedText().endsWith(" km/h"));
         EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + "work/open/temp.mp4"));
     }
     // Nothing copied behind the user's back while background copying is off.
-    for (const FileListItem &row : model.fileList())
+    for (const FileListItem &row : model.library()->fileList())
         EXPECT_TRUE(row.type == u"normal" || row.read == 0) << row.name.toStdString();
 }
 
@@ -61,22 +62,22 @@ TEST(OpenRecording, TheSidePanelKeepsItsChoiceWhileTheChannelCountStays)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    QCoro::waitFor(model.opener()->selectAt(card.row("N_20241005_143012.mp4")));
     card.waitUntilOpened();
-    model.setVideoChannel(1);
-    QCoro::waitFor(model.selectAt(card.row("N_20241005_144012.mov")));
+    model.layout()->setVideoChannel(1);
+    QCoro::waitFor(model.opener()->selectAt(card.row("N_20241005_144012.mov")));
     card.waitUntilOpened();
-    EXPECT_EQ(model.videoChannel(), 1) << "two channels again";
+    EXPECT_EQ(model.layout()->videoChannel(), 1) << "two channels again";
 
     const QString single =
         korvane::test::sampleRecording({"--channels", "1", "--seconds", "1", "--no-sound"});
-    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(single)}));
-    QCoro::waitFor(model.selectAt(0));
+    QCoro::waitFor(model.library()->openLocalFiles({QUrl::fromLocalFile(single)}));
+    QCoro::waitFor(model.opener()->selectAt(0));
     card.waitUntilOpened();
-    EXPECT_EQ(model.videoPlayers().size(), 1);
-    EXPECT_EQ(model.videoChannel(), -1) << "another channel count clears the choice";
+    EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 1);
+    EXPECT_EQ(model.layout()->videoChannel(), -1) << "another channel count clears the choice";
     EXPECT_EQ(model.playerManager()->audioPlayer(), nullptr);
 }
 
@@ -87,28 +88,29 @@ TEST(OpenRecording, ADamagedFileAlertsAndLeavesNothingBusy)
     QTemporaryDir folder;
     const QString broken = folder.filePath(QStringLiteral("N_20241005_150000.mp4"));
     korvane::test::writeFile(broken, QByteArray(4096, 'x'));
-    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(broken)}));
-    QCoro::waitFor(model.selectAt(0));
-    EXPECT_EQ(model.alertMessage(), "영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
-    EXPECT_FALSE(model.isSelecting());
-    EXPECT_EQ(model.procMessage(), std::nullopt);
-    EXPECT_TRUE(model.videoPlayers().isEmpty());
+    QCoro::waitFor(model.library()->openLocalFiles({QUrl::fromLocalFile(broken)}));
+    QCoro::waitFor(model.opener()->selectAt(0));
+    EXPECT_EQ(model.notifications()->alertMessage(),
+              "영상 파일이 손상되어 정상적으로 재생할 수 없습니다.");
+    EXPECT_FALSE(model.library()->isSelecting());
+    EXPECT_EQ(model.notifications()->procMessage(), std::nullopt);
+    EXPECT_TRUE(model.nowPlaying()->videoPlayers().isEmpty());
 }
 
 TEST(OpenRecording, AClickWhileBusyIsDropped)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
     const qsizetype clicked = card.row("N_20241005_143012.mp4");
-    model.open(static_cast<int>(clicked));
-    EXPECT_TRUE(model.isSelecting());
-    QCoro::waitFor(model.selectAt(card.row("N_20241005_144012.mov")));
+    model.opener()->open(static_cast<int>(clicked));
+    EXPECT_TRUE(model.library()->isSelecting());
+    QCoro::waitFor(model.opener()->selectAt(card.row("N_20241005_144012.mov")));
     card.waitUntilOpened();
-    EXPECT_EQ(model.selectedIndex(), clicked);
-    EXPECT_TRUE(model.filtered()[clicked].isSelected);
-    EXPECT_FALSE(model.filtered()[card.row("N_20241005_144012.mov")].isSelected);
+    EXPECT_EQ(model.library()->selectedIndex(), clicked);
+    EXPECT_TRUE(model.library()->filtered()[clicked].isSelected);
+    EXPECT_FALSE(model.library()->filtered()[card.row("N_20241005_144012.mov")].isSelected);
 }
 
 // The rows shown change while a recording opens: the one clicked opens, and the selection
@@ -117,17 +119,18 @@ TEST(OpenRecording, TheClickedRecordingOpensWhateverTheListDoesMeanwhile)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    model.open(static_cast<int>(card.row("N_20241005_143012.mp4")));
-    model.selectTab(5);
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    model.opener()->open(static_cast<int>(card.row("N_20241005_143012.mp4")));
+    model.library()->selectTab(5);
     card.waitUntilOpened();
-    ASSERT_EQ(model.filtered().size(), 6);
+    ASSERT_EQ(model.library()->filtered().size(), 6);
     const qsizetype now = card.row("N_20241005_143012.mp4");
-    EXPECT_EQ(model.selectedIndex(), now);
-    EXPECT_TRUE(model.filtered()[now].isSelected);
-    EXPECT_EQ(model.filtered()[now].read, model.filtered()[now].size) << "copied: the one clicked";
-    EXPECT_EQ(model.filtered()[card.row("N_20241005_144012.mov")].read, 0);
+    EXPECT_EQ(model.library()->selectedIndex(), now);
+    EXPECT_TRUE(model.library()->filtered()[now].isSelected);
+    EXPECT_EQ(model.library()->filtered()[now].read, model.library()->filtered()[now].size)
+        << "copied: the one clicked";
+    EXPECT_EQ(model.library()->filtered()[card.row("N_20241005_144012.mov")].read, 0);
 
     // A card load while a recording opens waits for it, and the open plays. The recordings last
     // two seconds: the one open is paused so that its end opens nothing, and the new one may have
@@ -136,30 +139,32 @@ TEST(OpenRecording, TheClickedRecordingOpensWhateverTheListDoesMeanwhile)
     bool played = false;
     QObject::connect(model.playerManager(), &MultiTrackPlayer::isPlayingChanged, &model,
                      [&] { played = played || model.playerManager()->isPlaying(); });
-    model.open(static_cast<int>(card.row("P_20241004_220000.mp4")));
-    QCoro::waitFor(model.reloadList());
+    model.opener()->open(static_cast<int>(card.row("P_20241004_220000.mp4")));
+    QCoro::waitFor(model.library()->reloadList());
     card.waitUntilOpened();
-    EXPECT_EQ(model.alertMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
     EXPECT_TRUE(played);
-    EXPECT_EQ(model.selectedIndex(), std::nullopt) << "the new list does not hold the row";
+    EXPECT_EQ(model.library()->selectedIndex(), std::nullopt)
+        << "the new list does not hold the row";
 }
 
 TEST(OpenRecording, OpeningFetchesTheNextRecordingAndResumesCopying)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    model.setIsAutoLoad(true);
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    model.library()->setIsAutoLoad(true);
     const qsizetype opened = card.row("N_20241005_143012.mp4");
     ASSERT_GT(opened, 0);
-    EXPECT_EQ(model.filtered()[opened - 1].read, 0);
-    QCoro::waitFor(model.selectAt(opened));
-    EXPECT_EQ(model.filtered()[opened - 1].read, model.filtered()[opened - 1].size)
+    EXPECT_EQ(model.library()->filtered()[opened - 1].read, 0);
+    QCoro::waitFor(model.opener()->selectAt(opened));
+    EXPECT_EQ(model.library()->filtered()[opened - 1].read,
+              model.library()->filtered()[opened - 1].size)
         << "the recording made next is copied before the open ends";
-    EXPECT_TRUE(model.isLoading()) << "background copying starts again";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
-    for (const FileListItem &row : model.fileList())
+    EXPECT_TRUE(model.library()->isLoading()) << "background copying starts again";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.library()->isLoading(); }, 60000));
+    for (const FileListItem &row : model.library()->fileList())
         EXPECT_EQ(row.read, row.size) << row.name.toStdString();
 }
 
@@ -167,24 +172,25 @@ TEST(PlayerScreen, MagnifierWorksOnOneChannelAndExportsReachTheCard)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.toggleMagnifier();
-    EXPECT_FALSE(model.showMagnifier());
-    EXPECT_EQ(model.alertMessage(), "화면 확대는 비디오 채널 별로 가능합니다.");
-    model.setVideoMode(1);
-    model.toggleMagnifier();
-    EXPECT_TRUE(model.showMagnifier());
+    model.layout()->toggleMagnifier();
+    EXPECT_FALSE(model.layout()->showMagnifier());
+    EXPECT_EQ(model.notifications()->alertMessage(), "화면 확대는 비디오 채널 별로 가능합니다.");
+    model.layout()->setVideoMode(1);
+    model.layout()->toggleMagnifier();
+    EXPECT_TRUE(model.layout()->showMagnifier());
 
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    QCoro::waitFor(model.selectAt(card.row("N_20241005_143012.mp4")));
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    QCoro::waitFor(model.opener()->selectAt(card.row("N_20241005_143012.mp4")));
     card.waitUntilOpened();
-    model.exportLocation();
-    EXPECT_EQ(model.alertMessage(), "GPS 데이터(location.txt)를 SD 카드에 저장했습니다.");
+    model.nowPlaying()->exportLocation();
+    EXPECT_EQ(model.notifications()->alertMessage(),
+              "GPS 데이터(location.txt)를 SD 카드에 저장했습니다.");
     EXPECT_EQ(korvane::test::readFile(card.volume() + "/location.txt"),
               model.mediaData()->locationText().toUtf8());
     model.procManager().setCardVolume(card.volume() + "/gone");
-    model.exportGSensor();
-    EXPECT_EQ(model.alertMessage(), "SD 카드에 저장하지 못했습니다.");
+    model.nowPlaying()->exportGSensor();
+    EXPECT_EQ(model.notifications()->alertMessage(), "SD 카드에 저장하지 못했습니다.");
 }
 
 // With the list newest first, the recording made next is the row above: it plays when one ends.
@@ -192,16 +198,17 @@ TEST(OpenRecording, TheEndOfPlaybackOpensTheNextRecording)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
     const qsizetype first = card.row("N_20241005_143012.mp4");
     ASSERT_EQ(first, 1);
-    QCoro::waitFor(model.selectAt(first));
+    QCoro::waitFor(model.opener()->selectAt(first));
     card.waitUntilOpened();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model.selectedIndex() == first - 1; }, 20000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return model.library()->selectedIndex() == first - 1; }, 20000));
     card.waitUntilOpened();
-    EXPECT_TRUE(model.filtered()[0].isSelected);
-    EXPECT_FALSE(model.filtered()[1].isSelected);
+    EXPECT_TRUE(model.library()->filtered()[0].isSelected);
+    EXPECT_FALSE(model.library()->filtered()[1].isSelected);
 }
 
 // Names of working files come from nothing of the recording's path.
@@ -219,16 +226,16 @@ TEST(OpenRecording, AnMp4WithoutIndexIsRebuilt)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
+    model.library()->setIsAutoLoad(false);
     QTemporaryDir folder;
     const QString renamed = folder.filePath(QStringLiteral("N_20241006_090000.mp4"));
     ASSERT_TRUE(QFile::copy(
         korvane::test::sampleRecording({"--channels", "2", "--seconds", "1", "--unfinished"}),
         renamed));
-    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(renamed)}));
-    QCoro::waitFor(model.selectAt(0));
+    QCoro::waitFor(model.library()->openLocalFiles({QUrl::fromLocalFile(renamed)}));
+    QCoro::waitFor(model.opener()->selectAt(0));
     card.waitUntilOpened();
-    EXPECT_EQ(model.alertMessage(), std::nullopt);
-    EXPECT_EQ(model.videoPlayers().size(), 2);
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
+    EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 2);
     EXPECT_NE(model.playerManager()->audioPlayer(), nullptr) << "its sound merged back";
 }

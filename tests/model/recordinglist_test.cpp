@@ -3,8 +3,9 @@
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
+#include "services/workingcopy.h"
+#include "services/workingfiles.h"
 #include "testfiles.h"
-#include "model/workingfiles.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -56,44 +57,44 @@ TEST(RecordingList, ReadsTheCardNewestFirstByTab)
 {
     CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
     AppViewModel &model = card.model();
-    EXPECT_EQ(model.currentType(), "normal");
+    EXPECT_EQ(model.library()->currentType(), "normal");
     card.loadCard();
-    EXPECT_EQ(names(model.fileList()),
+    EXPECT_EQ(names(model.library()->fileList()),
               QStringList({"manual/M_20241005_145012.mov", "normal/N_20241005_144012.mov",
                            "event/E_20241005_143512.mp4", "normal/N_20241005_143012.mp4",
                            "park/P_20241004_220000.mp4", "saved/E_20241003_081500.mp4"}));
-    EXPECT_EQ(names(model.filtered()),
+    EXPECT_EQ(names(model.library()->filtered()),
               QStringList({"normal/N_20241005_144012.mov", "normal/N_20241005_143012.mp4"}));
 
-    QSignalSpy reset(model.filteredModel(), &QAbstractItemModel::modelReset);
-    model.selectTab(5);
+    QSignalSpy reset(model.library()->filteredModel(), &QAbstractItemModel::modelReset);
+    model.library()->selectTab(5);
     ASSERT_TRUE(QTest::qWaitFor([&] { return reset.count() == 1; }, 10000));
-    EXPECT_EQ(model.filtered().size(), 6);
-    model.selectTab(5);
+    EXPECT_EQ(model.library()->filtered().size(), 6);
+    model.library()->selectTab(5);
     QTest::qWait(50);
     EXPECT_EQ(reset.count(), 1) << "the tab already shown is not filtered again";
 
     // Ticking changes rows, not the list.
-    QSignalSpy changed(model.filteredModel(), &QAbstractItemModel::dataChanged);
-    model.setChecked(2, true);
+    QSignalSpy changed(model.library()->filteredModel(), &QAbstractItemModel::dataChanged);
+    model.library()->setChecked(2, true);
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed.first()[0].toModelIndex().row(), 2);
-    EXPECT_EQ(model.checkedItems().size(), 1);
-    model.checkAll(true);
-    EXPECT_EQ(model.checkedItems().size(), 6);
-    EXPECT_TRUE(model.isAllChecked());
+    EXPECT_EQ(model.library()->checkedItems().size(), 1);
+    model.library()->checkAll(true);
+    EXPECT_EQ(model.library()->checkedItems().size(), 6);
+    EXPECT_TRUE(model.library()->isAllChecked());
     EXPECT_EQ(reset.count(), 1);
 
     // Every row was copied in the background, each to its own size.
-    for (const FileListItem &row : model.fileList())
+    for (const FileListItem &row : model.library()->fileList())
         EXPECT_EQ(row.read, row.size) << row.name.toStdString();
-    model.selectTab(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.filtered().size() == 1; }, 10000));
-    EXPECT_EQ(model.filtered().first().read, model.filtered().first().size);
+    model.library()->selectTab(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.library()->filtered().size() == 1; }, 10000));
+    EXPECT_EQ(model.library()->filtered().first().read, model.library()->filtered().first().size);
 
     // A new card load sets the old copies aside at once and removes them on a worker.
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
     EXPECT_TRUE(QDir(ProcessManager::tempRoot() + "mov/normal").isEmpty());
     EXPECT_TRUE(QTest::qWaitFor(
         [] {
@@ -105,15 +106,15 @@ TEST(RecordingList, ReadsTheCardNewestFirstByTab)
 
     // The list shows how far the copy of a row has come while it is copied, and nothing after.
     QMap<int, QList<double>> progress;
-    QObject::connect(model.filteredModel(), &QAbstractItemModel::dataChanged,
+    QObject::connect(model.library()->filteredModel(), &QAbstractItemModel::dataChanged,
                      [&](const QModelIndex &from, const QModelIndex &, const QList<int> &roles) {
                          if (roles.contains(RecordingListModel::CopyProgressRole))
                              progress[from.row()].append(
                                  from.data(RecordingListModel::CopyProgressRole).toDouble());
                      });
-    model.startLoading();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isLoading(); }, 60000));
-    ASSERT_EQ(progress.size(), model.filtered().size()) << "every row shown was copied";
+    model.library()->startLoading();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.library()->isLoading(); }, 60000));
+    ASSERT_EQ(progress.size(), model.library()->filtered().size()) << "every row shown was copied";
     for (const QList<double> &shares : std::as_const(progress)) {
         ASSERT_GE(shares.size(), 2);
         EXPECT_EQ(shares.first(), 0.0);
@@ -135,12 +136,13 @@ TEST(RecordingList, ACardOfWhichNothingCanBeReadSaysWhy)
     blank.close();
     CardModel card(image);
     card.loadCard();
-    EXPECT_TRUE(card.model().fileList().isEmpty());
-    ASSERT_TRUE(card.model().alertMessage().has_value());
-    EXPECT_TRUE(
-        card.model().alertMessage()->startsWith(QStringLiteral("SD 카드를 읽지 못했습니다.")));
-    EXPECT_TRUE(card.model().alertMessage()->contains(QStringLiteral("not an ext4 file system")))
-        << card.model().alertMessage()->toStdString();
+    EXPECT_TRUE(card.model().library()->fileList().isEmpty());
+    ASSERT_TRUE(card.model().notifications()->alertMessage().has_value());
+    EXPECT_TRUE(card.model().notifications()->alertMessage()->startsWith(
+        QStringLiteral("SD 카드를 읽지 못했습니다.")));
+    EXPECT_TRUE(card.model().notifications()->alertMessage()->contains(
+        QStringLiteral("not an ext4 file system")))
+        << card.model().notifications()->alertMessage()->toStdString();
 }
 
 TEST(RecordingList, ACopyUnderWayIsMeasuredByDurnixsPartialFile)
@@ -171,10 +173,10 @@ TEST(RecordingList, CopyingLeavesRoomOnTheDisk)
                   .exitCode,
               0);
     card.loadCard();
-    EXPECT_EQ(card.model().fileList().size(), 6) << "the list itself still loads";
-    for (const FileListItem &row : card.model().fileList())
+    EXPECT_EQ(card.model().library()->fileList().size(), 6) << "the list itself still loads";
+    for (const FileListItem &row : card.model().library()->fileList())
         EXPECT_EQ(row.read, 0) << row.name.toStdString();
-    EXPECT_FALSE(card.model().isLoading());
+    EXPECT_FALSE(card.model().library()->isLoading());
     korvane::test::run(QStringLiteral("umount"), {working});
 }
 
@@ -188,14 +190,15 @@ TEST(RecordingList, PickedFilesAreListedApartFromTheCard)
     QTemporaryDir elsewhere;
     const QString plain = elsewhere.filePath(QStringLiteral("clip.mp4"));
     korvane::test::writeFile(plain, "not much");
-    QCoro::waitFor(model.openLocalFiles({QUrl::fromLocalFile(plain), QUrl::fromLocalFile(picked)}));
-    EXPECT_TRUE(model.uploaded());
-    EXPECT_EQ(model.selectedTab(), -1);
-    EXPECT_EQ(model.currentType(), "normal");
-    ASSERT_EQ(names(model.filtered()),
+    QCoro::waitFor(
+        model.library()->openLocalFiles({QUrl::fromLocalFile(plain), QUrl::fromLocalFile(picked)}));
+    EXPECT_TRUE(model.library()->uploaded());
+    EXPECT_EQ(model.library()->selectedTab(), -1);
+    EXPECT_EQ(model.library()->currentType(), "normal");
+    ASSERT_EQ(names(model.library()->filtered()),
               QStringList({"park/P_20241005_143012.mp4", "saved/clip.mp4"}));
-    EXPECT_EQ(model.filtered().last().read, 8);
-    EXPECT_EQ(model.fileList().size(), 6) << "the card's list stays";
+    EXPECT_EQ(model.library()->filtered().last().read, 8);
+    EXPECT_EQ(model.library()->fileList().size(), 6) << "the card's list stays";
 }
 
 // Opening a recording stops the background copying before its next row and starts it again
@@ -204,21 +207,24 @@ TEST(RecordingList, AnOpenPausesTheCopying)
 {
     CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
     AppViewModel &model = card.model();
-    QCoro::waitFor(model.reloadList());
-    ASSERT_TRUE(model.isLoading());
-    model.open(static_cast<int>(card.row("N_20241005_143012.mp4")));
-    EXPECT_FALSE(model.isLoading()) << "the open called the copying off";
+    QCoro::waitFor(model.library()->reloadList());
+    ASSERT_TRUE(model.library()->isLoading());
+    model.opener()->open(static_cast<int>(card.row("N_20241005_143012.mp4")));
+    EXPECT_FALSE(model.library()->isLoading()) << "the open called the copying off";
     card.waitUntilOpened();
     // A one-second recording may end, and its end open the next, before the copying is done:
     // each open pauses the copying again, so the end is when nothing opens or copies any more.
     const auto allCopied = [&] {
-        return std::ranges::all_of(model.fileList(),
+        return std::ranges::all_of(model.library()->fileList(),
                                    [](const FileListItem &row) { return row.read == row.size; });
     };
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !model.isLoading() && !model.isSelecting() && allCopied(); }, 60000));
-    for (const FileListItem &row : model.fileList()) {
-        const QFileInfo copy(AppViewModel::localCopy(row));
+        [&] {
+            return !model.library()->isLoading() && !model.library()->isSelecting() && allCopied();
+        },
+        60000));
+    for (const FileListItem &row : model.library()->fileList()) {
+        const QFileInfo copy(localCopy(row));
         EXPECT_EQ(copy.size(), row.size) << row.name.toStdString();
         EXPECT_EQ(QDir(copy.path())
                       .entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot)

@@ -72,28 +72,29 @@ TEST(DurnixSalvage, TheViewerPlaysWhatCanBeReadOfADamagedRecordingAndSaysHowMuch
 
     CardModel viewer(image);
     AppViewModel &model = viewer.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    QCoro::waitFor(model.selectAt(viewer.row("N_20241005_143012.mov")));
-    EXPECT_TRUE(model.videoPlayers().isEmpty());
-    EXPECT_TRUE(model.salvageQuestion().contains("N_20241005_143012.mov"))
-        << model.salvageQuestion().toStdString();
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    QCoro::waitFor(model.opener()->selectAt(viewer.row("N_20241005_143012.mov")));
+    EXPECT_TRUE(model.nowPlaying()->videoPlayers().isEmpty());
+    EXPECT_TRUE(model.opener()->salvageQuestion().contains("N_20241005_143012.mov"))
+        << model.opener()->salvageQuestion().toStdString();
 
-    model.answerSalvage(true);
-    EXPECT_TRUE(model.salvageQuestion().isEmpty());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !model.isSelecting() && !model.procMessage(); }, 60000));
-    EXPECT_EQ(model.videoPlayers().size(), 2) << "what could be read plays";
-    EXPECT_EQ(model.alertMessage(),
+    model.opener()->answerSalvage(true);
+    EXPECT_TRUE(model.opener()->salvageQuestion().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !model.library()->isSelecting() && !model.notifications()->procMessage(); },
+        60000));
+    EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 2) << "what could be read plays";
+    EXPECT_EQ(model.notifications()->alertMessage(),
               QStringLiteral("영상 %1 MB 중 %2 MB를 읽지 못해 그 부분은 비워 두었습니다.")
                   .arg(static_cast<double>(recording.size()) / 1e6, 0, 'f', 1)
                   .arg(static_cast<double>(secondHole - middle) / 1e6, 0, 'f', 1));
 
     // Asked and declined: nothing is opened.
-    model.closeAlert();
-    QCoro::waitFor(model.selectAt(viewer.row("N_20241005_143012.mov")));
-    ASSERT_FALSE(model.salvageQuestion().isEmpty());
-    model.answerSalvage(false);
-    EXPECT_TRUE(model.salvageQuestion().isEmpty());
-    EXPECT_FALSE(model.isSelecting());
+    model.notifications()->closeAlert();
+    QCoro::waitFor(model.opener()->selectAt(viewer.row("N_20241005_143012.mov")));
+    ASSERT_FALSE(model.opener()->salvageQuestion().isEmpty());
+    model.opener()->answerSalvage(false);
+    EXPECT_TRUE(model.opener()->salvageQuestion().isEmpty());
+    EXPECT_FALSE(model.library()->isSelecting());
 }

@@ -2,15 +2,15 @@
 // the card taken out and put back. Whatever an open takes (players, files, pipes, bus sockets)
 // it gives back: after a warm-up, the open descriptors stay where they were.
 #include "modeltestsupport.h"
-#include "samplerecordings.h"
 #include "playback/snapshot.h"
+#include "samplerecordings.h"
 
 #include <QCoroTask>
 #include <QDir>
 #include <QSemaphore>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -63,8 +63,8 @@ TEST(Soak, ThirtyOpensAndTwoCardInsertionsGiveBackTheirDescriptors)
     const QString image = korvane::test::sampleCardImage({"--seconds", "2"});
     CardModel card(image);
     AppViewModel &model = card.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
     QTemporaryDir saved;
     startEveryWorker();
     // A finished recording and one a power loss left unfinished, rebuilt at every open.
@@ -73,20 +73,20 @@ TEST(Soak, ThirtyOpensAndTwoCardInsertionsGiveBackTheirDescriptors)
     int clips = 0;
     const auto open = [&](int i) {
         const QString &name = names[i % 2];
-        QCoro::waitFor(model.selectAt(card.row(name)));
+        QCoro::waitFor(model.opener()->selectAt(card.row(name)));
         card.waitUntilOpened();
-        ASSERT_EQ(model.videoPlayers().size(), 2) << "open " << i;
+        ASSERT_EQ(model.nowPlaying()->videoPlayers().size(), 2) << "open " << i;
         model.playerManager()->seek(0.5);
         if (i % 5 == 0) {
-            QCoro::waitFor(
-                saveChannelSnapshots(model.videoPlayers(), name, QUrl::fromLocalFile(saved.path())));
+            QCoro::waitFor(saveChannelSnapshots(model.nowPlaying()->videoPlayers(), name,
+                                                QUrl::fromLocalFile(saved.path())));
         }
         if (i % 10 == 0) {
             model.playerManager()->seek(0.1);
-            model.markClipStart();
+            model.clips()->markClipStart();
             model.playerManager()->seek(0.9);
-            model.markClipEnd();
-            const ClipResult clip = QCoro::waitFor(model.exportClipInto(saved.path()));
+            model.clips()->markClipEnd();
+            const ClipResult clip = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
             EXPECT_EQ(clip.outcome, ClipResult::Outcome::saved) << clip.detail.toStdString();
             ++clips;
         }
@@ -105,10 +105,11 @@ TEST(Soak, ThirtyOpensAndTwoCardInsertionsGiveBackTheirDescriptors)
     EXPECT_EQ(QDir(saved.path()).entryList({QStringLiteral("*.mp4")}).size(), 4);
 
     for (int insertion = 0; insertion < 2; ++insertion) {
-        model.cardDetached();
-        EXPECT_TRUE(model.videoPlayers().isEmpty());
-        model.cardAttached(image);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model.filtered().size() == 2; }, 60000));
+        model.session()->cardDetached();
+        EXPECT_TRUE(model.nowPlaying()->videoPlayers().isEmpty());
+        model.session()->cardAttached(image);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return model.library()->filtered().size() == 2; }, 60000));
         open(insertion);
     }
     EXPECT_EQ(openDescriptors(), warm) << "after the card was taken out and put back";

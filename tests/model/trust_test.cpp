@@ -2,10 +2,11 @@
 // by mke2fs to want the user's files, the dashcam's settings across card loads, a card taken out
 // mid-download, and a viewer that lacks one of its tools.
 #include "ext4image.h"
+#include "model/settingsviewmodel.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
-#include "model/settingsviewmodel.h"
+#include "services/workingcopy.h"
 #include "testfiles.h"
 
 #include <QCoroTask>
@@ -154,10 +155,11 @@ void writeSparseRecording(const QString &path, qint64 size)
 
 void tickAll(AppViewModel &model)
 {
-    model.selectTab(5);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return model.filtered().size() == model.recordingCount(); }, 10000));
-    model.checkAll(true);
+    model.library()->selectTab(5);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return model.library()->filtered().size() == model.library()->recordingCount(); },
+        10000));
+    model.library()->checkAll(true);
 }
 
 } // namespace
@@ -170,13 +172,13 @@ TEST(TrustDownload, ACardsFilesNeverReplaceTheUsersInTheViewerOrOnTheCommandLine
     {
         CardModel viewer(card.image);
         AppViewModel &model = viewer.model();
-        model.setIsAutoLoad(false);
-        QCoro::waitFor(model.reloadList());
-        ASSERT_EQ(model.recordingCount(), 8);
+        model.library()->setIsAutoLoad(false);
+        QCoro::waitFor(model.library()->reloadList());
+        ASSERT_EQ(model.library()->recordingCount(), 8);
         tickAll(model);
-        QCoro::waitFor(model.downloadChecked(folder.path()));
-        EXPECT_EQ(model.alertMessage(), std::nullopt);
-        EXPECT_EQ(model.downloadMessage(), QString(""));
+        QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+        EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
+        EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
     }
     expectSavedBesideTheUsersFiles(card, folder.path());
 
@@ -226,23 +228,24 @@ TEST(TrustDownload, WorkingFilesAndForeignFilesNeverPassForTheCardsCopies)
     CardModel viewer(image);
     AppViewModel &model = viewer.model();
     viewer.loadCard();
-    ASSERT_EQ(model.recordingCount(), 4);
+    ASSERT_EQ(model.library()->recordingCount(), 4);
 
     // Opening a recording makes its playable files; the card's files of the same names are
     // still the card's.
-    QCoro::waitFor(model.selectAt(viewer.row("N_20241005_143012.mp4")));
+    QCoro::waitFor(model.opener()->selectAt(viewer.row("N_20241005_143012.mp4")));
     viewer.waitUntilOpened();
-    ASSERT_EQ(model.videoPlayers().size(), 2);
+    ASSERT_EQ(model.nowPlaying()->videoPlayers().size(), 2);
     // Whatever lies at a copy's place after Korvane made it is not the card's file.
-    const FileListItem twoCameraRow = model.filtered()[viewer.row("N_20241005_143012.mp4")];
-    writeFile(AppViewModel::localCopy(twoCameraRow), QByteArray(QFileInfo(twoCameras).size(), 'j'));
+    const FileListItem twoCameraRow =
+        model.library()->filtered()[viewer.row("N_20241005_143012.mp4")];
+    writeFile(localCopy(twoCameraRow), QByteArray(QFileInfo(twoCameras).size(), 'j'));
 
     QTemporaryDir folder;
-    model.setChecked(static_cast<int>(viewer.row("playing.mp4")), true);
-    model.setChecked(static_cast<int>(viewer.row("temp.mp4")), true);
-    model.setChecked(static_cast<int>(viewer.row("N_20241005_143012.mp4")), true);
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.alertMessage(), std::nullopt);
+    model.library()->setChecked(static_cast<int>(viewer.row("playing.mp4")), true);
+    model.library()->setChecked(static_cast<int>(viewer.row("temp.mp4")), true);
+    model.library()->setChecked(static_cast<int>(viewer.row("N_20241005_143012.mp4")), true);
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
     for (const char *name : {"playing.mp4", "temp.mp4"}) {
         EXPECT_EQ(readFile(folder.filePath(name)), readFile(threeCameras)) << name;
         EXPECT_EQ(korvane::test::ffprobeStreams(folder.filePath(name), "codec_type").count("video"),
@@ -254,17 +257,17 @@ TEST(TrustDownload, WorkingFilesAndForeignFilesNeverPassForTheCardsCopies)
     // One rule says which recordings are rebuilt: a name that ends in ".mov". A name that only
     // holds it plays and saves as the MP4 it is.
     QStringList progress;
-    QObject::connect(&model, &AppViewModel::procMessageChanged, &model, [&] {
-        if (model.procMessage())
-            progress.append(*model.procMessage());
+    QObject::connect(model.notifications(), &Notifications::procMessageChanged, &model, [&] {
+        if (model.notifications()->procMessage())
+            progress.append(*model.notifications()->procMessage());
     });
-    QCoro::waitFor(model.selectAt(viewer.row("N_20241005_150500.mov.mp4")));
+    QCoro::waitFor(model.opener()->selectAt(viewer.row("N_20241005_150500.mov.mp4")));
     viewer.waitUntilOpened();
-    EXPECT_EQ(model.videoPlayers().size(), 2);
+    EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 2);
     EXPECT_FALSE(progress.contains("영상을 복구 중입니다. 잠시만 기다려주세요.")) << "not rebuilt";
-    model.checkAll(false);
-    model.setChecked(static_cast<int>(viewer.row("N_20241005_150500.mov.mp4")), true);
-    QCoro::waitFor(model.downloadChecked(folder.path()));
+    model.library()->checkAll(false);
+    model.library()->setChecked(static_cast<int>(viewer.row("N_20241005_150500.mov.mp4")), true);
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
     EXPECT_EQ(readFile(folder.filePath("N_20241005_150500.mov.mp4")),
               readFile(finishedLookingUnfinished));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("N_20241005_150500.mov.mov")));
@@ -272,12 +275,13 @@ TEST(TrustDownload, WorkingFilesAndForeignFilesNeverPassForTheCardsCopies)
 
     // A card that can no longer be read gives no copy: what lies at the copy's place is still
     // not the card's file.
-    writeFile(AppViewModel::localCopy(twoCameraRow), QByteArray(QFileInfo(twoCameras).size(), 'j'));
+    writeFile(localCopy(twoCameraRow), QByteArray(QFileInfo(twoCameras).size(), 'j'));
     ASSERT_TRUE(QFile::rename(image, image + ".gone"));
-    model.checkAll(false);
-    model.setChecked(static_cast<int>(viewer.row("N_20241005_143012.mp4")), true);
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.alertMessage(), "N_20241005_143012.mp4 파일을 저장하지 못했습니다.");
+    model.library()->checkAll(false);
+    model.library()->setChecked(static_cast<int>(viewer.row("N_20241005_143012.mp4")), true);
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->alertMessage(),
+              "N_20241005_143012.mp4 파일을 저장하지 못했습니다.");
     EXPECT_EQ(filesIn(folder.path()).size(), 4);
 }
 
@@ -285,24 +289,25 @@ TEST(TrustDownload, NothingTickedSavesTheOpenRecordingOrSaysWhatToTick)
 {
     CardModel viewer(korvane::test::sampleCardImage({"--seconds", "1"}));
     AppViewModel &model = viewer.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
     QTemporaryDir folder;
 
-    EXPECT_FALSE(model.readyToDownload());
-    EXPECT_EQ(model.alertMessage(), "다운로드할 영상을 목록에서 체크해 주세요.");
-    model.closeAlert();
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.downloadMessage(), std::nullopt) << "never \"finished\" for nothing";
-    EXPECT_EQ(model.alertMessage(), "다운로드할 영상을 목록에서 체크해 주세요.");
+    EXPECT_FALSE(model.downloads()->readyToDownload());
+    EXPECT_EQ(model.notifications()->alertMessage(), "다운로드할 영상을 목록에서 체크해 주세요.");
+    model.notifications()->closeAlert();
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt)
+        << "never \"finished\" for nothing";
+    EXPECT_EQ(model.notifications()->alertMessage(), "다운로드할 영상을 목록에서 체크해 주세요.");
     EXPECT_TRUE(filesIn(folder.path()).isEmpty());
 
-    model.closeAlert();
-    QCoro::waitFor(model.selectAt(viewer.row("N_20241005_143012.mp4")));
+    model.notifications()->closeAlert();
+    QCoro::waitFor(model.opener()->selectAt(viewer.row("N_20241005_143012.mp4")));
     viewer.waitUntilOpened();
-    EXPECT_TRUE(model.readyToDownload());
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.downloadMessage(), QString(""));
+    EXPECT_TRUE(model.downloads()->readyToDownload());
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"N_20241005_143012.mp4"});
 }
 
@@ -354,14 +359,15 @@ TEST(TrustDownload, ACameraThatCannotBeTakenOutIsNotSavedAsTheWholeRecording)
 
     CardModel viewer(image);
     AppViewModel &model = viewer.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    model.nextChannelChoice();
-    ASSERT_EQ(model.channelChoice(), 1);
-    model.checkAll(true);
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    model.downloads()->nextChannelChoice();
+    ASSERT_EQ(model.downloads()->channelChoice(), 1);
+    model.library()->checkAll(true);
     QTemporaryDir folder;
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.alertMessage(), "N_20241006_100000.mp4 파일을 저장하지 못했습니다.");
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->alertMessage(),
+              "N_20241006_100000.mp4 파일을 저장하지 못했습니다.");
     EXPECT_TRUE(filesIn(folder.path()).isEmpty()) << "no two-camera file named as camera 1";
 }
 
@@ -372,26 +378,27 @@ TEST(TrustDownload, ACardTakenOutStopsTheDownloadSaysSoAndKeepsWhatWasSaved)
     ASSERT_TRUE(QFile::copy(korvane::test::sampleCardImage({"--seconds", "1"}), image));
     CardModel viewer(image);
     AppViewModel &model = viewer.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
     tickAll(model);
     QTemporaryDir folder;
-    QObject::connect(&model, &AppViewModel::downloadMessageChanged, &model, [&] {
-        if (model.downloadMessage() == QString("총 6 중 3 개 영상 다운로드 중...")) {
+    QObject::connect(model.notifications(), &Notifications::downloadMessageChanged, &model, [&] {
+        if (model.notifications()->downloadMessage() ==
+            QString("총 6 중 3 개 영상 다운로드 중...")) {
             QFile::rename(image, image + ".gone");
-            model.cardDetached();
+            model.session()->cardDetached();
         }
     });
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.downloadMessage(), std::nullopt) << "not finished";
-    EXPECT_EQ(model.alertMessage(),
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt) << "not finished";
+    EXPECT_EQ(model.notifications()->alertMessage(),
               "다운로드 중에 SD 카드가 빠져 멈췄습니다. 6개 중 2개는 저장되어 "
               "있습니다. 카드를 다시 넣고 나머지를 다시 다운로드해 주세요.");
     // The two newest, both unfinished: each as the card holds it and rebuilt, all still there.
     EXPECT_EQ(filesIn(folder.path()),
               QStringList({"M_20241005_145012.mov", "M_20241005_145012.mp4",
                            "N_20241005_144012.mov", "N_20241005_144012.mp4"}));
-    EXPECT_FALSE(model.isDownloading());
+    EXPECT_FALSE(model.downloads()->isDownloading());
 }
 
 TEST(TrustDownload, ClaimsBeyondTheFreeRoomAreSavedNoFurtherThanTheyFit)
@@ -410,15 +417,15 @@ TEST(TrustDownload, ClaimsBeyondTheFreeRoomAreSavedNoFurtherThanTheyFit)
 
     CardModel viewer(image);
     AppViewModel &model = viewer.model();
-    model.setIsAutoLoad(false);
-    QCoro::waitFor(model.reloadList());
-    ASSERT_EQ(model.recordingCount(), 2);
-    model.checkAll(true);
-    QCoro::waitFor(model.downloadChecked(folder.path()));
-    EXPECT_EQ(model.alertMessage(),
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    ASSERT_EQ(model.library()->recordingCount(), 2);
+    model.library()->checkAll(true);
+    QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
+    EXPECT_EQ(model.notifications()->alertMessage(),
               "저장할 폴더의 빈 공간이 모자라 2개 중 1개만 저장합니다. 공간을 비우거나 다른 "
               "폴더를 골라 나머지를 다시 다운로드해 주세요.");
-    EXPECT_EQ(model.downloadMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"N_20241005_100000.mp4"});
 }
 
@@ -495,9 +502,9 @@ TEST(TrustSettings, SettingsSavedForTheDashcamSurviveEveryCardLoadUntilItTakesTh
 
     CardModel viewer(image);
     AppViewModel &model = viewer.model();
-    model.setIsAutoLoad(false);
+    model.library()->setIsAutoLoad(false);
     const QString onVolume = QDir(viewer.volume()).filePath("bbox.cfg");
-    QCoro::waitFor(model.reloadList());
+    QCoro::waitFor(model.library()->reloadList());
     EXPECT_EQ(readFile(onVolume), readFile(tree.filePath("cfg/bbox.cfg")))
         << "a volume without settings is given the card's";
     {
@@ -511,7 +518,7 @@ TEST(TrustSettings, SettingsSavedForTheDashcamSurviveEveryCardLoadUntilItTakesTh
     const QByteArray saved = readFile(onVolume);
     ASSERT_TRUE(saved.contains("wifi_ssid_1=MyCar"));
     for (int load = 0; load < 3; ++load)
-        QCoro::waitFor(model.reloadList());
+        QCoro::waitFor(model.library()->reloadList());
     EXPECT_EQ(readFile(onVolume), saved) << "the user's settings are still there for the dashcam";
     SettingsViewModel again(model.procManager());
     QSignalSpy changed(&again, &SettingsViewModel::changed);
@@ -532,18 +539,19 @@ TEST(TrustStart, AMissingToolStopsTheStartNamingItInTheWindowAndOnTheCommandLine
     AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
     model.procManager().setUsesCardImage(true);
     model.procManager().setBundledTools(install.path() + "/");
-    EXPECT_FALSE(QCoro::waitFor(model.startUp(nullptr)));
-    EXPECT_EQ(model.overlay(), "setupFailed");
-    EXPECT_TRUE(model.setupProblem().contains("ffmpeg")) << model.setupProblem().toStdString();
-    EXPECT_TRUE(model.setupProblem().contains(install.filePath("ffmpeg")))
+    EXPECT_FALSE(QCoro::waitFor(model.session()->startUp(nullptr)));
+    EXPECT_EQ(model.notifications()->overlay(), Notifications::Overlay::SetupFailed);
+    EXPECT_TRUE(model.session()->setupProblem().contains("ffmpeg"))
+        << model.session()->setupProblem().toStdString();
+    EXPECT_TRUE(model.session()->setupProblem().contains(install.filePath("ffmpeg")))
         << "where it was looked for";
     // A folder of that name is no program either.
     ASSERT_TRUE(QDir().mkpath(install.filePath("ffmpeg")));
     AppViewModel again(PlaybackOutput{true, "fakesink sync=true"});
     again.procManager().setUsesCardImage(true);
     again.procManager().setBundledTools(install.path() + "/");
-    EXPECT_FALSE(QCoro::waitFor(again.startUp(nullptr)));
-    EXPECT_TRUE(again.setupProblem().contains(install.filePath("ffmpeg")));
+    EXPECT_FALSE(QCoro::waitFor(again.session()->startUp(nullptr)));
+    EXPECT_TRUE(again.session()->setupProblem().contains(install.filePath("ffmpeg")));
     ASSERT_TRUE(QDir().rmdir(install.filePath("ffmpeg")));
 
     // korvane-cli finds its tools beside itself: a copy of the program, not a link to it.

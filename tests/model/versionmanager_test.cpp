@@ -1,10 +1,10 @@
 // The release check: reading the release page, comparing releases, and asking the page over HTTP
 // from a server of the test's own.
-#include "model/appviewmodel.h"
-#include "httppage.h"
 #include "base/identity.h"
-#include "qtprinters.h"
+#include "httppage.h"
+#include "model/appviewmodel.h"
 #include "model/versionmanager.h"
+#include "qtprinters.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -65,7 +65,7 @@ TEST(Release, ANewerReleaseAsksTheUserWhileTheModelAlerts)
         QStringLiteral("<td>%1 (Build %2)</td>").arg(appVersion()).arg(appBuild().toInt() + 1)));
     VersionManager versions;
     versions.setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
-    versions.checkForUpdate(&model);
+    versions.checkForUpdate(model.notifications());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !versions.updateMessage().isEmpty(); }, 10000));
     EXPECT_EQ(versions.updateMessage(),
               QStringLiteral("최신 버전: %1 (%2)\n\n현재 버전: %1 (%3)\n\n다운로드 페이지로 "
@@ -73,10 +73,10 @@ TEST(Release, ANewerReleaseAsksTheUserWhileTheModelAlerts)
                   .arg(appVersion())
                   .arg(appBuild().toInt() + 1)
                   .arg(appBuild()));
-    EXPECT_TRUE(model.isAlerting());
+    EXPECT_TRUE(model.notifications()->isAlerting());
     versions.answered();
     EXPECT_TRUE(versions.updateMessage().isEmpty());
-    EXPECT_FALSE(model.isAlerting());
+    EXPECT_FALSE(model.notifications()->isAlerting());
 }
 
 TEST(Release, TheSameReleaseOrNoAddressAsksNothing)
@@ -87,17 +87,17 @@ TEST(Release, TheSameReleaseOrNoAddressAsksNothing)
     VersionManager versions;
     versions.setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
     QSignalSpy ended(&versions, &VersionManager::checkEnded);
-    versions.checkForUpdate(&model);
+    versions.checkForUpdate(model.notifications());
     ASSERT_TRUE(ended.wait(10000));
     EXPECT_EQ(server.requests(), 1);
     EXPECT_TRUE(versions.updateMessage().isEmpty());
-    EXPECT_FALSE(model.isAlerting());
+    EXPECT_FALSE(model.notifications()->isAlerting());
 
     // Built without a release page: the network is never asked.
     VersionManager unset;
     QSignalSpy unsetEnded(&unset, &VersionManager::checkEnded);
     unset.setPageAddress(QUrl());
-    unset.checkForUpdate(&model);
+    unset.checkForUpdate(model.notifications());
     EXPECT_EQ(unsetEnded.count(), 0) << "no check was started";
     EXPECT_EQ(server.requests(), 1);
     EXPECT_TRUE(VersionManager().pageAddress().isEmpty()) << "this build has no release page";
@@ -114,7 +114,7 @@ TEST(TrustRelease, AnAnswerLongerThanAPageIsNoReleaseAndIsNotKept)
         VersionManager versions;
         QSignalSpy ended(&versions, &VersionManager::checkEnded);
         versions.setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
-        versions.checkForUpdate(&model);
+        versions.checkForUpdate(model.notifications());
         ASSERT_TRUE(ended.wait(30000)) << size;
         EXPECT_EQ(versions.updateMessage().isEmpty(), size > mebibyte) << size;
         versions.answered();

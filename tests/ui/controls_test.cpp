@@ -2,12 +2,12 @@
 // sound controls, and the keys.
 #include "windowtestsupport.h"
 
-#include "ui/graph/glinegraph.h"
-#include "httppage.h"
 #include "base/identity.h"
-#include "playbacktestsupport.h"
 #include "base/userdefaults.h"
+#include "httppage.h"
 #include "model/versionmanager.h"
+#include "playbacktestsupport.h"
+#include "ui/graph/glinegraph.h"
 
 #include <QPointer>
 #include <QTest>
@@ -48,15 +48,15 @@ TEST_F(Controls, TheFifthChannelOpensClosesAndReopensInAWindowOfItsOwn)
     // Full screen closes it and offers the channel as a tab; leaving from that tab brings the
     // window back.
     click(QStringLiteral("fullScreen"));
-    ASSERT_TRUE(waitUntil([&] { return model().isFullScreen(); }));
+    ASSERT_TRUE(waitUntil([&] { return model().layout()->isFullScreen(); }));
     EXPECT_TRUE(waitUntil([] { return popupWindow() == nullptr; }));
     EXPECT_FALSE(findItem(QStringLiteral("ch5"))) << "in full screen the channel has a tab";
     click(QStringLiteral("layoutTabs/tab:CH5"));
-    EXPECT_EQ(model().videoMode(), 5);
+    EXPECT_EQ(model().layout()->videoMode(), 5);
     EXPECT_TRUE(findItem(QStringLiteral("singleChannel")));
     key(Qt::Key_Escape);
-    ASSERT_TRUE(waitUntil([&] { return !model().isFullScreen(); }));
-    EXPECT_EQ(model().videoMode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return !model().layout()->isFullScreen(); }));
+    EXPECT_EQ(model().layout()->videoMode(), 0);
     EXPECT_TRUE(waitUntil([] { return popupWindow() != nullptr; }));
 
     // A recording without a fifth channel takes its window away.
@@ -69,17 +69,18 @@ TEST_F(Controls, TheMagnifierWorksOnOneChannelAndShowsItFiveTimesLarger)
 {
     open(sample::twoChannels);
     click(QStringLiteral("magnify"));
-    EXPECT_EQ(model().alertMessage(), QString("화면 확대는 비디오 채널 별로 가능합니다."));
-    EXPECT_FALSE(model().showMagnifier());
+    EXPECT_EQ(model().notifications()->alertMessage(),
+              QString("화면 확대는 비디오 채널 별로 가능합니다."));
+    EXPECT_FALSE(model().layout()->showMagnifier());
     click(QStringLiteral("overlay/overlayButton"));
 
     click(QStringLiteral("layoutTabs/tab:CH1"));
     click(QStringLiteral("magnify"));
-    EXPECT_TRUE(model().showMagnifier());
+    EXPECT_TRUE(model().layout()->showMagnifier());
     player().pause();
     const double t = 2.5;
     player().seek(t / player().duration());
-    ChannelPlayer *channel = model().videoPlayers()[0];
+    ChannelPlayer *channel = model().nowPlaying()->videoPlayers()[0];
     ASSERT_TRUE(waitUntil([&] { return channel->currentFrameTime() == t; }));
 
     QQuickItem *view = item(QStringLiteral("singleChannel"));
@@ -129,18 +130,18 @@ TEST_F(Controls, MirrorBrightnessAndSoundControlsKeepTheirSettings)
         const int mode = (k + 1) % 4;
         EXPECT_EQ(item(QStringLiteral("mirror1"))->property("system").toString(), icons[k]);
         EXPECT_EQ(userDefault(QStringLiteral("flip1")).toInt(), mode);
-        EXPECT_EQ(model().videoPlayers()[0]->mirrorMode(), mode);
+        EXPECT_EQ(model().nowPlaying()->videoPlayers()[0]->mirrorMode(), mode);
     }
-    EXPECT_EQ(model().videoPlayers()[1]->mirrorMode(), 0);
+    EXPECT_EQ(model().nowPlaying()->videoPlayers()[1]->mirrorMode(), 0);
 
     QQuickItem *slider = item(QStringLiteral("brightness"));
     click(slider, {slider->width() * 0.9, slider->height() / 2});
     const double moved = userDefault(QStringLiteral("brightness")).toDouble();
     EXPECT_GT(moved, 0.7);
-    EXPECT_DOUBLE_EQ(model().videoPlayers()[0]->brightness(), moved);
+    EXPECT_DOUBLE_EQ(model().nowPlaying()->videoPlayers()[0]->brightness(), moved);
     click(QStringLiteral("brightnessReset"));
     EXPECT_DOUBLE_EQ(userDefault(QStringLiteral("brightness")).toDouble(), 0.5);
-    EXPECT_DOUBLE_EQ(model().videoPlayers()[1]->brightness(), 0.5);
+    EXPECT_DOUBLE_EQ(model().nowPlaying()->videoPlayers()[1]->brightness(), 0.5);
     EXPECT_DOUBLE_EQ(slider->property("value").toDouble(), 0.5);
 
     click(QStringLiteral("sound"));
@@ -170,10 +171,10 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     EXPECT_NEAR(player().currentTime(), 1.0, 0.05);
 
     key(Qt::Key_F);
-    EXPECT_TRUE(waitUntil([&] { return model().isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([&] { return model().layout()->isFullScreen(); }));
     EXPECT_FALSE(findItem(QStringLiteral("fileList")));
     key(Qt::Key_Escape);
-    EXPECT_TRUE(waitUntil([&] { return !model().isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([&] { return !model().layout()->isFullScreen(); }));
 
     // The list has the keys: up to the row above, Enter opens it.
     QQuickItem *list = item(QStringLiteral("fileList"));
@@ -181,9 +182,12 @@ TEST_F(Controls, KeysPlaySkipSwitchFullScreenWalkTheListAndOpenFiles)
     key(Qt::Key_Up);
     EXPECT_EQ(list->property("currentIndex").toInt(), 0);
     key(Qt::Key_Return);
-    ASSERT_TRUE(
-        waitUntil([&] { return model().selectedIndex() == 0 && !model().isSelecting(); }, 90000));
-    EXPECT_EQ(model().filtered()[0].name, sample::unfinished);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return model().library()->selectedIndex() == 0 && !model().library()->isSelecting();
+        },
+        90000));
+    EXPECT_EQ(model().library()->filtered()[0].name, sample::unfinished);
 
     QObject *dialog = window->findChild<QObject *>(QStringLiteral("openDialog"));
     ASSERT_TRUE(dialog);
@@ -292,18 +296,18 @@ TEST_F(ReleaseQuestion, ANewerReleaseIsOfferedAndNoKeepsTheViewer)
     auto *versions = window->findChild<VersionManager *>();
     ASSERT_TRUE(versions);
     versions->setPageAddress(server.address(QStringLiteral("/tavren/index.html")));
-    versions->checkForUpdate(&model());
+    versions->checkForUpdate(model().notifications());
     ASSERT_TRUE(waitUntil([&] { return findItem(QStringLiteral("releaseMessage")) != nullptr; }));
     settle();
     EXPECT_TRUE(item(QStringLiteral("releaseMessage"))
                     ->property("text")
                     .toString()
                     .startsWith(QStringLiteral("최신 버전: %1 (").arg(appVersion())));
-    EXPECT_TRUE(model().isAlerting());
+    EXPECT_TRUE(model().notifications()->isAlerting());
     click(QStringLiteral("releaseNo"));
     settle();
     EXPECT_FALSE(findItem(QStringLiteral("releaseMessage")));
-    EXPECT_FALSE(model().isAlerting());
+    EXPECT_FALSE(model().notifications()->isAlerting());
     EXPECT_TRUE(window->isVisible());
 }
 

@@ -31,9 +31,9 @@ TEST_F(Evidence, ShockMarksStepsSpeedsAndClipMarksFromKeysAndButtons)
     // here, so that the time read is the click's, however long the click takes to land).
     player().pause();
     // The records the marks come from are read in the background, on a busy machine late.
-    ASSERT_TRUE(waitUntil([&] { return model().shockMarks().size() == 1; }))
-        << model().shockMarks().size();
-    const double shock = model().shockMarks().first();
+    ASSERT_TRUE(waitUntil([&] { return model().nowPlaying()->shockMarks().size() == 1; }))
+        << model().nowPlaying()->shockMarks().size();
+    const double shock = model().nowPlaying()->shockMarks().first();
     QQuickItem *mark = item(QStringLiteral("shockMark0"));
     EXPECT_NEAR(mark->mapToScene({mark->width() / 2, 0}).x(), grooveX(seekBar, shock), 1.0);
     click(mark);
@@ -76,11 +76,11 @@ TEST_F(Evidence, ShockMarksStepsSpeedsAndClipMarksFromKeysAndButtons)
     EXPECT_FALSE(item(QStringLiteral("clipExport"))->isEnabled());
     key(Qt::Key_I);
     const double from = player().currentTime();
-    EXPECT_DOUBLE_EQ(model().clipFrom(), from);
+    EXPECT_DOUBLE_EQ(model().clips()->clipFrom(), from);
     player().skip(4);
     settle();
     click(QStringLiteral("clipEnd"));
-    EXPECT_DOUBLE_EQ(model().clipTo(), from + 4);
+    EXPECT_DOUBLE_EQ(model().clips()->clipTo(), from + 4);
     settle();
     QQuickItem *span = item(QStringLiteral("clipSpan"));
     const double duration = player().duration();
@@ -88,9 +88,9 @@ TEST_F(Evidence, ShockMarksStepsSpeedsAndClipMarksFromKeysAndButtons)
     EXPECT_NEAR(span->mapToScene({span->width(), 0}).x(), grooveX(seekBar, (from + 4) / duration),
                 1.0);
     EXPECT_TRUE(item(QStringLiteral("clipExport"))->isEnabled());
-    const bool caption = model().clipCaption();
+    const bool caption = model().clips()->clipCaption();
     click(QStringLiteral("clipCaption"));
-    EXPECT_EQ(model().clipCaption(), !caption);
+    EXPECT_EQ(model().clips()->clipCaption(), !caption);
     click(QStringLiteral("clipCaption"));
 }
 

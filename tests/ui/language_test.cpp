@@ -80,7 +80,7 @@ TEST_F(EnglishWindow, NoTextIsLeftInKorean)
     EXPECT_TRUE(findItem(QStringLiteral("tab:Normal")));
 
     click(QStringLiteral("tab:All"));
-    ASSERT_TRUE(waitUntil([&] { return model().filtered().size() == 6; }));
+    ASSERT_TRUE(waitUntil([&] { return model().library()->filtered().size() == 6; }));
     open(sample::twoChannels);
     settle(300);
     EXPECT_EQ(hangulIn(window), QStringList());
@@ -97,7 +97,8 @@ TEST_F(EnglishWindow, NoTextIsLeftInKorean)
 
     click(QStringLiteral("settings"));
     QQuickWindow *settings = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (settings = findWindow(QStringLiteral("settingsWindow"))); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return (settings = findWindow(QStringLiteral("settingsWindow"))); }));
     settle(400);
     EXPECT_EQ(settings->title(), u"Dashcam settings");
     EXPECT_EQ(hangulIn(settings), QStringList());

@@ -2,8 +2,8 @@
 // covers the screen, taking the card out and quitting.
 #include "windowtestsupport.h"
 
-#include "playbacktestsupport.h"
 #include "card/processmanager.h"
+#include "playbacktestsupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,12 +42,12 @@ TEST_F(Window, OpensCentredOnTheCardsListNewestFirstAndTabsFilterIt)
     // Continuous recordings first: the newer one, still to be rebuilt, on top with its star.
     QQuickItem *list = item(QStringLiteral("fileList"));
     ASSERT_EQ(list->property("count").toInt(), 2);
-    EXPECT_EQ(model().filtered()[0].name, sample::unfinished);
-    EXPECT_EQ(model().filtered()[1].name, sample::twoChannels);
+    EXPECT_EQ(model().library()->filtered()[0].name, sample::unfinished);
+    EXPECT_EQ(model().library()->filtered()[1].name, sample::twoChannels);
 
     click(QStringLiteral("tab:이벤트"));
     ASSERT_TRUE(waitUntil([&] { return list->property("count").toInt() == 1; }));
-    EXPECT_EQ(model().filtered()[0].type, u"event");
+    EXPECT_EQ(model().library()->filtered()[0].type, u"event");
     showAll();
     EXPECT_EQ(list->property("count").toInt(), 6);
 
@@ -60,7 +60,7 @@ TEST_F(Window, OpensCentredOnTheCardsListNewestFirstAndTabsFilterIt)
 TEST_F(Window, AClickedRowPlaysEveryChannelInTheVideoArea)
 {
     open(sample::twoChannels);
-    ASSERT_EQ(model().videoPlayers().size(), 2);
+    ASSERT_EQ(model().nowPlaying()->videoPlayers().size(), 2);
     EXPECT_EQ(text(item(QStringLiteral("openTitle"))), u"2024/10/05 14:30:12 · 상시");
     EXPECT_TRUE(findItem(QStringLiteral("fullScreen")));
     EXPECT_EQ(text(item(QStringLiteral("duration"))), u"00:00:12");
@@ -69,8 +69,8 @@ TEST_F(Window, AClickedRowPlaysEveryChannelInTheVideoArea)
     const double t = 2.5;
     player().seek(t / player().duration());
     ASSERT_TRUE(waitUntil([&] {
-        return model().videoPlayers()[0]->currentFrameTime() == t &&
-               model().videoPlayers()[1]->currentFrameTime() == t;
+        return model().nowPlaying()->videoPlayers()[0]->currentFrameTime() == t &&
+               model().nowPlaying()->videoPlayers()[1]->currentFrameTime() == t;
     }));
     settle(400);
     EXPECT_EQ(text(item(QStringLiteral("currentTime"))), u"00:00:02");
@@ -79,7 +79,7 @@ TEST_F(Window, AClickedRowPlaysEveryChannelInTheVideoArea)
     // The second channel, 480x270, has an odd number of chroma rows: a layout Qt gets wrong.
     for (int k = 0; k < 2; ++k) {
         SCOPED_TRACE(k);
-        ChannelPlayer *channel = model().videoPlayers()[k];
+        ChannelPlayer *channel = model().nowPlaying()->videoPlayers()[k];
         const QSize size = channel->frameSize();
         const QRect rect = pictureRect(item(QStringLiteral("picture%1").arg(k + 1)), size);
         ASSERT_GT(rect.width(), 100);
@@ -97,7 +97,7 @@ TEST_F(Window, AClickedRowPlaysEveryChannelInTheVideoArea)
 
     // Another tab hides its row; the header still says what plays.
     click(QStringLiteral("tab:이벤트"));
-    ASSERT_TRUE(waitUntil([&] { return model().filtered().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return model().library()->filtered().size() == 1; }));
     EXPECT_EQ(text(item(QStringLiteral("openTitle"))), u"2024/10/05 14:30:12 · 상시");
 }
 
@@ -105,43 +105,44 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
 {
     showAll();
     open(sample::oneChannel);
-    EXPECT_EQ(model().layoutTabs(), QStringList({"ALL", "CH1", "Map View"}));
-    EXPECT_EQ(model().sideTabs(), QStringList({"CH1", "Map View"}));
+    EXPECT_EQ(model().layout()->layoutTabs(), QStringList({"ALL", "CH1", "Map View"}));
+    EXPECT_EQ(model().layout()->sideTabs(), QStringList({"CH1", "Map View"}));
 
     click(QStringLiteral("layoutTabs/tab:CH1"));
-    EXPECT_EQ(model().videoMode(), 1);
+    EXPECT_EQ(model().layout()->videoMode(), 1);
     EXPECT_TRUE(findItem(QStringLiteral("singleChannel")));
     click(QStringLiteral("layoutTabs/tab:Map View"));
-    EXPECT_EQ(model().videoMode(), -1);
+    EXPECT_EQ(model().layout()->videoMode(), -1);
     EXPECT_TRUE(findItem(QStringLiteral("mapPlace")));
     EXPECT_FALSE(findItem(QStringLiteral("singleChannel")));
     click(QStringLiteral("layoutTabs/tab:ALL"));
-    EXPECT_EQ(model().videoMode(), 0);
+    EXPECT_EQ(model().layout()->videoMode(), 0);
     EXPECT_TRUE(findItem(QStringLiteral("picture1")));
 
     EXPECT_FALSE(findItem(QStringLiteral("sideChannel")));
     click(QStringLiteral("sideTabs/tab:CH1"));
-    EXPECT_EQ(model().videoChannel(), 0);
+    EXPECT_EQ(model().layout()->videoChannel(), 0);
     EXPECT_TRUE(findItem(QStringLiteral("sideChannel")));
     click(QStringLiteral("sideTabs/tab:Map View"));
-    EXPECT_EQ(model().videoChannel(), 4);
+    EXPECT_EQ(model().layout()->videoChannel(), 4);
     EXPECT_TRUE(findItem(QStringLiteral("sideMapPlace")));
 
     // Five channels: four tabs of their own, the fifth has a window; all five in the grid.
     open(sample::fiveChannels);
-    EXPECT_EQ(model().layoutTabs(), QStringList({"ALL", "CH1", "CH2", "CH3", "CH4", "Map View"}));
-    EXPECT_EQ(model().sideTabs(), QStringList({"CH1", "CH2", "CH3", "CH4", "Map View"}));
-    EXPECT_EQ(model().videoChannel(), -1) << "a new channel count clears the side panel";
+    EXPECT_EQ(model().layout()->layoutTabs(),
+              QStringList({"ALL", "CH1", "CH2", "CH3", "CH4", "Map View"}));
+    EXPECT_EQ(model().layout()->sideTabs(), QStringList({"CH1", "CH2", "CH3", "CH4", "Map View"}));
+    EXPECT_EQ(model().layout()->videoChannel(), -1) << "a new channel count clears the side panel";
     EXPECT_FALSE(findItem(QStringLiteral("layoutTabs/tab:CH5")));
     settle(300);
     // The side panel's five titles fit it.
-    for (const QString &title : model().sideTabs()) {
+    for (const QString &title : model().layout()->sideTabs()) {
         QQuickItem *tab = item(QStringLiteral("sideTabs/tab:") + title);
         ASSERT_TRUE(tab);
         EXPECT_LE(tab->mapToScene({tab->width(), 0}).x(), window->width()) << title.toStdString();
     }
     click(QStringLiteral("sideTabs/tab:Map View"));
-    EXPECT_EQ(model().videoChannel(), 4);
+    EXPECT_EQ(model().layout()->videoChannel(), 4);
     QQuickItem *videoArea = item(QStringLiteral("videoArea"));
     const QRectF area =
         videoArea->mapRectToScene(QRectF(0, 0, videoArea->width(), videoArea->height()));
@@ -149,7 +150,7 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
     for (int k = 0; k < 5; ++k) {
         QQuickItem *view = item(QStringLiteral("picture%1").arg(k + 1));
         ASSERT_TRUE(view);
-        const QRect rect = pictureRect(view, model().videoPlayers()[k]->frameSize());
+        const QRect rect = pictureRect(view, model().nowPlaying()->videoPlayers()[k]->frameSize());
         EXPECT_TRUE(area.toAlignedRect().adjusted(-1, -1, 1, 1).contains(rect)) << k;
         EXPECT_GT(rect.width(), 150) << k;
         for (const QRect &other : pictures)
@@ -159,9 +160,9 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
 
     // A channel shown large that the next recording lacks gives way to all of its channels.
     click(QStringLiteral("layoutTabs/tab:CH4"));
-    EXPECT_EQ(model().videoMode(), 4);
+    EXPECT_EQ(model().layout()->videoMode(), 4);
     open(sample::twoChannels);
-    EXPECT_EQ(model().videoMode(), 0);
+    EXPECT_EQ(model().layout()->videoMode(), 0);
     EXPECT_TRUE(findItem(QStringLiteral("picture2")));
 }
 
@@ -173,13 +174,13 @@ TEST_F(Window, NoCardCoversAnAlertAndAnAlertCoversProgress)
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayMessage"))),
               u"블랙박스 SD 카드가 올바르게 삽입되었는지 확인해 주세요.");
     EXPECT_FALSE(findItem(QStringLiteral("overlay/overlayButton")));
-    model().toggleMagnifier(); // an alert, with all channels shown
+    model().layout()->toggleMagnifier(); // an alert, with all channels shown
     settle();
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayTitle"))),
               u"SD 카드를 인식하지 못하였습니다.");
 
     insertCard();
-    ASSERT_TRUE(waitUntil([&] { return model().recordingCount() == 6; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return model().library()->recordingCount() == 6; }, 60000));
     settle();
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayMessage"))),
               u"화면 확대는 비디오 채널 별로 가능합니다.");
@@ -188,11 +189,11 @@ TEST_F(Window, NoCardCoversAnAlertAndAnAlertCoversProgress)
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
 
     // An unfinished recording shows its progress while it is rebuilt, then plays.
-    QStringList shown;
-    QObject::connect(&model(), &AppViewModel::overlayChanged, window,
-                     [&] { shown.append(model().overlay()); });
+    QList<Notifications::Overlay> shown;
+    QObject::connect(model().notifications(), &Notifications::overlayChanged, window,
+                     [&] { shown.append(model().notifications()->overlay()); });
     open(sample::unfinished);
-    EXPECT_TRUE(shown.contains(QStringLiteral("progress"))) << shown.join(u',').toStdString();
+    EXPECT_TRUE(shown.contains(Notifications::Overlay::Progress));
     settle();
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
 }
@@ -202,15 +203,16 @@ TEST_F(Window, ADownloadShowsItsProgressCanBeCancelledAndSaysWhenItIsDone)
     QTemporaryDir folder;
     showAll();
     click(QStringLiteral("checkAll"));
-    ASSERT_TRUE(model().isAllChecked());
-    ASSERT_EQ(model().checkedItems().size(), 6);
+    ASSERT_TRUE(model().library()->isAllChecked());
+    ASSERT_EQ(model().library()->checkedItems().size(), 6);
 
     // Camera 1 of each: the first recording, unfinished, is rebuilt first; time to cancel.
     EXPECT_EQ(text(item(QStringLiteral("channel"))), u"CH All");
     click(QStringLiteral("channel"));
     EXPECT_EQ(text(item(QStringLiteral("channel"))), u"CH1");
-    model().startDownload(QUrl::fromLocalFile(folder.path())); // the folder dialog's answer
-    ASSERT_EQ(model().overlay(), u"download");
+    model().downloads()->startDownload(
+        QUrl::fromLocalFile(folder.path())); // the folder dialog's answer
+    ASSERT_EQ(model().notifications()->overlay(), Notifications::Overlay::Download);
     settle(100);
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayTitle"))), u"블랙박스 영상 다운로드");
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayMessage"))),
@@ -218,14 +220,15 @@ TEST_F(Window, ADownloadShowsItsProgressCanBeCancelledAndSaysWhenItIsDone)
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayButton"))), u"취소");
     click(QStringLiteral("overlay/overlayButton"));
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
-    ASSERT_TRUE(waitUntil([&] { return !model().isDownloading(); }, 90000));
+    ASSERT_TRUE(waitUntil([&] { return !model().downloads()->isDownloading(); }, 90000));
     EXPECT_LE(QDir(folder.path()).entryList(QDir::Files).size(), 1);
     EXPECT_FALSE(findItem(QStringLiteral("overlay"))) << "a cancelled download ends quietly";
 
     click(QStringLiteral("checkAll"));
-    model().setChecked(row(sample::twoChannels), true);
-    model().startDownload(QUrl::fromLocalFile(folder.path()));
-    ASSERT_TRUE(waitUntil([&] { return model().downloadMessage() == QString(""); }, 120000));
+    model().library()->setChecked(row(sample::twoChannels), true);
+    model().downloads()->startDownload(QUrl::fromLocalFile(folder.path()));
+    ASSERT_TRUE(waitUntil([&] { return model().notifications()->downloadMessage() == QString(""); },
+                          120000));
     settle();
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayMessage"))), u"다운로드가 완료되었습니다.");
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayButton"))), u"닫기");
@@ -240,16 +243,16 @@ TEST_F(Window, TakingTheCardOutClearsTheListThePlayersAndTheWorkingCopies)
     ASSERT_TRUE(workingCopiesExist());
     removeCard();
     ASSERT_TRUE(waitUntil([&] { return !workingCopiesExist(); }));
-    EXPECT_EQ(model().recordingCount(), 0);
+    EXPECT_EQ(model().library()->recordingCount(), 0);
     EXPECT_EQ(item(QStringLiteral("fileList"))->property("count").toInt(), 0);
-    EXPECT_TRUE(model().videoPlayers().isEmpty());
+    EXPECT_TRUE(model().nowPlaying()->videoPlayers().isEmpty());
     EXPECT_TRUE(player().videoPlayers().isEmpty());
     EXPECT_FALSE(findItem(QStringLiteral("picture1")));
-    EXPECT_TRUE(model().uploaded());
-    EXPECT_TRUE(waitUntil([&] { return !model().uploaded(); }, 3000));
+    EXPECT_TRUE(model().library()->uploaded());
+    EXPECT_TRUE(waitUntil([&] { return !model().library()->uploaded(); }, 3000));
 
     insertCard();
-    EXPECT_TRUE(waitUntil([&] { return model().recordingCount() == 6; }, 60000));
+    EXPECT_TRUE(waitUntil([&] { return model().library()->recordingCount() == 6; }, 60000));
     settle();
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
 }
@@ -259,24 +262,27 @@ TEST_F(Window, TakingTheCardOutDuringAnOpenEndsItQuietlyAndClosesTheFifthChannel
     showAll();
     open(sample::fiveChannels);
     click(QStringLiteral("ch5"));
-    ASSERT_TRUE(model().isPopupOpen());
+    ASSERT_TRUE(model().layout()->isPopupOpen());
     removeCard();
-    EXPECT_FALSE(model().isPopupOpen());
+    EXPECT_FALSE(model().layout()->isPopupOpen());
 
     insertCard();
-    ASSERT_TRUE(waitUntil([&] { return model().filtered().size() == 2; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return model().library()->filtered().size() == 2; }, 60000));
     clickRow(sample::unfinished);
-    ASSERT_TRUE(waitUntil([&] { return model().overlay() == u"progress"; }, 30000))
+    ASSERT_TRUE(waitUntil(
+        [&] { return model().notifications()->overlay() == Notifications::Overlay::Progress; },
+        30000))
         << "the rebuild shows its progress";
     removeCard();
-    ASSERT_TRUE(waitUntil([&] { return !model().isSelecting(); }, 60000));
-    EXPECT_EQ(model().alertMessage(), std::nullopt) << "no word about a card that is gone";
+    ASSERT_TRUE(waitUntil([&] { return !model().library()->isSelecting(); }, 60000));
+    EXPECT_EQ(model().notifications()->alertMessage(), std::nullopt)
+        << "no word about a card that is gone";
     EXPECT_FALSE(player().isPlaying());
-    EXPECT_TRUE(model().videoPlayers().isEmpty());
+    EXPECT_TRUE(model().nowPlaying()->videoPlayers().isEmpty());
     EXPECT_EQ(text(item(QStringLiteral("openTitle"))), u"");
 
     insertCard();
-    ASSERT_TRUE(waitUntil([&] { return model().recordingCount() == 6; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return model().library()->recordingCount() == 6; }, 60000));
     settle();
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
 }
@@ -289,14 +295,14 @@ TEST_F(Window, ClosingAsksFirstNoKeepsEverythingYesQuits)
     window->close();
     settle();
     ASSERT_TRUE(question->property("visible").toBool());
-    EXPECT_TRUE(model().isAlerting());
+    EXPECT_TRUE(model().notifications()->isAlerting());
     click(QStringLiteral("quitNo"));
     settle();
     EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(model().isAlerting());
+    EXPECT_FALSE(model().notifications()->isAlerting());
     EXPECT_FALSE(question->property("visible").toBool());
     EXPECT_TRUE(workingCopiesExist());
-    EXPECT_EQ(model().videoPlayers().size(), 2);
+    EXPECT_EQ(model().nowPlaying()->videoPlayers().size(), 2);
 
     window->close();
     settle();

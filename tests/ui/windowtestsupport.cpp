@@ -115,9 +115,9 @@ void WindowTest::SetUp()
     window->requestActivate();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     // The continuous recordings are shown first; copying the card follows.
-    ASSERT_TRUE(waitUntil([&] { return m_model->filtered().size() == 2; }, 60000))
+    ASSERT_TRUE(waitUntil([&] { return m_model->library()->filtered().size() == 2; }, 60000))
         << "the card's recordings were not listed";
-    ASSERT_TRUE(waitUntil([&] { return !m_model->isLoading(); }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return !m_model->library()->isLoading(); }, 60000));
 }
 
 void WindowTest::TearDown()
@@ -203,12 +203,12 @@ void WindowTest::key(Qt::Key key, Qt::KeyboardModifiers modifiers)
 void WindowTest::showAll()
 {
     click(QStringLiteral("tab:전체"));
-    ASSERT_TRUE(waitUntil([&] { return m_model->filtered().size() == 6; }));
+    ASSERT_TRUE(waitUntil([&] { return m_model->library()->filtered().size() == 6; }));
 }
 
 int WindowTest::row(const QString &name) const
 {
-    const QList<FileListItem> &rows = m_model->filtered();
+    const QList<FileListItem> &rows = m_model->library()->filtered();
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (rows[i].name == name)
             return static_cast<int>(i);
@@ -236,11 +236,11 @@ void WindowTest::open(const QString &name)
     clickRow(name);
     if (HasFatalFailure())
         return;
-    ASSERT_TRUE(waitUntil([&] { return m_model->isSelecting(); }, 2000) ||
-                !m_model->videoPlayers().isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return !m_model->isSelecting(); }, 90000));
-    ASSERT_FALSE(m_model->videoPlayers().isEmpty()) << "nothing plays";
-    ASSERT_EQ(m_model->filtered()[*m_model->selectedIndex()].name, name);
+    ASSERT_TRUE(waitUntil([&] { return m_model->library()->isSelecting(); }, 2000) ||
+                !m_model->nowPlaying()->videoPlayers().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !m_model->library()->isSelecting(); }, 90000));
+    ASSERT_FALSE(m_model->nowPlaying()->videoPlayers().isEmpty()) << "nothing plays";
+    ASSERT_EQ(m_model->library()->filtered()[*m_model->library()->selectedIndex()].name, name);
     settle(300); // the layout of the new channels
 }
 
@@ -265,14 +265,14 @@ QRect WindowTest::pictureRect(QQuickItem *view, QSize picture) const
 void WindowTest::removeCard()
 {
     ASSERT_TRUE(QFile::remove(m_image));
-    ASSERT_TRUE(waitUntil([&] { return !m_model->hasCard(); }));
+    ASSERT_TRUE(waitUntil([&] { return !m_model->session()->hasCard(); }));
 }
 
 void WindowTest::insertCard()
 {
     const QString image = sampleCardImage({"--channels", "5", "--seconds", "12"});
     ASSERT_TRUE(QFile::link(image, m_image));
-    ASSERT_TRUE(waitUntil([&] { return m_model->hasCard(); }));
+    ASSERT_TRUE(waitUntil([&] { return m_model->session()->hasCard(); }));
 }
 
 } // namespace korvane::test

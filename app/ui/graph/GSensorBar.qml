@@ -66,7 +66,7 @@ Rectangle {
             Item {
                 objectName: "gSensorShown"
                 height: parent.height
-                width: Math.max(2, bar.viewModel.gSensorShownShare * plot.width)
+                width: Math.max(2, bar.viewModel.nowPlaying.gSensorShownShare * plot.width)
                 clip: true
 
                 GLineGraph {
@@ -96,7 +96,7 @@ Rectangle {
 
     MouseArea {
         anchors.fill: parent
-        onDoubleClicked: bar.viewModel.exportGSensor()
+        onDoubleClicked: bar.viewModel.nowPlaying.exportGSensor()
     }
 
     Component.onCompleted: graph.rebuild()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/appviewmodel.h"
 #include "card/sdmanager.h"
+#include "model/appviewmodel.h"
 #include "model/versionmanager.h"
 
 #include <QtQml/qqml.h>
@@ -85,6 +85,70 @@ struct SettingsViewModelType
     QML_FOREIGN(korvane::SettingsViewModel)
     QML_NAMED_ELEMENT(SettingsViewModel)
     QML_UNCREATABLE("a settings window gets its model from the application model")
+};
+
+struct CardSessionType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::CardSession)
+    QML_NAMED_ELEMENT(CardSession)
+    QML_UNCREATABLE("the application model owns the card session")
+};
+
+struct NotificationsType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::Notifications)
+    QML_NAMED_ELEMENT(Notifications)
+    QML_UNCREATABLE("the application model owns the notifications")
+};
+
+struct RecordingLibraryType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::RecordingLibrary)
+    QML_NAMED_ELEMENT(RecordingLibrary)
+    QML_UNCREATABLE("the application model owns the recording library")
+};
+
+struct RecordingOpenerType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::RecordingOpener)
+    QML_NAMED_ELEMENT(RecordingOpener)
+    QML_UNCREATABLE("the application model owns the opener")
+};
+
+struct NowPlayingType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::NowPlaying)
+    QML_NAMED_ELEMENT(NowPlaying)
+    QML_UNCREATABLE("the application model owns the recording now playing")
+};
+
+struct ScreenLayoutType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::ScreenLayout)
+    QML_NAMED_ELEMENT(ScreenLayout)
+    QML_UNCREATABLE("the application model owns the screen layout")
+};
+
+struct DownloadsType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::Downloads)
+    QML_NAMED_ELEMENT(Downloads)
+    QML_UNCREATABLE("the application model owns the downloads")
+};
+
+struct ClipsType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::Clips)
+    QML_NAMED_ELEMENT(Clips)
+    QML_UNCREATABLE("the application model owns the clips")
 };
 
 } // namespace korvane::qml

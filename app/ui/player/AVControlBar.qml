@@ -11,7 +11,7 @@ Rectangle {
 
     required property AppViewModel viewModel
     readonly property PlayerControls controls: viewModel.controls
-    readonly property bool hasVideo: viewModel.videoPlayers.length > 0
+    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
 
     implicitHeight: K.Theme.barHeight
     color: K.Theme.panel
@@ -61,26 +61,26 @@ Rectangle {
             enabled: bar.hasVideo
             system: "mark.in"
             tip: qsTr("증거 영상 시작 지점 표시 (I)")
-            onActivated: bar.viewModel.markClipStart()
+            onActivated: bar.viewModel.clips.markClipStart()
         }
         K.ImageButton {
             name: "clipEnd"
             enabled: bar.hasVideo
             system: "mark.out"
             tip: qsTr("증거 영상 끝 지점 표시 (O)")
-            onActivated: bar.viewModel.markClipEnd()
+            onActivated: bar.viewModel.clips.markClipEnd()
         }
         K.ImageButton {
             name: "clipCaption"
             enabled: bar.hasVideo
             system: "captions"
             tip: qsTr("증거 영상에 날짜, 시각, 속도, 위치 자막 넣기")
-            highlighted: bar.viewModel.clipCaption
-            onActivated: bar.viewModel.clipCaption = !bar.viewModel.clipCaption
+            highlighted: bar.viewModel.clips.clipCaption
+            onActivated: bar.viewModel.clips.clipCaption = !bar.viewModel.clips.clipCaption
         }
         K.ImageButton {
             name: "clipExport"
-            enabled: bar.viewModel.canExportClip && !bar.viewModel.isDownloading
+            enabled: bar.viewModel.clips.canExportClip && !bar.viewModel.downloads.isDownloading
             system: "film"
             tip: qsTr("표시한 구간을 증거 영상으로 저장")
             onActivated: clipDialog.open()
@@ -106,6 +106,6 @@ Rectangle {
         id: clipDialog
         objectName: "clipDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.exportClip(selectedFolder)
+        onAccepted: bar.viewModel.clips.exportClip(selectedFolder)
     }
 }

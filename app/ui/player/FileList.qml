@@ -8,10 +8,11 @@ import Korvane.Models
 ListView {
     id: list
 
-    required property AppViewModel viewModel
+    required property RecordingLibrary library
+    required property RecordingOpener opener
 
     objectName: "fileList"
-    model: viewModel.filtered
+    model: library.filtered
     clip: true
     focus: true
     keyNavigationEnabled: true
@@ -19,18 +20,18 @@ ListView {
     boundsBehavior: Flickable.StopAtBounds
     ScrollBar.vertical: ScrollBar {}
 
-    Keys.onReturnPressed: viewModel.open(currentIndex)
-    Keys.onEnterPressed: viewModel.open(currentIndex)
+    Keys.onReturnPressed: opener.open(currentIndex)
+    Keys.onEnterPressed: opener.open(currentIndex)
 
     // New rows: the cursor goes back to the open recording, if it is among them.
-    onCountChanged: currentIndex = viewModel.selectedIndex
+    onCountChanged: currentIndex = library.selectedIndex
 
     // The cursor starts on the open recording.
     Connections {
-        target: list.viewModel
+        target: list.library
         function onSelectedIndexChanged() {
-            if (list.viewModel.selectedIndex >= 0)
-                list.currentIndex = list.viewModel.selectedIndex
+            if (list.library.selectedIndex >= 0)
+                list.currentIndex = list.library.selectedIndex
         }
     }
 
@@ -66,7 +67,7 @@ ListView {
             onClicked: {
                 list.currentIndex = row.index
                 list.forceActiveFocus()
-                list.viewModel.open(row.index)
+                list.opener.open(row.index)
             }
         }
 
@@ -76,7 +77,7 @@ ListView {
                 width: 32
                 focusPolicy: Qt.NoFocus
                 checked: row.checked
-                onToggled: list.viewModel.setChecked(row.index, checked)
+                onToggled: list.library.setChecked(row.index, checked)
             }
             Label {
                 width: 80

@@ -34,7 +34,7 @@ Rectangle {
             objectName: "openTitle"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
-            text: header.viewModel.openTitle
+            text: header.viewModel.nowPlaying.openTitle
             textFormat: Text.PlainText
             font.pixelSize: 14
             color: K.Theme.text
@@ -44,8 +44,8 @@ Rectangle {
             name: "ch5"
             title: "CH5"
             // In full screen the fifth channel has a tab instead.
-            visible: header.viewModel.videoPlayers.length === 5 && !header.viewModel.isFullScreen
-            onActivated: header.viewModel.togglePopup()
+            visible: header.viewModel.nowPlaying.videoPlayers.length === 5 && !header.viewModel.layout.isFullScreen
+            onActivated: header.viewModel.layout.togglePopup()
             ToolTip.visible: hovered
             ToolTip.text: qsTr("5번 채널을 별도 창으로 보기")
             ToolTip.delay: 600
@@ -53,7 +53,7 @@ Rectangle {
         K.TextButton {
             name: "fullScreen"
             title: qsTr("전체 화면")
-            visible: header.viewModel.videoPlayers.length > 0
+            visible: header.viewModel.nowPlaying.videoPlayers.length > 0
             ToolTip.visible: hovered
             ToolTip.text: qsTr("전체 화면 보기와 끝내기 (F, Esc)")
             ToolTip.delay: 600

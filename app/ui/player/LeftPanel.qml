@@ -20,9 +20,9 @@ Rectangle {
         K.TabButton {
             objectName: "typeTabs"
             Layout.fillWidth: true
-            items: panel.viewModel.tabTitles
-            selectedIndex: panel.viewModel.selectedTab
-            onSelect: (index) => panel.viewModel.selectTab(index)
+            items: panel.viewModel.library.tabTitles
+            selectedIndex: panel.viewModel.library.selectedTab
+            onSelect: (index) => panel.viewModel.library.selectTab(index)
         }
 
         RowLayout {
@@ -33,9 +33,9 @@ Rectangle {
                 Layout.preferredWidth: 112
                 text: qsTr("전체선택")
                 focusPolicy: Qt.NoFocus
-                checked: panel.viewModel.isAllChecked
+                checked: panel.viewModel.library.isAllChecked
                 palette.windowText: K.Theme.text
-                onToggled: panel.viewModel.checkAll(checked)
+                onToggled: panel.viewModel.library.checkAll(checked)
             }
             QQC.Label {
                 Layout.preferredWidth: 200
@@ -54,7 +54,8 @@ Rectangle {
         FileList {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            viewModel: panel.viewModel
+            library: panel.viewModel.library
+            opener: panel.viewModel.opener
         }
     }
 }

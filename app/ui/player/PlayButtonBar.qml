@@ -12,7 +12,7 @@ Rectangle {
 
     required property AppViewModel viewModel
     readonly property MultiTrackPlayer player: viewModel.playerManager
-    readonly property bool hasVideo: viewModel.videoPlayers.length > 0
+    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
 
     implicitHeight: 48
     color: K.Theme.panel
@@ -37,8 +37,8 @@ Rectangle {
             system: "magnifyingglass"
             tip: qsTr("화면 확대")
             checkable: false
-            highlighted: bar.viewModel.showMagnifier
-            onActivated: bar.viewModel.toggleMagnifier()
+            highlighted: bar.viewModel.layout.showMagnifier
+            onActivated: bar.viewModel.layout.toggleMagnifier()
         }
         K.ImageButton {
             name: "snapshot"
@@ -62,15 +62,15 @@ Rectangle {
             system: "square.and.arrow.down"
             tip: qsTr("선택한 영상 다운로드")
             onActivated: {
-                if (bar.viewModel.readyToDownload())
+                if (bar.viewModel.downloads.readyToDownload())
                     downloadDialog.open()
             }
         }
         K.ImageButton {
             name: "channel"
-            label: bar.viewModel.channelChoiceLabel
+            label: bar.viewModel.downloads.channelChoiceLabel
             tip: qsTr("다운로드할 채널")
-            onActivated: bar.viewModel.nextChannelChoice()
+            onActivated: bar.viewModel.downloads.nextChannelChoice()
         }
         K.ImageButton {
             name: "settings"
@@ -125,7 +125,7 @@ Rectangle {
             name: "previous"
             system: "backward.end.fill"
             tip: qsTr("이전 영상")
-            onActivated: bar.viewModel.openPrevious()
+            onActivated: bar.viewModel.opener.openPrevious()
         }
         K.ImageButton {
             name: "backward"
@@ -145,7 +145,7 @@ Rectangle {
             name: "next"
             system: "forward.end.fill"
             tip: qsTr("다음 영상")
-            onActivated: bar.viewModel.openNext()
+            onActivated: bar.viewModel.opener.openNext()
         }
     }
 
@@ -155,27 +155,27 @@ Rectangle {
         title: qsTr("MP4 파일 선택")
         fileMode: FileDialog.OpenFiles
         nameFilters: [qsTr("MP4 파일 (*.mp4)")]
-        onAccepted: bar.viewModel.openFiles(selectedFiles)
+        onAccepted: bar.viewModel.library.openFiles(selectedFiles)
     }
 
     FolderDialog {
         id: snapshotDialog
         objectName: "snapshotDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.saveSnapshots(selectedFolder)
+        onAccepted: bar.viewModel.nowPlaying.saveSnapshots(selectedFolder)
     }
 
     FolderDialog {
         id: gpxDialog
         objectName: "gpxDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.exportGpx(selectedFolder)
+        onAccepted: bar.viewModel.clips.exportGpx(selectedFolder)
     }
 
     FolderDialog {
         id: downloadDialog
         objectName: "downloadDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.startDownload(selectedFolder)
+        onAccepted: bar.viewModel.downloads.startDownload(selectedFolder)
     }
 }

@@ -12,8 +12,8 @@ Rectangle {
 
     required property AppViewModel viewModel
 
-    readonly property int chosen: viewModel.videoChannel
-    readonly property int channelCount: viewModel.videoPlayers.length
+    readonly property int chosen: viewModel.layout.videoChannel
+    readonly property int channelCount: viewModel.nowPlaying.videoPlayers.length
 
     color: K.Theme.panel
     clip: true
@@ -28,9 +28,9 @@ Rectangle {
             Layout.preferredHeight: 32
             Layout.fillWidth: true
             fitWidth: width
-            items: panel.viewModel.sideTabs
-            selectedIndex: panel.viewModel.sideTabIndex
-            onSelect: (index) => panel.viewModel.selectSideTab(index)
+            items: panel.viewModel.layout.sideTabs
+            selectedIndex: panel.viewModel.layout.sideTabIndex
+            onSelect: (index) => panel.viewModel.layout.selectSideTab(index)
         }
 
         Item {
@@ -56,7 +56,7 @@ Rectangle {
                 active: panel.chosen >= 0 && panel.chosen < 4 && panel.chosen < panel.channelCount
                 sourceComponent: ChannelView {
                     objectName: "sideChannel"
-                    channel: panel.viewModel.videoPlayers[panel.chosen]
+                    channel: panel.viewModel.nowPlaying.videoPlayers[panel.chosen]
                 }
             }
         }

@@ -36,7 +36,7 @@ Rectangle {
             LeftPanel {
                 Layout.fillHeight: true
                 Layout.preferredWidth: 404
-                visible: !root.viewModel.isFullScreen
+                visible: !root.viewModel.layout.isFullScreen
                 viewModel: root.viewModel
             }
 
@@ -60,9 +60,9 @@ Rectangle {
                             Layout.leftMargin: K.Theme.gap
                             Layout.topMargin: 4
                             Layout.preferredHeight: 32
-                            items: root.viewModel.layoutTabs
-                            selectedIndex: root.viewModel.layoutTabIndex
-                            onSelect: (index) => root.viewModel.selectLayoutTab(index)
+                            items: root.viewModel.layout.layoutTabs
+                            selectedIndex: root.viewModel.layout.layoutTabIndex
+                            onSelect: (index) => root.viewModel.layout.selectLayoutTab(index)
                         }
 
                         VideoLayout {
@@ -75,7 +75,7 @@ Rectangle {
                     RightPanel {
                         Layout.fillHeight: true
                         Layout.preferredWidth: 280
-                        visible: !root.viewModel.isFullScreen
+                        visible: !root.viewModel.layout.isFullScreen
                         viewModel: root.viewModel
                     }
                 }

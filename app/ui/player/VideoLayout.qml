@@ -9,8 +9,8 @@ Rectangle {
 
     required property AppViewModel viewModel
 
-    readonly property int channelCount: viewModel.videoPlayers.length
-    readonly property int mode: viewModel.videoMode
+    readonly property int channelCount: viewModel.nowPlaying.videoPlayers.length
+    readonly property int mode: viewModel.layout.videoMode
 
     objectName: "videoArea"
     color: K.Theme.video
@@ -25,7 +25,7 @@ Rectangle {
     MultiVideo {
         anchors.fill: parent
         visible: area.channelCount > 0 && area.mode === 0
-        channels: visible ? area.viewModel.videoPlayers : []
+        channels: visible ? area.viewModel.nowPlaying.videoPlayers : []
     }
 
     Loader {
@@ -33,7 +33,7 @@ Rectangle {
         active: area.mode > 0 && area.mode <= area.channelCount
         sourceComponent: VideoTab {
             viewModel: area.viewModel
-            channel: area.viewModel.videoPlayers[area.mode - 1]
+            channel: area.viewModel.nowPlaying.videoPlayers[area.mode - 1]
         }
     }
 

@@ -29,7 +29,7 @@ Item {
     }
 
     Loader {
-        active: tab.viewModel.showMagnifier && pointer.containsMouse
+        active: tab.viewModel.layout.showMagnifier && pointer.containsMouse
         sourceComponent: Magnifier {
             channel: tab.channel
             position: Qt.point(pointer.mouseX, pointer.mouseY)

@@ -18,7 +18,7 @@ Item {
 
     // Quits without asking; the working copies go as with "예".
     function quitNow() {
-        model.quitConfirmed()
+        model.session.quitConfirmed()
         quitting = true
         Window.window.close()
         Qt.quit()
@@ -38,7 +38,7 @@ Item {
 
     function toggleFullScreen() {
         const window = Window.window
-        if (model.videoPlayers.length > 0 || window.visibility === Window.FullScreen)
+        if (model.nowPlaying.videoPlayers.length > 0 || window.visibility === Window.FullScreen)
             window.visibility = window.visibility === Window.FullScreen ? Window.Windowed
                                                                         : Window.FullScreen
     }
@@ -65,11 +65,12 @@ Item {
 
     Overlays {
         anchors.fill: parent
-        viewModel: model
+        notifications: model.notifications
+        session: model.session
     }
 
     Loader {
-        active: model.isPopupOpen
+        active: model.layout.isPopupOpen
         sourceComponent: PopupWindow {
             viewModel: model
             mainWindow: content.Window.window
@@ -114,7 +115,7 @@ Item {
     }
 
     Component.onCompleted: {
-        model.start(sdManager, cardImage, cardVolume)
-        versions.checkForUpdate(model)
+        model.session.start(sdManager, cardImage, cardVolume)
+        versions.checkForUpdate(model.notifications)
     }
 }

@@ -15,7 +15,7 @@ K.ViewerWindow {
     minimumWidth: 900
     minimumHeight: 600
     visible: true
-    title: content.viewModel.windowTitle
+    title: content.viewModel.session.windowTitle
 
     ContentView {
         id: content
@@ -28,7 +28,7 @@ K.ViewerWindow {
     // Minimised or hidden, the window has not left full screen.
     onVisibilityChanged: (visibility) => {
         if (visibility !== Window.Minimized && visibility !== Window.Hidden)
-            content.viewModel.isFullScreen = visibility === Window.FullScreen
+            content.viewModel.layout.isFullScreen = visibility === Window.FullScreen
     }
 
     onClosing: (close) => {

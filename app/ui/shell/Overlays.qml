@@ -7,44 +7,45 @@ import Korvane.Models
 K.OverlayMessage {
     id: overlay
 
-    required property AppViewModel viewModel
-    readonly property string kind: viewModel.overlay
-    readonly property bool downloadDone: viewModel.downloadMessage === ""
+    required property Notifications notifications
+    required property CardSession session
+    readonly property int kind: notifications.overlay
+    readonly property bool downloadDone: notifications.downloadMessage === ""
 
     objectName: "overlay"
-    visible: kind !== ""
+    visible: kind !== Notifications.None
     title: {
         switch (kind) {
-        case "setupFailed": return qsTr("Korvane을 시작할 수 없습니다.")
-        case "noCard": return qsTr("SD 카드를 인식하지 못하였습니다.")
-        case "download": return qsTr("블랙박스 영상 다운로드")
+        case Notifications.SetupFailed: return qsTr("Korvane을 시작할 수 없습니다.")
+        case Notifications.NoCard: return qsTr("SD 카드를 인식하지 못하였습니다.")
+        case Notifications.Download: return qsTr("블랙박스 영상 다운로드")
         default: return ""
         }
     }
     message: {
         switch (kind) {
-        case "setupFailed": return viewModel.setupProblem
-        case "noCard": return qsTr("블랙박스 SD 카드가 올바르게 삽입되었는지 확인해 주세요.")
-        case "alert": return viewModel.alertMessage ?? ""
-        case "progress": return viewModel.procMessage ?? ""
-        case "download":
-            return downloadDone ? qsTr("다운로드가 완료되었습니다.") : viewModel.downloadMessage ?? ""
+        case Notifications.SetupFailed: return session.setupProblem
+        case Notifications.NoCard: return qsTr("블랙박스 SD 카드가 올바르게 삽입되었는지 확인해 주세요.")
+        case Notifications.Alert: return notifications.alertMessage ?? ""
+        case Notifications.Progress: return notifications.procMessage ?? ""
+        case Notifications.Download:
+            return downloadDone ? qsTr("다운로드가 완료되었습니다.") : notifications.downloadMessage ?? ""
         default: return ""
         }
     }
     buttonText: {
         switch (kind) {
-        case "setupFailed": return qsTr("종료")
-        case "alert": return qsTr("확인")
-        case "download": return downloadDone ? qsTr("닫기") : qsTr("취소")
+        case Notifications.SetupFailed: return qsTr("종료")
+        case Notifications.Alert: return qsTr("확인")
+        case Notifications.Download: return downloadDone ? qsTr("닫기") : qsTr("취소")
         default: return ""
         }
     }
     onButtonTap: {
         switch (kind) {
-        case "setupFailed": Qt.exit(1); break
-        case "alert": viewModel.closeAlert(); break
-        default: viewModel.closeDownload()
+        case Notifications.SetupFailed: Qt.exit(1); break
+        case Notifications.Alert: notifications.closeAlert(); break
+        default: notifications.closeDownload()
         }
     }
 
@@ -52,6 +53,6 @@ K.OverlayMessage {
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.top: parent.verticalCenter
         anchors.topMargin: 48
-        visible: overlay.kind === "progress"
+        visible: overlay.kind === Notifications.Progress
     }
 }

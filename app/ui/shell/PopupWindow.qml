@@ -25,8 +25,8 @@ Window {
 
     ChannelView {
         anchors.fill: parent
-        channel: popup.viewModel.videoPlayers.length >= 5 ? popup.viewModel.videoPlayers[4] : null
+        channel: popup.viewModel.nowPlaying.videoPlayers.length >= 5 ? popup.viewModel.nowPlaying.videoPlayers[4] : null
     }
 
-    onClosing: popup.viewModel.popupClosed()
+    onClosing: popup.viewModel.layout.popupClosed()
 }

@@ -19,6 +19,6 @@ K.QuestionDialog {
         confirmed()
     }
     onNo: close()
-    onOpened: viewModel.isAlerting = true
-    onClosed: viewModel.isAlerting = false
+    onOpened: viewModel.notifications.isAlerting = true
+    onClosed: viewModel.notifications.isAlerting = false
 }

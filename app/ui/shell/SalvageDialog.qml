@@ -11,9 +11,9 @@ K.QuestionDialog {
     name: "salvage"
     objectName: "salvageDialog"
     question: qsTr("손상된 영상입니다.")
-    message: viewModel.salvageQuestion
-    visible: viewModel.salvageQuestion !== ""
+    message: viewModel.opener.salvageQuestion
+    visible: viewModel.opener.salvageQuestion !== ""
 
-    onYes: viewModel.answerSalvage(true)
-    onNo: viewModel.answerSalvage(false)
+    onYes: viewModel.opener.answerSalvage(true)
+    onNo: viewModel.opener.answerSalvage(false)
 }

@@ -9,8 +9,8 @@ Item {
 
     required property AppViewModel viewModel
     readonly property MultiTrackPlayer player: viewModel.playerManager
-    readonly property bool active: viewModel.overlay === "" && !viewModel.isAlerting
-    readonly property bool hasVideo: viewModel.videoPlayers.length > 0
+    readonly property bool active: viewModel.notifications.overlay === Notifications.None && !viewModel.notifications.isAlerting
+    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
 
     signal fullScreen()
     signal leaveFullScreen()
@@ -58,12 +58,12 @@ Item {
     Shortcut {
         sequence: "I"
         enabled: keys.active && keys.hasVideo
-        onActivated: keys.viewModel.markClipStart()
+        onActivated: keys.viewModel.clips.markClipStart()
     }
     Shortcut {
         sequence: "O"
         enabled: keys.active && keys.hasVideo
-        onActivated: keys.viewModel.markClipEnd()
+        onActivated: keys.viewModel.clips.markClipEnd()
     }
     Shortcut {
         sequence: "F"

@@ -564,7 +564,88 @@
     </message>
 </context>
 <context>
-    <name>korvane::AppViewModel</name>
+    <name>korvane::Clips</name>
+    <message>
+        <source>채널%1 영상이 없는 녹화파일입니다.</source>
+        <translation>This recording has no channel %1 video.</translation>
+    </message>
+    <message>
+        <source>증거 영상 만드는 중... %1%</source>
+        <translation>Making the evidence clip... %1%</translation>
+    </message>
+    <message>
+        <source>자막에 쓸 한글 글꼴이 없어 증거 영상을 만들지 못했습니다. fonts-noto-cjk 를 설치해 주세요.</source>
+        <translation>No font with Hangul for the caption was found, so the clip was not made. Please install fonts-noto-cjk.</translation>
+    </message>
+    <message>
+        <source>증거 영상 %1 을(를) 저장하지 못했습니다.</source>
+        <translation>The evidence clip %1 could not be saved.</translation>
+    </message>
+    <message>
+        <source>이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다.</source>
+        <translation>This recording has no GPS log: no route was saved.</translation>
+    </message>
+    <message>
+        <source>GPS 경로(%1)를 저장했습니다.</source>
+        <translation>The GPS route (%1) was saved.</translation>
+    </message>
+    <message>
+        <source>GPS 경로(%1)를 저장하지 못했습니다.</source>
+        <translation>The GPS route (%1) could not be saved.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::Downloads</name>
+    <message>
+        <source>채널%1 영상이 없는 녹화파일입니다.</source>
+        <translation>This recording has no channel %1 video.</translation>
+    </message>
+    <message>
+        <source>총 %1 중 %2 개 영상 다운로드 중...</source>
+        <translation>Downloading recording %2 of %1...</translation>
+    </message>
+    <message>
+        <source>%1 파일을 저장하지 못했습니다.</source>
+        <translation>Could not save %1.</translation>
+    </message>
+    <message>
+        <source>다운로드할 영상을 목록에서 체크해 주세요.</source>
+        <translation>Tick the recordings to download in the list.</translation>
+    </message>
+    <message>
+        <source>저장할 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장합니다. 공간을 비우거나 다른 폴더를 골라 나머지를 다시 다운로드해 주세요.</source>
+        <translation>The folder has too little free space: only %2 of %1 recordings are saved. Free some space or choose another folder, then download the rest again.</translation>
+    </message>
+    <message>
+        <source>다운로드 중에 SD 카드가 빠져 멈췄습니다. %1개 중 %2개는 저장되어 있습니다. 카드를 다시 넣고 나머지를 다시 다운로드해 주세요.</source>
+        <translation>The SD card was taken out during the download, so it stopped. %2 of %1 recordings are saved. Insert the card again and download the rest.</translation>
+    </message>
+    <message>
+        <source>작업 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장했습니다.</source>
+        <translation>The working folder has too little free space: only %2 of %1 recordings were saved.</translation>
+    </message>
+    <message>
+        <source>%1 은(는) 카드에 있는 그대로 저장했지만, 재생할 수 있는 영상으로 복구하지 못했습니다.</source>
+        <translation>%1 was saved as the card holds it, but could not be rebuilt into a recording that plays.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::NowPlaying</name>
+    <message>
+        <source>SD 카드에 저장하지 못했습니다.</source>
+        <translation>Could not save to the SD card.</translation>
+    </message>
+    <message>
+        <source>GPS 데이터(location.txt)를 SD 카드에 저장했습니다.</source>
+        <translation>The GPS data (location.txt) was saved to the SD card.</translation>
+    </message>
+    <message>
+        <source>G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다.</source>
+        <translation>The G-Sensor data (gsensor.txt) was saved to the SD card.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::RecordingLibrary</name>
     <message>
         <source>SD 카드를 읽지 못했습니다. %1</source>
         <translation>The SD card could not be read. %1</translation>
@@ -593,34 +674,9 @@
         <source>전체</source>
         <translation>All</translation>
     </message>
-    <message>
-        <source>화면 확대는 비디오 채널 별로 가능합니다.</source>
-        <translation>The magnifier works only when a single video channel is shown.</translation>
-    </message>
-    <message>
-        <source>SD 카드에 저장하지 못했습니다.</source>
-        <translation>Could not save to the SD card.</translation>
-    </message>
-    <message>
-        <source>GPS 데이터(location.txt)를 SD 카드에 저장했습니다.</source>
-        <translation>The GPS data (location.txt) was saved to the SD card.</translation>
-    </message>
-    <message>
-        <source>G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다.</source>
-        <translation>The G-Sensor data (gsensor.txt) was saved to the SD card.</translation>
-    </message>
-    <message>
-        <source>총 %1 중 %2 개 영상 다운로드 중...</source>
-        <translation>Downloading recording %2 of %1...</translation>
-    </message>
-    <message>
-        <source>채널%1 영상이 없는 녹화파일입니다.</source>
-        <translation>This recording has no channel %1 video.</translation>
-    </message>
-    <message>
-        <source>%1 파일을 저장하지 못했습니다.</source>
-        <translation>Could not save %1.</translation>
-    </message>
+</context>
+<context>
+    <name>korvane::RecordingOpener</name>
     <message>
         <source>영상 다운로드 중입니다. 잠시만 기다려주세요.</source>
         <translation>Downloading recordings. Please wait.</translation>
@@ -628,54 +684,6 @@
     <message>
         <source>영상 파일이 손상되어 정상적으로 재생할 수 없습니다.</source>
         <translation>The video file is damaged and cannot be played properly.</translation>
-    </message>
-    <message>
-        <source>영상을 복구 중입니다. 잠시만 기다려주세요.</source>
-        <translation>Repairing the video. Please wait.</translation>
-    </message>
-    <message>
-        <source>증거 영상 만드는 중... %1%</source>
-        <translation>Making the evidence clip... %1%</translation>
-    </message>
-    <message>
-        <source>자막에 쓸 한글 글꼴이 없어 증거 영상을 만들지 못했습니다. fonts-noto-cjk 를 설치해 주세요.</source>
-        <translation>No font with Hangul for the caption was found, so the clip was not made. Please install fonts-noto-cjk.</translation>
-    </message>
-    <message>
-        <source>증거 영상 %1 을(를) 저장하지 못했습니다.</source>
-        <translation>The evidence clip %1 could not be saved.</translation>
-    </message>
-    <message>
-        <source>이 영상에는 GPS 기록이 없어 경로를 저장하지 않았습니다.</source>
-        <translation>This recording has no GPS log: no route was saved.</translation>
-    </message>
-    <message>
-        <source>GPS 경로(%1)를 저장했습니다.</source>
-        <translation>The GPS route (%1) was saved.</translation>
-    </message>
-    <message>
-        <source>GPS 경로(%1)를 저장하지 못했습니다.</source>
-        <translation>The GPS route (%1) could not be saved.</translation>
-    </message>
-    <message>
-        <source>다운로드할 영상을 목록에서 체크해 주세요.</source>
-        <translation>Tick the recordings to download in the list.</translation>
-    </message>
-    <message>
-        <source>저장할 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장합니다. 공간을 비우거나 다른 폴더를 골라 나머지를 다시 다운로드해 주세요.</source>
-        <translation>The folder has too little free space: only %2 of %1 recordings are saved. Free some space or choose another folder, then download the rest again.</translation>
-    </message>
-    <message>
-        <source>다운로드 중에 SD 카드가 빠져 멈췄습니다. %1개 중 %2개는 저장되어 있습니다. 카드를 다시 넣고 나머지를 다시 다운로드해 주세요.</source>
-        <translation>The SD card was taken out during the download, so it stopped. %2 of %1 recordings are saved. Insert the card again and download the rest.</translation>
-    </message>
-    <message>
-        <source>작업 폴더의 빈 공간이 모자라 %1개 중 %2개만 저장했습니다.</source>
-        <translation>The working folder has too little free space: only %2 of %1 recordings were saved.</translation>
-    </message>
-    <message>
-        <source>%1 은(는) 카드에 있는 그대로 저장했지만, 재생할 수 있는 영상으로 복구하지 못했습니다.</source>
-        <translation>%1 was saved as the card holds it, but could not be rebuilt into a recording that plays.</translation>
     </message>
     <message>
         <source>%1 의 일부가 손상되어 카드에서 그대로 읽을 수 없습니다. 읽을 수 있는 부분만 가져와 재생할까요?</source>
@@ -688,6 +696,20 @@
     <message>
         <source>영상 %1 MB 중 %2 MB를 읽지 못해 그 부분은 비워 두었습니다.</source>
         <translation>%2 MB of the recording&apos;s %1 MB could not be read and were left empty.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::ScreenLayout</name>
+    <message>
+        <source>화면 확대는 비디오 채널 별로 가능합니다.</source>
+        <translation>The magnifier works only when a single video channel is shown.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::PlayableFile</name>
+    <message>
+        <source>영상을 복구 중입니다. 잠시만 기다려주세요.</source>
+        <translation>Repairing the video. Please wait.</translation>
     </message>
 </context>
 <context>

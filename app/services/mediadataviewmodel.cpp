@@ -1,4 +1,4 @@
-#include "model/mediadataviewmodel.h"
+#include "services/mediadataviewmodel.h"
 
 #include "base/applog.h"
 #include "records/nmea.h"

@@ -1,4 +1,4 @@
-#include "model/clipcaptions.h"
+#include "services/clipcaptions.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>

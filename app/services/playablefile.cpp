@@ -1,10 +1,10 @@
-#include "model/playablefile.h"
+#include "services/playablefile.h"
 
 #include "base/applog.h"
-#include "records/filelistitem.h"
 #include "playback/multitrackplayer.h"
 #include "playback/playbackpipeline.h"
 #include "playback/trackcounts.h"
+#include "records/filelistitem.h"
 
 #include <QCoreApplication>
 #include <QUrl>
@@ -13,7 +13,7 @@ namespace korvane {
 
 namespace {
 const char *const recoveringMessage =
-    QT_TRANSLATE_NOOP("korvane::AppViewModel", "영상을 복구 중입니다. 잠시만 기다려주세요.");
+    QT_TRANSLATE_NOOP("korvane::PlayableFile", "영상을 복구 중입니다. 잠시만 기다려주세요.");
 } // namespace
 
 QCoro::Task<PlayableFile>
@@ -30,7 +30,7 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
         }
     }
     if (rebuild) {
-        rebuilding(QCoreApplication::translate("korvane::AppViewModel", recoveringMessage));
+        rebuilding(QCoreApplication::translate("korvane::PlayableFile", recoveringMessage));
         playable.ok = co_await rebuildWithSound(card, files.local, files.temp);
         rebuilding(std::nullopt);
     }
@@ -57,23 +57,6 @@ QCoro::Task<int> trackCount(QString path, TrackKind kind)
                QString::fromUtf8(error.what()));
     }
     co_return 0;
-}
-
-QCoro::Task<std::optional<QString>> playerProblem(QString path)
-{
-    // Every picture handed over at once, the sound nowhere: only whether it shows matters.
-    MultiTrackPlayer player(PlaybackOutput{false, "fakesink"});
-    if (const std::optional<QString> failure =
-            co_await loadFailure(player, QUrl::fromLocalFile(path)))
-        co_return failure;
-    if (player.videoPlayers().isEmpty())
-        co_return QStringLiteral("it holds no picture");
-    for (const ChannelPlayer *channel : player.videoPlayers()) {
-        if (!channel->hasCurrentItem() || !channel->currentFrameTime())
-            co_return QStringLiteral("Korvane's player cannot show its camera %1")
-                .arg(channel->channel() + 1);
-    }
-    co_return std::nullopt;
 }
 
 QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "card/processmanager.h"
-#include "model/workingfiles.h"
+#include "services/workingfiles.h"
 
 #include <QCoroTask>
 
@@ -34,11 +34,6 @@ enum class TrackKind
 };
 // The file's video or sound tracks; 0 (logged) when it cannot be read as media.
 QCoro::Task<int> trackCount(QString path, TrackKind kind);
-
-// Why Korvane's own player would not show `path`: it cannot open it, it holds no picture, or
-// a camera it cannot decode (a codec it does not play, encrypted pictures); nothing when every
-// camera shows its first picture. What is handed on as playable is checked with it.
-QCoro::Task<std::optional<QString>> playerProblem(QString path);
 
 // salvex from `source` to `destination`, then the side file's sound merged in and made AAC.
 // False only when salvex could not be run (the recording has no channel table).

@@ -1,4 +1,4 @@
-#include "model/workingfiles.h"
+#include "services/workingfiles.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,0 +1,84 @@
+#include "model/notifications.h"
+
+#include "base/published.h"
+
+namespace korvane {
+
+namespace {
+
+QVariant optionalText(const std::optional<QString> &text)
+{
+    return text ? QVariant(*text) : QVariant();
+}
+
+} // namespace
+
+Notifications::Notifications(QObject *parent) : QObject(parent)
+{
+    for (const auto changed :
+         {&Notifications::alertMessageChanged, &Notifications::procMessageChanged,
+          &Notifications::downloadMessageChanged})
+        connect(this, changed, this, &Notifications::overlayChanged);
+}
+
+void Notifications::setAlertMessage(const std::optional<QString> &message)
+{
+    publish(this, m_alertMessage, message, &Notifications::alertMessageChanged);
+}
+
+void Notifications::setProcMessage(const std::optional<QString> &message)
+{
+    publish(this, m_procMessage, message, &Notifications::procMessageChanged);
+}
+
+void Notifications::setDownloadMessage(const std::optional<QString> &message)
+{
+    publish(this, m_downloadMessage, message, &Notifications::downloadMessageChanged);
+}
+
+void Notifications::setIsAlerting(bool on)
+{
+    publish(this, m_isAlerting, on, &Notifications::isAlertingChanged);
+}
+
+void Notifications::setSetupFailed()
+{
+    publish(this, m_setupFailed, true, &Notifications::overlayChanged);
+}
+
+void Notifications::setHasCard(bool on)
+{
+    publish(this, m_hasCard, on, &Notifications::overlayChanged);
+}
+
+Notifications::Overlay Notifications::overlay() const
+{
+    if (m_setupFailed)
+        return Overlay::SetupFailed;
+    if (!m_hasCard)
+        return Overlay::NoCard;
+    if (m_alertMessage)
+        return Overlay::Alert;
+    if (m_procMessage)
+        return Overlay::Progress;
+    if (m_downloadMessage)
+        return Overlay::Download;
+    return Overlay::None;
+}
+
+QVariant Notifications::alertMessageValue() const
+{
+    return optionalText(m_alertMessage);
+}
+
+QVariant Notifications::procMessageValue() const
+{
+    return optionalText(m_procMessage);
+}
+
+QVariant Notifications::downloadMessageValue() const
+{
+    return optionalText(m_downloadMessage);
+}
+
+} // namespace korvane

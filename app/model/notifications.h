@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace korvane {
+
+// What covers the player screen and why: the alert the user must close, the progress of an open
+// or a download, and what stands in the way of reading cards at all. Main thread only.
+class Notifications : public QObject
+{
+    Q_OBJECT
+    // Optional texts: null while there is none.
+    Q_PROPERTY(QVariant alertMessage READ alertMessageValue NOTIFY alertMessageChanged)
+    Q_PROPERTY(QVariant procMessage READ procMessageValue NOTIFY procMessageChanged)
+    // Null: no download; empty: finished; any other text: progress.
+    Q_PROPERTY(QVariant downloadMessage READ downloadMessageValue NOTIFY downloadMessageChanged)
+    // A question of the window (quitting) is up: keys and the screen's buttons wait for it.
+    Q_PROPERTY(bool isAlerting READ isAlerting WRITE setIsAlerting NOTIFY isAlertingChanged)
+    Q_PROPERTY(korvane::Notifications::Overlay overlay READ overlay NOTIFY overlayChanged)
+
+public:
+    // What covers the player screen, the first that holds in this order.
+    enum class Overlay
+    {
+        None,
+        SetupFailed, // the tools could not be made ready: nothing can be read
+        NoCard,
+        Alert,
+        Progress,
+        Download
+    };
+    Q_ENUM(Overlay)
+
+    explicit Notifications(QObject *parent = nullptr);
+
+    const std::optional<QString> &alertMessage() const { return m_alertMessage; }
+    void setAlertMessage(const std::optional<QString> &message);
+    const std::optional<QString> &procMessage() const { return m_procMessage; }
+    void setProcMessage(const std::optional<QString> &message);
+    const std::optional<QString> &downloadMessage() const { return m_downloadMessage; }
+    void setDownloadMessage(const std::optional<QString> &message);
+    bool isAlerting() const { return m_isAlerting; }
+    void setIsAlerting(bool on);
+    Overlay overlay() const;
+    // The card state the cover shows while no message does.
+    void setSetupFailed();
+    void setHasCard(bool on);
+
+    Q_INVOKABLE void closeAlert() { setAlertMessage(std::nullopt); }
+    // Closing a download's or a clip's progress cancels it.
+    Q_INVOKABLE void closeDownload() { setDownloadMessage(std::nullopt); }
+
+signals:
+    void alertMessageChanged();
+    void procMessageChanged();
+    void downloadMessageChanged();
+    void isAlertingChanged();
+    void overlayChanged();
+
+private:
+    QVariant alertMessageValue() const;
+    QVariant procMessageValue() const;
+    QVariant downloadMessageValue() const;
+
+    std::optional<QString> m_alertMessage;
+    std::optional<QString> m_procMessage;
+    std::optional<QString> m_downloadMessage;
+    bool m_isAlerting = false;
+    bool m_setupFailed = false;
+    bool m_hasCard = false;
+};
+
+} // namespace korvane

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "records/filelistitem.h"
+#include "records/metadataextraction.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace korvane {
+
+class CardSession;
+class MediaDataViewModel;
+class MultiTrackPlayer;
+class Notifications;
+class NowPlaying;
+class ProcessManager;
+class RecordingLibrary;
+class ScreenLayout;
+
+// Opening a recording into the player: copied from the card when it is not yet, rebuilt or
+// remuxed into a file the player plays, loaded, and its metadata scanned; the rows before and
+// after it in the list; what can be read of a recording the card cannot read whole. Main
+// thread only.
+class RecordingOpener : public QObject
+{
+    Q_OBJECT
+    // A recording whose open failed because the card cannot read it whole: the question
+    // whether to play what can be read ("" while there is none).
+    Q_PROPERTY(QString salvageQuestion READ salvageQuestion NOTIFY salvageQuestionChanged)
+
+public:
+    struct Parts
+    {
+        ProcessManager &card;
+        MultiTrackPlayer *player;
+        MediaDataViewModel *mediaData;
+        CardSession *session;
+        Notifications *notifications;
+        RecordingLibrary *library;
+        NowPlaying *nowPlaying;
+        ScreenLayout *layout;
+    };
+    explicit RecordingOpener(const Parts &parts, QObject *parent = nullptr);
+
+    QCoro::Task<> select(FileListItem item);
+    QCoro::Task<> selectAt(qsizetype index);
+    QCoro::Task<> selectNext();
+    QCoro::Task<> selectPrevious();
+    // For views: the same operations, started and left to run.
+    Q_INVOKABLE void open(int row);
+    Q_INVOKABLE void openNext();
+    Q_INVOKABLE void openPrevious();
+
+    QString salvageQuestion() const;
+    Q_INVOKABLE void answerSalvage(bool yes);
+    // What can be read of a damaged recording, played; the alert says how much was lost.
+    QCoro::Task<> salvageAndOpen(FileListItem item);
+    // Waits until the metadata of the open recording has reached the media data.
+    QCoro::Task<> metadataLoaded();
+
+signals:
+    void salvageQuestionChanged();
+    // The metadata of the recording just opened is in the media data (or could not be read).
+    void metadataArrived();
+
+private:
+    // Whether an open may start now; then the list marks it under way.
+    bool beginOpen();
+    // Whether the card left since generation `card`: the open under way then ends quietly.
+    bool openEndedByCard(quint64 card);
+    // Makes the copy `local` of a row playable and plays it; true when it plays.
+    QCoro::Task<bool> openCopy(FileListItem item, QString local, quint64 card);
+    QCoro::Task<bool> loadMp4(QString path);
+    void metadataRead(const MediaRecords &records);
+    void forgetCard();
+
+    ProcessManager &m_card;
+    MultiTrackPlayer *m_player;
+    MediaDataViewModel *m_mediaData;
+    CardSession *m_session;
+    Notifications *m_notifications;
+    RecordingLibrary *m_library;
+    NowPlaying *m_nowPlaying;
+    ScreenLayout *m_layout;
+    std::optional<FileListItem> m_salvageRow; // the damaged recording asked about
+    quint64 m_metadataGeneration = 0;
+    bool m_metadataPending = false;
+};
+
+} // namespace korvane

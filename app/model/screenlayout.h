@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+namespace korvane {
+
+class CardSession;
+class Notifications;
+class NowPlaying;
+
+// What the player screen shows where: the layout tabs of the video area, the side panel's
+// picker, full screen, the fifth channel's own window and the magnifier. Main thread only.
+class ScreenLayout : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isFullScreen READ isFullScreen WRITE setIsFullScreen NOTIFY isFullScreenChanged)
+    // The video area: -1 the map, 0 every channel, N camera channel N large.
+    Q_PROPERTY(int videoMode READ videoMode WRITE setVideoMode NOTIFY videoModeChanged)
+    // The side panel: -1 nothing, 0 to 3 camera channel 1 to 4, 4 the map.
+    Q_PROPERTY(int videoChannel READ videoChannel WRITE setVideoChannel NOTIFY videoChannelChanged)
+    Q_PROPERTY(bool showMagnifier READ showMagnifier NOTIFY showMagnifierChanged)
+    Q_PROPERTY(bool isPopupOpen READ isPopupOpen NOTIFY isPopupOpenChanged)
+    // The video area's layout tabs and the side panel's picker, with the entry chosen in each.
+    Q_PROPERTY(QStringList layoutTabs READ layoutTabs NOTIFY layoutChanged)
+    Q_PROPERTY(int layoutTabIndex READ layoutTabIndex NOTIFY layoutChanged)
+    Q_PROPERTY(QStringList sideTabs READ sideTabs NOTIFY layoutChanged)
+    Q_PROPERTY(int sideTabIndex READ sideTabIndex NOTIFY layoutChanged)
+
+public:
+    ScreenLayout(NowPlaying *nowPlaying, CardSession *session, Notifications *notifications,
+                 QObject *parent = nullptr);
+
+    bool isFullScreen() const { return m_isFullScreen; }
+    void setIsFullScreen(bool on);
+    int videoMode() const { return m_videoMode; }
+    void setVideoMode(int mode);
+    int videoChannel() const { return m_videoChannel; }
+    void setVideoChannel(int channel);
+    bool showMagnifier() const { return m_showMagnifier; }
+    bool isPopupOpen() const { return m_isPopupOpen; }
+    QStringList layoutTabs() const;
+    int layoutTabIndex() const;
+    QStringList sideTabs() const;
+    int sideTabIndex() const;
+
+    // A recording of `channels` cameras was loaded: what it lacks is not shown.
+    void recordingLoaded(int channels);
+
+    Q_INVOKABLE void selectLayoutTab(int index);
+    Q_INVOKABLE void selectSideTab(int index);
+    Q_INVOKABLE void toggleMagnifier();
+    // Outside full screen only: there the fifth channel has a tab.
+    Q_INVOKABLE void openPopup();
+    // The fifth channel's window was closed.
+    Q_INVOKABLE void popupClosed();
+    // The "CH5" button: opens the fifth channel's window, or closes it when it is open.
+    Q_INVOKABLE void togglePopup();
+
+signals:
+    void isFullScreenChanged();
+    void videoModeChanged();
+    void videoChannelChanged();
+    void showMagnifierChanged();
+    void isPopupOpenChanged();
+    void layoutChanged();
+
+private:
+    int channelCount() const;
+    void setIsPopupOpen(bool open);
+
+    NowPlaying *m_nowPlaying;
+    Notifications *m_notifications;
+    int m_videoMode = 0;
+    int m_videoChannel = -1;
+    int m_previousChannels = 0; // of the recording loaded before
+    bool m_isFullScreen = false;
+    bool m_showMagnifier = false;
+    bool m_isPopupOpen = false;
+};
+
+} // namespace korvane
