@@ -77,7 +77,7 @@ std::vector<box> box_reader::children_in(std::uint64_t from, std::uint64_t end) 
 {
     std::vector<box> boxes;
     for (auto b = box_at(from, end); b; b = box_at(b->end(), end))
-        boxes.push_back(std::move(*b));
+        boxes.push_back(*b);
     return boxes;
 }
 
