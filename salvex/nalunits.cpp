@@ -1,51 +1,12 @@
 #include "nalunits.h"
 
-#include "zeropairs.h"
+#include "mp4/zeropairs.h"
 
 #include <cstring>
 
 namespace salvex {
 
-namespace {
-
-// Where the zero run of the next start code at or after `from` begins, or `size`.
-size_t next_start_code(const uint8_t *data, size_t size, size_t from, size_t *unit_begin)
-{
-    for (size_t i = from; (i = find_zero_pair(data, size, i)) < size;) {
-        size_t run = i + 2;
-        while (run < size && data[run] == 0)
-            ++run;
-        if (run < size && data[run] == 1) {
-            *unit_begin = run + 1;
-            return i;
-        }
-        i = run;
-    }
-    *unit_begin = size;
-    return size;
-}
-
-} // namespace
-
-std::vector<nal_unit> split_nal_units(const uint8_t *data, size_t size)
-{
-    std::vector<nal_unit> units;
-    size_t begin = 0;
-    next_start_code(data, size, 0, &begin);
-    while (begin < size) {
-        // The search for the next start code goes on from the unit's second byte.
-        size_t next_begin = size;
-        size_t end = next_start_code(data, size, begin + 1, &next_begin);
-        if (next_begin == size) {
-            end = size;
-            while (end > begin && data[end - 1] == 0)
-                --end;
-        }
-        units.push_back({data + begin, end - begin}); // an empty one is the writer's to refuse
-        begin = next_begin;
-    }
-    return units;
-}
+using mp4::find_zero_pair;
 
 // Copies data[*i ..] up to and including the next pair of zeros (or to the end) to *to, moves both
 // past it, and returns where the pair starts (size when there is none). Compressed data holds few

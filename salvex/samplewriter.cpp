@@ -3,6 +3,8 @@
 #include "bitstream.h"
 #include "nalunits.h"
 
+#include "mp4/annexbunits.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -37,14 +39,14 @@ void grow(std::vector<uint8_t> &buffer, size_t size)
         buffer.resize(size);
 }
 
-bool is_h265_vps(const nal_unit &unit)
+bool is_h265_vps(std::span<const uint8_t> unit)
 {
-    return unit.size >= 2 && unit.data[0] == 0x40 && unit.data[1] == 0x01;
+    return unit.size() >= 2 && unit[0] == 0x40 && unit[1] == 0x01;
 }
 
-bool is_h264_sps(const nal_unit &unit)
+bool is_h264_sps(std::span<const uint8_t> unit)
 {
-    return unit.size >= 1 && (unit.data[0] & 0x9f) == h264_sps;
+    return !unit.empty() && (unit[0] & 0x9f) == h264_sps;
 }
 
 } // namespace
@@ -84,7 +86,7 @@ uint32_t nal_sample_writer::next_duration()
 bool nal_sample_writer::learn_codec(const uint8_t *data, size_t length)
 {
     // The first parameter set tells: an H.265 VPS (a header H.264 never uses) or an H.264 SPS.
-    for (const nal_unit &unit : split_nal_units(data, length)) {
+    for (const auto unit : mp4::split_annexb({data, length})) {
         if (is_h265_vps(unit) || is_h264_sps(unit)) {
             m_codec = is_h265_vps(unit) ? codec::h265 : codec::h264;
             if (m_codec == codec::h264)
@@ -108,9 +110,10 @@ int nal_sample_writer::mp4_h26x_write_nal(const uint8_t *data, size_t length)
         m_rewritten.clear();
         m_picture = false;
         bool key = false;
-        for (const nal_unit &unit : split_nal_units(data, length)) {
-            const int status = m_codec == codec::h265 ? add_h265_unit(unit.data, unit.size, &key)
-                                                      : add_h264_unit(unit.data, unit.size, &key);
+        for (const auto unit : mp4::split_annexb({data, length})) {
+            const int status = m_codec == codec::h265
+                                   ? add_h265_unit(unit.data(), unit.size(), &key)
+                                   : add_h264_unit(unit.data(), unit.size(), &key);
             if (status != 0)
                 return status;
         }

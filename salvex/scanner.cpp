@@ -1,6 +1,6 @@
 #include "scanner.h"
 
-#include "zeropairs.h"
+#include "mp4/zeropairs.h"
 
 #include <algorithm>
 #include <cstring>
@@ -176,7 +176,7 @@ int mp4p_scanner::mp4p_read_frame(uint8_t *dst, uint64_t cap, mp4p_frame_t *fram
             // Inside a picture only its end marker counts, and it begins with a pair of zeros,
             // which compressed video holds few of: jump from pair to pair.
             const uint64_t scan_end = limit - 8;
-            const uint64_t candidate = find_zero_pair(m_image, scan_end + 1, c);
+            const uint64_t candidate = mp4::find_zero_pair(m_image, scan_end + 1, c);
             if (candidate >= scan_end)
                 return stop(scan_end);
             c = candidate;

@@ -1,6 +1,5 @@
 #include "bitstream.h"
 #include "nalunits.h"
-#include "zeropairs.h"
 
 #include <gtest/gtest.h>
 
@@ -28,19 +27,6 @@ bytes escape(const bytes &in)
     return out;
 }
 } // namespace
-
-TEST(NalUnits, SplitOnStartCodesOfAnyZeroRun)
-{
-    const bytes data{9, 9, 0, 0, 1, 0x67, 1, 2, 0, 0, 0, 1, 0x68, 3, 0, 0, 0, 0, 1, 0x65, 4, 0, 0};
-    const auto units = split_nal_units(data.data(), data.size());
-    ASSERT_EQ(units.size(), 3u);
-    EXPECT_EQ(bytes(units[0].data, units[0].data + units[0].size), (bytes{0x67, 1, 2}));
-    EXPECT_EQ(bytes(units[1].data, units[1].data + units[1].size), (bytes{0x68, 3}));
-    EXPECT_EQ(bytes(units[2].data, units[2].data + units[2].size), (bytes{0x65, 4}))
-        << "trailing zeros dropped";
-    const bytes none{1, 2, 0, 1, 3};
-    EXPECT_TRUE(split_nal_units(none.data(), none.size()).empty());
-}
 
 TEST(NalUnits, EmulationPreventionRemovedOnlyBeforeSmallBytes)
 {
@@ -126,26 +112,4 @@ TEST(BitStream, CopyKeepsTheStopBitAndDropsTheZerosAfterIt)
     bs_t aligned_writer;
     copy_bits(aligned_reader, aligned_writer);
     EXPECT_EQ(aligned_writer.bytes(), data);
-}
-
-TEST(ZeroPairs, FoundWhereverTheyStandAgainstABytewiseSearch)
-{
-    // Buffers long enough for every block size, zeros sparse and dense, starts at every offset.
-    std::mt19937 random(5);
-    for (int round = 0; round < 3000; ++round) {
-        const size_t size = random() % 300;
-        bytes data(size);
-        const auto density = static_cast<unsigned>(2 + random() % 40);
-        for (uint8_t &b : data)
-            b = random() % density == 0 ? 0 : static_cast<uint8_t>(1 + random() % 255);
-        const size_t from = size == 0 ? 0 : random() % (size + 1);
-        size_t expected = size;
-        for (size_t i = from; i + 1 < size; ++i) {
-            if (data[i] == 0 && data[i + 1] == 0) {
-                expected = i;
-                break;
-            }
-        }
-        ASSERT_EQ(find_zero_pair(data.data(), size, from), expected) << "round " << round;
-    }
 }

@@ -1,9 +1,12 @@
-#include "boxreader.h"
 #include "h264units.h"
 #include "mp4writer.h"
 
+#include "mp4/boxcontents.h"
+#include "mp4/boxreader.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 using namespace salvex;
@@ -40,24 +43,47 @@ void put(memory_mp4 &mp4, int track, uint32_t duration, sample_kind kind = sync_
         mp4.mux->MP4E_put_sample(track, sample_data.data(), sample_data.size(), duration, kind), 0);
 }
 
-std::vector<std::pair<uint32_t, uint32_t>> table(const bytes &file, const std::optional<box> &b,
-                                                 size_t fields)
+// The boxes of a track (by index among the written ones) at a path inside it.
+std::optional<mp4::box> in_trak(const mp4::box_reader &reader, size_t trak, std::string_view path)
 {
-    std::vector<std::pair<uint32_t, uint32_t>> rows;
-    const uint32_t count = be32(file, b->payload() + 4);
-    for (uint32_t i = 0; i < count; ++i) {
-        const size_t at = b->payload() + 8 + i * fields * 4;
-        rows.push_back({be32(file, at), fields > 1 ? be32(file, at + 4) : 0});
+    const auto moov = reader.child("moov");
+    if (!moov)
+        return std::nullopt;
+    size_t seen = 0;
+    for (const mp4::box &b : reader.children(*moov)) {
+        if (b.type == "trak" && seen++ == trak)
+            return reader.find(path, b);
     }
-    return rows;
+    return std::nullopt;
 }
 
-std::optional<box> in_trak(const bytes &file, size_t trak, const std::string &path)
+size_t trak_count(const mp4::box_reader &reader)
 {
-    const auto traks = moov_children(file, "trak");
-    if (trak >= traks.size())
-        return std::nullopt;
-    return find_box(file, path, traks[trak]);
+    const auto moov = reader.child("moov");
+    if (!moov)
+        return 0;
+    const auto all = reader.children(*moov);
+    return static_cast<size_t>(
+        std::count_if(all.begin(), all.end(), [](const mp4::box &b) { return b.type == "trak"; }));
+}
+
+bytes contents(const mp4::box_reader &reader, const std::optional<mp4::box> &b)
+{
+    if (!b) {
+        ADD_FAILURE() << "the box is missing";
+        return {};
+    }
+    return reader.body(*b);
+}
+
+std::vector<uint64_t> chunk_offsets(const mp4::box_reader &reader, size_t trak, bool wide = false)
+{
+    const auto offsets = mp4::read_chunk_offsets(
+        contents(reader,
+                 in_trak(reader, trak, wide ? "mdia/minf/stbl/co64" : "mdia/minf/stbl/stco")),
+        wide);
+    EXPECT_TRUE(offsets && offsets->whole());
+    return offsets ? offsets->entries : std::vector<uint64_t>{};
 }
 
 } // namespace
@@ -70,8 +96,9 @@ TEST(Mp4Writer, LayoutIsFtypMediaDataHeaderSamplesMoov)
     put(mp4, track, 3000);
     ASSERT_EQ(mp4.mux->MP4E_close(), 0);
     const bytes &file = mp4.file;
+    const mp4::box_reader reader(file);
 
-    const auto top = children(file, 0, file.size());
+    const auto top = reader.children();
     ASSERT_EQ(top.size(), 4u);
     EXPECT_EQ(top[0].type, "ftyp");
     EXPECT_EQ(top[0].size, 24u);
@@ -83,10 +110,7 @@ TEST(Mp4Writer, LayoutIsFtypMediaDataHeaderSamplesMoov)
     EXPECT_EQ(top[2].offset, 32u);
     EXPECT_EQ(top[2].size, 8 + 2 * sample_data.size());
     EXPECT_EQ(top[3].type, "moov");
-    const auto stco = in_trak(file, 0, "mdia/minf/stbl/stco");
-    ASSERT_TRUE(stco);
-    EXPECT_EQ(table(file, stco, 1),
-              (std::vector<std::pair<uint32_t, uint32_t>>{{40, 0}, {140, 0}}));
+    EXPECT_EQ(chunk_offsets(reader, 0), (std::vector<uint64_t>{40, 140}));
 }
 
 TEST(Mp4Writer, TimeToSampleRunsOfEqualDurations)
@@ -97,8 +121,15 @@ TEST(Mp4Writer, TimeToSampleRunsOfEqualDurations)
     put(mp4, track, 3000);
     put(mp4, track, 6000);
     mp4.mux->MP4E_close();
-    EXPECT_EQ(table(mp4.file, in_trak(mp4.file, 0, "mdia/minf/stbl/stts"), 2),
-              (std::vector<std::pair<uint32_t, uint32_t>>{{2, 3000}, {1, 6000}}));
+    const mp4::box_reader reader(mp4.file);
+    const auto stts =
+        mp4::read_decoding_times(contents(reader, in_trak(reader, 0, "mdia/minf/stbl/stts")));
+    ASSERT_TRUE(stts);
+    EXPECT_TRUE(stts->whole());
+    std::vector<std::pair<uint32_t, uint32_t>> runs;
+    for (const mp4::time_run &run : stts->entries)
+        runs.push_back({run.count, run.delta});
+    EXPECT_EQ(runs, (std::vector<std::pair<uint32_t, uint32_t>>{{2, 3000}, {1, 6000}}));
 }
 
 TEST(Mp4Writer, SyncSampleTableOnlyWhenNotEverySampleIsSync)
@@ -113,12 +144,18 @@ TEST(Mp4Writer, SyncSampleTableOnlyWhenNotEverySampleIsSync)
         put(mp4, mixed, 3000, i % 2 == 0 ? sync_sample : plain_sample);
     }
     mp4.mux->MP4E_close();
-    EXPECT_FALSE(in_trak(mp4.file, 0, "mdia/minf/stbl/stss"));
-    const auto none = in_trak(mp4.file, 1, "mdia/minf/stbl/stss");
+    const mp4::box_reader reader(mp4.file);
+    EXPECT_FALSE(in_trak(reader, 0, "mdia/minf/stbl/stss"));
+    const auto none =
+        mp4::read_sync_samples(contents(reader, in_trak(reader, 1, "mdia/minf/stbl/stss")));
     ASSERT_TRUE(none);
-    EXPECT_TRUE(table(mp4.file, none, 1).empty());
-    EXPECT_EQ(table(mp4.file, in_trak(mp4.file, 2, "mdia/minf/stbl/stss"), 1),
-              (std::vector<std::pair<uint32_t, uint32_t>>{{1, 0}, {3, 0}}));
+    EXPECT_EQ(none->declared, 0u);
+    EXPECT_TRUE(none->entries.empty());
+    const auto some =
+        mp4::read_sync_samples(contents(reader, in_trak(reader, 2, "mdia/minf/stbl/stss")));
+    ASSERT_TRUE(some);
+    EXPECT_TRUE(some->whole());
+    EXPECT_EQ(some->entries, (std::vector<uint32_t>{1, 3}));
 }
 
 TEST(Mp4Writer, TracksWithoutSamplesAreLeftOutButCounted)
@@ -130,15 +167,19 @@ TEST(Mp4Writer, TracksWithoutSamplesAreLeftOutButCounted)
     put(mp4, second, 3000);
     put(mp4, second, 3000);
     mp4.mux->MP4E_close();
-    const auto traks = moov_children(mp4.file, "trak");
-    ASSERT_EQ(traks.size(), 1u);
-    const auto tkhd = find_box(mp4.file, "tkhd", traks[0]);
-    EXPECT_EQ(be32(mp4.file, tkhd->payload() + 12), 2u) << "track ID = index + 1";
-    const auto mvhd = find_box(mp4.file, "moov/mvhd");
-    EXPECT_EQ(be32(mp4.file, mvhd->payload() + 16), 66u)
+    const mp4::box_reader reader(mp4.file);
+    ASSERT_EQ(trak_count(reader), 1u);
+    const auto tkhd = mp4::read_track_header(contents(reader, in_trak(reader, 0, "tkhd")));
+    ASSERT_TRUE(tkhd);
+    EXPECT_EQ(tkhd->track_id, 2u) << "track ID = index + 1";
+    const auto mvhd = reader.find("moov/mvhd");
+    ASSERT_TRUE(mvhd);
+    const auto movie = mp4::read_movie_header(reader.body(*mvhd));
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->duration, 66u)
         << "the movie lasts as long as its longest track, here the only one with samples";
-    EXPECT_EQ(be32(mp4.file, mvhd->offset + mvhd->size - 4), 4u)
-        << "next track ID counts every track";
+    EXPECT_EQ(mvhd->size, 108u) << "next track ID in the last four bytes";
+    EXPECT_EQ(movie->next_track_id, 4u) << "next track ID counts every track";
 }
 
 TEST(Mp4Writer, DurationsInMillisecondsAndInTrackTicks)
@@ -148,17 +189,23 @@ TEST(Mp4Writer, DurationsInMillisecondsAndInTrackTicks)
     for (int i = 0; i < 7; ++i)
         put(mp4, track, 3000);
     mp4.mux->MP4E_close();
-    const auto tkhd = in_trak(mp4.file, 0, "tkhd");
-    EXPECT_EQ(be32(mp4.file, tkhd->payload() + 20), 3000u * 7 / 90);
-    EXPECT_EQ(be32(mp4.file, tkhd->payload() + 76), 640u << 16);
-    EXPECT_EQ(be32(mp4.file, tkhd->payload() + 80), 360u << 16);
-    const auto mdhd = in_trak(mp4.file, 0, "mdia/mdhd");
-    EXPECT_EQ(be32(mp4.file, mdhd->payload() + 12), 90000u);
-    EXPECT_EQ(be32(mp4.file, mdhd->payload() + 16), 3000u * 7);
-    EXPECT_EQ(mdhd->size, 32u);
-    EXPECT_EQ(tkhd->size, 92u);
-    const auto mvhd = find_box(mp4.file, "moov/mvhd");
-    EXPECT_EQ(be32(mp4.file, mvhd->payload() + 16), 3000u * 7 / 90);
+    const mp4::box_reader reader(mp4.file);
+    const auto tkhd_box = in_trak(reader, 0, "tkhd");
+    const auto tkhd = mp4::read_track_header(contents(reader, tkhd_box));
+    ASSERT_TRUE(tkhd);
+    EXPECT_EQ(tkhd->duration, 3000u * 7 / 90);
+    EXPECT_EQ(tkhd->width, 640u << 16);
+    EXPECT_EQ(tkhd->height, 360u << 16);
+    const auto mdhd_box = in_trak(reader, 0, "mdia/mdhd");
+    const auto mdhd = mp4::read_media_header(contents(reader, mdhd_box));
+    ASSERT_TRUE(mdhd);
+    EXPECT_EQ(mdhd->timescale, 90000u);
+    EXPECT_EQ(mdhd->duration, 3000u * 7);
+    EXPECT_EQ(mdhd_box->size, 32u);
+    EXPECT_EQ(tkhd_box->size, 92u);
+    const auto movie = mp4::read_movie_header(contents(reader, reader.find("moov/mvhd")));
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->duration, 3000u * 7 / 90);
 }
 
 TEST(Mp4Writer, DecoderConfigurationHoldsEachParameterSetOnce)
@@ -170,8 +217,10 @@ TEST(Mp4Writer, DecoderConfigurationHoldsEachParameterSetOnce)
     mp4.mux->MP4E_set_sps(track, other.data(), other.size());
     put(mp4, track, 3000);
     mp4.mux->MP4E_close();
-    const auto stsd = in_trak(mp4.file, 0, "mdia/minf/stbl/stsd");
-    const size_t avc1 = stsd->payload() + 8;
+    const mp4::box_reader reader(mp4.file);
+    const auto stsd = in_trak(reader, 0, "mdia/minf/stbl/stsd");
+    ASSERT_TRUE(stsd);
+    const size_t avc1 = stsd->body_offset() + 8;
     ASSERT_EQ(std::string(mp4.file.begin() + static_cast<long>(avc1) + 4,
                           mp4.file.begin() + static_cast<long>(avc1) + 8),
               "avc1");
@@ -185,7 +234,7 @@ TEST(Mp4Writer, DecoderConfigurationHoldsEachParameterSetOnce)
     EXPECT_EQ(f[avcC + 11], 30) << "level";
     EXPECT_EQ(f[avcC + 12], 0xff);
     EXPECT_EQ(f[avcC + 13], 0xe0 | 2) << "two distinct SPS";
-    EXPECT_EQ(be32(f, avcC + 14) >> 16, sps.size());
+    EXPECT_EQ(mp4::big_endian(f, avcC + 14, 2), sps.size());
     const size_t pps_count = avcC + 14 + 2 + sps.size() + 2 + other.size();
     EXPECT_EQ(f[pps_count], 1);
 }
@@ -201,9 +250,12 @@ TEST(Mp4Writer, ContinuationGrowsThePreviousSample)
     EXPECT_EQ(mp4.mux->MP4E_put_sample(7, sample_data.data(), 10, 3000, plain_sample),
               MP4E_STATUS_BAD_ARGUMENTS);
     mp4.mux->MP4E_close();
-    const auto stsz = in_trak(mp4.file, 0, "mdia/minf/stbl/stsz");
-    EXPECT_EQ(be32(mp4.file, stsz->payload() + 8), 1u);
-    EXPECT_EQ(be32(mp4.file, stsz->payload() + 12), 2 * sample_data.size());
+    const mp4::box_reader reader(mp4.file);
+    const auto stsz =
+        mp4::read_sample_sizes(contents(reader, in_trak(reader, 0, "mdia/minf/stbl/stsz")));
+    ASSERT_TRUE(stsz);
+    EXPECT_EQ(stsz->count, 1u);
+    EXPECT_EQ(stsz->sizes, std::vector<uint32_t>{static_cast<uint32_t>(2 * sample_data.size())});
 }
 
 TEST(Mp4Writer, OffsetsBeyondFourGigabytesUseLargeBoxes)
@@ -224,17 +276,21 @@ TEST(Mp4Writer, OffsetsBeyondFourGigabytesUseLargeBoxes)
         ASSERT_EQ(mux->MP4E_put_sample(track, &dummy, size_t{1} << 31, 3000, sync_sample), 0);
     ASSERT_EQ(mux->MP4E_close(), 0);
 
+    const auto &[moov_offset, moov] = *writes.rbegin();
     const bytes &header = writes.at(24);
     ASSERT_EQ(header.size(), 16u);
-    EXPECT_EQ(be32(header, 0), 1u);
-    EXPECT_EQ(std::string(header.begin() + 4, header.begin() + 8), "mdat");
-    EXPECT_EQ(be64(header, 8), 16 + 3 * (uint64_t{1} << 31));
+    const auto mdat = mp4::read_box_header(header, 24, static_cast<uint64_t>(moov_offset));
+    ASSERT_TRUE(mdat);
+    EXPECT_EQ(mdat->header_size, 16u);
+    EXPECT_EQ(mdat->type, "mdat");
+    EXPECT_EQ(mdat->size, 16 + 3 * (uint64_t{1} << 31));
+    EXPECT_EQ(mdat->end(), static_cast<uint64_t>(moov_offset)) << "the index follows the samples";
 
-    const bytes &moov = writes.rbegin()->second;
-    const auto co64 = in_trak(moov, 0, "mdia/minf/stbl/co64");
-    ASSERT_TRUE(co64);
-    EXPECT_EQ(be64(moov, co64->payload() + 8 + 16), 40 + 2 * (uint64_t{1} << 31));
-    EXPECT_FALSE(in_trak(moov, 0, "mdia/minf/stbl/stco"));
+    const mp4::box_reader index(moov);
+    const auto offsets = chunk_offsets(index, 0, true);
+    ASSERT_EQ(offsets.size(), 3u);
+    EXPECT_EQ(offsets[2], 40 + 2 * (uint64_t{1} << 31));
+    EXPECT_FALSE(in_trak(index, 0, "mdia/minf/stbl/stco"));
 }
 
 TEST(Mp4Writer, FailedWriteLeavesNoSampleBehind)
@@ -257,8 +313,7 @@ TEST(Mp4Writer, FailedWriteLeavesNoSampleBehind)
     EXPECT_EQ(
         mux->MP4E_put_sample(track, sample_data.data(), sample_data.size(), 3000, sync_sample), 0);
     ASSERT_EQ(mux->MP4E_close(), 0);
-    const auto stco = in_trak(file, 0, "mdia/minf/stbl/stco");
-    EXPECT_EQ(table(file, stco, 1), (std::vector<std::pair<uint32_t, uint32_t>>{{40, 0}}));
+    EXPECT_EQ(chunk_offsets(mp4::box_reader(file), 0), (std::vector<uint64_t>{40}));
     fail = true;
     EXPECT_EQ(mux->MP4E_close(), 7);
 }
@@ -270,6 +325,7 @@ TEST(Mp4Writer, OnlyVideoTracks)
     sound.track_media_kind = e_audio;
     EXPECT_EQ(mp4.mux->MP4E_add_track(sound), MP4E_STATUS_BAD_ARGUMENTS);
     EXPECT_EQ(mp4.mux->MP4E_close(), 0);
-    EXPECT_TRUE(find_box(mp4.file, "moov/mvhd"));
-    EXPECT_TRUE(moov_children(mp4.file, "trak").empty());
+    const mp4::box_reader reader(mp4.file);
+    EXPECT_TRUE(reader.find("moov/mvhd"));
+    EXPECT_EQ(trak_count(reader), 0u);
 }

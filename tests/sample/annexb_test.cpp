@@ -18,19 +18,6 @@ const std::string four = "\0\0\0\1"s;
 const std::string three = "\0\0\1"s;
 } // namespace
 
-TEST(AnnexB, SplitsOnThreeAndFourByteStartCodes)
-{
-    const std::string stream = four + sps + four + pps + three + idr + "\0"s + three + pFrame;
-    const auto units = splitAnnexB(stream);
-    ASSERT_EQ(units.size(), 4u);
-    EXPECT_EQ(units[0].bytes, sps);
-    EXPECT_EQ(units[1].bytes, pps);
-    EXPECT_EQ(units[2].bytes, idr)
-        << "the zero before a three-byte start code is not part of the unit";
-    EXPECT_EQ(units[3].bytes, pFrame);
-    EXPECT_EQ(units[2].type(), 5);
-}
-
 TEST(AnnexB, PicturesAreShapedAsTheDashcamWritesThem)
 {
     // SEI and an access unit delimiter dropped, parameter sets repeated before the second key

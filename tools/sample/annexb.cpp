@@ -1,5 +1,8 @@
 #include "annexb.h"
 
+#include "mp4/annexbunits.h"
+
+#include <cstdint>
 #include <stdexcept>
 
 namespace sample {
@@ -17,59 +20,48 @@ bool isSlice(int type)
     return type == nonIdrSlice || type == idrSlice;
 }
 
-// first_mb_in_slice is the first Exp-Golomb code after the header: a leading 1 bit means 0.
-bool startsPicture(const NalUnit &unit)
+int unitType(std::string_view unit)
 {
-    return unit.bytes.size() > 1 && (static_cast<unsigned char>(unit.bytes[1]) & 0x80) != 0;
+    return unit.empty() ? -1 : static_cast<unsigned char>(unit[0]) & 0x1f;
+}
+
+// first_mb_in_slice is the first Exp-Golomb code after the header: a leading 1 bit means 0.
+bool startsPicture(std::string_view unit)
+{
+    return unit.size() > 1 && (static_cast<unsigned char>(unit[1]) & 0x80) != 0;
+}
+
+// The stream's NAL units, header byte first, without start codes.
+std::vector<std::string_view> nalUnits(std::string_view stream)
+{
+    std::vector<std::string_view> units;
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(stream.data());
+    for (const auto unit : mp4::split_annexb({bytes, stream.size()}))
+        units.push_back(stream.substr(static_cast<std::size_t>(unit.data() - bytes), unit.size()));
+    return units;
 }
 
 } // namespace
-
-std::vector<NalUnit> splitAnnexB(std::string_view stream)
-{
-    std::vector<NalUnit> units;
-    size_t begin = std::string_view::npos;
-    size_t i = 0;
-    const auto finish = [&](size_t end) {
-        if (begin == std::string_view::npos)
-            return;
-        while (end > begin && stream[end - 1] == '\0')
-            --end; // trailing zeros belong to the next start code
-        if (end > begin)
-            units.push_back({stream.substr(begin, end - begin)});
-    };
-    while (i + 3 <= stream.size()) {
-        if (stream[i] == '\0' && stream[i + 1] == '\0' && stream[i + 2] == '\1') {
-            finish(i);
-            begin = i + 3;
-            i += 3;
-        } else {
-            ++i;
-        }
-    }
-    finish(stream.size());
-    return units;
-}
 
 std::vector<std::string> dashcamAccessUnits(std::string_view stream)
 {
     std::vector<std::string> pictures;
     std::string currentSps;
     std::string currentPps;
-    for (const NalUnit &unit : splitAnnexB(stream)) {
-        const int type = unit.type();
+    for (const std::string_view unit : nalUnits(stream)) {
+        const int type = unitType(unit);
         if (type == sps) {
-            currentSps = unit.bytes;
+            currentSps = unit;
             continue;
         }
         if (type == pps) {
-            currentPps = unit.bytes;
+            currentPps = unit;
             continue;
         }
         if (!isSlice(type))
             continue; // SEI, access unit delimiters, filler: the dashcam writes none of them
 
-        std::string slice(unit.bytes);
+        std::string slice(unit);
         if (type == nonIdrSlice) {
             // Only the reference flag's value may change: a non-reference slice has a
             // different header layout, so it cannot be relabelled.

@@ -1,11 +1,11 @@
-#include "zeropairs.h"
+#include "mp4/zeropairs.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define SALVEX_X86 1
+#define MP4_X86 1
 #endif
 
-namespace salvex {
+namespace mp4 {
 
 namespace {
 
@@ -18,7 +18,7 @@ size_t find_bytewise(const uint8_t *data, size_t size, size_t i)
     return size;
 }
 
-#ifdef SALVEX_X86
+#ifdef MP4_X86
 // A block compares 16 (or 32) positions and the byte after each, so it reads one byte past itself.
 size_t find_sse2(const uint8_t *data, size_t size, size_t i)
 {
@@ -67,7 +67,7 @@ size_t find_zero_pair(const uint8_t *data, size_t size, size_t from)
 {
     if (from >= size)
         return size;
-#ifdef SALVEX_X86
+#ifdef MP4_X86
     static const finder find = best_finder();
     return find(data, size, from);
 #else
@@ -75,4 +75,4 @@ size_t find_zero_pair(const uint8_t *data, size_t size, size_t from)
 #endif
 }
 
-} // namespace salvex
+} // namespace mp4
