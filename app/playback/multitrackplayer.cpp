@@ -491,6 +491,11 @@ double MultiTrackPlayer::instantEveryChannelHas(double position) const
     return std::max(instant, position - maxHoldBack);
 }
 
+bool MultiTrackPlayer::isSettled() const
+{
+    return !m_pipeline || (!m_awaitingSeek && m_pipeline->isSettled());
+}
+
 void MultiTrackPlayer::setIsScrubbing(bool scrubbing)
 {
     if (m_isScrubbing == scrubbing)

@@ -88,6 +88,11 @@ public:
     QString rateText() const;
     // Clock ticks since the load at which a lagging channel held the others back.
     int ticksHeldBack() const { return m_ticksHeldBack; }
+    // The pipeline has reached what was last asked of it (a pause, a seek, a start) and a seek's
+    // pictures are on screen. Until then the pictures may change without a clock tick (after a
+    // pause a channel may yet take the picture of where the pipeline stopped); from then on, what
+    // may still change them is already posted to the main thread.
+    bool isSettled() const;
 
 signals:
     void videoPlayersChanged();

@@ -272,6 +272,16 @@ std::optional<double> PlaybackPipeline::position() const
     return secondsFromClockTime(m_segmentStart) + secondsFromClockTime(running) * m_rate;
 }
 
+bool PlaybackPipeline::isSettled() const
+{
+    if (m_startRequested.isValid())
+        return false;
+    GstState state = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    return gst_element_get_state(m_pipeline, &state, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
+           pending == GST_STATE_VOID_PENDING;
+}
+
 std::optional<double> PlaybackPipeline::duration() const
 {
     gint64 duration = 0;

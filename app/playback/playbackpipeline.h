@@ -82,6 +82,10 @@ public:
     // the tracks' own start times.
     std::optional<double> position() const;
     std::optional<double> duration() const;
+    // The pipeline stands where it was last sent: no state change or seek under way, no start
+    // waiting for the decoders. The pictures its sinks took on the way are in their queues then,
+    // and their arrival is posted to the main thread.
+    bool isSettled() const;
 
 signals:
     void endOfStream();

@@ -182,7 +182,18 @@ TEST(ClipCommand, ToAnotherDiskPastTheEndAndInterrupted)
     while (leftovers().filter(QStringLiteral("clip-")).isEmpty() && waited.elapsed() < 30000)
         QThread::msleep(20);
     ASSERT_FALSE(leftovers().filter(QStringLiteral("clip-")).isEmpty()) << "ffmpeg never started";
-    QThread::msleep(300);
+    // Interrupted once ffmpeg writes: the clip it makes in that folder holds bytes.
+    const auto written = [&] {
+        const QDir work(home.filePath(QStringLiteral("cache/Korvane/work")));
+        for (const QString &clip : work.entryList({QStringLiteral("clip-*")}, QDir::Dirs)) {
+            if (QFileInfo(work.filePath(clip + QStringLiteral("/clip.mp4"))).size() > 0)
+                return true;
+        }
+        return false;
+    };
+    while (!written() && !cli.waitForFinished(20) && waited.elapsed() < 60000) {
+    }
+    ASSERT_TRUE(written()) << "ffmpeg never wrote";
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(10000));
     EXPECT_EQ(cli.exitCode(), 130) << cli.readAllStandardError().constData();

@@ -154,10 +154,12 @@ TEST_F(Playback, PausePlayAndStopMoveBetweenTheirStates)
     player->pause();
     EXPECT_FALSE(player->isPlaying());
     EXPECT_FALSE(player->isStopped());
-    spin(200);
+    // Until the pipeline has stopped a channel may still take the picture of where it stopped.
+    ASSERT_TRUE(waitUntilSettled(*player));
     const double pausedAt = player->currentTime();
     const auto pausedFrame = commonFrameTime(*player);
-    spin(400);
+    // Nothing may move while paused: a watch over several of the clock's ticks.
+    spin(quietWatchMs);
     EXPECT_EQ(player->currentTime(), pausedAt);
     EXPECT_EQ(commonFrameTime(*player), pausedFrame);
 
@@ -194,7 +196,12 @@ TEST_F(Playback, ScrubbingHoldsTheClockWhilePlaybackRuns)
     player->setIsScrubbing(true);
     const double held = player->currentTime();
     const double heldProgress = player->progress();
-    spin(500);
+    // Playback runs on under the held clock: once its pictures have moved on by several ticks, a
+    // clock that follows the ticks would have moved too.
+    ASSERT_TRUE(waitUntil([&] {
+        const auto shown = commonFrameTime(*player);
+        return shown && *shown > held + 0.4;
+    })) << "playback did not run on while scrubbing";
     EXPECT_EQ(player->currentTime(), held);
     EXPECT_EQ(player->progress(), heldProgress);
     player->setIsScrubbing(false);
@@ -209,7 +216,8 @@ TEST_F(Playback, EndOfRecordingFinishesOnceWithFullProgress)
     player->seek(0.8);
     player->play();
     ASSERT_TRUE(waitUntil([&] { return ended > 0; }, 5000));
-    spin(500);
+    // A second end could only come after the first: with the pipeline's own end of stream.
+    spin(quietWatchMs);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(player->progress(), 1.0);
     EXPECT_FALSE(player->isPlaying());

@@ -111,6 +111,17 @@ protected:
         return (last.second - first->second) / (static_cast<double>(last.first - first->first) / 1e9);
     }
 
+    // Every channel shows the picture whose span holds `time`.
+    bool everyChannelShows(double time) const
+    {
+        for (ChannelPlayer *channel : player->videoPlayers()) {
+            const auto shown = channel->currentFrameTime();
+            if (!shown || *shown > time + 1e-6 || channel->currentFrameEnd() <= time + 1e-6)
+                return false;
+        }
+        return true;
+    }
+
     bool settledNear(double time) const
     {
         const auto shown = player->videoPlayers().at(0)->currentFrameTime();
@@ -142,28 +153,32 @@ TEST_F(SpeedAndSteps, StepsLandOnEachPictureOfEveryChannelAcrossKeyFrames)
         const auto shown = player->videoPlayers().at(0)->currentFrameTime();
         return shown && *shown > 26.5 / fps && std::abs(player->currentTime() - *shown) < 1e-9;
     }));
-    spin(300);
+    // The step that ended is presented on every channel at once; the others show its picture.
+    ASSERT_TRUE(waitUntil([&] { return everyChannelShows(player->currentTime()); }));
     const int reached = static_cast<int>(std::floor(player->currentTime() * fps + 1e-4));
     EXPECT_GE(reached, 27);
     EXPECT_LE(reached, 32);
     expectEveryChannelShows(reached);
 
     // Playing, a step pauses first; the first picture has none before it, the last none after.
+    const double before = player->currentTime();
     player->play();
-    spin(300);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > before; }))
+        << "the clock did not run";
     player->stepForward();
     EXPECT_FALSE(player->isPlaying());
     player->seek(0);
     ASSERT_TRUE(waitUntil([&] { return settledOn(0); }));
     player->stepBackward();
-    spin(300);
+    // Nothing is to happen: a step, had one started, would have ended within this watch.
+    spin(quietWatchMs);
     EXPECT_TRUE(settledOn(0));
     expectEveryChannelShows(0);
     player->seek((player->duration() - 0.5 / fps) / player->duration());
     ASSERT_TRUE(waitUntil([&] { return settledOn(359); }));
     const double last = player->currentTime();
     player->stepForward();
-    spin(300);
+    spin(quietWatchMs); // nothing is to happen, as at the first picture
     EXPECT_EQ(player->currentTime(), last);
     step(-1, 358);
 }

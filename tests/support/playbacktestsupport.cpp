@@ -36,6 +36,20 @@ void spin(int ms)
     }
 }
 
+void deliverPosted()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+bool waitUntilSettled(const MultiTrackPlayer &player, int timeoutMs)
+{
+    if (!waitUntil([&] { return player.isSettled(); }, timeoutMs))
+        return false;
+    deliverPosted();
+    return true;
+}
+
 void TickWatch::check(const MultiTrackPlayer &player, const std::vector<double> &starts)
 {
     const double now = player.currentTime();

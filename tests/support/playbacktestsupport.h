@@ -23,8 +23,23 @@ namespace korvane::test {
 // Runs the event loop until `condition` holds; false when `timeoutMs` passed first.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000);
 
-// Runs the event loop for a while.
+// Runs the event loop for a while. Only for watching that something does not happen; what a test
+// expects to happen is waited for with waitUntil.
 void spin(int ms);
+
+// How long a test watches for what must not happen, such as a clock tick moving a paused clock
+// or a recording ending twice. What would happen does so within a few of the clock's 100 ms ticks
+// here; on a machine running at a quarter of this one's pace a watch this long still holds some.
+constexpr int quietWatchMs = 1500;
+
+// Delivers what has been posted to the main thread so far, and the timers that are due.
+void deliverPosted();
+
+// Runs the event loop until the player stands where it was last sent (a pause, a seek, a start;
+// see MultiTrackPlayer::isSettled) and what its pipeline posted on the way has been delivered:
+// the pictures on screen then change only with the clock. False when it did not within
+// `timeoutMs`.
+bool waitUntilSettled(const MultiTrackPlayer &player, int timeoutMs = 30000);
 
 // Every picture of one video track as ffmpeg decodes it, as raw I420 frames one after another.
 QByteArray referenceFrames(const QString &path, int track);

@@ -1,5 +1,6 @@
 #include "playbacktestsupport.h"
 #include "samplerecordings.h"
+#include "scenetestsupport.h"
 
 #include <QGuiApplication>
 #include <QQmlComponent>
@@ -62,7 +63,8 @@ TEST_F(ChannelViewOnScreen, EachViewShowsItsChannelsPictureOfTheClock)
             return player->videoPlayers()[0]->currentFrameTime() == t &&
                    player->videoPlayers()[1]->currentFrameTime() == t;
         }));
-        spin(300);
+        // The views take the pictures on their next frame.
+        ASSERT_TRUE(waitForSettledScene({window})) << "no frame of the pictures was shown";
         const QImage shot = window->grabWindow().convertToFormat(QImage::Format_RGB888);
         ASSERT_EQ(shot.size(), QSize(640, 240));
         const int frame = static_cast<int>(t * 30);

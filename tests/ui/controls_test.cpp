@@ -7,6 +7,7 @@
 #include "httppage.h"
 #include "model/versionmanager.h"
 #include "playbacktestsupport.h"
+#include "scenetestsupport.h"
 #include "ui/graph/glinegraph.h"
 
 #include <QPointer>
@@ -88,7 +89,7 @@ TEST_F(Controls, TheMagnifierWorksOnOneChannelAndShowsItFiveTimesLarger)
     const QPoint at = picture.topLeft() + QPoint(picture.width() * 3 / 5, picture.height() * 2 / 3);
     EXPECT_FALSE(findItem(QStringLiteral("magnifier")));
     QTest::mouseMove(window, at);
-    settle(400);
+    settle(); // the lens follows the pointer and shows the picture under it
     QQuickItem *lens = item(QStringLiteral("magnifier"));
     ASSERT_TRUE(lens);
     EXPECT_EQ(QSizeF(lens->width(), lens->height()), QSizeF(200, 200));
@@ -272,7 +273,7 @@ TEST(GraphLine, StaysUnbrokenAtEveryDensityOfPoints)
         line->setBuffer(&buffer);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        QTest::qWait(100);
+        ASSERT_TRUE(waitForSettledScene({&window})) << "no frame of the line was shown";
         const QImage shot = window.grabWindow();
         const int lastX = static_cast<int>(std::floor((points - 1) * pixelsPerPoint));
         QList<int> gaps;

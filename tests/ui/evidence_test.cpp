@@ -41,8 +41,10 @@ TEST_F(Evidence, ShockMarksStepsSpeedsAndClipMarksFromKeysAndButtons)
     EXPECT_TRUE(waitUntil([&] { return std::abs(player().currentTime() - leadIn) < 0.15; }))
         << player().currentTime() << " against " << leadIn;
 
-    // Paused, "." and "," step one picture; the buttons too.
+    // Paused, "." and "," step one picture; the buttons too. Until the pipeline has stopped a
+    // channel may still take the picture of where it stopped.
     player().pause();
+    ASSERT_TRUE(waitUntilSettled(player()));
     settle();
     const auto shown = [&] { return player().videoPlayers().at(0)->currentFrameTime(); };
     ASSERT_TRUE(waitUntil([&] { return shown().has_value(); }));

@@ -82,7 +82,7 @@ TEST_F(EnglishWindow, NoTextIsLeftInKorean)
     click(QStringLiteral("tab:All"));
     ASSERT_TRUE(waitUntil([&] { return model().library()->filtered().size() == 6; }));
     open(sample::twoChannels);
-    settle(300);
+    settle();
     EXPECT_EQ(hangulIn(window), QStringList());
     EXPECT_EQ(item(QStringLiteral("openTitle"))->property("text").toString(),
               u"2024/10/05 14:30:12 · Normal");
@@ -99,7 +99,7 @@ TEST_F(EnglishWindow, NoTextIsLeftInKorean)
     QQuickWindow *settings = nullptr;
     ASSERT_TRUE(
         waitUntil([&] { return (settings = findWindow(QStringLiteral("settingsWindow"))); }));
-    settle(400);
+    settle();
     EXPECT_EQ(settings->title(), u"Dashcam settings");
     EXPECT_EQ(hangulIn(settings), QStringList());
     settings->grabWindow().save(QStringLiteral(SHOTS_DIR "/EnglishWindow.Settings.png"));

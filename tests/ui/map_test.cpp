@@ -6,9 +6,10 @@
 #include "playbacktestsupport.h"
 
 #include <QJSEngine>
-#include <cmath>
 #include <QSignalSpy>
 #include <QtQml/qqml.h>
+#include <cmath>
+#include <memory>
 
 namespace korvane::test {
 namespace {
@@ -71,8 +72,18 @@ protected:
             return nullptr;
         auto *bridge = map->property("coordinator").value<MapCoordinator *>();
         EXPECT_TRUE(waitUntil([&] { return bridge->isMapReady(); }, 60000)) << "no mapReady";
-        settle(300);
+        // The route comes with the recording's records, read in the background, and goes to the
+        // page as soon as both are there. The page runs scripts in the order they were sent:
+        // whatever went before answers a script the test sends afterwards.
+        EXPECT_TRUE(recordsArrived()) << "the recording's records never arrived";
+        settle();
         return map;
+    }
+    bool recordsArrived()
+    {
+        const auto arrived = std::make_shared<bool>(false);
+        model().metadataLoaded().then([arrived] { *arrived = true; });
+        return waitUntil([&] { return *arrived; }, 60000);
     }
     QPointF modelPosition() const
     {
@@ -121,7 +132,8 @@ TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
     // Back to 0: the map stays where it was.
     player().seek(0);
     ASSERT_TRUE(waitUntil([&] { return player().currentTime() == 0; }));
-    settle(300);
+    // A move the seek sent the page comes before the script that asks where the marker is.
+    settle();
     const QPointF kept = marker(map);
     EXPECT_NEAR(kept.x(), later.x(), 1e-6);
     EXPECT_NEAR(kept.y(), later.y(), 1e-6);

@@ -38,7 +38,8 @@ protected:
         if (shown) {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(shown));
         }
-        settle(400);
+        // The storage rows glide to the card's split: read once their Behaviors have arrived.
+        settle();
         return shown;
     }
     SettingsViewModel *settingsOf(QQuickWindow *shown) const
@@ -65,7 +66,7 @@ protected:
         QTest::keyClick(field->window(), Qt::Key_A, Qt::ControlModifier);
         for (const QChar c : text)
             QTest::keyClick(field->window(), c.toLatin1());
-        settle(50);
+        settle();
     }
 };
 
@@ -110,7 +111,7 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
     EXPECT_TRUE(item(QStringLiteral("savedNotYetTaken"), shown)->isVisible());
     shown->grabWindow().save(QStringLiteral(SHOTS_DIR "/SettingsWindow.AsOpened.png"));
     click(item(QStringLiteral("option:주차우선"), shown));
-    settle(450);
+    settle(); // the rows glide to the new split
     EXPECT_EQ(percents(shown), QStringList({"30%", "45%", "20%", "5%"}));
 
     QQuickItem *volume = item(QStringLiteral("slider:시스템 볼륨"), shown);
@@ -149,10 +150,10 @@ TEST_F(SettingsWindow, AFailedSaveKeepsTheWindowAndTheEdits)
     QTest::mouseMove(shown, QPoint(2, 2));
     zone->forceActiveFocus();
     QTest::keyClick(shown, Qt::Key_Space);
-    settle(200);
+    settle();
     ASSERT_TRUE(zone->property("popup").value<QObject *>()->property("visible").toBool());
     QTest::keyClick(shown, Qt::Key_Return);
-    settle(200);
+    settle();
     EXPECT_EQ(settingsOf(shown)->gmtIndex, -1);
     EXPECT_EQ(item(QStringLiteral("picker:전압설정(V)"), shown)->property("count").toInt(), 9);
     EXPECT_TRUE(findItem(QStringLiteral("toggle:secretMode"), shown));
@@ -184,7 +185,7 @@ TEST_F(SettingsWindow, AFailedSaveKeepsTheWindowAndTheEdits)
     click(item(QStringLiteral("resetSettings"), shown));
     EXPECT_EQ(settingsOf(shown)->volumeIndex, 2);
     EXPECT_EQ(settingsOf(shown)->wifiSSID, u"");
-    settle(450);
+    settle(); // the rows glide back to the dashcam's own split
     EXPECT_EQ(percents(shown), QStringList({"50%", "25%", "20%", "5%"}));
     EXPECT_EQ(written().value("volume"), u"0");
 

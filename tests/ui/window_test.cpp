@@ -72,7 +72,7 @@ TEST_F(Window, AClickedRowPlaysEveryChannelInTheVideoArea)
         return model().nowPlaying()->videoPlayers()[0]->currentFrameTime() == t &&
                model().nowPlaying()->videoPlayers()[1]->currentFrameTime() == t;
     }));
-    settle(400);
+    settle();
     EXPECT_EQ(text(item(QStringLiteral("currentTime"))), u"00:00:02");
     const QImage screen = shot();
     const int frame = static_cast<int>(t * 30);
@@ -134,7 +134,7 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
     EXPECT_EQ(model().layout()->sideTabs(), QStringList({"CH1", "CH2", "CH3", "CH4", "Map View"}));
     EXPECT_EQ(model().layout()->videoChannel(), -1) << "a new channel count clears the side panel";
     EXPECT_FALSE(findItem(QStringLiteral("layoutTabs/tab:CH5")));
-    settle(300);
+    settle();
     // The side panel's five titles fit it.
     for (const QString &title : model().layout()->sideTabs()) {
         QQuickItem *tab = item(QStringLiteral("sideTabs/tab:") + title);
@@ -213,7 +213,7 @@ TEST_F(Window, ADownloadShowsItsProgressCanBeCancelledAndSaysWhenItIsDone)
     model().downloads()->startDownload(
         QUrl::fromLocalFile(folder.path())); // the folder dialog's answer
     ASSERT_EQ(model().notifications()->overlay(), Notifications::Overlay::Download);
-    settle(100);
+    settle();
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayTitle"))), u"블랙박스 영상 다운로드");
     EXPECT_EQ(text(item(QStringLiteral("overlay/overlayMessage"))),
               u"총 6 중 1 개 영상 다운로드 중...");

@@ -3,6 +3,7 @@
 #include "playbacktestsupport.h"
 #include "privatehome.h"
 #include "samplerecordings.h"
+#include "scenetestsupport.h"
 #include "ui/shell/viewerapplication.h"
 
 #include <QDir>
@@ -123,7 +124,7 @@ void WindowTest::SetUp()
 void WindowTest::TearDown()
 {
     if (window && window->isVisible()) {
-        settle(100);
+        settle();
         const QString folder = QStringLiteral(SHOTS_DIR);
         QDir().mkpath(folder);
         const auto *test = testing::UnitTest::GetInstance()->current_test_info();
@@ -182,7 +183,7 @@ void WindowTest::click(QQuickItem *target, QPointF at)
     const QPointF local = at.x() < 0 ? QPointF(target->width() / 2, target->height() / 2) : at;
     QTest::mouseClick(target->window(), Qt::LeftButton, Qt::NoModifier,
                       target->mapToScene(local).toPoint());
-    settle(50);
+    settle();
 }
 
 void WindowTest::doubleClick(QQuickItem *target)
@@ -191,13 +192,13 @@ void WindowTest::doubleClick(QQuickItem *target)
         return;
     const QPoint at = target->mapToScene({target->width() / 2, target->height() / 2}).toPoint();
     QTest::mouseDClick(target->window(), Qt::LeftButton, Qt::NoModifier, at);
-    settle(50);
+    settle();
 }
 
 void WindowTest::key(Qt::Key key, Qt::KeyboardModifiers modifiers)
 {
     QTest::keyClick(window, key, modifiers);
-    settle(50);
+    settle();
 }
 
 void WindowTest::showAll()
@@ -241,12 +242,20 @@ void WindowTest::open(const QString &name)
     ASSERT_TRUE(waitUntil([&] { return !m_model->library()->isSelecting(); }, 90000));
     ASSERT_FALSE(m_model->nowPlaying()->videoPlayers().isEmpty()) << "nothing plays";
     ASSERT_EQ(m_model->library()->filtered()[*m_model->library()->selectedIndex()].name, name);
-    settle(300); // the layout of the new channels
+    settle(); // the layout of the new channels
 }
 
-void WindowTest::settle(int ms)
+void WindowTest::settle()
 {
-    spin(ms);
+    QList<QQuickWindow *> shown;
+    for (QWindow *top : QGuiApplication::topLevelWindows()) {
+        if (auto *quick = qobject_cast<QQuickWindow *>(top); quick && quick->isVisible())
+            shown.append(quick);
+    }
+    QStringList moving;
+    if (!waitForSettledScene(shown, 60000, &moving))
+        ADD_FAILURE() << "the windows did not come to rest: "
+                      << moving.join(QStringLiteral("; ")).toStdString();
 }
 
 QImage WindowTest::shot() const

@@ -48,8 +48,10 @@ protected:
     void clickRow(const QString &name);
     // Clicks the row of that recording and waits until it plays.
     void open(const QString &name);
-    // Waits until the window has drawn what the models say now.
-    void settle(int ms = 300);
+    // Waits until the viewer's windows have drawn what the models say now: what was posted
+    // delivered, no animation, Behavior or loader part way, and a frame shown since. Fails the
+    // test when they do not come to rest.
+    void settle();
     QImage shot() const;
     // The picture area of a channel view on screen: its item with the picture's aspect fitted in.
     QRect pictureRect(QQuickItem *view, QSize picture) const;
