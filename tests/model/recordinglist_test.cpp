@@ -1,6 +1,6 @@
 // The recording list on a real card image: read through durnix, newest first, by tab, ticked,
 // copied into the working folder in the background; picked files beside it.
-#include "model/workingfiles.h"
+#include "services/workingfiles.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"

@@ -82,7 +82,7 @@ protected:
     bool recordsArrived()
     {
         const auto arrived = std::make_shared<bool>(false);
-        model().metadataLoaded().then([arrived] { *arrived = true; });
+        model().opener()->metadataLoaded().then([arrived] { *arrived = true; });
         return waitUntil([&] { return *arrived; }, 60000);
     }
     QPointF modelPosition() const
