@@ -59,12 +59,11 @@ AppViewModel::AppViewModel(QObject *parent) : AppViewModel(PlaybackOutput{}, par
 AppViewModel::AppViewModel(const PlaybackOutput &output, QObject *parent)
     : QObject(parent), m_player(std::make_unique<MultiTrackPlayer>(output))
 {
-    // With the list newest first, the row above is the recording made next.
-    QPointer<AppViewModel> self(this);
-    m_player->onPlaybackEnded = [self] {
-        if (self)
-            self->openPrevious();
-    };
+    // With the list newest first, the row above is the recording made next. Its open starts at
+    // once, as the end is signalled, with the player already Ended: it changes nothing of the
+    // player before its first wait.
+    connect(m_player.get(), &MultiTrackPlayer::ended, this, &AppViewModel::openPrevious,
+            Qt::DirectConnection);
     connect(m_player.get(), &MultiTrackPlayer::currentTimeChanged, this,
             &AppViewModel::speedTextChanged);
     connect(&m_mediaData, &MediaDataViewModel::idChanged, this, &AppViewModel::speedTextChanged);

@@ -90,12 +90,15 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
             &MultiTrackPlayer::onEndOfStream);
     connect(m_pipeline.get(), &PlaybackPipeline::seekDone, this, &MultiTrackPlayer::finishSeek);
     connect(m_pipeline.get(), &PlaybackPipeline::failed, this, [this] {
-        setIsPlaying(false);
+        if (m_state == State::Playing)
+            setState(State::Paused);
         m_pipeline->pause();
     });
     emit audioPlayerChanged();
     emit videoPlayersChanged();
 
+    // Whatever the recording before was doing, this one stands at its start.
+    setState(State::Stopped);
     applyStoredSettings();
     // Every channel shows its first picture, a channel that starts later too.
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
@@ -154,25 +157,27 @@ QList<QObject *> MultiTrackPlayer::videoPlayerObjects() const
 
 void MultiTrackPlayer::play()
 {
+    if (!m_pipeline)
+        return;
     // Played to its end, the recording starts again from its beginning.
-    if (m_pipeline && m_progress >= 1.0 && m_duration > 0) {
+    if (m_progress >= 1.0 && m_duration > 0) {
         seekAll(0);
         setCurrentTime(0);
         setProgress(0);
     }
-    if (m_pipeline)
-        m_pipeline->play();
-    setIsPlaying(true);
-    setIsStopped(false);
+    m_pipeline->play();
+    setState(State::Playing);
     m_presenter.present();
 }
 
 void MultiTrackPlayer::pause()
 {
-    if (m_pipeline)
-        m_pipeline->pause();
-    setIsPlaying(false);
-    setIsStopped(false);
+    if (!m_pipeline)
+        return;
+    m_pipeline->pause();
+    // A recording at its end stays there.
+    if (m_state != State::Ended)
+        setState(State::Paused);
 }
 
 void MultiTrackPlayer::stop()
@@ -183,8 +188,8 @@ void MultiTrackPlayer::stop()
     }
     setCurrentTime(0);
     setProgress(0);
-    setIsPlaying(false);
-    setIsStopped(true);
+    if (m_pipeline)
+        setState(State::Stopped);
 }
 
 void MultiTrackPlayer::unload()
@@ -192,6 +197,7 @@ void MultiTrackPlayer::unload()
     ++m_loadGeneration; // a load under way must not bring a recording back
     stop();
     dropRecording();
+    setState(State::Empty);
     setDuration(0);
     emit audioPlayerChanged();
     emit videoPlayersChanged();
@@ -204,6 +210,7 @@ void MultiTrackPlayer::seek(double fraction)
     const double p = std::clamp(fraction, 0.0, 1.0);
     const double t = m_duration * p;
     seekAll(t);
+    leaveTheEnd();
     setCurrentTime(t);
     setProgress(p);
 }
@@ -214,9 +221,18 @@ void MultiTrackPlayer::skip(double seconds)
         return;
     const double t = std::clamp(m_currentTime + seconds, 0.0, m_duration);
     seekAll(t);
+    leaveTheEnd();
     setCurrentTime(t);
     // Paused, no clock tick follows: the seek bar must show the new time now.
     setProgress(t / m_duration);
+}
+
+// Sought elsewhere, a recording that had played to its end stands Paused there. (A Stopped one
+// stays Stopped until it plays or steps.)
+void MultiTrackPlayer::leaveTheEnd()
+{
+    if (m_state == State::Ended)
+        setState(State::Paused);
 }
 
 // A seek replaces the one under way, and the step that waited for it.
@@ -301,7 +317,7 @@ void MultiTrackPlayer::stepFrame(int direction)
 {
     if (!m_pipeline || !m_clockChannel)
         return;
-    if (m_isPlaying)
+    if (m_state == State::Playing)
         pause();
     if (m_pendingSeek) {
         m_pendingSeek->nextStep = direction;
@@ -330,7 +346,7 @@ void MultiTrackPlayer::stepFrame(int direction)
     m_pendingSeek->landsStep = true;
     setCurrentTime(std::min(target, m_duration));
     setProgress(m_duration > 0 ? std::clamp(target / m_duration, 0.0, 1.0) : 0.0);
-    setIsStopped(false);
+    setState(State::Paused);
 }
 
 void MultiTrackPlayer::finishStep(int next)
@@ -370,7 +386,7 @@ void MultiTrackPlayer::setFlip(int channel, int mode)
 // the same place shows it with the new setting.
 void MultiTrackPlayer::showFilterChangeWhilePaused()
 {
-    if (!m_pipeline || m_isPlaying)
+    if (!m_pipeline || m_state == State::Playing)
         return;
     const auto position = m_pipeline->position();
     seekAll(position.value_or(m_currentTime));
@@ -386,10 +402,8 @@ void MultiTrackPlayer::playbackDidFinish()
     if (m_duration > 0)
         setCurrentTime(m_duration);
     setProgress(1.0);
-    setIsPlaying(false);
-    setIsStopped(false);
-    if (onPlaybackEnded)
-        onPlaybackEnded();
+    setState(State::Ended);
+    emit ended();
 }
 
 // The sound may go on after the pictures; the recording ends with them.
@@ -409,7 +423,7 @@ void MultiTrackPlayer::onEndOfStream()
 
 void MultiTrackPlayer::onClockTick()
 {
-    if (!m_pipeline || !m_isPlaying)
+    if (!m_pipeline || m_state != State::Playing)
         return;
     const auto position = m_pipeline->position();
     if (!position)
@@ -417,7 +431,7 @@ void MultiTrackPlayer::onClockTick()
     // Every channel shows the picture of the same instant, the clock position that the tick
     // publishes unless a channel's picture of it is not decoded yet.
     const auto shown = m_presenter.present(position);
-    if (!m_isPlaying)
+    if (m_state != State::Playing)
         return; // the recording ended
     const double time = std::min(*position, m_duration);
     if (shown && *shown < time - 1e-6)
@@ -460,23 +474,21 @@ void MultiTrackPlayer::setProgress(double progress)
     emit progressChanged();
 }
 
-void MultiTrackPlayer::setIsPlaying(bool playing)
+void MultiTrackPlayer::setState(State state)
 {
-    if (m_isPlaying == playing)
+    if (m_state == state)
         return;
-    m_isPlaying = playing;
-    m_presenter.setRunning(playing);
-    if (playing && !m_videoPlayers.isEmpty())
+    const bool wasPlaying = isPlaying();
+    const bool wasStopped = isStopped();
+    m_state = state;
+    m_presenter.setRunning(isPlaying());
+    if (isPlaying() && !m_videoPlayers.isEmpty())
         m_clock.start();
-    emit isPlayingChanged();
-}
-
-void MultiTrackPlayer::setIsStopped(bool stopped)
-{
-    if (m_isStopped == stopped)
-        return;
-    m_isStopped = stopped;
-    emit isStoppedChanged();
+    emit stateChanged();
+    if (isPlaying() != wasPlaying)
+        emit isPlayingChanged();
+    if (isStopped() != wasStopped)
+        emit isStoppedChanged();
 }
 
 QCoro::Task<std::optional<QString>> loadFailure(MultiTrackPlayer &player, QUrl url)

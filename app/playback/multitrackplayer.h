@@ -13,7 +13,6 @@
 #include <QUrl>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -47,6 +46,7 @@ class MultiTrackPlayer : public QObject
     Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
     Q_PROPERTY(bool isScrubbing READ isScrubbing WRITE setIsScrubbing NOTIFY isScrubbingChanged)
+    Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(bool isStopped READ isStopped NOTIFY isStoppedChanged)
     // How fast playback runs: one of `rates`; "1x", "0.5x", ... for the speed button.
@@ -54,6 +54,20 @@ class MultiTrackPlayer : public QObject
     Q_PROPERTY(QString rateText READ rateText NOTIFY rateChanged)
 
 public:
+    // Empty: no recording is open. Stopped: one is open, as loaded or after stop(), and has not
+    // been played, paused or stepped since (a seek moves it and leaves it Stopped). Paused: it
+    // stands where it was paused, stepped or sought. Playing: the clock runs. Ended: it played to
+    // its end and shows its last pictures; played again, it starts from its beginning.
+    enum class State
+    {
+        Empty,
+        Stopped,
+        Paused,
+        Playing,
+        Ended
+    };
+    Q_ENUM(State)
+
     static constexpr int clockIntervalMs = 100;
     // The longest a lagging channel may hold the others back, in seconds.
     static constexpr double maxHoldBack = FramePresenter::maxHoldBack;
@@ -62,10 +76,11 @@ public:
     explicit MultiTrackPlayer(PlaybackOutput output = {}, QObject *parent = nullptr);
     ~MultiTrackPlayer() override;
 
-    // Opens a recording and shows its first picture on every channel, paused. Throws
+    // Opens a recording and shows its first picture on every channel, Stopped. Throws
     // PlaybackError when the file cannot be played; the open recording then stays.
     QCoro::Task<void> load(const QUrl &url);
 
+    // With no recording open these leave the player Empty.
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
     Q_INVOKABLE void stop();
@@ -88,10 +103,6 @@ public:
     // does not pile up more than one.
     Q_INVOKABLE void stepForward() { stepFrame(1); }
     Q_INVOKABLE void stepBackward() { stepFrame(-1); }
-    void playbackDidFinish();
-
-    // Called once each time the recording plays to its end.
-    std::function<void()> onPlaybackEnded;
 
     const QList<ChannelPlayer *> &videoPlayers() const { return m_videoPlayers; }
     AudioPlayer *audioPlayer() const { return m_audioPlayer; }
@@ -100,8 +111,9 @@ public:
     double progress() const { return m_progress; }
     bool isScrubbing() const { return m_isScrubbing; }
     void setIsScrubbing(bool scrubbing);
-    bool isPlaying() const { return m_isPlaying; }
-    bool isStopped() const { return m_isStopped; }
+    State state() const { return m_state; }
+    bool isPlaying() const { return m_state == State::Playing; }
+    bool isStopped() const { return m_state == State::Empty || m_state == State::Stopped; }
     double rate() const { return m_rate; }
     QString rateText() const;
     // Clock ticks since the load at which a lagging channel held the others back.
@@ -114,9 +126,12 @@ signals:
     void durationChanged();
     void progressChanged();
     void isScrubbingChanged();
+    void stateChanged();
     void isPlayingChanged();
     void isStoppedChanged();
     void rateChanged();
+    // Once each time the recording plays to its end, in the Ended state.
+    void ended();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -145,7 +160,9 @@ private:
     void applyStoredSettings();
     void onClockTick();
     void onEndOfStream();
+    void playbackDidFinish();
     void showFilterChangeWhilePaused();
+    void leaveTheEnd();
     void seekAll(double seconds);
     void finishSeek();
     void stepFrame(int direction);
@@ -153,11 +170,10 @@ private:
     // asked for meanwhile.
     void finishStep(int next);
 
+    void setState(State state);
     void setCurrentTime(double time);
     void setDuration(double duration);
     void setProgress(double progress);
-    void setIsPlaying(bool playing);
-    void setIsStopped(bool stopped);
 
     // Each field is touched on the thread its comment names.
     PlaybackOutput m_output; // main thread
@@ -175,13 +191,12 @@ private:
     // Main thread, its deadline's events too. Only while a recording is open.
     std::optional<PendingSeek> m_pendingSeek;
 
-    double m_currentTime = 0;   // main thread
-    double m_duration = 0;      // main thread
-    double m_progress = 0;      // main thread
-    bool m_isScrubbing = false; // main thread
-    bool m_isPlaying = false;   // main thread
-    bool m_isStopped = true;    // main thread
-    double m_rate = 1;          // main thread
+    State m_state = State::Empty; // main thread
+    double m_currentTime = 0;     // main thread
+    double m_duration = 0;        // main thread
+    double m_progress = 0;        // main thread
+    bool m_isScrubbing = false;   // main thread
+    double m_rate = 1;            // main thread
 };
 
 // `player.load(url)`, its failure handed back as text instead of thrown; nothing when it loaded.
