@@ -297,7 +297,7 @@ FiveCameraRun fiveCameraPlayback(const std::string &path)
             }
     });
     QEventLoop loop;
-    player.onPlaybackEnded = [&loop] { loop.quit(); };
+    QObject::connect(&player, &korvane::MultiTrackPlayer::ended, &loop, &QEventLoop::quit);
     QTimer::singleShot(static_cast<int>(seconds * 3000), &loop, &QEventLoop::quit);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);

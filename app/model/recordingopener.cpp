@@ -41,12 +41,11 @@ RecordingOpener::RecordingOpener(const Parts &parts, QObject *parent)
       m_session(parts.session), m_notifications(parts.notifications), m_library(parts.library),
       m_nowPlaying(parts.nowPlaying), m_layout(parts.layout)
 {
-    // With the list newest first, the row above is the recording made next.
-    QPointer<RecordingOpener> self(this);
-    m_player->onPlaybackEnded = [self] {
-        if (self)
-            self->openPrevious();
-    };
+    // With the list newest first, the row above is the recording made next. Its open starts at
+    // once, as the end is signalled, with the player already Ended: it changes nothing of the
+    // player before its first wait.
+    connect(m_player, &MultiTrackPlayer::ended, this, &RecordingOpener::openPrevious,
+            Qt::DirectConnection);
     // A recording without GPS fixes keeps its data's stamp: the marks follow the arrival too.
     connect(this, &RecordingOpener::metadataArrived, m_nowPlaying, &NowPlaying::updateShockMarks);
     connect(m_session, &CardSession::cardLeft, this, &RecordingOpener::forgetCard);

@@ -1,11 +1,11 @@
 #include "playback/multitrackplayer.h"
 
 #include "base/applog.h"
-#include "base/mainthreadcall.h"
-#include "playback/trackdurations.h"
 #include "base/userdefaults.h"
+#include "playback/trackdurations.h"
 
 #include <QPointer>
+#include <QTimerEvent>
 
 #include <malloc.h>
 
@@ -27,14 +27,7 @@ MultiTrackPlayer::MultiTrackPlayer(PlaybackOutput output, QObject *parent)
 {
     m_clock.setInterval(clockIntervalMs);
     connect(&m_clock, &QTimer::timeout, this, &MultiTrackPlayer::onClockTick);
-    m_presentTimer.setSingleShot(true);
-    m_presentTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_presentTimer, &QTimer::timeout, this, [this] { presentFrames(); });
-    // A branch that ends without a picture (a seek past a shorter track's end) must not hold
-    // the others back for long.
-    m_seekDeadline.setSingleShot(true);
-    m_seekDeadline.setInterval(2000);
-    connect(&m_seekDeadline, &QTimer::timeout, this, &MultiTrackPlayer::finishSeek);
+    connect(&m_presenter, &FramePresenter::endReached, this, &MultiTrackPlayer::playbackDidFinish);
 }
 
 MultiTrackPlayer::~MultiTrackPlayer()
@@ -69,6 +62,7 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
     // Every recording opens at its own pace.
     if (m_rate != 1) {
         m_rate = 1;
+        m_presenter.setRate(m_rate);
         emit rateChanged();
     }
 
@@ -82,12 +76,6 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
             i < static_cast<int>(durations.size()) ? durations[static_cast<size_t>(i)] : 0.0;
         const double duration = stated > 0 ? stated : m_pipeline->duration().value_or(0);
         m_videoPlayers.append(new ChannelPlayer(i, path, duration, &branch, this));
-        std::weak_ptr<std::atomic_bool> pending = m_arrivalPending;
-        branch.frames->setArrivalListener([this, pending] {
-            const auto flag = pending.lock();
-            if (flag && !flag->exchange(true))
-                callOnMainThread(this, [this] { presentFrames(); });
-        });
     }
     // The first channel that shows pictures keeps the clock.
     const auto clockChannel =
@@ -95,19 +83,22 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
                      [](ChannelPlayer *channel) { return channel->hasCurrentItem(); });
     m_clockChannel = *clockChannel;
     setDuration(m_clockChannel->duration());
-    m_endsAt = m_duration;
+    m_presenter.attach(m_pipeline.get(), m_videoPlayers, m_duration);
     m_ticksHeldBack = 0;
 
     connect(m_pipeline.get(), &PlaybackPipeline::endOfStream, this,
             &MultiTrackPlayer::onEndOfStream);
     connect(m_pipeline.get(), &PlaybackPipeline::seekDone, this, &MultiTrackPlayer::finishSeek);
     connect(m_pipeline.get(), &PlaybackPipeline::failed, this, [this] {
-        setIsPlaying(false);
+        if (m_state == State::Playing)
+            setState(State::Paused);
         m_pipeline->pause();
     });
     emit audioPlayerChanged();
     emit videoPlayersChanged();
 
+    // Whatever the recording before was doing, this one stands at its start.
+    setState(State::Stopped);
     applyStoredSettings();
     // Every channel shows its first picture, a channel that starts later too.
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
@@ -118,29 +109,26 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
 void MultiTrackPlayer::dropRecording()
 {
     m_clock.stop();
-    m_presentTimer.stop();
-    m_seekDeadline.stop();
-    m_awaitingSeek = false;
+    m_pendingSeek.reset();
+    // Arrivals of the old recording must not present anything of the new one.
+    m_presenter.detach();
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
         channel->detach();
         channel->deleteLater();
     }
     m_videoPlayers.clear();
     m_clockChannel = nullptr;
-    m_stepping = false;
-    m_pendingStep = 0;
     if (m_audioPlayer) {
         m_audioPlayer->detach();
         m_audioPlayer->deleteLater();
         m_audioPlayer = nullptr;
     }
-    // Queued arrivals of the old recording must not present anything of the new one.
-    m_arrivalPending = std::make_shared<std::atomic_bool>(false);
     m_pipeline.reset();
     // The recording's pictures were large blocks taken and freed on many threads; the allocator
     // keeps such freed blocks for itself, and a viewer that opens recording after recording would
     // grow by them. Once the channels have let go of their last pictures, they go back.
-    QMetaObject::invokeMethod(this, [] { malloc_trim(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [] { malloc_trim(0); }, Qt::QueuedConnection);
 }
 
 void MultiTrackPlayer::applyStoredSettings()
@@ -169,25 +157,27 @@ QList<QObject *> MultiTrackPlayer::videoPlayerObjects() const
 
 void MultiTrackPlayer::play()
 {
+    if (!m_pipeline)
+        return;
     // Played to its end, the recording starts again from its beginning.
-    if (m_pipeline && m_progress >= 1.0 && m_duration > 0) {
+    if (m_progress >= 1.0 && m_duration > 0) {
         seekAll(0);
         setCurrentTime(0);
         setProgress(0);
     }
-    if (m_pipeline)
-        m_pipeline->play();
-    setIsPlaying(true);
-    setIsStopped(false);
-    presentFrames();
+    m_pipeline->play();
+    setState(State::Playing);
+    m_presenter.present();
 }
 
 void MultiTrackPlayer::pause()
 {
-    if (m_pipeline)
-        m_pipeline->pause();
-    setIsPlaying(false);
-    setIsStopped(false);
+    if (!m_pipeline)
+        return;
+    m_pipeline->pause();
+    // A recording at its end stays there.
+    if (m_state != State::Ended)
+        setState(State::Paused);
 }
 
 void MultiTrackPlayer::stop()
@@ -198,8 +188,8 @@ void MultiTrackPlayer::stop()
     }
     setCurrentTime(0);
     setProgress(0);
-    setIsPlaying(false);
-    setIsStopped(true);
+    if (m_pipeline)
+        setState(State::Stopped);
 }
 
 void MultiTrackPlayer::unload()
@@ -207,6 +197,7 @@ void MultiTrackPlayer::unload()
     ++m_loadGeneration; // a load under way must not bring a recording back
     stop();
     dropRecording();
+    setState(State::Empty);
     setDuration(0);
     emit audioPlayerChanged();
     emit videoPlayersChanged();
@@ -219,6 +210,7 @@ void MultiTrackPlayer::seek(double fraction)
     const double p = std::clamp(fraction, 0.0, 1.0);
     const double t = m_duration * p;
     seekAll(t);
+    leaveTheEnd();
     setCurrentTime(t);
     setProgress(p);
 }
@@ -229,39 +221,54 @@ void MultiTrackPlayer::skip(double seconds)
         return;
     const double t = std::clamp(m_currentTime + seconds, 0.0, m_duration);
     seekAll(t);
+    leaveTheEnd();
     setCurrentTime(t);
     // Paused, no clock tick follows: the seek bar must show the new time now.
     setProgress(t / m_duration);
 }
 
+// Sought elsewhere, a recording that had played to its end stands Paused there. (A Stopped one
+// stays Stopped until it plays or steps.)
+void MultiTrackPlayer::leaveTheEnd()
+{
+    if (m_state == State::Ended)
+        setState(State::Paused);
+}
+
+// A seek replaces the one under way, and the step that waited for it.
 void MultiTrackPlayer::seekAll(double seconds)
 {
     if (!m_pipeline)
         return;
-    m_presentTimer.stop();
-    m_stepping = false;
-    m_pendingStep = 0;
-    m_awaitingSeek = true;
-    m_seekDeadline.start();
-    m_endsAt = m_duration;
+    m_presenter.beginSeek();
+    m_pendingSeek.emplace();
+    m_pendingSeek->deadline.start(seekDeadlineMs, this);
     m_pipeline->seek(seconds);
 }
 
+void MultiTrackPlayer::timerEvent(QTimerEvent *event)
+{
+    if (m_pendingSeek && event->timerId() == m_pendingSeek->deadline.timerId())
+        finishSeek();
+    else
+        QObject::timerEvent(event);
+}
+
+// Also called when the pipeline finishes a change of state (a pause), and when a seek's own end
+// comes after its deadline: then there is no seek to finish, and the pictures are presented.
 void MultiTrackPlayer::finishSeek()
 {
-    if (m_awaitingSeek && m_pipeline) {
-        m_seekDeadline.stop();
-        m_awaitingSeek = false;
+    std::optional<int> step;
+    if (m_pendingSeek) {
+        if (m_pendingSeek->landsStep || m_pendingSeek->nextStep != 0)
+            step = m_pendingSeek->nextStep;
+        m_pendingSeek.reset();
         // A channel whose first picture comes after the sought time has nothing to show there.
-        const double t = std::min(m_pipeline->position().value_or(m_currentTime), m_duration);
-        for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
-            if (!channel->present(t) && channel->startsAfter(t))
-                channel->showNothing();
-        }
+        m_presenter.endSeek(std::min(m_pipeline->position().value_or(m_currentTime), m_duration));
     }
-    presentFrames();
-    if (m_stepping || m_pendingStep != 0)
-        finishStep();
+    m_presenter.present();
+    if (step)
+        finishStep(*step);
 }
 
 void MultiTrackPlayer::faster()
@@ -289,13 +296,14 @@ void MultiTrackPlayer::setRate(double rate)
     if (rate == m_rate || std::find(rates.cbegin(), rates.cend(), rate) == rates.cend())
         return;
     m_rate = rate;
+    m_presenter.setRate(rate);
     emit rateChanged();
     if (!m_pipeline)
         return;
     // The new pace takes hold with a seek to where playback is, every channel and the sound
     // together.
     const double position =
-        m_awaitingSeek ? m_currentTime : m_pipeline->position().value_or(m_currentTime);
+        m_pendingSeek ? m_currentTime : m_pipeline->position().value_or(m_currentTime);
     m_pipeline->setRate(rate);
     seekAll(std::min(position, m_duration));
 }
@@ -309,10 +317,10 @@ void MultiTrackPlayer::stepFrame(int direction)
 {
     if (!m_pipeline || !m_clockChannel)
         return;
-    if (m_isPlaying)
+    if (m_state == State::Playing)
         pause();
-    if (m_awaitingSeek) {
-        m_pendingStep = direction;
+    if (m_pendingSeek) {
+        m_pendingSeek->nextStep = direction;
         return;
     }
     const auto shown = m_clockChannel->currentFrameTime();
@@ -322,7 +330,7 @@ void MultiTrackPlayer::stepFrame(int direction)
     double target = 0;
     if (direction > 0) {
         // The next picture starts where this one ends; the last one has none after it.
-        if (end <= *shown || end >= m_endsAt - 1e-6)
+        if (end <= *shown || end >= m_presenter.endsAt() - 1e-6)
             return;
         target = end;
     } else {
@@ -335,21 +343,20 @@ void MultiTrackPlayer::stepFrame(int direction)
         target = std::max(0.0, std::min(end - 1.5 * interval, *shown - stepBackMargin));
     }
     seekAll(target);
-    m_stepping = true;
+    m_pendingSeek->landsStep = true;
     setCurrentTime(std::min(target, m_duration));
     setProgress(m_duration > 0 ? std::clamp(target / m_duration, 0.0, 1.0) : 0.0);
-    setIsStopped(false);
+    setState(State::Paused);
 }
 
-void MultiTrackPlayer::finishStep()
+void MultiTrackPlayer::finishStep(int next)
 {
-    m_stepping = false;
     if (const auto shown = m_clockChannel ? m_clockChannel->currentFrameTime() : std::nullopt;
         shown && m_duration > 0) {
         setCurrentTime(std::min(*shown, m_duration));
         setProgress(std::clamp(*shown / m_duration, 0.0, 1.0));
     }
-    if (const int next = std::exchange(m_pendingStep, 0); next != 0)
+    if (next != 0)
         stepFrame(next);
 }
 
@@ -379,7 +386,7 @@ void MultiTrackPlayer::setFlip(int channel, int mode)
 // the same place shows it with the new setting.
 void MultiTrackPlayer::showFilterChangeWhilePaused()
 {
-    if (!m_pipeline || m_isPlaying)
+    if (!m_pipeline || m_state == State::Playing)
         return;
     const auto position = m_pipeline->position();
     seekAll(position.value_or(m_currentTime));
@@ -388,20 +395,15 @@ void MultiTrackPlayer::showFilterChangeWhilePaused()
 void MultiTrackPlayer::playbackDidFinish()
 {
     m_clock.stop();
-    m_presentTimer.stop();
     // Every channel ends on its last picture, even one the presenter had not reached yet.
-    const double end = m_duration > 0 ? m_endsAt : std::numeric_limits<double>::infinity();
-    for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
-        channel->present(end);
+    m_presenter.showEnd();
     if (m_pipeline)
         m_pipeline->pause();
     if (m_duration > 0)
         setCurrentTime(m_duration);
     setProgress(1.0);
-    setIsPlaying(false);
-    setIsStopped(false);
-    if (onPlaybackEnded)
-        onPlaybackEnded();
+    setState(State::Ended);
+    emit ended();
 }
 
 // The sound may go on after the pictures; the recording ends with them.
@@ -415,21 +417,21 @@ void MultiTrackPlayer::onEndOfStream()
     const auto last = m_clockChannel ? m_clockChannel->newestPicture() : std::nullopt;
     const auto position = m_pipeline ? m_pipeline->position() : std::nullopt;
     if (last && position)
-        m_endsAt = std::clamp(last->end, std::min(*position, m_duration), m_duration);
-    presentFrames();
+        m_presenter.setEndsAt(std::clamp(last->end, std::min(*position, m_duration), m_duration));
+    m_presenter.present();
 }
 
 void MultiTrackPlayer::onClockTick()
 {
-    if (!m_pipeline || !m_isPlaying)
+    if (!m_pipeline || m_state != State::Playing)
         return;
     const auto position = m_pipeline->position();
     if (!position)
         return;
     // Every channel shows the picture of the same instant, the clock position that the tick
     // publishes unless a channel's picture of it is not decoded yet.
-    const auto shown = presentFrames(position);
-    if (!m_isPlaying)
+    const auto shown = m_presenter.present(position);
+    if (m_state != State::Playing)
         return; // the recording ended
     const double time = std::min(*position, m_duration);
     if (shown && *shown < time - 1e-6)
@@ -440,60 +442,9 @@ void MultiTrackPlayer::onClockTick()
     }
 }
 
-std::optional<double> MultiTrackPlayer::presentFrames(std::optional<double> position)
-{
-    m_arrivalPending->store(false);
-    if (!m_pipeline || m_awaitingSeek)
-        return std::nullopt;
-    if (!position)
-        position = m_pipeline->position();
-    if (!position)
-        return std::nullopt;
-    if (m_isPlaying && m_duration > 0 && *position >= m_endsAt) {
-        playbackDidFinish();
-        return std::nullopt;
-    }
-    const double instant = m_isPlaying ? instantEveryChannelHas(*position) : *position;
-    std::optional<double> next;
-    for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
-        channel->present(instant);
-        if (const auto upcoming = channel->nextFrameTime())
-            next = next ? std::min(*next, *upcoming) : *upcoming;
-    }
-    if (m_isPlaying) {
-        // Held back, the channels go on when the lagging picture arrives (its arrival presents)
-        // or when the hold runs out; otherwise at the next picture or the end.
-        // (A hold that has run out wakes no sooner than a short step ahead: the main thread must
-        // not spin while the decoders catch up.)
-        std::optional<double> wake =
-            instant < *position ? std::max(instant + maxHoldBack, *position + minimumWake) : next;
-        if (m_duration > 0)
-            wake = std::min(wake.value_or(m_endsAt), m_endsAt);
-        if (wake)
-            m_presentTimer.start(
-                static_cast<int>(std::ceil(std::max(0.0, *wake - *position) * 1000 / m_rate)));
-    }
-    return instant;
-}
-
-// A channel whose decoder lags behind the clock holds the others back on the newest instant it
-// has, so that the channels never show different instants; but not for longer than a few
-// pictures, or one stalled channel would stop them all.
-double MultiTrackPlayer::instantEveryChannelHas(double position) const
-{
-    double instant = position;
-    for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
-        if (channel->hasPictureFor(position))
-            continue;
-        if (const auto newest = channel->newestPicture())
-            instant = std::min(instant, newest->time);
-    }
-    return std::max(instant, position - maxHoldBack);
-}
-
 bool MultiTrackPlayer::isSettled() const
 {
-    return !m_pipeline || (!m_awaitingSeek && m_pipeline->isSettled());
+    return !m_pipeline || (!m_pendingSeek && m_pipeline->isSettled());
 }
 
 void MultiTrackPlayer::setIsScrubbing(bool scrubbing)
@@ -528,22 +479,21 @@ void MultiTrackPlayer::setProgress(double progress)
     emit progressChanged();
 }
 
-void MultiTrackPlayer::setIsPlaying(bool playing)
+void MultiTrackPlayer::setState(State state)
 {
-    if (m_isPlaying == playing)
+    if (m_state == state)
         return;
-    m_isPlaying = playing;
-    if (playing && !m_videoPlayers.isEmpty())
+    const bool wasPlaying = isPlaying();
+    const bool wasStopped = isStopped();
+    m_state = state;
+    m_presenter.setRunning(isPlaying());
+    if (isPlaying() && !m_videoPlayers.isEmpty())
         m_clock.start();
-    emit isPlayingChanged();
-}
-
-void MultiTrackPlayer::setIsStopped(bool stopped)
-{
-    if (m_isStopped == stopped)
-        return;
-    m_isStopped = stopped;
-    emit isStoppedChanged();
+    emit stateChanged();
+    if (isPlaying() != wasPlaying)
+        emit isPlayingChanged();
+    if (isStopped() != wasStopped)
+        emit isStoppedChanged();
 }
 
 QCoro::Task<std::optional<QString>> loadFailure(MultiTrackPlayer &player, QUrl url)

@@ -2,8 +2,10 @@
 
 #include "playback/audioplayer.h"
 #include "playback/channelplayer.h"
+#include "playback/framepresenter.h"
 #include "playback/playbackpipeline.h"
 
+#include <QBasicTimer>
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QObject>
@@ -11,13 +13,30 @@
 #include <QUrl>
 
 #include <array>
-#include <functional>
 #include <memory>
+#include <optional>
 
 namespace korvane {
 
 // Plays every camera channel of one recording side by side, in step, with its sound, and
 // publishes the clock that the seek bar, the map and the G-sensor graph follow.
+//
+// Threads. The player, its FramePresenter, its ChannelPlayers and AudioPlayer, and the QObject
+// side of its PlaybackPipeline live on the main thread, with their timers and the views' video
+// sinks; every public member is called there and every signal is emitted there. GStreamer runs
+// the pipeline on threads of its own: the demuxer's streaming thread builds the branches, behind
+// the pipeline's lock; each video branch decodes on a streaming thread of its own at a lower
+// priority (decodingthreads.h), and its sink hands the decoded pictures over on the streaming
+// thread after the decoder's (the decoder's own when nothing keeps time); the sound decodes and
+// plays on threads of its own. Of the player those threads reach only the presenter's arrival
+// listeners. The pictures hand over through each channel's FrameQueue, under its lock: the
+// sink's streaming thread pushes a picture and calls the arrival listener, which posts one
+// presenting call to the main thread; there the presenter takes what is due from every queue
+// and the ChannelPlayers put it into the views' sinks. A seek clears the queues from the main
+// thread and from the streaming threads its flush passes through. The pipeline's bus messages
+// (an error, the end of the stream, a finished seek) are posted to the main thread likewise and
+// arrive as the pipeline's signals. Picture controls and the volume are element properties, set
+// from the main thread and read by the elements under GStreamer's own locks.
 class MultiTrackPlayer : public QObject
 {
     Q_OBJECT
@@ -27,6 +46,7 @@ class MultiTrackPlayer : public QObject
     Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
     Q_PROPERTY(bool isScrubbing READ isScrubbing WRITE setIsScrubbing NOTIFY isScrubbingChanged)
+    Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(bool isStopped READ isStopped NOTIFY isStoppedChanged)
     // How fast playback runs: one of `rates`; "1x", "0.5x", ... for the speed button.
@@ -34,20 +54,33 @@ class MultiTrackPlayer : public QObject
     Q_PROPERTY(QString rateText READ rateText NOTIFY rateChanged)
 
 public:
+    // Empty: no recording is open. Stopped: one is open, as loaded or after stop(), and has not
+    // been played, paused or stepped since (a seek moves it and leaves it Stopped). Paused: it
+    // stands where it was paused, stepped or sought. Playing: the clock runs. Ended: it played to
+    // its end and shows its last pictures; played again, it starts from its beginning.
+    enum class State
+    {
+        Empty,
+        Stopped,
+        Paused,
+        Playing,
+        Ended
+    };
+    Q_ENUM(State)
+
     static constexpr int clockIntervalMs = 100;
     // The longest a lagging channel may hold the others back, in seconds.
-    static constexpr double maxHoldBack = 0.1;
-    // The shortest wait of the presenter once a hold has run out, in seconds.
-    static constexpr double minimumWake = 0.005;
+    static constexpr double maxHoldBack = FramePresenter::maxHoldBack;
     static constexpr std::array<double, 5> rates{0.25, 0.5, 1.0, 2.0, 4.0};
 
     explicit MultiTrackPlayer(PlaybackOutput output = {}, QObject *parent = nullptr);
     ~MultiTrackPlayer() override;
 
-    // Opens a recording and shows its first picture on every channel, paused. Throws
+    // Opens a recording and shows its first picture on every channel, Stopped. Throws
     // PlaybackError when the file cannot be played; the open recording then stays.
     QCoro::Task<void> load(const QUrl &url);
 
+    // With no recording open these leave the player Empty.
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
     Q_INVOKABLE void stop();
@@ -70,10 +103,6 @@ public:
     // does not pile up more than one.
     Q_INVOKABLE void stepForward() { stepFrame(1); }
     Q_INVOKABLE void stepBackward() { stepFrame(-1); }
-    void playbackDidFinish();
-
-    // Called once each time the recording plays to its end.
-    std::function<void()> onPlaybackEnded;
 
     const QList<ChannelPlayer *> &videoPlayers() const { return m_videoPlayers; }
     AudioPlayer *audioPlayer() const { return m_audioPlayer; }
@@ -82,8 +111,9 @@ public:
     double progress() const { return m_progress; }
     bool isScrubbing() const { return m_isScrubbing; }
     void setIsScrubbing(bool scrubbing);
-    bool isPlaying() const { return m_isPlaying; }
-    bool isStopped() const { return m_isStopped; }
+    State state() const { return m_state; }
+    bool isPlaying() const { return m_state == State::Playing; }
+    bool isStopped() const { return m_state == State::Empty || m_state == State::Stopped; }
     double rate() const { return m_rate; }
     QString rateText() const;
     // Clock ticks since the load at which a lagging channel held the others back.
@@ -101,11 +131,32 @@ signals:
     void durationChanged();
     void progressChanged();
     void isScrubbingChanged();
+    void stateChanged();
     void isPlayingChanged();
     void isStoppedChanged();
     void rateChanged();
+    // Once each time the recording plays to its end, in the Ended state.
+    void ended();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
 
 private:
+    // A seek the pipeline runs, and what waits for it to end. While there is one, the presenter
+    // shows nothing; a frame step asked for meanwhile is kept here instead of seeking at once.
+    struct PendingSeek
+    {
+        // The seek lands a frame step: once it ends, the clock moves to the picture it shows.
+        bool landsStep = false;
+        // A step asked for while the seek runs (1 forward, -1 back, 0 none), taken once it ends;
+        // a held key keeps only the last one.
+        int nextStep = 0;
+        // A branch that ends without a picture (a seek past a shorter track's end) must not hold
+        // the others back for long: the seek counts as done when this runs out.
+        QBasicTimer deadline;
+    };
+    static constexpr int seekDeadlineMs = 2000;
+
     QList<QObject *> videoPlayerObjects() const;
     QObject *audioPlayerObject() const { return m_audioPlayer; }
 
@@ -114,49 +165,43 @@ private:
     void applyStoredSettings();
     void onClockTick();
     void onEndOfStream();
-    // Shows on every channel the picture of one instant at the clock's position, and returns
-    // that instant; none when nothing could be shown.
-    std::optional<double> presentFrames(std::optional<double> position = std::nullopt);
-    double instantEveryChannelHas(double position) const;
+    void playbackDidFinish();
     void showFilterChangeWhilePaused();
+    void leaveTheEnd();
     void seekAll(double seconds);
     void finishSeek();
     void stepFrame(int direction);
-    // After a frame step's seek: the clock on the first channel's picture, and the next step.
-    void finishStep();
+    // After a frame step's seek: the clock on the first channel's picture, and the step `next`
+    // asked for meanwhile.
+    void finishStep(int next);
 
+    void setState(State state);
     void setCurrentTime(double time);
     void setDuration(double duration);
     void setProgress(double progress);
-    void setIsPlaying(bool playing);
-    void setIsStopped(bool stopped);
 
-    PlaybackOutput m_output;
+    // Each field is touched on the thread its comment names.
+    PlaybackOutput m_output; // main thread
+    // Main thread; the GStreamer threads run inside it and reach the player only through
+    // calls it posts to the main thread.
     std::unique_ptr<PlaybackPipeline> m_pipeline;
-    QList<ChannelPlayer *> m_videoPlayers;
-    ChannelPlayer *m_clockChannel = nullptr;
-    // Where playback ends: the clock channel's length, or its last picture's end when its stream
-    // ends before that.
-    double m_endsAt = 0;
-    int m_ticksHeldBack = 0;
-    AudioPlayer *m_audioPlayer = nullptr;
-    quint64 m_loadGeneration = 0;
-    QTimer m_clock;
-    QTimer m_presentTimer;
-    // After a seek the channels' new pictures are shown together, once every branch has its own.
-    bool m_awaitingSeek = false;
-    QTimer m_seekDeadline;
-    std::shared_ptr<std::atomic_bool> m_arrivalPending = std::make_shared<std::atomic_bool>(false);
+    QList<ChannelPlayer *> m_videoPlayers;   // main thread
+    ChannelPlayer *m_clockChannel = nullptr; // main thread
+    int m_ticksHeldBack = 0;                 // main thread
+    AudioPlayer *m_audioPlayer = nullptr;    // main thread
+    quint64 m_loadGeneration = 0;            // main thread
+    QTimer m_clock;                          // main thread
+    // Main thread; its arrival listeners are called on the sinks' streaming threads.
+    FramePresenter m_presenter;
+    // Main thread, its deadline's events too. Only while a recording is open.
+    std::optional<PendingSeek> m_pendingSeek;
 
-    double m_currentTime = 0;
-    double m_duration = 0;
-    double m_progress = 0;
-    bool m_isScrubbing = false;
-    bool m_isPlaying = false;
-    bool m_isStopped = true;
-    double m_rate = 1;
-    bool m_stepping = false; // the running seek is a frame step's
-    int m_pendingStep = 0;   // the direction of a step asked for during it
+    State m_state = State::Empty; // main thread
+    double m_currentTime = 0;     // main thread
+    double m_duration = 0;        // main thread
+    double m_progress = 0;        // main thread
+    bool m_isScrubbing = false;   // main thread
+    double m_rate = 1;            // main thread
 };
 
 // `player.load(url)`, its failure handed back as text instead of thrown; nothing when it loaded.

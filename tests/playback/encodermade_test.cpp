@@ -148,11 +148,11 @@ TEST_F(EncoderMade, WithoutSoundEveryPictureIsShownAndTheEndComesAfterTheLast)
         });
     std::vector<std::optional<double>> atEnd;
     int ended = 0;
-    player->onPlaybackEnded = [&] {
+    QObject::connect(player.get(), &MultiTrackPlayer::ended, [&] {
         ++ended;
         for (ChannelPlayer *channel : player->videoPlayers())
             atEnd.push_back(channel->currentFrameTime());
-    };
+    });
     seekAndSettle(3.0, 1, 3.0);
     for (auto &channel : shown)
         channel.clear();
@@ -192,10 +192,10 @@ TEST_F(EncoderMade, SoundLongerThanThePicturesEndsWithThePictures)
     });
     int ended = 0;
     qint64 endedAfterLastPicture = -1;
-    player->onPlaybackEnded = [&] {
+    QObject::connect(player.get(), &MultiTrackPlayer::ended, [&] {
         ++ended;
         endedAfterLastPicture = sinceLastPicture.isValid() ? sinceLastPicture.elapsed() : -1;
-    };
+    });
     seekAndSettle(1.2, 0, 1.2);
     TickWatch watch;
     QObject::connect(player.get(), &MultiTrackPlayer::currentTimeChanged,

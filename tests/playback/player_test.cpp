@@ -212,7 +212,7 @@ TEST_F(Playback, EndOfRecordingFinishesOnceWithFullProgress)
 {
     load(sampleRecording(smallChannels(2)));
     int ended = 0;
-    player->onPlaybackEnded = [&] { ++ended; };
+    QObject::connect(player.get(), &MultiTrackPlayer::ended, [&] { ++ended; });
     player->seek(0.8);
     player->play();
     ASSERT_TRUE(waitUntil([&] { return ended > 0; }, 5000));
