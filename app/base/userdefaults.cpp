@@ -6,14 +6,25 @@ namespace korvane {
 
 namespace {
 
+const auto volumeKey = QStringLiteral("volume");
+const auto lastVolumeKey = QStringLiteral("lastVolume");
+const auto brightnessKey = QStringLiteral("brightness");
+const auto mirrorKeyPrefix = QStringLiteral("flip");
+const auto shockThresholdKey = QStringLiteral("shockThreshold");
+const auto clipCaptionKey = QStringLiteral("clipCaption");
+
+QString mirrorKey(int channel)
+{
+    return mirrorKeyPrefix + QString::number(channel);
+}
+
 QVariant registeredDefault(const QString &key)
 {
-    if (key == QLatin1String("volume") || key == QLatin1String("lastVolume") ||
-        key == QLatin1String("brightness"))
+    if (key == volumeKey || key == lastVolumeKey || key == brightnessKey)
         return 0.5;
-    if (key.startsWith(QLatin1String("flip")))
+    if (key.startsWith(mirrorKeyPrefix))
         return 0;
-    if (key == QLatin1String("shockThreshold"))
+    if (key == shockThresholdKey)
         return 25.0;
     return {};
 }
@@ -31,6 +42,61 @@ QVariant userDefault(const QString &key)
 void setUserDefault(const QString &key, const QVariant &value)
 {
     QSettings(organisation, application).setValue(key, value);
+}
+
+double UserSettings::volume()
+{
+    return userDefault(volumeKey).toDouble();
+}
+
+void UserSettings::setVolume(double volume)
+{
+    setUserDefault(volumeKey, volume);
+}
+
+double UserSettings::lastVolume()
+{
+    return userDefault(lastVolumeKey).toDouble();
+}
+
+void UserSettings::setLastVolume(double volume)
+{
+    setUserDefault(lastVolumeKey, volume);
+}
+
+double UserSettings::brightness()
+{
+    return userDefault(brightnessKey).toDouble();
+}
+
+void UserSettings::setBrightness(double brightness)
+{
+    setUserDefault(brightnessKey, brightness);
+}
+
+int UserSettings::mirrorMode(int channel)
+{
+    return userDefault(mirrorKey(channel)).toInt();
+}
+
+void UserSettings::setMirrorMode(int channel, int mode)
+{
+    setUserDefault(mirrorKey(channel), mode);
+}
+
+double UserSettings::shockThreshold()
+{
+    return userDefault(shockThresholdKey).toDouble();
+}
+
+bool UserSettings::clipCaption()
+{
+    return userDefault(clipCaptionKey).toBool();
+}
+
+void UserSettings::setClipCaption(bool on)
+{
+    setUserDefault(clipCaptionKey, on);
 }
 
 } // namespace korvane

@@ -5,11 +5,33 @@
 
 namespace korvane {
 
-// The user's stored player settings ("volume", "lastVolume", "brightness", "flip1" ... "flip5",
-// "shockThreshold"),
-// kept with QSettings under the organisation and application "Korvane". A key the user never
-// changed reads as its registered default.
+// The user's stored player settings, kept with QSettings under the organisation and application
+// "Korvane". A key the user never changed reads as its registered default. The keys are named
+// only here and are what the settings file holds: "volume", "lastVolume", "brightness", "flip1"
+// ... "flip5", "shockThreshold", "clipCaption".
 QVariant userDefault(const QString &key);
 void setUserDefault(const QString &key, const QVariant &value);
+
+// The same settings by what they mean.
+struct UserSettings
+{
+    // 0 to 1; 0.5 until changed.
+    static double volume();
+    static void setVolume(double volume);
+    // The volume before the sound was turned off.
+    static double lastVolume();
+    static void setLastVolume(double volume);
+    // 0 to 1, 0.5 the picture as recorded.
+    static double brightness();
+    static void setBrightness(double brightness);
+    // Camera channel 1 to 5: 0 none, 1 horizontal, 2 vertical, 3 both.
+    static int mirrorMode(int channel);
+    static void setMirrorMode(int channel, int mode);
+    // The G-sensor reading from which a sample counts as a shock, in the sensor's own units.
+    static double shockThreshold();
+    // Whether evidence clips get the caption.
+    static bool clipCaption();
+    static void setClipCaption(bool on);
+};
 
 } // namespace korvane

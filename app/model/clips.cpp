@@ -32,7 +32,6 @@
 namespace korvane {
 
 namespace {
-const auto captionKey = QStringLiteral("clipCaption");
 
 // "00m12s": whole minutes and seconds of a mark.
 QString markText(double seconds)
@@ -56,14 +55,14 @@ Clips::Clips(const Parts &parts, QObject *parent)
 
 bool Clips::clipCaption() const
 {
-    return userDefault(captionKey).toBool();
+    return UserSettings::clipCaption();
 }
 
 void Clips::setClipCaption(bool on)
 {
     if (on == clipCaption())
         return;
-    setUserDefault(captionKey, on);
+    UserSettings::setClipCaption(on);
     emit clipCaptionChanged();
 }
 

@@ -1,20 +1,11 @@
 #include "model/playercontrols.h"
 
-#include "playback/multitrackplayer.h"
 #include "base/userdefaults.h"
+#include "playback/multitrackplayer.h"
 
 #include <algorithm>
 
 namespace korvane {
-
-namespace {
-
-QString flipKey(int channel)
-{
-    return QStringLiteral("flip") + QString::number(channel);
-}
-
-} // namespace
 
 const QStringList PlayerControls::mirrorIconNames = {
     QStringLiteral("mirror1_normal"), QStringLiteral("mirror1_horizontal"),
@@ -29,7 +20,7 @@ PlayerControls::PlayerControls(MultiTrackPlayer *player, QObject *parent)
 
 double PlayerControls::volume() const
 {
-    return userDefault(QStringLiteral("volume")).toDouble();
+    return UserSettings::volume();
 }
 
 QString PlayerControls::soundIcon() const
@@ -40,12 +31,12 @@ QString PlayerControls::soundIcon() const
 
 double PlayerControls::brightness() const
 {
-    return userDefault(QStringLiteral("brightness")).toDouble();
+    return UserSettings::brightness();
 }
 
 int PlayerControls::mirrorMode(int channel) const
 {
-    return userDefault(flipKey(channel)).toInt();
+    return UserSettings::mirrorMode(channel);
 }
 
 QStringList PlayerControls::mirrorIcons() const
@@ -67,9 +58,9 @@ int PlayerControls::channelCount() const
 void PlayerControls::setVolume(double volume)
 {
     const double v = std::clamp(volume, 0.0, 1.0);
-    setUserDefault(QStringLiteral("volume"), v);
+    UserSettings::setVolume(v);
     if (v > 0)
-        setUserDefault(QStringLiteral("lastVolume"), v);
+        UserSettings::setLastVolume(v);
     m_player->setVolume(v);
     emit volumeChanged();
 }
@@ -80,13 +71,13 @@ void PlayerControls::toggleSound()
         return;
     double v = volume();
     if (v != 0) {
-        setUserDefault(QStringLiteral("lastVolume"), v);
+        UserSettings::setLastVolume(v);
         v = 0;
     } else {
-        const double last = userDefault(QStringLiteral("lastVolume")).toDouble();
+        const double last = UserSettings::lastVolume();
         v = last > 0 ? last : 1.0;
     }
-    setUserDefault(QStringLiteral("volume"), v);
+    UserSettings::setVolume(v);
     m_player->setVolume(v);
     emit volumeChanged();
 }
@@ -94,7 +85,7 @@ void PlayerControls::toggleSound()
 void PlayerControls::setBrightness(double brightness)
 {
     const double b = std::clamp(brightness, 0.0, 1.0);
-    setUserDefault(QStringLiteral("brightness"), b);
+    UserSettings::setBrightness(b);
     m_player->setBrightness(b);
     emit brightnessChanged();
 }
@@ -110,7 +101,7 @@ void PlayerControls::cycleMirror(int channel)
     if (channel < 1 || channel > channelCount())
         return;
     const int mode = (mirrorMode(channel) + 1) % static_cast<int>(mirrorIconNames.size());
-    setUserDefault(flipKey(channel), mode);
+    UserSettings::setMirrorMode(channel, mode);
     m_player->setFlip(channel - 1, mode);
     emit mirrorModesChanged();
 }

@@ -10,7 +10,7 @@ namespace korvane {
 
 double shockThreshold()
 {
-    return userDefault(QStringLiteral("shockThreshold")).toDouble();
+    return UserSettings::shockThreshold();
 }
 
 QList<double> findShocks(const QList<GSensorInfo> &samples, double threshold)

@@ -2,7 +2,7 @@
 
 #include "base/applog.h"
 #include "base/userdefaults.h"
-#include "playback/trackdurations.h"
+#include "records/mp4tracks.h"
 
 #include <QPointer>
 #include <QTimerEvent>
@@ -133,14 +133,13 @@ void MultiTrackPlayer::dropRecording()
 
 void MultiTrackPlayer::applyStoredSettings()
 {
-    setVolume(userDefault(QStringLiteral("volume")).toDouble());
-    const double brightness = userDefault(QStringLiteral("brightness")).toDouble();
+    setVolume(UserSettings::volume());
+    const double brightness = UserSettings::brightness();
     bool neutral = brightness == 0.5;
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {
         if (!channel->hasCurrentItem())
             continue;
-        const int mode =
-            userDefault(QStringLiteral("flip") + QString::number(channel->channel() + 1)).toInt();
+        const int mode = UserSettings::mirrorMode(channel->channel() + 1);
         channel->setBrightness(brightness);
         channel->setMirrorMode(mode);
         neutral = neutral && mode == 0;

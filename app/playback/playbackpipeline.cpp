@@ -1,11 +1,11 @@
 #include "playback/playbackpipeline.h"
 
 #include "base/applog.h"
-#include "playback/decodingthreads.h"
-#include "playback/gstsupport.h"
 #include "base/mainthreadcall.h"
 #include "base/threadhandover.h"
-#include "playback/trackdurations.h"
+#include "playback/decodingthreads.h"
+#include "playback/gstsupport.h"
+#include "records/mp4tracks.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>

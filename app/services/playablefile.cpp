@@ -1,10 +1,8 @@
 #include "services/playablefile.h"
 
 #include "base/applog.h"
-#include "playback/multitrackplayer.h"
-#include "playback/playbackpipeline.h"
-#include "playback/trackcounts.h"
 #include "records/filelistitem.h"
+#include "records/mp4tracks.h"
 
 #include <QCoreApplication>
 #include <QUrl>
@@ -34,7 +32,7 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
         playable.ok = co_await rebuildWithSound(card, files.local, files.temp);
         rebuilding(std::nullopt);
     }
-    playable.audio = co_await trackCount(files.temp, TrackKind::audio);
+    playable.audio = trackCount(files.temp, TrackKind::audio);
     if (playable.audio > 0) {
         co_await card.convertAudio(files.temp, files.playing);
         if (ProcessManager::fileSize(files.playing, false) != 0)
@@ -45,18 +43,17 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
     co_return playable;
 }
 
-QCoro::Task<int> trackCount(QString path, TrackKind kind)
+int trackCount(const QString &path, TrackKind kind)
 {
-    try {
-        const TrackCounts counts = co_await trackCounts(path);
-        co_return kind == TrackKind::audio ? counts.audio : counts.video;
-    } catch (const PlaybackError &error) {
-        appLog(QStringLiteral("[AppViewModel] %1 failure: ")
+    const std::optional<TrackCounts> counts = korvane::trackCounts(path);
+    if (!counts) {
+        appLog(QStringLiteral("[AppViewModel] %1 failure: no movie index in ")
                    .arg(kind == TrackKind::audio ? QStringLiteral("getAudioCount")
                                                  : QStringLiteral("getVideoCount")) +
-               QString::fromUtf8(error.what()));
+               path);
+        return 0;
     }
-    co_return 0;
+    return kind == TrackKind::audio ? counts->audio : counts->video;
 }
 
 QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination)

@@ -33,7 +33,7 @@ enum class TrackKind
     audio
 };
 // The file's video or sound tracks; 0 (logged) when it cannot be read as media.
-QCoro::Task<int> trackCount(QString path, TrackKind kind);
+int trackCount(const QString &path, TrackKind kind);
 
 // salvex from `source` to `destination`, then the side file's sound merged in and made AAC.
 // False only when salvex could not be run (the recording has no channel table).

@@ -206,8 +206,8 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     if (!self || !ok)
         co_return result;
 
-    const int videos = co_await trackCount(temp, TrackKind::video);
-    const int audio = co_await trackCount(temp, TrackKind::audio);
+    const int videos = trackCount(temp, TrackKind::video);
+    const int audio = trackCount(temp, TrackKind::audio);
     if (!self)
         co_return result;
     if (videos <= channel) {

@@ -17,6 +17,8 @@ CardModel::CardModel(const QString &image)
 {
     ProcessManager::deleteDirectory(ProcessManager::tempRoot() + QStringLiteral("mov"));
     m_model = std::make_unique<AppViewModel>(PlaybackOutput{true, "fakesink sync=true"});
+    m_rowsChecked = std::make_unique<QAbstractItemModelTester>(
+        m_model->library()->filteredModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ProcessManager &card = m_model->procManager();
     card.setUsesCardImage(true);
     card.setBundledTools(QStringLiteral(TOOLS_FOLDER "/"));

@@ -2,6 +2,7 @@
 
 #include "model/appviewmodel.h"
 
+#include <QAbstractItemModelTester>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -29,6 +30,9 @@ public:
 private:
     QTemporaryDir m_volume;
     std::unique_ptr<AppViewModel> m_model;
+    // Every change of the rows shown, checked against the item model contract as it happens: a
+    // broken one ends the test program.
+    std::unique_ptr<QAbstractItemModelTester> m_rowsChecked;
 };
 
 } // namespace korvane::test

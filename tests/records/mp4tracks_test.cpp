@@ -1,5 +1,5 @@
 #include "testfiles.h"
-#include "playback/trackdurations.h"
+#include "records/mp4tracks.h"
 
 #include <QTemporaryDir>
 
@@ -47,7 +47,7 @@ std::vector<double> durationsOf(const QByteArray &bytes)
     return videoTrackDurations(path);
 }
 
-TEST(PlaybackTrackDurations, VideoTracksInOrderWithEitherHeaderVersion)
+TEST(Mp4TrackDurations, VideoTracksInOrderWithEitherHeaderVersion)
 {
     const QByteArray ftyp = box("ftyp", "isom0000");
     const QByteArray mdat = box("mdat", QByteArray(100, 'x'));
@@ -61,7 +61,7 @@ TEST(PlaybackTrackDurations, VideoTracksInOrderWithEitherHeaderVersion)
     EXPECT_EQ(durationsOf(ftyp + large + narrow), std::vector<double>{3.0});
 }
 
-TEST(PlaybackTrackDurations, DamagedFilesGiveNothingAndReadNothingOutside)
+TEST(Mp4TrackDurations, DamagedFilesGiveNothingAndReadNothingOutside)
 {
     const QByteArray moov = box("moov", mvhd(false, 600) + trak(false, 1800, "vide"));
     EXPECT_TRUE(durationsOf({}).empty());

@@ -1,4 +1,4 @@
-#include "playback/trackdurations.h"
+#include "records/mp4tracks.h"
 
 #include "mp4/boxcontents.h"
 #include "mp4/boxreader.h"
@@ -7,19 +7,28 @@
 
 namespace korvane {
 
-std::vector<double> videoTrackDurations(const QString &path)
+namespace {
+
+// The boxes of an open file; only the headers on the way are read, however large the index.
+mp4::box_reader fileBoxes(QFile &file)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    // Only the headers on the way are read, however large the index.
-    const mp4::box_reader boxes(file.size(), [&file](quint64 at, std::span<std::uint8_t> into) {
+    return mp4::box_reader(file.size(), [&file](quint64 at, std::span<std::uint8_t> into) {
         if (!file.seek(static_cast<qint64>(at)))
             return std::size_t{0};
         const qint64 got =
             file.read(reinterpret_cast<char *>(into.data()), static_cast<qint64>(into.size()));
         return got > 0 ? static_cast<std::size_t>(got) : std::size_t{0};
     });
+}
+
+} // namespace
+
+std::vector<double> videoTrackDurations(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const mp4::box_reader boxes = fileBoxes(file);
     const auto moov = boxes.child("moov");
     const auto mvhd = moov ? boxes.child("mvhd", *moov) : std::nullopt;
     if (!mvhd)
@@ -43,6 +52,31 @@ std::vector<double> videoTrackDurations(const QString &path)
             track && track->duration ? static_cast<double>(*track->duration) / timescale : 0.0);
     }
     return durations;
+}
+
+std::optional<TrackCounts> trackCounts(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const mp4::box_reader boxes = fileBoxes(file);
+    const auto moov = boxes.child("moov");
+    if (!moov)
+        return std::nullopt;
+    TrackCounts counts;
+    for (auto trak = boxes.box_at(moov->body_offset(), moov->end()); trak;
+         trak = boxes.box_at(trak->end(), moov->end())) {
+        if (trak->type != "trak")
+            continue;
+        const auto hdlr = boxes.find("mdia/hdlr", *trak);
+        const std::optional<std::string> handler =
+            hdlr ? mp4::read_handler_type(boxes.body(*hdlr, 12)) : std::nullopt;
+        if (handler == "vide")
+            ++counts.video;
+        else if (handler == "soun")
+            ++counts.audio;
+    }
+    return counts;
 }
 
 } // namespace korvane
