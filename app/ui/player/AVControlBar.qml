@@ -10,6 +10,7 @@ Rectangle {
     id: bar
 
     required property AppViewModel viewModel
+    required property PlayerActions actions
     readonly property PlayerControls controls: viewModel.controls
     readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
 
@@ -58,17 +59,17 @@ Rectangle {
 
         K.ImageButton {
             name: "clipStart"
-            enabled: bar.hasVideo
+            enabled: bar.actions.markClipStart.enabled
             system: "mark.in"
-            tip: qsTr("증거 영상 시작 지점 표시 (I)")
-            onActivated: bar.viewModel.clips.markClipStart()
+            tip: bar.actions.markClipStart.tip
+            onActivated: bar.actions.markClipStart.trigger()
         }
         K.ImageButton {
             name: "clipEnd"
-            enabled: bar.hasVideo
+            enabled: bar.actions.markClipEnd.enabled
             system: "mark.out"
-            tip: qsTr("증거 영상 끝 지점 표시 (O)")
-            onActivated: bar.viewModel.clips.markClipEnd()
+            tip: bar.actions.markClipEnd.tip
+            onActivated: bar.actions.markClipEnd.trigger()
         }
         K.ImageButton {
             name: "clipCaption"

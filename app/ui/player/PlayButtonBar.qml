@@ -11,6 +11,7 @@ Rectangle {
     id: bar
 
     required property AppViewModel viewModel
+    required property PlayerActions actions
     readonly property MultiTrackPlayer player: viewModel.playerManager
     readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
 
@@ -19,7 +20,10 @@ Rectangle {
 
     signal settingsRequested()
 
-    function openFiles() { openDialog.open() }
+    Connections {
+        target: bar.actions.openFiles
+        function onTriggered() { openDialog.open() }
+    }
 
     RowLayout {
         anchors { fill: parent; leftMargin: 6; rightMargin: 6 }
@@ -28,8 +32,8 @@ Rectangle {
         K.ImageButton {
             name: "open"
             system: "eject.fill"
-            tip: qsTr("MP4 파일 열기 (Ctrl+O)")
-            onActivated: bar.openFiles()
+            tip: bar.actions.openFiles.tip
+            onActivated: bar.actions.openFiles.trigger()
         }
         K.ImageButton {
             name: "magnify"
@@ -93,32 +97,34 @@ Rectangle {
         }
         K.ImageButton {
             name: bar.player.isPlaying ? "pause" : "play"
-            enabled: bar.hasVideo
+            enabled: bar.actions.playPause.enabled
             system: bar.player.isPlaying ? "pause.fill" : "play.fill"
-            tip: bar.player.isPlaying ? qsTr("일시 정지 (Space)") : qsTr("재생 (Space)")
-            onActivated: bar.player.isPlaying ? bar.player.pause() : bar.player.play()
+            tip: bar.actions.playPause.tip
+            onActivated: bar.actions.playPause.trigger()
         }
         K.ImageButton {
             name: "stepBackward"
-            enabled: bar.hasVideo
+            enabled: bar.actions.stepBackward.enabled
             system: "frame.backward"
-            tip: qsTr("한 프레임 뒤로 (,)")
-            autoRepeat: true
-            onActivated: bar.player.stepBackward()
+            tip: bar.actions.stepBackward.tip
+            autoRepeat: bar.actions.stepBackward.autoRepeat
+            onActivated: bar.actions.stepBackward.trigger()
         }
         K.ImageButton {
             name: "stepForward"
-            enabled: bar.hasVideo
+            enabled: bar.actions.stepForward.enabled
             system: "frame.forward"
-            tip: qsTr("한 프레임 앞으로 (.)")
-            autoRepeat: true
-            onActivated: bar.player.stepForward()
+            tip: bar.actions.stepForward.tip
+            autoRepeat: bar.actions.stepForward.autoRepeat
+            onActivated: bar.actions.stepForward.trigger()
         }
         K.ImageButton {
             name: "rate"
             enabled: bar.hasVideo
             label: bar.player.rateText
-            tip: qsTr("재생 속도 ([ 느리게, ] 빠르게)")
+            tip: qsTr("재생 속도 (%1 %2, %3 %4)")
+                .arg(bar.actions.slower.keyText).arg(bar.actions.slower.text)
+                .arg(bar.actions.faster.keyText).arg(bar.actions.faster.text)
             onActivated: bar.player.cycleRate()
         }
         K.ImageButton {
@@ -129,17 +135,17 @@ Rectangle {
         }
         K.ImageButton {
             name: "backward"
-            enabled: bar.hasVideo
+            enabled: bar.actions.skipBackward.enabled
             system: "backward.fill"
-            tip: qsTr("10초 뒤로 (←)")
-            onActivated: bar.player.skip(-10)
+            tip: bar.actions.skipBackward.tip
+            onActivated: bar.actions.skipBackward.trigger()
         }
         K.ImageButton {
             name: "forward"
-            enabled: bar.hasVideo
+            enabled: bar.actions.skipForward.enabled
             system: "forward.fill"
-            tip: qsTr("10초 앞으로 (→)")
-            onActivated: bar.player.skip(10)
+            tip: bar.actions.skipForward.tip
+            onActivated: bar.actions.skipForward.trigger()
         }
         K.ImageButton {
             name: "next"

@@ -9,14 +9,12 @@ Rectangle {
     id: root
 
     required property AppViewModel viewModel
+    required property PlayerActions actions
 
     signal fullScreenToggled()
     signal settingsRequested()
 
     color: K.Theme.window
-
-    // For keys and menus of the window around it.
-    function openFiles() { buttons.openFiles() }
 
     ColumnLayout {
         anchors.fill: parent
@@ -89,12 +87,14 @@ Rectangle {
                     id: buttons
                     Layout.fillWidth: true
                     viewModel: root.viewModel
+                    actions: root.actions
                     onSettingsRequested: root.settingsRequested()
                 }
 
                 AVControlBar {
                     Layout.fillWidth: true
                     viewModel: root.viewModel
+                    actions: root.actions
                 }
             }
         }

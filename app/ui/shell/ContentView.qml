@@ -43,6 +43,11 @@ Item {
                                                                         : Window.FullScreen
     }
 
+    function leaveFullScreen() {
+        if (Window.window.visibility === Window.FullScreen)
+            Window.window.visibility = Window.Windowed
+    }
+
     AppViewModel {
         id: model
     }
@@ -59,6 +64,7 @@ Item {
         id: screen
         anchors.fill: parent
         viewModel: model
+        actions: playerActions
         onFullScreenToggled: content.toggleFullScreen()
         onSettingsRequested: content.openSettings()
     }
@@ -104,14 +110,24 @@ Item {
         }
     }
 
-    Shortcuts {
+    PlayerActions {
+        id: playerActions
         viewModel: model
-        onFullScreen: content.toggleFullScreen()
-        onLeaveFullScreen: {
-            if (Window.window.visibility === Window.FullScreen)
-                Window.window.visibility = Window.Windowed
-        }
-        onOpenFiles: screen.openFiles()
+    }
+
+    Connections {
+        target: playerActions.fullScreen
+        function onTriggered() { content.toggleFullScreen() }
+    }
+
+    Connections {
+        target: playerActions.leaveFullScreen
+        function onTriggered() { content.leaveFullScreen() }
+    }
+
+    Shortcuts {
+        notifications: model.notifications
+        actions: playerActions
     }
 
     Component.onCompleted: {

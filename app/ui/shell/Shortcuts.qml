@@ -1,83 +1,88 @@
 import QtQuick
 import Korvane.Models
+import Korvane.Player
 
-// The keys of the window: Space plays and pauses, the arrows go 10 s back and forth, "," and "."
-// step one picture, "[" and "]" play slower and faster, I and O mark an evidence clip, F and
-// Escape switch full screen, Ctrl+O opens files. Up, Down and Enter belong to the list.
+// The keys of the window, as the player's action table declares them: Space plays and pauses,
+// the arrows go 10 s back and forth, "," and "." step one picture, "[" and "]" play slower and
+// faster, I and O mark an evidence clip, F and Escape switch full screen, Ctrl+O opens files.
+// Up, Down and Enter belong to the list.
 Item {
     id: keys
 
-    required property AppViewModel viewModel
-    readonly property MultiTrackPlayer player: viewModel.playerManager
-    readonly property bool active: viewModel.notifications.overlay === Notifications.None && !viewModel.notifications.isAlerting
-    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
-
-    signal fullScreen()
-    signal leaveFullScreen()
-    signal openFiles()
+    required property Notifications notifications
+    required property PlayerActions actions
+    readonly property bool active: notifications.overlay === Notifications.None && !notifications.isAlerting
 
     Shortcut {
-        sequence: "Space"
-        enabled: keys.active && keys.hasVideo
-        onActivated: keys.player.isPlaying ? keys.player.pause() : keys.player.play()
+        sequence: keys.actions.playPause.sequence
+        enabled: keys.active && keys.actions.playPause.enabled
+        autoRepeat: keys.actions.playPause.autoRepeat
+        onActivated: keys.actions.playPause.trigger()
     }
     Shortcut {
-        sequence: "Left"
-        enabled: keys.active && keys.hasVideo
-        autoRepeat: true
-        onActivated: keys.player.skip(-10)
+        sequence: keys.actions.skipBackward.sequence
+        enabled: keys.active && keys.actions.skipBackward.enabled
+        autoRepeat: keys.actions.skipBackward.autoRepeat
+        onActivated: keys.actions.skipBackward.trigger()
     }
     Shortcut {
-        sequence: "Right"
-        enabled: keys.active && keys.hasVideo
-        autoRepeat: true
-        onActivated: keys.player.skip(10)
+        sequence: keys.actions.skipForward.sequence
+        enabled: keys.active && keys.actions.skipForward.enabled
+        autoRepeat: keys.actions.skipForward.autoRepeat
+        onActivated: keys.actions.skipForward.trigger()
     }
     Shortcut {
-        sequence: ","
-        enabled: keys.active && keys.hasVideo
-        autoRepeat: true
-        onActivated: keys.player.stepBackward()
+        sequence: keys.actions.stepBackward.sequence
+        enabled: keys.active && keys.actions.stepBackward.enabled
+        autoRepeat: keys.actions.stepBackward.autoRepeat
+        onActivated: keys.actions.stepBackward.trigger()
     }
     Shortcut {
-        sequence: "."
-        enabled: keys.active && keys.hasVideo
-        autoRepeat: true
-        onActivated: keys.player.stepForward()
+        sequence: keys.actions.stepForward.sequence
+        enabled: keys.active && keys.actions.stepForward.enabled
+        autoRepeat: keys.actions.stepForward.autoRepeat
+        onActivated: keys.actions.stepForward.trigger()
     }
     Shortcut {
-        sequence: "["
-        enabled: keys.active && keys.hasVideo
-        onActivated: keys.player.slower()
+        sequence: keys.actions.slower.sequence
+        enabled: keys.active && keys.actions.slower.enabled
+        autoRepeat: keys.actions.slower.autoRepeat
+        onActivated: keys.actions.slower.trigger()
     }
     Shortcut {
-        sequence: "]"
-        enabled: keys.active && keys.hasVideo
-        onActivated: keys.player.faster()
+        sequence: keys.actions.faster.sequence
+        enabled: keys.active && keys.actions.faster.enabled
+        autoRepeat: keys.actions.faster.autoRepeat
+        onActivated: keys.actions.faster.trigger()
     }
     Shortcut {
-        sequence: "I"
-        enabled: keys.active && keys.hasVideo
-        onActivated: keys.viewModel.clips.markClipStart()
+        sequence: keys.actions.markClipStart.sequence
+        enabled: keys.active && keys.actions.markClipStart.enabled
+        autoRepeat: keys.actions.markClipStart.autoRepeat
+        onActivated: keys.actions.markClipStart.trigger()
     }
     Shortcut {
-        sequence: "O"
-        enabled: keys.active && keys.hasVideo
-        onActivated: keys.viewModel.clips.markClipEnd()
+        sequence: keys.actions.markClipEnd.sequence
+        enabled: keys.active && keys.actions.markClipEnd.enabled
+        autoRepeat: keys.actions.markClipEnd.autoRepeat
+        onActivated: keys.actions.markClipEnd.trigger()
     }
     Shortcut {
-        sequence: "F"
-        enabled: keys.active
-        onActivated: keys.fullScreen()
+        sequence: keys.actions.fullScreen.sequence
+        enabled: keys.active && keys.actions.fullScreen.enabled
+        autoRepeat: keys.actions.fullScreen.autoRepeat
+        onActivated: keys.actions.fullScreen.trigger()
     }
     Shortcut {
-        sequence: "Escape"
-        enabled: keys.active
-        onActivated: keys.leaveFullScreen()
+        sequence: keys.actions.leaveFullScreen.sequence
+        enabled: keys.active && keys.actions.leaveFullScreen.enabled
+        autoRepeat: keys.actions.leaveFullScreen.autoRepeat
+        onActivated: keys.actions.leaveFullScreen.trigger()
     }
     Shortcut {
-        sequence: StandardKey.Open
-        enabled: keys.active
-        onActivated: keys.openFiles()
+        sequence: keys.actions.openFiles.sequence
+        enabled: keys.active && keys.actions.openFiles.enabled
+        autoRepeat: keys.actions.openFiles.autoRepeat
+        onActivated: keys.actions.openFiles.trigger()
     }
 }

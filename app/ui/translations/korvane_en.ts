@@ -59,14 +59,6 @@
         <translation>Flip CH%1 horizontally/vertically</translation>
     </message>
     <message>
-        <source>증거 영상 시작 지점 표시 (I)</source>
-        <translation>Mark the clip&apos;s start (I)</translation>
-    </message>
-    <message>
-        <source>증거 영상 끝 지점 표시 (O)</source>
-        <translation>Mark the clip&apos;s end (O)</translation>
-    </message>
-    <message>
         <source>증거 영상에 날짜, 시각, 속도, 위치 자막 넣기</source>
         <translation>Caption the clip with date, time, speed and position</translation>
     </message>
@@ -276,8 +268,8 @@
 <context>
     <name>PlayButtonBar</name>
     <message>
-        <source>MP4 파일 열기 (Ctrl+O)</source>
-        <translation>Open MP4 file (Ctrl+O)</translation>
+        <source>재생 속도 (%1 %2, %3 %4)</source>
+        <translation>Playback speed (%1 %2, %3 %4)</translation>
     </message>
     <message>
         <source>화면 확대</source>
@@ -304,24 +296,8 @@
         <translation>Stop</translation>
     </message>
     <message>
-        <source>일시 정지 (Space)</source>
-        <translation>Pause (Space)</translation>
-    </message>
-    <message>
-        <source>재생 (Space)</source>
-        <translation>Play (Space)</translation>
-    </message>
-    <message>
         <source>이전 영상</source>
         <translation>Previous recording</translation>
-    </message>
-    <message>
-        <source>10초 뒤로 (←)</source>
-        <translation>Back 10 seconds (←)</translation>
-    </message>
-    <message>
-        <source>10초 앞으로 (→)</source>
-        <translation>Forward 10 seconds (→)</translation>
     </message>
     <message>
         <source>다음 영상</source>
@@ -343,17 +319,52 @@
         <source>주행 경로를 GPX 파일로 저장</source>
         <translation>Save the route as a GPX file</translation>
     </message>
+</context>
+<context>
+    <name>PlayerActions</name>
     <message>
-        <source>한 프레임 뒤로 (,)</source>
-        <translation>One frame back (,)</translation>
+        <source>MP4 파일 열기</source>
+        <translation>Open MP4 file</translation>
     </message>
     <message>
-        <source>한 프레임 앞으로 (.)</source>
-        <translation>One frame forward (.)</translation>
+        <source>일시 정지</source>
+        <translation>Pause</translation>
     </message>
     <message>
-        <source>재생 속도 ([ 느리게, ] 빠르게)</source>
-        <translation>Playback speed ([ slower, ] faster)</translation>
+        <source>재생</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>10초 뒤로</source>
+        <translation>Back 10 seconds</translation>
+    </message>
+    <message>
+        <source>10초 앞으로</source>
+        <translation>Forward 10 seconds</translation>
+    </message>
+    <message>
+        <source>한 프레임 뒤로</source>
+        <translation>One frame back</translation>
+    </message>
+    <message>
+        <source>한 프레임 앞으로</source>
+        <translation>One frame forward</translation>
+    </message>
+    <message>
+        <source>느리게</source>
+        <translation>slower</translation>
+    </message>
+    <message>
+        <source>빠르게</source>
+        <translation>faster</translation>
+    </message>
+    <message>
+        <source>증거 영상 시작 지점 표시</source>
+        <translation>Mark the clip&apos;s start</translation>
+    </message>
+    <message>
+        <source>증거 영상 끝 지점 표시</source>
+        <translation>Mark the clip&apos;s end</translation>
     </message>
 </context>
 <context>
