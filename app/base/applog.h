@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/logcategories.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -51,9 +53,12 @@ void setLogDestination(LogDestination destination);
 // Writes one line: "App ->", a blank and the items joined by blanks.
 void writeLogLine(const QStringList &items);
 
-template <typename... Items> void appLog(const Items &...items)
+// One line of `category`, unless its information messages are turned off.
+template <typename... Items>
+void appLog(QMessageLogger::CategoryFunction category, const Items &...items)
 {
-    writeLogLine(QStringList{detail::logText(items)...});
+    if (category().isInfoEnabled())
+        writeLogLine(QStringList{detail::logText(items)...});
 }
 
 } // namespace korvane

@@ -203,7 +203,7 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         result.outcome = cancel.isCancelled() ? ClipResult::Outcome::cancelled : outcome;
         result.detail = detail;
         if (result.outcome != ClipResult::Outcome::saved)
-            appLog("[ClipExport]", request.destination, "not made:", detail);
+            appLog(logCard, "[ClipExport]", request.destination, "not made:", detail);
         return result;
     };
 

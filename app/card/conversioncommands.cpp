@@ -118,7 +118,7 @@ QCoro::Task<std::optional<QString>> ProcessManager::playerProblem(QString path)
     const QStringList lines = said.trimmed().split(QLatin1Char('\n'));
     if (status == 1 && !lines.last().isEmpty())
         co_return lines.last().trimmed();
-    appLog("[ProcessManager] player check failed:", checker, status, said);
+    appLog(logCard, "[ProcessManager] player check failed:", checker, status, said);
     co_return QStringLiteral("Korvane's player could not be asked whether it shows it");
 }
 

@@ -71,7 +71,7 @@ QString ProcessManager::workFolder(const QString &purpose)
     const QString relative = QStringLiteral("work/") + purpose;
     QString why;
     if (!makeSubfolders(tempRoot(), relative, &why)) {
-        appLog("[FileExtractor]", why);
+        appLog(logCard, "[FileExtractor]", why);
         return {};
     }
     return tempRoot() + relative + QLatin1Char('/');
@@ -90,7 +90,7 @@ bool ProcessManager::workingFolderReady()
     const QString problem = preparePrivateFolder(tempRoot());
     if (problem.isEmpty())
         return true;
-    appLog("[FileExtractor] working folder refused:", problem);
+    appLog(logCard, "[FileExtractor] working folder refused:", problem);
     setSetupProblem(tr("작업 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 카드를 읽지 "
                        "않았습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.")
                         .arg(tempRoot()));
@@ -143,7 +143,7 @@ QCoro::Task<bool> ProcessManager::cardOpened()
         m_cardOpenProblem = card.problem;
         m_cardOpenAnswered = true;
         if (!card.problem.isEmpty())
-            appLog("[ProcessManager] UDisks2 did not open", device, "->", card.problem);
+            appLog(logCard, "[ProcessManager] UDisks2 did not open", device, "->", card.problem);
     }
     emit cardOpeningSettled();
     const bool opened = current && m_openedCard.isValid();
@@ -174,7 +174,7 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
     if (m_rawDevicePath.isEmpty())
         co_return QList<CardEntry>{};
     if (durnixPath().isEmpty()) {
-        appLog("[ProcessManager] no durnix with the rights to read", m_rawDevicePath);
+        appLog(logCard, "[ProcessManager] no durnix with the rights to read", m_rawDevicePath);
         co_return QList<CardEntry>{};
     }
     emit readingCardFolder(folder);
@@ -306,7 +306,7 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     for (const char *folder : {"cfg", "mov"}) {
         QString why;
         if (!makeSubfolders(tempRoot(), QLatin1String(folder), &why))
-            appLog("[FileExtractor]", why);
+            appLog(logCard, "[FileExtractor]", why);
     }
 
     // Listings are named before they are walked: GCC 12 mishandles co_await in a range-for.
@@ -344,7 +344,7 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     for (const QString &type : recordingTypes) {
         QString why;
         if (!makeSubfolders(tempRoot(), QStringLiteral("mov/") + type, &why))
-            appLog("[FileExtractor]", why);
+            appLog(logCard, "[FileExtractor]", why);
         listings.push_back(listCardFolder(QStringLiteral("mov/") + type));
     }
     QList<FileListItem> recordings;
@@ -373,7 +373,7 @@ QCoro::Task<> ProcessManager::readCardTextFile(QString folder, CardEntry entry)
     // Only as small as such files are: a card file can claim any size.
     bool ok = false;
     if (entry.size.toULongLong(&ok) > largestCardTextFile || !ok) {
-        appLog("[ProcessManager]", folder + entry.name, "refused: larger than 1 MiB");
+        appLog(logCard, "[ProcessManager]", folder + entry.name, "refused: larger than 1 MiB");
         co_return;
     }
     co_await readCardFile(folder + entry.name);
@@ -383,12 +383,12 @@ std::optional<QString> ProcessManager::readLocalConfig(const QString &name) cons
 {
     const QString path = tempRoot() + QStringLiteral("cfg/") + name;
     if (!QFileInfo::exists(path)) {
-        appLog("[FileExtractor] File not found:", path);
+        appLog(logCard, "[FileExtractor] File not found:", path);
         return std::nullopt;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        appLog("[FileExtractor] Error reading file:", file.errorString());
+        appLog(logCard, "[FileExtractor] Error reading file:", file.errorString());
         return std::nullopt;
     }
     return QString::fromUtf8(file.readAll());
@@ -414,15 +414,15 @@ bool ProcessManager::saveToSDCard(const QString &name, const QString &text) cons
 {
     const std::optional<QString> path = getSDCardPath(name);
     if (!path) {
-        appLog("[FileExtractor] getSDCardPath failed");
+        appLog(logCard, "[FileExtractor] getSDCardPath failed");
         return false;
     }
     QSaveFile file(*path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
+        appLog(logCard, "[FileExtractor] saveToSDCard failed:", file.errorString());
         return false;
     }
-    appLog("[FileExtractor] saveToSDCard to", *path);
+    appLog(logCard, "[FileExtractor] saveToSDCard to", *path);
     return true;
 }
 
@@ -432,23 +432,23 @@ void ProcessManager::offerSettingsToVolume(const QString &text) const
     // yet: it stays. Only a volume without one is given the card's.
     const std::optional<QString> path = getSDCardPath(QStringLiteral("bbox.cfg"));
     if (!path) {
-        appLog("[FileExtractor] getSDCardPath failed");
+        appLog(logCard, "[FileExtractor] getSDCardPath failed");
         return;
     }
     QFile file(*path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (QFileInfo::exists(*path))
-            appLog("[FileExtractor]", *path, "kept: the dashcam has not taken it yet");
+            appLog(logCard, "[FileExtractor]", *path, "kept: the dashcam has not taken it yet");
         else
-            appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
+            appLog(logCard, "[FileExtractor] saveToSDCard failed:", file.errorString());
         return;
     }
     if (file.write(text.toUtf8()) < 0 || !file.flush()) {
-        appLog("[FileExtractor] saveToSDCard failed:", file.errorString());
+        appLog(logCard, "[FileExtractor] saveToSDCard failed:", file.errorString());
         file.remove();
         return;
     }
-    appLog("[FileExtractor] saveToSDCard to", *path);
+    appLog(logCard, "[FileExtractor] saveToSDCard to", *path);
 }
 
 std::optional<QString> ProcessManager::readSDCard(const QString &name) const
@@ -458,7 +458,7 @@ std::optional<QString> ProcessManager::readSDCard(const QString &name) const
         return std::nullopt;
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly)) {
-        appLog("[FileExtractor] readSDCard failed:", file.errorString());
+        appLog(logCard, "[FileExtractor] readSDCard failed:", file.errorString());
         return std::nullopt;
     }
     return QString::fromUtf8(file.readAll());
@@ -469,9 +469,9 @@ void ProcessManager::ensureDirectoryExists(const QString &path)
     if (QFileInfo::exists(path))
         return;
     if (QDir().mkpath(path))
-        appLog("[FileExtractor] ensureDirectoryExists", path);
+        appLog(logCard, "[FileExtractor] ensureDirectoryExists", path);
     else
-        appLog("[FileExtractor]", QStringLiteral("cannot create %1").arg(path));
+        appLog(logCard, "[FileExtractor]", QStringLiteral("cannot create %1").arg(path));
 }
 
 namespace {
@@ -494,7 +494,7 @@ void ProcessManager::deleteDirectory(const QString &path)
     if (lstat(native.constData(), &st) != 0)
         return;
     if (const int error = nftw(native.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS))
-        appLog("[FileExtractor] deleteDirectory failed:",
+        appLog(logCard, "[FileExtractor] deleteDirectory failed:",
                QStringLiteral("cannot remove %1: %2")
                    .arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
@@ -509,7 +509,7 @@ std::optional<QList<VideoChannel>> ProcessManager::getVideoInfo(const QString &p
 {
     const MediaDataDecoding decoded = decodeMediaData(mediaRecordsJson(extractMediaRecords(path)));
     if (!decoded.records) {
-        appLog("[ProcessManager] getVideoInfo error:", decoded.error);
+        appLog(logCard, "[ProcessManager] getVideoInfo error:", decoded.error);
         return std::nullopt;
     }
     for (const MediaData &record : *decoded.records) {

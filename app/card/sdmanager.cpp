@@ -26,7 +26,7 @@ void SDManager::useCardImage(const QString &image)
 
 void SDManager::startMonitoring()
 {
-    appLog("[SDManager] startMonitoring");
+    appLog(logCard, "[SDManager] startMonitoring");
     if (!m_cardImage.isEmpty()) {
         // The folder is watched, not the file: a file watch ends when the file goes.
         m_imageWatcher = std::make_unique<QFileSystemWatcher>(
@@ -48,7 +48,7 @@ void SDManager::startMonitoring()
                                                        QSocketNotifier::Read);
         connect(m_notifier.get(), &QSocketNotifier::activated, this, &SDManager::readMonitor);
     } else {
-        appLog("[SDManager] disk events unavailable; only cards already in are seen");
+        appLog(logCard, "[SDManager] disk events unavailable; only cards already in are seen");
     }
 
     // A card inserted before the viewer started counts as arriving now.
@@ -97,7 +97,8 @@ void SDManager::handleDiskEvent(const QString &action, const DiskProperties &dis
             clear();
         return;
     }
-    appLog("[SDManager] DARegisterDiskAppearedCallback", devicePath, "true", "true", disk.model);
+    appLog(logCard, "[SDManager] DARegisterDiskAppearedCallback", devicePath, "true", "true",
+           disk.model);
     present(devicePath);
 }
 

@@ -115,7 +115,7 @@ QCoro::Task<bool> ProcessManager::prepareTools()
 {
     m_helperRoot = userDataFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
     if (const QString problem = preparePrivateFolder(m_helperRoot); !problem.isEmpty()) {
-        appLog("[ProcessManager] tools folder refused:", problem);
+        appLog(logCard, "[ProcessManager] tools folder refused:", problem);
         setSetupProblem(tr("도구 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 사용할 수 "
                            "없습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.")
                             .arg(m_helperRoot));
@@ -135,7 +135,7 @@ QCoro::Task<bool> ProcessManager::prepareTools()
             const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
             if (m_bundledTools.isEmpty() && QDir::cleanPath(beside) != looked)
                 looked = QDir::cleanPath(beside) + QStringLiteral(", ") + looked;
-            appLog("[ProcessManager] missing tool:", looked);
+            appLog(logCard, "[ProcessManager] missing tool:", looked);
             setSetupProblem(tr("Korvane에 필요한 프로그램 %1 이(가) 없습니다. %2 에서 찾지 "
                                "못했습니다. Korvane을 다시 설치해 주세요.")
                                 .arg(name, looked));
@@ -155,12 +155,12 @@ QCoro::Task<bool> ProcessManager::initializeTools()
 {
     bool result = co_await prepareTools();
     if (result && m_usesCardImage)
-        appLog("[ProcessManager] card image: durnix reads it with the user's own rights");
+        appLog(logCard, "[ProcessManager] card image: durnix reads it with the user's own rights");
     else if (result)
         result = chooseCardAccess();
     if (result)
         setSetupProblem({});
-    appLog("[ProcessManager] Initialization finished with success:", result);
+    appLog(logCard, "[ProcessManager] Initialization finished with success:", result);
     co_return result;
 }
 
@@ -168,20 +168,20 @@ bool ProcessManager::chooseCardAccess()
 {
     if (checkPrivilege(QStringLiteral("durnix"))) {
         m_cardAccess = CardAccess::SetUserIdTool;
-        appLog("[ProcessManager] cards are read by", m_privilegedTool);
+        appLog(logCard, "[ProcessManager] cards are read by", m_privilegedTool);
         return true;
     }
     if (const QString why = DiskService::unavailableReason(); !why.isEmpty()) {
         m_cardAccess = CardAccess::None;
         m_cardAccessProblem = QStringLiteral("%1; %2").arg(m_privilegeProblem, why);
-        appLog("[ProcessManager] no way to read cards:", m_cardAccessProblem);
+        appLog(logCard, "[ProcessManager] no way to read cards:", m_cardAccessProblem);
         setSetupProblem(tr("SD 카드를 읽을 수 없습니다. Korvane 패키지를 설치하고 plugdev 그룹에 "
                            "속하거나, 디스크 서비스 udisks2를 설치해 주세요. (%1)")
                             .arg(m_cardAccessProblem));
         return false;
     }
     m_cardAccess = CardAccess::DiskService;
-    appLog("[ProcessManager] cards are read through UDisks2:", m_privilegeProblem);
+    appLog(logCard, "[ProcessManager] cards are read through UDisks2:", m_privilegeProblem);
     return true;
 }
 
@@ -210,10 +210,10 @@ QCoro::Task<> ProcessManager::installTool(QString name)
         co_return;
     const QString destination = m_helperRoot + name;
     if (sameFile(bundled, destination)) {
-        appLog("[ProcessManager]", destination, "-> already exists");
+        appLog(logCard, "[ProcessManager]", destination, "-> already exists");
         co_return;
     }
-    appLog("[ProcessManager]", destination, "-> copied");
+    appLog(logCard, "[ProcessManager]", destination, "-> copied");
     co_await copyFile(bundled, destination);
 }
 
@@ -228,7 +228,7 @@ bool ProcessManager::checkPrivilege(const QString &name)
         problem = QStringLiteral("%1 may be run only by the group plugdev").arg(resolved);
     m_privilegeProblem = problem;
     if (!problem.isEmpty()) {
-        appLog("[ProcessManager] checkPrivilege error:", problem);
+        appLog(logCard, "[ProcessManager] checkPrivilege error:", problem);
         return false;
     }
     m_privilegedTool = resolved;
@@ -242,7 +242,7 @@ QCoro::Task<bool> ProcessManager::copyFile(QString source, QString destination)
         inBackground([source, destination] { return copyReplacing(source, destination); });
     const QString error = co_await copying;
     if (!error.isEmpty())
-        appLog("[FileExtractor] copy failed::", error);
+        appLog(logCard, "[FileExtractor] copy failed::", error);
     co_return error.isEmpty();
 }
 
@@ -252,7 +252,7 @@ QCoro::Task<> ProcessManager::renameFile(QString source, QString destination)
         inBackground([source, destination] { return moveReplacing(source, destination); });
     const QString error = co_await moving;
     if (!error.isEmpty())
-        appLog("[FileExtractor] rename failed::", error);
+        appLog(logCard, "[FileExtractor] rename failed::", error);
 }
 
 } // namespace korvane

@@ -26,7 +26,7 @@ SettingsViewModel *AppViewModel::newSettings(QObject *window)
 
 void AppViewModel::settingsClosed()
 {
-    appLog("[SettingsWindow] windowWillClose");
+    appLog(logWindow, "[SettingsWindow] windowWillClose");
 }
 
 } // namespace korvane

@@ -70,7 +70,7 @@ QCoro::Task<bool> CardSession::startUp(SDManager *monitor)
     m_isInitialized = ready;
     emit isInitializedChanged();
     if (!ready) {
-        appLog("[ContentView] tools not ready:", m_card.setupProblem());
+        appLog(logWindow, "[ContentView] tools not ready:", m_card.setupProblem());
         m_notifications->setSetupFailed();
         co_return false;
     }
@@ -81,7 +81,7 @@ QCoro::Task<bool> CardSession::startUp(SDManager *monitor)
 
 void CardSession::cardAttached(const QString &rawDevicePath)
 {
-    appLog("[ContentView] SD Card Attached");
+    appLog(logWindow, "[ContentView] SD Card Attached");
     m_card.setRawDevicePath(rawDevicePath);
     publish(this, m_hasCard, true, &CardSession::hasCardChanged);
     m_notifications->setHasCard(true);
@@ -90,7 +90,7 @@ void CardSession::cardAttached(const QString &rawDevicePath)
 
 void CardSession::cardDetached()
 {
-    appLog("[ContentView] SD Card Detached");
+    appLog(logWindow, "[ContentView] SD Card Detached");
     ++m_generation;
     publish(this, m_hasCard, false, &CardSession::hasCardChanged);
     m_notifications->setHasCard(false);
@@ -102,7 +102,7 @@ void CardSession::cardDetached()
 void CardSession::windowWillClose()
 {
     // Spelt as the viewer's logs have always spelt it: readers of the log search for it.
-    appLog("[ContenView] willCloseNotification");
+    appLog(logWindow, "[ContenView] willCloseNotification");
     emit closing();
 }
 

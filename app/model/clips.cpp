@@ -178,11 +178,11 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
     using Outcome = ClipResult::Outcome;
     switch (result.outcome) {
     case Outcome::saved:
-        appLog("[AppViewModel] clip saved:", result.path);
+        appLog(logModel, "[AppViewModel] clip saved:", result.path);
         m_notifications->setDownloadMessage(QString(""));
         break;
     case Outcome::cancelled:
-        appLog("[AppViewModel] clip cancelled");
+        appLog(logModel, "[AppViewModel] clip cancelled");
         m_notifications->setDownloadMessage(std::nullopt);
         break;
     case Outcome::noFont:
@@ -246,9 +246,9 @@ QCoro::Task<bool> Clips::exportGpxInto(QString folder)
         if (saved)
             name = QFileInfo(placed.path).fileName();
         else
-            appLog("[AppViewModel] exportGpx failed:", placed.error);
+            appLog(logModel, "[AppViewModel] exportGpx failed:", placed.error);
     } else {
-        appLog("[AppViewModel] exportGpx failed:", file.errorString());
+        appLog(logModel, "[AppViewModel] exportGpx failed:", file.errorString());
     }
     m_notifications->setAlertMessage(saved ? tr("GPS 경로(%1)를 저장했습니다.").arg(name)
                                            : tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));

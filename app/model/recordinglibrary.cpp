@@ -310,7 +310,7 @@ void RecordingLibrary::cancelLoading()
 {
     if (!m_isLoading)
         return;
-    appLog("[AppViewModel] loading canceled");
+    appLog(logModel, "[AppViewModel] loading canceled");
     ++m_copyGeneration;
     setIsLoading(false);
 }
@@ -331,7 +331,7 @@ QCoro::Task<> RecordingLibrary::copyInBackground(quint64 generation)
         if (row == m_fileList.cend() || row->read != 0)
             continue;
         if (!roomToCopy(row->size)) {
-            appLog("[AppViewModel] loading stopped: copying", row->name,
+            appLog(logModel, "[AppViewModel] loading stopped: copying", row->name,
                    "would leave too little room in", ProcessManager::tempRoot());
             setIsLoading(false);
             co_return;
@@ -360,7 +360,7 @@ QCoro::Task<> RecordingLibrary::copyInBackground(quint64 generation)
         markCopied(item);
     }
     setIsLoading(false);
-    appLog("[AppViewModel] loading completed");
+    appLog(logModel, "[AppViewModel] loading completed");
 }
 
 void RecordingLibrary::markCopied(const FileListItem &item)

@@ -111,7 +111,7 @@ QCoro::Task<> RecordingOpener::select(FileListItem item)
         // The card is there but the file cannot be read whole: what can be read may still show
         // the moment the driver is looking for.
         if (!hasOwnCopy(m_card, item) && !m_card.lastReadProblem().isEmpty()) {
-            appLog("[AppViewModel] select " + cardPath + " ->", m_card.lastReadProblem());
+            appLog(logModel, "[AppViewModel] select " + cardPath + " ->", m_card.lastReadProblem());
             m_salvageRow = item;
             emit salvageQuestionChanged();
             m_library->endOpen();
@@ -268,8 +268,8 @@ QCoro::Task<bool> RecordingOpener::loadMp4(QString path)
         co_await m_player->load(url);
     } catch (const PlaybackError &error) {
         if (self)
-            appLog(QStringLiteral("[AppViewModel] loadMp4 failure: ") +
-                   QString::fromUtf8(error.what()));
+            appLog(logModel, QStringLiteral("[AppViewModel] loadMp4 failure: ") +
+                                 QString::fromUtf8(error.what()));
         co_return false;
     }
     // A load that the card's removal superseded opened nothing.
@@ -288,7 +288,7 @@ void RecordingOpener::metadataRead(const MediaRecords &records)
         array.append(record);
     const QString json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
     if (const std::optional<QString> error = m_mediaData->load(json, m_player->duration()))
-        appLog("[AppViewModel] getMp4Data failed: " + *error);
+        appLog(logModel, "[AppViewModel] getMp4Data failed: " + *error);
     m_metadataPending = false;
     emit metadataArrived();
 }

@@ -131,8 +131,8 @@ void ScreenLayout::setIsFullScreen(bool on)
 {
     if (m_isFullScreen == on)
         return;
-    appLog(on ? "[WindowDelegate] windowWillEnterFullScreen"
-              : "[WindowDelegate] windowWillExitFullScreen");
+    appLog(logWindow, on ? "[WindowDelegate] windowWillEnterFullScreen"
+                         : "[WindowDelegate] windowWillExitFullScreen");
     m_isFullScreen = on;
     emit isFullScreenChanged();
     if (on) {
@@ -165,7 +165,7 @@ void ScreenLayout::popupClosed()
 {
     if (!m_isPopupOpen)
         return;
-    appLog("[PopupWindow] windowWillClose");
+    appLog(logWindow, "[PopupWindow] windowWillClose");
     setIsPopupOpen(false);
 }
 

@@ -366,7 +366,7 @@ void PlaybackPipeline::addBranch(GstPad *pad)
             branch->decodable = true;
             gst_element_sync_state_with_parent(bin);
         } else {
-            appLog("Failed to insert track:", QString::fromUtf8(media));
+            appLog(logPlayback, "Failed to insert track:", QString::fromUtf8(media));
         }
         m_videoBranches.push_back(std::move(branch));
     } else if (g_str_has_prefix(media, "audio/") && !m_hasAudio) {
@@ -386,7 +386,8 @@ void PlaybackPipeline::addBranch(GstPad *pad)
             m_hasAudio = true;
             gst_element_sync_state_with_parent(bin);
         } else {
-            appLog("[MultiTrackPlayer] sound track left out:", QString::fromUtf8(media));
+            appLog(logPlayback,
+                   "[MultiTrackPlayer] sound track left out:", QString::fromUtf8(media));
         }
     }
 }
@@ -396,14 +397,16 @@ bool PlaybackPipeline::linkBin(GstPad *pad, const QByteArray &description, GstEl
     GError *error = nullptr;
     *bin = gst_parse_bin_from_description(description.constData(), TRUE, &error);
     if (!*bin) {
-        appLog("[MultiTrackPlayer] cannot build a branch:", error ? error->message : "");
+        appLog(logPlayback,
+               "[MultiTrackPlayer] cannot build a branch:", error ? error->message : "");
         g_clear_error(&error);
         return false;
     }
     gst_bin_add(GST_BIN(m_pipeline), *bin);
     GstPtr<GstPad> sinkPad(gst_element_get_static_pad(*bin, "sink"));
     if (const auto linked = gst_pad_link(pad, sinkPad.get()); linked != GST_PAD_LINK_OK) {
-        appLog("[MultiTrackPlayer] cannot link a branch:", gst_pad_link_get_name(linked));
+        appLog(logPlayback,
+               "[MultiTrackPlayer] cannot link a branch:", gst_pad_link_get_name(linked));
         gst_element_set_state(*bin, GST_STATE_NULL);
         gst_bin_remove(GST_BIN(m_pipeline), *bin);
         return false;
@@ -443,14 +446,14 @@ void PlaybackPipeline::handleMessage(GstMessage *message)
         if (!m_prerolled) {
             finishPreroll(errorText(message));
         } else {
-            appLog("[MultiTrackPlayer] playback error:", errorText(message));
+            appLog(logPlayback, "[MultiTrackPlayer] playback error:", errorText(message));
             emit failed(errorText(message));
         }
         break;
     case GST_MESSAGE_WARNING: {
         GError *error = nullptr;
         gst_message_parse_warning(message, &error, nullptr);
-        appLog("[MultiTrackPlayer] playback warning:", error ? error->message : "");
+        appLog(logPlayback, "[MultiTrackPlayer] playback warning:", error ? error->message : "");
         g_clear_error(&error);
         break;
     }

@@ -117,7 +117,8 @@ QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players, const QSt
                 saveVideoSnapshot(channels[i], recordingName, static_cast<int>(i + 1), folder);
             co_await saving;
         } catch (const SnapshotError &error) {
-            appLog("[PlayButtonBar] Failed to save snapshot:", QString::fromUtf8(error.what()));
+            appLog(logWindow,
+                   "[PlayButtonBar] Failed to save snapshot:", QString::fromUtf8(error.what()));
         }
     }
 }

@@ -196,8 +196,8 @@ std::optional<QString> MediaDataViewModel::load(const QString &json, double dura
     placeGpsOnVideo(duration);
     placeGSensorOnVideo(duration);
     stamp();
-    appLog(QStringLiteral("[MediaDataViewModel] load: Resampled Range (0 - %1s)")
-               .arg(static_cast<qint64>(std::round(duration))));
+    appLog(logModel, QStringLiteral("[MediaDataViewModel] load: Resampled Range (0 - %1s)")
+                         .arg(static_cast<qint64>(std::round(duration))));
     return std::nullopt;
 }
 

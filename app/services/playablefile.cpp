@@ -23,7 +23,7 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
     if (!rebuild) {
         const std::optional<QString> complaint = co_await card.remuxVideo(files.local, files.temp);
         if (complaint) {
-            appLog("[AppViewModel] select " + where + " -> " + *complaint);
+            appLog(logModel, "[AppViewModel] select " + where + " -> " + *complaint);
             rebuild = true;
         }
     }
@@ -38,7 +38,7 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
         if (ProcessManager::fileSize(files.playing, false) != 0)
             playable.path = files.playing;
     } else {
-        appLog("[AppViewModel] select " + name + " -> has no audio.");
+        appLog(logModel, "[AppViewModel] select " + name + " -> has no audio.");
     }
     co_return playable;
 }
@@ -47,10 +47,10 @@ int trackCount(const QString &path, TrackKind kind)
 {
     const std::optional<TrackCounts> counts = korvane::trackCounts(path);
     if (!counts) {
-        appLog(QStringLiteral("[AppViewModel] %1 failure: no movie index in ")
-                   .arg(kind == TrackKind::audio ? QStringLiteral("getAudioCount")
-                                                 : QStringLiteral("getVideoCount")) +
-               path);
+        appLog(logModel, QStringLiteral("[AppViewModel] %1 failure: no movie index in ")
+                                 .arg(kind == TrackKind::audio ? QStringLiteral("getAudioCount")
+                                                               : QStringLiteral("getVideoCount")) +
+                             path);
         return 0;
     }
     return kind == TrackKind::audio ? counts->audio : counts->video;

@@ -118,7 +118,7 @@ QCoro::Task<RecordingSaver::RowDownload> RecordingSaver::copiedFromCard(FileList
 
 QCoro::Task<RecordingSaver::RowDownload> RecordingSaver::download(FileListItem item, QString folder)
 {
-    appLog("[AppViewModel] download:", item.cardPath());
+    appLog(logModel, "[AppViewModel] download:", item.cardPath());
     const QString name = savedFileName(item.name, folderFileSystem(folder));
     QPointer<RecordingSaver> self(this);
     RowDownload result = co_await copiedFromCard(item);
@@ -131,7 +131,7 @@ QCoro::Task<RecordingSaver::RowDownload> RecordingSaver::download(FileListItem i
     if (!self)
         co_return result;
     if (kept.path.isEmpty()) {
-        appLog("[AppViewModel] download failed:", kept.error);
+        appLog(logModel, "[AppViewModel] download failed:", kept.error);
         result.saved = Saved::failed;
         result.problem = kept.error;
         co_return result;
@@ -197,7 +197,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
         if (!self)
             co_return result;
         if (complaint) {
-            appLog("[AppViewModel] download " + cardPath + " -> " + *complaint);
+            appLog(logModel, "[AppViewModel] download " + cardPath + " -> " + *complaint);
             rebuild = true;
         }
     }
@@ -227,7 +227,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     // A camera that could not be taken out is not saved: the whole recording under the
     // camera's name would be a file that is not what it says.
     if (fileBytes(extracted) == 0) {
-        appLog("[AppViewModel] download " + cardPath + " -> camera", channel + 1,
+        appLog(logModel, "[AppViewModel] download " + cardPath + " -> camera", channel + 1,
                "could not be extracted");
         ProcessManager::deleteDirectory(extracted);
         result.problem = QStringLiteral("its camera %1 could not be taken out").arg(channel + 1);
@@ -237,7 +237,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     if (!self)
         co_return result;
     if (saved.path.isEmpty()) {
-        appLog("[AppViewModel] download failed:", saved.error);
+        appLog(logModel, "[AppViewModel] download failed:", saved.error);
         ProcessManager::deleteDirectory(extracted);
         result.problem = saved.error;
         co_return result;

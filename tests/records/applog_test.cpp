@@ -30,9 +30,23 @@ template <typename Write> QByteArray capturedStandardOutput(Write write)
 TEST(AppLog, ItemsJoinedByBlanksBehindThePrefix)
 {
     const QByteArray out = capturedStandardOutput([] {
-        appLog("[AppViewModel] loadMp4 failure:", QStringLiteral("파일 없음"), 3, 0.5, true);
-        appLog("[SDManager] startMonitoring");
+        appLog(logModel, "[AppViewModel] loadMp4 failure:", QStringLiteral("파일 없음"), 3, 0.5,
+               true);
+        appLog(logCard, "[SDManager] startMonitoring");
     });
     EXPECT_EQ(out, QByteArray("App -> [AppViewModel] loadMp4 failure: 파일 없음 3 0.5 true\n"
                               "App -> [SDManager] startMonitoring\n"));
+}
+
+TEST(AppLog, EachCategoryCanBeSilencedOnItsOwn)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("korvane.card.info=false"));
+    const QByteArray out = capturedStandardOutput([] {
+        appLog(logCard, "[SDManager] startMonitoring");
+        appLog(logModel, "[AppViewModel] loading completed");
+        appLog(logWindow, "[ContentView] SD Card Attached");
+    });
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(out, QByteArray("App -> [AppViewModel] loading completed\n"
+                              "App -> [ContentView] SD Card Attached\n"));
 }
