@@ -139,7 +139,8 @@ Run inWindow(const QString &image, const QString &volume)
         },
         60);
     korvane::MultiTrackPlayer &player = *model->playerManager();
-    if (player.videoPlayers().size() != 2 || model->layout()->videoMode() != 0) {
+    if (player.videoPlayers().size() != 2 ||
+        model->layout()->videoView() != korvane::ScreenLayout::VideoView::AllChannels) {
         std::fprintf(stderr, "bench-ui: the recording did not open in the \"ALL\" layout\n");
         std::exit(1);
     }

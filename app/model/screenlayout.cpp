@@ -29,7 +29,7 @@ ScreenLayout::ScreenLayout(NowPlaying *nowPlaying, CardSession *session,
     : QObject(parent), m_nowPlaying(nowPlaying), m_notifications(notifications)
 {
     connect(nowPlaying, &NowPlaying::videoPlayersChanged, this, &ScreenLayout::layoutChanged);
-    connect(this, &ScreenLayout::videoModeChanged, this, &ScreenLayout::layoutChanged);
+    connect(this, &ScreenLayout::videoViewChanged, this, &ScreenLayout::layoutChanged);
     connect(this, &ScreenLayout::videoChannelChanged, this, &ScreenLayout::layoutChanged);
     connect(session, &CardSession::cardLeft, this, [this] { setIsPopupOpen(false); });
 }
@@ -39,9 +39,28 @@ int ScreenLayout::channelCount() const
     return static_cast<int>(m_nowPlaying->videoPlayers().size());
 }
 
-void ScreenLayout::setVideoMode(int mode)
+void ScreenLayout::setVideoView(VideoView view, int channel)
 {
-    publish(this, m_videoMode, mode, &ScreenLayout::videoModeChanged);
+    if (m_videoView == view && m_largeChannel == channel)
+        return;
+    m_videoView = view;
+    m_largeChannel = channel;
+    emit videoViewChanged();
+}
+
+void ScreenLayout::showAllChannels()
+{
+    setVideoView(VideoView::AllChannels, 0);
+}
+
+void ScreenLayout::showChannel(int channel)
+{
+    setVideoView(VideoView::OneChannel, channel);
+}
+
+void ScreenLayout::showMap()
+{
+    setVideoView(VideoView::Map, 0);
 }
 
 void ScreenLayout::setVideoChannel(int channel)
@@ -59,8 +78,8 @@ void ScreenLayout::recordingLoaded(int channels)
     if (m_previousChannels != channels)
         setVideoChannel(-1);
     // A channel the new recording lacks is neither shown large nor in a window of its own.
-    if (m_videoMode > channels)
-        setVideoMode(0);
+    if (m_largeChannel > channels)
+        showAllChannels();
     if (channels < 5)
         setIsPopupOpen(false);
     m_previousChannels = channels;
@@ -84,9 +103,9 @@ int ScreenLayout::layoutTabIndex() const
     const QStringList tabs = layoutTabs();
     if (tabs.isEmpty())
         return -1;
-    if (m_videoMode < 0)
+    if (m_videoView == VideoView::Map)
         return static_cast<int>(tabs.size()) - 1;
-    return std::min(m_videoMode, static_cast<int>(tabs.size()) - 2);
+    return std::min(m_largeChannel, static_cast<int>(tabs.size()) - 2);
 }
 
 void ScreenLayout::selectLayoutTab(int index)
@@ -94,7 +113,12 @@ void ScreenLayout::selectLayoutTab(int index)
     const int count = static_cast<int>(layoutTabs().size());
     if (index < 0 || index >= count)
         return;
-    setVideoMode(index + 1 < count ? index : -1);
+    if (index + 1 == count)
+        showMap();
+    else if (index == 0)
+        showAllChannels();
+    else
+        showChannel(index);
 }
 
 QStringList ScreenLayout::sideTabs() const
@@ -137,9 +161,9 @@ void ScreenLayout::setIsFullScreen(bool on)
     emit isFullScreenChanged();
     if (on) {
         setIsPopupOpen(false);
-    } else if (m_videoMode == 5) {
+    } else if (m_largeChannel == 5) {
         // The "CH5" tab exists only in full screen: the channel goes back to its own window.
-        setVideoMode(0);
+        showAllChannels();
         openPopup();
     }
     emit layoutChanged();
@@ -147,7 +171,7 @@ void ScreenLayout::setIsFullScreen(bool on)
 
 void ScreenLayout::toggleMagnifier()
 {
-    if (m_videoMode == 0) {
+    if (m_videoView == VideoView::AllChannels) {
         m_notifications->setAlertMessage(tr("화면 확대는 비디오 채널 별로 가능합니다."));
         return;
     }

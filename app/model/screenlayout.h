@@ -15,8 +15,9 @@ class ScreenLayout : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool isFullScreen READ isFullScreen WRITE setIsFullScreen NOTIFY isFullScreenChanged)
-    // The video area: -1 the map, 0 every channel, N camera channel N large.
-    Q_PROPERTY(int videoMode READ videoMode WRITE setVideoMode NOTIFY videoModeChanged)
+    // What the video area shows; with one channel, which one (1 to 5, else 0).
+    Q_PROPERTY(korvane::ScreenLayout::VideoView videoView READ videoView NOTIFY videoViewChanged)
+    Q_PROPERTY(int largeChannel READ largeChannel NOTIFY videoViewChanged)
     // The side panel: -1 nothing, 0 to 3 camera channel 1 to 4, 4 the map.
     Q_PROPERTY(int videoChannel READ videoChannel WRITE setVideoChannel NOTIFY videoChannelChanged)
     Q_PROPERTY(bool showMagnifier READ showMagnifier NOTIFY showMagnifierChanged)
@@ -28,13 +29,25 @@ class ScreenLayout : public QObject
     Q_PROPERTY(int sideTabIndex READ sideTabIndex NOTIFY layoutChanged)
 
 public:
+    enum class VideoView
+    {
+        AllChannels,
+        OneChannel,
+        Map
+    };
+    Q_ENUM(VideoView)
+
     ScreenLayout(NowPlaying *nowPlaying, CardSession *session, Notifications *notifications,
                  QObject *parent = nullptr);
 
     bool isFullScreen() const { return m_isFullScreen; }
     void setIsFullScreen(bool on);
-    int videoMode() const { return m_videoMode; }
-    void setVideoMode(int mode);
+    VideoView videoView() const { return m_videoView; }
+    int largeChannel() const { return m_largeChannel; }
+    void showAllChannels();
+    // Camera channel 1 to 5 large.
+    void showChannel(int channel);
+    void showMap();
     int videoChannel() const { return m_videoChannel; }
     void setVideoChannel(int channel);
     bool showMagnifier() const { return m_showMagnifier; }
@@ -59,7 +72,7 @@ public:
 
 signals:
     void isFullScreenChanged();
-    void videoModeChanged();
+    void videoViewChanged();
     void videoChannelChanged();
     void showMagnifierChanged();
     void isPopupOpenChanged();
@@ -71,7 +84,10 @@ private:
 
     NowPlaying *m_nowPlaying;
     Notifications *m_notifications;
-    int m_videoMode = 0;
+    void setVideoView(VideoView view, int channel);
+
+    VideoView m_videoView = VideoView::AllChannels;
+    int m_largeChannel = 0;
     int m_videoChannel = -1;
     int m_previousChannels = 0; // of the recording loaded before
     bool m_isFullScreen = false;

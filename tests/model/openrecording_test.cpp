@@ -175,7 +175,7 @@ TEST(PlayerScreen, MagnifierWorksOnOneChannelAndExportsReachTheCard)
     model.layout()->toggleMagnifier();
     EXPECT_FALSE(model.layout()->showMagnifier());
     EXPECT_EQ(model.notifications()->alertMessage(), "화면 확대는 비디오 채널 별로 가능합니다.");
-    model.layout()->setVideoMode(1);
+    model.layout()->showChannel(1);
     model.layout()->toggleMagnifier();
     EXPECT_TRUE(model.layout()->showMagnifier());
 

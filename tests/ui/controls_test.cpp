@@ -53,11 +53,12 @@ TEST_F(Controls, TheFifthChannelOpensClosesAndReopensInAWindowOfItsOwn)
     EXPECT_TRUE(waitUntil([] { return popupWindow() == nullptr; }));
     EXPECT_FALSE(findItem(QStringLiteral("ch5"))) << "in full screen the channel has a tab";
     click(QStringLiteral("layoutTabs/tab:CH5"));
-    EXPECT_EQ(model().layout()->videoMode(), 5);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::OneChannel);
+    EXPECT_EQ(model().layout()->largeChannel(), 5);
     EXPECT_TRUE(findItem(QStringLiteral("singleChannel")));
     key(Qt::Key_Escape);
     ASSERT_TRUE(waitUntil([&] { return !model().layout()->isFullScreen(); }));
-    EXPECT_EQ(model().layout()->videoMode(), 0);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::AllChannels);
     EXPECT_TRUE(waitUntil([] { return popupWindow() != nullptr; }));
 
     // A recording without a fifth channel takes its window away.

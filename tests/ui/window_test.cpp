@@ -109,14 +109,15 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
     EXPECT_EQ(model().layout()->sideTabs(), QStringList({"CH1", "Map View"}));
 
     click(QStringLiteral("layoutTabs/tab:CH1"));
-    EXPECT_EQ(model().layout()->videoMode(), 1);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::OneChannel);
+    EXPECT_EQ(model().layout()->largeChannel(), 1);
     EXPECT_TRUE(findItem(QStringLiteral("singleChannel")));
     click(QStringLiteral("layoutTabs/tab:Map View"));
-    EXPECT_EQ(model().layout()->videoMode(), -1);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::Map);
     EXPECT_TRUE(findItem(QStringLiteral("mapPlace")));
     EXPECT_FALSE(findItem(QStringLiteral("singleChannel")));
     click(QStringLiteral("layoutTabs/tab:ALL"));
-    EXPECT_EQ(model().layout()->videoMode(), 0);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::AllChannels);
     EXPECT_TRUE(findItem(QStringLiteral("picture1")));
 
     EXPECT_FALSE(findItem(QStringLiteral("sideChannel")));
@@ -160,9 +161,10 @@ TEST_F(Window, LayoutTabsAndTheSidePickerFollowTheChannelCount)
 
     // A channel shown large that the next recording lacks gives way to all of its channels.
     click(QStringLiteral("layoutTabs/tab:CH4"));
-    EXPECT_EQ(model().layout()->videoMode(), 4);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::OneChannel);
+    EXPECT_EQ(model().layout()->largeChannel(), 4);
     open(sample::twoChannels);
-    EXPECT_EQ(model().layout()->videoMode(), 0);
+    EXPECT_EQ(model().layout()->videoView(), ScreenLayout::VideoView::AllChannels);
     EXPECT_TRUE(findItem(QStringLiteral("picture2")));
 }
 

@@ -10,7 +10,8 @@ Rectangle {
     required property AppViewModel viewModel
 
     readonly property int channelCount: viewModel.nowPlaying.videoPlayers.length
-    readonly property int mode: viewModel.layout.videoMode
+    readonly property int view: viewModel.layout.videoView
+    readonly property int largeChannel: viewModel.layout.largeChannel
 
     objectName: "videoArea"
     color: K.Theme.video
@@ -24,22 +25,22 @@ Rectangle {
 
     MultiVideo {
         anchors.fill: parent
-        visible: area.channelCount > 0 && area.mode === 0
+        visible: area.channelCount > 0 && area.view === ScreenLayout.AllChannels
         channels: visible ? area.viewModel.nowPlaying.videoPlayers : []
     }
 
     Loader {
         anchors.fill: parent
-        active: area.mode > 0 && area.mode <= area.channelCount
+        active: area.largeChannel > 0 && area.largeChannel <= area.channelCount
         sourceComponent: VideoTab {
             viewModel: area.viewModel
-            channel: area.viewModel.nowPlaying.videoPlayers[area.mode - 1]
+            channel: area.viewModel.nowPlaying.videoPlayers[area.largeChannel - 1]
         }
     }
 
     Loader {
         anchors.fill: parent
-        active: area.channelCount > 0 && area.mode < 0
+        active: area.channelCount > 0 && area.view === ScreenLayout.Map
         sourceComponent: MapView {
             objectName: "mapPlace"
             position: area.viewModel.mapPosition
