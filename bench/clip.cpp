@@ -8,7 +8,7 @@
 #include "base/applog.h"
 #include "benchsupport.h"
 #include "card/clipexport.h"
-#include "card/processmanager.h"
+#include "card/toolset.h"
 #include "records/metadataextraction.h"
 #include "services/clipcaptions.h"
 #include "services/mediadataviewmodel.h"
@@ -55,7 +55,7 @@ QList<CaptionLine> captions(const QString &path)
     return clipCaptions(placed.gpsEvents(), QFileInfo(path).fileName(), from, to);
 }
 
-double secondsOfClip(const ProcessManager &tools, const ClipRequest &request)
+double secondsOfClip(const ToolSet &tools, const ClipRequest &request)
 {
     QElapsedTimer timer;
     timer.start();
@@ -81,7 +81,7 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
-    ProcessManager tools;
+    ToolSet tools;
     tools.setBundledTools(QStringLiteral(FFMPEG_DIR "/"));
     if (!QCoro::waitFor(tools.prepareTools())) {
         std::fprintf(stderr, "bench-clip: %s\n", qPrintable(tools.setupProblem()));

@@ -3,6 +3,7 @@
 // player load; and reading a card of 2,000 recordings (reloadList) against durnix listing its
 // five recording folders. The image stays in the page cache.
 #include "benchsupport.h"
+#include "card/workingfolder.h"
 #include "model/appviewmodel.h"
 #include "services/workingcopy.h"
 
@@ -61,7 +62,7 @@ double openInModel(AppViewModel &model, const QString &name)
     const auto row =
         *std::find_if(model.library()->filtered().cbegin(), model.library()->filtered().cend(),
                       [&](const FileListItem &r) { return r.name == name; });
-    ProcessManager::deleteDirectory(localCopy(row));
+    WorkingFolder::deleteDirectory(localCopy(row));
     const double seconds = secondsOf([&] {
         QCoro::waitFor(model.opener()->select(row));
         if (!model.playerManager()->isPlaying() || model.notifications()->alertMessage()) {
@@ -79,21 +80,23 @@ double openInModel(AppViewModel &model, const QString &name)
 double openAlone(ProcessManager &card, MultiTrackPlayer &player, const QString &name, bool rebuild)
 {
     const QString cardPath = QStringLiteral("mov/normal/") + name;
-    const QString local = ProcessManager::tempRoot() + cardPath;
-    const QString folder = ProcessManager::tempRoot() + QStringLiteral("mov/normal/");
+    const QString local = WorkingFolder::tempRoot() + cardPath;
+    const QString folder = WorkingFolder::tempRoot() + QStringLiteral("mov/normal/");
     const QString temp = folder + QStringLiteral("temp.mp4");
     const QString playing = folder + QStringLiteral("playing.mp4");
-    ProcessManager::deleteDirectory(local);
+    WorkingFolder::deleteDirectory(local);
     return secondsOf([&] {
         QCoro::waitFor(card.readCardFile(cardPath));
         if (rebuild) {
-            QCoro::waitFor(card.recoverVideo(local, temp));
+            QCoro::waitFor(card.conversions().recoverVideo(local, temp));
             const QString sound = folder + QStringLiteral("temp.mp3");
-            QCoro::waitFor(card.mergeAudio(temp, sound, folder + QStringLiteral("temp.mkv")));
-            QCoro::waitFor(card.convertAudio(folder + QStringLiteral("temp.mkv"), playing));
+            QCoro::waitFor(
+                card.conversions().mergeAudio(temp, sound, folder + QStringLiteral("temp.mkv")));
+            QCoro::waitFor(
+                card.conversions().convertAudio(folder + QStringLiteral("temp.mkv"), playing));
         } else {
-            QCoro::waitFor(card.remuxVideo(local, temp));
-            QCoro::waitFor(card.convertAudio(temp, playing));
+            QCoro::waitFor(card.conversions().remuxVideo(local, temp));
+            QCoro::waitFor(card.conversions().convertAudio(temp, playing));
         }
         if (const std::optional<QString> failure =
                 QCoro::waitFor(loadFailure(player, QUrl::fromLocalFile(playing)))) {
@@ -119,10 +122,10 @@ int main(int argc, char **argv)
     AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
     model.library()->setIsAutoLoad(false);
     ProcessManager &card = model.procManager();
-    card.setUsesCardImage(true);
-    card.setBundledTools(QStringLiteral(DURNIX_DIR "/"));
-    if (!QCoro::waitFor(card.prepareTools())) {
-        std::fprintf(stderr, "bench-open: %s\n", qPrintable(card.setupProblem()));
+    card.tools().setUsesCardImage(true);
+    card.tools().setBundledTools(QStringLiteral(DURNIX_DIR "/"));
+    if (!QCoro::waitFor(card.tools().prepareTools())) {
+        std::fprintf(stderr, "bench-open: %s\n", qPrintable(card.tools().setupProblem()));
         return 1;
     }
     card.setRawDevicePath(QString::fromStdString(image));

@@ -7,6 +7,7 @@
 #include "card/privatefolder.h"
 #include "card/savedfiles.h"
 #include "card/shellquote.h"
+#include "card/workingfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,8 +60,8 @@ struct VideoTrack
 // (framecrc): "#tb N: 1/15360", "#dimensions N: 1920x1080", then "N, dts, pts, ..." lines.
 // The copy runs to just past `from`: every track's packets from its key frame on are listed (a
 // "-frames:v 1" ends the listing with the first track's first packet, before the others').
-QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ProcessManager &tools, QString input,
-                                                double from, ShellCancel cancel)
+QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ToolSet &tools, QString input, double from,
+                                                ShellCancel cancel)
 {
     QString text;
     const QString command =
@@ -194,7 +195,7 @@ QCoro::Task<std::optional<QString>> hangulFont()
     co_return std::nullopt;
 }
 
-QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest request,
+QCoro::Task<ClipResult> exportClip(const ToolSet &tools, ClipRequest request,
                                    std::function<void(int percent)> progress, ShellCancel cancel)
 {
     ClipResult result;
@@ -259,11 +260,10 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
                          QStringLiteral("no picture between %1 s and %2 s")
                              .arg(secondsText(request.from), secondsText(request.to)));
 
-    if (const QString problem = preparePrivateFolder(ProcessManager::tempRoot());
-        !problem.isEmpty())
+    if (const QString problem = preparePrivateFolder(WorkingFolder::tempRoot()); !problem.isEmpty())
         co_return finish(ClipResult::Outcome::failed, problem);
-    const QString folder = ProcessManager::workFolder(QStringLiteral("clip-") +
-                                                      QUuid::createUuid().toString(QUuid::Id128));
+    const QString folder = WorkingFolder::workFolder(QStringLiteral("clip-") +
+                                                     QUuid::createUuid().toString(QUuid::Id128));
     if (folder.isEmpty())
         co_return finish(ClipResult::Outcome::failed, QStringLiteral("cannot make a clip folder"));
     const QString made = folder + QStringLiteral("clip.mp4");
@@ -288,7 +288,7 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         const QString script = folder + QStringLiteral("captions.txt");
         QSaveFile file(script);
         if (!file.open(QIODevice::WriteOnly) || file.write(graph.toUtf8()) < 0 || !file.commit()) {
-            ProcessManager::deleteDirectory(folder);
+            WorkingFolder::deleteDirectory(folder);
             co_return finish(ClipResult::Outcome::failed, file.errorString());
         }
         arguments =
@@ -320,15 +320,15 @@ QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest requ
         shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
             QStringLiteral(" -nostdin -v error -y ") + arguments,
         [&](const QString &chunk) { reader.read(chunk); }, cancel);
-    if (cancel.isCancelled() || status != 0 || ProcessManager::fileSize(made, false) == 0) {
-        ProcessManager::deleteDirectory(folder);
+    if (cancel.isCancelled() || status != 0 || WorkingFolder::fileSize(made, false) == 0) {
+        WorkingFolder::deleteDirectory(folder);
         co_return finish(ClipResult::Outcome::failed,
                          reader.complaint().isEmpty()
                              ? QStringLiteral("ffmpeg ended with status %1").arg(status)
                              : reader.complaint());
     }
     const SavedFile saved = co_await saveNewFile(made, request.destination, Transfer::move);
-    ProcessManager::deleteDirectory(folder);
+    WorkingFolder::deleteDirectory(folder);
     if (saved.path.isEmpty())
         co_return finish(ClipResult::Outcome::notWritten, saved.error);
     result.path = saved.path;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "card/processmanager.h"
 #include "card/shell.h"
+#include "card/toolset.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -61,7 +61,7 @@ struct ClipResult
 // Makes the clip in a folder of its own in the working folder and moves it to its destination
 // only when whole, never over a file there; that folder goes in every case. `progress` hears 0 to
 // 100 as ffmpeg writes. Cancelling kills ffmpeg and leaves nothing at the destination.
-QCoro::Task<ClipResult> exportClip(const ProcessManager &tools, ClipRequest request,
+QCoro::Task<ClipResult> exportClip(const ToolSet &tools, ClipRequest request,
                                    std::function<void(int percent)> progress, ShellCancel cancel);
 
 // A font file that has Hangul: a known place of the common Korean-capable fonts first, then what

@@ -1,14 +1,12 @@
 #include "card/processmanager.h"
 
 #include "base/applog.h"
-#include "base/background.h"
-#include "base/identity.h"
 #include "card/cardvolume.h"
 #include "card/diskservice.h"
 #include "card/privatefolder.h"
 #include "card/shell.h"
 #include "card/shellquote.h"
-#include "records/metadataextraction.h"
+#include "card/workingfolder.h"
 
 #include <QCoroSignal>
 #include <QDir>
@@ -18,10 +16,6 @@
 #include <QSaveFile>
 #include <QUuid>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <ftw.h>
 #include <sys/stat.h>
 
 #include <limits>
@@ -31,7 +25,7 @@ namespace korvane {
 
 const QStringList ProcessManager::recordingTypes{"normal", "event", "park", "manual", "saved"};
 
-ProcessManager::ProcessManager(QObject *parent) : QObject(parent) {}
+ProcessManager::ProcessManager(QObject *parent) : QObject(parent), m_conversions(m_tools) {}
 
 void ProcessManager::setRawDevicePath(const QString &path)
 {
@@ -44,62 +38,9 @@ void ProcessManager::setRawDevicePath(const QString &path)
     m_cardOpenAnswered = false;
 }
 
-namespace {
-
-QString &workingRoot()
-{
-    // Per user: a shared temporary folder would let another user plant links where the viewer
-    // copies the card's files.
-    static QString root = userCacheFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
-    return root;
-}
-
-} // namespace
-
-QString ProcessManager::tempRoot()
-{
-    return workingRoot();
-}
-
-void ProcessManager::useWorkingFolder(const QString &folder)
-{
-    workingRoot() = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-QString ProcessManager::workFolder(const QString &purpose)
-{
-    const QString relative = QStringLiteral("work/") + purpose;
-    QString why;
-    if (!makeSubfolders(tempRoot(), relative, &why)) {
-        appLog(logCard, "[FileExtractor]", why);
-        return {};
-    }
-    return tempRoot() + relative + QLatin1Char('/');
-}
-
-void ProcessManager::setSetupProblem(const QString &problem)
-{
-    if (problem == m_setupProblem)
-        return;
-    m_setupProblem = problem;
-    emit setupProblemChanged();
-}
-
-bool ProcessManager::workingFolderReady()
-{
-    const QString problem = preparePrivateFolder(tempRoot());
-    if (problem.isEmpty())
-        return true;
-    appLog(logCard, "[FileExtractor] working folder refused:", problem);
-    setSetupProblem(tr("작업 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 카드를 읽지 "
-                       "않았습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.")
-                        .arg(tempRoot()));
-    return false;
-}
-
 bool ProcessManager::readsThroughDiskService() const
 {
-    return !m_usesCardImage && m_cardAccess == CardAccess::DiskService &&
+    return !m_tools.usesCardImage() && m_tools.cardAccess() == ToolSet::CardAccess::DiskService &&
            m_rawDevicePath.startsWith(QLatin1String("/dev/"));
 }
 
@@ -107,9 +48,10 @@ QString ProcessManager::durnixPath() const
 {
     // An image, and a card UDisks2 opened, are read with the user's own rights (a set-user-ID
     // durnix would refuse an image); any other device needs the checked root-owned copy.
-    const bool ownRights = m_usesCardImage || readsThroughDiskService() ||
+    const bool ownRights = m_tools.usesCardImage() || readsThroughDiskService() ||
                            !m_rawDevicePath.startsWith(QLatin1String("/dev/"));
-    return ownRights ? m_helperRoot + QStringLiteral("durnix") : m_privilegedTool;
+    return ownRights ? m_tools.helperRoot() + QStringLiteral("durnix")
+                     : m_tools.privilegedToolPath();
 }
 
 QString ProcessManager::durnixCommand(const QString &operation, const QString &cardPath) const
@@ -199,9 +141,9 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
 QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
 {
     m_lastReadProblem.clear();
-    if (m_rawDevicePath.isEmpty() || durnixPath().isEmpty() || !workingFolderReady())
+    if (m_rawDevicePath.isEmpty() || durnixPath().isEmpty() || !m_tools.workingFolderReady())
         co_return;
-    const QString local = tempRoot() + cardPath;
+    const QString local = WorkingFolder::tempRoot() + cardPath;
     const QString command =
         durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') + shellQuoted(local);
     QString output;
@@ -231,7 +173,7 @@ QCoro::Task<SalvagedCopy> ProcessManager::salvageCardFile(QString cardPath, QStr
     static const QRegularExpression lost(QStringLiteral(R"(: (\d+) bytes lost$)"),
                                          QRegularExpression::MultilineOption);
     const QRegularExpressionMatch said = lost.match(output);
-    copy.size = static_cast<qint64>(fileSize(localPath, false));
+    copy.size = static_cast<qint64>(WorkingFolder::fileSize(localPath, false));
     copy.lost = said.hasMatch() ? said.captured(1).toLongLong() : 0;
     co_return copy;
 }
@@ -261,33 +203,6 @@ bool ProcessManager::isOwnCopy(const QString &path) const
     return recorded != m_copies.cend() && stampOf(path) == *recorded;
 }
 
-void ProcessManager::removeInBackground(const QStringList &folders)
-{
-    // Set aside at once and removed on a worker: the previous card's copies can be gigabytes,
-    // and a card load must not wait for the disk to free them. Folders set aside by a viewer
-    // that quit before they were gone go too.
-    QStringList aside =
-        QDir(tempRoot()).entryList({QStringLiteral(".removed-*")}, QDir::AllEntries | QDir::Hidden);
-    for (QString &name : aside)
-        name = tempRoot() + name;
-    for (const QString &folder : folders) {
-        const QString path = tempRoot() + folder;
-        const QString moved = tempRoot() + QStringLiteral(".removed-") +
-                              QString(folder).replace(QLatin1Char('/'), QLatin1Char('-')) +
-                              QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128);
-        if (std::rename(QFile::encodeName(path).constData(),
-                        QFile::encodeName(moved).constData()) == 0)
-            aside.append(moved);
-        else
-            deleteDirectory(path);
-    }
-    if (!aside.isEmpty())
-        runInBackground([aside] {
-            for (const QString &path : aside)
-                deleteDirectory(path);
-        });
-}
-
 QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
 {
     m_bbox.clear();
@@ -296,16 +211,16 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     emit bboxChanged();
     emit dataChanged();
     emit cardProblemChanged();
-    if (!workingFolderReady())
+    if (!m_tools.workingFolderReady())
         co_return QList<FileListItem>{};
-    removeInBackground({QStringLiteral("cfg"), QStringLiteral("mov")});
+    WorkingFolder::removeInBackground({QStringLiteral("cfg"), QStringLiteral("mov")});
     m_copies.removeIf([](const auto &copy) {
-        return copy.key().startsWith(tempRoot() + QStringLiteral("cfg/")) ||
-               copy.key().startsWith(tempRoot() + QStringLiteral("mov/"));
+        return copy.key().startsWith(WorkingFolder::tempRoot() + QStringLiteral("cfg/")) ||
+               copy.key().startsWith(WorkingFolder::tempRoot() + QStringLiteral("mov/"));
     });
     for (const char *folder : {"cfg", "mov"}) {
         QString why;
-        if (!makeSubfolders(tempRoot(), QLatin1String(folder), &why))
+        if (!makeSubfolders(WorkingFolder::tempRoot(), QLatin1String(folder), &why))
             appLog(logCard, "[FileExtractor]", why);
     }
 
@@ -343,7 +258,7 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
     std::vector<QCoro::Task<QList<CardEntry>>> listings;
     for (const QString &type : recordingTypes) {
         QString why;
-        if (!makeSubfolders(tempRoot(), QStringLiteral("mov/") + type, &why))
+        if (!makeSubfolders(WorkingFolder::tempRoot(), QStringLiteral("mov/") + type, &why))
             appLog(logCard, "[FileExtractor]", why);
         listings.push_back(listCardFolder(QStringLiteral("mov/") + type));
     }
@@ -381,7 +296,7 @@ QCoro::Task<> ProcessManager::readCardTextFile(QString folder, CardEntry entry)
 
 std::optional<QString> ProcessManager::readLocalConfig(const QString &name) const
 {
-    const QString path = tempRoot() + QStringLiteral("cfg/") + name;
+    const QString path = WorkingFolder::tempRoot() + QStringLiteral("cfg/") + name;
     if (!QFileInfo::exists(path)) {
         appLog(logCard, "[FileExtractor] File not found:", path);
         return std::nullopt;
@@ -462,61 +377,6 @@ std::optional<QString> ProcessManager::readSDCard(const QString &name) const
         return std::nullopt;
     }
     return QString::fromUtf8(file.readAll());
-}
-
-void ProcessManager::ensureDirectoryExists(const QString &path)
-{
-    if (QFileInfo::exists(path))
-        return;
-    if (QDir().mkpath(path))
-        appLog(logCard, "[FileExtractor] ensureDirectoryExists", path);
-    else
-        appLog(logCard, "[FileExtractor]", QStringLiteral("cannot create %1").arg(path));
-}
-
-namespace {
-
-int removeEntry(const char *path, const struct stat *, int, FTW *)
-{
-    return remove(path) == 0 || errno == ENOENT ? 0 : errno;
-}
-
-} // namespace
-
-void ProcessManager::deleteDirectory(const QString &path)
-{
-    // Deepest first, and physically: a link inside is removed, never what it points to
-    // (QDir::removeRecursively follows links to folders and empties them).
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st
-    {
-    };
-    if (lstat(native.constData(), &st) != 0)
-        return;
-    if (const int error = nftw(native.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS))
-        appLog(logCard, "[FileExtractor] deleteDirectory failed:",
-               QStringLiteral("cannot remove %1: %2")
-                   .arg(path, QString::fromLocal8Bit(std::strerror(error))));
-}
-
-quint64 ProcessManager::fileSize(const QString &path, bool relativeToTempRoot)
-{
-    const QFileInfo info(relativeToTempRoot ? tempRoot() + path : path);
-    return info.isFile() ? static_cast<quint64>(info.size()) : 0;
-}
-
-std::optional<QList<VideoChannel>> ProcessManager::getVideoInfo(const QString &path)
-{
-    const MediaDataDecoding decoded = decodeMediaData(mediaRecordsJson(extractMediaRecords(path)));
-    if (!decoded.records) {
-        appLog(logCard, "[ProcessManager] getVideoInfo error:", decoded.error);
-        return std::nullopt;
-    }
-    for (const MediaData &record : *decoded.records) {
-        if (record.videoInfo)
-            return record.videoInfo->channels;
-    }
-    return std::nullopt;
 }
 
 } // namespace korvane

@@ -4,7 +4,9 @@
 #include "base/argumentpaths.h"
 
 #include "card/clipexport.h"
-#include "card/processmanager.h"
+#include "card/conversions.h"
+#include "card/toolset.h"
+#include "card/workingfolder.h"
 #include "cli/output.h"
 #include "records/metadataextraction.h"
 #include "records/mp4tracks.h"
@@ -56,7 +58,7 @@ int clipRecording(const QString &input, const QString &output, double from, doub
 {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, interrupt);
-    ProcessManager tools;
+    ToolSet tools;
     ProgressLine progress(showProgress);
     const QTemporaryDir scratch;
     // The seconds are those of the viewer's seek bar: the clip is cut from what the player plays.
@@ -66,10 +68,10 @@ int clipRecording(const QString &input, const QString &output, double from, doub
     const PlayableFile &playable = *made;
     const QString name = QFileInfo(input).fileName();
     std::optional<QString> problem;
-    if (!playable.ok || ProcessManager::fileSize(playable.path, false) == 0)
+    if (!playable.ok || WorkingFolder::fileSize(playable.path, false) == 0)
         problem = QStringLiteral("no playable picture could be made of it");
     else
-        problem = QCoro::waitFor(tools.playerProblem(playable.path));
+        problem = QCoro::waitFor(Conversions(tools).playerProblem(playable.path));
     if (problem) {
         progress.clear();
         complain(QStringLiteral("cannot cut %1: %2").arg(input, *problem));

@@ -3,6 +3,7 @@
 #include "base/argumentpaths.h"
 
 #include "card/processmanager.h"
+#include "card/workingfolder.h"
 #include "cli/output.h"
 #include "records/gpxtrack.h"
 #include "records/metadataextraction.h"
@@ -125,11 +126,11 @@ void complainUnread(const ProcessManager &manager, const QString &card)
 std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
 {
     const bool device = isCardDevice(card);
-    manager.setUsesCardImage(!device);
-    if (!QCoro::waitFor(manager.prepareTools()))
-        return manager.setupProblem();
-    if (device && !manager.chooseCardAccess())
-        return manager.cardAccessDescription();
+    manager.tools().setUsesCardImage(!device);
+    if (!QCoro::waitFor(manager.tools().prepareTools()))
+        return manager.tools().setupProblem();
+    if (device && !manager.tools().chooseCardAccess())
+        return manager.tools().cardAccessDescription();
     manager.setRawDevicePath(card);
     return std::nullopt;
 }
@@ -157,8 +158,8 @@ int printCardList(const QString &card, const QString &type, bool showProgress)
                      });
     const QList<FileListItem> recordings = QCoro::waitFor(manager.loadCardFiles());
     progress.clear();
-    if (!manager.setupProblem().isEmpty()) {
-        complain(manager.setupProblem());
+    if (!manager.tools().setupProblem().isEmpty()) {
+        complain(manager.tools().setupProblem());
         return 1;
     }
     if (manager.bbox().isEmpty() && recordings.isEmpty()) {
@@ -183,13 +184,13 @@ int printCardList(const QString &card, const QString &type, bool showProgress)
 // SD cards will be read, and why.
 int setUp()
 {
-    ProcessManager manager;
-    if (!QCoro::waitFor(manager.prepareTools())) {
-        complain(manager.setupProblem());
+    ToolSet tools;
+    if (!QCoro::waitFor(tools.prepareTools())) {
+        complain(tools.setupProblem());
         return 1;
     }
-    const bool readable = manager.chooseCardAccess();
-    const QByteArray said = manager.cardAccessDescription().toUtf8() + '\n';
+    const bool readable = tools.chooseCardAccess();
+    const QByteArray said = tools.cardAccessDescription().toUtf8() + '\n';
     if (!readable) {
         complain(QString::fromUtf8(said).trimmed());
         return 1;
@@ -221,7 +222,7 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
         complain(QStringLiteral("cannot make a working folder: ") + work.errorString());
         return 1;
     }
-    ProcessManager::useWorkingFolder(work.path());
+    WorkingFolder::useWorkingFolder(work.path());
     ProcessManager manager;
     if (const std::optional<QString> why = prepareCard(manager, card)) {
         complain(*why);
@@ -260,7 +261,7 @@ int saveCard(const QString &card, const QString &folder, const QString &type, in
         const RecordingSaver::RowDownload result =
             QCoro::waitFor(saver.downloadRow(row, folder, channel));
         progress.clear();
-        ProcessManager::deleteDirectory(localCopy(row));
+        WorkingFolder::deleteDirectory(localCopy(row));
         // The paths as they are, for scripts: the names made hold no control character.
         for (const QString &file : result.files)
             writeOut(userPath(file) + '\n');

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "card/processmanager.h"
+#include "card/toolset.h"
 #include "cli/output.h"
 #include "services/playablefile.h"
 
@@ -36,7 +36,7 @@ std::optional<QString> outputProblem(const QString &input, const QString &output
 // writable, the tools ready, and INPUT made playable in `scratch` as opening it in the viewer
 // does. Nothing, with the reason told, when a step fails.
 std::optional<PlayableFile> playableInput(const QString &input, const QString &output,
-                                          ProcessManager &tools, const QTemporaryDir &scratch,
+                                          ToolSet &tools, const QTemporaryDir &scratch,
                                           ProgressLine &progress);
 
 // Why a recording cannot be read, in the words of the file system; nothing when it can.

@@ -3,8 +3,9 @@
 
 #include "base/argumentpaths.h"
 
-#include "card/processmanager.h"
+#include "card/conversions.h"
 #include "card/savedfiles.h"
+#include "card/toolset.h"
 #include "cli/output.h"
 #include "records/freebox.h"
 #include "records/metadataextraction.h"
@@ -42,7 +43,7 @@ std::optional<QString> outputProblem(const QString &input, const QString &output
 }
 
 std::optional<PlayableFile> playableInput(const QString &input, const QString &output,
-                                          ProcessManager &tools, const QTemporaryDir &scratch,
+                                          ToolSet &tools, const QTemporaryDir &scratch,
                                           ProgressLine &progress)
 {
     if (const std::optional<QString> why = unreadableRecording(input)) {
@@ -73,8 +74,8 @@ std::optional<PlayableFile> playableInput(const QString &input, const QString &o
                           scratch.filePath("playing.mp4")};
     const QString name = QFileInfo(input).fileName();
     progress.show(QStringLiteral("remuxing ") + name);
-    return QCoro::waitFor(
-        makePlayable(tools, files, name, input, [&](const std::optional<QString> &rebuilding) {
+    return QCoro::waitFor(makePlayable(
+        Conversions(tools), files, name, input, [&](const std::optional<QString> &rebuilding) {
             if (rebuilding)
                 progress.show(QStringLiteral("rebuilding ") + name +
                               QStringLiteral(" with salvex"));
@@ -83,7 +84,7 @@ std::optional<PlayableFile> playableInput(const QString &input, const QString &o
 
 int repairRecording(const QString &input, const QString &output, bool showProgress)
 {
-    ProcessManager tools;
+    ToolSet tools;
     ProgressLine progress(showProgress);
     const QTemporaryDir scratch;
     const std::optional<PlayableFile> made = playableInput(input, output, tools, scratch, progress);
@@ -98,7 +99,8 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
         return 1;
     }
     // What is handed on as playable is what Korvane's own player shows.
-    if (const std::optional<QString> problem = QCoro::waitFor(tools.playerProblem(playable.path))) {
+    if (const std::optional<QString> problem =
+            QCoro::waitFor(Conversions(tools).playerProblem(playable.path))) {
         progress.clear();
         complain(QStringLiteral("cannot repair %1: no playable picture could be made of it (%2)")
                      .arg(input, *problem));

@@ -5,6 +5,7 @@
 #include "base/published.h"
 #include "card/processmanager.h"
 #include "card/sdmanager.h"
+#include "card/workingfolder.h"
 #include "model/notifications.h"
 
 #include <QPointer>
@@ -20,7 +21,7 @@ const QStringList workingCardFolders = {QStringLiteral("cfg"), QStringLiteral("m
 // A card's copies can be gigabytes: they are set aside at once and removed on a worker.
 void removeWorkingCopies()
 {
-    ProcessManager::removeInBackground(workingCardFolders);
+    WorkingFolder::removeInBackground(workingCardFolders);
 }
 
 } // namespace
@@ -28,7 +29,8 @@ void removeWorkingCopies()
 CardSession::CardSession(ProcessManager &card, Notifications *notifications, QObject *parent)
     : QObject(parent), m_card(card), m_notifications(notifications)
 {
-    connect(&m_card, &ProcessManager::setupProblemChanged, this, &CardSession::setupProblemChanged);
+    connect(&m_card.tools(), &ToolSet::setupProblemChanged, this,
+            &CardSession::setupProblemChanged);
 }
 
 QString CardSession::windowTitle()
@@ -38,7 +40,7 @@ QString CardSession::windowTitle()
 
 QString CardSession::setupProblem() const
 {
-    return m_card.setupProblem();
+    return m_card.tools().setupProblem();
 }
 
 void CardSession::start(SDManager *monitor, const QString &cardImage, const QString &cardVolume)
@@ -47,7 +49,7 @@ void CardSession::start(SDManager *monitor, const QString &cardImage, const QStr
         return;
     if (!cardImage.isEmpty()) {
         monitor->useCardImage(cardImage);
-        m_card.setUsesCardImage(true);
+        m_card.tools().setUsesCardImage(true);
     }
     if (!cardVolume.isEmpty())
         m_card.setCardVolume(cardVolume);
@@ -64,13 +66,13 @@ QCoro::Task<bool> CardSession::startUp(SDManager *monitor)
 {
     QPointer<CardSession> self(this);
     QPointer<SDManager> card(monitor);
-    const bool ready = co_await m_card.initializeTools();
+    const bool ready = co_await m_card.tools().initializeTools();
     if (!self)
         co_return false;
     m_isInitialized = ready;
     emit isInitializedChanged();
     if (!ready) {
-        appLog(logWindow, "[ContentView] tools not ready:", m_card.setupProblem());
+        appLog(logWindow, "[ContentView] tools not ready:", m_card.tools().setupProblem());
         m_notifications->setSetupFailed();
         co_return false;
     }

@@ -14,6 +14,7 @@
 #include "base/background.h"
 #include "base/userdefaults.h"
 #include "card/savedfiles.h"
+#include "card/workingfolder.h"
 #include "records/gpxtrack.h"
 #include "records/metadataextraction.h"
 #include "services/clipcaptions.h"
@@ -147,12 +148,12 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
     request.input = m_nowPlaying->playedFile();
     QString scratch;
     if (fileBytes(request.input) == 0)
-        scratch = ProcessManager::workFolder(QStringLiteral("clip-source-") +
-                                             QUuid::createUuid().toString(QUuid::Id128));
+        scratch = WorkingFolder::workFolder(QStringLiteral("clip-source-") +
+                                            QUuid::createUuid().toString(QUuid::Id128));
     if (!scratch.isEmpty()) {
         const OpenFiles files = OpenFiles::in(scratch, localCopy(recording));
         QCoro::Task<PlayableFile> making =
-            makePlayable(m_card, files, recording.name, recording.cardPath(),
+            makePlayable(m_card.conversions(), files, recording.name, recording.cardPath(),
                          [](const std::optional<QString> &) {});
         const PlayableFile playable = co_await making;
         request.input = playable.path;
@@ -160,7 +161,7 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
     if (!self)
         co_return result;
     QCoro::Task<ClipResult> exporting = korvane::exportClip(
-        m_card, request,
+        m_card.tools(), request,
         [self](int percent) {
             if (self && self->m_notifications->downloadMessage())
                 self->m_notifications->setDownloadMessage(
@@ -169,7 +170,7 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
         cancel);
     result = co_await exporting;
     if (!scratch.isEmpty())
-        ProcessManager::deleteDirectory(scratch);
+        WorkingFolder::deleteDirectory(scratch);
     if (!self)
         co_return result;
     disconnect(closing);
@@ -233,7 +234,7 @@ QCoro::Task<bool> Clips::exportGpxInto(QString folder)
         co_return false;
     }
     // Written whole in the working folder, then given the first free name in the folder.
-    const QString work = ProcessManager::workFolder(QStringLiteral("route"));
+    const QString work = WorkingFolder::workFolder(QStringLiteral("route"));
     QSaveFile file(work + name);
     bool saved = !work.isEmpty() && file.open(QIODevice::WriteOnly) &&
                  file.write(gpxTrack(records, base)) >= 0 && file.commit();

@@ -5,6 +5,7 @@
 #include "base/published.h"
 #include "card/diskroom.h"
 #include "card/processmanager.h"
+#include "card/workingfolder.h"
 #include "model/cardsession.h"
 #include "model/notifications.h"
 #include "services/workingcopy.h"
@@ -29,7 +30,7 @@ constexpr int detachSettleMs = 1000;
 // Whether copying a file of `size` bytes leaves the working folder's disk room enough.
 bool roomToCopy(qint64 size)
 {
-    return leavesRoom(ProcessManager::tempRoot(), size);
+    return leavesRoom(WorkingFolder::tempRoot(), size);
 }
 
 } // namespace
@@ -261,7 +262,7 @@ QCoro::Task<> RecordingLibrary::openLocalFiles(QList<QUrl> urls)
     ++m_filterGeneration; // a filter still running must not replace the picked files
     publishRows({});
     // Copies of the files picked before go: only the rows shown now have copies.
-    ProcessManager::removeInBackground({QStringLiteral("work/picked")});
+    WorkingFolder::removeInBackground({QStringLiteral("work/picked")});
     QList<FileListItem> picked;
     for (const QUrl &url : urls) {
         FileListItem row;
@@ -270,14 +271,14 @@ QCoro::Task<> RecordingLibrary::openLocalFiles(QList<QUrl> urls)
         row.name = QFileInfo(url.path()).fileName();
         row.fromComputer = true;
         const QString copy = localCopy(row);
-        const QString folder = ProcessManager::workFolder(QStringLiteral("picked/") + row.type);
+        const QString folder = WorkingFolder::workFolder(QStringLiteral("picked/") + row.type);
         const QString source = url.toLocalFile();
         if (!folder.isEmpty())
-            co_await ProcessManager::copyFile(source, copy);
+            co_await WorkingFolder::copyFile(source, copy);
         if (!self)
             co_return;
         m_card.recordCopy(copy);
-        row.size = row.read = static_cast<qint64>(ProcessManager::fileSize(copy, false));
+        row.size = row.read = static_cast<qint64>(WorkingFolder::fileSize(copy, false));
         picked.append(row);
     }
     sortNewestFirst(picked);
@@ -332,7 +333,7 @@ QCoro::Task<> RecordingLibrary::copyInBackground(quint64 generation)
             continue;
         if (!roomToCopy(row->size)) {
             appLog(logModel, "[AppViewModel] loading stopped: copying", row->name,
-                   "would leave too little room in", ProcessManager::tempRoot());
+                   "would leave too little room in", WorkingFolder::tempRoot());
             setIsLoading(false);
             co_return;
         }

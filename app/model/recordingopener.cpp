@@ -12,6 +12,7 @@
 
 #include "base/applog.h"
 #include "card/savedfiles.h"
+#include "card/workingfolder.h"
 #include "playback/multitrackplayer.h"
 #include "records/metadataextraction.h"
 #include "services/playablefile.h"
@@ -182,7 +183,7 @@ QCoro::Task<> RecordingOpener::salvageAndOpen(FileListItem item)
     QPointer<RecordingOpener> self(this);
     const quint64 card = m_session->generation();
     m_notifications->setProcMessage(tr("손상된 영상에서 읽을 수 있는 부분을 가져오는 중입니다."));
-    const QString work = ProcessManager::workFolder(QStringLiteral("salvaged"));
+    const QString work = WorkingFolder::workFolder(QStringLiteral("salvaged"));
     const QString cardPath = item.cardPath();
     // Named before it is awaited: GCC 12 mishandles temporaries in co_await.
     QCoro::Task<SalvagedCopy> salvaging = m_card.salvageCardFile(cardPath, work + item.name);
@@ -209,7 +210,7 @@ QCoro::Task<> RecordingOpener::salvageAndOpen(FileListItem item)
 QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, quint64 card)
 {
     QPointer<RecordingOpener> self(this);
-    const QString work = ProcessManager::workFolder(QStringLiteral("open"));
+    const QString work = WorkingFolder::workFolder(QStringLiteral("open"));
     if (work.isEmpty()) {
         m_notifications->setAlertMessage(tr(damagedMessage));
         m_library->endOpen();
@@ -217,11 +218,12 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     }
     const OpenFiles files = OpenFiles::in(work, local);
     // The task is named before it is awaited: GCC 12 mishandles temporaries in co_await.
-    QCoro::Task<PlayableFile> making = makePlayable(
-        m_card, files, item.name, item.cardPath(), [self](const std::optional<QString> &message) {
-            if (self)
-                self->m_notifications->setProcMessage(message);
-        });
+    QCoro::Task<PlayableFile> making =
+        makePlayable(m_card.conversions(), files, item.name, item.cardPath(),
+                     [self](const std::optional<QString> &message) {
+                         if (self)
+                             self->m_notifications->setProcMessage(message);
+                     });
     const PlayableFile playable = co_await making;
     if (!self || openEndedByCard(card))
         co_return false;
@@ -237,7 +239,7 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
 
     if (loaded && ok) {
         // The player reads on from the file it opened; only the name goes.
-        ProcessManager::deleteDirectory(files.temp);
+        WorkingFolder::deleteDirectory(files.temp);
         m_mediaData->reset();
         const quint64 generation = ++m_metadataGeneration;
         m_metadataPending = true;

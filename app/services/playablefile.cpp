@@ -1,6 +1,7 @@
 #include "services/playablefile.h"
 
 #include "base/applog.h"
+#include "card/workingfolder.h"
 #include "records/filelistitem.h"
 #include "records/mp4tracks.h"
 
@@ -15,13 +16,14 @@ const char *const recoveringMessage =
 } // namespace
 
 QCoro::Task<PlayableFile>
-makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
+makePlayable(const Conversions &conversions, OpenFiles files, QString name, QString where,
              std::function<void(const std::optional<QString> &)> rebuilding)
 {
     PlayableFile playable{true, files.temp, 0};
     bool rebuild = isUnfinishedRecording(name);
     if (!rebuild) {
-        const std::optional<QString> complaint = co_await card.remuxVideo(files.local, files.temp);
+        const std::optional<QString> complaint =
+            co_await conversions.remuxVideo(files.local, files.temp);
         if (complaint) {
             appLog(logModel, "[AppViewModel] select " + where + " -> " + *complaint);
             rebuild = true;
@@ -29,13 +31,13 @@ makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
     }
     if (rebuild) {
         rebuilding(QCoreApplication::translate("korvane::PlayableFile", recoveringMessage));
-        playable.ok = co_await rebuildWithSound(card, files.local, files.temp);
+        playable.ok = co_await rebuildWithSound(conversions, files.local, files.temp);
         rebuilding(std::nullopt);
     }
     playable.audio = trackCount(files.temp, TrackKind::audio);
     if (playable.audio > 0) {
-        co_await card.convertAudio(files.temp, files.playing);
-        if (ProcessManager::fileSize(files.playing, false) != 0)
+        co_await conversions.convertAudio(files.temp, files.playing);
+        if (WorkingFolder::fileSize(files.playing, false) != 0)
             playable.path = files.playing;
     } else {
         appLog(logModel, "[AppViewModel] select " + name + " -> has no audio.");
@@ -56,25 +58,26 @@ int trackCount(const QString &path, TrackKind kind)
     return kind == TrackKind::audio ? counts->audio : counts->video;
 }
 
-QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination)
+QCoro::Task<bool> rebuildWithSound(const Conversions &conversions, QString source,
+                                   QString destination)
 {
-    const bool ok = co_await card.recoverVideo(source, destination);
+    const bool ok = co_await conversions.recoverVideo(source, destination);
     const QString sound = withExtension(destination, QStringLiteral(".mp3"));
-    if (!ok || ProcessManager::fileSize(sound, false) == 0)
+    if (!ok || WorkingFolder::fileSize(sound, false) == 0)
         co_return ok;
 
     const QString merged = withExtension(destination, QStringLiteral(".mkv"));
     const QString step2 = withNameSuffix(destination, QStringLiteral("2"));
     const QString step3 = withNameSuffix(destination, QStringLiteral("3"));
-    ProcessManager::deleteDirectory(merged);
-    co_await card.mergeAudio(destination, sound, merged);
-    ProcessManager::deleteDirectory(sound);
-    if (ProcessManager::fileSize(merged, false) != 0) {
-        co_await ProcessManager::renameFile(merged, step2);
-        co_await card.convertAudio(step2, step3);
-        ProcessManager::deleteDirectory(step2);
-        if (ProcessManager::fileSize(step3, false) != 0)
-            co_await ProcessManager::renameFile(step3, destination);
+    WorkingFolder::deleteDirectory(merged);
+    co_await conversions.mergeAudio(destination, sound, merged);
+    WorkingFolder::deleteDirectory(sound);
+    if (WorkingFolder::fileSize(merged, false) != 0) {
+        co_await WorkingFolder::renameFile(merged, step2);
+        co_await conversions.convertAudio(step2, step3);
+        WorkingFolder::deleteDirectory(step2);
+        if (WorkingFolder::fileSize(step3, false) != 0)
+            co_await WorkingFolder::renameFile(step3, destination);
     }
     co_return ok;
 }

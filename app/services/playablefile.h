@@ -1,6 +1,6 @@
 #pragma once
 
-#include "card/processmanager.h"
+#include "card/conversions.h"
 #include "services/workingfiles.h"
 
 #include <QCoroTask>
@@ -24,7 +24,7 @@ struct PlayableFile
 // `rebuilding` hears the rebuild's progress text while it runs, then none. `where` names the
 // recording in the log lines.
 QCoro::Task<PlayableFile>
-makePlayable(ProcessManager &card, OpenFiles files, QString name, QString where,
+makePlayable(const Conversions &conversions, OpenFiles files, QString name, QString where,
              std::function<void(const std::optional<QString> &)> rebuilding);
 
 enum class TrackKind
@@ -37,6 +37,7 @@ int trackCount(const QString &path, TrackKind kind);
 
 // salvex from `source` to `destination`, then the side file's sound merged in and made AAC.
 // False only when salvex could not be run (the recording has no channel table).
-QCoro::Task<bool> rebuildWithSound(ProcessManager &card, QString source, QString destination);
+QCoro::Task<bool> rebuildWithSound(const Conversions &conversions, QString source,
+                                   QString destination);
 
 } // namespace korvane

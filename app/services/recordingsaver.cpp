@@ -4,6 +4,7 @@
 #include "card/diskroom.h"
 #include "card/processmanager.h"
 #include "card/savedfiles.h"
+#include "card/workingfolder.h"
 #include "services/playablefile.h"
 #include "services/workingcopy.h"
 #include "services/workingfiles.h"
@@ -39,7 +40,7 @@ QString channelFileName(const QString &name, int channel)
 // Whether copying a file of `size` bytes leaves the working folder's disk room enough.
 bool roomToCopy(qint64 size)
 {
-    return leavesRoom(ProcessManager::tempRoot(), size);
+    return leavesRoom(WorkingFolder::tempRoot(), size);
 }
 
 } // namespace
@@ -92,7 +93,7 @@ QCoro::Task<RecordingSaver::RowDownload> RecordingSaver::copiedFromCard(FileList
     }
     if (!roomToCopy(item.size)) {
         copied.saved = Saved::noRoom;
-        copied.problem = QStringLiteral("too little room left in ") + ProcessManager::tempRoot();
+        copied.problem = QStringLiteral("too little room left in ") + WorkingFolder::tempRoot();
         co_return copied;
     }
     QPointer<RecordingSaver> self(this);
@@ -147,11 +148,11 @@ QCoro::Task<RecordingSaver::RowDownload> RecordingSaver::download(FileListItem i
     // The original is saved whatever comes next; without the MP4 beside it the user is told.
     result.saved = Saved::notRebuilt;
     result.problem = QStringLiteral("no MP4 that plays could be rebuilt from it");
-    const QString work = ProcessManager::workFolder(QStringLiteral("download"));
+    const QString work = WorkingFolder::workFolder(QStringLiteral("download"));
     if (work.isEmpty())
         co_return result;
     const QString temp = work + QStringLiteral("temp.mp4");
-    const bool rebuilt = co_await rebuildWithSound(m_card, local, temp);
+    const bool rebuilt = co_await rebuildWithSound(m_card.conversions(), local, temp);
     if (!self)
         co_return result;
     if (rebuilt && fileBytes(temp) != 0) {
@@ -168,7 +169,7 @@ QCoro::Task<RecordingSaver::RowDownload> RecordingSaver::download(FileListItem i
             result.problem = playable.error;
         }
     }
-    ProcessManager::deleteDirectory(temp);
+    WorkingFolder::deleteDirectory(temp);
     co_return result;
 }
 
@@ -185,7 +186,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     result.problem = QStringLiteral("no MP4 that plays could be made of it");
     const QString local = localCopy(item);
     const QString cardPath = item.cardPath();
-    const QString work = ProcessManager::workFolder(QStringLiteral("download"));
+    const QString work = WorkingFolder::workFolder(QStringLiteral("download"));
     if (work.isEmpty())
         co_return result;
 
@@ -193,7 +194,8 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     bool ok = true;
     bool rebuild = item.needsRebuild();
     if (!rebuild) {
-        const std::optional<QString> complaint = co_await m_card.remuxVideo(local, temp);
+        const std::optional<QString> complaint =
+            co_await m_card.conversions().remuxVideo(local, temp);
         if (!self)
             co_return result;
         if (complaint) {
@@ -202,7 +204,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
         }
     }
     if (rebuild)
-        ok = co_await rebuildWithSound(m_card, local, temp);
+        ok = co_await rebuildWithSound(m_card.conversions(), local, temp);
     if (!self || !ok)
         co_return result;
 
@@ -211,17 +213,17 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     if (!self)
         co_return result;
     if (videos <= channel) {
-        ProcessManager::deleteDirectory(temp);
+        WorkingFolder::deleteDirectory(temp);
         result.saved = videos == 0 ? Saved::failed : Saved::noSuchChannel;
         co_return result;
     }
     // Made in the working folder and moved whole: the chosen folder never holds half a file.
     const QString extracted = work + QStringLiteral("channel.mp4");
     if (audio > 0)
-        co_await m_card.extractChannelWithAudio(temp, channel, extracted);
+        co_await m_card.conversions().extractChannelWithAudio(temp, channel, extracted);
     else
-        co_await m_card.extractChannel(temp, channel, extracted);
-    ProcessManager::deleteDirectory(temp);
+        co_await m_card.conversions().extractChannel(temp, channel, extracted);
+    WorkingFolder::deleteDirectory(temp);
     if (!self)
         co_return result;
     // A camera that could not be taken out is not saved: the whole recording under the
@@ -229,7 +231,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
     if (fileBytes(extracted) == 0) {
         appLog(logModel, "[AppViewModel] download " + cardPath + " -> camera", channel + 1,
                "could not be extracted");
-        ProcessManager::deleteDirectory(extracted);
+        WorkingFolder::deleteDirectory(extracted);
         result.problem = QStringLiteral("its camera %1 could not be taken out").arg(channel + 1);
         co_return result;
     }
@@ -238,7 +240,7 @@ RecordingSaver::downloadChannel(FileListItem item, QString folder, int channel)
         co_return result;
     if (saved.path.isEmpty()) {
         appLog(logModel, "[AppViewModel] download failed:", saved.error);
-        ProcessManager::deleteDirectory(extracted);
+        WorkingFolder::deleteDirectory(extracted);
         result.problem = saved.error;
         co_return result;
     }

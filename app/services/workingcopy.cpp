@@ -1,6 +1,7 @@
 #include "services/workingcopy.h"
 
 #include "card/processmanager.h"
+#include "card/workingfolder.h"
 #include "services/workingfiles.h"
 
 namespace korvane {
@@ -8,9 +9,9 @@ namespace korvane {
 QString localCopy(const FileListItem &item)
 {
     if (item.fromComputer)
-        return ProcessManager::tempRoot() + QStringLiteral("work/picked/") + item.type +
+        return WorkingFolder::tempRoot() + QStringLiteral("work/picked/") + item.type +
                QLatin1Char('/') + item.name;
-    return ProcessManager::tempRoot() + item.cardPath();
+    return WorkingFolder::tempRoot() + item.cardPath();
 }
 
 bool hasOwnCopy(const ProcessManager &card, const FileListItem &item)

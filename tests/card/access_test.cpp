@@ -179,10 +179,10 @@ TEST(AccessDiskService, TheCardIsOpenedOncePerInsertionForEveryReadOfIt)
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", service.systemBusAddress().toUtf8());
 
     korvane::ProcessManager manager;
-    manager.setBundledTools(tools + QLatin1Char('/'));
-    ASSERT_TRUE(QCoro::waitFor(manager.prepareTools()));
-    ASSERT_TRUE(manager.chooseCardAccess());
-    ASSERT_EQ(manager.cardAccess(), korvane::ProcessManager::CardAccess::DiskService);
+    manager.tools().setBundledTools(tools + QLatin1Char('/'));
+    ASSERT_TRUE(QCoro::waitFor(manager.tools().prepareTools()));
+    ASSERT_TRUE(manager.tools().chooseCardAccess());
+    ASSERT_EQ(manager.tools().cardAccess(), korvane::ToolSet::CardAccess::DiskService);
     manager.setRawDevicePath(card.device());
     QCoro::Task<QList<korvane::CardEntry>> settings = manager.listCardFolder("cfg");
     QCoro::Task<QList<korvane::CardEntry>> lists = manager.listCardFolder("mov");

@@ -1,4 +1,6 @@
-#include "card/processmanager.h"
+#include "card/conversions.h"
+#include "card/toolset.h"
+#include "card/workingfolder.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
 #include "testfiles.h"
@@ -20,12 +22,13 @@ using korvane::test::writeFile;
 
 namespace {
 
-std::unique_ptr<ProcessManager> tools()
+// The build's tools, run as the viewer runs them.
+struct BuildTools
 {
-    auto manager = std::make_unique<ProcessManager>();
-    manager->setHelperRoot(QStringLiteral(TOOLS_FOLDER "/"));
-    return manager;
-}
+    BuildTools() { set.setHelperRoot(QStringLiteral(TOOLS_FOLDER "/")); }
+    ToolSet set;
+    Conversions run{set};
+};
 
 // codec_name,codec_type,width per stream, as ffprobe orders them
 QStringList streams(const QString &path)
@@ -45,21 +48,21 @@ QString awkwardFolder(const QTemporaryDir &root)
 
 TEST(ParameterSetErrors, SortedWithoutDuplicates)
 {
-    EXPECT_EQ(ProcessManager::findParameterSetErrors(
+    EXPECT_EQ(Conversions::findParameterSetErrors(
                   QStringLiteral("[h264 @ 0x1] sps_id 32 out of range\nframe=1\n[h264] pps_id 256 "
                                  "out of range\nsps_id 32 out of range\n")),
               QStringLiteral("pps_id 256 out of range\nsps_id 32 out of range"));
-    EXPECT_FALSE(ProcessManager::findParameterSetErrors(
-        QStringLiteral("Non-monotonous DTS in output stream")));
+    EXPECT_FALSE(
+        Conversions::findParameterSetErrors(QStringLiteral("Non-monotonous DTS in output stream")));
 }
 
 TEST(SalvexOptions, OneOptionPerChannel)
 {
-    EXPECT_EQ(ProcessManager::salvexChannelOptions({{1920, 1080, 30}, {1280, 720, 30}}),
+    EXPECT_EQ(Conversions::salvexChannelOptions({{1920, 1080, 30}, {1280, 720, 30}}),
               QStringLiteral(" --ch1 1920x1080@30 --ch2 1280x720@30"));
-    EXPECT_EQ(ProcessManager::salvexChannelOptions({{640, 360, 15}}),
+    EXPECT_EQ(Conversions::salvexChannelOptions({{640, 360, 15}}),
               QStringLiteral(" --ch1 640x360@15"));
-    EXPECT_EQ(ProcessManager::salvexChannelOptions({}), QString());
+    EXPECT_EQ(Conversions::salvexChannelOptions({}), QString());
 }
 
 TEST(Conversions, RemuxSoundAndChannelsOfARecording)
@@ -67,21 +70,21 @@ TEST(Conversions, RemuxSoundAndChannelsOfARecording)
     const QString recording = sampleRecording({"--channels", "2", "--seconds", "1"});
     QTemporaryDir root;
     const QString folder = awkwardFolder(root);
-    const auto manager = tools();
+    const BuildTools tools;
 
     const QString remuxed = folder + QStringLiteral("/remuxed.mp4");
-    EXPECT_EQ(QCoro::waitFor(manager->remuxVideo(recording, remuxed)), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(tools.run.remuxVideo(recording, remuxed)), std::nullopt);
     EXPECT_EQ(streams(remuxed), (QStringList{"h264,video,640", "h264,video,480", "mp3,audio"}));
 
     const QString converted = folder + QStringLiteral("/converted.mp4");
-    QCoro::waitFor(manager->convertAudio(remuxed, converted));
+    QCoro::waitFor(tools.run.convertAudio(remuxed, converted));
     EXPECT_EQ(streams(converted), (QStringList{"h264,video,640", "h264,video,480", "aac,audio"}));
 
     const QString second = folder + QStringLiteral("/second_CH2.mp4");
-    QCoro::waitFor(manager->extractChannelWithAudio(converted, 1, second));
+    QCoro::waitFor(tools.run.extractChannelWithAudio(converted, 1, second));
     EXPECT_EQ(streams(second), (QStringList{"h264,video,480", "aac,audio"}));
     const QString silent = folder + QStringLiteral("/first_CH1.mp4");
-    QCoro::waitFor(manager->extractChannel(converted, 0, silent));
+    QCoro::waitFor(tools.run.extractChannel(converted, 0, silent));
     EXPECT_EQ(streams(silent), (QStringList{"h264,video,640"}));
 }
 
@@ -91,7 +94,7 @@ TEST(Conversions, RemuxOfSomethingThatIsNoRecordingFails)
     const QString text = root.filePath(QStringLiteral("notes.mp4"));
     writeFile(text, "not a recording");
     const QString output = root.filePath(QStringLiteral("out.mp4"));
-    EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(text, output)),
+    EXPECT_EQ(QCoro::waitFor(BuildTools().run.remuxVideo(text, output)),
               QStringLiteral("Failed to remux MP4 file."));
 }
 
@@ -163,10 +166,10 @@ TEST(Conversions, RemuxReportsParameterSetComplaintsOfARealFfmpegRun)
     writeFile(input, damaged);
 
     const QString output = root.filePath(QStringLiteral("remuxed.mp4"));
-    EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(input, output)),
+    EXPECT_EQ(QCoro::waitFor(BuildTools().run.remuxVideo(input, output)),
               QStringLiteral("pps_id 256 out of range"));
-    EXPECT_GT(ProcessManager::fileSize(output, false), 0u) << "the file stays";
-    EXPECT_EQ(QCoro::waitFor(tools()->remuxVideo(clean, output)), std::nullopt);
+    EXPECT_GT(WorkingFolder::fileSize(output, false), 0u) << "the file stays";
+    EXPECT_EQ(QCoro::waitFor(BuildTools().run.remuxVideo(clean, output)), std::nullopt);
 }
 
 TEST(Conversions, StaleOutputIsGoneEvenWhenTheToolFails)
@@ -175,8 +178,8 @@ TEST(Conversions, StaleOutputIsGoneEvenWhenTheToolFails)
     const QString output = root.filePath(QStringLiteral("stale.mp4"));
     writeFile(output, "an earlier run's result");
     QCoro::waitFor(
-        tools()->extractChannel(root.filePath(QStringLiteral("missing.mp4")), 0, output));
-    EXPECT_EQ(ProcessManager::fileSize(output, false), 0u);
+        BuildTools().run.extractChannel(root.filePath(QStringLiteral("missing.mp4")), 0, output));
+    EXPECT_EQ(WorkingFolder::fileSize(output, false), 0u);
 }
 
 TEST(Conversions, RecoveryRebuildsAndTheSoundMergesBack)
@@ -184,15 +187,15 @@ TEST(Conversions, RecoveryRebuildsAndTheSoundMergesBack)
     const QString broken = sampleRecording({"--channels", "3", "--seconds", "1", "--unfinished"});
     QTemporaryDir root;
     const QString folder = awkwardFolder(root);
-    const auto manager = tools();
+    const BuildTools tools;
     const QString fixed = folder + QStringLiteral("/fixed.mp4");
-    EXPECT_TRUE(QCoro::waitFor(manager->recoverVideo(broken, fixed)));
+    EXPECT_TRUE(QCoro::waitFor(tools.run.recoverVideo(broken, fixed)));
     EXPECT_EQ(streams(fixed), (QStringList{"h264,video,640", "h264,video,480", "h264,video,320"}));
     const QString sound = folder + QStringLiteral("/fixed.mp3");
-    EXPECT_GT(ProcessManager::fileSize(sound, false), 0u);
+    EXPECT_GT(WorkingFolder::fileSize(sound, false), 0u);
 
     const QString merged = folder + QStringLiteral("/merged.mkv");
-    QCoro::waitFor(manager->mergeAudio(fixed, sound, merged));
+    QCoro::waitFor(tools.run.mergeAudio(fixed, sound, merged));
     EXPECT_EQ(streams(merged).size(), 4);
 }
 
@@ -202,7 +205,7 @@ TEST(Conversions, RecordingWithoutChannelTableIsNotRecovered)
     const QString input = root.filePath(QStringLiteral("plain.mov"));
     writeFile(input, QByteArray(4096, 'x'));
     const QString output = root.filePath(QStringLiteral("fixed.mp4"));
-    EXPECT_FALSE(QCoro::waitFor(tools()->recoverVideo(input, output)));
+    EXPECT_FALSE(QCoro::waitFor(BuildTools().run.recoverVideo(input, output)));
     EXPECT_FALSE(QFileInfo::exists(output));
     EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("fixed.mp3"))))
         << "salvex did not run";

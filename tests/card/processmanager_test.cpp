@@ -1,8 +1,9 @@
 #include "card/cardlisting.h"
 #include "card/cardvolume.h"
 #include "card/privatefolder.h"
-#include "privatehome.h"
 #include "card/processmanager.h"
+#include "card/workingfolder.h"
+#include "privatehome.h"
 #include "qtprinters.h"
 #include "rootsandbox.h"
 #include "samplerecordings.h"
@@ -37,7 +38,7 @@ const auto *const home = testing::AddGlobalTestEnvironment(new korvane::test::Pr
 ProcessManager *managerFor(const QString &device, const QString &volume)
 {
     auto *manager = new ProcessManager;
-    manager->setHelperRoot(QStringLiteral(TOOLS_FOLDER "/"));
+    manager->tools().setHelperRoot(QStringLiteral(TOOLS_FOLDER "/"));
     manager->setRawDevicePath(device);
     manager->setCardVolume(volume);
     return manager;
@@ -134,15 +135,15 @@ TEST(CardLoad, ListsEveryFolderInOrderAndHandsTheSettingsToTheVolume)
     EXPECT_TRUE(
         readFile(volume.filePath(QStringLiteral("bbox.cfg"))).startsWith("[bbox]\nch1_resol=3"));
     EXPECT_TRUE(
-        QFileInfo::exists(ProcessManager::tempRoot() + QStringLiteral("mov/flist_normal.txt")));
+        QFileInfo::exists(WorkingFolder::tempRoot() + QStringLiteral("mov/flist_normal.txt")));
     for (const QString &type : ProcessManager::recordingTypes)
-        EXPECT_TRUE(QFileInfo(ProcessManager::tempRoot() + QStringLiteral("mov/") + type).isDir());
+        EXPECT_TRUE(QFileInfo(WorkingFolder::tempRoot() + QStringLiteral("mov/") + type).isDir());
 
     QCoro::waitFor(manager->readCardFile(QStringLiteral("mov/park/P_20241004_220000.mp4")));
-    EXPECT_EQ(ProcessManager::fileSize(QStringLiteral("mov/park/P_20241004_220000.mp4"), true),
+    EXPECT_EQ(WorkingFolder::fileSize(QStringLiteral("mov/park/P_20241004_220000.mp4"), true),
               items[3].size);
-    const auto channelTable = ProcessManager::getVideoInfo(
-        ProcessManager::tempRoot() + QStringLiteral("mov/park/P_20241004_220000.mp4"));
+    const auto channelTable = Conversions::getVideoInfo(
+        WorkingFolder::tempRoot() + QStringLiteral("mov/park/P_20241004_220000.mp4"));
     ASSERT_TRUE(channelTable.has_value());
     EXPECT_EQ(channelTable->size(), 1);
 }
@@ -150,19 +151,19 @@ TEST(CardLoad, ListsEveryFolderInOrderAndHandsTheSettingsToTheVolume)
 TEST(CardLoad, WithoutACardOnlyTheWorkingFoldersAreRebuilt)
 {
     std::unique_ptr<ProcessManager> manager(managerFor(QString(), QString()));
-    QDir().mkpath(ProcessManager::tempRoot() + QStringLiteral("mov/normal"));
-    QFile stale(ProcessManager::tempRoot() + QStringLiteral("mov/normal/old.mp4"));
+    QDir().mkpath(WorkingFolder::tempRoot() + QStringLiteral("mov/normal"));
+    QFile stale(WorkingFolder::tempRoot() + QStringLiteral("mov/normal/old.mp4"));
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
     // A link among the copies: removed, and what it points to left alone.
     QTemporaryDir elsewhere;
     writeFile(elsewhere.filePath(QStringLiteral("keep.mp4")), "the user's recording");
     ASSERT_TRUE(QFile::link(elsewhere.path(),
-                            ProcessManager::tempRoot() + QStringLiteral("mov/normal/link")));
+                            WorkingFolder::tempRoot() + QStringLiteral("mov/normal/link")));
     EXPECT_TRUE(QCoro::waitFor(manager->loadCardFiles()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(stale.fileName())) << "nothing of an earlier card survives";
     EXPECT_FALSE(
-        QFileInfo(ProcessManager::tempRoot() + QStringLiteral("mov/normal/link")).isSymLink());
+        QFileInfo(WorkingFolder::tempRoot() + QStringLiteral("mov/normal/link")).isSymLink());
     EXPECT_EQ(readFile(elsewhere.filePath(QStringLiteral("keep.mp4"))), "the user's recording");
     EXPECT_EQ(manager->activeChannelCount(), 0);
 }
@@ -197,7 +198,7 @@ TEST(CardLoad, HostileNamesAreListedAndCopiedByteExactWithoutRunningAnything)
         // The listed name, handed back, copies exactly that file.
         QCoro::waitFor(manager->readCardFile(QStringLiteral("mov/normal/") + item.name));
         const QByteArray bytes =
-            readFile(ProcessManager::tempRoot() + QStringLiteral("mov/normal/") + item.name);
+            readFile(WorkingFolder::tempRoot() + QStringLiteral("mov/normal/") + item.name);
         EXPECT_EQ(static_cast<quint64>(bytes.size()), item.size);
         copied << bytes;
     }
@@ -206,7 +207,7 @@ TEST(CardLoad, HostileNamesAreListedAndCopiedByteExactWithoutRunningAnything)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(copied, expected);
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("owned")));
-    EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + QStringLiteral("owned")));
+    EXPECT_FALSE(QFileInfo::exists(WorkingFolder::tempRoot() + QStringLiteral("owned")));
 
     const ProgramRun list =
         run(QStringLiteral(TOOLS_FOLDER "/korvane-cli"), {"card", "list", image});
@@ -242,9 +243,9 @@ TEST(CardLoad, CopiesOnlyTheSmallFilesItReads)
     EXPECT_EQ(QCoro::waitFor(manager->loadCardFiles()).size(), 1);
     EXPECT_EQ(manager->bbox(), (QStringList{"bbox.cfg", "bbox.ini", "firmware.bin"}));
     EXPECT_EQ(manager->data(), (QStringList{"flist_huge.txt", "flist_normal.txt"}));
-    EXPECT_EQ(QDir(ProcessManager::tempRoot() + QStringLiteral("cfg")).entryList(QDir::Files),
+    EXPECT_EQ(QDir(WorkingFolder::tempRoot() + QStringLiteral("cfg")).entryList(QDir::Files),
               QStringList{"bbox.ini"});
-    EXPECT_EQ(QDir(ProcessManager::tempRoot() + QStringLiteral("mov")).entryList(QDir::Files),
+    EXPECT_EQ(QDir(WorkingFolder::tempRoot() + QStringLiteral("mov")).entryList(QDir::Files),
               QStringList{"flist_normal.txt"});
     EXPECT_EQ(manager->activeChannelCount(), 1);
 }
@@ -301,7 +302,7 @@ TEST(TrustVolume, ACardWithoutItsOwnVolumeWritesNowhere)
 
 TEST(WorkingFolder, PerUserAndPrivate)
 {
-    const QString root = ProcessManager::tempRoot();
+    const QString root = WorkingFolder::tempRoot();
     EXPECT_EQ(preparePrivateFolder(root), QString());
     EXPECT_EQ(root, qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/Korvane/"));
     EXPECT_EQ(QFileInfo(root).permissions() &

@@ -3,6 +3,7 @@
 // by our generator (the dashcam's MP3 sound and GPS fixes). What a clip holds is checked with
 // ffprobe and with the pictures ffmpeg decodes from it, against the source.
 #include "card/clipexport.h"
+#include "card/workingfolder.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "records/gpxtrack.h"
@@ -275,7 +276,7 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     EXPECT_FALSE(QCoro::waitFor(model.clips()->exportGpxInto(saved.path())));
     EXPECT_TRUE(model.notifications()->alertMessage().has_value());
     EXPECT_EQ(entries(saved.path()).size(), 3);
-    EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*")),
+    EXPECT_EQ(entries(WorkingFolder::tempRoot() + "work/", QStringLiteral("clip-*")),
               QStringList());
 
     // A mark stays where it is put: an end before the start clears the start, and a start after
@@ -397,7 +398,7 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     const QByteArray gpx = readFile(saved.filePath(QFileInfo(source).baseName() + ".gpx"));
     EXPECT_EQ(gpx.count("<trkpt"), gpxPointCount(extractMediaRecords(source)));
     EXPECT_GT(gpx.count("<trkpt"), 0);
-    EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*")),
+    EXPECT_EQ(entries(WorkingFolder::tempRoot() + "work/", QStringLiteral("clip-*")),
               QStringList());
     model.clips()->setClipCaption(false);
 }
@@ -419,10 +420,10 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             const QStringList made =
-                entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip-*"));
+                entries(WorkingFolder::tempRoot() + "work/", QStringLiteral("clip-*"));
             if (made.size() != 1)
                 return false;
-            clipFolder = ProcessManager::tempRoot() + "work/" + made.first();
+            clipFolder = WorkingFolder::tempRoot() + "work/" + made.first();
             return fileBytes(clipFolder + "/clip.mp4") > 0;
         },
         60000));
@@ -439,8 +440,7 @@ TEST(Clip, ClosingTheProgressKillsFfmpegAndLeavesNothing)
     EXPECT_EQ(result.outcome, ClipResult::Outcome::cancelled);
     EXPECT_FALSE(runningFfmpeg());
     EXPECT_EQ(entries(saved.path()), QStringList());
-    EXPECT_EQ(entries(ProcessManager::tempRoot() + "work/", QStringLiteral("clip*")),
-              QStringList());
+    EXPECT_EQ(entries(WorkingFolder::tempRoot() + "work/", QStringLiteral("clip*")), QStringList());
     EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
     EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
     EXPECT_FALSE(model.downloads()->isDownloading());

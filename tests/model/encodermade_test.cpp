@@ -2,6 +2,7 @@
 // streams: an H.264 camera at 30 pictures a second beside an H.265 one at 15, unfinished and
 // finished. Opened as the viewer opens them, every channel must stop exactly on the picture of a
 // sought time, as ffmpeg decodes the file that plays.
+#include "card/workingfolder.h"
 #include "modeltestsupport.h"
 #include "playbacktestsupport.h"
 #include "qtprinters.h"
@@ -92,7 +93,7 @@ TEST(OpenRecording, AnH265CameraBesideAnH264OneAtHalfItsRateSeeksExactly)
         // The rebuilt recording plays with its sound in AAC; the finished one has no sound and
         // plays as remuxed, picture for picture the file itself.
         const QString playing =
-            path == made.unfinished ? ProcessManager::tempRoot() + "work/open/playing.mp4" : path;
+            path == made.unfinished ? WorkingFolder::tempRoot() + "work/open/playing.mp4" : path;
         MultiTrackPlayer &player = *model.playerManager();
         player.pause();
         // Inside a picture of both cameras, away from the microseconds a remux may move a

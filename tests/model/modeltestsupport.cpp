@@ -1,5 +1,6 @@
 #include "modeltestsupport.h"
 
+#include "card/workingfolder.h"
 #include "privatehome.h"
 
 #include <QCoroTask>
@@ -15,14 +16,15 @@ const auto *const home = testing::AddGlobalTestEnvironment(new PrivateHome);
 
 CardModel::CardModel(const QString &image)
 {
-    ProcessManager::deleteDirectory(ProcessManager::tempRoot() + QStringLiteral("mov"));
+    WorkingFolder::deleteDirectory(WorkingFolder::tempRoot() + QStringLiteral("mov"));
     m_model = std::make_unique<AppViewModel>(PlaybackOutput{true, "fakesink sync=true"});
     m_rowsChecked = std::make_unique<QAbstractItemModelTester>(
         m_model->library()->filteredModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ProcessManager &card = m_model->procManager();
-    card.setUsesCardImage(true);
-    card.setBundledTools(QStringLiteral(TOOLS_FOLDER "/"));
-    EXPECT_TRUE(QCoro::waitFor(card.prepareTools())) << card.setupProblem().toStdString();
+    card.tools().setUsesCardImage(true);
+    card.tools().setBundledTools(QStringLiteral(TOOLS_FOLDER "/"));
+    EXPECT_TRUE(QCoro::waitFor(card.tools().prepareTools()))
+        << card.tools().setupProblem().toStdString();
     card.setRawDevicePath(image);
     card.setCardVolume(m_volume.path());
 }

@@ -1,5 +1,6 @@
 // Opening recordings of a real card image into the player: copied, remuxed or rebuilt, given
 // sound, playing, with their metadata; and every way an open can fail.
+#include "card/workingfolder.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
@@ -51,7 +52,7 @@ TEST(OpenRecording, AFinishedAndAnUnfinishedRecordingPlayWithTheirMetadata)
             << name << ": the route spans the video";
         EXPECT_FALSE(model.mediaData()->gSensorEvents().isEmpty()) << name;
         EXPECT_TRUE(model.nowPlaying()->speedText().endsWith(" km/h"));
-        EXPECT_FALSE(QFileInfo::exists(ProcessManager::tempRoot() + "work/open/temp.mp4"));
+        EXPECT_FALSE(QFileInfo::exists(WorkingFolder::tempRoot() + "work/open/temp.mp4"));
     }
     // Nothing copied behind the user's back while background copying is off.
     for (const FileListItem &row : model.library()->fileList())

@@ -1,10 +1,11 @@
 // The recording list on a real card image: read through durnix, newest first, by tab, ticked,
 // copied into the working folder in the background; picked files beside it.
-#include "services/workingfiles.h"
+#include "card/workingfolder.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
 #include "services/workingcopy.h"
+#include "services/workingfiles.h"
 #include "testfiles.h"
 
 #include <QCoreApplication>
@@ -102,10 +103,10 @@ TEST(RecordingList, ReadsTheCardNewestFirstByTab)
     // A new card load sets the old copies aside at once and removes them on a worker.
     model.library()->setIsAutoLoad(false);
     QCoro::waitFor(model.library()->reloadList());
-    EXPECT_TRUE(QDir(ProcessManager::tempRoot() + "mov/normal").isEmpty());
+    EXPECT_TRUE(QDir(WorkingFolder::tempRoot() + "mov/normal").isEmpty());
     EXPECT_TRUE(QTest::qWaitFor(
         [] {
-            return QDir(ProcessManager::tempRoot())
+            return QDir(WorkingFolder::tempRoot())
                 .entryList({".removed-*"}, QDir::AllEntries | QDir::Hidden)
                 .isEmpty();
         },
@@ -173,7 +174,7 @@ TEST(RecordingList, CopyingLeavesRoomOnTheDisk)
     if (geteuid() != 0)
         GTEST_SKIP() << "mounting a small file system needs root";
     CardModel card(korvane::test::sampleCardImage({"--seconds", "1"}));
-    const QString working = ProcessManager::tempRoot();
+    const QString working = WorkingFolder::tempRoot();
     QDir().mkpath(working);
     ASSERT_EQ(korvane::test::run(QStringLiteral("mount"),
                                  {"-t", "tmpfs", "-o", "size=64m,mode=0700", "none", working})

@@ -2,8 +2,9 @@
 // the card volume: value tables, capability flags, the time zone and clock, and text that could
 // break the file.
 #include "card/processmanager.h"
-#include "qtprinters.h"
+#include "card/workingfolder.h"
 #include "model/settingsviewmodel.h"
+#include "qtprinters.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -22,10 +23,10 @@ class SettingsCard
 public:
     SettingsCard(const QByteArray &ini, const QByteArray &cfg)
     {
-        ProcessManager::deleteDirectory(ProcessManager::tempRoot() + "cfg");
-        QDir().mkpath(ProcessManager::tempRoot() + "cfg");
+        WorkingFolder::deleteDirectory(WorkingFolder::tempRoot() + "cfg");
+        QDir().mkpath(WorkingFolder::tempRoot() + "cfg");
         if (!ini.isEmpty())
-            korvane::test::writeFile(ProcessManager::tempRoot() + "cfg/bbox.ini", ini);
+            korvane::test::writeFile(WorkingFolder::tempRoot() + "cfg/bbox.ini", ini);
         if (!cfg.isEmpty())
             korvane::test::writeFile(m_volume.filePath("bbox.cfg"), cfg);
         card.setCardVolume(m_volume.path());

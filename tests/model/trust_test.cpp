@@ -537,8 +537,8 @@ TEST(TrustStart, AMissingToolStopsTheStartNamingItInTheWindowAndOnTheCommandLine
         ASSERT_TRUE(QFile::link(QStringLiteral(TOOLS_FOLDER "/") + tool, install.filePath(tool)));
 
     AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
-    model.procManager().setUsesCardImage(true);
-    model.procManager().setBundledTools(install.path() + "/");
+    model.procManager().tools().setUsesCardImage(true);
+    model.procManager().tools().setBundledTools(install.path() + "/");
     EXPECT_FALSE(QCoro::waitFor(model.session()->startUp(nullptr)));
     EXPECT_EQ(model.notifications()->overlay(), Notifications::Overlay::SetupFailed);
     EXPECT_TRUE(model.session()->setupProblem().contains("ffmpeg"))
@@ -548,8 +548,8 @@ TEST(TrustStart, AMissingToolStopsTheStartNamingItInTheWindowAndOnTheCommandLine
     // A folder of that name is no program either.
     ASSERT_TRUE(QDir().mkpath(install.filePath("ffmpeg")));
     AppViewModel again(PlaybackOutput{true, "fakesink sync=true"});
-    again.procManager().setUsesCardImage(true);
-    again.procManager().setBundledTools(install.path() + "/");
+    again.procManager().tools().setUsesCardImage(true);
+    again.procManager().tools().setBundledTools(install.path() + "/");
     EXPECT_FALSE(QCoro::waitFor(again.session()->startUp(nullptr)));
     EXPECT_TRUE(again.session()->setupProblem().contains(install.filePath("ffmpeg")));
     ASSERT_TRUE(QDir().rmdir(install.filePath("ffmpeg")));

@@ -2,8 +2,8 @@
 // for the card's files, what its controls store, and what reaches the card when saving.
 #include "windowtestsupport.h"
 
+#include "card/workingfolder.h"
 #include "playbacktestsupport.h"
-#include "card/processmanager.h"
 #include "records/settingstext.h"
 #include "testfiles.h"
 
@@ -23,7 +23,7 @@ protected:
     // card's cfg folder, "bbox.cfg" from the card volume.
     void writeCardSettings(const QByteArray &ini, const QByteArray &cfg)
     {
-        writeFile(ProcessManager::tempRoot() + QStringLiteral("cfg/bbox.ini"), ini);
+        writeFile(WorkingFolder::tempRoot() + QStringLiteral("cfg/bbox.ini"), ini);
         writeFile(cfgPath(), cfg);
     }
     QString cfgPath() const { return cardVolume() + QStringLiteral("/bbox.cfg"); }

@@ -2,7 +2,7 @@
 // covers the screen, taking the card out and quitting.
 #include "windowtestsupport.h"
 
-#include "card/processmanager.h"
+#include "card/workingfolder.h"
 #include "playbacktestsupport.h"
 
 #include <QDir>
@@ -24,8 +24,8 @@ QString text(QQuickItem *item)
 
 bool workingCopiesExist()
 {
-    return QDir(ProcessManager::tempRoot() + QStringLiteral("mov")).exists() ||
-           QDir(ProcessManager::tempRoot() + QStringLiteral("cfg")).exists();
+    return QDir(WorkingFolder::tempRoot() + QStringLiteral("mov")).exists() ||
+           QDir(WorkingFolder::tempRoot() + QStringLiteral("cfg")).exists();
 }
 
 TEST_F(Window, OpensCentredOnTheCardsListNewestFirstAndTabsFilterIt)

@@ -724,7 +724,26 @@
     </message>
 </context>
 <context>
-    <name>korvane::ProcessManager</name>
+    <name>korvane::SettingsViewModel</name>
+    <message>
+        <source>Wi-Fi 이름</source>
+        <translation>Wi-Fi name</translation>
+    </message>
+    <message>
+        <source>Wi-Fi 비밀번호</source>
+        <translation>Wi-Fi password</translation>
+    </message>
+    <message>
+        <source>%1에는 줄바꿈이나 &apos;=&apos;를 쓸 수 없습니다.</source>
+        <translation>%1 cannot contain line breaks or &apos;=&apos;.</translation>
+    </message>
+    <message>
+        <source>SD 카드에 설정을 저장하지 못했습니다.</source>
+        <translation>Could not save the settings to the SD card.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::ToolSet</name>
     <message>
         <source>작업 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 카드를 읽지 않았습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.</source>
         <translation>The card was not read because the work folder %1 is not writable by you alone. Another user created it, or it was replaced by a link.</translation>
@@ -744,25 +763,6 @@
     <message>
         <source>Korvane에 필요한 프로그램 %1 을(를) %2 에 복사하지 못했습니다.</source>
         <translation>Korvane could not copy the program %1 it needs into %2.</translation>
-    </message>
-</context>
-<context>
-    <name>korvane::SettingsViewModel</name>
-    <message>
-        <source>Wi-Fi 이름</source>
-        <translation>Wi-Fi name</translation>
-    </message>
-    <message>
-        <source>Wi-Fi 비밀번호</source>
-        <translation>Wi-Fi password</translation>
-    </message>
-    <message>
-        <source>%1에는 줄바꿈이나 &apos;=&apos;를 쓸 수 없습니다.</source>
-        <translation>%1 cannot contain line breaks or &apos;=&apos;.</translation>
-    </message>
-    <message>
-        <source>SD 카드에 설정을 저장하지 못했습니다.</source>
-        <translation>Could not save the settings to the SD card.</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
+#include "card/toolset.h"
+#include "card/workingfolder.h"
 #include "diskservicesandbox.h"
-#include "card/processmanager.h"
 #include "qtprinters.h"
 #include "rootsandbox.h"
 #include "samplerecordings.h"
@@ -37,38 +38,38 @@ TEST(ToolSetup, ToolsAreCopiedFollowingLinksUnlessTheSameFileIsThere)
     writeFile(bundled.filePath(QStringLiteral("ffmpeg-real")), "the real ffmpeg");
     ASSERT_TRUE(QFile::link(bundled.filePath(QStringLiteral("ffmpeg-real")),
                             bundled.filePath(QStringLiteral("ffmpeg"))));
-    ProcessManager manager;
-    manager.setBundledTools(bundled.path() + QLatin1Char('/'));
-    manager.setHelperRoot(installed.path() + QLatin1Char('/'));
+    ToolSet tools;
+    tools.setBundledTools(bundled.path() + QLatin1Char('/'));
+    tools.setHelperRoot(installed.path() + QLatin1Char('/'));
 
-    QCoro::waitFor(manager.installTool(QStringLiteral("ffmpeg")));
+    QCoro::waitFor(tools.installTool(QStringLiteral("ffmpeg")));
     const QString copy = installed.filePath(QStringLiteral("ffmpeg"));
     EXPECT_FALSE(QFileInfo(copy).isSymLink());
     EXPECT_EQ(readFile(copy), "the real ffmpeg");
     const QDateTime copiedAt = QFileInfo(copy).lastModified();
-    QCoro::waitFor(manager.installTool(QStringLiteral("ffmpeg")));
+    QCoro::waitFor(tools.installTool(QStringLiteral("ffmpeg")));
     EXPECT_EQ(QFileInfo(copy).lastModified(), copiedAt) << "the same file is not copied again";
 
     // The same size is not the same tool: a stale or planted copy is replaced.
     writeFile(copy, "the user's ffmpeg");
     writeFile(bundled.filePath(QStringLiteral("ffmpeg-real")), "the real ffmpeg!!");
-    QCoro::waitFor(manager.installTool(QStringLiteral("ffmpeg")));
+    QCoro::waitFor(tools.installTool(QStringLiteral("ffmpeg")));
     EXPECT_EQ(readFile(copy), "the real ffmpeg!!");
 
-    QCoro::waitFor(manager.installTool(QStringLiteral("salvex")));
+    QCoro::waitFor(tools.installTool(QStringLiteral("salvex")));
     EXPECT_FALSE(QFileInfo::exists(installed.filePath(QStringLiteral("salvex"))))
         << "not bundled, not installed";
 }
 
 TEST(ToolSetup, CardImageNeedsNoRightsAndGetsTheBuildsTools)
 {
-    ProcessManager manager;
-    manager.setBundledTools(QStringLiteral(TOOLS_FOLDER "/"));
-    manager.setUsesCardImage(true);
-    EXPECT_TRUE(QCoro::waitFor(manager.initializeTools()));
-    EXPECT_TRUE(manager.helperRoot().endsWith(QStringLiteral("/Korvane/")));
+    ToolSet tools;
+    tools.setBundledTools(QStringLiteral(TOOLS_FOLDER "/"));
+    tools.setUsesCardImage(true);
+    EXPECT_TRUE(QCoro::waitFor(tools.initializeTools()));
+    EXPECT_TRUE(tools.helperRoot().endsWith(QStringLiteral("/Korvane/")));
     for (const char *tool : {"durnix", "ffmpeg", "salvex"}) {
-        const QFileInfo installed(manager.helperRoot() + QLatin1String(tool));
+        const QFileInfo installed(tools.helperRoot() + QLatin1String(tool));
         EXPECT_TRUE(installed.isFile() && installed.isExecutable()) << tool;
         EXPECT_FALSE(installed.isSymLink()) << tool;
     }
@@ -77,18 +78,18 @@ TEST(ToolSetup, CardImageNeedsNoRightsAndGetsTheBuildsTools)
 TEST(Privilege, ASetUserIdDurnixCountsOnlyWhereNobodyButRootCanSwapIt)
 {
     QTemporaryDir folder;
-    ProcessManager manager;
-    manager.setBundledTools(folder.path() + QLatin1Char('/'));
-    EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix"))) << "missing";
-    EXPECT_TRUE(manager.privilegedToolPath().isEmpty());
+    ToolSet tools;
+    tools.setBundledTools(folder.path() + QLatin1Char('/'));
+    EXPECT_FALSE(tools.checkPrivilege(QStringLiteral("durnix"))) << "missing";
+    EXPECT_TRUE(tools.privilegedToolPath().isEmpty());
     if (geteuid() != 0)
         GTEST_SKIP() << "the rest needs root";
     // Root-owned and set-user-ID, but in a folder below /tmp, which everybody may write: whoever
     // can rename its parents can swap it.
     const QString tool = setUserIdCopy(QStringLiteral(TOOLS_FOLDER "/durnix"), folder.path());
     ASSERT_FALSE(tool.isEmpty());
-    EXPECT_FALSE(manager.checkPrivilege(QStringLiteral("durnix")));
-    EXPECT_TRUE(manager.privilegedToolPath().isEmpty());
+    EXPECT_FALSE(tools.checkPrivilege(QStringLiteral("durnix")));
+    EXPECT_TRUE(tools.privilegedToolPath().isEmpty());
 }
 
 namespace {
@@ -217,18 +218,18 @@ TEST(LocalFiles, FailedCopyKeepsTheOldFileAndMovesReplace)
     const QString destination = folder.filePath(QStringLiteral("saved.mp4"));
     writeFile(destination, "the user's earlier download");
     QCoro::waitFor(
-        ProcessManager::copyFile(folder.filePath(QStringLiteral("missing.mp4")), destination));
+        WorkingFolder::copyFile(folder.filePath(QStringLiteral("missing.mp4")), destination));
     EXPECT_EQ(readFile(destination), "the user's earlier download");
 
     writeFile(folder.filePath(QStringLiteral("new.mp4")), "new recording");
     QCoro::waitFor(
-        ProcessManager::copyFile(folder.filePath(QStringLiteral("new.mp4")), destination));
+        WorkingFolder::copyFile(folder.filePath(QStringLiteral("new.mp4")), destination));
     EXPECT_EQ(readFile(destination), "new recording");
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2)
         << "no partial copy left behind";
 
-    QCoro::waitFor(ProcessManager::renameFile(folder.filePath(QStringLiteral("new.mp4")),
-                                              folder.filePath(QStringLiteral("moved.mp4"))));
+    QCoro::waitFor(WorkingFolder::renameFile(folder.filePath(QStringLiteral("new.mp4")),
+                                             folder.filePath(QStringLiteral("moved.mp4"))));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("new.mp4"))));
     EXPECT_EQ(readFile(folder.filePath(QStringLiteral("moved.mp4"))), "new recording");
 }

@@ -1,8 +1,11 @@
-#include "card/processmanager.h"
+#include "card/conversions.h"
 
 #include "base/applog.h"
 #include "card/shell.h"
 #include "card/shellquote.h"
+#include "card/toolset.h"
+#include "card/workingfolder.h"
+#include "records/metadataextraction.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -13,73 +16,69 @@ namespace {
 const QString aacSound = QStringLiteral("-c:a aac -ar 44100 -b:a 64k");
 } // namespace
 
-QString ProcessManager::toolCommand(const QString &tool, const QString &arguments) const
+QCoro::Task<> Conversions::runFfmpeg(QString output, QString arguments) const
 {
-    return shellQuoted(m_helperRoot + tool) + QLatin1Char(' ') + arguments;
-}
-
-QCoro::Task<> ProcessManager::runFfmpeg(QString output, QString arguments)
-{
-    deleteDirectory(output);
+    WorkingFolder::deleteDirectory(output);
     co_await Shell::runAsync(
-        toolCommand(QStringLiteral("ffmpeg"), arguments + QLatin1Char(' ') + shellQuoted(output)),
+        m_tools.toolCommand(QStringLiteral("ffmpeg"),
+                            arguments + QLatin1Char(' ') + shellQuoted(output)),
         [](const QString &) {});
 }
 
-QCoro::Task<std::optional<QString>> ProcessManager::remuxVideo(QString input, QString output)
+QCoro::Task<std::optional<QString>> Conversions::remuxVideo(QString input, QString output) const
 {
-    deleteDirectory(output);
+    WorkingFolder::deleteDirectory(output);
     QString text;
     // "-strict -1": the dashcam's sound is 8 kHz MP3, which ffmpeg puts into MP4 only when told
     // to; without it every recording with sound would fail to remux.
     const QString arguments = QStringLiteral("-i %1 -map 0 -c copy -strict -1 %2")
                                   .arg(shellQuoted(input), shellQuoted(output));
-    co_await Shell::runAsync(toolCommand(QStringLiteral("ffmpeg"), arguments),
+    co_await Shell::runAsync(m_tools.toolCommand(QStringLiteral("ffmpeg"), arguments),
                              [&](const QString &chunk) { text += chunk; });
-    if (fileSize(output, false) == 0)
+    if (WorkingFolder::fileSize(output, false) == 0)
         co_return QStringLiteral("Failed to remux MP4 file.");
     co_return findParameterSetErrors(text);
 }
 
-QCoro::Task<> ProcessManager::convertAudio(QString input, QString output)
+QCoro::Task<> Conversions::convertAudio(QString input, QString output) const
 {
     co_await runFfmpeg(
         output,
         QStringLiteral("-i %1 -map 0:v -map 0:a:0 -c:v copy %2").arg(shellQuoted(input), aacSound));
 }
 
-QCoro::Task<> ProcessManager::extractChannelWithAudio(QString input, int channel, QString output)
+QCoro::Task<> Conversions::extractChannelWithAudio(QString input, int channel, QString output) const
 {
     co_await runFfmpeg(output, QStringLiteral("-i %1 -map 0:v:%2 -map 0:a:0 -c:v copy %3")
                                    .arg(shellQuoted(input), QString::number(channel), aacSound));
 }
 
-QCoro::Task<> ProcessManager::extractChannel(QString input, int channel, QString output)
+QCoro::Task<> Conversions::extractChannel(QString input, int channel, QString output) const
 {
     co_await runFfmpeg(output, QStringLiteral("-i %1 -map 0:v:%2 -c:v copy")
                                    .arg(shellQuoted(input), QString::number(channel)));
 }
 
-QCoro::Task<> ProcessManager::mergeAudio(QString video, QString audio, QString output)
+QCoro::Task<> Conversions::mergeAudio(QString video, QString audio, QString output) const
 {
     co_await runFfmpeg(output, QStringLiteral("-i %1 -i %2 -map 0:v -map 1:a -c copy -shortest")
                                    .arg(shellQuoted(video), shellQuoted(audio)));
 }
 
-QCoro::Task<bool> ProcessManager::recoverVideo(QString input, QString output)
+QCoro::Task<bool> Conversions::recoverVideo(QString input, QString output) const
 {
-    deleteDirectory(output);
+    WorkingFolder::deleteDirectory(output);
     const std::optional<QList<VideoChannel>> channels = getVideoInfo(input);
     if (!channels)
         co_return false;
     const QString arguments = shellQuoted(input) + QLatin1Char(' ') + shellQuoted(output) +
                               QLatin1Char(' ') + salvexChannelOptions(*channels);
-    co_await Shell::runAsync(toolCommand(QStringLiteral("salvex"), arguments),
+    co_await Shell::runAsync(m_tools.toolCommand(QStringLiteral("salvex"), arguments),
                              [](const QString &) {});
     co_return true;
 }
 
-std::optional<QString> ProcessManager::findParameterSetErrors(const QString &text)
+std::optional<QString> Conversions::findParameterSetErrors(const QString &text)
 {
     static const QRegularExpression complaint(
         QStringLiteral(R"((sps_id|pps_id) \d+ out of range)"));
@@ -93,7 +92,7 @@ std::optional<QString> ProcessManager::findParameterSetErrors(const QString &tex
     return lines.join(QLatin1Char('\n'));
 }
 
-QString ProcessManager::salvexChannelOptions(const QList<VideoChannel> &channels)
+QString Conversions::salvexChannelOptions(const QList<VideoChannel> &channels)
 {
     QString options;
     for (qsizetype i = 0; i < channels.size(); ++i)
@@ -105,9 +104,9 @@ QString ProcessManager::salvexChannelOptions(const QList<VideoChannel> &channels
     return options;
 }
 
-QCoro::Task<std::optional<QString>> ProcessManager::playerProblem(QString path)
+QCoro::Task<std::optional<QString>> Conversions::playerProblem(QString path) const
 {
-    const QString checker = bundledTools() + QStringLiteral("korvane-playcheck");
+    const QString checker = m_tools.bundledTools() + QStringLiteral("korvane-playcheck");
     QString said;
     const int status =
         co_await Shell::runAsync(shellQuoted(checker) + QLatin1Char(' ') + shellQuoted(path),
@@ -120,6 +119,20 @@ QCoro::Task<std::optional<QString>> ProcessManager::playerProblem(QString path)
         co_return lines.last().trimmed();
     appLog(logCard, "[ProcessManager] player check failed:", checker, status, said);
     co_return QStringLiteral("Korvane's player could not be asked whether it shows it");
+}
+
+std::optional<QList<VideoChannel>> Conversions::getVideoInfo(const QString &path)
+{
+    const MediaDataDecoding decoded = decodeMediaData(mediaRecordsJson(extractMediaRecords(path)));
+    if (!decoded.records) {
+        appLog(logCard, "[ProcessManager] getVideoInfo error:", decoded.error);
+        return std::nullopt;
+    }
+    for (const MediaData &record : *decoded.records) {
+        if (record.videoInfo)
+            return record.videoInfo->channels;
+    }
+    return std::nullopt;
 }
 
 } // namespace korvane

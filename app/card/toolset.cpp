@@ -1,23 +1,18 @@
-#include "card/processmanager.h"
+#include "card/toolset.h"
 
 #include "base/applog.h"
-#include "base/background.h"
-#include "card/diskservice.h"
 #include "base/identity.h"
+#include "card/diskservice.h"
 #include "card/privatefolder.h"
 #include "card/rootonlypath.h"
-#include "card/savedfiles.h"
+#include "card/shellquote.h"
+#include "card/workingfolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvane {
@@ -46,61 +41,36 @@ bool sameFile(const QString &a, const QString &b)
     return first.error() == QFileDevice::NoError && second.error() == QFileDevice::NoError;
 }
 
-// A copy under a temporary name next to the destination, renamed over it only when whole; holes
-// stay holes and the permissions come along (a tool stays executable).
-QString copyReplacing(const QString &source, const QString &destination)
-{
-    const QString partial = destination + QStringLiteral(".partial");
-    QFile::remove(partial);
-    const int from = open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (from < 0)
-        return QStringLiteral("cannot read %1: %2")
-            .arg(source, QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat st
-    {
-    };
-    fstat(from, &st);
-    const int to = open(QFile::encodeName(partial).constData(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
-    if (to < 0) {
-        const QString error = QString::fromLocal8Bit(std::strerror(errno));
-        close(from);
-        return QStringLiteral("cannot write %1: %2").arg(partial, error);
-    }
-    QString error = copyKeepingHoles(from, to);
-    close(from);
-    if (close(to) != 0 && error.isEmpty())
-        error = QString::fromLocal8Bit(std::strerror(errno));
-    if (!error.isEmpty()) {
-        QFile::remove(partial);
-        return error;
-    }
-    if (std::rename(QFile::encodeName(partial).constData(),
-                    QFile::encodeName(destination).constData()) != 0) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(partial);
-        return error;
-    }
-    return {};
-}
-
-QString moveReplacing(const QString &source, const QString &destination)
-{
-    if (std::rename(QFile::encodeName(source).constData(),
-                    QFile::encodeName(destination).constData()) == 0)
-        return {};
-    if (errno != EXDEV)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    // Another file system: copy, then remove the source.
-    const QString error = copyReplacing(source, destination);
-    if (error.isEmpty() && !QFile::remove(source))
-        return QStringLiteral("cannot remove %1").arg(source);
-    return error;
-}
-
 } // namespace
 
-QString ProcessManager::bundledTools() const
+ToolSet::ToolSet(QObject *parent) : QObject(parent) {}
+
+void ToolSet::setSetupProblem(const QString &problem)
+{
+    if (problem == m_setupProblem)
+        return;
+    m_setupProblem = problem;
+    emit setupProblemChanged();
+}
+
+bool ToolSet::workingFolderReady()
+{
+    const QString problem = preparePrivateFolder(WorkingFolder::tempRoot());
+    if (problem.isEmpty())
+        return true;
+    appLog(logCard, "[FileExtractor] working folder refused:", problem);
+    setSetupProblem(tr("작업 폴더 %1 은(는) 본인만 쓸 수 있는 폴더가 아니어서 카드를 읽지 "
+                       "않았습니다. 다른 사용자가 만들었거나 링크로 바뀐 폴더입니다.")
+                        .arg(WorkingFolder::tempRoot()));
+    return false;
+}
+
+QString ToolSet::toolCommand(const QString &tool, const QString &arguments) const
+{
+    return shellQuoted(m_helperRoot + tool) + QLatin1Char(' ') + arguments;
+}
+
+QString ToolSet::bundledTools() const
 {
     if (!m_bundledTools.isEmpty())
         return m_bundledTools;
@@ -111,7 +81,7 @@ QString ProcessManager::bundledTools() const
     return here + QStringLiteral("/../" KORVANE_TOOLS_DIR "/");
 }
 
-QCoro::Task<bool> ProcessManager::prepareTools()
+QCoro::Task<bool> ToolSet::prepareTools()
 {
     m_helperRoot = userDataFolder() + QLatin1Char('/') + appName() + QLatin1Char('/');
     if (const QString problem = preparePrivateFolder(m_helperRoot); !problem.isEmpty()) {
@@ -151,7 +121,7 @@ QCoro::Task<bool> ProcessManager::prepareTools()
     co_return true;
 }
 
-QCoro::Task<bool> ProcessManager::initializeTools()
+QCoro::Task<bool> ToolSet::initializeTools()
 {
     bool result = co_await prepareTools();
     if (result && m_usesCardImage)
@@ -164,7 +134,7 @@ QCoro::Task<bool> ProcessManager::initializeTools()
     co_return result;
 }
 
-bool ProcessManager::chooseCardAccess()
+bool ToolSet::chooseCardAccess()
 {
     if (checkPrivilege(QStringLiteral("durnix"))) {
         m_cardAccess = CardAccess::SetUserIdTool;
@@ -185,7 +155,7 @@ bool ProcessManager::chooseCardAccess()
     return true;
 }
 
-QString ProcessManager::cardAccessDescription() const
+QString ToolSet::cardAccessDescription() const
 {
     switch (m_cardAccess) {
     case CardAccess::SetUserIdTool:
@@ -203,7 +173,7 @@ QString ProcessManager::cardAccessDescription() const
     return QStringLiteral("SD cards cannot be read: %1").arg(m_cardAccessProblem);
 }
 
-QCoro::Task<> ProcessManager::installTool(QString name)
+QCoro::Task<> ToolSet::installTool(QString name)
 {
     const QString bundled = bundledTools() + name;
     if (!QFileInfo::exists(bundled))
@@ -214,10 +184,10 @@ QCoro::Task<> ProcessManager::installTool(QString name)
         co_return;
     }
     appLog(logCard, "[ProcessManager]", destination, "-> copied");
-    co_await copyFile(bundled, destination);
+    co_await WorkingFolder::copyFile(bundled, destination);
 }
 
-bool ProcessManager::checkPrivilege(const QString &name)
+bool ToolSet::checkPrivilege(const QString &name)
 {
     m_privilegedTool.clear();
     QString resolved;
@@ -233,26 +203,6 @@ bool ProcessManager::checkPrivilege(const QString &name)
     }
     m_privilegedTool = resolved;
     return true;
-}
-
-QCoro::Task<bool> ProcessManager::copyFile(QString source, QString destination)
-{
-    // The future is named before it is awaited: GCC 12 mishandles temporaries in co_await.
-    QCoro::Task<QString> copying =
-        inBackground([source, destination] { return copyReplacing(source, destination); });
-    const QString error = co_await copying;
-    if (!error.isEmpty())
-        appLog(logCard, "[FileExtractor] copy failed::", error);
-    co_return error.isEmpty();
-}
-
-QCoro::Task<> ProcessManager::renameFile(QString source, QString destination)
-{
-    QCoro::Task<QString> moving =
-        inBackground([source, destination] { return moveReplacing(source, destination); });
-    const QString error = co_await moving;
-    if (!error.isEmpty())
-        appLog(logCard, "[FileExtractor] rename failed::", error);
 }
 
 } // namespace korvane
