@@ -2,6 +2,7 @@
 
 #include "mp4/boxcontents.h"
 #include "mp4/boxreader.h"
+#include "records/mp4file.h"
 
 #include <QFile>
 
@@ -106,13 +107,7 @@ std::optional<QList<QList<double>>> videoKeyFrames(const QString &file)
     if (!in.open(QIODevice::ReadOnly))
         return std::nullopt;
     // The top-level "moov" is read whole; the media data is skipped over.
-    const mp4::box_reader onDisk(in.size(), [&in](quint64 at, std::span<std::uint8_t> into) {
-        if (!in.seek(static_cast<qint64>(at)))
-            return std::size_t{0};
-        const qint64 got =
-            in.read(reinterpret_cast<char *>(into.data()), static_cast<qint64>(into.size()));
-        return got > 0 ? static_cast<std::size_t>(got) : std::size_t{0};
-    });
+    const mp4::box_reader onDisk = mp4FileBoxes(in);
     const auto moovBox = onDisk.child("moov");
     if (!moovBox || moovBox->size > largestIndex)
         return std::nullopt;

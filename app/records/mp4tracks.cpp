@@ -2,33 +2,16 @@
 
 #include "mp4/boxcontents.h"
 #include "mp4/boxreader.h"
-
-#include <QFile>
+#include "records/mp4file.h"
 
 namespace korvane {
-
-namespace {
-
-// The boxes of an open file; only the headers on the way are read, however large the index.
-mp4::box_reader fileBoxes(QFile &file)
-{
-    return mp4::box_reader(file.size(), [&file](quint64 at, std::span<std::uint8_t> into) {
-        if (!file.seek(static_cast<qint64>(at)))
-            return std::size_t{0};
-        const qint64 got =
-            file.read(reinterpret_cast<char *>(into.data()), static_cast<qint64>(into.size()));
-        return got > 0 ? static_cast<std::size_t>(got) : std::size_t{0};
-    });
-}
-
-} // namespace
 
 std::vector<double> videoTrackDurations(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const mp4::box_reader boxes = fileBoxes(file);
+    const mp4::box_reader boxes = mp4FileBoxes(file);
     const auto moov = boxes.child("moov");
     const auto mvhd = moov ? boxes.child("mvhd", *moov) : std::nullopt;
     if (!mvhd)
@@ -59,7 +42,7 @@ std::optional<TrackCounts> trackCounts(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const mp4::box_reader boxes = fileBoxes(file);
+    const mp4::box_reader boxes = mp4FileBoxes(file);
     const auto moov = boxes.child("moov");
     if (!moov)
         return std::nullopt;
