@@ -9,9 +9,9 @@ import Korvane.Graph
 Rectangle {
     id: bar
 
-    required property AppViewModel viewModel
-    readonly property MultiTrackPlayer player: viewModel.playerManager
-    readonly property GSensorGraph graph: viewModel.gSensorGraph
+    required property MultiTrackPlayer player
+    required property GSensorGraph graph
+    required property NowPlaying nowPlaying
 
     objectName: "gSensorBar"
     color: K.Theme.raised
@@ -66,7 +66,7 @@ Rectangle {
             Item {
                 objectName: "gSensorShown"
                 height: parent.height
-                width: Math.max(2, bar.viewModel.nowPlaying.gSensorShownShare * plot.width)
+                width: Math.max(2, bar.nowPlaying.gSensorShownShare * plot.width)
                 clip: true
 
                 GLineGraph {
@@ -96,7 +96,7 @@ Rectangle {
 
     MouseArea {
         anchors.fill: parent
-        onDoubleClicked: bar.viewModel.nowPlaying.exportGSensor()
+        onDoubleClicked: bar.nowPlaying.exportGSensor()
     }
 
     Component.onCompleted: graph.rebuild()

@@ -9,10 +9,12 @@ import Korvane.Models
 Rectangle {
     id: bar
 
-    required property AppViewModel viewModel
+    required property PlayerControls controls
+    required property NowPlaying nowPlaying
+    required property Clips clips
+    required property Downloads downloads
     required property PlayerActions actions
-    readonly property PlayerControls controls: viewModel.controls
-    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
+    readonly property bool hasVideo: nowPlaying.videoPlayers.length > 0
 
     implicitHeight: K.Theme.barHeight
     color: K.Theme.panel
@@ -76,12 +78,12 @@ Rectangle {
             enabled: bar.hasVideo
             system: "captions"
             tip: qsTr("증거 영상에 날짜, 시각, 속도, 위치 자막 넣기")
-            highlighted: bar.viewModel.clips.clipCaption
-            onActivated: bar.viewModel.clips.clipCaption = !bar.viewModel.clips.clipCaption
+            highlighted: bar.clips.clipCaption
+            onActivated: bar.clips.clipCaption = !bar.clips.clipCaption
         }
         K.ImageButton {
             name: "clipExport"
-            enabled: bar.viewModel.clips.canExportClip && !bar.viewModel.downloads.isDownloading
+            enabled: bar.clips.canExportClip && !bar.downloads.isDownloading
             system: "film"
             tip: qsTr("표시한 구간을 증거 영상으로 저장")
             onActivated: clipDialog.open()
@@ -107,6 +109,6 @@ Rectangle {
         id: clipDialog
         objectName: "clipDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.clips.exportClip(selectedFolder)
+        onAccepted: bar.clips.exportClip(selectedFolder)
     }
 }

@@ -8,7 +8,8 @@ import Korvane.Models
 Rectangle {
     id: header
 
-    required property AppViewModel viewModel
+    required property NowPlaying nowPlaying
+    required property ScreenLayout layout
 
     // The window's owner switches full screen, for this button and the keys alike.
     signal fullScreenToggled()
@@ -34,7 +35,7 @@ Rectangle {
             objectName: "openTitle"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
-            text: header.viewModel.nowPlaying.openTitle
+            text: header.nowPlaying.openTitle
             textFormat: Text.PlainText
             font.pixelSize: 14
             color: K.Theme.text
@@ -44,8 +45,8 @@ Rectangle {
             name: "ch5"
             title: "CH5"
             // In full screen the fifth channel has a tab instead.
-            visible: header.viewModel.nowPlaying.videoPlayers.length === 5 && !header.viewModel.layout.isFullScreen
-            onActivated: header.viewModel.layout.togglePopup()
+            visible: header.nowPlaying.videoPlayers.length === 5 && !header.layout.isFullScreen
+            onActivated: header.layout.togglePopup()
             ToolTip.visible: hovered
             ToolTip.text: qsTr("5번 채널을 별도 창으로 보기")
             ToolTip.delay: 600
@@ -53,7 +54,7 @@ Rectangle {
         K.TextButton {
             name: "fullScreen"
             title: qsTr("전체 화면")
-            visible: header.viewModel.nowPlaying.videoPlayers.length > 0
+            visible: header.nowPlaying.videoPlayers.length > 0
             ToolTip.visible: hovered
             ToolTip.text: qsTr("전체 화면 보기와 끝내기 (F, Esc)")
             ToolTip.delay: 600

@@ -8,7 +8,8 @@ import Korvane.Models
 Rectangle {
     id: panel
 
-    required property AppViewModel viewModel
+    required property RecordingLibrary library
+    required property RecordingOpener opener
 
     color: K.Theme.panel
 
@@ -20,9 +21,9 @@ Rectangle {
         K.TabButton {
             objectName: "typeTabs"
             Layout.fillWidth: true
-            items: panel.viewModel.library.tabTitles
-            selectedIndex: panel.viewModel.library.selectedTab
-            onSelect: (index) => panel.viewModel.library.selectTab(index)
+            items: panel.library.tabTitles
+            selectedIndex: panel.library.selectedTab
+            onSelect: (index) => panel.library.selectTab(index)
         }
 
         RowLayout {
@@ -33,9 +34,9 @@ Rectangle {
                 Layout.preferredWidth: 112
                 text: qsTr("전체선택")
                 focusPolicy: Qt.NoFocus
-                checked: panel.viewModel.library.isAllChecked
+                checked: panel.library.isAllChecked
                 palette.windowText: K.Theme.text
-                onToggled: panel.viewModel.library.checkAll(checked)
+                onToggled: panel.library.checkAll(checked)
             }
             QQC.Label {
                 Layout.preferredWidth: 200
@@ -54,8 +55,8 @@ Rectangle {
         FileList {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            library: panel.viewModel.library
-            opener: panel.viewModel.opener
+            library: panel.library
+            opener: panel.opener
         }
     }
 }

@@ -10,14 +10,20 @@ import Korvane.Models
 Rectangle {
     id: bar
 
-    required property AppViewModel viewModel
+    required property MultiTrackPlayer player
+    required property NowPlaying nowPlaying
+    required property ScreenLayout layout
+    required property RecordingLibrary library
+    required property RecordingOpener opener
+    required property Downloads downloads
+    required property Clips clips
     required property PlayerActions actions
-    readonly property MultiTrackPlayer player: viewModel.playerManager
-    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
+    readonly property bool hasVideo: nowPlaying.videoPlayers.length > 0
 
     implicitHeight: 48
     color: K.Theme.panel
 
+    // The window's owner pauses playback and brings the settings window up.
     signal settingsRequested()
 
     Connections {
@@ -41,8 +47,8 @@ Rectangle {
             system: "magnifyingglass"
             tip: qsTr("화면 확대")
             checkable: false
-            highlighted: bar.viewModel.layout.showMagnifier
-            onActivated: bar.viewModel.layout.toggleMagnifier()
+            highlighted: bar.layout.showMagnifier
+            onActivated: bar.layout.toggleMagnifier()
         }
         K.ImageButton {
             name: "snapshot"
@@ -66,24 +72,21 @@ Rectangle {
             system: "square.and.arrow.down"
             tip: qsTr("선택한 영상 다운로드")
             onActivated: {
-                if (bar.viewModel.downloads.readyToDownload())
+                if (bar.downloads.readyToDownload())
                     downloadDialog.open()
             }
         }
         K.ImageButton {
             name: "channel"
-            label: bar.viewModel.downloads.channelChoiceLabel
+            label: bar.downloads.channelChoiceLabel
             tip: qsTr("다운로드할 채널")
-            onActivated: bar.viewModel.downloads.nextChannelChoice()
+            onActivated: bar.downloads.nextChannelChoice()
         }
         K.ImageButton {
             name: "settings"
             system: "gearshape.fill"
             tip: qsTr("블랙박스 설정")
-            onActivated: {
-                bar.viewModel.pauseForSettings()
-                bar.settingsRequested()
-            }
+            onActivated: bar.settingsRequested()
         }
 
         Item { Layout.fillWidth: true }
@@ -131,7 +134,7 @@ Rectangle {
             name: "previous"
             system: "backward.end.fill"
             tip: qsTr("이전 영상")
-            onActivated: bar.viewModel.opener.openPrevious()
+            onActivated: bar.opener.openPrevious()
         }
         K.ImageButton {
             name: "backward"
@@ -151,7 +154,7 @@ Rectangle {
             name: "next"
             system: "forward.end.fill"
             tip: qsTr("다음 영상")
-            onActivated: bar.viewModel.opener.openNext()
+            onActivated: bar.opener.openNext()
         }
     }
 
@@ -161,27 +164,27 @@ Rectangle {
         title: qsTr("MP4 파일 선택")
         fileMode: FileDialog.OpenFiles
         nameFilters: [qsTr("MP4 파일 (*.mp4)")]
-        onAccepted: bar.viewModel.library.openFiles(selectedFiles)
+        onAccepted: bar.library.openFiles(selectedFiles)
     }
 
     FolderDialog {
         id: snapshotDialog
         objectName: "snapshotDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.nowPlaying.saveSnapshots(selectedFolder)
+        onAccepted: bar.nowPlaying.saveSnapshots(selectedFolder)
     }
 
     FolderDialog {
         id: gpxDialog
         objectName: "gpxDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.clips.exportGpx(selectedFolder)
+        onAccepted: bar.clips.exportGpx(selectedFolder)
     }
 
     FolderDialog {
         id: downloadDialog
         objectName: "downloadDialog"
         title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.viewModel.downloads.startDownload(selectedFolder)
+        onAccepted: bar.downloads.startDownload(selectedFolder)
     }
 }

@@ -7,9 +7,10 @@ import Korvane.Models
 QtObject {
     id: actions
 
-    required property AppViewModel viewModel
-    readonly property MultiTrackPlayer player: viewModel.playerManager
-    readonly property bool hasVideo: viewModel.nowPlaying.videoPlayers.length > 0
+    required property MultiTrackPlayer player
+    required property NowPlaying nowPlaying
+    required property Clips clips
+    readonly property bool hasVideo: nowPlaying.videoPlayers.length > 0
 
     component PlayerAction: QtObject {
         property string text
@@ -90,14 +91,14 @@ QtObject {
         sequence: "I"
         keyText: "I"
         enabled: actions.hasVideo
-        onTriggered: actions.viewModel.clips.markClipStart()
+        onTriggered: actions.clips.markClipStart()
     }
     readonly property PlayerAction markClipEnd: PlayerAction {
         text: qsTr("증거 영상 끝 지점 표시")
         sequence: "O"
         keyText: "O"
         enabled: actions.hasVideo
-        onTriggered: actions.viewModel.clips.markClipEnd()
+        onTriggered: actions.clips.markClipEnd()
     }
     // Full screen is the window's: it answers these two.
     readonly property PlayerAction fullScreen: PlayerAction {

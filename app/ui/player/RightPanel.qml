@@ -10,10 +10,14 @@ import Korvane.Video
 Rectangle {
     id: panel
 
-    required property AppViewModel viewModel
+    required property ScreenLayout layout
+    required property NowPlaying nowPlaying
+    required property MapPosition mapPosition
+    required property MultiTrackPlayer player
+    required property GSensorGraph gSensorGraph
 
-    readonly property int chosen: viewModel.layout.videoChannel
-    readonly property int channelCount: viewModel.nowPlaying.videoPlayers.length
+    readonly property int chosen: layout.videoChannel
+    readonly property int channelCount: nowPlaying.videoPlayers.length
 
     color: K.Theme.panel
     clip: true
@@ -28,9 +32,9 @@ Rectangle {
             Layout.preferredHeight: 32
             Layout.fillWidth: true
             fitWidth: width
-            items: panel.viewModel.layout.sideTabs
-            selectedIndex: panel.viewModel.layout.sideTabIndex
-            onSelect: (index) => panel.viewModel.layout.selectSideTab(index)
+            items: panel.layout.sideTabs
+            selectedIndex: panel.layout.sideTabIndex
+            onSelect: (index) => panel.layout.selectSideTab(index)
         }
 
         Item {
@@ -48,7 +52,7 @@ Rectangle {
                 active: panel.channelCount > 0 && panel.chosen === 4
                 sourceComponent: MapView {
                     objectName: "sideMapPlace"
-                    position: panel.viewModel.mapPosition
+                    position: panel.mapPosition
                 }
             }
             Loader {
@@ -56,7 +60,7 @@ Rectangle {
                 active: panel.chosen >= 0 && panel.chosen < 4 && panel.chosen < panel.channelCount
                 sourceComponent: ChannelView {
                     objectName: "sideChannel"
-                    channel: panel.viewModel.nowPlaying.videoPlayers[panel.chosen]
+                    channel: panel.nowPlaying.videoPlayers[panel.chosen]
                 }
             }
         }
@@ -64,7 +68,9 @@ Rectangle {
         GSensorBar {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            viewModel: panel.viewModel
+            player: panel.player
+            graph: panel.gSensorGraph
+            nowPlaying: panel.nowPlaying
         }
     }
 }

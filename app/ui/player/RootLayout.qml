@@ -8,7 +8,16 @@ import Korvane.Models
 Rectangle {
     id: root
 
-    required property AppViewModel viewModel
+    required property RecordingLibrary library
+    required property RecordingOpener opener
+    required property NowPlaying nowPlaying
+    required property ScreenLayout layout
+    required property Downloads downloads
+    required property Clips clips
+    required property MultiTrackPlayer player
+    required property PlayerControls controls
+    required property GSensorGraph gSensorGraph
+    required property MapPosition mapPosition
     required property PlayerActions actions
 
     signal fullScreenToggled()
@@ -22,7 +31,8 @@ Rectangle {
 
         HeaderBar {
             Layout.fillWidth: true
-            viewModel: root.viewModel
+            nowPlaying: root.nowPlaying
+            layout: root.layout
             onFullScreenToggled: root.fullScreenToggled()
         }
 
@@ -34,8 +44,9 @@ Rectangle {
             LeftPanel {
                 Layout.fillHeight: true
                 Layout.preferredWidth: 404
-                visible: !root.viewModel.layout.isFullScreen
-                viewModel: root.viewModel
+                visible: !root.layout.isFullScreen
+                library: root.library
+                opener: root.opener
             }
 
             ColumnLayout {
@@ -58,42 +69,59 @@ Rectangle {
                             Layout.leftMargin: K.Theme.gap
                             Layout.topMargin: 4
                             Layout.preferredHeight: 32
-                            items: root.viewModel.layout.layoutTabs
-                            selectedIndex: root.viewModel.layout.layoutTabIndex
-                            onSelect: (index) => root.viewModel.layout.selectLayoutTab(index)
+                            items: root.layout.layoutTabs
+                            selectedIndex: root.layout.layoutTabIndex
+                            onSelect: (index) => root.layout.selectLayoutTab(index)
                         }
 
                         VideoLayout {
                             Layout.fillWidth: true
                             Layout.fillHeight: true
-                            viewModel: root.viewModel
+                            nowPlaying: root.nowPlaying
+                            layout: root.layout
+                            mapPosition: root.mapPosition
                         }
                     }
 
                     RightPanel {
                         Layout.fillHeight: true
                         Layout.preferredWidth: 280
-                        visible: !root.viewModel.layout.isFullScreen
-                        viewModel: root.viewModel
+                        visible: !root.layout.isFullScreen
+                        layout: root.layout
+                        nowPlaying: root.nowPlaying
+                        mapPosition: root.mapPosition
+                        player: root.player
+                        gSensorGraph: root.gSensorGraph
                     }
                 }
 
                 SeekControlBar {
                     Layout.fillWidth: true
-                    viewModel: root.viewModel
+                    player: root.player
+                    nowPlaying: root.nowPlaying
+                    clips: root.clips
                 }
 
                 PlayButtonBar {
                     id: buttons
                     Layout.fillWidth: true
-                    viewModel: root.viewModel
+                    player: root.player
+                    nowPlaying: root.nowPlaying
+                    layout: root.layout
+                    library: root.library
+                    opener: root.opener
+                    downloads: root.downloads
+                    clips: root.clips
                     actions: root.actions
                     onSettingsRequested: root.settingsRequested()
                 }
 
                 AVControlBar {
                     Layout.fillWidth: true
-                    viewModel: root.viewModel
+                    controls: root.controls
+                    nowPlaying: root.nowPlaying
+                    clips: root.clips
+                    downloads: root.downloads
                     actions: root.actions
                 }
             }

@@ -9,8 +9,9 @@ import Korvane.Models
 Rectangle {
     id: bar
 
-    required property AppViewModel viewModel
-    readonly property MultiTrackPlayer player: viewModel.playerManager
+    required property MultiTrackPlayer player
+    required property NowPlaying nowPlaying
+    required property Clips clips
 
     implicitHeight: K.Theme.barHeight
     color: K.Theme.panel
@@ -22,7 +23,7 @@ Rectangle {
         Label {
             objectName: "currentTime"
             // While the bar is dragged: the time it would seek to.
-            text: seek.pressed ? bar.viewModel.nowPlaying.timeTextAt(seek.value) : bar.viewModel.nowPlaying.currentTimeText
+            text: seek.pressed ? bar.nowPlaying.timeTextAt(seek.value) : bar.nowPlaying.currentTimeText
             color: K.Theme.text
             font.family: "monospace"
         }
@@ -33,7 +34,7 @@ Rectangle {
             // x of a point of the recording (0 to 1) on the groove
             function grooveX(fraction) { return leftPadding + fraction * availableWidth }
             focusPolicy: Qt.NoFocus
-            enabled: bar.viewModel.nowPlaying.videoPlayers.length > 0
+            enabled: bar.nowPlaying.videoPlayers.length > 0
             from: 0
             to: 1
             value: bar.player.progress
@@ -49,9 +50,9 @@ Rectangle {
             // The evidence clip's span, under the handle.
             Rectangle {
                 objectName: "clipSpan"
-                readonly property double from: bar.viewModel.clips.clipFrom >= 0 ? bar.viewModel.clips.clipFrom : 0
-                readonly property double to: bar.viewModel.clips.clipTo >= 0 ? bar.viewModel.clips.clipTo : bar.player.duration
-                visible: bar.player.duration > 0 && (bar.viewModel.clips.clipFrom >= 0 || bar.viewModel.clips.clipTo >= 0)
+                readonly property double from: bar.clips.clipFrom >= 0 ? bar.clips.clipFrom : 0
+                readonly property double to: bar.clips.clipTo >= 0 ? bar.clips.clipTo : bar.player.duration
+                visible: bar.player.duration > 0 && (bar.clips.clipFrom >= 0 || bar.clips.clipTo >= 0)
                 z: -0.5
                 x: seek.grooveX(from / Math.max(bar.player.duration, 1e-9))
                 width: Math.max(2, seek.grooveX(to / Math.max(bar.player.duration, 1e-9)) - x)
@@ -63,7 +64,7 @@ Rectangle {
             }
             // The shocks the G-sensor felt: a click plays from a little before one.
             Repeater {
-                model: bar.viewModel.nowPlaying.shockMarks
+                model: bar.nowPlaying.shockMarks
                 delegate: Item {
                     id: shock
                     required property double modelData
@@ -86,7 +87,7 @@ Rectangle {
                         anchors.fill: parent
                         hoverEnabled: true
                         cursorShape: Qt.PointingHandCursor
-                        onClicked: bar.viewModel.nowPlaying.seekToShock(shock.index)
+                        onClicked: bar.nowPlaying.seekToShock(shock.index)
                     }
                     ToolTip.visible: shockMouse.containsMouse
                     ToolTip.text: qsTr("충격 감지: 5초 전부터 재생")
@@ -96,7 +97,7 @@ Rectangle {
         }
                 Label {
             objectName: "duration"
-            text: bar.viewModel.nowPlaying.durationText
+            text: bar.nowPlaying.durationText
             color: K.Theme.dimText
             font.family: "monospace"
         }
@@ -104,7 +105,7 @@ Rectangle {
             objectName: "speed"
             Layout.preferredWidth: 80
             horizontalAlignment: Text.AlignRight
-            text: bar.viewModel.nowPlaying.speedText
+            text: bar.nowPlaying.speedText
             color: K.Theme.text
             font.bold: true
             ToolTip.visible: speedMouse.containsMouse
@@ -114,7 +115,7 @@ Rectangle {
                 id: speedMouse
                 anchors.fill: parent
                 hoverEnabled: true
-                onDoubleClicked: bar.viewModel.nowPlaying.exportLocation()
+                onDoubleClicked: bar.nowPlaying.exportLocation()
             }
         }
     }

@@ -7,11 +7,13 @@ import Korvane.Models
 Rectangle {
     id: area
 
-    required property AppViewModel viewModel
+    required property NowPlaying nowPlaying
+    required property ScreenLayout layout
+    required property MapPosition mapPosition
 
-    readonly property int channelCount: viewModel.nowPlaying.videoPlayers.length
-    readonly property int view: viewModel.layout.videoView
-    readonly property int largeChannel: viewModel.layout.largeChannel
+    readonly property int channelCount: nowPlaying.videoPlayers.length
+    readonly property int view: layout.videoView
+    readonly property int largeChannel: layout.largeChannel
 
     objectName: "videoArea"
     color: K.Theme.video
@@ -26,15 +28,15 @@ Rectangle {
     MultiVideo {
         anchors.fill: parent
         visible: area.channelCount > 0 && area.view === ScreenLayout.AllChannels
-        channels: visible ? area.viewModel.nowPlaying.videoPlayers : []
+        channels: visible ? area.nowPlaying.videoPlayers : []
     }
 
     Loader {
         anchors.fill: parent
         active: area.largeChannel > 0 && area.largeChannel <= area.channelCount
         sourceComponent: VideoTab {
-            viewModel: area.viewModel
-            channel: area.viewModel.nowPlaying.videoPlayers[area.largeChannel - 1]
+            layout: area.layout
+            channel: area.nowPlaying.videoPlayers[area.largeChannel - 1]
         }
     }
 
@@ -43,7 +45,7 @@ Rectangle {
         active: area.channelCount > 0 && area.view === ScreenLayout.Map
         sourceComponent: MapView {
             objectName: "mapPlace"
-            position: area.viewModel.mapPosition
+            position: area.mapPosition
         }
     }
 }

@@ -6,7 +6,7 @@ import Korvane.Video
 Item {
     id: tab
 
-    required property AppViewModel viewModel
+    required property ScreenLayout layout
     required property QtObject channel
 
     ChannelView {
@@ -29,7 +29,7 @@ Item {
     }
 
     Loader {
-        active: tab.viewModel.layout.showMagnifier && pointer.containsMouse
+        active: tab.layout.showMagnifier && pointer.containsMouse
         sourceComponent: Magnifier {
             channel: tab.channel
             position: Qt.point(pointer.mouseX, pointer.mouseY)

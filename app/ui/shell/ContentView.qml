@@ -24,9 +24,10 @@ Item {
         Qt.quit()
     }
 
-    // A settings window that is open comes to the front; otherwise a new window with a new model
-    // replaces the closed one.
+    // Playback pauses first. A settings window that is open comes to the front; otherwise a new
+    // window with a new model replaces the closed one.
     function openSettings() {
+        model.pauseForSettings()
         if (settingsLoader.item && settingsLoader.item.visible) {
             settingsLoader.item.raise()
             settingsLoader.item.requestActivate()
@@ -63,7 +64,16 @@ Item {
     RootLayout {
         id: screen
         anchors.fill: parent
-        viewModel: model
+        library: model.library
+        opener: model.opener
+        nowPlaying: model.nowPlaying
+        layout: model.layout
+        downloads: model.downloads
+        clips: model.clips
+        player: model.playerManager
+        controls: model.controls
+        gSensorGraph: model.gSensorGraph
+        mapPosition: model.mapPosition
         actions: playerActions
         onFullScreenToggled: content.toggleFullScreen()
         onSettingsRequested: content.openSettings()
@@ -78,7 +88,8 @@ Item {
     Loader {
         active: model.layout.isPopupOpen
         sourceComponent: PopupWindow {
-            viewModel: model
+            nowPlaying: model.nowPlaying
+            layout: model.layout
             mainWindow: content.Window.window
         }
     }
@@ -94,12 +105,12 @@ Item {
 
     QuitDialog {
         id: quitDialog
-        viewModel: model
+        notifications: model.notifications
         onConfirmed: content.quitNow()
     }
 
     SalvageDialog {
-        viewModel: model
+        opener: model.opener
     }
 
     ReleaseDialog {
@@ -112,7 +123,9 @@ Item {
 
     PlayerActions {
         id: playerActions
-        viewModel: model
+        player: model.playerManager
+        nowPlaying: model.nowPlaying
+        clips: model.clips
     }
 
     Connections {

@@ -6,7 +6,8 @@ import Korvane.Video
 Window {
     id: popup
 
-    required property AppViewModel viewModel
+    required property NowPlaying nowPlaying
+    required property ScreenLayout layout
     required property Window mainWindow
 
     objectName: "popupWindow"
@@ -25,8 +26,8 @@ Window {
 
     ChannelView {
         anchors.fill: parent
-        channel: popup.viewModel.nowPlaying.videoPlayers.length >= 5 ? popup.viewModel.nowPlaying.videoPlayers[4] : null
+        channel: popup.nowPlaying.videoPlayers.length >= 5 ? popup.nowPlaying.videoPlayers[4] : null
     }
 
-    onClosing: popup.viewModel.layout.popupClosed()
+    onClosing: popup.layout.popupClosed()
 }

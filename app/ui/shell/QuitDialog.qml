@@ -6,7 +6,7 @@ import Korvane.Models
 K.QuestionDialog {
     id: dialog
 
-    required property AppViewModel viewModel
+    required property Notifications notifications
 
     signal confirmed()
 
@@ -19,6 +19,6 @@ K.QuestionDialog {
         confirmed()
     }
     onNo: close()
-    onOpened: viewModel.notifications.isAlerting = true
-    onClosed: viewModel.notifications.isAlerting = false
+    onOpened: notifications.isAlerting = true
+    onClosed: notifications.isAlerting = false
 }

@@ -6,14 +6,14 @@ import Korvane.Models
 K.QuestionDialog {
     id: dialog
 
-    required property AppViewModel viewModel
+    required property RecordingOpener opener
 
     name: "salvage"
     objectName: "salvageDialog"
     question: qsTr("손상된 영상입니다.")
-    message: viewModel.opener.salvageQuestion
-    visible: viewModel.opener.salvageQuestion !== ""
+    message: opener.salvageQuestion
+    visible: opener.salvageQuestion !== ""
 
-    onYes: viewModel.opener.answerSalvage(true)
-    onNo: viewModel.opener.answerSalvage(false)
+    onYes: opener.answerSalvage(true)
+    onNo: opener.answerSalvage(false)
 }
