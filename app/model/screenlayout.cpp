@@ -68,6 +68,21 @@ void ScreenLayout::setVideoChannel(int channel)
     publish(this, m_videoChannel, channel, &ScreenLayout::videoChannelChanged);
 }
 
+ScreenLayout::SideView ScreenLayout::sideView() const
+{
+    const int count = channelCount();
+    if (count > 0 && m_videoChannel == channelsInWindow)
+        return SideView::Map;
+    if (m_videoChannel >= 0 && m_videoChannel < std::min(count, channelsInWindow))
+        return SideView::Channel;
+    return SideView::Nothing;
+}
+
+int ScreenLayout::sideChannel() const
+{
+    return sideView() == SideView::Channel ? m_videoChannel : -1;
+}
+
 void ScreenLayout::setIsPopupOpen(bool open)
 {
     publish(this, m_isPopupOpen, open, &ScreenLayout::isPopupOpenChanged);

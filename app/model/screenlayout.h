@@ -18,8 +18,12 @@ class ScreenLayout : public QObject
     // What the video area shows; with one channel, which one (1 to 5, else 0).
     Q_PROPERTY(korvane::ScreenLayout::VideoView videoView READ videoView NOTIFY videoViewChanged)
     Q_PROPERTY(int largeChannel READ largeChannel NOTIFY videoViewChanged)
-    // The side panel: -1 nothing, 0 to 3 camera channel 1 to 4, 4 the map.
+    // The side panel's choice as stored: -1 nothing, 0 to 3 camera channel 1 to 4, 4 the map.
     Q_PROPERTY(int videoChannel READ videoChannel WRITE setVideoChannel NOTIFY videoChannelChanged)
+    // What the side panel shows of that choice for the recording loaded; with a channel, its
+    // index among the recording's channels (else -1).
+    Q_PROPERTY(korvane::ScreenLayout::SideView sideView READ sideView NOTIFY layoutChanged)
+    Q_PROPERTY(int sideChannel READ sideChannel NOTIFY layoutChanged)
     Q_PROPERTY(bool showMagnifier READ showMagnifier NOTIFY showMagnifierChanged)
     Q_PROPERTY(bool isPopupOpen READ isPopupOpen NOTIFY isPopupOpenChanged)
     // The video area's layout tabs and the side panel's picker, with the entry chosen in each.
@@ -37,6 +41,16 @@ public:
     };
     Q_ENUM(VideoView)
 
+    // A choice of a channel the recording lacks, or any choice without a recording, shows
+    // nothing.
+    enum class SideView
+    {
+        Nothing,
+        Channel,
+        Map
+    };
+    Q_ENUM(SideView)
+
     ScreenLayout(NowPlaying *nowPlaying, CardSession *session, Notifications *notifications,
                  QObject *parent = nullptr);
 
@@ -50,6 +64,8 @@ public:
     void showMap();
     int videoChannel() const { return m_videoChannel; }
     void setVideoChannel(int channel);
+    SideView sideView() const;
+    int sideChannel() const;
     bool showMagnifier() const { return m_showMagnifier; }
     bool isPopupOpen() const { return m_isPopupOpen; }
     QStringList layoutTabs() const;

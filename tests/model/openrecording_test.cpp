@@ -71,6 +71,14 @@ TEST(OpenRecording, TheSidePanelKeepsItsChoiceWhileTheChannelCountStays)
     QCoro::waitFor(model.opener()->selectAt(card.row("N_20241005_144012.mov")));
     card.waitUntilOpened();
     EXPECT_EQ(model.layout()->videoChannel(), 1) << "two channels again";
+    EXPECT_EQ(model.layout()->sideView(), ScreenLayout::SideView::Channel);
+    EXPECT_EQ(model.layout()->sideChannel(), 1);
+    model.layout()->setVideoChannel(2);
+    EXPECT_EQ(model.layout()->sideView(), ScreenLayout::SideView::Nothing)
+        << "a third camera the recording lacks";
+    EXPECT_EQ(model.layout()->sideChannel(), -1);
+    model.layout()->selectSideTab(2);
+    EXPECT_EQ(model.layout()->sideView(), ScreenLayout::SideView::Map) << "the picker's last tab";
 
     const QString single =
         korvane::test::sampleRecording({"--channels", "1", "--seconds", "1", "--no-sound"});
@@ -79,6 +87,7 @@ TEST(OpenRecording, TheSidePanelKeepsItsChoiceWhileTheChannelCountStays)
     card.waitUntilOpened();
     EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 1);
     EXPECT_EQ(model.layout()->videoChannel(), -1) << "another channel count clears the choice";
+    EXPECT_EQ(model.layout()->sideView(), ScreenLayout::SideView::Nothing);
     EXPECT_EQ(model.playerManager()->audioPlayer(), nullptr);
 }
 

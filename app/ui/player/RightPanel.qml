@@ -16,7 +16,6 @@ Rectangle {
     required property MultiTrackPlayer player
     required property GSensorGraph gSensorGraph
 
-    readonly property int chosen: layout.videoChannel
     readonly property int channelCount: nowPlaying.videoPlayers.length
 
     color: K.Theme.panel
@@ -43,13 +42,12 @@ Rectangle {
 
             K.PlaceHolder {
                 anchors.fill: parent
-                visible: panel.channelCount === 0 || panel.chosen < 0
-                         || (panel.chosen < 4 && panel.chosen >= panel.channelCount)
+                visible: panel.layout.sideView === ScreenLayout.SideView.Nothing
                 text: panel.channelCount > 0 ? qsTr("위에서 채널이나 지도를 고르세요.") : ""
             }
             Loader {
                 anchors.fill: parent
-                active: panel.channelCount > 0 && panel.chosen === 4
+                active: panel.layout.sideView === ScreenLayout.SideView.Map
                 sourceComponent: MapView {
                     objectName: "sideMapPlace"
                     position: panel.mapPosition
@@ -57,10 +55,10 @@ Rectangle {
             }
             Loader {
                 anchors.fill: parent
-                active: panel.chosen >= 0 && panel.chosen < 4 && panel.chosen < panel.channelCount
+                active: panel.layout.sideView === ScreenLayout.SideView.Channel
                 sourceComponent: ChannelView {
                     objectName: "sideChannel"
-                    channel: panel.nowPlaying.videoPlayers[panel.chosen]
+                    channel: panel.nowPlaying.videoPlayers[panel.layout.sideChannel]
                 }
             }
         }

@@ -27,7 +27,7 @@ Rectangle {
 
     MultiVideo {
         anchors.fill: parent
-        visible: area.channelCount > 0 && area.view === ScreenLayout.AllChannels
+        visible: area.channelCount > 0 && area.view === ScreenLayout.VideoView.AllChannels
         channels: visible ? area.nowPlaying.videoPlayers : []
     }
 
@@ -42,7 +42,7 @@ Rectangle {
 
     Loader {
         anchors.fill: parent
-        active: area.channelCount > 0 && area.view === ScreenLayout.Map
+        active: area.channelCount > 0 && area.view === ScreenLayout.VideoView.Map
         sourceComponent: MapView {
             objectName: "mapPlace"
             position: area.mapPosition
