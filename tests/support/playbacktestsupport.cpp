@@ -70,8 +70,8 @@ void TickWatch::check(const MultiTrackPlayer &player, const std::vector<double> 
                               .arg(now);
             continue;
         }
-        if (!shown || *shown > now + 1e-6 ||
-            *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now) {
+        const bool lagging = shown && *shown + frameSpan + MultiTrackPlayer::maxHoldBack < now;
+        if (!shown || *shown > now + 1e-6 || (lagging && lagIsFault)) {
             faults << QStringLiteral("channel %1 shows %2 at %3")
                           .arg(channel->channel())
                           .arg(shown.value_or(-1))
