@@ -127,6 +127,8 @@ void NowPlaying::seekToShock(int index)
         return;
     const double time = m_shockMarks[index] * duration;
     m_player->seek(std::max(0.0, time - shockLeadIn) / duration);
+    if (!m_player->isPlaying())
+        m_player->play();
 }
 
 void NowPlaying::saveSnapshots(const QUrl &folder)

@@ -60,7 +60,7 @@ public:
     // The recording now playing and the file the player opened ("" when it is not kept).
     void setOpenRecording(const FileListItem &row, const QString &playedFile);
 
-    // Plays from a little before the shock of `shockMarks` at `index`.
+    // Plays from a little before the shock of `shockMarks` at `index`, paused or not.
     Q_INVOKABLE void seekToShock(int index);
     // A snapshot of every channel of the open recording into the folder.
     Q_INVOKABLE void saveSnapshots(const QUrl &folder);

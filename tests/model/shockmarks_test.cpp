@@ -47,8 +47,11 @@ TEST(Shocks, MarkTheKnockOfEventRecordingsOnly)
         EXPECT_NEAR(shock, player->duration() / 2, 0.2);
         model.nowPlaying()->seekToShock(0);
         EXPECT_NEAR(player->currentTime(), shock - shockLeadIn, 1e-6);
+        EXPECT_TRUE(player->isPlaying()) << "a shock plays from before it, paused or not";
+        player->pause();
         model.nowPlaying()->seekToShock(1); // no such mark
         EXPECT_NEAR(player->currentTime(), shock - shockLeadIn, 1e-6);
+        EXPECT_FALSE(player->isPlaying());
     }
 
     QCoro::waitFor(model.opener()->selectAt(card.row(QStringLiteral("N_20241005_143012.mp4"))));

@@ -27,8 +27,8 @@ TEST_F(Evidence, ShockMarksStepsSpeedsAndClipMarksFromKeysAndButtons)
     open(eventRecording);
     QQuickItem *seekBar = item(QStringLiteral("seekBar"));
 
-    // The knock halfway through is marked where it is; a click plays from 5 s before it (paused
-    // here, so that the time read is the click's, however long the click takes to land).
+    // The knock halfway through is marked where it is; a click plays from 5 s before it, also
+    // when paused. The seek puts the clock there at once, so the time read is the click's.
     player().pause();
     // The records the marks come from are read in the background, on a busy machine late.
     ASSERT_TRUE(waitUntil([&] { return model().nowPlaying()->shockMarks().size() == 1; }))
@@ -40,6 +40,7 @@ TEST_F(Evidence, ShockMarksStepsSpeedsAndClipMarksFromKeysAndButtons)
     const double leadIn = shock * player().duration() - 5;
     EXPECT_TRUE(waitUntil([&] { return std::abs(player().currentTime() - leadIn) < 0.15; }))
         << player().currentTime() << " against " << leadIn;
+    EXPECT_TRUE(player().isPlaying());
 
     // Paused, "." and "," step one picture; the buttons too. Until the pipeline has stopped a
     // channel may still take the picture of where it stopped.

@@ -3,7 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 
 // A question over the dimmed window: the logo, the question, an optional message, "예" and
-// "아니오". `name` names its parts: "<name>Yes", "<name>No", "<name>Message".
+// "아니오". Enter answers "예", the default; Escape answers "아니오", the safe answer.
+// `name` names its parts: "<name>Yes", "<name>No", "<name>Message".
 Dialog {
     id: dialog
 
@@ -19,6 +20,7 @@ Dialog {
     modal: true
     closePolicy: Popup.NoAutoClose
     padding: 20
+    focus: true
 
     background: Rectangle {
         color: Theme.panel
@@ -32,6 +34,10 @@ Dialog {
 
     ColumnLayout {
         spacing: 18
+        focus: true
+        Keys.onReturnPressed: dialog.yes()
+        Keys.onEnterPressed: dialog.yes()
+        Keys.onEscapePressed: dialog.no()
 
         RowLayout {
             spacing: 16
