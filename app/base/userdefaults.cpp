@@ -12,6 +12,8 @@ const auto brightnessKey = QStringLiteral("brightness");
 const auto mirrorKeyPrefix = QStringLiteral("flip");
 const auto shockThresholdKey = QStringLiteral("shockThreshold");
 const auto clipCaptionKey = QStringLiteral("clipCaption");
+const auto folderKeyPrefix = QStringLiteral("folder/");
+const auto windowGeometryKey = QStringLiteral("windowGeometry");
 
 QString mirrorKey(int channel)
 {
@@ -97,6 +99,26 @@ bool UserSettings::clipCaption()
 void UserSettings::setClipCaption(bool on)
 {
     setUserDefault(clipCaptionKey, on);
+}
+
+QString UserSettings::lastFolder(const QString &kind)
+{
+    return userDefault(folderKeyPrefix + kind).toString();
+}
+
+void UserSettings::setLastFolder(const QString &kind, const QString &folder)
+{
+    setUserDefault(folderKeyPrefix + kind, folder);
+}
+
+QRect UserSettings::windowGeometry()
+{
+    return userDefault(windowGeometryKey).toRect();
+}
+
+void UserSettings::setWindowGeometry(const QRect &geometry)
+{
+    setUserDefault(windowGeometryKey, geometry);
 }
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QVariant>
 
@@ -8,7 +9,7 @@ namespace korvane {
 // The user's stored player settings, kept with QSettings under the organisation and application
 // "Korvane". A key the user never changed reads as its registered default. The keys are named
 // only here and are what the settings file holds: "volume", "lastVolume", "brightness", "flip1"
-// ... "flip5", "shockThreshold", "clipCaption".
+// ... "flip5", "shockThreshold", "clipCaption", "folder/<kind>", "windowGeometry".
 QVariant userDefault(const QString &key);
 void setUserDefault(const QString &key, const QVariant &value);
 
@@ -32,6 +33,13 @@ struct UserSettings
     // Whether evidence clips get the caption.
     static bool clipCaption();
     static void setClipCaption(bool on);
+    // The folder last chosen to save or open that kind of file; empty until one was.
+    static QString lastFolder(const QString &kind);
+    static void setLastFolder(const QString &kind, const QString &folder);
+    // The main window's place and size as the window system last reported them; empty until
+    // the window was closed once.
+    static QRect windowGeometry();
+    static void setWindowGeometry(const QRect &geometry);
 };
 
 } // namespace korvane

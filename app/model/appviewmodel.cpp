@@ -24,6 +24,12 @@ SettingsViewModel *AppViewModel::newSettings(QObject *window)
     return new SettingsViewModel(m_procManager, window);
 }
 
+void AppViewModel::settingsSaved()
+{
+    m_notifications.setSaved(
+        tr("설정을 SD 카드에 저장했습니다. 블랙박스는 다음에 켜질 때 이 설정을 적용합니다."), {});
+}
+
 void AppViewModel::settingsClosed()
 {
     appLog(logWindow, "[SettingsWindow] windowWillClose");

@@ -11,6 +11,7 @@
 #include "model/playercontrols.h"
 #include "model/recordinglibrary.h"
 #include "model/recordingopener.h"
+#include "model/savefolders.h"
 #include "model/screenlayout.h"
 #include "model/settingsviewmodel.h"
 #include "playback/multitrackplayer.h"
@@ -41,6 +42,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(korvane::PlayerControls *controls READ controls CONSTANT)
     Q_PROPERTY(korvane::GSensorGraph *gSensorGraph READ gSensorGraph CONSTANT)
     Q_PROPERTY(korvane::MapPosition *mapPosition READ mapPosition CONSTANT)
+    Q_PROPERTY(korvane::SaveFolders *saveFolders READ saveFolders CONSTANT)
 
 public:
     explicit AppViewModel(QObject *parent = nullptr);
@@ -62,12 +64,15 @@ public:
     PlayerControls *controls() { return &m_controls; }
     GSensorGraph *gSensorGraph() { return &m_gSensorGraph; }
     MapPosition *mapPosition() { return &m_mapPosition; }
+    SaveFolders *saveFolders() { return &m_saveFolders; }
 
     // The settings button: playback pauses before the settings window comes up.
     Q_INVOKABLE void pauseForSettings();
     // A settings model for a new settings window, owned by `window`.
     Q_INVOKABLE korvane::SettingsViewModel *newSettings(QObject *window);
     Q_INVOKABLE void settingsClosed();
+    // The settings were written to the card: the dashcam takes them at its next start.
+    Q_INVOKABLE void settingsSaved();
 
 private:
     ProcessManager m_procManager;
@@ -76,13 +81,14 @@ private:
     PlayerControls m_controls{m_player.get()};
     GSensorGraph m_gSensorGraph{m_player.get(), &m_mediaData};
     MapPosition m_mapPosition{m_player.get(), &m_mediaData};
+    SaveFolders m_saveFolders;
     // The controllers, each built on those before it.
     Notifications m_notifications;
     CardSession m_session{m_procManager, &m_notifications};
     RecordingLibrary m_library{m_procManager, &m_session, &m_notifications};
     NowPlaying m_nowPlaying{m_procManager, m_player.get(), &m_mediaData, &m_session,
                             &m_notifications};
-    ScreenLayout m_layout{&m_nowPlaying, &m_session, &m_notifications};
+    ScreenLayout m_layout{&m_nowPlaying, &m_session};
     RecordingOpener m_opener{{m_procManager, m_player.get(), &m_mediaData, &m_session,
                               &m_notifications, &m_library, &m_nowPlaying, &m_layout}};
     Downloads m_downloads{m_procManager, &m_session, &m_library, &m_nowPlaying, &m_notifications};

@@ -7,6 +7,7 @@
 #include "model/notifications.h"
 #include "model/nowplaying.h"
 #include "model/recordinglibrary.h"
+#include "model/savefolders.h"
 #include "playback/multitrackplayer.h"
 #include "services/mediadataviewmodel.h"
 
@@ -28,6 +29,7 @@
 #include <QSaveFile>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 namespace korvane {
@@ -71,6 +73,16 @@ bool Clips::canExportClip() const
 {
     return m_nowPlaying->openRecording() && !m_nowPlaying->videoPlayers().isEmpty() &&
            m_clipFrom >= 0 && m_clipTo > m_clipFrom;
+}
+
+QString Clips::clipSpanText() const
+{
+    if (m_clipFrom < 0 && m_clipTo < 0)
+        return {};
+    using Precision = NowPlaying::Precision;
+    const double to = m_clipTo >= 0 ? m_clipTo : m_player->duration();
+    return NowPlaying::clockText(std::max(m_clipFrom, 0.0), Precision::hundredths) +
+           QStringLiteral(" – ") + NowPlaying::clockText(to, Precision::hundredths);
 }
 
 void Clips::markClipStart()
@@ -180,7 +192,11 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
     switch (result.outcome) {
     case Outcome::saved:
         appLog(logModel, "[AppViewModel] clip saved:", result.path);
-        m_notifications->setDownloadMessage(QString(""));
+        m_notifications->setDownloadMessage(std::nullopt);
+        m_notifications->setSaved(
+            tr("증거 영상 %1 을(를) %2에 저장했습니다.")
+                .arg(QFileInfo(result.path).fileName(), SaveFolders::shownPath(folder)),
+            folder);
         break;
     case Outcome::cancelled:
         appLog(logModel, "[AppViewModel] clip cancelled");
@@ -251,8 +267,12 @@ QCoro::Task<bool> Clips::exportGpxInto(QString folder)
     } else {
         appLog(logModel, "[AppViewModel] exportGpx failed:", file.errorString());
     }
-    m_notifications->setAlertMessage(saved ? tr("GPS 경로(%1)를 저장했습니다.").arg(name)
-                                           : tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));
+    if (saved)
+        m_notifications->setSaved(
+            tr("GPS 경로(%1)를 %2에 저장했습니다.").arg(name, SaveFolders::shownPath(folder)),
+            folder);
+    else
+        m_notifications->setAlertMessage(tr("GPS 경로(%1)를 저장하지 못했습니다.").arg(name));
     co_return saved;
 }
 

@@ -27,6 +27,9 @@ class Clips : public QObject
     // The marks in seconds of the player's time axis, -1 while unset.
     Q_PROPERTY(double clipFrom READ clipFrom NOTIFY clipMarksChanged)
     Q_PROPERTY(double clipTo READ clipTo NOTIFY clipMarksChanged)
+    // The span the marks give, as times ("00:00:04.00 – 00:00:07.50"); a mark not set stands for
+    // the recording's start or end. Empty while neither is set.
+    Q_PROPERTY(QString clipSpanText READ clipSpanText NOTIFY clipMarksChanged)
     // Whether clips get the caption; kept in the user defaults as "clipCaption".
     Q_PROPERTY(bool clipCaption READ clipCaption WRITE setClipCaption NOTIFY clipCaptionChanged)
     // A recording is open and its end mark is after its start mark.
@@ -49,6 +52,7 @@ public:
     bool clipCaption() const;
     void setClipCaption(bool on);
     bool canExportClip() const;
+    QString clipSpanText() const;
     // Each mark takes the player's current time and is kept where it is put: a start at or after
     // the end clears the end, an end at or before the start clears the start, and the user marks
     // the other one again. Both are cleared when another recording opens or the player closes

@@ -7,6 +7,7 @@
 #include "model/notifications.h"
 #include "model/nowplaying.h"
 #include "model/recordinglibrary.h"
+#include "model/savefolders.h"
 
 #include <QPointer>
 
@@ -74,6 +75,7 @@ QCoro::Task<> Downloads::downloadChecked(QString folder)
     const QList<FileListItem> rows = RecordingSaver::rowsWithRoom(ticked, folder, choice);
     QStringList unsaved;
     QStringList unrebuilt;
+    QStringList savedFiles;
     qsizetype saved = 0;
     std::optional<QString> stopped;
     if (rows.size() < ticked.size())
@@ -90,8 +92,10 @@ QCoro::Task<> Downloads::downloadChecked(QString folder)
         if (!self)
             co_return;
         if (result.saved == RecordingSaver::Saved::yes ||
-            result.saved == RecordingSaver::Saved::notRebuilt)
+            result.saved == RecordingSaver::Saved::notRebuilt) {
             ++saved;
+            savedFiles += result.files;
+        }
         if (card != m_session->generation() || result.saved == RecordingSaver::Saved::cardLeft) {
             stopped = tr("다운로드 중에 SD 카드가 빠져 멈췄습니다. %1개 중 %2개는 저장되어 "
                          "있습니다. 카드를 다시 넣고 나머지를 다시 다운로드해 주세요.")
@@ -121,8 +125,11 @@ QCoro::Task<> Downloads::downloadChecked(QString folder)
                 tr("%1 파일을 저장하지 못했습니다.").arg(unsaved.join(QStringLiteral(", "))));
         if (!m_notifications->downloadMessage())
             break; // cancelled: the file under way was finished first
-        if (k == rows.size())
-            m_notifications->setDownloadMessage(QString(""));
+        if (k == rows.size()) {
+            m_notifications->setDownloadMessage(std::nullopt);
+            if (!savedFiles.isEmpty())
+                m_notifications->setSaved(SaveFolders::savedText(savedFiles, folder), folder);
+        }
     }
     if (stopped) {
         m_notifications->setDownloadMessage(std::nullopt);

@@ -2,6 +2,9 @@
 
 #include "base/published.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
 namespace korvane {
 
 namespace {
@@ -17,7 +20,7 @@ Notifications::Notifications(QObject *parent) : QObject(parent)
 {
     for (const auto changed :
          {&Notifications::alertMessageChanged, &Notifications::procMessageChanged,
-          &Notifications::downloadMessageChanged})
+          &Notifications::downloadMessageChanged, &Notifications::savedChanged})
         connect(this, changed, this, &Notifications::overlayChanged);
 }
 
@@ -41,6 +44,29 @@ void Notifications::setIsAlerting(bool on)
     publish(this, m_isAlerting, on, &Notifications::isAlertingChanged);
 }
 
+void Notifications::setSaved(const QString &message, const QString &folder)
+{
+    m_savedMessage = message;
+    m_savedFolder = folder;
+    emit savedChanged();
+}
+
+void Notifications::closeSaved()
+{
+    if (!m_savedMessage)
+        return;
+    m_savedMessage.reset();
+    m_savedFolder.clear();
+    emit savedChanged();
+}
+
+void Notifications::openSavedFolder()
+{
+    if (!m_savedFolder.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_savedFolder));
+    closeSaved();
+}
+
 void Notifications::setSetupFailed()
 {
     publish(this, m_setupFailed, true, &Notifications::overlayChanged);
@@ -51,11 +77,16 @@ void Notifications::setHasCard(bool on)
     publish(this, m_hasCard, on, &Notifications::overlayChanged);
 }
 
+void Notifications::setHasPickedRecordings(bool on)
+{
+    publish(this, m_hasPickedRecordings, on, &Notifications::overlayChanged);
+}
+
 Notifications::Overlay Notifications::overlay() const
 {
     if (m_setupFailed)
         return Overlay::SetupFailed;
-    if (!m_hasCard)
+    if (!m_hasCard && !m_hasPickedRecordings)
         return Overlay::NoCard;
     if (m_alertMessage)
         return Overlay::Alert;
@@ -63,6 +94,8 @@ Notifications::Overlay Notifications::overlay() const
         return Overlay::Progress;
     if (m_downloadMessage)
         return Overlay::Download;
+    if (m_savedMessage)
+        return Overlay::Saved;
     return Overlay::None;
 }
 
@@ -79,6 +112,11 @@ QVariant Notifications::procMessageValue() const
 QVariant Notifications::downloadMessageValue() const
 {
     return optionalText(m_downloadMessage);
+}
+
+QVariant Notifications::savedMessageValue() const
+{
+    return optionalText(m_savedMessage);
 }
 
 } // namespace korvane

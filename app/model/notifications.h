@@ -18,6 +18,9 @@ class Notifications : public QObject
     Q_PROPERTY(QVariant procMessage READ procMessageValue NOTIFY procMessageChanged)
     // Null: no download; empty: finished; any other text: progress.
     Q_PROPERTY(QVariant downloadMessage READ downloadMessageValue NOTIFY downloadMessageChanged)
+    // What was just saved and where, until closed; null while there is none.
+    Q_PROPERTY(QVariant savedMessage READ savedMessageValue NOTIFY savedChanged)
+    Q_PROPERTY(QString savedFolder READ savedFolder NOTIFY savedChanged)
     // A question of the window (quitting) is up: keys and the screen's buttons wait for it.
     Q_PROPERTY(bool isAlerting READ isAlerting WRITE setIsAlerting NOTIFY isAlertingChanged)
     Q_PROPERTY(korvane::Notifications::Overlay overlay READ overlay NOTIFY overlayChanged)
@@ -28,10 +31,11 @@ public:
     {
         None,
         SetupFailed, // the tools could not be made ready: nothing can be read
-        NoCard,
+        NoCard,      // and no recordings picked from the computer
         Alert,
         Progress,
-        Download
+        Download,
+        Saved
     };
     Q_ENUM(Overlay)
 
@@ -43,21 +47,31 @@ public:
     void setProcMessage(const std::optional<QString> &message);
     const std::optional<QString> &downloadMessage() const { return m_downloadMessage; }
     void setDownloadMessage(const std::optional<QString> &message);
+    const std::optional<QString> &savedMessage() const { return m_savedMessage; }
+    QString savedFolder() const { return m_savedFolder; }
+    // Says what was saved into `folder`, with a way to open the folder.
+    void setSaved(const QString &message, const QString &folder);
     bool isAlerting() const { return m_isAlerting; }
     void setIsAlerting(bool on);
     Overlay overlay() const;
     // The card state the cover shows while no message does.
     void setSetupFailed();
     void setHasCard(bool on);
+    // Recordings picked from the computer are listed: without a card they can still be watched.
+    void setHasPickedRecordings(bool on);
 
     Q_INVOKABLE void closeAlert() { setAlertMessage(std::nullopt); }
     // Closing a download's or a clip's progress cancels it.
     Q_INVOKABLE void closeDownload() { setDownloadMessage(std::nullopt); }
+    Q_INVOKABLE void closeSaved();
+    // Shows the folder of what was saved in the desktop's file manager, and closes the message.
+    Q_INVOKABLE void openSavedFolder();
 
 signals:
     void alertMessageChanged();
     void procMessageChanged();
     void downloadMessageChanged();
+    void savedChanged();
     void isAlertingChanged();
     void overlayChanged();
 
@@ -65,13 +79,17 @@ private:
     QVariant alertMessageValue() const;
     QVariant procMessageValue() const;
     QVariant downloadMessageValue() const;
+    QVariant savedMessageValue() const;
 
     std::optional<QString> m_alertMessage;
     std::optional<QString> m_procMessage;
     std::optional<QString> m_downloadMessage;
+    std::optional<QString> m_savedMessage;
+    QString m_savedFolder;
     bool m_isAlerting = false;
     bool m_setupFailed = false;
     bool m_hasCard = false;
+    bool m_hasPickedRecordings = false;
 };
 
 } // namespace korvane

@@ -6,10 +6,14 @@
 #include "model/gsensorgraph.h"
 #include "model/notifications.h"
 #include "model/recordinglibrary.h"
+#include "model/savefolders.h"
 #include "model/shockmarks.h"
 #include "playback/multitrackplayer.h"
 #include "playback/snapshot.h"
 #include "services/mediadataviewmodel.h"
+
+#include <QFileInfo>
+#include <QPointer>
 
 #include <cmath>
 
@@ -25,6 +29,7 @@ NowPlaying::NowPlaying(ProcessManager &card, MultiTrackPlayer *player,
     connect(m_mediaData, &MediaDataViewModel::idChanged, this, &NowPlaying::speedTextChanged);
     connect(m_player, &MultiTrackPlayer::currentTimeChanged, this, &NowPlaying::clockTextChanged);
     connect(m_player, &MultiTrackPlayer::durationChanged, this, &NowPlaying::clockTextChanged);
+    connect(m_player, &MultiTrackPlayer::stateChanged, this, &NowPlaying::clockTextChanged);
     connect(m_player, &MultiTrackPlayer::durationChanged, this, &NowPlaying::updateShockMarks);
     connect(m_mediaData, &MediaDataViewModel::idChanged, this, &NowPlaying::updateShockMarks);
     connect(this, &NowPlaying::videoPlayersChanged, this, &NowPlaying::openTitleChanged);
@@ -78,17 +83,27 @@ QString NowPlaying::speedText() const
     return QString::number(static_cast<qint64>(std::round(speed))) + QStringLiteral(" km/h");
 }
 
-QString NowPlaying::clockText(double seconds)
+QString NowPlaying::clockText(double seconds, Precision precision)
 {
     if (!std::isfinite(seconds) || seconds < 0)
-        return QStringLiteral("00:00:00");
-    const auto s = static_cast<qint64>(seconds);
-    return QString::asprintf("%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
+        seconds = 0;
+    // Hundredths tell apart every picture up to 100 a second; a hair's rounding error of the
+    // clock must not show the picture before.
+    const auto hundredths = static_cast<qint64>(std::floor(seconds * 100 + 1e-6));
+    const qint64 s = hundredths / 100;
+    QString text = QString::asprintf("%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
+    if (precision == Precision::hundredths)
+        text += QString::asprintf(".%02lld", hundredths % 100);
+    return text;
 }
 
 QString NowPlaying::currentTimeText() const
 {
-    return clockText(m_player->currentTime());
+    // Paused, the picture steps one at a time: the readout tells each apart.
+    using State = MultiTrackPlayer::State;
+    const bool standing = m_player->state() == State::Paused || m_player->state() == State::Ended;
+    return clockText(m_player->currentTime(),
+                     standing ? Precision::hundredths : Precision::seconds);
 }
 
 QString NowPlaying::durationText() const
@@ -133,15 +148,32 @@ void NowPlaying::seekToShock(int index)
 
 void NowPlaying::saveSnapshots(const QUrl &folder)
 {
+    if (folder.isLocalFile())
+        saveSnapshotsInto(folder.toLocalFile());
+}
+
+QCoro::Task<QStringList> NowPlaying::saveSnapshotsInto(QString path)
+{
     // The recording that plays, also while another tab hides its row.
-    if (!m_openRecording || m_videoPlayers.isEmpty() || !folder.isLocalFile())
-        return;
-    // Named after the recording as the card names it, short enough for the time and channel
-    // the snapshot's name adds.
-    const QString name = suffixedFileName(
-        savedFileName(m_openRecording->name, folderFileSystem(folder.toLocalFile())), QString(),
-        200);
-    saveChannelSnapshots(m_videoPlayers, name, folder);
+    if (!m_openRecording || m_videoPlayers.isEmpty())
+        co_return {};
+    QPointer<NowPlaying> self(this);
+    // Named after the recording as the card names it, without its extension, short enough for
+    // the time and channel the snapshot's name adds.
+    const QString name =
+        QFileInfo(suffixedFileName(savedFileName(m_openRecording->name, folderFileSystem(path)),
+                                   QString(), 200))
+            .completeBaseName();
+    QCoro::Task<QStringList> saving =
+        saveChannelSnapshots(m_videoPlayers, name, QUrl::fromLocalFile(path));
+    const QStringList written = co_await saving;
+    if (!self)
+        co_return written;
+    if (written.isEmpty())
+        m_notifications->setAlertMessage(tr("사진을 저장하지 못했습니다."));
+    else
+        m_notifications->setSaved(SaveFolders::savedText(written, path), path);
+    co_return written;
 }
 
 void NowPlaying::exportText(const QString &name, const QString &text, const QString &saved)

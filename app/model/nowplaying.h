@@ -7,6 +7,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <QCoroTask>
+
 #include <optional>
 
 namespace korvane {
@@ -51,7 +53,13 @@ public:
     double gSensorShownShare() const;
     QList<double> shockMarks() const { return m_shockMarks; }
     // "HH:MM:SS" of the whole seconds; "00:00:00" for a time that is not finite.
-    static QString clockText(double seconds);
+    enum class Precision
+    {
+        seconds,
+        hundredths
+    };
+    // "hh:mm:ss", or "hh:mm:ss.cc".
+    static QString clockText(double seconds, Precision precision = Precision::seconds);
     // The clock text of a point of the seek bar (0 to 1), for the time under a dragged handle.
     Q_INVOKABLE QString timeTextAt(double fraction) const;
 
@@ -62,8 +70,9 @@ public:
 
     // Plays from a little before the shock of `shockMarks` at `index`, paused or not.
     Q_INVOKABLE void seekToShock(int index);
-    // A snapshot of every channel of the open recording into the folder.
+    // A snapshot of every channel of the open recording into the folder; the files written.
     Q_INVOKABLE void saveSnapshots(const QUrl &folder);
+    QCoro::Task<QStringList> saveSnapshotsInto(QString folder);
     Q_INVOKABLE void exportLocation();
     Q_INVOKABLE void exportGSensor();
 

@@ -158,6 +158,7 @@ QCoro::Task<> RecordingLibrary::reloadList()
             tr("SD 카드를 읽지 못했습니다. %1").arg(m_card.cardProblem()));
     sortNewestFirst(recordings);
     setFileList(recordings);
+    m_notifications->setHasPickedRecordings(false);
     const QString type = currentType();
     co_await applyFilter(type);
     if (self && m_isAutoLoad && card == m_session->generation())
@@ -172,6 +173,7 @@ void RecordingLibrary::forgetCard()
     ++m_filterGeneration; // a filter still running must not bring the rows back
     setFileList({});
     publishRows({});
+    m_notifications->setHasPickedRecordings(false);
     setUploaded(true);
     QPointer<RecordingLibrary> self(this);
     QTimer::singleShot(detachSettleMs, this, [self] {
@@ -257,8 +259,11 @@ void RecordingLibrary::openFiles(const QList<QUrl> &urls)
 QCoro::Task<> RecordingLibrary::openLocalFiles(QList<QUrl> urls)
 {
     QPointer<RecordingLibrary> self(this);
+    if (urls.isEmpty())
+        co_return;
     setUploaded(true);
     setSelectedTab(-1);
+    m_notifications->setHasPickedRecordings(true);
     ++m_filterGeneration; // a filter still running must not replace the picked files
     publishRows({});
     // Copies of the files picked before go: only the rows shown now have copies.

@@ -1,5 +1,8 @@
 #include "model/recordinglistmodel.h"
 
+#include "base/published.h"
+
+#include <algorithm>
 #include <utility>
 
 namespace korvane {
@@ -62,6 +65,9 @@ void RecordingListModel::setRows(const QList<FileListItem> &rows)
     endResetModel();
     if (counted)
         emit countChanged();
+    const bool unfinished = std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                        [](const FileListItem &row) { return row.needsRebuild(); });
+    publish(this, m_hasUnfinished, unfinished, &RecordingListModel::hasUnfinishedChanged);
 }
 
 void RecordingListModel::updateRow(const FileListItem &item)

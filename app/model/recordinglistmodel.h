@@ -15,13 +15,15 @@ class RecordingListModel : public QAbstractListModel
 {
     Q_OBJECT
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // A row is marked "*": unfinished, it is rebuilt when opened. The list explains the mark.
+    Q_PROPERTY(bool hasUnfinished READ hasUnfinished NOTIFY hasUnfinishedChanged)
 
 public:
     enum Role
     {
         IdRole = Qt::UserRole + 1,
         CheckedRole,   // bool: ticked for download
-        TypeLabelRole, // "REC", "EVT", "PAK", "MAN" or ""
+        TypeLabelRole, // "REC", "EVT", "PAK", "MAN", "KEEP" or ""
         TypeColorRole, // "red", "green", "yellow" or "" for the text's own colour
         DateRole,      // the recording time, with "*" after it for one to rebuild
         SizeRole,      // "%.2f MB"
@@ -40,6 +42,7 @@ public:
     int count() const { return static_cast<int>(m_rows.size()); }
     const QList<FileListItem> &rows() const { return m_rows; }
     void setRows(const QList<FileListItem> &rows);
+    bool hasUnfinished() const { return m_hasUnfinished; }
     // Replaces the row with the same id, if there is one.
     void updateRow(const FileListItem &item);
     // Changes every row; `change` says whether it changed one. One signal for each run of
@@ -52,11 +55,13 @@ public:
 
 signals:
     void countChanged();
+    void hasUnfinishedChanged();
 
 private:
     void rowChanged(const QUuid &id);
 
     QList<FileListItem> m_rows;
+    bool m_hasUnfinished = false;
     QUuid m_copyingId;
     double m_copyProgress = 0;
 };

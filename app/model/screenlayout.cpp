@@ -2,8 +2,8 @@
 
 #include "base/applog.h"
 #include "base/published.h"
+#include "base/userdefaults.h"
 #include "model/cardsession.h"
-#include "model/notifications.h"
 #include "model/nowplaying.h"
 
 #include <algorithm>
@@ -12,7 +12,10 @@ namespace korvane {
 
 namespace {
 
-const QString mapTab = QStringLiteral("Map View");
+QString mapTab()
+{
+    return ScreenLayout::tr("지도");
+}
 
 // Without full screen the fifth channel has a window of its own instead of a tab.
 constexpr int channelsInWindow = 4;
@@ -24,9 +27,8 @@ QString channelTab(int channel)
 
 } // namespace
 
-ScreenLayout::ScreenLayout(NowPlaying *nowPlaying, CardSession *session,
-                           Notifications *notifications, QObject *parent)
-    : QObject(parent), m_nowPlaying(nowPlaying), m_notifications(notifications)
+ScreenLayout::ScreenLayout(NowPlaying *nowPlaying, CardSession *session, QObject *parent)
+    : QObject(parent), m_nowPlaying(nowPlaying)
 {
     connect(nowPlaying, &NowPlaying::videoPlayersChanged, this, &ScreenLayout::layoutChanged);
     connect(this, &ScreenLayout::videoViewChanged, this, &ScreenLayout::layoutChanged);
@@ -46,6 +48,10 @@ void ScreenLayout::setVideoView(VideoView view, int channel)
     m_videoView = view;
     m_largeChannel = channel;
     emit videoViewChanged();
+    if (!canMagnify() && m_showMagnifier) {
+        m_showMagnifier = false;
+        emit showMagnifierChanged();
+    }
 }
 
 void ScreenLayout::showAllChannels()
@@ -71,7 +77,8 @@ void ScreenLayout::setVideoChannel(int channel)
 ScreenLayout::SideView ScreenLayout::sideView() const
 {
     const int count = channelCount();
-    if (count > 0 && m_videoChannel == channelsInWindow)
+    // Until a choice is made the side panel shows the route rather than an empty place.
+    if (count > 0 && (m_videoChannel == channelsInWindow || m_videoChannel < 0))
         return SideView::Map;
     if (m_videoChannel >= 0 && m_videoChannel < std::min(count, channelsInWindow))
         return SideView::Channel;
@@ -109,7 +116,7 @@ QStringList ScreenLayout::layoutTabs() const
     const int shown = m_isFullScreen ? std::min(count, 5) : std::min(count, channelsInWindow);
     for (int channel = 1; channel <= shown; ++channel)
         tabs.append(channelTab(channel));
-    tabs.append(mapTab);
+    tabs.append(mapTab());
     return tabs;
 }
 
@@ -144,16 +151,16 @@ QStringList ScreenLayout::sideTabs() const
     QStringList tabs;
     for (int channel = 1; channel <= std::min(count, channelsInWindow); ++channel)
         tabs.append(channelTab(channel));
-    tabs.append(mapTab);
+    tabs.append(mapTab());
     return tabs;
 }
 
 int ScreenLayout::sideTabIndex() const
 {
     const QStringList tabs = sideTabs();
-    if (tabs.isEmpty() || m_videoChannel < 0)
+    if (tabs.isEmpty())
         return -1;
-    if (m_videoChannel == channelsInWindow)
+    if (m_videoChannel == channelsInWindow || m_videoChannel < 0)
         return static_cast<int>(tabs.size()) - 1;
     return m_videoChannel < tabs.size() - 1 ? m_videoChannel : -1;
 }
@@ -186,12 +193,42 @@ void ScreenLayout::setIsFullScreen(bool on)
 
 void ScreenLayout::toggleMagnifier()
 {
-    if (m_videoView == VideoView::AllChannels) {
-        m_notifications->setAlertMessage(tr("화면 확대는 비디오 채널 별로 가능합니다."));
+    if (!canMagnify())
         return;
-    }
     m_showMagnifier = !m_showMagnifier;
     emit showMagnifierChanged();
+}
+
+void ScreenLayout::toggleList()
+{
+    m_listShown = !m_listShown;
+    emit panelsChanged();
+}
+
+void ScreenLayout::toggleSidePanel()
+{
+    m_sidePanelShown = !m_sidePanelShown;
+    emit panelsChanged();
+}
+
+QRect ScreenLayout::openingWindowGeometry(const QRect &available, const QSize &minimum)
+{
+    const QRect kept = UserSettings::windowGeometry();
+    if (kept.isValid() && available.contains(kept) && kept.width() >= minimum.width() &&
+        kept.height() >= minimum.height())
+        return kept;
+    const QSize size = QSize(available.width() * 85 / 100, available.height() * 85 / 100)
+                           .expandedTo(minimum)
+                           .boundedTo(available.size());
+    QRect placed({}, size);
+    placed.moveCenter(available.center());
+    return placed;
+}
+
+void ScreenLayout::keepWindowGeometry(const QRect &geometry)
+{
+    if (geometry.isValid())
+        UserSettings::setWindowGeometry(geometry);
 }
 
 void ScreenLayout::openPopup()

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QStringList>
 
 namespace korvane {
 
 class CardSession;
-class Notifications;
 class NowPlaying;
 
 // What the player screen shows where: the layout tabs of the video area, the side panel's
@@ -18,13 +18,19 @@ class ScreenLayout : public QObject
     // What the video area shows; with one channel, which one (1 to 5, else 0).
     Q_PROPERTY(korvane::ScreenLayout::VideoView videoView READ videoView NOTIFY videoViewChanged)
     Q_PROPERTY(int largeChannel READ largeChannel NOTIFY videoViewChanged)
-    // The side panel's choice as stored: -1 nothing, 0 to 3 camera channel 1 to 4, 4 the map.
+    // The side panel's choice as stored: -1 none yet (the map is shown), 0 to 3 camera channel
+    // 1 to 4, 4 the map.
     Q_PROPERTY(int videoChannel READ videoChannel WRITE setVideoChannel NOTIFY videoChannelChanged)
     // What the side panel shows of that choice for the recording loaded; with a channel, its
     // index among the recording's channels (else -1).
     Q_PROPERTY(korvane::ScreenLayout::SideView sideView READ sideView NOTIFY layoutChanged)
     Q_PROPERTY(int sideChannel READ sideChannel NOTIFY layoutChanged)
     Q_PROPERTY(bool showMagnifier READ showMagnifier NOTIFY showMagnifierChanged)
+    // The magnifier works on one channel shown large.
+    Q_PROPERTY(bool canMagnify READ canMagnify NOTIFY videoViewChanged)
+    // The list and the side panel; either can be folded away to give the video their width.
+    Q_PROPERTY(bool listShown READ listShown NOTIFY panelsChanged)
+    Q_PROPERTY(bool sidePanelShown READ sidePanelShown NOTIFY panelsChanged)
     Q_PROPERTY(bool isPopupOpen READ isPopupOpen NOTIFY isPopupOpenChanged)
     // The video area's layout tabs and the side panel's picker, with the entry chosen in each.
     Q_PROPERTY(QStringList layoutTabs READ layoutTabs NOTIFY layoutChanged)
@@ -51,8 +57,7 @@ public:
     };
     Q_ENUM(SideView)
 
-    ScreenLayout(NowPlaying *nowPlaying, CardSession *session, Notifications *notifications,
-                 QObject *parent = nullptr);
+    ScreenLayout(NowPlaying *nowPlaying, CardSession *session, QObject *parent = nullptr);
 
     bool isFullScreen() const { return m_isFullScreen; }
     void setIsFullScreen(bool on);
@@ -78,7 +83,19 @@ public:
 
     Q_INVOKABLE void selectLayoutTab(int index);
     Q_INVOKABLE void selectSideTab(int index);
+    bool canMagnify() const { return m_videoView == VideoView::OneChannel; }
+    // Outside the one-channel view the button does nothing: its tool tip says why.
     Q_INVOKABLE void toggleMagnifier();
+    bool listShown() const { return m_listShown; }
+    bool sidePanelShown() const { return m_sidePanelShown; }
+    Q_INVOKABLE void toggleList();
+    Q_INVOKABLE void toggleSidePanel();
+
+    // Where the main window opens on a screen whose free area is `available`: where it was last
+    // closed when that still fits there, else centred at 85 % of the area, never under `minimum`.
+    Q_INVOKABLE static QRect openingWindowGeometry(const QRect &available, const QSize &minimum);
+    // The window's place and size when it closes, for the next start.
+    Q_INVOKABLE static void keepWindowGeometry(const QRect &geometry);
     // Outside full screen only: there the fifth channel has a tab.
     Q_INVOKABLE void openPopup();
     // The fifth channel's window was closed.
@@ -93,13 +110,13 @@ signals:
     void showMagnifierChanged();
     void isPopupOpenChanged();
     void layoutChanged();
+    void panelsChanged();
 
 private:
     int channelCount() const;
     void setIsPopupOpen(bool open);
 
     NowPlaying *m_nowPlaying;
-    Notifications *m_notifications;
     void setVideoView(VideoView view, int channel);
 
     VideoView m_videoView = VideoView::AllChannels;
@@ -109,6 +126,8 @@ private:
     bool m_isFullScreen = false;
     bool m_showMagnifier = false;
     bool m_isPopupOpen = false;
+    bool m_listShown = true;
+    bool m_sidePanelShown = true;
 };
 
 } // namespace korvane

@@ -214,6 +214,14 @@ void MultiTrackPlayer::seek(double fraction)
     setProgress(p);
 }
 
+void MultiTrackPlayer::scrubTo(double fraction)
+{
+    if (m_pendingSeek)
+        m_scrubTarget = fraction;
+    else
+        seek(fraction);
+}
+
 void MultiTrackPlayer::skip(double seconds)
 {
     if (m_duration <= 0)
@@ -237,6 +245,7 @@ void MultiTrackPlayer::leaveTheEnd()
 // A seek replaces the one under way, and the step that waited for it.
 void MultiTrackPlayer::seekAll(double seconds)
 {
+    m_scrubTarget.reset();
     if (!m_pipeline)
         return;
     m_presenter.beginSeek();
@@ -268,6 +277,8 @@ void MultiTrackPlayer::finishSeek()
     m_presenter.present();
     if (step)
         finishStep(*step);
+    else if (const std::optional<double> target = std::exchange(m_scrubTarget, std::nullopt))
+        seek(*target);
 }
 
 void MultiTrackPlayer::faster()

@@ -103,6 +103,9 @@ public:
     // does not pile up more than one.
     Q_INVOKABLE void stepForward() { stepFrame(1); }
     Q_INVOKABLE void stepBackward() { stepFrame(-1); }
+    // The seek bar dragged to `fraction`: the pictures follow as fast as seeks land. A position
+    // passed while a seek is under way waits for it; only the last one waiting is sought.
+    Q_INVOKABLE void scrubTo(double fraction);
 
     const QList<ChannelPlayer *> &videoPlayers() const { return m_videoPlayers; }
     AudioPlayer *audioPlayer() const { return m_audioPlayer; }
@@ -195,6 +198,7 @@ private:
     FramePresenter m_presenter;
     // Main thread, its deadline's events too. Only while a recording is open.
     std::optional<PendingSeek> m_pendingSeek;
+    std::optional<double> m_scrubTarget; // main thread
 
     State m_state = State::Empty; // main thread
     double m_currentTime = 0;     // main thread

@@ -80,8 +80,8 @@ QString snapshotFileName(const QString &recordingName, int channel, const QDateT
            QString::number(channel) + QStringLiteral(".jpg");
 }
 
-QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &recordingName,
-                                       int channel, const QUrl &folder)
+QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, QString recordingName, int channel,
+                                       QUrl folder)
 {
     if (!player || !player->hasCurrentItem())
         throw SnapshotError(SnapshotError::Kind::noCurrentItem,
@@ -107,20 +107,22 @@ QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &rec
     co_return written.path;
 }
 
-QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players, const QString &recordingName,
-                                       const QUrl &folder)
+QCoro::Task<QStringList> saveChannelSnapshots(QList<ChannelPlayer *> players, QString recordingName,
+                                              QUrl folder)
 {
     QList<QPointer<ChannelPlayer>> channels(players.begin(), players.end());
+    QStringList written;
     for (qsizetype i = 0; i < channels.size(); ++i) {
         try {
             QCoro::Task<QString> saving =
                 saveVideoSnapshot(channels[i], recordingName, static_cast<int>(i + 1), folder);
-            co_await saving;
+            written.append(co_await saving);
         } catch (const SnapshotError &error) {
             appLog(logWindow,
                    "[PlayButtonBar] Failed to save snapshot:", QString::fromUtf8(error.what()));
         }
     }
+    co_return written;
 }
 
 } // namespace korvane

@@ -38,12 +38,13 @@ QString snapshotFileName(const QString &recordingName, int channel, const QDateT
 // Writes the channel's picture at its current time, as the recording holds it (no picture
 // controls), as a JPEG file (quality 90) into `folder`, and returns the file's path. An existing
 // file is never replaced. Throws SnapshotError.
-QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, const QString &recordingName,
-                                       int channel, const QUrl &folder);
+QCoro::Task<QString> saveVideoSnapshot(ChannelPlayer *player, QString recordingName, int channel,
+                                       QUrl folder);
 
 // A snapshot of every channel in order, numbered from 1; a channel that fails is logged and the
-// others are still written.
-QCoro::Task<void> saveChannelSnapshots(QList<ChannelPlayer *> players, const QString &recordingName,
-                                       const QUrl &folder);
+// others are still written. Returns the files written. (Arguments by value: the caller need not
+// keep them while the snapshots are written.)
+QCoro::Task<QStringList> saveChannelSnapshots(QList<ChannelPlayer *> players, QString recordingName,
+                                              QUrl folder);
 
 } // namespace korvane

@@ -41,8 +41,12 @@ QString FileListItem::dateText() const
 QString FileListItem::typeLabel() const
 {
     for (const Marker &m : markers) {
-        if (name.contains(QLatin1String(m.marker)))
-            return QLatin1String(m.label);
+        if (!name.contains(QLatin1String(m.marker)))
+            continue;
+        // The card's kept folder holds recordings of every kind: they are shown as kept.
+        if (type == u"saved" && !fromComputer)
+            return QStringLiteral("KEEP");
+        return QLatin1String(m.label);
     }
     return {};
 }
@@ -56,6 +60,8 @@ QString FileListItem::typeColor() const
         return QStringLiteral("green");
     if (label == u"MAN")
         return QStringLiteral("yellow");
+    if (label == u"KEEP")
+        return QStringLiteral("blue");
     return {};
 }
 

@@ -26,7 +26,8 @@ struct FileListItem
     // The recording's time from its name ("_YYYYMMDD_HHMMSS"), as "2024/01/31 13:05:09"; "-"
     // when the name holds none.
     QString dateText() const;
-    // "REC", "EVT", "PAK", "MAN" from the name's type marker ("N_", "E_", "P_", "M_"), or "".
+    // "REC", "EVT", "PAK", "MAN" from the name's type marker ("N_", "E_", "P_", "M_"), "KEEP"
+    // for a marked recording in the card's kept folder, or "".
     QString typeLabel() const;
     // The colour the list draws the label in: "red", "green" or "yellow"; "" for the text's own.
     QString typeColor() const;

@@ -252,8 +252,12 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     const ClipResult all = QCoro::waitFor(model.clips()->exportClipInto(saved.path()));
     ASSERT_EQ(all.outcome, ClipResult::Outcome::saved) << all.detail.toStdString();
     EXPECT_EQ(all.path, saved.filePath("20241005_143512_E_clip_00m04s-00m07s.mp4"));
-    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
     EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->savedMessage(),
+              QStringLiteral("증거 영상 20241005_143512_E_clip_00m04s-00m07s.mp4 을(를) %1에 "
+                             "저장했습니다.")
+                  .arg(saved.path()));
     expectCopiedClip(all.path, source, from, to, {0, 1});
 
     // The second camera alone, with the sound.

@@ -45,8 +45,11 @@ TEST(Download, WholeRecordingsAndOneChannelIntoAnyFolder)
     QDir().mkpath(folder);
 
     QCoro::waitFor(model.downloads()->downloadChecked(folder));
-    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
     EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->savedMessage(),
+              QStringLiteral("3개 파일을 %1에 저장했습니다.").arg(folder));
+    EXPECT_EQ(model.notifications()->savedFolder(), folder);
     EXPECT_EQ(saved(folder), QStringList({"N_20241005_143012.mp4", "N_20241005_144012.mov",
                                           "N_20241005_144012.mp4"}));
     EXPECT_EQ(korvane::test::readFile(folder + "/N_20241005_144012.mov"),
@@ -87,7 +90,8 @@ TEST(Download, AMissingChannelOrAFailedReadIsNamedAndTheLoopGoesOn)
     QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
     EXPECT_EQ(model.notifications()->alertMessage(), "채널3 영상이 없는 녹화파일입니다.");
     EXPECT_TRUE(saved(folder.path()).isEmpty());
-    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->savedMessage(), std::nullopt) << "nothing was saved";
 
     // The card is gone before the recordings were copied: nothing is saved, and the user is
     // told which.
@@ -101,8 +105,9 @@ TEST(Download, AMissingChannelOrAFailedReadIsNamedAndTheLoopGoesOn)
     EXPECT_EQ(model.notifications()->alertMessage(),
               "N_20241005_144012.mov, N_20241005_143012.mp4 파일을 저장하지 못했습니다.");
     EXPECT_TRUE(saved(folder.path()).isEmpty());
-    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""))
-        << "finished, naming what was not saved";
+    EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
+    EXPECT_EQ(model.notifications()->savedMessage(), std::nullopt)
+        << "finished, naming only what was not saved";
 }
 
 TEST(Download, CancelStopsAfterTheFileUnderWay)

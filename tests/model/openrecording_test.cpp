@@ -87,7 +87,9 @@ TEST(OpenRecording, TheSidePanelKeepsItsChoiceWhileTheChannelCountStays)
     card.waitUntilOpened();
     EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 1);
     EXPECT_EQ(model.layout()->videoChannel(), -1) << "another channel count clears the choice";
-    EXPECT_EQ(model.layout()->sideView(), ScreenLayout::SideView::Nothing);
+    EXPECT_EQ(model.layout()->sideView(), ScreenLayout::SideView::Map)
+        << "with no choice the route is shown, not an empty place";
+    EXPECT_EQ(model.layout()->sideTabIndex(), 1);
     EXPECT_EQ(model.playerManager()->audioPlayer(), nullptr);
 }
 
@@ -182,12 +184,18 @@ TEST(PlayerScreen, MagnifierWorksOnOneChannelAndExportsReachTheCard)
 {
     CardModel card(cardImage());
     AppViewModel &model = card.model();
+    EXPECT_FALSE(model.layout()->canMagnify());
     model.layout()->toggleMagnifier();
-    EXPECT_FALSE(model.layout()->showMagnifier());
-    EXPECT_EQ(model.notifications()->alertMessage(), "화면 확대는 비디오 채널 별로 가능합니다.");
+    EXPECT_FALSE(model.layout()->showMagnifier()) << "every channel shown: nothing to magnify";
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt) << "the button says why";
     model.layout()->showChannel(1);
+    EXPECT_TRUE(model.layout()->canMagnify());
     model.layout()->toggleMagnifier();
     EXPECT_TRUE(model.layout()->showMagnifier());
+    model.layout()->showMap();
+    EXPECT_FALSE(model.layout()->showMagnifier()) << "off with the channel it magnified";
+    model.layout()->showChannel(1);
+    model.layout()->toggleMagnifier();
 
     model.library()->setIsAutoLoad(false);
     QCoro::waitFor(model.library()->reloadList());

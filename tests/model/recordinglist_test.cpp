@@ -43,6 +43,12 @@ TEST(RecordingRows, DerivedTexts)
     EXPECT_EQ(row.typeLabel(), "EVT");
     EXPECT_EQ(row.typeColor(), "red");
     EXPECT_TRUE(row.needsRebuild());
+    // Kept on the card, the event is shown as kept; picked from the computer, as its name says.
+    row.type = QStringLiteral("saved");
+    EXPECT_EQ(row.typeLabel(), "KEEP");
+    EXPECT_EQ(row.typeColor(), "blue");
+    row.fromComputer = true;
+    EXPECT_EQ(row.typeLabel(), "EVT");
     row.name = QStringLiteral("clip_2024013_130509.mp4");
     EXPECT_EQ(row.dateText(), "-");
     EXPECT_EQ(row.typeLabel(), "");
@@ -51,6 +57,13 @@ TEST(RecordingRows, DerivedTexts)
 
     RecordingListModel list;
     list.setRows({row});
+    EXPECT_FALSE(list.hasUnfinished());
+    FileListItem unfinished = row;
+    unfinished.name = QStringLiteral("N_20240131_130509.mov");
+    list.setRows({unfinished, row});
+    EXPECT_TRUE(list.hasUnfinished()) << "the list explains the \"*\" of the unfinished";
+    list.setRows({row});
+    EXPECT_FALSE(list.hasUnfinished());
     const QModelIndex first = list.index(0);
     EXPECT_EQ(list.data(first, RecordingListModel::SizeRole), "1.23 MB");
     EXPECT_EQ(list.data(first, RecordingListModel::DateRole), "-");

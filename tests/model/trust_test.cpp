@@ -178,7 +178,8 @@ TEST(TrustDownload, ACardsFilesNeverReplaceTheUsersInTheViewerOrOnTheCommandLine
         tickAll(model);
         QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
         EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
-        EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
+        EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
+        EXPECT_EQ(model.notifications()->savedFolder(), folder.path());
     }
     expectSavedBesideTheUsersFiles(card, folder.path());
 
@@ -307,7 +308,8 @@ TEST(TrustDownload, NothingTickedSavesTheOpenRecordingOrSaysWhatToTick)
     viewer.waitUntilOpened();
     EXPECT_TRUE(model.downloads()->readyToDownload());
     QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
-    EXPECT_EQ(model.notifications()->downloadMessage(), QString(""));
+    EXPECT_EQ(model.notifications()->savedMessage(),
+              QStringLiteral("N_20241005_143012.mp4 을(를) %1에 저장했습니다.").arg(folder.path()));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"N_20241005_143012.mp4"});
 }
 

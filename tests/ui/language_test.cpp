@@ -87,11 +87,16 @@ TEST_F(EnglishWindow, NoTextIsLeftInKorean)
     EXPECT_EQ(item(QStringLiteral("openTitle"))->property("text").toString(),
               u"2024/10/05 14:30:12 · Normal");
 
-    // What the model says in words.
-    click(QStringLiteral("magnify"));
+    // What the model and the tool tips say in words.
+    EXPECT_EQ(
+        item(QStringLiteral("magnify"))->property("tip").toString(),
+        u"The magnifier works on one channel shown large. Choose a channel in the tabs above.");
+    model().settingsSaved();
+    settle();
     ASSERT_TRUE(findItem(QStringLiteral("overlayMessage")));
     EXPECT_EQ(item(QStringLiteral("overlayMessage"))->property("text").toString(),
-              u"The magnifier works only when a single video channel is shown.");
+              u"The settings were saved to the SD card. The dashcam applies them when it next "
+              u"starts.");
     EXPECT_EQ(hangulIn(window), QStringList());
     click(QStringLiteral("overlayButton"));
 

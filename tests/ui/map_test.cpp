@@ -94,12 +94,23 @@ protected:
 TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
 {
     open(sample::twoChannels);
-    click(QStringLiteral("layoutTabs/tab:Map View"));
+    click(QStringLiteral("layoutTabs/tab:지도"));
     QQuickItem *map = readyMap(QStringLiteral("mapPlace"));
     ASSERT_TRUE(map);
 
     const QVariantList route = pageValue(map, QStringLiteral("routePoints()")).toList();
     ASSERT_EQ(route, model().mapPosition()->route());
+    // Without the network the plain ground says why it is plain.
+    QString ground;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return !(ground = pageValue(map, QStringLiteral("groundState()")).toString()).isEmpty();
+        },
+        30000));
+    if (ground != u"tiles")
+        EXPECT_EQ(ground,
+                  u"지도 그림은 인터넷에 연결되어 있을 때 보입니다. 경로와 차의 위치는 그대로 "
+                  u"표시됩니다.");
     EXPECT_GE(route.size(), 10) << "one fix a second";
 
     // The page moves the marker when it hears of the model's position, in its own time: it is
@@ -142,7 +153,7 @@ TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
         << "not back at the start";
 
     // The side panel's map is a page of its own, ready on its own.
-    click(QStringLiteral("sideTabs/tab:Map View"));
+    click(QStringLiteral("sideTabs/tab:지도"));
     QQuickItem *side = readyMap(QStringLiteral("sideMapPlace"));
     ASSERT_TRUE(side);
     EXPECT_EQ(pageValue(side, QStringLiteral("routePoints().length")).toInt(), route.size());

@@ -89,7 +89,7 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
     ASSERT_TRUE(shown);
     EXPECT_FALSE(player().isPlaying()) << "the settings button pauses first";
     EXPECT_EQ(shown->title(), u"블랙박스 설정");
-    EXPECT_EQ(shown->size(), QSize(1100, 780));
+    EXPECT_EQ(shown->size(), QSize(1100, 780)) << "as large as it was made, where it fits";
     EXPECT_EQ(shown->transientParent(), window);
 
     // What the card says: no hybrid cable, no secret mode, driving first 2.
@@ -122,6 +122,12 @@ TEST_F(SettingsWindow, OpensPausedAndSavesWhatItsControlsShow)
 
     click(item(QStringLiteral("saveSettings"), shown));
     ASSERT_TRUE(waitUntil([] { return !findWindow(QStringLiteral("settingsWindow")); }));
+    settle();
+    EXPECT_EQ(item(QStringLiteral("overlay/overlayMessage"))->property("text").toString(),
+              u"설정을 SD 카드에 저장했습니다. 블랙박스는 다음에 켜질 때 이 설정을 적용합니다.");
+    EXPECT_FALSE(findItem(QStringLiteral("overlay/overlaySecondButton")))
+        << "the card's volume is no folder of the user's";
+    click(QStringLiteral("overlay/overlayButton"));
     const Settings saved = written();
     EXPECT_EQ(saved.value("mem_type"), u"3");
     EXPECT_EQ(saved.value("volume"), u"100");

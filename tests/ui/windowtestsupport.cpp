@@ -90,6 +90,17 @@ void WindowTest::SetUp()
     previousHandler.store(qInstallMessageHandler(collectWarnings));
     qputenv("XDG_CONFIG_HOME", m_settings.path().toUtf8());
     QSettings(QStringLiteral("Korvane"), QStringLiteral("Korvane")).clear();
+    // The user's own Pictures, Videos and Documents folders are folders of the test.
+    {
+        QFile folders(m_settings.filePath(QStringLiteral("user-dirs.dirs")));
+        ASSERT_TRUE(folders.open(QIODevice::WriteOnly));
+        for (const char *name : {"PICTURES", "VIDEOS", "DOCUMENTS"}) {
+            const QString kind = QString::fromLatin1(name);
+            const QString folder = userFolder(kind.left(1) + kind.mid(1).toLower());
+            ASSERT_TRUE(QDir().mkpath(folder));
+            folders.write(QStringLiteral("XDG_%1_DIR=\"%2\"\n").arg(kind, folder).toUtf8());
+        }
+    }
 
     const QString image = sampleCardImage({"--channels", "5", "--seconds", "12"});
     ASSERT_FALSE(image.isEmpty());

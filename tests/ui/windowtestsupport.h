@@ -56,6 +56,8 @@ protected:
     // The picture area of a channel view on screen: its item with the picture's aspect fitted in.
     QRect pictureRect(QQuickItem *view, QSize picture) const;
 
+    // The user's own folder of that name ("Pictures", "Videos", "Documents").
+    QString userFolder(const QString &name) const { return m_home.filePath(name); }
     // The folder standing in for the card's FAT volume.
     QString cardVolume() const { return m_volume.path(); }
     void removeCard();
@@ -65,6 +67,7 @@ protected:
 
 private:
     QTemporaryDir m_settings;
+    QTemporaryDir m_home;
     QTemporaryDir m_card;
     QTemporaryDir m_volume;
     QString m_image;

@@ -11,6 +11,8 @@ ToolButton {
     property string tip
     // Shown instead of an icon when the button carries a short label.
     property string label
+    // Looks unavailable but still shows its tool tip, which says why.
+    property bool dimmed: false
 
     signal activated()
 
@@ -23,8 +25,8 @@ ToolButton {
     icon.source: system ? Qt.resolvedUrl("icons/" + system + ".svg") : ""
     icon.width: 22
     icon.height: 22
-    icon.color: enabled ? Theme.text : Theme.dimText
-    opacity: enabled ? 1 : 0.45
+    icon.color: enabled && !dimmed ? Theme.text : Theme.dimText
+    opacity: enabled && !dimmed ? 1 : 0.45
     palette.buttonText: Theme.text
 
     ToolTip.visible: hovered && tip !== ""

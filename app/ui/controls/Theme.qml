@@ -18,7 +18,8 @@ QtObject {
     readonly property color selection: "#2c4a80"
     readonly property color video: "#000000"
     // The type labels' red, green and yellow, light enough for the selected row's blue.
-    readonly property var typeColors: ({ "red": "#ff6b6b", "green": "#4be08a", "yellow": "#ffd54f" })
+    readonly property var typeColors: ({ "red": "#ff6b6b", "green": "#4be08a", "yellow": "#ffd54f",
+                                         "blue": "#7cb8ff" })
     readonly property int gap: 6
     readonly property int barHeight: 40
     readonly property int fontSize: 13

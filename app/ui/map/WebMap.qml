@@ -23,6 +23,9 @@ Item {
         WebChannel.id: "mapBridge"
         onEvaluate: (script) => web.runJavaScript(script)
         onIsMapReadyChanged: {
+            web.runJavaScript("setOfflineText(" + JSON.stringify(
+                qsTr("지도 그림은 인터넷에 연결되어 있을 때 보입니다. 경로와 차의 위치는 그대로 표시됩니다."))
+                + ")")
             bridge.showRoute(map.route)
             map.ready()
         }

@@ -2,6 +2,7 @@
 
 #include "card/sdmanager.h"
 #include "model/appviewmodel.h"
+#include "model/folderbrowser.h"
 #include "model/versionmanager.h"
 
 #include <QtQml/qqml.h>
@@ -149,6 +150,22 @@ struct ClipsType
     QML_FOREIGN(korvane::Clips)
     QML_NAMED_ELEMENT(Clips)
     QML_UNCREATABLE("the application model owns the clips")
+};
+
+struct SaveFoldersType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::SaveFolders)
+    QML_NAMED_ELEMENT(SaveFolders)
+    QML_UNCREATABLE("the application model owns the save folders")
+};
+
+// The window's own folder chooser makes one for each time it is shown.
+struct FolderBrowserType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::FolderBrowser)
+    QML_NAMED_ELEMENT(FolderBrowser)
 };
 
 } // namespace korvane::qml

@@ -1,8 +1,8 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Korvane.Controls as K
+import Korvane.Files
 import Korvane.Models
 
 // Sound, brightness, the evidence clip (its marks, caption and saving) and each channel's mirroring.
@@ -14,6 +14,7 @@ Rectangle {
     required property Clips clips
     required property Downloads downloads
     required property PlayerActions actions
+    required property SaveFolders folders
     readonly property bool hasVideo: nowPlaying.videoPlayers.length > 0
 
     implicitHeight: K.Theme.barHeight
@@ -31,7 +32,10 @@ Rectangle {
         }
         Slider {
             objectName: "volume"
-            Layout.preferredWidth: 100
+            // Narrower on a narrow window, so that every button stays in the bar.
+            Layout.fillWidth: true
+            Layout.minimumWidth: 48
+            Layout.maximumWidth: 100
             focusPolicy: Qt.NoFocus
             from: 0
             to: 1
@@ -49,7 +53,10 @@ Rectangle {
         }
         Slider {
             objectName: "brightness"
-            Layout.preferredWidth: 100
+            // Narrower on a narrow window, so that every button stays in the bar.
+            Layout.fillWidth: true
+            Layout.minimumWidth: 48
+            Layout.maximumWidth: 100
             focusPolicy: Qt.NoFocus
             from: 0
             to: 1
@@ -72,6 +79,14 @@ Rectangle {
             system: "mark.out"
             tip: bar.actions.markClipEnd.tip
             onActivated: bar.actions.markClipEnd.trigger()
+        }
+        Label {
+            objectName: "clipSpanTimes"
+            visible: text !== ""
+            text: bar.clips.clipSpanText
+            color: K.Theme.clip
+            font.family: "monospace"
+            font.pixelSize: 12
         }
         K.ImageButton {
             name: "clipCaption"
@@ -101,14 +116,25 @@ Rectangle {
                 tip: qsTr("CH%1 좌우/상하 반전").arg(mirror.index + 1)
                 enabled: mirror.index < bar.controls.channelCount
                 onActivated: bar.controls.cycleMirror(mirror.index + 1)
+
+                // Which channel the button turns.
+                Text {
+                    objectName: "mirrorNumber"
+                    anchors { right: parent.right; bottom: parent.bottom; margins: 2 }
+                    text: mirror.index + 1
+                    font.pixelSize: 10
+                    font.bold: true
+                    color: K.Theme.text
+                }
             }
         }
     }
 
-    FolderDialog {
+    SaveFolderDialog {
         id: clipDialog
         objectName: "clipDialog"
-        title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.clips.exportClip(selectedFolder)
+        folders: bar.folders
+        kind: SaveFolders.Clips
+        onChosen: (folder) => bar.clips.exportClip(folder)
     }
 }

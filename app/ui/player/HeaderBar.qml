@@ -21,6 +21,14 @@ Rectangle {
         anchors { fill: parent; leftMargin: 12; rightMargin: 8 }
         spacing: 10
 
+        K.ImageButton {
+            name: "toggleList"
+            visible: !header.layout.isFullScreen
+            system: "sidebar.left"
+            highlighted: header.layout.listShown
+            tip: header.layout.listShown ? qsTr("목록 숨기기") : qsTr("목록 보이기")
+            onActivated: header.layout.toggleList()
+        }
         K.Logo {
             Layout.preferredWidth: 32
             Layout.preferredHeight: 32
@@ -59,6 +67,14 @@ Rectangle {
             ToolTip.text: qsTr("전체 화면 보기와 끝내기 (F, Esc)")
             ToolTip.delay: 600
             onActivated: header.fullScreenToggled()
+        }
+        K.ImageButton {
+            name: "toggleSidePanel"
+            visible: !header.layout.isFullScreen
+            system: "sidebar.right"
+            highlighted: header.layout.sidePanelShown
+            tip: header.layout.sidePanelShown ? qsTr("오른쪽 패널 숨기기") : qsTr("오른쪽 패널 보이기")
+            onActivated: header.layout.toggleSidePanel()
         }
     }
 }

@@ -58,5 +58,16 @@ Rectangle {
             library: panel.library
             opener: panel.opener
         }
+
+        QQC.Label {
+            objectName: "unfinishedLegend"
+            Layout.fillWidth: true
+            Layout.margins: 6
+            visible: panel.library.filtered.hasUnfinished
+            text: qsTr("* 전원이 끊겨 마무리되지 않은 녹화입니다. 열면 복구해서 재생합니다.")
+            wrapMode: Text.Wrap
+            font.pixelSize: 12
+            color: K.Theme.dimText
+        }
     }
 }

@@ -44,13 +44,16 @@ Item {
             y: Math.floor(cell.index / grid.columns) * cell.height
 
             ChannelView {
+                id: picture
                 objectName: "picture" + (cell.index + 1)
                 anchors.fill: parent
                 anchors.margins: 1
                 channel: cell.modelData
             }
             ChannelLabel {
-                anchors { right: parent.right; top: parent.top; margins: 6 }
+                objectName: "channelLabel" + (cell.index + 1)
+                x: picture.x + picture.pictureRect.x + picture.pictureRect.width - width - 6
+                y: picture.y + picture.pictureRect.y + 6
                 text: "CH" + (cell.index + 1)
             }
         }

@@ -1,8 +1,8 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Korvane.Controls as K
+import Korvane.Files
 import Korvane.Models
 
 // Files, lens, snapshot, route and download on the left; playback, frame steps, speed and the
@@ -18,6 +18,7 @@ Rectangle {
     required property Downloads downloads
     required property Clips clips
     required property PlayerActions actions
+    required property SaveFolders folders
     readonly property bool hasVideo: nowPlaying.videoPlayers.length > 0
 
     implicitHeight: 48
@@ -25,11 +26,6 @@ Rectangle {
 
     // The window's owner pauses playback and brings the settings window up.
     signal settingsRequested()
-
-    Connections {
-        target: bar.actions.openFiles
-        function onTriggered() { openDialog.open() }
-    }
 
     RowLayout {
         anchors { fill: parent; leftMargin: 6; rightMargin: 6 }
@@ -45,7 +41,10 @@ Rectangle {
             name: "magnify"
             enabled: bar.hasVideo
             system: "magnifyingglass"
-            tip: qsTr("화면 확대")
+            dimmed: !bar.layout.canMagnify
+            tip: bar.layout.canMagnify ? qsTr("화면 확대")
+                                       : qsTr("화면 확대는 채널 하나를 크게 볼 때 쓸 수 있습니다. "
+                                              + "위의 탭에서 채널을 고르세요.")
             checkable: false
             highlighted: bar.layout.showMagnifier
             onActivated: bar.layout.toggleMagnifier()
@@ -54,7 +53,8 @@ Rectangle {
             name: "snapshot"
             enabled: bar.hasVideo
             system: "photo"
-            tip: qsTr("모든 채널의 현재 화면을 사진으로 저장")
+            // The recorded picture, as evidence: the brightness and mirroring shown are left out.
+            tip: qsTr("모든 채널의 현재 장면을 녹화된 그대로 사진으로 저장 (밝기·반전 제외)")
             onActivated: {
                 if (bar.hasVideo)
                     snapshotDialog.open()
@@ -158,33 +158,27 @@ Rectangle {
         }
     }
 
-    FileDialog {
-        id: openDialog
-        objectName: "openDialog"
-        title: qsTr("MP4 파일 선택")
-        fileMode: FileDialog.OpenFiles
-        nameFilters: [qsTr("MP4 파일 (*.mp4)")]
-        onAccepted: bar.library.openFiles(selectedFiles)
-    }
-
-    FolderDialog {
+    SaveFolderDialog {
         id: snapshotDialog
         objectName: "snapshotDialog"
-        title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.nowPlaying.saveSnapshots(selectedFolder)
+        folders: bar.folders
+        kind: SaveFolders.Snapshots
+        onChosen: (folder) => bar.nowPlaying.saveSnapshots(folder)
     }
 
-    FolderDialog {
+    SaveFolderDialog {
         id: gpxDialog
         objectName: "gpxDialog"
-        title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.clips.exportGpx(selectedFolder)
+        folders: bar.folders
+        kind: SaveFolders.Routes
+        onChosen: (folder) => bar.clips.exportGpx(folder)
     }
 
-    FolderDialog {
+    SaveFolderDialog {
         id: downloadDialog
         objectName: "downloadDialog"
-        title: qsTr("저장할 폴더를 선택하세요.")
-        onAccepted: bar.downloads.startDownload(selectedFolder)
+        folders: bar.folders
+        kind: SaveFolders.Recordings
+        onChosen: (folder) => bar.downloads.startDownload(folder)
     }
 }

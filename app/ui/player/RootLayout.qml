@@ -19,6 +19,7 @@ Rectangle {
     required property GSensorGraph gSensorGraph
     required property MapPosition mapPosition
     required property PlayerActions actions
+    required property SaveFolders folders
 
     signal fullScreenToggled()
     signal settingsRequested()
@@ -44,7 +45,7 @@ Rectangle {
             LeftPanel {
                 Layout.fillHeight: true
                 Layout.preferredWidth: 404
-                visible: !root.layout.isFullScreen
+                visible: !root.layout.isFullScreen && root.layout.listShown
                 library: root.library
                 opener: root.opener
             }
@@ -86,7 +87,7 @@ Rectangle {
                     RightPanel {
                         Layout.fillHeight: true
                         Layout.preferredWidth: 280
-                        visible: !root.layout.isFullScreen
+                        visible: !root.layout.isFullScreen && root.layout.sidePanelShown
                         layout: root.layout
                         nowPlaying: root.nowPlaying
                         mapPosition: root.mapPosition
@@ -113,6 +114,7 @@ Rectangle {
                     downloads: root.downloads
                     clips: root.clips
                     actions: root.actions
+                    folders: root.folders
                     onSettingsRequested: root.settingsRequested()
                 }
 
@@ -123,6 +125,7 @@ Rectangle {
                     clips: root.clips
                     downloads: root.downloads
                     actions: root.actions
+                    folders: root.folders
                 }
             }
         }

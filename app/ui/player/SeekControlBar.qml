@@ -38,6 +38,11 @@ Rectangle {
             from: 0
             to: 1
             value: bar.player.progress
+            // The pictures follow the handle while it is dragged.
+            onMoved: {
+                if (pressed)
+                    bar.player.scrubTo(value)
+            }
             onPressedChanged: {
                 if (pressed) {
                     bar.player.isScrubbing = true

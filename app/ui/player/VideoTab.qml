@@ -17,7 +17,8 @@ Item {
     }
 
     ChannelLabel {
-        anchors { right: parent.right; top: parent.top; margins: 6 }
+        x: picture.pictureRect.x + picture.pictureRect.width - width - 6
+        y: picture.pictureRect.y + 6
         text: "CH" + (tab.channel.channel + 1)
     }
 

@@ -12,6 +12,18 @@ Rectangle {
     required property SettingsViewModel vm
 
     signal saved()
+    signal cancelled()
+
+    // Escape closes an alert first, then the window.
+    Shortcut {
+        sequence: "Escape"
+        onActivated: {
+            if (alert.visible)
+                alert.visible = false
+            else
+                layout.cancelled()
+        }
+    }
 
     color: K.Theme.window
 
@@ -84,6 +96,11 @@ Rectangle {
                 objectName: "resetSettings"
                 text: qsTr("설정 초기화")
                 onClicked: layout.vm.resetSettings()
+            }
+            Button {
+                objectName: "cancelSettings"
+                text: qsTr("취소")
+                onClicked: layout.cancelled()
             }
             Button {
                 objectName: "saveSettings"

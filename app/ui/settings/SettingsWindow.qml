@@ -4,7 +4,8 @@ import Korvane.Controls as K
 import Korvane.Models
 
 // The dashcam's settings in a window of their own over the main window, with a model of its own
-// read from the card when it opens. Closing it drops the edits that were not saved.
+// read from the card when it opens. Closing it, "취소" or Escape drop the edits that were not
+// saved. It fits the screen's free area with room for its title bar; the settings scroll inside.
 K.ViewerWindow {
     id: settingsWindow
 
@@ -14,8 +15,12 @@ K.ViewerWindow {
 
     objectName: "settingsWindow"
     title: qsTr("블랙박스 설정")
-    width: 1100
-    height: 780
+    width: Math.min(1100, mainWindow.screen.desktopAvailableWidth - 40)
+    height: Math.min(780, mainWindow.screen.desktopAvailableHeight - titleRoom * 2)
+    minimumWidth: 640
+    minimumHeight: 480
+    // Kept free above the window for the title bar the window manager adds.
+    readonly property int titleRoom: 40
     transientParent: mainWindow
     flags: Qt.Window | Qt.WindowTitleHint | Qt.WindowCloseButtonHint
     visible: true
@@ -23,14 +28,19 @@ K.ViewerWindow {
     SettingsLayout {
         anchors.fill: parent
         vm: settingsWindow.settings
-        onSaved: settingsWindow.close()
+        onSaved: {
+            settingsWindow.viewModel.settingsSaved()
+            settingsWindow.close()
+        }
+        onCancelled: settingsWindow.close()
     }
 
     onClosing: settingsWindow.viewModel.settingsClosed()
 
     Component.onCompleted: {
-        x = mainWindow.screen.virtualX + (mainWindow.screen.width - width) / 2
-        y = mainWindow.screen.virtualY + Math.max(0, (mainWindow.screen.height - height) / 2)
+        x = mainWindow.screen.virtualX + (mainWindow.screen.desktopAvailableWidth - width) / 2
+        y = mainWindow.screen.virtualY
+            + Math.max(titleRoom, (mainWindow.screen.desktopAvailableHeight - height) / 2)
         raise()
         requestActivate()
     }

@@ -12,5 +12,5 @@ GroupCard {
     InfoRow { title: section.vm.viewerName; value: section.vm.viewerVersion }
     InfoRow { title: qsTr("모델명"); value: section.vm.modelName }
     InfoRow { title: qsTr("펌웨어"); value: section.vm.fwVersion }
-    InfoRow { title: "DB Version"; value: section.vm.safeDBversion }
+    InfoRow { title: qsTr("안전운전 DB 버전"); value: section.vm.safeDBversion }
 }

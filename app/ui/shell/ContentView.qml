@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Korvane.Files
 import Korvane.Models
 import Korvane.Player
 import Korvane.Settings
@@ -75,14 +76,42 @@ Item {
         gSensorGraph: model.gSensorGraph
         mapPosition: model.mapPosition
         actions: playerActions
+        folders: model.saveFolders
         onFullScreenToggled: content.toggleFullScreen()
         onSettingsRequested: content.openSettings()
+    }
+
+    // Recordings dropped onto the window open as those picked with the open button.
+    DropArea {
+        objectName: "fileDrop"
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onDropped: (drop) => {
+            const files = drop.urls.filter(url => url.toString().toLowerCase().endsWith(".mp4"))
+            if (files.length > 0) {
+                drop.accept(Qt.CopyAction)
+                model.library.openFiles(files)
+            }
+        }
     }
 
     Overlays {
         anchors.fill: parent
         notifications: model.notifications
         session: model.session
+        onOpenRequested: playerActions.openFiles.trigger()
+    }
+
+    OpenFilesDialog {
+        id: openDialog
+        objectName: "openDialog"
+        folders: model.saveFolders
+        onPicked: (files) => model.library.openFiles(files)
+    }
+
+    Connections {
+        target: playerActions.openFiles
+        function onTriggered() { openDialog.start() }
     }
 
     Loader {

@@ -2,7 +2,8 @@ import QtQuick
 import QtQuick.Controls
 import Korvane.Controls as K
 
-// The main window: 1100 x 720, centred; closing it asks first.
+// The main window: where it was last closed, or centred at 85 % of the screen's free area;
+// closing it asks first.
 K.ViewerWindow {
     id: window
 
@@ -10,8 +11,6 @@ K.ViewerWindow {
     property string cardImage
     property string cardVolume
 
-    width: 1100
-    height: 720
     minimumWidth: 900
     minimumHeight: 600
     visible: true
@@ -35,10 +34,18 @@ K.ViewerWindow {
         close.accepted = content.quitting
         if (!content.quitting)
             content.askToQuit()
+        else if (visibility === Window.Windowed)
+            content.viewModel.layout.keepWindowGeometry(Qt.rect(x, y, width, height))
     }
 
     Component.onCompleted: {
-        x = screen.virtualX + (screen.width - width) / 2
-        y = screen.virtualY + (screen.height - height) / 2
+        const placed = content.viewModel.layout.openingWindowGeometry(
+            Qt.rect(screen.virtualX, screen.virtualY, screen.desktopAvailableWidth,
+                    screen.desktopAvailableHeight),
+            Qt.size(minimumWidth, minimumHeight))
+        x = placed.x
+        y = placed.y
+        width = placed.width
+        height = placed.height
     }
 }

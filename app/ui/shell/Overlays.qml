@@ -3,14 +3,16 @@ import Korvane.Controls as K
 import Korvane.Models
 
 // What covers the screen, most important first: a viewer that cannot start, no card, an alert,
-// the progress of an open, a download.
+// the progress of an open, a download, what was just saved and where.
 K.OverlayMessage {
     id: overlay
 
     required property Notifications notifications
     required property CardSession session
     readonly property int kind: notifications.overlay
-    readonly property bool downloadDone: notifications.downloadMessage === ""
+
+    // Without a card, recordings saved on the computer can still be opened.
+    signal openRequested()
 
     objectName: "overlay"
     visible: kind !== Notifications.None
@@ -28,26 +30,33 @@ K.OverlayMessage {
         case Notifications.NoCard: return qsTr("블랙박스 SD 카드가 올바르게 삽입되었는지 확인해 주세요.")
         case Notifications.Alert: return notifications.alertMessage ?? ""
         case Notifications.Progress: return notifications.procMessage ?? ""
-        case Notifications.Download:
-            return downloadDone ? qsTr("다운로드가 완료되었습니다.") : notifications.downloadMessage ?? ""
+        case Notifications.Download: return notifications.downloadMessage ?? ""
+        case Notifications.Saved: return notifications.savedMessage ?? ""
         default: return ""
         }
     }
     buttonText: {
         switch (kind) {
         case Notifications.SetupFailed: return qsTr("종료")
+        case Notifications.NoCard: return qsTr("컴퓨터의 영상 열기")
         case Notifications.Alert: return qsTr("확인")
-        case Notifications.Download: return downloadDone ? qsTr("닫기") : qsTr("취소")
+        case Notifications.Download: return qsTr("취소")
+        case Notifications.Saved: return qsTr("확인")
         default: return ""
         }
     }
+    secondButtonText: kind === Notifications.Saved && notifications.savedFolder !== ""
+                      ? qsTr("폴더 열기") : ""
     onButtonTap: {
         switch (kind) {
         case Notifications.SetupFailed: Qt.exit(1); break
+        case Notifications.NoCard: overlay.openRequested(); break
         case Notifications.Alert: notifications.closeAlert(); break
+        case Notifications.Saved: notifications.closeSaved(); break
         default: notifications.closeDownload()
         }
     }
+    onSecondButtonTap: notifications.openSavedFolder()
 
     K.BusyDots {
         anchors.horizontalCenter: parent.horizontalCenter

@@ -14,11 +14,18 @@ Window {
     title: "CH5"
     width: 400
     height: 220
-    // Over the main window's side panel, inside its screen; the keys stay with the main window.
-    x: Math.max(mainWindow.screen.virtualX,
-                Math.min(mainWindow.x + mainWindow.width - width - 16,
-                         mainWindow.screen.virtualX + mainWindow.screen.width - width))
-    y: Math.max(mainWindow.screen.virtualY, mainWindow.y + 96)
+    // Beside the main window where the screen has room; else over the lower part of its side
+    // panel, clear of the panel's tabs and chosen picture. Inside the screen either way; the keys
+    // stay with the main window.
+    readonly property int screenRight: mainWindow.screen.virtualX + mainWindow.screen.width
+    readonly property bool besideFits: mainWindow.x + mainWindow.width + 8 + width <= screenRight
+    x: besideFits ? mainWindow.x + mainWindow.width + 8
+                  : Math.max(mainWindow.screen.virtualX,
+                             Math.min(mainWindow.x + mainWindow.width - width - 8,
+                                      screenRight - width))
+    y: besideFits ? mainWindow.y + 48
+                  : Math.max(mainWindow.screen.virtualY,
+                             mainWindow.y + mainWindow.height - height - 140)
     transientParent: mainWindow
     flags: Qt.Window | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
     color: "black"

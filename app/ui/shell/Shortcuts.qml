@@ -12,6 +12,9 @@ Item {
     required property Notifications notifications
     required property PlayerActions actions
     readonly property bool active: notifications.overlay === Notifications.None && !notifications.isAlerting
+    // Recordings saved on the computer can be opened also while the no-card cover is up.
+    readonly property bool canOpen: (active || notifications.overlay === Notifications.NoCard)
+                                    && !notifications.isAlerting
 
     Shortcut {
         sequence: keys.actions.playPause.sequence
@@ -81,7 +84,7 @@ Item {
     }
     Shortcut {
         sequence: keys.actions.openFiles.sequence
-        enabled: keys.active && keys.actions.openFiles.enabled
+        enabled: keys.canOpen && keys.actions.openFiles.enabled
         autoRepeat: keys.actions.openFiles.autoRepeat
         onActivated: keys.actions.openFiles.trigger()
     }

@@ -66,10 +66,6 @@
         <source>표시한 구간을 증거 영상으로 저장</source>
         <translation>Save the marked span as an evidence clip</translation>
     </message>
-    <message>
-        <source>저장할 폴더를 선택하세요.</source>
-        <translation>Choose a folder to save to.</translation>
-    </message>
 </context>
 <context>
     <name>DriveModeSection</name>
@@ -107,6 +103,33 @@
     <message>
         <source>녹화 영상이 없습니다.</source>
         <translation>There are no recordings.</translation>
+    </message>
+</context>
+<context>
+    <name>FolderChooser</name>
+    <message>
+        <source>이 폴더에 저장</source>
+        <translation>Save in this folder</translation>
+    </message>
+    <message>
+        <source>상위 폴더</source>
+        <translation>Parent folder</translation>
+    </message>
+    <message>
+        <source>새 폴더</source>
+        <translation>New folder</translation>
+    </message>
+    <message>
+        <source>만들기</source>
+        <translation>Create</translation>
+    </message>
+    <message>
+        <source>하위 폴더가 없습니다.</source>
+        <translation>No folders inside.</translation>
+    </message>
+    <message>
+        <source>취소</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -210,6 +233,22 @@
         <source>전체 화면 보기와 끝내기 (F, Esc)</source>
         <translation>Enter or leave full screen (F, Esc)</translation>
     </message>
+    <message>
+        <source>목록 숨기기</source>
+        <translation>Hide the list</translation>
+    </message>
+    <message>
+        <source>목록 보이기</source>
+        <translation>Show the list</translation>
+    </message>
+    <message>
+        <source>오른쪽 패널 숨기기</source>
+        <translation>Hide the side panel</translation>
+    </message>
+    <message>
+        <source>오른쪽 패널 보이기</source>
+        <translation>Show the side panel</translation>
+    </message>
 </context>
 <context>
     <name>LeftPanel</name>
@@ -224,6 +263,21 @@
     <message>
         <source>크기</source>
         <translation>Size</translation>
+    </message>
+    <message>
+        <source>* 전원이 끊겨 마무리되지 않은 녹화입니다. 열면 복구해서 재생합니다.</source>
+        <translation>* Left unfinished by a power loss: it is rebuilt when opened.</translation>
+    </message>
+</context>
+<context>
+    <name>OpenFilesDialog</name>
+    <message>
+        <source>MP4 파일 선택</source>
+        <translation>Choose an MP4 file</translation>
+    </message>
+    <message>
+        <source>MP4 파일 (*.mp4)</source>
+        <translation>MP4 files (*.mp4)</translation>
     </message>
 </context>
 <context>
@@ -241,16 +295,8 @@
         <translation>Please check that the dashcam&apos;s SD card is inserted correctly.</translation>
     </message>
     <message>
-        <source>다운로드가 완료되었습니다.</source>
-        <translation>Download complete.</translation>
-    </message>
-    <message>
         <source>확인</source>
         <translation>OK</translation>
-    </message>
-    <message>
-        <source>닫기</source>
-        <translation>Close</translation>
     </message>
     <message>
         <source>취소</source>
@@ -264,6 +310,14 @@
         <source>종료</source>
         <translation>Quit</translation>
     </message>
+    <message>
+        <source>컴퓨터의 영상 열기</source>
+        <translation>Open recordings on this computer</translation>
+    </message>
+    <message>
+        <source>폴더 열기</source>
+        <translation>Open folder</translation>
+    </message>
 </context>
 <context>
     <name>PlayButtonBar</name>
@@ -274,10 +328,6 @@
     <message>
         <source>화면 확대</source>
         <translation>Magnifier</translation>
-    </message>
-    <message>
-        <source>모든 채널의 현재 화면을 사진으로 저장</source>
-        <translation>Save the current picture of every channel as a snapshot</translation>
     </message>
     <message>
         <source>선택한 영상 다운로드</source>
@@ -304,20 +354,16 @@
         <translation>Next recording</translation>
     </message>
     <message>
-        <source>MP4 파일 선택</source>
-        <translation>Choose an MP4 file</translation>
-    </message>
-    <message>
-        <source>MP4 파일 (*.mp4)</source>
-        <translation>MP4 files (*.mp4)</translation>
-    </message>
-    <message>
-        <source>저장할 폴더를 선택하세요.</source>
-        <translation>Choose a folder to save to.</translation>
-    </message>
-    <message>
         <source>주행 경로를 GPX 파일로 저장</source>
         <translation>Save the route as a GPX file</translation>
+    </message>
+    <message>
+        <source>화면 확대는 채널 하나를 크게 볼 때 쓸 수 있습니다. 위의 탭에서 채널을 고르세요.</source>
+        <translation>The magnifier works on one channel shown large. Choose a channel in the tabs above.</translation>
+    </message>
+    <message>
+        <source>모든 채널의 현재 장면을 녹화된 그대로 사진으로 저장 (밝기·반전 제외)</source>
+        <translation>Save every channel's current picture as recorded (without brightness or mirroring)</translation>
     </message>
 </context>
 <context>
@@ -454,6 +500,13 @@
     </message>
 </context>
 <context>
+    <name>SaveFolderDialog</name>
+    <message>
+        <source>저장할 폴더를 선택하세요.</source>
+        <translation>Choose a folder to save to.</translation>
+    </message>
+</context>
+<context>
     <name>SeekControlBar</name>
     <message>
         <source>두 번 누르면 GPS 기록(location.txt)을 SD 카드에 저장합니다</source>
@@ -485,6 +538,10 @@
     <message>
         <source>카드에 저장해 둔 설정을 보여 줍니다. 블랙박스는 다음에 켜질 때 이 설정을 적용합니다.</source>
         <translation>These are the settings saved on the card. The dashcam applies them the next time it starts.</translation>
+    </message>
+    <message>
+        <source>취소</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -551,12 +608,23 @@
         <source>펌웨어</source>
         <translation>Firmware</translation>
     </message>
+    <message>
+        <source>안전운전 DB 버전</source>
+        <translation>Safety DB version</translation>
+    </message>
 </context>
 <context>
     <name>VideoLayout</name>
     <message>
         <source>목록에서 녹화 영상을 선택하세요.</source>
         <translation>Select a recording from the list.</translation>
+    </message>
+</context>
+<context>
+    <name>WebMap</name>
+    <message>
+        <source>지도 그림은 인터넷에 연결되어 있을 때 보입니다. 경로와 차의 위치는 그대로 표시됩니다.</source>
+        <translation>Map tiles show when the computer is online. The route and the car's position are shown either way.</translation>
     </message>
 </context>
 <context>
@@ -572,6 +640,13 @@
     <message>
         <source>* 문자 형식은 영문, 숫자, 특수문자(!, -, _)만 허용합니다.</source>
         <translation>* Only English letters, digits and the special characters (!, -, _) are allowed.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::AppViewModel</name>
+    <message>
+        <source>설정을 SD 카드에 저장했습니다. 블랙박스는 다음에 켜질 때 이 설정을 적용합니다.</source>
+        <translation>The settings were saved to the SD card. The dashcam applies them when it next starts.</translation>
     </message>
 </context>
 <context>
@@ -597,12 +672,16 @@
         <translation>This recording has no GPS log: no route was saved.</translation>
     </message>
     <message>
-        <source>GPS 경로(%1)를 저장했습니다.</source>
-        <translation>The GPS route (%1) was saved.</translation>
-    </message>
-    <message>
         <source>GPS 경로(%1)를 저장하지 못했습니다.</source>
         <translation>The GPS route (%1) could not be saved.</translation>
+    </message>
+    <message>
+        <source>증거 영상 %1 을(를) %2에 저장했습니다.</source>
+        <translation>Saved the evidence clip %1 in %2.</translation>
+    </message>
+    <message>
+        <source>GPS 경로(%1)를 %2에 저장했습니다.</source>
+        <translation>Saved the GPS route (%1) in %2.</translation>
     </message>
 </context>
 <context>
@@ -641,6 +720,21 @@
     </message>
 </context>
 <context>
+    <name>korvane::FolderBrowser</name>
+    <message>
+        <source>폴더 이름으로 쓸 수 없습니다.</source>
+        <translation>That cannot be a folder name.</translation>
+    </message>
+    <message>
+        <source>같은 이름이 이미 있습니다.</source>
+        <translation>Something with that name is already there.</translation>
+    </message>
+    <message>
+        <source>폴더를 만들 수 없습니다.</source>
+        <translation>The folder could not be created.</translation>
+    </message>
+</context>
+<context>
     <name>korvane::NowPlaying</name>
     <message>
         <source>SD 카드에 저장하지 못했습니다.</source>
@@ -653,6 +747,10 @@
     <message>
         <source>G-Sensor 데이터(gsensor.txt)를 SD 카드에 저장했습니다.</source>
         <translation>The G-Sensor data (gsensor.txt) was saved to the SD card.</translation>
+    </message>
+    <message>
+        <source>사진을 저장하지 못했습니다.</source>
+        <translation>The snapshots could not be saved.</translation>
     </message>
 </context>
 <context>
@@ -710,17 +808,21 @@
     </message>
 </context>
 <context>
-    <name>korvane::ScreenLayout</name>
+    <name>korvane::SaveFolders</name>
     <message>
-        <source>화면 확대는 비디오 채널 별로 가능합니다.</source>
-        <translation>The magnifier works only when a single video channel is shown.</translation>
+        <source>%1 을(를) %2에 저장했습니다.</source>
+        <translation>Saved %1 in %2.</translation>
+    </message>
+    <message>
+        <source>%1개 파일을 %2에 저장했습니다.</source>
+        <translation>Saved %1 files in %2.</translation>
     </message>
 </context>
 <context>
-    <name>korvane::PlayableFile</name>
+    <name>korvane::ScreenLayout</name>
     <message>
-        <source>영상을 복구 중입니다. 잠시만 기다려주세요.</source>
-        <translation>Repairing the video. Please wait.</translation>
+        <source>지도</source>
+        <translation>Map</translation>
     </message>
 </context>
 <context>
