@@ -124,6 +124,7 @@ QCoro::Task<bool> ToolSet::prepareTools()
 QCoro::Task<bool> ToolSet::initializeTools()
 {
     bool result = co_await prepareTools();
+    m_toolsReady = result;
     if (result && m_usesCardImage)
         appLog(logCard, "[ProcessManager] card image: durnix reads it with the user's own rights");
     else if (result)

@@ -34,6 +34,8 @@ public:
     // prepareTools, then a way to read cards (chooseCardAccess): true when there is one. With a
     // card image no rights are needed.
     QCoro::Task<bool> initializeTools();
+    // The tools are ready, whether or not cards can be read: recordings on the computer play.
+    bool toolsReady() const { return m_toolsReady; }
     // Copies a tool that comes with the viewer into helperRoot unless the same file is there.
     QCoro::Task<> installTool(QString name);
 
@@ -78,6 +80,7 @@ private:
     CardAccess m_cardAccess = CardAccess::None;
     QString m_setupProblem;
     bool m_usesCardImage = false;
+    bool m_toolsReady = false;
 };
 
 } // namespace korvane

@@ -73,7 +73,7 @@ QCoro::Task<bool> CardSession::startUp(SDManager *monitor)
     emit isInitializedChanged();
     if (!ready) {
         appLog(logWindow, "[ContentView] tools not ready:", m_card.tools().setupProblem());
-        m_notifications->setSetupFailed();
+        m_notifications->setSetupFailed(m_card.tools().toolsReady());
         co_return false;
     }
     if (card)

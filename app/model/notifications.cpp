@@ -67,9 +67,11 @@ void Notifications::openSavedFolder()
     closeSaved();
 }
 
-void Notifications::setSetupFailed()
+void Notifications::setSetupFailed(bool canWatchFromComputer)
 {
-    publish(this, m_setupFailed, true, &Notifications::overlayChanged);
+    m_canWatchFromComputer = canWatchFromComputer;
+    m_setupFailed = true;
+    emit overlayChanged();
 }
 
 void Notifications::setHasCard(bool on)
@@ -84,7 +86,7 @@ void Notifications::setHasPickedRecordings(bool on)
 
 Notifications::Overlay Notifications::overlay() const
 {
-    if (m_setupFailed)
+    if (m_setupFailed && !(m_canWatchFromComputer && m_hasPickedRecordings))
         return Overlay::SetupFailed;
     if (!m_hasCard && !m_hasPickedRecordings)
         return Overlay::NoCard;

@@ -24,13 +24,15 @@ class Notifications : public QObject
     // A question of the window (quitting) is up: keys and the screen's buttons wait for it.
     Q_PROPERTY(bool isAlerting READ isAlerting WRITE setIsAlerting NOTIFY isAlertingChanged)
     Q_PROPERTY(korvane::Notifications::Overlay overlay READ overlay NOTIFY overlayChanged)
+    // The viewer could not start reading cards but plays recordings from the computer.
+    Q_PROPERTY(bool canWatchFromComputer READ canWatchFromComputer NOTIFY overlayChanged)
 
 public:
     // What covers the player screen, the first that holds in this order.
     enum class Overlay
     {
         None,
-        SetupFailed, // the tools could not be made ready: nothing can be read
+        SetupFailed, // the tools could not be made ready: no card can be read
         NoCard,      // and no recordings picked from the computer
         Alert,
         Progress,
@@ -52,10 +54,12 @@ public:
     // Says what was saved into `folder`, with a way to open the folder.
     void setSaved(const QString &message, const QString &folder);
     bool isAlerting() const { return m_isAlerting; }
+    bool canWatchFromComputer() const { return !m_setupFailed || m_canWatchFromComputer; }
     void setIsAlerting(bool on);
     Overlay overlay() const;
-    // The card state the cover shows while no message does.
-    void setSetupFailed();
+    // The card state the cover shows while no message does. When only the card cannot be read,
+    // recordings on the computer can still be watched: once some are listed, the cover goes.
+    void setSetupFailed(bool canWatchFromComputer);
     void setHasCard(bool on);
     // Recordings picked from the computer are listed: without a card they can still be watched.
     void setHasPickedRecordings(bool on);
@@ -88,6 +92,7 @@ private:
     QString m_savedFolder;
     bool m_isAlerting = false;
     bool m_setupFailed = false;
+    bool m_canWatchFromComputer = false;
     bool m_hasCard = false;
     bool m_hasPickedRecordings = false;
 };

@@ -45,6 +45,10 @@ QList<QObject *> NowPlaying::videoPlayerObjects() const
 void NowPlaying::channelsLoaded()
 {
     m_videoPlayers = m_player->videoPlayers();
+    // Paused, the readout gives the time of the first camera's picture.
+    if (!m_videoPlayers.isEmpty())
+        connect(m_videoPlayers.front(), &ChannelPlayer::frameChanged, this,
+                &NowPlaying::clockTextChanged, Qt::UniqueConnection);
     emit videoPlayersChanged();
     emit speedTextChanged();
 }
@@ -99,11 +103,15 @@ QString NowPlaying::clockText(double seconds, Precision precision)
 
 QString NowPlaying::currentTimeText() const
 {
-    // Paused, the picture steps one at a time: the readout tells each apart.
+    // Paused, the picture steps one at a time: the readout tells each apart, and gives the time of
+    // the picture on screen, which a pause may leave a little ahead of the clock.
     using State = MultiTrackPlayer::State;
     const bool standing = m_player->state() == State::Paused || m_player->state() == State::Ended;
-    return clockText(m_player->currentTime(),
-                     standing ? Precision::hundredths : Precision::seconds);
+    if (!standing)
+        return clockText(m_player->currentTime());
+    const std::optional<double> shown =
+        m_videoPlayers.isEmpty() ? std::nullopt : m_videoPlayers.front()->currentFrameTime();
+    return clockText(shown.value_or(m_player->currentTime()), Precision::hundredths);
 }
 
 QString NowPlaying::durationText() const

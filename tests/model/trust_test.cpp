@@ -543,6 +543,7 @@ TEST(TrustStart, AMissingToolStopsTheStartNamingItInTheWindowAndOnTheCommandLine
     model.procManager().tools().setBundledTools(install.path() + "/");
     EXPECT_FALSE(QCoro::waitFor(model.session()->startUp(nullptr)));
     EXPECT_EQ(model.notifications()->overlay(), Notifications::Overlay::SetupFailed);
+    EXPECT_FALSE(model.notifications()->canWatchFromComputer()) << "nothing plays without ffmpeg";
     EXPECT_TRUE(model.session()->setupProblem().contains("ffmpeg"))
         << model.session()->setupProblem().toStdString();
     EXPECT_TRUE(model.session()->setupProblem().contains(install.filePath("ffmpeg")))
@@ -569,6 +570,32 @@ TEST(TrustStart, AMissingToolStopsTheStartNamingItInTheWindowAndOnTheCommandLine
     EXPECT_TRUE(QString::fromUtf8(list.err).contains(install.filePath("ffmpeg")))
         << list.err.constData();
     EXPECT_FALSE(list.out.contains("N_20241005_143012.mp4"));
+}
+
+TEST(TrustStart, WithNoWayToReadCardsRecordingsOnTheComputerStillPlay)
+{
+    // No set-user-ID durnix beside the tools, and no system bus for UDisks2.
+    QTemporaryDir install;
+    for (const char *tool : {"durnix", "salvex", "ffmpeg"})
+        ASSERT_TRUE(QFile::link(QStringLiteral(TOOLS_FOLDER "/") + tool, install.filePath(tool)));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
+    AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
+    model.procManager().tools().setBundledTools(install.path() + "/");
+    EXPECT_FALSE(QCoro::waitFor(model.session()->startUp(nullptr)));
+    qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    EXPECT_EQ(model.notifications()->overlay(), Notifications::Overlay::SetupFailed);
+    EXPECT_TRUE(model.session()->setupProblem().contains(u"SD 카드를 읽을 수 없습니다."))
+        << model.session()->setupProblem().toStdString();
+    EXPECT_TRUE(model.notifications()->canWatchFromComputer());
+
+    const QString kept = korvane::test::sampleRecording({"--channels", "2", "--seconds", "2"});
+    QCoro::waitFor(model.library()->openLocalFiles({QUrl::fromLocalFile(kept)}));
+    EXPECT_EQ(model.notifications()->overlay(), Notifications::Overlay::None)
+        << "the cover gives way to the recordings picked";
+    QCoro::waitFor(model.opener()->selectAt(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.library()->isSelecting(); }, 60000));
+    EXPECT_EQ(model.nowPlaying()->videoPlayers().size(), 2);
+    EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
 }
 
 TEST(TrustCardSave, SaysWhatItCouldNotDoPrintsWhereFilesWentAndStopsCleanlyOnCtrlC)

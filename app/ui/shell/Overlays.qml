@@ -45,8 +45,14 @@ K.OverlayMessage {
         default: return ""
         }
     }
-    secondButtonText: kind === Notifications.Saved && notifications.savedFolder !== ""
-                      ? qsTr("폴더 열기") : ""
+    secondButtonText: {
+        switch (kind) {
+        case Notifications.SetupFailed:
+            return notifications.canWatchFromComputer ? qsTr("컴퓨터의 영상 열기") : ""
+        case Notifications.Saved: return notifications.savedFolder !== "" ? qsTr("폴더 열기") : ""
+        default: return ""
+        }
+    }
     onButtonTap: {
         switch (kind) {
         case Notifications.SetupFailed: Qt.exit(1); break
@@ -56,7 +62,12 @@ K.OverlayMessage {
         default: notifications.closeDownload()
         }
     }
-    onSecondButtonTap: notifications.openSavedFolder()
+    onSecondButtonTap: {
+        if (kind === Notifications.Saved)
+            notifications.openSavedFolder()
+        else
+            overlay.openRequested()
+    }
 
     K.BusyDots {
         anchors.horizontalCenter: parent.horizontalCenter

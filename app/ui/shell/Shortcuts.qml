@@ -13,7 +13,9 @@ Item {
     required property PlayerActions actions
     readonly property bool active: notifications.overlay === Notifications.None && !notifications.isAlerting
     // Recordings saved on the computer can be opened also while the no-card cover is up.
-    readonly property bool canOpen: (active || notifications.overlay === Notifications.NoCard)
+    readonly property bool canOpen: (active || notifications.overlay === Notifications.NoCard
+                                     || (notifications.overlay === Notifications.SetupFailed
+                                         && notifications.canWatchFromComputer))
                                     && !notifications.isAlerting
 
     Shortcut {

@@ -363,7 +363,7 @@
     </message>
     <message>
         <source>모든 채널의 현재 장면을 녹화된 그대로 사진으로 저장 (밝기·반전 제외)</source>
-        <translation>Save every channel's current picture as recorded (without brightness or mirroring)</translation>
+        <translation>Save every channel&apos;s current picture as recorded (without brightness or mirroring)</translation>
     </message>
 </context>
 <context>
@@ -624,7 +624,7 @@
     <name>WebMap</name>
     <message>
         <source>지도 그림은 인터넷에 연결되어 있을 때 보입니다. 경로와 차의 위치는 그대로 표시됩니다.</source>
-        <translation>Map tiles show when the computer is online. The route and the car's position are shown either way.</translation>
+        <translation>Map tiles show when the computer is online. The route and the car&apos;s position are shown either way.</translation>
     </message>
 </context>
 <context>
