@@ -120,6 +120,17 @@ TEST_F(Ux, ASnapshotGoesIntoTheFolderShownANewFolderCanBeMadeAndTheMessageSaysWh
     EXPECT_FALSE(findItem(QStringLiteral("folderShown")));
     EXPECT_EQ(QDir(chosen).entryList(QDir::Files).size(), 2);
     EXPECT_FALSE(findItem(QStringLiteral("overlay")));
+
+    // Enter saves where the chooser starts; the message closes with Escape.
+    click(QStringLiteral("snapshot"));
+    ASSERT_TRUE(waitUntil([&] { return findItem(QStringLiteral("folderShown")); }));
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return model().notifications()->savedMessage().has_value(); }));
+    settle();
+    EXPECT_EQ(QDir(chosen).entryList(QDir::Files).size(), 4);
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(findItem(QStringLiteral("overlay")));
+    EXPECT_FALSE(model().notifications()->savedMessage().has_value());
 }
 
 TEST_F(Ux, WithoutACardRecordingsOnTheComputerOpenFromTheCoverByKeysAndByDropping)

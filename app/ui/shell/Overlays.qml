@@ -69,6 +69,13 @@ K.OverlayMessage {
             overlay.openRequested()
     }
 
+    // A message only to read closes with Enter or Escape, like its button.
+    Shortcut {
+        sequences: ["Return", "Enter", "Escape"]
+        enabled: overlay.kind === Notifications.Alert || overlay.kind === Notifications.Saved
+        onActivated: overlay.buttonTap()
+    }
+
     K.BusyDots {
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.top: parent.verticalCenter
