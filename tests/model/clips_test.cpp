@@ -400,6 +400,10 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     // The route beside the clips: as many points as the recording has fixes.
     ASSERT_TRUE(QCoro::waitFor(model.clips()->exportGpxInto(saved.path())));
     const QByteArray gpx = readFile(saved.filePath(QFileInfo(source).baseName() + ".gpx"));
+    EXPECT_EQ(model.notifications()->savedMessage(),
+              QStringLiteral("GPS 경로(%1.gpx)를 %2에 저장했습니다.")
+                  .arg(QFileInfo(source).baseName(), saved.path()));
+    EXPECT_EQ(model.notifications()->savedFolder(), saved.path());
     EXPECT_EQ(gpx.count("<trkpt"), gpxPointCount(extractMediaRecords(source)));
     EXPECT_GT(gpx.count("<trkpt"), 0);
     EXPECT_EQ(entries(WorkingFolder::tempRoot() + "work/", QStringLiteral("clip-*")),
