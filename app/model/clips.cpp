@@ -225,7 +225,8 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
 
 void Clips::exportClip(const QUrl &folder)
 {
-    if (!folder.isEmpty())
+    // A folder without a local path would be the program's own working folder.
+    if (folder.isLocalFile() && !folder.toLocalFile().isEmpty())
         exportClipInto(folder.toLocalFile());
 }
 
@@ -278,7 +279,7 @@ QCoro::Task<bool> Clips::exportGpxInto(QString folder)
 
 void Clips::exportGpx(const QUrl &folder)
 {
-    if (!folder.isEmpty())
+    if (folder.isLocalFile() && !folder.toLocalFile().isEmpty())
         exportGpxInto(folder.toLocalFile());
 }
 

@@ -125,11 +125,8 @@ QCoro::Task<> Downloads::downloadChecked(QString folder)
                 tr("%1 파일을 저장하지 못했습니다.").arg(unsaved.join(QStringLiteral(", "))));
         if (!m_notifications->downloadMessage())
             break; // cancelled: the file under way was finished first
-        if (k == rows.size()) {
+        if (k == rows.size())
             m_notifications->setDownloadMessage(std::nullopt);
-            if (!savedFiles.isEmpty())
-                m_notifications->setSaved(SaveFolders::savedText(savedFiles, folder), folder);
-        }
     }
     if (stopped) {
         m_notifications->setDownloadMessage(std::nullopt);
@@ -139,12 +136,17 @@ QCoro::Task<> Downloads::downloadChecked(QString folder)
                 : *stopped + QLatin1Char('\n') +
                       tr("%1 파일을 저장하지 못했습니다.").arg(unsaved.join(QStringLiteral(", "))));
     }
+    // Finished, cancelled or stopped: what was saved is named with its folder.
+    if (!savedFiles.isEmpty())
+        m_notifications->setSaved(SaveFolders::savedText(savedFiles, folder), folder);
     setIsDownloading(false);
 }
 
 void Downloads::startDownload(const QUrl &folder)
 {
-    if (!folder.isEmpty())
+    // A folder the desktop's dialog offers on the network (smb:, sftp:) has no local path, and an
+    // empty path would be the program's own working folder.
+    if (folder.isLocalFile() && !folder.toLocalFile().isEmpty())
         downloadChecked(folder.toLocalFile());
 }
 

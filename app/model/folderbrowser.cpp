@@ -11,10 +11,7 @@
 
 namespace korvane {
 
-FolderBrowser::FolderBrowser(QObject *parent) : QObject(parent)
-{
-    show(QDir::homePath());
-}
+FolderBrowser::FolderBrowser(QObject *parent) : QObject(parent) {}
 
 void FolderBrowser::setFolder(const QUrl &folder)
 {

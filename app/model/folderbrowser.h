@@ -13,6 +13,7 @@ namespace korvane {
 class FolderBrowser : public QObject
 {
     Q_OBJECT
+    // Empty until a folder is set.
     Q_PROPERTY(QUrl folder READ folderUrl WRITE setFolder NOTIFY folderChanged)
     Q_PROPERTY(QString shownFolder READ shownFolder NOTIFY folderChanged)
     // Sorted as a file manager sorts them, hidden ones left out.
@@ -25,7 +26,7 @@ public:
     explicit FolderBrowser(QObject *parent = nullptr);
 
     QString folder() const { return m_folder; }
-    QUrl folderUrl() const { return QUrl::fromLocalFile(m_folder); }
+    QUrl folderUrl() const { return m_folder.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_folder); }
     // A folder that is gone shows the nearest folder above it.
     void setFolder(const QUrl &folder);
     QString shownFolder() const;

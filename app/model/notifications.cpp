@@ -22,6 +22,8 @@ Notifications::Notifications(QObject *parent) : QObject(parent)
          {&Notifications::alertMessageChanged, &Notifications::procMessageChanged,
           &Notifications::downloadMessageChanged, &Notifications::savedChanged})
         connect(this, changed, this, &Notifications::overlayChanged);
+    connect(this, &Notifications::overlayChanged, this, &Notifications::canOpenFilesChanged);
+    connect(this, &Notifications::isAlertingChanged, this, &Notifications::canOpenFilesChanged);
 }
 
 void Notifications::setAlertMessage(const std::optional<QString> &message)
@@ -99,6 +101,25 @@ Notifications::Overlay Notifications::overlay() const
     if (m_savedMessage)
         return Overlay::Saved;
     return Overlay::None;
+}
+
+bool Notifications::canOpenFiles() const
+{
+    if (m_isAlerting)
+        return false;
+    switch (overlay()) {
+    case Overlay::None:
+    case Overlay::NoCard:
+        return true;
+    case Overlay::SetupFailed:
+        return m_canWatchFromComputer;
+    case Overlay::Alert:
+    case Overlay::Progress:
+    case Overlay::Download:
+    case Overlay::Saved:
+        break;
+    }
+    return false;
 }
 
 QVariant Notifications::alertMessageValue() const

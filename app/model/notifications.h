@@ -16,7 +16,7 @@ class Notifications : public QObject
     // Optional texts: null while there is none.
     Q_PROPERTY(QVariant alertMessage READ alertMessageValue NOTIFY alertMessageChanged)
     Q_PROPERTY(QVariant procMessage READ procMessageValue NOTIFY procMessageChanged)
-    // Null: no download; empty: finished; any other text: progress.
+    // Null: no download; any other text: its progress.
     Q_PROPERTY(QVariant downloadMessage READ downloadMessageValue NOTIFY downloadMessageChanged)
     // What was just saved and where, until closed; null while there is none.
     Q_PROPERTY(QVariant savedMessage READ savedMessageValue NOTIFY savedChanged)
@@ -26,6 +26,9 @@ class Notifications : public QObject
     Q_PROPERTY(korvane::Notifications::Overlay overlay READ overlay NOTIFY overlayChanged)
     // The viewer could not start reading cards but plays recordings from the computer.
     Q_PROPERTY(bool canWatchFromComputer READ canWatchFromComputer NOTIFY overlayChanged)
+    // Recordings from the computer may be opened now (Ctrl+O, the open button, dropped files):
+    // nothing covers the screen but the want of a card, and no question is up.
+    Q_PROPERTY(bool canOpenFiles READ canOpenFiles NOTIFY canOpenFilesChanged)
 
 public:
     // What covers the player screen, the first that holds in this order.
@@ -55,6 +58,7 @@ public:
     void setSaved(const QString &message, const QString &folder);
     bool isAlerting() const { return m_isAlerting; }
     bool canWatchFromComputer() const { return !m_setupFailed || m_canWatchFromComputer; }
+    bool canOpenFiles() const;
     void setIsAlerting(bool on);
     Overlay overlay() const;
     // The card state the cover shows while no message does. When only the card cannot be read,
@@ -78,6 +82,7 @@ signals:
     void savedChanged();
     void isAlertingChanged();
     void overlayChanged();
+    void canOpenFilesChanged();
 
 private:
     QVariant alertMessageValue() const;

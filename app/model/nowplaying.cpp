@@ -156,7 +156,7 @@ void NowPlaying::seekToShock(int index)
 
 void NowPlaying::saveSnapshots(const QUrl &folder)
 {
-    if (folder.isLocalFile())
+    if (folder.isLocalFile() && !folder.toLocalFile().isEmpty())
         saveSnapshotsInto(folder.toLocalFile());
 }
 

@@ -52,13 +52,13 @@ public:
     QString durationText() const;
     double gSensorShownShare() const;
     QList<double> shockMarks() const { return m_shockMarks; }
-    // "HH:MM:SS" of the whole seconds; "00:00:00" for a time that is not finite.
     enum class Precision
     {
         seconds,
         hundredths
     };
-    // "hh:mm:ss", or "hh:mm:ss.cc".
+    // "HH:MM:SS" of the whole seconds, or "HH:MM:SS.cc" with the hundredths; a time that is not
+    // finite, or before the start, as 0.
     static QString clockText(double seconds, Precision precision = Precision::seconds);
     // The clock text of a point of the seek bar (0 to 1), for the time under a dragged handle.
     Q_INVOKABLE QString timeTextAt(double fraction) const;

@@ -256,6 +256,18 @@ void RecordingLibrary::openFiles(const QList<QUrl> &urls)
     }(self, urls);
 }
 
+QList<QUrl> RecordingLibrary::droppedRecordings(const QList<QUrl> &urls)
+{
+    QList<QUrl> recordings;
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile() &&
+            url.toLocalFile().endsWith(QLatin1String(".mp4"), Qt::CaseInsensitive) &&
+            QFileInfo(url.toLocalFile()).isFile())
+            recordings.append(url);
+    }
+    return recordings;
+}
+
 QCoro::Task<> RecordingLibrary::openLocalFiles(QList<QUrl> urls)
 {
     QPointer<RecordingLibrary> self(this);

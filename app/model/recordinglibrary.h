@@ -76,6 +76,8 @@ public:
     Q_INVOKABLE void selectTab(int index);
     QCoro::Task<> openLocalFiles(QList<QUrl> urls);
     Q_INVOKABLE void openFiles(const QList<QUrl> &urls);
+    // Of what was dropped onto the window, the MP4 files on this computer.
+    Q_INVOKABLE static QList<QUrl> droppedRecordings(const QList<QUrl> &urls);
     // Copies the row above `index` (the recording made next) from the card, when it is not yet.
     QCoro::Task<> prefetchPrevious(qsizetype index);
 

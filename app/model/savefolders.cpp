@@ -26,6 +26,7 @@ QStandardPaths::StandardLocation userFolder(SaveFolders::Kind kind)
         return QStandardPaths::DocumentsLocation;
     case SaveFolders::Kind::Recordings:
     case SaveFolders::Kind::Clips:
+    case SaveFolders::Kind::Opened:
         break;
     }
     return QStandardPaths::MoviesLocation;
@@ -51,8 +52,8 @@ QUrl SaveFolders::folderFor(Kind kind) const
 {
     QString folder = UserSettings::lastFolder(kindKey(kind));
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        // The user's own folder for the kind, when the desktop made it; a remembered folder
-        // removed since is not brought back, its nearest parent stands in.
+        // The user's own folder for the kind, when the desktop made it; else the nearest folder
+        // above a remembered one removed since (it is not made again).
         const QString own = QStandardPaths::writableLocation(userFolder(kind));
         folder = QFileInfo(own).isDir() ? own : existingFolder(folder);
     }
@@ -65,6 +66,12 @@ void SaveFolders::remember(Kind kind, const QUrl &folder)
 {
     if (folder.isLocalFile())
         UserSettings::setLastFolder(kindKey(kind), folder.toLocalFile());
+}
+
+void SaveFolders::rememberFolderOf(Kind kind, const QUrl &file)
+{
+    if (file.isLocalFile())
+        UserSettings::setLastFolder(kindKey(kind), QFileInfo(file.toLocalFile()).absolutePath());
 }
 
 QString SaveFolders::shownPath(const QString &folder)

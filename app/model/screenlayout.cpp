@@ -6,6 +6,8 @@
 #include "model/cardsession.h"
 #include "model/nowplaying.h"
 
+#include <QScreen>
+
 #include <algorithm>
 
 namespace korvane {
@@ -223,6 +225,11 @@ QRect ScreenLayout::openingWindowGeometry(const QRect &available, const QSize &m
     QRect placed({}, size);
     placed.moveCenter(available.center());
     return placed;
+}
+
+QRect ScreenLayout::freeArea(QWindow *window)
+{
+    return window && window->screen() ? window->screen()->availableGeometry() : QRect();
 }
 
 void ScreenLayout::keepWindowGeometry(const QRect &geometry)

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QRect>
 #include <QStringList>
+#include <QWindow>
 
 namespace korvane {
 
@@ -96,6 +97,8 @@ public:
     Q_INVOKABLE static QRect openingWindowGeometry(const QRect &available, const QSize &minimum);
     // The window's place and size when it closes, for the next start.
     Q_INVOKABLE static void keepWindowGeometry(const QRect &geometry);
+    // The free area (without panels and docks) of the screen the window is on.
+    Q_INVOKABLE static QRect freeArea(QWindow *window);
     // Outside full screen only: there the fifth channel has a tab.
     Q_INVOKABLE void openPopup();
     // The fifth channel's window was closed.

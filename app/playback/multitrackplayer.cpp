@@ -110,6 +110,7 @@ void MultiTrackPlayer::dropRecording()
 {
     m_clock.stop();
     m_pendingSeek.reset();
+    m_scrubTarget.reset();
     // Arrivals of the old recording must not present anything of the new one.
     m_presenter.detach();
     for (ChannelPlayer *channel : std::as_const(m_videoPlayers)) {

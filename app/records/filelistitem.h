@@ -29,7 +29,8 @@ struct FileListItem
     // "REC", "EVT", "PAK", "MAN" from the name's type marker ("N_", "E_", "P_", "M_"), "KEEP"
     // for a marked recording in the card's kept folder, or "".
     QString typeLabel() const;
-    // The colour the list draws the label in: "red", "green" or "yellow"; "" for the text's own.
+    // The colour the list draws the label in: "red", "green", "yellow" or "blue";
+    // "" for the text's own.
     QString typeColor() const;
     // A recording the dashcam never finished: it must be rebuilt before it plays.
     bool needsRebuild() const { return isUnfinishedRecording(name); }

@@ -4,6 +4,7 @@
 // ffprobe and with the pictures ffmpeg decodes from it, against the source.
 #include "card/clipexport.h"
 #include "card/workingfolder.h"
+#include "model/savefolders.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "records/gpxtrack.h"
@@ -257,7 +258,7 @@ TEST(Clip, CopiedClipsOfTwoCamerasWithKeyFramesApartStartOnTheKeyFrameInStep)
     EXPECT_EQ(model.notifications()->savedMessage(),
               QStringLiteral("증거 영상 20241005_143512_E_clip_00m04s-00m07s.mp4 을(를) %1에 "
                              "저장했습니다.")
-                  .arg(saved.path()));
+                  .arg(SaveFolders::shownPath(saved.path())));
     expectCopiedClip(all.path, source, from, to, {0, 1});
 
     // The second camera alone, with the sound.
@@ -402,7 +403,7 @@ TEST(Clip, CaptionedClipShowsEachSecondsFixAndLeavesTheRestOfThePicture)
     const QByteArray gpx = readFile(saved.filePath(QFileInfo(source).baseName() + ".gpx"));
     EXPECT_EQ(model.notifications()->savedMessage(),
               QStringLiteral("GPS 경로(%1.gpx)를 %2에 저장했습니다.")
-                  .arg(QFileInfo(source).baseName(), saved.path()));
+                  .arg(QFileInfo(source).baseName(), SaveFolders::shownPath(saved.path())));
     EXPECT_EQ(model.notifications()->savedFolder(), saved.path());
     EXPECT_EQ(gpx.count("<trkpt"), gpxPointCount(extractMediaRecords(source)));
     EXPECT_GT(gpx.count("<trkpt"), 0);

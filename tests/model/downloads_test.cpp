@@ -1,5 +1,6 @@
 // Downloading ticked recordings of a real card image: whole, or one channel with its sound;
 // cancelled between files; failures named, nothing half-made left behind.
+#include "model/savefolders.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
 #include "samplerecordings.h"
@@ -48,7 +49,7 @@ TEST(Download, WholeRecordingsAndOneChannelIntoAnyFolder)
     EXPECT_EQ(model.notifications()->downloadMessage(), std::nullopt);
     EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
     EXPECT_EQ(model.notifications()->savedMessage(),
-              QStringLiteral("3개 파일을 %1에 저장했습니다.").arg(folder));
+              QStringLiteral("3개 파일을 %1에 저장했습니다.").arg(SaveFolders::shownPath(folder)));
     EXPECT_EQ(model.notifications()->savedFolder(), folder);
     EXPECT_EQ(saved(folder), QStringList({"N_20241005_143012.mp4", "N_20241005_144012.mov",
                                           "N_20241005_144012.mp4"}));
@@ -131,5 +132,9 @@ TEST(Download, CancelStopsAfterTheFileUnderWay)
     EXPECT_EQ(saved(folder.path()),
               QStringList({"M_20241005_145012.mov", "M_20241005_145012.mp4",
                            "N_20241005_144012.mov", "N_20241005_144012.mp4"}));
+    EXPECT_EQ(
+        model.notifications()->savedMessage(),
+        QStringLiteral("4개 파일을 %1에 저장했습니다.").arg(SaveFolders::shownPath(folder.path())))
+        << "what was saved before the cancel is named";
     EXPECT_FALSE(model.downloads()->isDownloading());
 }

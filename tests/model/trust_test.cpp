@@ -2,6 +2,7 @@
 // by mke2fs to want the user's files, the dashcam's settings across card loads, a card taken out
 // mid-download, and a viewer that lacks one of its tools.
 #include "ext4image.h"
+#include "model/savefolders.h"
 #include "model/settingsviewmodel.h"
 #include "modeltestsupport.h"
 #include "qtprinters.h"
@@ -307,9 +308,21 @@ TEST(TrustDownload, NothingTickedSavesTheOpenRecordingOrSaysWhatToTick)
     QCoro::waitFor(model.opener()->selectAt(viewer.row("N_20241005_143012.mp4")));
     viewer.waitUntilOpened();
     EXPECT_TRUE(model.downloads()->readyToDownload());
+    // A network folder the desktop's dialog may offer has no local path: nothing is saved, least
+    // of all into the working folder an empty path would name.
+    const QStringList working = filesIn(QDir::currentPath());
+    for (const QUrl &remote : {QUrl(QStringLiteral("sftp://host/videos")), QUrl()}) {
+        model.downloads()->startDownload(remote);
+        model.clips()->exportGpx(remote);
+        model.nowPlaying()->saveSnapshots(remote);
+        EXPECT_FALSE(model.downloads()->isDownloading()) << remote.toString().toStdString();
+    }
+    EXPECT_EQ(filesIn(QDir::currentPath()), working);
+    EXPECT_EQ(model.notifications()->savedMessage(), std::nullopt);
     QCoro::waitFor(model.downloads()->downloadChecked(folder.path()));
     EXPECT_EQ(model.notifications()->savedMessage(),
-              QStringLiteral("N_20241005_143012.mp4 을(를) %1에 저장했습니다.").arg(folder.path()));
+              QStringLiteral("N_20241005_143012.mp4 을(를) %1에 저장했습니다.")
+                  .arg(SaveFolders::shownPath(folder.path())));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"N_20241005_143012.mp4"});
 }
 

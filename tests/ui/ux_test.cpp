@@ -74,16 +74,28 @@ TEST_F(Ux, ASnapshotGoesIntoTheFolderShownANewFolderCanBeMadeAndTheMessageSaysWh
     // Into a subfolder and back: the folder shown follows, nothing is chosen by a click.
     click(QStringLiteral("subfolder:older"));
     EXPECT_EQ(shownText(item(QStringLiteral("folderShown"))), pictures + QStringLiteral("/older"));
+    click(QStringLiteral("subfolder:inside"));
     click(QStringLiteral("folderUp"));
+    EXPECT_EQ(shownText(item(QStringLiteral("folderShown"))), pictures + QStringLiteral("/older"));
+    key(Qt::Key_Backspace);
     EXPECT_EQ(shownText(item(QStringLiteral("folderShown"))), pictures);
 
-    // A new folder, made and entered; empty, and still the one chosen.
+    // A name that is taken is said so, and Enter then does not choose the folder shown.
     click(QStringLiteral("newFolder"));
     QQuickItem *name = item(QStringLiteral("newFolderName"));
     ASSERT_TRUE(name);
     EXPECT_TRUE(name->hasActiveFocus());
-    for (const char c : QByteArrayLiteral("dashcam"))
-        QTest::keyClick(window, c);
+    const auto type = [&](const QByteArray &text) {
+        for (const char c : text)
+            QTest::keyClick(window, c);
+    };
+    type("older");
+    key(Qt::Key_Return);
+    EXPECT_TRUE(findItem(QStringLiteral("folderProblem")));
+    EXPECT_EQ(shownText(item(QStringLiteral("folderShown"))), pictures);
+    EXPECT_TRUE(name->hasActiveFocus());
+    // A new folder, made and entered; empty, and still the one chosen.
+    type("dashcam");
     key(Qt::Key_Return);
     const QString chosen = pictures + QStringLiteral("/dashcam");
     EXPECT_EQ(shownText(item(QStringLiteral("folderShown"))), chosen);
@@ -102,7 +114,7 @@ TEST_F(Ux, ASnapshotGoesIntoTheFolderShownANewFolderCanBeMadeAndTheMessageSaysWh
     EXPECT_TRUE(QDir(pictures).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(QDir(pictures + QStringLiteral("/older")).entryList(QDir::Files).isEmpty());
     EXPECT_EQ(shownText(item(QStringLiteral("overlay/overlayMessage"))),
-              QStringLiteral("2개 파일을 %1에 저장했습니다.").arg(chosen));
+              QStringLiteral("2개 파일을 %1에 저장했습니다.").arg(SaveFolders::shownPath(chosen)));
 
     // The folder opens in the desktop's file manager.
     {

@@ -6,7 +6,8 @@ import Korvane.Models
 
 // The window's own folder chooser, for desktops without file dialogs. One folder is shown at a
 // time and the folder shown is the folder chosen: a click on a subfolder enters it, "새 폴더"
-// makes one inside the folder shown and enters it. Enter chooses, Escape cancels.
+// makes one inside the folder shown and enters it. Enter chooses, Escape cancels, Backspace or
+// Alt+Up goes to the folder above, Ctrl+Shift+N names a new folder.
 Dialog {
     id: chooser
 
@@ -24,6 +25,22 @@ Dialog {
     function choose() {
         close()
         chosen(browser.folder)
+    }
+    function nameNewFolder() {
+        naming.visible = true
+        nameField.text = qsTr("새 폴더")
+        nameField.selectAll()
+        nameField.forceActiveFocus()
+    }
+    function makeNamedFolder() {
+        if (browser.makeFolder(nameField.text)) {
+            naming.visible = false
+            keys.forceActiveFocus()
+        } else {
+            // The name stays for mending; Enter must not choose the folder shown instead.
+            nameField.selectAll()
+            nameField.forceActiveFocus()
+        }
     }
 
     parent: Overlay.overlay
@@ -56,6 +73,17 @@ Dialog {
         Keys.onReturnPressed: chooser.choose()
         Keys.onEnterPressed: chooser.choose()
         Keys.onEscapePressed: chooser.close()
+        Keys.onPressed: (event) => {
+            if (event.key === Qt.Key_Backspace
+                    || (event.key === Qt.Key_Up && (event.modifiers & Qt.AltModifier))) {
+                browser.up()
+                event.accepted = true
+            } else if (event.key === Qt.Key_N && (event.modifiers & Qt.ControlModifier)
+                       && (event.modifiers & Qt.ShiftModifier)) {
+                chooser.nameNewFolder()
+                event.accepted = true
+            }
+        }
 
         Label {
             Layout.fillWidth: true
@@ -87,12 +115,7 @@ Dialog {
                 name: "newFolder"
                 system: "folder.badge.plus"
                 tip: qsTr("새 폴더")
-                onActivated: {
-                    naming.visible = true
-                    nameField.text = qsTr("새 폴더")
-                    nameField.selectAll()
-                    nameField.forceActiveFocus()
-                }
+                onActivated: chooser.nameNewFolder()
             }
         }
         RowLayout {
@@ -103,23 +126,18 @@ Dialog {
                 id: nameField
                 objectName: "newFolderName"
                 Layout.fillWidth: true
-                Keys.onReturnPressed: makeButton.clicked()
-                Keys.onEnterPressed: makeButton.clicked()
+                Keys.onReturnPressed: chooser.makeNamedFolder()
+                Keys.onEnterPressed: chooser.makeNamedFolder()
                 Keys.onEscapePressed: {
                     naming.visible = false
                     keys.forceActiveFocus()
                 }
             }
             Button {
-                id: makeButton
                 objectName: "makeFolder"
                 text: qsTr("만들기")
-                onClicked: {
-                    if (browser.makeFolder(nameField.text)) {
-                        naming.visible = false
-                        keys.forceActiveFocus()
-                    }
-                }
+                focusPolicy: Qt.NoFocus
+                onClicked: chooser.makeNamedFolder()
             }
         }
         Label {

@@ -3,7 +3,7 @@ import QtQuick.Dialogs
 import Korvane.Models
 
 // Asks for recordings saved on the computer: the desktop's own dialog where it offers one, else
-// Qt's own. It starts in the folder recordings were last opened from or saved to.
+// Qt's own. It starts in the folder recordings were last opened from, first in the user's Videos.
 FileDialog {
     id: dialog
 
@@ -12,7 +12,7 @@ FileDialog {
     signal picked(var files)
 
     function start() {
-        currentFolder = folders.folderFor(SaveFolders.Recordings)
+        currentFolder = folders.folderFor(SaveFolders.Opened)
         open()
     }
 
@@ -20,7 +20,8 @@ FileDialog {
     fileMode: FileDialog.OpenFiles
     nameFilters: [qsTr("MP4 파일 (*.mp4)")]
     onAccepted: {
-        folders.remember(SaveFolders.Recordings, currentFolder)
+        if (selectedFiles.length > 0)
+            folders.rememberFolderOf(SaveFolders.Opened, selectedFiles[0])
         picked(selectedFiles)
     }
 }

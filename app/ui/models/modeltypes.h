@@ -160,7 +160,7 @@ struct SaveFoldersType
     QML_UNCREATABLE("the application model owns the save folders")
 };
 
-// The window's own folder chooser makes one for each time it is shown.
+// Each of the window's own folder choosers has one; it lists a folder once it is shown.
 struct FolderBrowserType
 {
     Q_GADGET

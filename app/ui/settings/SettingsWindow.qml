@@ -15,8 +15,8 @@ K.ViewerWindow {
 
     objectName: "settingsWindow"
     title: qsTr("블랙박스 설정")
-    width: Math.min(1100, mainWindow.screen.desktopAvailableWidth - 40)
-    height: Math.min(780, mainWindow.screen.desktopAvailableHeight - titleRoom * 2)
+    width: 1100
+    height: 780
     minimumWidth: 640
     minimumHeight: 480
     // Kept free above the window for the title bar the window manager adds.
@@ -38,9 +38,11 @@ K.ViewerWindow {
     onClosing: settingsWindow.viewModel.settingsClosed()
 
     Component.onCompleted: {
-        x = mainWindow.screen.virtualX + (mainWindow.screen.desktopAvailableWidth - width) / 2
-        y = mainWindow.screen.virtualY
-            + Math.max(titleRoom, (mainWindow.screen.desktopAvailableHeight - height) / 2)
+        const area = viewModel.layout.freeArea(mainWindow)
+        width = Math.min(1100, area.width - 40)
+        height = Math.min(780, area.height - titleRoom * 2)
+        x = area.x + (area.width - width) / 2
+        y = area.y + Math.max(titleRoom, (area.height - height) / 2)
         raise()
         requestActivate()
     }

@@ -81,13 +81,15 @@ Item {
         onSettingsRequested: content.openSettings()
     }
 
-    // Recordings dropped onto the window open as those picked with the open button.
+    // Recordings dropped onto the window open as those picked with the open button, when those
+    // could be picked.
     DropArea {
         objectName: "fileDrop"
         anchors.fill: parent
+        enabled: model.notifications.canOpenFiles
         keys: ["text/uri-list"]
         onDropped: (drop) => {
-            const files = drop.urls.filter(url => url.toString().toLowerCase().endsWith(".mp4"))
+            const files = model.library.droppedRecordings(drop.urls)
             if (files.length > 0) {
                 drop.accept(Qt.CopyAction)
                 model.library.openFiles(files)

@@ -39,10 +39,9 @@ K.ViewerWindow {
     }
 
     Component.onCompleted: {
-        const placed = content.viewModel.layout.openingWindowGeometry(
-            Qt.rect(screen.virtualX, screen.virtualY, screen.desktopAvailableWidth,
-                    screen.desktopAvailableHeight),
-            Qt.size(minimumWidth, minimumHeight))
+        const layout = content.viewModel.layout
+        const placed = layout.openingWindowGeometry(layout.freeArea(window),
+                                                    Qt.size(minimumWidth, minimumHeight))
         x = placed.x
         y = placed.y
         width = placed.width

@@ -72,7 +72,8 @@ K.OverlayMessage {
     // A message only to read closes with Enter or Escape, like its button.
     Shortcut {
         sequences: ["Return", "Enter", "Escape"]
-        enabled: overlay.kind === Notifications.Alert || overlay.kind === Notifications.Saved
+        enabled: (overlay.kind === Notifications.Alert || overlay.kind === Notifications.Saved)
+                 && !overlay.notifications.isAlerting
         onActivated: overlay.buttonTap()
     }
 

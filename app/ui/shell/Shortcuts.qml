@@ -12,11 +12,6 @@ Item {
     required property Notifications notifications
     required property PlayerActions actions
     readonly property bool active: notifications.overlay === Notifications.None && !notifications.isAlerting
-    // Recordings saved on the computer can be opened also while the no-card cover is up.
-    readonly property bool canOpen: (active || notifications.overlay === Notifications.NoCard
-                                     || (notifications.overlay === Notifications.SetupFailed
-                                         && notifications.canWatchFromComputer))
-                                    && !notifications.isAlerting
 
     Shortcut {
         sequence: keys.actions.playPause.sequence
@@ -86,7 +81,8 @@ Item {
     }
     Shortcut {
         sequence: keys.actions.openFiles.sequence
-        enabled: keys.canOpen && keys.actions.openFiles.enabled
+        // Also while the no-card cover is up.
+        enabled: keys.notifications.canOpenFiles && keys.actions.openFiles.enabled
         autoRepeat: keys.actions.openFiles.autoRepeat
         onActivated: keys.actions.openFiles.trigger()
     }

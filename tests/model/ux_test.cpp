@@ -1,6 +1,9 @@
 // Where the viewer asks to save and opens its window: the user's own folders, the folder last
-// chosen, a folder chooser whose shown folder is the chosen one, the window's last place.
+// chosen, a folder chooser whose shown folder is the chosen one, the window's last place; and
+// when recordings from the computer may be opened.
 #include "model/folderbrowser.h"
+#include "model/notifications.h"
+#include "model/recordinglibrary.h"
 #include "model/savefolders.h"
 #include "model/screenlayout.h"
 
@@ -65,6 +68,14 @@ TEST_F(UxPlaces, EachKindStartsInTheUsersFolderForItThenWhereItLastWent)
     folders.remember(Kind::Clips, QUrl::fromLocalFile(evidence));
     EXPECT_EQ(SaveFolders().folderFor(Kind::Clips), QUrl::fromLocalFile(evidence));
     EXPECT_EQ(SaveFolders().folderFor(Kind::Recordings), QUrl::fromLocalFile(videos));
+    // Files opened from a stick are remembered by their folder, apart from where downloads go.
+    EXPECT_EQ(folders.folderFor(Kind::Opened), QUrl::fromLocalFile(videos));
+    const QString stick = m_home.filePath(QStringLiteral("stick/DCIM"));
+    ASSERT_TRUE(QDir().mkpath(stick));
+    folders.rememberFolderOf(Kind::Opened,
+                             QUrl::fromLocalFile(stick + QStringLiteral("/N_20241005_150000.mp4")));
+    EXPECT_EQ(folders.folderFor(Kind::Opened), QUrl::fromLocalFile(stick));
+    EXPECT_EQ(folders.folderFor(Kind::Recordings), QUrl::fromLocalFile(videos));
 
     // A remembered folder removed since: the user's folder for the kind again; without that,
     // the nearest folder above the removed one.
@@ -150,6 +161,48 @@ TEST_F(UxPlaces, TheWindowOpensWhereItWasClosedWhenThatStillFits)
               QSize(1161, 652));
     EXPECT_EQ(ScreenLayout::openingWindowGeometry(QRect(1600, 0, 1600, 900), minimum).topLeft(),
               QPoint(1720, 67));
+}
+
+TEST_F(UxPlaces, RecordingsFromTheComputerOpenWhenNothingButTheWantOfACardCoversTheScreen)
+{
+    Notifications notifications;
+    EXPECT_EQ(notifications.overlay(), Notifications::Overlay::NoCard);
+    EXPECT_TRUE(notifications.canOpenFiles());
+    notifications.setIsAlerting(true); // the quit question
+    EXPECT_FALSE(notifications.canOpenFiles());
+    notifications.setIsAlerting(false);
+    notifications.setHasCard(true);
+    notifications.setDownloadMessage(QStringLiteral("총 3 중 1 개 영상 다운로드 중..."));
+    EXPECT_FALSE(notifications.canOpenFiles()) << "a download under way";
+    notifications.setDownloadMessage(std::nullopt);
+    notifications.setSaved(QStringLiteral("saved"), m_home.path());
+    EXPECT_FALSE(notifications.canOpenFiles()) << "the message is read first";
+    notifications.closeSaved();
+    EXPECT_TRUE(notifications.canOpenFiles());
+
+    // Cards cannot be read: recordings from the computer still play when the tools are there.
+    Notifications noCards;
+    noCards.setSetupFailed(true);
+    EXPECT_EQ(noCards.overlay(), Notifications::Overlay::SetupFailed);
+    EXPECT_TRUE(noCards.canOpenFiles());
+    noCards.setHasPickedRecordings(true);
+    EXPECT_EQ(noCards.overlay(), Notifications::Overlay::None);
+    Notifications noTools;
+    noTools.setSetupFailed(false);
+    EXPECT_FALSE(noTools.canOpenFiles());
+    noTools.setHasPickedRecordings(true);
+    EXPECT_EQ(noTools.overlay(), Notifications::Overlay::SetupFailed);
+
+    // Of what is dropped, the MP4 files on this computer.
+    const QString recording = m_home.filePath(QStringLiteral("N_20241005_150000.MP4"));
+    QFile(recording).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QDir(m_home.path()).mkdir(QStringLiteral("folder.mp4")));
+    const QList<QUrl> dropped{QUrl::fromLocalFile(recording),
+                              QUrl::fromLocalFile(m_home.filePath(QStringLiteral("folder.mp4"))),
+                              QUrl::fromLocalFile(m_home.filePath(QStringLiteral("notes.txt"))),
+                              QUrl(QStringLiteral("https://example.com/N_20241005_150000.mp4"))};
+    EXPECT_EQ(RecordingLibrary::droppedRecordings(dropped),
+              QList<QUrl>{QUrl::fromLocalFile(recording)});
 }
 
 } // namespace
