@@ -91,9 +91,9 @@ QString NowPlaying::clockText(double seconds, Precision precision)
 {
     if (!std::isfinite(seconds) || seconds < 0)
         seconds = 0;
-    // Hundredths tell apart every picture up to 100 a second; a hair's rounding error of the
-    // clock must not show the picture before.
-    const auto hundredths = static_cast<qint64>(std::floor(seconds * 100 + 1e-6));
+    // Hundredths tell apart every picture up to 100 a second; a time stamp a millisecond short
+    // of a hundredth (a time base's rounding) still shows as that hundredth.
+    const auto hundredths = static_cast<qint64>(std::floor(seconds * 100 + 0.1));
     const qint64 s = hundredths / 100;
     QString text = QString::asprintf("%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
     if (precision == Precision::hundredths)

@@ -223,6 +223,9 @@ TEST_F(Ux, PausedTheReadoutTellsEachPictureApartTheClipMarksShowTheirTimesAndADr
         shown.append(shownText(readout));
         EXPECT_NE(shown[shown.size() - 1], shown[shown.size() - 2])
             << "a picture step shows in the readout";
+        EXPECT_EQ(shown.back(), NowPlaying::clockText(first->currentFrameTime().value_or(-1),
+                                                      NowPlaying::Precision::hundredths))
+            << "the time of the picture on screen";
     }
     const QRegularExpression hundredths(QStringLiteral("^00:00:\\d\\d\\.\\d\\d$"));
     for (const QString &text : shown)
