@@ -125,6 +125,50 @@ inline double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// The ratio of each of `ours` to the baseline measured beside it in the same round.
+inline std::vector<double> ratios(const std::vector<double> &ours,
+                                  const std::vector<double> &baseline)
+{
+    std::vector<double> result;
+    for (size_t i = 0; i < ours.size() && i < baseline.size(); ++i)
+        result.push_back(ours[i] / baseline[i]);
+    return result;
+}
+
+// The ratio of each of `ours` to one baseline figure.
+inline std::vector<double> ratios(const std::vector<double> &ours, double baseline)
+{
+    std::vector<double> result;
+    for (const double value : ours)
+        result.push_back(value / baseline);
+    return result;
+}
+
+// A figure judged on its median over the rounds, printed with its spread as the line that
+// `make bench` gathers into its summary:
+// "decode ratio 1.120 (target <= 1.25; spread 1.050-1.300 over 5 rounds): pass".
+// `side` says which side of the target passes. True when it holds.
+enum class Side
+{
+    atMost,
+    atLeast
+};
+inline bool judge(const char *name, const std::vector<double> &values, Side side, double target)
+{
+    const bool atMost = side == Side::atMost;
+    if (values.empty()) {
+        std::printf("%s none (target %s %g; spread none over 0 rounds): FAIL\n", name,
+                    atMost ? "<=" : ">=", target);
+        return false;
+    }
+    const double middle = median(values);
+    const auto [low, high] = std::minmax_element(values.cbegin(), values.cend());
+    const bool holds = atMost ? middle <= target : middle >= target;
+    std::printf("%s %.3f (target %s %g; spread %.3f-%.3f over %zu rounds): %s\n", name, middle,
+                atMost ? "<=" : ">=", target, *low, *high, values.size(), holds ? "pass" : "FAIL");
+    return holds;
+}
+
 // Benchmarks that draw need a screen: without one, the program runs itself again on a virtual one
 // with the same arguments (and does not come back). False when there is neither.
 inline bool onAScreen(char **argv, const char *name)

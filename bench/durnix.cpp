@@ -61,13 +61,12 @@ int main()
         debugfsList.push_back(run({"/sbin/debugfs", "-R", "ls -l mov/event", card}).seconds);
     }
 
-    const double copy = median(durnixCopy) / median(debugfsCopy);
-    const double list = median(durnixList) / median(debugfsList);
     std::printf("copy: durnix %.3f s, debugfs dump %.3f s; ls of %d: durnix %.3f s, debugfs %.3f s "
                 "(medians of %d)\n",
                 median(durnixCopy), median(debugfsCopy), folderSize, median(durnixList),
                 median(debugfsList), rounds);
     fs::remove_all(out);
-    std::printf("copy ratio %.2f (target <= 1.0); ls ratio %.2f (target <= 1.0)\n", copy, list);
+    bench::judge("copy ratio", bench::ratios(durnixCopy, debugfsCopy), bench::Side::atMost, 1.0);
+    bench::judge("ls ratio", bench::ratios(durnixList, debugfsList), bench::Side::atMost, 1.0);
     return 0;
 }

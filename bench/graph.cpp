@@ -213,7 +213,8 @@ int main(int argc, char **argv)
     std::printf("  60 s recording:  %.2f us\n  600 s recording: %.2f us\n", shortTick, longTick);
     std::printf("redraw from 0 (median of %d): 600 s recording %.2f ms, 60 s recording %.2f ms\n",
                 rounds, longRebuild, bench::median(shortRebuilds));
-    std::printf("graph ratio %.2f (target <= 1.2); rebuild ratio %.2f (target <= 1.0)\n",
-                longTick / shortTick, longRebuild / frameBudgetMs);
+    bench::judge("graph ratio", bench::ratios(longTicks, shortTick), bench::Side::atMost, 1.2);
+    bench::judge("rebuild ratio", bench::ratios(longRebuilds, frameBudgetMs), bench::Side::atMost,
+                 1.0);
     return 0;
 }

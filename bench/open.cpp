@@ -150,15 +150,14 @@ int main(int argc, char **argv)
                      static_cast<long long>(model.library()->fileList().size()));
         return 1;
     }
-    const double open = median(openModel) / median(openBare);
     const double mov = median(movModel) / median(movBare);
-    const double list = median(listModel) / median(listAlone);
     std::printf("open .mp4: select %.3f s, the child work alone %.3f s\n", median(openModel),
                 median(openBare));
     std::printf("open .mov: select %.3f s, the child work alone %.3f s (ratio %.2f)\n",
                 median(movModel), median(movBare), mov);
     std::printf("list of %d recordings: reloadList %.3f s, durnix ls of the five folders %.3f s\n",
                 folderSize + 2, median(listModel), median(listAlone));
-    std::printf("open ratio %.2f (target <= 1.35); list ratio %.2f (target <= 1.5)\n", open, list);
+    bench::judge("open ratio", bench::ratios(openModel, openBare), bench::Side::atMost, 1.35);
+    bench::judge("list ratio", bench::ratios(listModel, listAlone), bench::Side::atMost, 1.5);
     return 0;
 }

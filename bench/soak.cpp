@@ -251,7 +251,8 @@ int main(int argc, char **argv)
         added =
             std::max(added, static_cast<int>(end.descriptors.size() - start.descriptors.size()));
     }
-    std::printf("soak growth %.1f (target <= 5); descriptors %d (target 0)\n", growth, added);
+    bench::judge("soak growth", {growth}, bench::Side::atMost, 5);
+    bench::judge("soak descriptors", {static_cast<double>(added)}, bench::Side::atMost, 0);
     fs::remove(image);
     return 0;
 }

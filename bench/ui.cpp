@@ -212,6 +212,6 @@ int main(int argc, char **argv)
         ratio = std::min(ratio, window.shownShare[k] / alone.shownShare[k]);
     if (window.shownShare.size() != alone.shownShare.size())
         ratio = 0;
-    std::printf("ui shown ratio %.3f (target >= 0.95)\n", ratio);
+    bench::judge("ui shown ratio", {ratio}, bench::Side::atLeast, 0.95);
     return 0;
 }
