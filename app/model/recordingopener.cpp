@@ -21,6 +21,7 @@
 
 #include <QCoroSignal>
 #include <QCoroTimer>
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -89,9 +90,10 @@ QCoro::Task<> RecordingOpener::select(FileListItem item)
     if (m_player->isPlaying())
         m_player->stop();
     m_library->markSelected(item.id);
-    co_await QCoro::sleepFor(std::chrono::milliseconds(200));
-    if (!self || openEndedByCard(card))
-        co_return;
+    // The row stays marked 200 ms before the recording plays. The wait runs beside the card read
+    // and the making of the playable file rather than before them: the first picture comes that
+    // much sooner.
+    const QDeadlineTimer marked(std::chrono::milliseconds(200));
     // The rows shown may have changed meanwhile: the row is found again by its id.
     if (const std::optional<qsizetype> now = m_library->filteredModel()->indexOf(item.id)) {
         item = m_library->filteredModel()->rows()[*now];
@@ -119,7 +121,7 @@ QCoro::Task<> RecordingOpener::select(FileListItem item)
             co_return;
         }
     }
-    co_await openCopy(item, localCopy(item), card);
+    co_await openCopy(item, localCopy(item), card, marked);
 }
 
 QCoro::Task<> RecordingOpener::selectAt(qsizetype index)
@@ -196,7 +198,7 @@ QCoro::Task<> RecordingOpener::salvageAndOpen(FileListItem item)
         m_library->endOpen();
         co_return;
     }
-    const bool opened = co_await openCopy(item, work + item.name, card);
+    const bool opened = co_await openCopy(item, work + item.name, card, QDeadlineTimer());
     if (!self || !opened)
         co_return;
     const auto megabytes = [](qint64 bytes) {
@@ -207,7 +209,8 @@ QCoro::Task<> RecordingOpener::salvageAndOpen(FileListItem item)
             .arg(megabytes(copy.size), megabytes(copy.lost)));
 }
 
-QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, quint64 card)
+QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, quint64 card,
+                                            QDeadlineTimer notBefore)
 {
     QPointer<RecordingOpener> self(this);
     const QString work = WorkingFolder::workFolder(QStringLiteral("open"));
@@ -228,6 +231,11 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     if (!self || openEndedByCard(card))
         co_return false;
     const bool ok = playable.ok;
+    if (const qint64 left = notBefore.remainingTime(); left > 0) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(left));
+        if (!self || openEndedByCard(card))
+            co_return false;
+    }
     const bool loaded = co_await loadMp4(playable.path);
     if (!self || openEndedByCard(card))
         co_return false;

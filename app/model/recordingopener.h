@@ -4,6 +4,7 @@
 #include "records/metadataextraction.h"
 
 #include <QCoroTask>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
@@ -71,8 +72,10 @@ private:
     bool beginOpen();
     // Whether the card left since generation `card`: the open under way then ends quietly.
     bool openEndedByCard(quint64 card);
-    // Makes the copy `local` of a row playable and plays it; true when it plays.
-    QCoro::Task<bool> openCopy(FileListItem item, QString local, quint64 card);
+    // Makes the copy `local` of a row playable and plays it, not before `notBefore`; true when it
+    // plays.
+    QCoro::Task<bool> openCopy(FileListItem item, QString local, quint64 card,
+                               QDeadlineTimer notBefore);
     QCoro::Task<bool> loadMp4(QString path);
     void metadataRead(const MediaRecords &records);
     void forgetCard();
