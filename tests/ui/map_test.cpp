@@ -107,10 +107,11 @@ TEST_F(MapView, TheMarkerFollowsPlaybackAndTheRouteHoldsTheFixes)
             return !(ground = pageValue(map, QStringLiteral("groundState()")).toString()).isEmpty();
         },
         30000));
-    if (ground != u"tiles")
+    if (ground != u"tiles") {
         EXPECT_EQ(ground,
                   u"지도 그림은 인터넷에 연결되어 있을 때 보입니다. 경로와 차의 위치는 그대로 "
                   u"표시됩니다.");
+    }
     EXPECT_GE(route.size(), 10) << "one fix a second";
 
     // The page moves the marker when it hears of the model's position, in its own time: it is
