@@ -116,7 +116,7 @@ double decodeEverything(const std::string &path, bool viewFrames, long *frames)
 {
     QElapsedTimer timer;
     timer.start();
-    korvane::PlaybackPipeline pipeline(QString::fromStdString(path), {false, "fakesink"});
+    korvane::PlaybackPipeline pipeline(QString::fromStdString(path), {}, {false, "fakesink"});
     if (!QCoro::waitFor(prerolled(pipeline)))
         std::exit(1);
     std::atomic_long delivered = 0;

@@ -39,7 +39,12 @@ void register_error_texts()
     (void)registered;
 }
 
-constexpr uint64_t blocks_per_read = 2048;
+// Blocks read at once: a mebibyte's worth. Copying through a larger buffer is slower here, not
+// faster: the 8 MiB one wrote a recording four times slower than the page cache allows.
+uint64_t blocks_per_read(uint64_t block_size)
+{
+    return std::max<uint64_t>(1, (uint64_t{1} << 20) / block_size);
+}
 
 ext2_inode read_inode(ext2_filsys fs, ext2_ino_t ino)
 {
@@ -159,9 +164,9 @@ void for_each_entry(ext2_filsys fs, ext2_ino_t ino, const ext2_inode &inode,
             continue;
         }
         for (uint64_t first = 0; first < run.count && run.logical + first < folder_blocks;
-             first += blocks_per_read) {
-            const uint64_t count =
-                std::min({blocks_per_read, run.count - first, folder_blocks - run.logical - first});
+             first += blocks_per_read(block_size)) {
+            const uint64_t count = std::min({blocks_per_read(block_size), run.count - first,
+                                             folder_blocks - run.logical - first});
             buffer.resize(count * block_size);
             const errcode_t error = io_channel_read_blk64(fs->io, run.physical + first,
                                                           static_cast<int>(count), buffer.data());
@@ -345,7 +350,7 @@ uint64_t card_fs::copy(const std::vector<std::string> &path, const file_sink &si
              gone.why);
     }
 
-    // Recordings are hundreds of megabytes: read them megabytes at a time.
+    // Recordings are hundreds of megabytes: read them a mebibyte at a time.
     std::vector<char> buffer;
     uint64_t done = 0;
     for (const block_run &run : runs) {
@@ -362,8 +367,9 @@ uint64_t card_fs::copy(const std::vector<std::string> &path, const file_sink &si
             done += n;
             continue;
         }
-        for (uint64_t first = 0; first < run.count && done < size; first += blocks_per_read) {
-            const uint64_t count = std::min(blocks_per_read, run.count - first);
+        for (uint64_t first = 0; first < run.count && done < size;
+             first += blocks_per_read(block_size)) {
+            const uint64_t count = std::min(blocks_per_read(block_size), run.count - first);
             buffer.resize(count * block_size);
             const errcode_t error = io_channel_read_blk64(fs->io, run.physical + first,
                                                           static_cast<int>(count), buffer.data());

@@ -1,5 +1,6 @@
-// Opening a recording: copied from the card when it is not yet, rebuilt with salvex or remuxed
-// with ffmpeg, given AAC sound, loaded into the player, and its metadata scanned.
+// Opening a recording: copied from the card when it is not yet, played as soon as the player
+// decodes it, rebuilt with salvex or remuxed with ffmpeg and given AAC sound, and its metadata
+// scanned.
 #include "model/recordingopener.h"
 
 #include "card/processmanager.h"
@@ -15,6 +16,7 @@
 #include "card/workingfolder.h"
 #include "playback/multitrackplayer.h"
 #include "records/metadataextraction.h"
+#include "records/mp4tracks.h"
 #include "services/playablefile.h"
 #include "services/workingcopy.h"
 #include "services/workingfiles.h"
@@ -121,7 +123,9 @@ QCoro::Task<> RecordingOpener::select(FileListItem item)
             co_return;
         }
     }
-    co_await openCopy(item, localCopy(item), card, marked);
+    const QString local = localCopy(item);
+    QCoro::Task<bool> opening = openCopy(item, local, card, marked);
+    co_await opening;
 }
 
 QCoro::Task<> RecordingOpener::selectAt(qsizetype index)
@@ -198,7 +202,9 @@ QCoro::Task<> RecordingOpener::salvageAndOpen(FileListItem item)
         m_library->endOpen();
         co_return;
     }
-    const bool opened = co_await openCopy(item, work + item.name, card, QDeadlineTimer());
+    const QString salvaged = work + item.name;
+    QCoro::Task<bool> opening = openCopy(item, salvaged, card, QDeadlineTimer());
+    const bool opened = co_await opening;
     if (!self || !opened)
         co_return;
     const auto megabytes = [](qint64 bytes) {
@@ -220,27 +226,72 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
         co_return false;
     }
     const OpenFiles files = OpenFiles::in(work, local);
-    // The task is named before it is awaited: GCC 12 mishandles temporaries in co_await.
-    QCoro::Task<PlayableFile> making =
-        makePlayable(m_card.conversions(), files, item.name, item.cardPath(),
-                     [self](const std::optional<QString> &message) {
-                         if (self)
-                             self->m_notifications->setProcMessage(message);
-                     });
-    const PlayableFile playable = co_await making;
-    if (!self || openEndedByCard(card))
-        co_return false;
-    const bool ok = playable.ok;
-    if (const qint64 left = notBefore.remainingTime(); left > 0) {
-        co_await QCoro::sleepFor(std::chrono::milliseconds(left));
+    const Conversions &conversions = m_card.conversions();
+    // Tasks are named before they are awaited: GCC 12 mishandles temporaries in co_await.
+    // The recording plays as soon as the player decodes what there is of it: a finished one's
+    // copy as it came from the card, an unfinished one's rebuild with its sound still beside it.
+    // The files an open keeps are made while it plays; the player is handed them only when it
+    // could not play before.
+    bool playing = false;
+    bool ok = true;
+    bool soundInAac = false;
+    if (item.needsRebuild()) {
+        m_notifications->setProcMessage(rebuildingMessage());
+        ok = co_await conversions.recoverVideo(files.local, files.temp);
         if (!self || openEndedByCard(card))
             co_return false;
+        m_notifications->setProcMessage(std::nullopt);
+        if (ok) {
+            const QString sound = sideSoundOf(files.temp);
+            const QString side = WorkingFolder::fileSize(sound, false) != 0 ? sound : QString();
+            QCoro::Task<bool> starting = playAsItIs(files.temp, side, files.local, card, notBefore);
+            playing = co_await starting;
+            if (!self || openEndedByCard(card))
+                co_return false;
+            soundInAac = co_await mergeSideSound(conversions, files.temp);
+        }
+    } else {
+        QCoro::Task<bool> starting =
+            playAsItIs(files.local, QString(), files.local, card, notBefore);
+        playing = co_await starting;
+        if (!self || openEndedByCard(card))
+            co_return false;
+        const std::optional<QString> complaint =
+            co_await conversions.remuxVideo(files.local, files.temp);
+        if (!self || openEndedByCard(card))
+            co_return false;
+        if (complaint) {
+            appLog(logModel, "[AppViewModel] select " + item.cardPath() + " -> " + *complaint);
+            // ffmpeg finds the copy's parameter sets wrong: its rebuild replaces what plays.
+            playing = false;
+            m_notifications->setProcMessage(rebuildingMessage());
+            ok = co_await conversions.recoverVideo(files.local, files.temp);
+            if (ok && self)
+                soundInAac = co_await mergeSideSound(conversions, files.temp);
+            if (!self || openEndedByCard(card))
+                co_return false;
+            m_notifications->setProcMessage(std::nullopt);
+        }
     }
-    const bool loaded = co_await loadMp4(playable.path);
+    QCoro::Task<PlayableFile> finishing = finishPlayable(conversions, files, item.name, soundInAac);
+    const PlayableFile playable = co_await finishing;
     if (!self || openEndedByCard(card))
         co_return false;
+    // A rebuild played before its sound was merged: its pictures are in the playable file now.
+    if (playing && item.needsRebuild() && playable.path != files.temp)
+        m_player->recordingMoved(playable.path);
+    bool loaded = playing;
+    if (!playing) {
+        loaded = co_await loadMp4(playable.path);
+        if (loaded)
+            loaded = co_await playWhenDue(card, notBefore);
+        if (!self || openEndedByCard(card))
+            co_return false;
+        if (loaded)
+            readMetadata(files.local);
+    }
     if (loaded) {
-        // Kept beside the copy until the next open: a clip is cut from what the player plays.
+        // Kept beside the copy until the next open: a clip is cut from the file made playable.
         m_nowPlaying->setOpenRecording(item,
                                        playable.path == files.playing ? files.playing : QString());
     }
@@ -248,13 +299,6 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     if (loaded && ok) {
         // The player reads on from the file it opened; only the name goes.
         WorkingFolder::deleteDirectory(files.temp);
-        m_mediaData->reset();
-        const quint64 generation = ++m_metadataGeneration;
-        m_metadataPending = true;
-        extractMediaRecordsAsync(files.local, [self, generation](MediaRecords records) {
-            if (self && generation == self->m_metadataGeneration)
-                self->metadataRead(records);
-        });
         if (m_library->isAutoLoad()) {
             co_await m_library->prefetchPrevious(
                 m_library->filteredModel()->indexOf(item.id).value_or(0));
@@ -270,25 +314,76 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     co_return played;
 }
 
-QCoro::Task<bool> RecordingOpener::loadMp4(QString path)
+QCoro::Task<bool> RecordingOpener::playAsItIs(QString path, QString sideSound, QString local,
+                                              quint64 card, QDeadlineTimer notBefore)
+{
+    QPointer<RecordingOpener> self(this);
+    // A file the player cannot open as it is is made playable first: no failure to log yet.
+    QCoro::Task<std::optional<QString>> loading = loadRecording(path, sideSound);
+    const std::optional<QString> failure = co_await loading;
+    if (!self || failure)
+        co_return false;
+    const std::optional<TrackCounts> tracks = trackCounts(path);
+    const bool hasSound = !sideSound.isEmpty() || (tracks && tracks->audio > 0);
+    // Sound the player cannot decode is made AAC before it plays; its first pictures show.
+    if (hasSound && !m_player->audioPlayer())
+        co_return false;
+    if (!co_await playWhenDue(card, notBefore))
+        co_return false;
+    readMetadata(local);
+    co_return true;
+}
+
+QCoro::Task<std::optional<QString>> RecordingOpener::loadRecording(QString path, QString sideSound)
 {
     QPointer<RecordingOpener> self(this);
     try {
         const QUrl url = QUrl::fromLocalFile(path);
-        co_await m_player->load(url);
+        const QUrl sound = sideSound.isEmpty() ? QUrl() : QUrl::fromLocalFile(sideSound);
+        co_await m_player->load(url, sound);
     } catch (const PlaybackError &error) {
-        if (self)
-            appLog(logModel, QStringLiteral("[AppViewModel] loadMp4 failure: ") +
-                                 QString::fromUtf8(error.what()));
-        co_return false;
+        co_return QString::fromUtf8(error.what());
     }
     // A load that the card's removal superseded opened nothing.
     if (!self || m_player->videoPlayers().isEmpty())
-        co_return false;
+        co_return QStringLiteral("the load was superseded");
     m_nowPlaying->channelsLoaded();
-    m_player->play();
     m_layout->recordingLoaded(static_cast<int>(m_nowPlaying->videoPlayers().size()));
+    co_return std::nullopt;
+}
+
+QCoro::Task<bool> RecordingOpener::loadMp4(QString path)
+{
+    QPointer<RecordingOpener> self(this);
+    QCoro::Task<std::optional<QString>> loading = loadRecording(path, QString());
+    const std::optional<QString> failure = co_await loading;
+    if (self && failure)
+        appLog(logModel, QStringLiteral("[AppViewModel] loadMp4 failure: ") + *failure);
+    co_return self && !failure;
+}
+
+QCoro::Task<bool> RecordingOpener::playWhenDue(quint64 card, QDeadlineTimer notBefore)
+{
+    QPointer<RecordingOpener> self(this);
+    if (const qint64 left = notBefore.remainingTime(); left > 0) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(left));
+        if (!self || card != m_session->generation())
+            co_return false;
+    }
+    m_player->play();
     co_return true;
+}
+
+void RecordingOpener::readMetadata(const QString &local)
+{
+    QPointer<RecordingOpener> self(this);
+    m_mediaData->reset();
+    const quint64 generation = ++m_metadataGeneration;
+    m_metadataPending = true;
+    extractMediaRecordsAsync(local, [self, generation](MediaRecords records) {
+        if (self && generation == self->m_metadataGeneration)
+            self->metadataRead(records);
+    });
 }
 
 void RecordingOpener::metadataRead(const MediaRecords &records)

@@ -72,11 +72,23 @@ private:
     bool beginOpen();
     // Whether the card left since generation `card`: the open under way then ends quietly.
     bool openEndedByCard(quint64 card);
-    // Makes the copy `local` of a row playable and plays it, not before `notBefore`; true when it
-    // plays.
+    // Plays the copy `local` of a row, not before `notBefore`, and makes the files an open keeps
+    // from it; true when it plays.
     QCoro::Task<bool> openCopy(FileListItem item, QString local, quint64 card,
                                QDeadlineTimer notBefore);
+    // Loads `path` (with `sideSound` in place of its own sound) and plays it when the player
+    // decodes its pictures and its sound; true when it plays. `local` is the copy whose
+    // metadata is then read.
+    QCoro::Task<bool> playAsItIs(QString path, QString sideSound, QString local, quint64 card,
+                                 QDeadlineTimer notBefore);
+    // Loads a file into the player, its first pictures shown; why not, when it cannot.
+    QCoro::Task<std::optional<QString>> loadRecording(QString path, QString sideSound);
+    // loadRecording, its failure logged.
     QCoro::Task<bool> loadMp4(QString path);
+    // Starts what was loaded, not before `notBefore`; false when the card left meanwhile.
+    QCoro::Task<bool> playWhenDue(quint64 card, QDeadlineTimer notBefore);
+    // The metadata of the copy `local`, read in the background into the media data.
+    void readMetadata(const QString &local);
     void metadataRead(const MediaRecords &records);
     void forgetCard();
 

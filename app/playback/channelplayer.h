@@ -28,7 +28,9 @@ public:
                   QObject *parent = nullptr);
 
     int channel() const { return m_channel; }
+    // The file the channel's pictures can be read from again (snapshots).
     QString filePath() const { return m_filePath; }
+    void setFilePath(const QString &path) { m_filePath = path; }
     double duration() const { return m_duration; }
     // A channel has a current item while its recording is open and its track can be decoded.
     bool hasCurrentItem() const { return m_branch && m_branch->decodable; }

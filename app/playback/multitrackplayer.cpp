@@ -35,12 +35,12 @@ MultiTrackPlayer::~MultiTrackPlayer()
     dropRecording();
 }
 
-QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url)
+QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url, const QUrl &sideSound)
 {
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const quint64 generation = ++m_loadGeneration;
     const QPointer<MultiTrackPlayer> self(this);
-    auto pipeline = std::make_unique<PlaybackPipeline>(path, m_output);
+    auto pipeline = std::make_unique<PlaybackPipeline>(path, sideSound.toLocalFile(), m_output);
     co_await pipeline->preroll();
     // The player went away, or a later load replaced this one, while it was opening.
     if (!self || generation != m_loadGeneration)
@@ -51,6 +51,12 @@ QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url)
     if (!decodable)
         throw PlaybackError("the recording has no video track that can be decoded");
     replaceRecording(std::move(pipeline), path);
+}
+
+void MultiTrackPlayer::recordingMoved(const QString &path)
+{
+    for (ChannelPlayer *channel : std::as_const(m_videoPlayers))
+        channel->setFilePath(path);
 }
 
 void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeline,

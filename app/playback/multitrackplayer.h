@@ -77,8 +77,13 @@ public:
     ~MultiTrackPlayer() override;
 
     // Opens a recording and shows its first picture on every channel, Stopped. Throws
-    // PlaybackError when the file cannot be played; the open recording then stays.
-    QCoro::Task<void> load(const QUrl &url);
+    // PlaybackError when the file cannot be played; the open recording then stays. A
+    // `sideSound` file (a rebuild's MPEG audio) plays in place of the recording's own sound.
+    QCoro::Task<void> load(const QUrl &url, const QUrl &sideSound = {});
+
+    // The open recording's pictures, with the same tracks and times, are found under `path` now:
+    // the file they play from was made playable under another name and its own name is going.
+    void recordingMoved(const QString &path);
 
     // With no recording open these leave the player Empty.
     Q_INVOKABLE void play();

@@ -114,7 +114,8 @@ GstPadProbeReturn acceptVideoMeta(GstPad *, GstPadProbeInfo *info, gpointer)
 
 } // namespace
 
-PlaybackPipeline::PlaybackPipeline(const QString &path, PlaybackOutput output, QObject *parent)
+PlaybackPipeline::PlaybackPipeline(const QString &path, const QString &sideSound,
+                                   PlaybackOutput output, QObject *parent)
     : QObject(parent), m_output(std::move(output))
 {
     ensureGStreamer();
@@ -131,6 +132,8 @@ PlaybackPipeline::PlaybackPipeline(const QString &path, PlaybackOutput output, Q
     gst_element_link(source, demux);
     g_signal_connect(demux, "pad-added", G_CALLBACK(onPadAdded), this);
     g_signal_connect(demux, "no-more-pads", G_CALLBACK(onNoMorePads), this);
+    if (!sideSound.isEmpty())
+        addSideSound(sideSound);
     m_startTimer.setInterval(10);
     connect(&m_startTimer, &QTimer::timeout, this, &PlaybackPipeline::startWhenDecodersAreAhead);
     GstPtr<GstBus> bus(gst_element_get_bus(m_pipeline));
@@ -372,15 +375,8 @@ void PlaybackPipeline::addBranch(GstPad *pad)
     } else if (g_str_has_prefix(media, "audio/") && !m_hasAudio) {
         GstElement *bin = nullptr;
         const QByteArray decoder = decoderFor(gst_caps_get_structure(caps.get(), 0));
-        const QByteArray sink = m_output.realTime ? m_output.audioSink : "fakesink sync=false";
-        // Played faster or slower, the sound keeps its pitch; without a clock to keep, nothing is
-        // played at a rate.
-        const QByteArray keepPitch = m_output.realTime ? " ! scaletempo ! audioconvert" : "";
         if (!decoder.isEmpty() &&
-            linkBin(pad,
-                    QByteArray(branchQueue) + " ! " + decoder + " ! audioconvert" + keepPitch +
-                        " ! audioresample ! volume name=volume ! " + sink,
-                    &bin)) {
+            linkBin(pad, QByteArray(branchQueue) + " ! " + decoder + " ! " + soundOutput(), &bin)) {
             m_volume = gst_bin_get_by_name(GST_BIN(bin), "volume");
             gst_object_unref(m_volume); // the pipeline keeps it alive
             m_hasAudio = true;
@@ -390,6 +386,37 @@ void PlaybackPipeline::addBranch(GstPad *pad)
                    "[MultiTrackPlayer] sound track left out:", QString::fromUtf8(media));
         }
     }
+}
+
+QByteArray PlaybackPipeline::soundOutput() const
+{
+    const QByteArray sink = m_output.realTime ? m_output.audioSink : "fakesink sync=false";
+    // Played faster or slower, the sound keeps its pitch; without a clock to keep, nothing is
+    // played at a rate.
+    const QByteArray keepPitch = m_output.realTime ? " ! scaletempo ! audioconvert" : "";
+    return "audioconvert" + keepPitch + " ! audioresample ! volume name=volume ! " + sink;
+}
+
+// Built before the pipeline starts, so it prerolls with the video branches; the recording's own
+// sound tracks are then left out.
+void PlaybackPipeline::addSideSound(const QString &path)
+{
+    GError *error = nullptr;
+    GstElement *bin = gst_parse_bin_from_description(
+        ("filesrc name=side ! mpegaudioparse ! avdec_mp3 ! " + soundOutput()).constData(), FALSE,
+        &error);
+    if (!bin) {
+        appLog(logPlayback,
+               "[MultiTrackPlayer] cannot build a branch:", error ? error->message : "");
+        g_clear_error(&error);
+        return;
+    }
+    GstPtr<GstElement> source(gst_bin_get_by_name(GST_BIN(bin), "side"));
+    g_object_set(source.get(), "location", path.toUtf8().constData(), nullptr);
+    m_volume = gst_bin_get_by_name(GST_BIN(bin), "volume");
+    gst_object_unref(m_volume); // the pipeline keeps it alive
+    gst_bin_add(GST_BIN(m_pipeline), bin);
+    m_hasAudio = true;
 }
 
 bool PlaybackPipeline::linkBin(GstPad *pad, const QByteArray &description, GstElement **bin)

@@ -45,9 +45,9 @@ struct VideoBranch
 };
 
 // One recording opened for playback: the file is read and demuxed once, every video track (up to
-// five) gets its own branch and the first sound track one more. Every sink runs on the one
-// pipeline clock, so the channels cannot drift apart, and seeks act on all of them at once.
-// Bus messages reach this object on the main thread.
+// five) gets its own branch and the first sound track one more, or instead a sound file beside
+// it. Every sink runs on the one pipeline clock, so the channels cannot drift apart, and seeks
+// act on all of them at once. Bus messages reach this object on the main thread.
 class PlaybackPipeline : public QObject
 {
     Q_OBJECT
@@ -55,7 +55,10 @@ class PlaybackPipeline : public QObject
 public:
     static constexpr int maxVideoChannels = 5;
 
-    PlaybackPipeline(const QString &path, PlaybackOutput output, QObject *parent = nullptr);
+    // `sideSound`, when not empty, is an MPEG audio file (a rebuild's sound, as salvex writes it)
+    // played from the recording's start in place of the recording's own sound.
+    PlaybackPipeline(const QString &path, const QString &sideSound, PlaybackOutput output,
+                     QObject *parent = nullptr);
     ~PlaybackPipeline() override;
 
     // Brings every branch to its first picture, paused. Throws PlaybackError when the file
@@ -100,6 +103,9 @@ private:
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
 
     void addBranch(GstPad *pad);
+    // The chain after a sound decoder, as a description, ending in the volume and the sink.
+    QByteArray soundOutput() const;
+    void addSideSound(const QString &path);
     bool linkBin(GstPad *pad, const QByteArray &description, GstElement **bin);
     void handleMessage(GstMessage *message);
     void finishPreroll(const QString &error);

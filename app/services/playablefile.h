@@ -27,6 +27,9 @@ QCoro::Task<PlayableFile>
 makePlayable(const Conversions &conversions, OpenFiles files, QString name, QString where,
              std::function<void(const std::optional<QString> &)> rebuilding);
 
+// The progress text shown while a recording is rebuilt, in the user's language.
+QString rebuildingMessage();
+
 enum class TrackKind
 {
     video,
@@ -39,5 +42,18 @@ int trackCount(const QString &path, TrackKind kind);
 // False only when salvex could not be run (the recording has no channel table).
 QCoro::Task<bool> rebuildWithSound(const Conversions &conversions, QString source,
                                    QString destination);
+
+// The sound salvex writes beside a rebuilt `destination`: its MPEG audio, as recorded.
+QString sideSoundOf(const QString &destination);
+
+// The side sound of a rebuilt `destination` merged into it and made AAC (the side file is then
+// gone). True when `destination` carries the sound in AAC now.
+QCoro::Task<bool> mergeSideSound(const Conversions &conversions, QString destination);
+
+// Makes `files.playing` from `files.temp`: its sound in AAC, converted unless `soundInAac`
+// says a rebuild made it so already (the file is then renamed, not encoded twice). Logs a
+// recording without sound under `name`. Returns the file to play, as `makePlayable`.
+QCoro::Task<PlayableFile> finishPlayable(const Conversions &conversions, OpenFiles files,
+                                         QString name, bool soundInAac);
 
 } // namespace korvane
