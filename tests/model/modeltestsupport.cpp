@@ -14,10 +14,10 @@ namespace {
 const auto *const home = testing::AddGlobalTestEnvironment(new PrivateHome);
 } // namespace
 
-CardModel::CardModel(const QString &image)
+CardModel::CardModel(const QString &image, const QByteArray &soundSink)
 {
     WorkingFolder::deleteDirectory(WorkingFolder::tempRoot() + QStringLiteral("mov"));
-    m_model = std::make_unique<AppViewModel>(PlaybackOutput{true, "fakesink sync=true"});
+    m_model = std::make_unique<AppViewModel>(PlaybackOutput{true, soundSink});
     m_rowsChecked = std::make_unique<QAbstractItemModelTester>(
         m_model->library()->filteredModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ProcessManager &card = m_model->procManager();

@@ -15,7 +15,8 @@ namespace korvane::test {
 class CardModel
 {
 public:
-    explicit CardModel(const QString &image);
+    // `soundSink` is where the sound goes, as a GStreamer element description.
+    explicit CardModel(const QString &image, const QByteArray &soundSink = "fakesink sync=true");
     ~CardModel();
 
     AppViewModel &model() { return *m_model; }
