@@ -92,10 +92,11 @@ QCoro::Task<bool> ProcessManager::cardOpened()
     co_return opened;
 }
 
-QCoro::Task<int> ProcessManager::runDurnix(QString command, Shell::OutputHandler onOutput)
+QCoro::Task<int> ProcessManager::runDurnix(QString command, Shell::OutputHandler onOutput,
+                                           Shell::Priority priority)
 {
     if (!readsThroughDiskService()) {
-        QCoro::Task<int> running = Shell::runAsync(command, onOutput);
+        QCoro::Task<int> running = Shell::runAsync(command, onOutput, priority);
         co_return co_await running;
     }
     QCoro::Task<bool> opening = cardOpened();
@@ -107,7 +108,7 @@ QCoro::Task<int> ProcessManager::runDurnix(QString command, Shell::OutputHandler
         co_return 1;
     }
     QCoro::Task<int> running =
-        Shell::runAsyncHandingOver(command, onOutput, m_openedCard.fileDescriptor());
+        Shell::runAsyncHandingOver(command, onOutput, m_openedCard.fileDescriptor(), priority);
     co_return co_await running;
 }
 
@@ -138,7 +139,7 @@ QCoro::Task<QList<CardEntry>> ProcessManager::listCardFolder(QString folder)
     co_return parseCardListing(output);
 }
 
-QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
+QCoro::Task<> ProcessManager::readCardFile(QString cardPath, Shell::Priority priority)
 {
     m_lastReadProblem.clear();
     if (m_rawDevicePath.isEmpty() || durnixPath().isEmpty() || !m_tools.workingFolderReady())
@@ -147,7 +148,8 @@ QCoro::Task<> ProcessManager::readCardFile(QString cardPath)
     const QString command =
         durnixCommand(QStringLiteral("read"), cardPath) + QLatin1Char(' ') + shellQuoted(local);
     QString output;
-    QCoro::Task<int> reading = runDurnix(command, [&](const QString &chunk) { output += chunk; });
+    QCoro::Task<int> reading = runDurnix(
+        command, [&](const QString &chunk) { output += chunk; }, priority);
     const int status = co_await reading;
     // Only what durnix copied whole is the card's file: a failed read leaves whatever was there,
     // which is then no copy of the card's.

@@ -63,7 +63,9 @@ public:
 
     QCoro::Task<QList<FileListItem>> loadCardFiles();
     QCoro::Task<QList<CardEntry>> listCardFolder(QString folder);
-    QCoro::Task<> readCardFile(QString cardPath);
+    // A copy made ahead of need (`Shell::Priority::background`) yields to everything else.
+    QCoro::Task<> readCardFile(QString cardPath,
+                               Shell::Priority priority = Shell::Priority::normal);
     // What can be read of a card file that cannot be read whole, copied to `localPath` (a
     // working folder's), the rest zeros: the copy's size and the bytes lost (0 for none).
     QCoro::Task<SalvagedCopy> salvageCardFile(QString cardPath, QString localPath);
@@ -103,7 +105,8 @@ private:
     bool readsThroughDiskService() const;
     // Runs a durnix command line; through UDisks2 the card is opened first (once per card) and
     // handed to durnix.
-    QCoro::Task<int> runDurnix(QString command, Shell::OutputHandler onOutput);
+    QCoro::Task<int> runDurnix(QString command, Shell::OutputHandler onOutput,
+                               Shell::Priority priority = Shell::Priority::normal);
     // Whether the card UDisks2 opened is at hand; the first call per card asks UDisks2.
     QCoro::Task<bool> cardOpened();
     // A settings or list file of the card load, copied unless it is too large to be one.

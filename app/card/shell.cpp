@@ -7,9 +7,18 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace korvane {
+
+namespace {
+// From the kernel's linux/ioprio.h, which glibc does not wrap: the calling process, and the
+// idle class (3) in the class bits (from bit 13), level 0.
+constexpr int ioprioWhoProcess = 1;
+constexpr int ioprioIdleClass = 3 << 13;
+} // namespace
 
 void ShellCancel::cancel()
 {
@@ -19,10 +28,11 @@ void ShellCancel::cancel()
         ::kill(static_cast<pid_t>(-group), SIGKILL);
 }
 
-QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput)
+QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput, Priority priority)
 {
     // Named before it is awaited: GCC 12 mishandles temporaries in co_await.
-    QCoro::Task<int> running = run(std::move(command), std::move(onOutput), ShellCancel{}, false);
+    QCoro::Task<int> running =
+        run(std::move(command), std::move(onOutput), ShellCancel{}, false, -1, priority);
     co_return co_await running;
 }
 
@@ -33,15 +43,16 @@ QCoro::Task<int> Shell::runAsync(QString command, OutputHandler onOutput, ShellC
     co_return co_await running;
 }
 
-QCoro::Task<int> Shell::runAsyncHandingOver(QString command, OutputHandler onOutput, int descriptor)
+QCoro::Task<int> Shell::runAsyncHandingOver(QString command, OutputHandler onOutput, int descriptor,
+                                            Priority priority)
 {
     QCoro::Task<int> running =
-        run(std::move(command), std::move(onOutput), ShellCancel{}, false, descriptor);
+        run(std::move(command), std::move(onOutput), ShellCancel{}, false, descriptor, priority);
     co_return co_await running;
 }
 
 QCoro::Task<int> Shell::run(QString command, OutputHandler onOutput, ShellCancel cancel,
-                            bool ownGroup, int descriptor)
+                            bool ownGroup, int descriptor, Priority priority)
 {
     if (cancel.isCancelled())
         co_return 128;
@@ -61,9 +72,15 @@ QCoro::Task<int> Shell::run(QString command, OutputHandler onOutput, ShellCancel
     // be cancelled get one: the others stay in the caller's group and hear its terminal's Ctrl+C.
     // dup2 leaves the copy open across exec; a descriptor that is already the one handed on
     // only needs its close-on-exec flag cleared.
-    process.setChildProcessModifier([ownGroup, descriptor] {
+    // The priorities pass on to everything the shell starts.
+    process.setChildProcessModifier([ownGroup, descriptor, priority] {
         if (ownGroup)
             ::setpgid(0, 0);
+        if (priority == Priority::background) {
+            const sched_param none{};
+            ::sched_setscheduler(0, SCHED_IDLE, &none);
+            ::syscall(SYS_ioprio_set, ioprioWhoProcess, 0, ioprioIdleClass);
+        }
         if (descriptor == handedDescriptor)
             ::fcntl(handedDescriptor, F_SETFD, 0);
         else if (descriptor >= 0)

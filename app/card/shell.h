@@ -36,10 +36,20 @@ class Shell
 public:
     using OutputHandler = std::function<void(const QString &)>;
 
+    // How a child competes for the machine. `background`: at the lowest CPU and I/O priority the
+    // system offers (the idle scheduling policy and the idle I/O class), so that everything
+    // else, the playing recording first, goes before it; for work nobody waits for.
+    enum class Priority
+    {
+        normal,
+        background
+    };
+
     // The child's exit status; -1 when it could not be started (onOutput then receives
     // "[Shell] run error: " and the reason). A child ended by a signal gives 128, as shells do
     // for any status of 128 or more.
-    static QCoro::Task<int> runAsync(QString command, OutputHandler onOutput);
+    static QCoro::Task<int> runAsync(QString command, OutputHandler onOutput,
+                                     Priority priority = Priority::normal);
     // The same, the child in a process group of its own that `cancel` can end; a run cancelled
     // before or while it runs gives 128.
     static QCoro::Task<int> runAsync(QString command, OutputHandler onOutput, ShellCancel cancel);
@@ -48,11 +58,13 @@ public:
     // where it has no right to open the file itself.
     static constexpr int handedDescriptor = 3;
     static QCoro::Task<int> runAsyncHandingOver(QString command, OutputHandler onOutput,
-                                                int descriptor);
+                                                int descriptor,
+                                                Priority priority = Priority::normal);
 
 private:
     static QCoro::Task<int> run(QString command, OutputHandler onOutput, ShellCancel cancel,
-                                bool ownGroup, int descriptor = -1);
+                                bool ownGroup, int descriptor = -1,
+                                Priority priority = Priority::normal);
 };
 
 } // namespace korvane

@@ -367,7 +367,7 @@ QCoro::Task<> RecordingLibrary::copyInBackground(quint64 generation)
                 });
         m_filtered.setCopying(item.id, 0);
         progress.start();
-        co_await m_card.readCardFile(cardPath);
+        co_await m_card.readCardFile(cardPath, Shell::Priority::background);
         if (!self)
             co_return;
         progress.stop();
@@ -405,7 +405,7 @@ QCoro::Task<> RecordingLibrary::prefetchPrevious(qsizetype index)
         co_return;
     QPointer<RecordingLibrary> self(this);
     const QString cardPath = above.cardPath();
-    co_await m_card.readCardFile(cardPath);
+    co_await m_card.readCardFile(cardPath, Shell::Priority::background);
     if (self)
         markCopied(above);
 }

@@ -105,3 +105,24 @@ TEST(ShellQuoted, HostileCardNamesStayData)
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), names.size());
     EXPECT_EQ(shellQuoted(u"it's"), QStringLiteral("'it'\\''s'"));
 }
+
+// Work nobody waits for runs at the lowest priorities there are, and so does all it starts; the
+// rest runs as the viewer does.
+TEST(Shell, BackgroundWorkYieldsTheProcessorAndTheDisksToEverythingElse)
+{
+    const QString ask =
+        QStringLiteral("chrt -p $$; ionice -p $$; sh -c 'chrt -p $$; ionice -p $$'");
+    QString background;
+    EXPECT_EQ(
+        QCoro::waitFor(Shell::runAsync(
+            ask, [&](const QString &chunk) { background += chunk; }, Shell::Priority::background)),
+        0);
+    const QStringList lines = background.split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.filter(QStringLiteral("policy: SCHED_IDLE")).size(), 2)
+        << background.toStdString();
+    EXPECT_EQ(lines.count(QStringLiteral("idle")), 2) << background.toStdString();
+    const QStringList normal = run(ask).text().split(QLatin1Char('\n'));
+    EXPECT_EQ(normal.filter(QStringLiteral("policy: SCHED_OTHER")).size(), 2)
+        << normal.join('\n').toStdString();
+    EXPECT_EQ(normal.count(QStringLiteral("idle")), 0);
+}
