@@ -32,6 +32,7 @@ using bench::run;
 constexpr int decodeRounds = 5;
 constexpr int seekCount = 15;
 constexpr int gopRounds = 7;
+constexpr int fiveRounds = 5;
 constexpr double gopSeconds = 1.0; // the sample recordings put a key frame every second
 
 // A recording kept in the benchmark's folder from an earlier run, or written now by `write` (given
@@ -354,14 +355,20 @@ int main(int argc, char **argv)
         groups.push_back(decodeOneGroup(path));
     const std::vector<double> seeks = seekTimes(path);
     realTimePlayback(path);
-    const FiveCameraRun five = fiveCameraPlayback(keptRecording(
-        BENCH_DATA_DIR, "five-1080p.mp4", "a 10 s five-camera 1080p recording", writeFiveCameras));
+    const std::string fiveCameras = keptRecording(
+        BENCH_DATA_DIR, "five-1080p.mp4", "a 10 s five-camera 1080p recording", writeFiveCameras);
+    std::vector<double> fiveShown, fiveCpu;
+    for (int round = 0; round < fiveRounds; ++round) {
+        const FiveCameraRun five = fiveCameraPlayback(fiveCameras);
+        fiveShown.push_back(five.shownShare);
+        fiveCpu.push_back(five.cpuShare / five.ffmpegCpuShare);
+    }
     std::printf("seek: median %.0f ms over %d random points, one group of pictures %.0f ms\n",
                 median(seeks) * 1000, seekCount, median(groups) * 1000);
-    std::printf("five-camera CPU ratio %.2f\n", five.cpuShare / five.ffmpegCpuShare);
+    std::printf("five-camera CPU ratio %.2f\n", median(fiveCpu));
     bench::judge("decode ratio", bench::ratios(ours, ffmpeg), bench::Side::atMost, 1.25);
     bench::judge("seek ratio", bench::ratios(seeks, median(groups)), bench::Side::atMost, 2.0);
     // Channels out of step count as a failed run (0).
-    bench::judge("five real-time", {five.shownShare}, bench::Side::atLeast, 0.99);
+    bench::judge("five real-time", fiveShown, bench::Side::atLeast, 0.99);
     return 0;
 }
