@@ -205,6 +205,42 @@ bool ProcessManager::isOwnCopy(const QString &path) const
     return recorded != m_copies.cend() && stampOf(path) == *recorded;
 }
 
+QCoro::Task<> ProcessManager::readSettingsFiles()
+{
+    // Listings are named before they are walked: GCC 12 mishandles co_await in a range-for.
+    // Only the files the viewer reads are copied: a card's "cfg" may hold anything.
+    const QList<CardEntry> settingsFiles = co_await listCardFolder(QStringLiteral("cfg"));
+    for (const CardEntry &entry : settingsFiles) {
+        if (entry.name.startsWith(QLatin1String("cfg")))
+            continue;
+        m_bbox.append(entry.name);
+        if (entry.name == u"bbox.ini" || entry.name == u"bbox.cfg")
+            co_await readCardTextFile(QStringLiteral("cfg/"), entry);
+    }
+    emit bboxChanged();
+
+    const std::optional<QString> ini = readLocalConfig(QStringLiteral("bbox.ini"));
+    const std::optional<QString> cfg = readLocalConfig(QStringLiteral("bbox.cfg"));
+    if (cfg || ini)
+        offerSettingsToVolume(cfg ? *cfg : *ini);
+    if (ini) {
+        m_activeChannelCount = activeChannels(*ini);
+        emit activeChannelCountChanged();
+    }
+}
+
+QCoro::Task<> ProcessManager::readListFiles()
+{
+    const QList<CardEntry> listFiles = co_await listCardFolder(QStringLiteral("mov"));
+    for (const CardEntry &entry : listFiles) {
+        if (!entry.name.startsWith(QLatin1String("flist")))
+            continue;
+        m_data.append(entry.name);
+        co_await readCardTextFile(QStringLiteral("mov/"), entry);
+    }
+    emit dataChanged();
+}
+
 QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
 {
     m_bbox.clear();
@@ -226,37 +262,10 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
             appLog(logCard, "[FileExtractor]", why);
     }
 
-    // Listings are named before they are walked: GCC 12 mishandles co_await in a range-for.
-    // Only the files the viewer reads are copied: a card's "cfg" may hold anything.
-    const QList<CardEntry> settingsFiles = co_await listCardFolder(QStringLiteral("cfg"));
-    for (const CardEntry &entry : settingsFiles) {
-        if (entry.name.startsWith(QLatin1String("cfg")))
-            continue;
-        m_bbox.append(entry.name);
-        if (entry.name == u"bbox.ini" || entry.name == u"bbox.cfg")
-            co_await readCardTextFile(QStringLiteral("cfg/"), entry);
-    }
-    emit bboxChanged();
-
-    const std::optional<QString> ini = readLocalConfig(QStringLiteral("bbox.ini"));
-    const std::optional<QString> cfg = readLocalConfig(QStringLiteral("bbox.cfg"));
-    if (cfg || ini)
-        offerSettingsToVolume(cfg ? *cfg : *ini);
-    if (ini) {
-        m_activeChannelCount = activeChannels(*ini);
-        emit activeChannelCountChanged();
-    }
-
-    const QList<CardEntry> listFiles = co_await listCardFolder(QStringLiteral("mov"));
-    for (const CardEntry &entry : listFiles) {
-        if (!entry.name.startsWith(QLatin1String("flist")))
-            continue;
-        m_data.append(entry.name);
-        co_await readCardTextFile(QStringLiteral("mov/"), entry);
-    }
-    emit dataChanged();
-
-    // The five folders are listed side by side: each listing is a durnix run of its own.
+    // The settings, the list files and the five recording folders are read side by side: each
+    // listing and each read is a durnix run of its own, mostly spent starting it.
+    QCoro::Task<> settings = readSettingsFiles();
+    QCoro::Task<> lists = readListFiles();
     std::vector<QCoro::Task<QList<CardEntry>>> listings;
     for (const QString &type : recordingTypes) {
         QString why;
@@ -264,6 +273,8 @@ QCoro::Task<QList<FileListItem>> ProcessManager::loadCardFiles()
             appLog(logCard, "[FileExtractor]", why);
         listings.push_back(listCardFolder(QStringLiteral("mov/") + type));
     }
+    co_await settings;
+    co_await lists;
     QList<FileListItem> recordings;
     for (qsizetype t = 0; t < recordingTypes.size(); ++t) {
         const QString &type = recordingTypes[t];

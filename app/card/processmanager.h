@@ -111,6 +111,9 @@ private:
     QCoro::Task<bool> cardOpened();
     // A settings or list file of the card load, copied unless it is too large to be one.
     QCoro::Task<> readCardTextFile(QString folder, CardEntry entry);
+    // The card's settings files and list files copied, and what the viewer takes from them.
+    QCoro::Task<> readSettingsFiles();
+    QCoro::Task<> readListFiles();
 
     // What the working folder's copies were when Korvane made them, by path.
     struct CopyStamp
