@@ -404,8 +404,9 @@ QCoro::Task<> RecordingLibrary::prefetchPrevious(qsizetype index)
     if (above.read != 0)
         co_return;
     QPointer<RecordingLibrary> self(this);
+    // The open waits for it: it runs as fast as the card allows.
     const QString cardPath = above.cardPath();
-    co_await m_card.readCardFile(cardPath, Shell::Priority::background);
+    co_await m_card.readCardFile(cardPath);
     if (self)
         markCopied(above);
 }

@@ -48,7 +48,7 @@ RecordingOpener::RecordingOpener(const Parts &parts, QObject *parent)
     // With the list newest first, the row above is the recording made next. Its open starts at
     // once, as the end is signalled, with the player already Ended: it changes nothing of the
     // player before its first wait.
-    connect(m_player, &MultiTrackPlayer::ended, this, &RecordingOpener::openPrevious,
+    connect(m_player, &MultiTrackPlayer::ended, this, &RecordingOpener::recordingEnded,
             Qt::DirectConnection);
     // A recording without GPS fixes keeps its data's stamp: the marks follow the arrival too.
     connect(this, &RecordingOpener::metadataArrived, m_nowPlaying, &NowPlaying::updateShockMarks);
@@ -73,7 +73,10 @@ bool RecordingOpener::openEndedByCard(quint64 card)
 
 bool RecordingOpener::beginOpen()
 {
-    return !m_notifications->procMessage() && m_library->beginOpen();
+    if (m_notifications->procMessage() || !m_library->beginOpen())
+        return false;
+    m_endedDuringOpen = false;
+    return true;
 }
 
 QCoro::Task<> RecordingOpener::select(FileListItem item)
@@ -165,6 +168,15 @@ void RecordingOpener::openPrevious()
     selectPrevious();
 }
 
+void RecordingOpener::recordingEnded()
+{
+    // An open under way plays its recording before it ends: the next one waits for it.
+    if (m_library->isSelecting())
+        m_endedDuringOpen = true;
+    else
+        openPrevious();
+}
+
 QString RecordingOpener::salvageQuestion() const
 {
     if (!m_salvageRow)
@@ -244,15 +256,18 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
         if (ok) {
             const QString sound = sideSoundOf(files.temp);
             const QString side = WorkingFolder::fileSize(sound, false) != 0 ? sound : QString();
-            QCoro::Task<bool> starting = playAsItIs(files.temp, side, files.local, card, notBefore);
+            QCoro::Task<bool> starting =
+                playAsItIs(item, files.temp, side, files.local, card, notBefore);
             playing = co_await starting;
             if (!self || openEndedByCard(card))
                 co_return false;
             soundInAac = co_await mergeSideSound(conversions, files.temp);
+            if (!self || openEndedByCard(card))
+                co_return false;
         }
     } else {
         QCoro::Task<bool> starting =
-            playAsItIs(files.local, QString(), files.local, card, notBefore);
+            playAsItIs(item, files.local, QString(), files.local, card, notBefore);
         playing = co_await starting;
         if (!self || openEndedByCard(card))
             co_return false;
@@ -311,11 +326,14 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     }
     m_library->endOpen();
     const bool played = loaded && ok;
+    // The recording played to its end while its files were being made: the next one opens now.
+    if (std::exchange(m_endedDuringOpen, false) && played)
+        openPrevious();
     co_return played;
 }
 
-QCoro::Task<bool> RecordingOpener::playAsItIs(QString path, QString sideSound, QString local,
-                                              quint64 card, QDeadlineTimer notBefore)
+QCoro::Task<bool> RecordingOpener::playAsItIs(FileListItem item, QString path, QString sideSound,
+                                              QString local, quint64 card, QDeadlineTimer notBefore)
 {
     QPointer<RecordingOpener> self(this);
     // A file the player cannot open as it is is made playable first: no failure to log yet.
@@ -328,6 +346,9 @@ QCoro::Task<bool> RecordingOpener::playAsItIs(QString path, QString sideSound, Q
     // Sound the player cannot decode is made AAC before it plays; its first pictures show.
     if (hasSound && !m_player->audioPlayer())
         co_return false;
+    // What plays is this recording from now on: a snapshot is named after it, and a clip, with
+    // no playable file made yet, makes its own.
+    m_nowPlaying->setOpenRecording(item, QString());
     if (!co_await playWhenDue(card, notBefore))
         co_return false;
     readMetadata(local);

@@ -76,11 +76,11 @@ private:
     // from it; true when it plays.
     QCoro::Task<bool> openCopy(FileListItem item, QString local, quint64 card,
                                QDeadlineTimer notBefore);
-    // Loads `path` (with `sideSound` in place of its own sound) and plays it when the player
-    // decodes its pictures and its sound; true when it plays. `local` is the copy whose
-    // metadata is then read.
-    QCoro::Task<bool> playAsItIs(QString path, QString sideSound, QString local, quint64 card,
-                                 QDeadlineTimer notBefore);
+    // Loads `path` (with `sideSound` in place of its own sound) and plays it as the open
+    // recording `item` when the player decodes its pictures and its sound; true when it plays.
+    // `local` is the copy whose metadata is then read.
+    QCoro::Task<bool> playAsItIs(FileListItem item, QString path, QString sideSound, QString local,
+                                 quint64 card, QDeadlineTimer notBefore);
     // Loads a file into the player, its first pictures shown; why not, when it cannot.
     QCoro::Task<std::optional<QString>> loadRecording(QString path, QString sideSound);
     // loadRecording, its failure logged.
@@ -91,6 +91,8 @@ private:
     void readMetadata(const QString &local);
     void metadataRead(const MediaRecords &records);
     void forgetCard();
+    // The player reached the end of the recording: the next one in time opens.
+    void recordingEnded();
 
     ProcessManager &m_card;
     MultiTrackPlayer *m_player;
@@ -103,6 +105,7 @@ private:
     std::optional<FileListItem> m_salvageRow; // the damaged recording asked about
     quint64 m_metadataGeneration = 0;
     bool m_metadataPending = false;
+    bool m_endedDuringOpen = false; // the recording ended while its open made its files
 };
 
 } // namespace korvane

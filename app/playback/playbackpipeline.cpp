@@ -402,9 +402,9 @@ QByteArray PlaybackPipeline::soundOutput() const
 void PlaybackPipeline::addSideSound(const QString &path)
 {
     GError *error = nullptr;
-    GstElement *bin = gst_parse_bin_from_description(
+    GstElement *bin = gst_parse_bin_from_description_full(
         ("filesrc name=side ! mpegaudioparse ! avdec_mp3 ! " + soundOutput()).constData(), FALSE,
-        &error);
+        nullptr, GST_PARSE_FLAG_FATAL_ERRORS, &error);
     if (!bin) {
         appLog(logPlayback,
                "[MultiTrackPlayer] cannot build a branch:", error ? error->message : "");
@@ -422,7 +422,9 @@ void PlaybackPipeline::addSideSound(const QString &path)
 bool PlaybackPipeline::linkBin(GstPad *pad, const QByteArray &description, GstElement **bin)
 {
     GError *error = nullptr;
-    *bin = gst_parse_bin_from_description(description.constData(), TRUE, &error);
+    // A missing element fails the branch rather than leaving a sink that never prerolls.
+    *bin = gst_parse_bin_from_description_full(description.constData(), TRUE, nullptr,
+                                               GST_PARSE_FLAG_FATAL_ERRORS, &error);
     if (!*bin) {
         appLog(logPlayback,
                "[MultiTrackPlayer] cannot build a branch:", error ? error->message : "");

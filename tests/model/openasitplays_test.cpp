@@ -32,28 +32,33 @@ struct AtTheStart
     bool playableFileMade = false;
     bool sound = false;
     QString shownFrom;
+    QString openRecording; // the name snapshots and clips take
+    bool openUnderWay = false;
 };
 
 class StartWatch
 {
 public:
-    explicit StartWatch(AppViewModel &model)
+    explicit StartWatch(AppViewModel &model) : m_model(model)
     {
         MultiTrackPlayer *player = model.playerManager();
         m_connection =
             QObject::connect(player, &MultiTrackPlayer::isPlayingChanged, [this, player] {
                 if (!player->isPlaying() || m_start)
                     return;
+                const std::optional<FileListItem> &open = m_model.nowPlaying()->openRecording();
                 m_start = AtTheStart{
                     QFileInfo::exists(openFile("playing.mp4")), player->audioPlayer() != nullptr,
                     player->videoPlayers().isEmpty() ? QString()
-                                                     : player->videoPlayers().front()->filePath()};
+                                                     : player->videoPlayers().front()->filePath(),
+                    open ? open->name : QString(), m_model.library()->isSelecting()};
             });
     }
     ~StartWatch() { QObject::disconnect(m_connection); }
     const std::optional<AtTheStart> &start() const { return m_start; }
 
 private:
+    AppViewModel &m_model;
     QMetaObject::Connection m_connection;
     std::optional<AtTheStart> m_start;
 };
@@ -84,6 +89,8 @@ TEST(OpenAsItPlays, AFinishedRecordingPlaysItsCopyAndItsAacFileIsThereWhenTheOpe
     EXPECT_TRUE(watch.start()->sound) << "the recording's own MP3 sound plays";
     const QString local = localCopy(model.library()->filtered()[row]);
     EXPECT_EQ(watch.start()->shownFrom, local);
+    EXPECT_EQ(watch.start()->openRecording, "N_20241005_143012.mp4");
+    EXPECT_TRUE(watch.start()->openUnderWay);
     EXPECT_TRUE(model.playerManager()->isPlaying());
     EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
 
@@ -166,4 +173,34 @@ TEST(OpenAsItPlays, SoundThePlayerCannotDecodeIsMadeAacFirstAndPlays)
     EXPECT_EQ(watch.start()->shownFrom, openFile("playing.mp4"));
     EXPECT_EQ(streams(openFile("playing.mp4")), twoCamerasWithAac);
     EXPECT_EQ(model.notifications()->alertMessage(), std::nullopt);
+}
+
+// The player reaching the end while the open still makes the files: the next recording in time
+// opens once it is done, as it does at any other end.
+TEST(OpenAsItPlays, AnEndWhileTheFilesAreMadeOpensTheNextRecordingAfterwards)
+{
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "2"}));
+    AppViewModel &model = card.model();
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    MultiTrackPlayer *player = model.playerManager();
+    bool endedDuringOpen = false;
+    const QMetaObject::Connection ending =
+        QObject::connect(player, &MultiTrackPlayer::isPlayingChanged, [&] {
+            if (player->isPlaying() && model.library()->isSelecting() && !endedDuringOpen) {
+                endedDuringOpen = true;
+                emit player->ended();
+            }
+        });
+    const qsizetype first = card.row(QStringLiteral("N_20241005_143012.mp4"));
+    ASSERT_EQ(first, 1);
+    QCoro::waitFor(model.opener()->selectAt(first));
+    QObject::disconnect(ending);
+    ASSERT_TRUE(endedDuringOpen);
+    // At once: not when the recording, playing on, would reach its end by itself.
+    EXPECT_EQ(model.library()->selectedIndex(), 0);
+    EXPECT_TRUE(model.library()->isSelecting());
+    card.waitUntilOpened();
+    EXPECT_EQ(model.nowPlaying()->openRecording()->name, "N_20241005_144012.mov");
+    EXPECT_TRUE(player->isPlaying());
 }
