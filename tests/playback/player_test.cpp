@@ -1,4 +1,5 @@
 #include "base/userdefaults.h"
+#include "playback/gstsupport.h"
 #include "playbacktestsupport.h"
 #include "records/mp4tracks.h"
 #include "samplerecordings.h"
@@ -6,6 +7,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QDir>
+#include <gst/gst.h>
 
 #include <cmath>
 
@@ -263,6 +265,26 @@ TEST_F(Playback, RecordingWithoutSoundPlaysItsChannels)
     EXPECT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }));
     player->seek(0.5);
     EXPECT_TRUE(waitUntil([&] { return showsSought(*player, player->duration() * 0.5); }));
+}
+
+// A machine whose GStreamer lacks the sound's decoder: the recording still opens at once and
+// shows its pictures, silent; a branch that cannot be built whole is left out whole.
+TEST_F(Playback, AMissingSoundDecoderLeavesTheSoundOutAndTheRecordingOpens)
+{
+    ensureGStreamer();
+    // Loaded first: loading the plugin later would register its decoders again.
+    if (GstPlugin *libav = gst_plugin_load_by_name("libav"))
+        gst_object_unref(libav);
+    GstRegistry *registry = gst_registry_get();
+    GstPluginFeature *decoder = gst_registry_lookup_feature(registry, "avdec_mp3");
+    ASSERT_NE(decoder, nullptr);
+    gst_registry_remove_feature(registry, decoder);
+    const QString error = QCoro::waitFor(loadError(*player, sampleRecording(smallChannels(2))));
+    gst_registry_add_feature(registry, decoder);
+    gst_object_unref(decoder);
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(player->audioPlayer(), nullptr);
+    EXPECT_EQ(player->videoPlayers().size(), 2);
 }
 
 TEST_F(Playback, SixVideoTracksPlayTheFirstFive)
