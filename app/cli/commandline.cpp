@@ -85,6 +85,10 @@ QString optionProblem(const CommandLine &line, bool typeGiven, bool channelGiven
         return QStringLiteral("--channel belongs to card save and clip");
     if ((spanGiven || line.caption) && line.command != u"clip")
         return QStringLiteral("--from, --to and --caption belong to clip");
+    if (line.drives && line.command != u"card list")
+        return QStringLiteral("--drives belongs to card list");
+    if (line.json && !line.drives)
+        return QStringLiteral("--json belongs to card list --drives");
     if (line.command == u"clip") {
         if (const QString problem = spanProblem(line); !problem.isEmpty())
             return problem;
@@ -135,6 +139,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
             line.verbose = true;
         } else if (arg == u"--caption") {
             line.caption = true;
+        } else if (arg == u"--drives") {
+            line.drives = true;
+        } else if (arg == u"--json") {
+            line.json = true;
         } else if (optionNamed(arg, u"--from") || optionNamed(arg, u"--to")) {
             spanGiven = true;
             const QString value = optionValue(arg);
@@ -192,7 +200,7 @@ QString usageText()
         "       korvane-cli [--verbose] gpx FILE\n"
         "       korvane-cli [--verbose] repair INPUT OUTPUT\n"
         "       korvane-cli [--verbose] clip FILE --from S --to S [--channel N] [--caption] OUT\n"
-        "       korvane-cli [--verbose] card list [--type TYPE] CARD\n"
+        "       korvane-cli [--verbose] card list [--type TYPE] [--drives [--json]] CARD\n"
         "       korvane-cli [--verbose] card save [--type TYPE] [--channel N] CARD DIR\n"
         "       korvane-cli [--verbose] setup\n"
         "       korvane-cli --help | --version\n"
@@ -221,7 +229,14 @@ QString usageText()
         "                  'setup' reports) or a card image: one line per recording\n"
         "                  with its type, name and size in bytes, separated by tabs, then\n"
         "                  \"active channels: N\". Names show unprintable characters, the\n"
-        "                  backslash and the slash as octal escapes (\\ooo). Like the viewer, it\n"
+        "                  backslash and the slash as octal escapes (\\ooo). With --drives, the\n"
+        "                  trips instead: recordings whose times follow each other within 5\n"
+        "                  seconds, across the continuous, event and manual folders (parking\n"
+        "                  ones make drives of their own), one line each with its start, end,\n"
+        "                  length in seconds, recordings, event recordings and \"driving\" or\n"
+        "                  \"parking\", separated by tabs. Lengths the card does not tell are\n"
+        "                  estimated from the next recording's time or the size; with --type, the\n"
+        "                  drives that hold a recording of that folder. Like the viewer, it\n"
         "                  first copies durnix, ffmpeg and salvex into ~/.local/share/Korvane and\n"
         "                  the card's settings and list files into ~/.cache/Korvane.\n"
         "  card save CARD DIR\n"
@@ -240,6 +255,8 @@ QString usageText()
         "  --type TYPE     card list and card save: only the recordings of one folder: normal\n"
         "                  (continuous), event, park (parking), manual or saved (kept); card\n"
         "                  save takes all too, its default\n"
+        "  --drives        card list: the card's drives instead of its recordings\n"
+        "  --json          card list --drives: the drives as JSON, each with its recordings\n"
         "  --channel N     card save and clip: camera N (1 to 5) with the sound, instead of every\n"
         "                  camera\n"
         "  --from S, --to S\n"

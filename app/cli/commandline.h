@@ -15,6 +15,8 @@ struct CommandLine
     double from = -1;     // clip --from and --to: seconds of the recording, -1 when not given
     double to = -1;
     bool caption = false; // clip --caption
+    bool drives = false;  // card list --drives: the card's drives instead of its recordings
+    bool json = false;    // card list --drives --json
     bool verbose = false;
     bool help = false;
     bool version = false;

@@ -4,6 +4,7 @@
 
 #include "card/processmanager.h"
 #include "card/workingfolder.h"
+#include "cli/drivelisting.h"
 #include "cli/output.h"
 #include "records/gpxtrack.h"
 #include "records/metadataextraction.h"
@@ -138,7 +139,7 @@ std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
 } // namespace
 
 // The card's recordings as the viewer lists them, read through durnix from a card or an image.
-int printCardList(const QString &card, const QString &type, bool showProgress)
+int printCardList(const QString &card, const QString &type, CardListing listing, bool showProgress)
 {
     if (const std::optional<QString> why = unreadableCard(card)) {
         complain(QStringLiteral("cannot read %1: %2").arg(card, *why));
@@ -166,14 +167,25 @@ int printCardList(const QString &card, const QString &type, bool showProgress)
         complainUnread(manager, card);
         return 1;
     }
-    QByteArray out;
-    for (const FileListItem &item : recordings) {
-        if (type.isEmpty() || item.type == type)
-            out += printable(item.type) + '\t' + printable(item.name) + '\t' +
-                   QByteArray::number(item.size) + '\n';
+    if (listing == CardListing::recordings) {
+        QByteArray out;
+        for (const FileListItem &item : recordings) {
+            if (type.isEmpty() || item.type == type)
+                out += printable(item.type) + '\t' + printable(item.name) + '\t' +
+                       QByteArray::number(item.size) + '\n';
+        }
+        out += "active channels: " + QByteArray::number(manager.activeChannelCount()) + '\n';
+        writeOut(out);
+    } else {
+        // Every folder takes part: the others' recordings tell the lengths and the trips.
+        QList<Drive> drives = findDrives(recordings);
+        if (!type.isEmpty())
+            drives.removeIf([&](const Drive &drive) {
+                return std::none_of(drive.recordings.cbegin(), drive.recordings.cend(),
+                                    [&](const DriveRecording &r) { return r.row.type == type; });
+            });
+        writeOut(listing == CardListing::drivesJson ? drivesJson(drives) : drivesText(drives));
     }
-    out += "active channels: " + QByteArray::number(manager.activeChannelCount()) + '\n';
-    writeOut(out);
     if (!manager.cardProblem().isEmpty())
         complain(QStringLiteral("some of %1 could not be read: ").arg(card) +
                  QString::fromUtf8(printable(manager.cardProblem())));

@@ -14,8 +14,14 @@ namespace korvane::cli {
 // Each returns the exit status: 0 done, 1 failed (with the message written).
 int printMetadata(const QString &path);
 int printGpx(const QString &path);
+enum class CardListing
+{
+    recordings,
+    drives,
+    drivesJson
+};
 // `type` is a recording folder name, or empty for every folder.
-int printCardList(const QString &card, const QString &type, bool showProgress);
+int printCardList(const QString &card, const QString &type, CardListing listing, bool showProgress);
 int setUp();
 // A recording made playable as opening it in the viewer does, written to `output`.
 int repairRecording(const QString &input, const QString &output, bool showProgress);

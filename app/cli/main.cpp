@@ -28,7 +28,11 @@ int run(const CommandLine &line)
         return clipRecording(line.operands[0], line.operands[1], line.from, line.to, line.channel,
                              line.caption, showProgress);
     if (line.command == u"card list")
-        return printCardList(line.operands.first(), line.type, showProgress);
+        return printCardList(line.operands.first(), line.type,
+                             !line.drives ? CardListing::recordings
+                             : line.json  ? CardListing::drivesJson
+                                          : CardListing::drives,
+                             showProgress);
     if (line.command == u"card save")
         return saveCard(line.operands[0], line.operands[1],
                         line.type.isEmpty() ? QStringLiteral("all") : line.type, line.channel,

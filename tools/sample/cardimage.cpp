@@ -4,7 +4,11 @@
 #include "process.h"
 #include "recording.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -33,7 +37,7 @@ struct PlannedRecording
 {
     const char *folder;
     RecordingType type;
-    const char *time;
+    std::string time;
     int channels;
     bool unfinished;
     bool sound;
@@ -48,6 +52,35 @@ const std::vector<PlannedRecording> plan{
     {"manual", RecordingType::manual, "20241005_145012", 5, true, true},
     {"saved", RecordingType::event, "20241003_081500", 4, false, true},
 };
+
+// The dashcam's name time ("20241006_090000") `offset` seconds after `from`.
+std::string timeAfter(const std::string &from, int offset)
+{
+    SampleOptions at;
+    at.time = from;
+    const std::time_t t = std::chrono::system_clock::to_time_t(startTime(at)) + offset;
+    std::tm fields{};
+    gmtime_r(&t, &fields);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &fields);
+    return text;
+}
+
+// Two trips, each recording following the one before at once as the dashcam cuts them.
+std::vector<PlannedRecording> tripPlan(double seconds)
+{
+    const int step = std::max(1, static_cast<int>(std::lround(seconds)));
+    const std::string first = "20241006_090000", second = "20241006_093000";
+    return {
+        {"normal", RecordingType::normal, timeAfter(first, 0), 2, false, true},
+        {"normal", RecordingType::normal, timeAfter(first, step), 2, false, true},
+        {"normal", RecordingType::normal, timeAfter(first, 2 * step), 2, true, true},
+        // A shock in the second recording: the dashcam's event copy of the seconds around it.
+        {"event", RecordingType::event, timeAfter(first, step + step / 2), 2, false, true},
+        {"normal", RecordingType::normal, timeAfter(second, 0), 2, false, true},
+        {"normal", RecordingType::normal, timeAfter(second, step), 2, false, true},
+    };
+}
 
 std::string settingsText(int channels)
 {
@@ -83,7 +116,12 @@ void writeCardTree(const CardOptions &options, const std::string &folder)
     std::map<std::string, std::string> lists;
     for (const char *type : {"normal", "event", "park", "manual", "saved"})
         fs::create_directories(root / "mov" / type);
-    for (const PlannedRecording &planned : plan) {
+    std::vector<PlannedRecording> recordings = plan;
+    if (options.trips) {
+        const std::vector<PlannedRecording> trips = tripPlan(options.seconds);
+        recordings.insert(recordings.end(), trips.begin(), trips.end());
+    }
+    for (const PlannedRecording &planned : recordings) {
         SampleOptions recording;
         recording.channelCount = planned.channels;
         recording.seconds = options.seconds;

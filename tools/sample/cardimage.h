@@ -11,6 +11,10 @@ struct CardOptions
     std::string from;   // a card tree to put on the ext4 side instead of the generated one
     int channels = 2;   // the cameras the dashcam's settings name
     double seconds = 3; // length of each generated recording
+    // Also two trips of consecutive recordings on another day: the first of three continuous
+    // recordings (the last one unfinished) with an event recording inside its second, then a
+    // pause of half an hour, then two continuous recordings.
+    bool trips = false;
 };
 
 // A dashcam card image: an MBR with a FAT partition in the first 100 MiB and an ext4 file system

@@ -25,6 +25,9 @@ const char *const cardUsage =
     "event, park, manual and saved). No root rights are needed.\n"
     "  --channels N     cameras named in cfg/bbox.ini, 1 to 5 (default 2)\n"
     "  --seconds S      length of each recording, 0.5 to 600 (default 3)\n"
+    "  --trips          also two trips of recordings that follow each other on 2024-10-06:\n"
+    "                   three continuous ones from 09:00:00 (the last unfinished) with an\n"
+    "                   event recording inside the second, and two from 09:30:00\n"
     "  --volume DIR     also make the folder DIR, standing in for the card's FAT volume\n"
     "  --from DIR       put the card tree in DIR (cfg/, mov/) on the ext4 side instead of\n"
     "                   generated recordings\n";
@@ -77,6 +80,8 @@ sample::CardOptions parseCardOptions(const std::vector<std::string> &args)
                 throw std::invalid_argument("--seconds: 0.5 to 600");
         } else if (args[i] == "--volume") {
             options.volume = value();
+        } else if (args[i] == "--trips") {
+            options.trips = true;
         } else if (args[i] == "--from") {
             options.from = value();
         } else if (args[i].starts_with("-")) {

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace korvane::test {
+
+// A trip cut into recordings by ffmpeg's segment muxer, not by Korvane's sample writer: `seconds`
+// of two cameras (testsrc at 320x240 and testsrc2 at 160x120, 30 fps, a key frame every second)
+// and AAC sound, cut every `segmentSeconds`, written into `folder` as N_<time>.mp4 with each
+// piece's start after `start` ("20241005_143000"). Returns the paths in time order; fails the
+// current test when ffmpeg does.
+QStringList writeSegmentedTrip(const QString &folder, const QString &start, int seconds,
+                               int segmentSeconds);
+
+} // namespace korvane::test
