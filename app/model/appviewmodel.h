@@ -4,6 +4,7 @@
 #include "model/cardsession.h"
 #include "model/clips.h"
 #include "model/downloads.h"
+#include "model/drivetimeline.h"
 #include "model/gsensorgraph.h"
 #include "model/mapposition.h"
 #include "model/notifications.h"
@@ -37,6 +38,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(korvane::ScreenLayout *layout READ layout CONSTANT)
     Q_PROPERTY(korvane::Downloads *downloads READ downloads CONSTANT)
     Q_PROPERTY(korvane::Clips *clips READ clips CONSTANT)
+    Q_PROPERTY(korvane::DriveTimeline *timeline READ timeline CONSTANT)
     Q_PROPERTY(korvane::MultiTrackPlayer *playerManager READ playerManager CONSTANT)
     Q_PROPERTY(korvane::MediaDataViewModel *mediaData READ mediaData CONSTANT)
     Q_PROPERTY(korvane::PlayerControls *controls READ controls CONSTANT)
@@ -59,6 +61,7 @@ public:
     ScreenLayout *layout() { return &m_layout; }
     Downloads *downloads() { return &m_downloads; }
     Clips *clips() { return &m_clips; }
+    DriveTimeline *timeline() { return &m_timeline; }
     MultiTrackPlayer *playerManager() const { return m_player.get(); }
     MediaDataViewModel *mediaData() { return &m_mediaData; }
     PlayerControls *controls() { return &m_controls; }
@@ -94,6 +97,7 @@ private:
     Downloads m_downloads{m_procManager, &m_session, &m_library, &m_nowPlaying, &m_notifications};
     Clips m_clips{{m_procManager, m_player.get(), &m_mediaData, &m_nowPlaying, &m_downloads,
                    &m_notifications}};
+    DriveTimeline m_timeline{{&m_session, &m_library, &m_opener, &m_nowPlaying, m_player.get()}};
 };
 
 } // namespace korvane

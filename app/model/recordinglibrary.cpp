@@ -246,6 +246,16 @@ void RecordingLibrary::selectTab(int index)
     setUploaded(false);
 }
 
+QCoro::Task<> RecordingLibrary::showRowsOf(QString type)
+{
+    const auto index = static_cast<int>(typeNames.indexOf(type));
+    if (index < 0 || index == m_selectedTab)
+        co_return;
+    setSelectedTab(index);
+    setUploaded(false);
+    co_await applyFilter(currentType());
+}
+
 void RecordingLibrary::openFiles(const QList<QUrl> &urls)
 {
     QPointer<RecordingLibrary> self(this);
@@ -394,6 +404,9 @@ void RecordingLibrary::markCopied(const FileListItem &item)
         row.read = read;
         m_filtered.updateRow(row);
     }
+    FileListItem copied = item;
+    copied.read = read;
+    emit rowCopied(copied);
 }
 
 QCoro::Task<> RecordingLibrary::prefetchPrevious(qsizetype index)

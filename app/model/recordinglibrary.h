@@ -74,6 +74,8 @@ public:
     Q_INVOKABLE void checkAll(bool value);
     Q_INVOKABLE void setChecked(int row, bool value);
     Q_INVOKABLE void selectTab(int index);
+    // The tab of a recording type chosen, its rows shown when this ends.
+    QCoro::Task<> showRowsOf(QString type);
     QCoro::Task<> openLocalFiles(QList<QUrl> urls);
     Q_INVOKABLE void openFiles(const QList<QUrl> &urls);
     // Of what was dropped onto the window, the MP4 files on this computer.
@@ -97,6 +99,8 @@ signals:
     void isLoadingChanged();
     void uploadedChanged();
     void isAutoLoadChanged();
+    // A row's copy in the working folder was made or went.
+    void rowCopied(const korvane::FileListItem &row);
 
 private:
     int selectedIndexValue() const;

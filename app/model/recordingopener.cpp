@@ -76,13 +76,15 @@ bool RecordingOpener::beginOpen()
     if (m_notifications->procMessage() || !m_library->beginOpen())
         return false;
     m_endedDuringOpen = false;
+    m_startAt = 0;
     return true;
 }
 
-QCoro::Task<> RecordingOpener::select(FileListItem item)
+QCoro::Task<> RecordingOpener::select(FileListItem item, double startAt)
 {
     if (!beginOpen())
         co_return;
+    m_startAt = startAt;
     QPointer<RecordingOpener> self(this);
     // The card may leave while the recording is read, rebuilt or loaded: the open then ends
     // quietly, its files gone with the card.
@@ -391,6 +393,8 @@ QCoro::Task<bool> RecordingOpener::playWhenDue(quint64 card, QDeadlineTimer notB
         if (!self || card != m_session->generation())
             co_return false;
     }
+    if (const double startAt = std::exchange(m_startAt, 0); startAt > 0 && m_player->duration() > 0)
+        m_player->seek(startAt / m_player->duration());
     m_player->play();
     co_return true;
 }

@@ -46,7 +46,8 @@ public:
     };
     explicit RecordingOpener(const Parts &parts, QObject *parent = nullptr);
 
-    QCoro::Task<> select(FileListItem item);
+    // Opens a row of the rows shown and plays it from `startAt` seconds into it.
+    QCoro::Task<> select(FileListItem item, double startAt = 0);
     QCoro::Task<> selectAt(qsizetype index);
     QCoro::Task<> selectNext();
     QCoro::Task<> selectPrevious();
@@ -106,6 +107,7 @@ private:
     quint64 m_metadataGeneration = 0;
     bool m_metadataPending = false;
     bool m_endedDuringOpen = false; // the recording ended while its open made its files
+    double m_startAt = 0;           // where the open under way starts to play, in seconds
 };
 
 } // namespace korvane

@@ -152,6 +152,14 @@ struct ClipsType
     QML_UNCREATABLE("the application model owns the clips")
 };
 
+struct DriveTimelineType
+{
+    Q_GADGET
+    QML_FOREIGN(korvane::DriveTimeline)
+    QML_NAMED_ELEMENT(DriveTimeline)
+    QML_UNCREATABLE("the application model owns the drive timeline")
+};
+
 struct SaveFoldersType
 {
     Q_GADGET

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import Korvane.Controls as K
 import Korvane.Models
+import Korvane.Timeline
 
 // The player screen: the list on the left, the channels with their bars in the middle, the side
 // panel on the right. In full screen only the middle stays.
@@ -14,6 +15,7 @@ Rectangle {
     required property ScreenLayout layout
     required property Downloads downloads
     required property Clips clips
+    required property DriveTimeline timeline
     required property MultiTrackPlayer player
     required property PlayerControls controls
     required property GSensorGraph gSensorGraph
@@ -94,6 +96,12 @@ Rectangle {
                         player: root.player
                         gSensorGraph: root.gSensorGraph
                     }
+                }
+
+                DriveStrip {
+                    objectName: "driveStrip"
+                    Layout.fillWidth: true
+                    timeline: root.timeline
                 }
 
                 SeekControlBar {

@@ -71,6 +71,7 @@ Item {
         layout: model.layout
         downloads: model.downloads
         clips: model.clips
+        timeline: model.timeline
         player: model.playerManager
         controls: model.controls
         gSensorGraph: model.gSensorGraph

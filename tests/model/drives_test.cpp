@@ -1,0 +1,210 @@
+// The drive strip of the window's model: the card's trips as drives of a day, and a moment chosen
+// on it played from the right picture of the recording that holds it, on recordings ffmpeg's
+// segment muxer cut and on the sample card's trips.
+#include "ext4image.h"
+#include "modeltestsupport.h"
+#include "playbacktestsupport.h"
+#include "samplerecordings.h"
+#include "segmentedtrip.h"
+#include "testfiles.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace korvane;
+using korvane::test::CardModel;
+using korvane::test::ProgramRun;
+using korvane::test::run;
+
+namespace {
+
+// The index of the picture of a video track shown at `time`, by the file's own times.
+int pictureAt(const QString &path, int track, double time)
+{
+    const ProgramRun probe = run(QStringLiteral("ffprobe"),
+                                 {"-v", "error", "-select_streams", "v:" + QString::number(track),
+                                  "-show_entries", "frame=pts_time", "-of", "csv=p=0", path});
+    int index = -1;
+    for (const QByteArray &line : probe.out.split('\n')) {
+        if (!line.isEmpty() && line.toDouble() <= time + 1e-6)
+            ++index;
+    }
+    return index;
+}
+
+double trackSeconds(const QString &path)
+{
+    const ProgramRun probe =
+        run(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                        "stream=duration", "-of", "csv=p=0", path});
+    return probe.out.trimmed().toDouble();
+}
+
+// The clock of the first tick after the player starts, and the file it plays.
+class FirstTick
+{
+public:
+    explicit FirstTick(MultiTrackPlayer &player) : m_player(player)
+    {
+        m_connection = QObject::connect(&player, &MultiTrackPlayer::currentTimeChanged, [this] {
+            if (m_player.isPlaying() && !m_time)
+                m_time = m_player.currentTime();
+        });
+    }
+    ~FirstTick() { QObject::disconnect(m_connection); }
+    std::optional<double> time() const { return m_time; }
+    void reset() { m_time.reset(); }
+
+private:
+    MultiTrackPlayer &m_player;
+    QMetaObject::Connection m_connection;
+    std::optional<double> m_time;
+};
+
+QDateTime moment(const char *text)
+{
+    return *driveTimeFromText(QString::fromLatin1(text));
+}
+
+} // namespace
+
+TEST(DriveStrip, AMomentPlaysFromItsPictureInTheRecordingThatHoldsIt)
+{
+    QTemporaryDir work;
+    const QDir tree(work.filePath(QStringLiteral("tree")));
+    for (const char *folder : {"cfg", "mov/normal", "mov/event"})
+        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
+    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
+                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
+    // Ten seconds cut every four: 14:30:00, 14:30:04 and 14:30:08, the last two seconds long.
+    const QStringList pieces = korvane::test::writeSegmentedTrip(
+        tree.filePath(QStringLiteral("mov/normal")), QStringLiteral("20241005_143000"), 10, 4);
+    ASSERT_EQ(pieces.size(), 3);
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    korvane::test::writeExt4Card(tree.path(), image);
+
+    CardModel card(image);
+    AppViewModel &model = card.model();
+    card.loadCard();
+    DriveTimeline &timeline = *model.timeline();
+    QCoro::waitFor(timeline.findDrivesAgain());
+    ASSERT_EQ(timeline.drives().size(), 1);
+    const Drive &drive = timeline.drives().front();
+    ASSERT_EQ(drive.recordings.size(), 3);
+    // Every copy was read: the lengths are the files' own, the last one's too.
+    for (qsizetype k = 0; k < 3; ++k)
+        EXPECT_NEAR(drive.recordings[k].seconds, trackSeconds(pieces[k]), 1.0 / 30) << k;
+    EXPECT_EQ(timeline.dayText(), QStringLiteral("2024/10/05"));
+    EXPECT_EQ(timeline.blocks().size(), 1);
+    EXPECT_EQ(timeline.position(), -1);
+
+    MultiTrackPlayer &player = *model.playerManager();
+    FirstTick firstTick(player);
+    struct Case
+    {
+        const char *at;
+        qsizetype piece;
+        double offset;
+    };
+    // Into the second piece from nothing open; into the third; back within the third. A moment
+    // after the last drive is no moment of any.
+    for (const Case &c : {Case{"2024-10-05 14:30:06", 1, 2.0}, Case{"2024-10-05 14:30:09", 2, 1.0},
+                          Case{"2024-10-05 14:30:08", 2, 0.0}}) {
+        firstTick.reset();
+        ASSERT_TRUE(QCoro::waitFor(timeline.playMoment(moment(c.at)))) << c.at;
+        card.waitUntilOpened();
+        // A moment of the open recording is sought where it stands, paused here.
+        if (!player.isPlaying())
+            player.play();
+        ASSERT_TRUE(model.nowPlaying()->openRecording());
+        EXPECT_EQ(model.nowPlaying()->openRecording()->name, QFileInfo(pieces[c.piece]).fileName())
+            << c.at;
+        // The clock starts at the moment chosen, not at the recording's start.
+        ASSERT_TRUE(korvane::test::waitUntil([&] { return firstTick.time().has_value(); }));
+        EXPECT_GE(*firstTick.time(), c.offset - 0.04) << c.at;
+        EXPECT_LT(*firstTick.time(), c.offset + 0.5) << c.at;
+
+        // The pictures are the piece's own at the clock: ffmpeg's decode of the same file.
+        player.pause();
+        ASSERT_TRUE(korvane::test::waitUntilSettled(player));
+        for (ChannelPlayer *channel : model.nowPlaying()->videoPlayers()) {
+            const QSize size = channel->channel() == 0 ? QSize(320, 240) : QSize(160, 120);
+            const QByteArray frames =
+                korvane::test::referenceFrames(pieces[c.piece], channel->channel());
+            const int index = pictureAt(pieces[c.piece], channel->channel(),
+                                        channel->currentFrameTime().value_or(-1));
+            EXPECT_EQ(korvane::test::lumaPlane(channel->currentFrame()),
+                      korvane::test::referenceLuma(frames, index, size.width(), size.height()))
+                << c.at << " channel " << channel->channel();
+        }
+        // The strip's line stands at the moment shown.
+        const std::optional<QDateTime> shown = timeline.playedMoment();
+        ASSERT_TRUE(shown);
+        EXPECT_LE(std::abs(shown->msecsTo(
+                      moment(c.at).addMSecs(qRound64((player.currentTime() - c.offset) * 1000)))),
+                  1)
+            << c.at;
+        EXPECT_NEAR(timeline.position(),
+                    (timeline.momentAt(0).msecsTo(*shown)) /
+                        double(timeline.momentAt(0).msecsTo(timeline.momentAt(1))),
+                    1e-9);
+        EXPECT_EQ(timeline.momentText(), shown->toString(QStringLiteral("HH:mm:ss")));
+    }
+    EXPECT_FALSE(QCoro::waitFor(timeline.playMoment(moment("2024-10-05 14:31:00"))));
+}
+
+TEST(DriveStrip, TheSampleCardsTripsAreItsDrivesDayByDay)
+{
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "2", "--trips"}));
+    AppViewModel &model = card.model();
+    model.library()->setIsAutoLoad(false);
+    QCoro::waitFor(model.library()->reloadList());
+    DriveTimeline &timeline = *model.timeline();
+    QCoro::waitFor(timeline.findDrivesAgain());
+
+    // The newest day first: its two trips, the event inside the first marked in red.
+    EXPECT_EQ(timeline.dayText(), QStringLiteral("2024/10/06"));
+    const QVariantList blocks = timeline.blocks();
+    ASSERT_EQ(blocks.size(), 2);
+    EXPECT_LT(blocks[0].toMap()[QStringLiteral("start")].toDouble() +
+                  blocks[0].toMap()[QStringLiteral("width")].toDouble(),
+              blocks[1].toMap()[QStringLiteral("start")].toDouble());
+    const QVariantList marks = timeline.marks();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].toMap()[QStringLiteral("color")], QStringLiteral("red"));
+    EXPECT_TRUE(timeline.hasPreviousDay());
+    EXPECT_FALSE(timeline.hasNextDay());
+    const Drive *trip = nullptr;
+    for (const Drive &drive : timeline.drives()) {
+        if (drive.start == moment("2024-10-06 09:00:00"))
+            trip = &drive;
+    }
+    ASSERT_TRUE(trip);
+    ASSERT_EQ(trip->recordings.size(), 4);
+    EXPECT_EQ(trip->eventCount(), 1);
+    EXPECT_FALSE(trip->recordings[2].plays);
+
+    // The day before: four lone recordings, a manual one among them; then the parking night.
+    timeline.showPreviousDay();
+    EXPECT_EQ(timeline.dayText(), QStringLiteral("2024/10/05"));
+    EXPECT_EQ(timeline.blocks().size(), 4);
+    timeline.showPreviousDay();
+    EXPECT_EQ(timeline.dayText(), QStringLiteral("2024/10/04"));
+    ASSERT_EQ(timeline.blocks().size(), 1);
+    EXPECT_TRUE(timeline.blocks()[0].toMap()[QStringLiteral("parking")].toBool());
+    EXPECT_FALSE(timeline.hasPreviousDay());
+
+    // A moment of the event's seconds plays the continuous recording, from the event tab too.
+    QCoro::waitFor(model.library()->showRowsOf(QStringLiteral("event")));
+    ASSERT_TRUE(QCoro::waitFor(timeline.playMoment(moment("2024-10-06 09:00:03"))));
+    card.waitUntilOpened();
+    EXPECT_EQ(model.nowPlaying()->openRecording()->name, QStringLiteral("N_20241006_090002.mp4"));
+    EXPECT_EQ(model.library()->currentType(), QStringLiteral("normal"));
+    EXPECT_EQ(timeline.dayText(), QStringLiteral("2024/10/06"));
+    EXPECT_GE(timeline.position(), 0);
+}
