@@ -15,6 +15,7 @@
 #include "card/savedfiles.h"
 #include "card/workingfolder.h"
 #include "playback/multitrackplayer.h"
+#include "records/drives.h"
 #include "records/metadataextraction.h"
 #include "records/mp4tracks.h"
 #include "services/playablefile.h"
@@ -57,6 +58,7 @@ RecordingOpener::RecordingOpener(const Parts &parts, QObject *parent)
 
 void RecordingOpener::forgetCard()
 {
+    m_prepared.reset();
     ++m_metadataGeneration;
     m_metadataPending = false;
     m_mediaData->reset();
@@ -99,8 +101,9 @@ QCoro::Task<> RecordingOpener::select(FileListItem item, double startAt)
     m_library->markSelected(item.id);
     // The row stays marked 200 ms before the recording plays. The wait runs beside the card read
     // and the making of the playable file rather than before them: the first picture comes that
-    // much sooner.
-    const QDeadlineTimer marked(std::chrono::milliseconds(200));
+    // much sooner. A drive that plays on from one recording into the next does not wait.
+    const QDeadlineTimer marked(
+        std::chrono::milliseconds(std::exchange(m_continuing, false) ? 0 : 200));
     // The rows shown may have changed meanwhile: the row is found again by its id.
     if (const std::optional<qsizetype> now = m_library->filteredModel()->indexOf(item.id)) {
         item = m_library->filteredModel()->rows()[*now];
@@ -173,10 +176,53 @@ void RecordingOpener::openPrevious()
 void RecordingOpener::recordingEnded()
 {
     // An open under way plays its recording before it ends: the next one waits for it.
-    if (m_library->isSelecting())
+    if (m_library->isSelecting()) {
         m_endedDuringOpen = true;
-    else
+    } else {
+        m_continuing = true;
         openPrevious();
+        m_continuing = false;
+    }
+}
+
+QCoro::Task<> RecordingOpener::prepareNext(FileListItem item)
+{
+    QPointer<RecordingOpener> self(this);
+    const std::optional<qsizetype> index = m_library->filteredModel()->indexOf(item.id);
+    if (!m_seamless || !index || *index == 0)
+        co_return;
+    const FileListItem next = m_library->filtered()[*index - 1];
+    // Only a recording that goes on where this one ends: another one is a jump the user sees.
+    const std::optional<QDateTime> start = recordingStart(item.name);
+    const std::optional<QDateTime> nextStart = recordingStart(next.name);
+    const qint64 endMs = qRound64((m_player->duration() + driveJoinSeconds) * 1000);
+    if (!start || !nextStart || *nextStart < *start || start->addMSecs(endMs) < *nextStart)
+        co_return;
+    if (!next.fromComputer && !hasOwnCopy(m_card, next))
+        co_return;
+    const quint64 card = m_session->generation();
+    const QString work =
+        WorkingFolder::workFolder(QStringLiteral("next-%1").arg(++m_preparations % 2));
+    if (work.isEmpty())
+        co_return;
+    const OpenFiles files = OpenFiles::in(work, localCopy(next));
+    QString path = files.local;
+    QString side;
+    if (next.needsRebuild()) {
+        const bool rebuilt = co_await m_card.conversions().recoverVideo(files.local, files.temp);
+        if (!self || !rebuilt || card != m_session->generation())
+            co_return;
+        path = files.temp;
+        if (const QString sound = sideSoundOf(files.temp);
+            WorkingFolder::fileSize(sound, false) != 0)
+            side = sound;
+    }
+    QCoro::Task<bool> preloading = m_player->preload(
+        QUrl::fromLocalFile(path), side.isEmpty() ? QUrl() : QUrl::fromLocalFile(side));
+    const bool preloaded = co_await preloading;
+    if (!self || !preloaded || card != m_session->generation())
+        co_return;
+    m_prepared = Prepared{next.id, work, path, side};
 }
 
 QString RecordingOpener::salvageQuestion() const
@@ -233,7 +279,15 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
                                             QDeadlineTimer notBefore)
 {
     QPointer<RecordingOpener> self(this);
-    const QString work = WorkingFolder::workFolder(QStringLiteral("open"));
+    // Made ready while the recording before played: its files are in a folder of their own and
+    // the player has it open.
+    const std::optional<Prepared> prepared = std::exchange(m_prepared, std::nullopt);
+    const bool ready = prepared && prepared->id == item.id &&
+                       m_player->hasPreloaded(QUrl::fromLocalFile(prepared->path),
+                                              prepared->sideSound.isEmpty()
+                                                  ? QUrl()
+                                                  : QUrl::fromLocalFile(prepared->sideSound));
+    const QString work = ready ? prepared->work : WorkingFolder::workFolder(QStringLiteral("open"));
     if (work.isEmpty()) {
         m_notifications->setAlertMessage(tr(damagedMessage));
         m_library->endOpen();
@@ -250,11 +304,13 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     bool ok = true;
     bool soundInAac = false;
     if (item.needsRebuild()) {
-        m_notifications->setProcMessage(rebuildingMessage());
-        ok = co_await conversions.recoverVideo(files.local, files.temp);
-        if (!self || openEndedByCard(card))
-            co_return false;
-        m_notifications->setProcMessage(std::nullopt);
+        if (!ready) {
+            m_notifications->setProcMessage(rebuildingMessage());
+            ok = co_await conversions.recoverVideo(files.local, files.temp);
+            if (!self || openEndedByCard(card))
+                co_return false;
+            m_notifications->setProcMessage(std::nullopt);
+        }
         if (ok) {
             const QString sound = sideSoundOf(files.temp);
             const QString side = WorkingFolder::fileSize(sound, false) != 0 ? sound : QString();
@@ -322,6 +378,7 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
             if (!self)
                 co_return false;
             m_library->startLoading();
+            prepareNext(item);
         }
     } else {
         m_notifications->setAlertMessage(tr(damagedMessage));

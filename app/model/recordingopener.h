@@ -56,6 +56,12 @@ public:
     Q_INVOKABLE void openNext();
     Q_INVOKABLE void openPrevious();
 
+    // Whether the recording that follows the open one in its drive is made ready while it plays,
+    // so that it takes over at the end without a stop; otherwise it opens then as a click
+    // opens it. On unless turned off.
+    bool isSeamless() const { return m_seamless; }
+    void setSeamless(bool on) { m_seamless = on; }
+
     QString salvageQuestion() const;
     Q_INVOKABLE void answerSalvage(bool yes);
     // What can be read of a damaged recording, played; the alert says how much was lost.
@@ -94,6 +100,9 @@ private:
     void forgetCard();
     // The player reached the end of the recording: the next one in time opens.
     void recordingEnded();
+    // The row above the open recording `item`, when it goes on where `item` ends: copied
+    // already, rebuilt when it is unfinished, and preloaded into the player.
+    QCoro::Task<> prepareNext(FileListItem item);
 
     ProcessManager &m_card;
     MultiTrackPlayer *m_player;
@@ -108,6 +117,19 @@ private:
     bool m_metadataPending = false;
     bool m_endedDuringOpen = false; // the recording ended while its open made its files
     double m_startAt = 0;           // where the open under way starts to play, in seconds
+    bool m_seamless = true;
+    bool m_continuing = false; // the open starting now goes on from the recording that ended
+    // The next recording `prepareNext` made ready: its row, the folder of its files and what
+    // the player preloaded.
+    struct Prepared
+    {
+        QUuid id;
+        QString work;
+        QString path;
+        QString sideSound;
+    };
+    std::optional<Prepared> m_prepared;
+    quint64 m_preparations = 0; // each preparation's files go into the folder the last did not use
 };
 
 } // namespace korvane

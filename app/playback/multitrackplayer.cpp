@@ -40,6 +40,15 @@ QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url, const QUrl &sideSound)
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const quint64 generation = ++m_loadGeneration;
     const QPointer<MultiTrackPlayer> self(this);
+    // Made ready while the recording before played: it takes over now, its first pictures shown.
+    if (hasPreloaded(url, sideSound)) {
+        std::unique_ptr<PlaybackPipeline> ready = std::move(m_standby->pipeline);
+        m_standby.reset();
+        replaceRecording(std::move(ready), path);
+        co_return;
+    }
+    ++m_standbyGeneration;
+    m_standby.reset();
     auto pipeline = std::make_unique<PlaybackPipeline>(path, sideSound.toLocalFile(), m_output);
     co_await pipeline->preroll();
     // The player went away, or a later load replaced this one, while it was opening.
@@ -51,6 +60,37 @@ QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url, const QUrl &sideSound)
     if (!decodable)
         throw PlaybackError("the recording has no video track that can be decoded");
     replaceRecording(std::move(pipeline), path);
+}
+
+QCoro::Task<bool> MultiTrackPlayer::preload(QUrl url, QUrl sideSound)
+{
+    const quint64 generation = ++m_standbyGeneration;
+    m_standby.reset();
+    const QPointer<MultiTrackPlayer> self(this);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    const QString side = sideSound.toLocalFile();
+    auto pipeline = std::make_unique<PlaybackPipeline>(path, side, m_output);
+    try {
+        co_await pipeline->preroll();
+    } catch (const PlaybackError &) {
+        // Opened the usual way when its turn comes, the failure is told then.
+        co_return false;
+    }
+    if (!self || generation != m_standbyGeneration)
+        co_return false;
+    bool decodable = false;
+    for (int i = 0; i < pipeline->videoBranchCount(); ++i)
+        decodable = decodable || pipeline->videoBranch(i).decodable;
+    if (!decodable)
+        co_return false;
+    m_standby = Standby{std::move(pipeline), path, side};
+    co_return true;
+}
+
+bool MultiTrackPlayer::hasPreloaded(const QUrl &url, const QUrl &sideSound) const
+{
+    const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    return m_standby && m_standby->path == path && m_standby->sideSound == sideSound.toLocalFile();
 }
 
 void MultiTrackPlayer::recordingMoved(const QString &path)
@@ -201,6 +241,8 @@ void MultiTrackPlayer::stop()
 void MultiTrackPlayer::unload()
 {
     ++m_loadGeneration; // a load under way must not bring a recording back
+    ++m_standbyGeneration;
+    m_standby.reset();
     stop();
     dropRecording();
     setState(State::Empty);

@@ -80,6 +80,13 @@ public:
     // PlaybackError when the file cannot be played; the open recording then stays. A
     // `sideSound` file (a rebuild's MPEG audio) plays in place of the recording's own sound.
     QCoro::Task<void> load(const QUrl &url, const QUrl &sideSound = {});
+    // Makes a recording ready to follow the open one: its pipeline is opened and shows its first
+    // pictures, paused, beside the one playing, and a `load` of the same file and side sound then
+    // takes it over at once, without a stop between the two. True when it is ready; a later
+    // preload, another load or unload drops it.
+    QCoro::Task<bool> preload(QUrl url, QUrl sideSound = {});
+    // Whether `preload` has that file and side sound ready.
+    bool hasPreloaded(const QUrl &url, const QUrl &sideSound = {}) const;
 
     // The open recording's pictures, with the same tracks and times, are found under `path` now:
     // the file they play from was made playable under another name and its own name is going.
@@ -204,6 +211,15 @@ private:
     // Main thread, its deadline's events too. Only while a recording is open.
     std::optional<PendingSeek> m_pendingSeek;
     std::optional<double> m_scrubTarget; // main thread
+    // The recording `preload` made ready, with the file and side sound it opened; main thread.
+    struct Standby
+    {
+        std::unique_ptr<PlaybackPipeline> pipeline;
+        QString path;
+        QString sideSound;
+    };
+    std::optional<Standby> m_standby;
+    quint64 m_standbyGeneration = 0; // main thread
 
     State m_state = State::Empty; // main thread
     double m_currentTime = 0;     // main thread

@@ -6,6 +6,7 @@
 #include "playbacktestsupport.h"
 #include "samplerecordings.h"
 #include "segmentedtrip.h"
+#include "services/workingcopy.h"
 #include "testfiles.h"
 
 #include <QCoroTask>
@@ -207,4 +208,112 @@ TEST(DriveStrip, TheSampleCardsTripsAreItsDrivesDayByDay)
     EXPECT_EQ(model.library()->currentType(), QStringLiteral("normal"));
     EXPECT_EQ(timeline.dayText(), QStringLiteral("2024/10/06"));
     EXPECT_GE(timeline.position(), 0);
+}
+
+TEST(DriveStrip, PlayingOnAcrossCutsShowsEveryPictureOfEveryPieceInOrder)
+{
+    QTemporaryDir work;
+    const QDir tree(work.filePath(QStringLiteral("tree")));
+    for (const char *folder : {"cfg", "mov/normal"})
+        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
+    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
+                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
+    const QStringList pieces = korvane::test::writeSegmentedTrip(
+        tree.filePath(QStringLiteral("mov/normal")), QStringLiteral("20241005_143000"), 10, 4);
+    ASSERT_EQ(pieces.size(), 3);
+    const QString image = work.filePath(QStringLiteral("card.img"));
+    korvane::test::writeExt4Card(tree.path(), image);
+
+    // Each piece's pictures by their luma, as ffmpeg decodes them, per channel, and the pictures
+    // to show in order. ffmpeg repeats a picture to fill a gap before a track's first one: a
+    // picture equal to the one before is one picture.
+    const QSize sizes[] = {QSize(320, 240), QSize(160, 120)};
+    QHash<QString, std::array<QHash<QByteArray, int>, 2>> indexOf;
+    std::array<QStringList, 2> expected;
+    for (const QString &piece : pieces) {
+        const QString name = QFileInfo(piece).fileName();
+        for (int channel = 0; channel < 2; ++channel) {
+            const QByteArray frames = korvane::test::referenceFrames(piece, channel);
+            const int frameBytes = sizes[channel].width() * sizes[channel].height() * 3 / 2;
+            const int count = static_cast<int>(frames.size() / frameBytes);
+            QByteArray previous;
+            for (int i = 0; i < count; ++i) {
+                const QByteArray luma = korvane::test::referenceLuma(
+                    frames, i, sizes[channel].width(), sizes[channel].height());
+                if (luma == previous)
+                    continue;
+                indexOf[name][channel].insert(luma, i);
+                expected[channel].append(name.mid(11, 6) + ':' + QString::number(i));
+                previous = luma;
+            }
+        }
+    }
+
+    CardModel card(image);
+    AppViewModel &model = card.model();
+    card.loadCard();
+    MultiTrackPlayer &player = *model.playerManager();
+    // What each channel showed, as "piece time:picture" in the order shown; picture -1 for one
+    // that is none of the piece's.
+    std::array<QStringList, 2> shown;
+    std::vector<QMetaObject::Connection> watching;
+    const auto watch = [&] {
+        for (ChannelPlayer *channel : player.videoPlayers()) {
+            watching.push_back(
+                QObject::connect(channel, &ChannelPlayer::frameChanged, [&, channel] {
+                    const QString piece = QFileInfo(channel->filePath()).fileName();
+                    const int c = channel->channel();
+                    const QByteArray luma = korvane::test::lumaPlane(channel->currentFrame());
+                    const QString picture =
+                        piece.mid(11, 6) + ':' +
+                        QString::number(indexOf.value(piece)[c].value(luma, -1));
+                    if (shown[c].isEmpty() || shown[c].last() != picture)
+                        shown[c].append(picture);
+                }));
+        }
+    };
+    const QMetaObject::Connection loads =
+        QObject::connect(&player, &MultiTrackPlayer::videoPlayersChanged, watch);
+    // While a piece plays, the one that follows is opened in the player, to take over at once.
+    QStringList readyBeforeTheirTurn;
+    const QMetaObject::Connection ticks =
+        QObject::connect(&player, &MultiTrackPlayer::currentTimeChanged, [&] {
+            for (const FileListItem &row : model.library()->filtered()) {
+                if (player.hasPreloaded(QUrl::fromLocalFile(localCopy(row))) &&
+                    !readyBeforeTheirTurn.contains(row.name))
+                    readyBeforeTheirTurn.append(row.name);
+            }
+        });
+    bool procMessageDuringContinuation = false;
+    const QMetaObject::Connection messages =
+        QObject::connect(model.notifications(), &Notifications::procMessageChanged, [&] {
+            if (model.notifications()->procMessage() && model.nowPlaying()->openRecording() &&
+                model.nowPlaying()->openRecording()->name != QFileInfo(pieces[0]).fileName())
+                procMessageDuringContinuation = true;
+        });
+
+    QCoro::waitFor(model.opener()->selectAt(card.row(QFileInfo(pieces[0]).fileName())));
+    const QString last = QFileInfo(pieces[2]).fileName();
+    ASSERT_TRUE(korvane::test::waitUntil(
+        [&] {
+            return player.state() == MultiTrackPlayer::State::Ended &&
+                   model.nowPlaying()->openRecording() &&
+                   model.nowPlaying()->openRecording()->name == last;
+        },
+        60000));
+    QObject::disconnect(loads);
+    QObject::disconnect(ticks);
+    EXPECT_EQ(readyBeforeTheirTurn,
+              (QStringList{QFileInfo(pieces[1]).fileName(), QFileInfo(pieces[2]).fileName()}));
+    QObject::disconnect(messages);
+    for (const QMetaObject::Connection &connection : watching)
+        QObject::disconnect(connection);
+
+    // Every picture of every piece, in order, on both channels: nothing lost or repeated at a cut.
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_EQ(shown[c].join(' ').toStdString(), expected[c].join(' ').toStdString())
+            << "channel " << c;
+    }
+    // The pieces after the first were ready when their turn came: nothing was read or rebuilt.
+    EXPECT_FALSE(procMessageDuringContinuation);
 }
