@@ -4,6 +4,7 @@
 #include "model/cardsession.h"
 #include "model/clips.h"
 #include "model/downloads.h"
+#include "model/driveroute.h"
 #include "model/drivetimeline.h"
 #include "model/gsensorgraph.h"
 #include "model/mapposition.h"
@@ -62,6 +63,7 @@ public:
     Downloads *downloads() { return &m_downloads; }
     Clips *clips() { return &m_clips; }
     DriveTimeline *timeline() { return &m_timeline; }
+    DriveRoute *driveRoute() { return &m_driveRoute; }
     MultiTrackPlayer *playerManager() const { return m_player.get(); }
     MediaDataViewModel *mediaData() { return &m_mediaData; }
     PlayerControls *controls() { return &m_controls; }
@@ -98,6 +100,7 @@ private:
     Clips m_clips{{m_procManager, m_player.get(), &m_mediaData, &m_nowPlaying, &m_downloads,
                    &m_notifications}};
     DriveTimeline m_timeline{{&m_session, &m_library, &m_opener, &m_nowPlaying, m_player.get()}};
+    DriveRoute m_driveRoute{&m_timeline, &m_nowPlaying, &m_mapPosition};
 };
 
 } // namespace korvane

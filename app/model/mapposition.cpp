@@ -39,8 +39,24 @@ void MapPosition::loadRoute()
     }
     if (route != m_route) {
         m_route = route;
-        emit routeChanged();
+        if (m_driveRoute.isEmpty())
+            emit routeChanged();
     }
+}
+
+void MapPosition::setDriveRoute(const QVariantList &route)
+{
+    if (route == m_driveRoute)
+        return;
+    const QVariantList before = this->route();
+    m_driveRoute = route;
+    if (this->route() != before)
+        emit routeChanged();
+}
+
+void MapPosition::chooseRoutePoint(double latitude, double longitude)
+{
+    emit routePointChosen(latitude, longitude);
 }
 
 } // namespace korvane

@@ -179,7 +179,7 @@ void RecordingOpener::recordingEnded()
     if (m_library->isSelecting()) {
         m_endedDuringOpen = true;
     } else {
-        m_continuing = true;
+        m_continuing = m_seamless;
         openPrevious();
         m_continuing = false;
     }

@@ -58,7 +58,7 @@ public:
 
     // Whether the recording that follows the open one in its drive is made ready while it plays,
     // so that it takes over at the end without a stop; otherwise it opens then as a click
-    // opens it. On unless turned off.
+    // opens it, marked 200 ms first. On unless turned off.
     bool isSeamless() const { return m_seamless; }
     void setSeamless(bool on) { m_seamless = on; }
 

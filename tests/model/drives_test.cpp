@@ -12,6 +12,7 @@
 #include <QCoroTask>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -150,10 +151,9 @@ TEST(DriveStrip, AMomentPlaysFromItsPictureInTheRecordingThatHoldsIt)
                       moment(c.at).addMSecs(qRound64((player.currentTime() - c.offset) * 1000)))),
                   1)
             << c.at;
+        const auto spanMs = static_cast<double>(timeline.momentAt(0).msecsTo(timeline.momentAt(1)));
         EXPECT_NEAR(timeline.position(),
-                    (timeline.momentAt(0).msecsTo(*shown)) /
-                        double(timeline.momentAt(0).msecsTo(timeline.momentAt(1))),
-                    1e-9);
+                    static_cast<double>(timeline.momentAt(0).msecsTo(*shown)) / spanMs, 1e-9);
         EXPECT_EQ(timeline.momentText(), shown->toString(QStringLiteral("HH:mm:ss")));
     }
     EXPECT_FALSE(QCoro::waitFor(timeline.playMoment(moment("2024-10-05 14:31:00"))));
@@ -316,4 +316,71 @@ TEST(DriveStrip, PlayingOnAcrossCutsShowsEveryPictureOfEveryPieceInOrder)
     }
     // The pieces after the first were ready when their turn came: nothing was read or rebuilt.
     EXPECT_FALSE(procMessageDuringContinuation);
+}
+
+namespace {
+
+// The points of a GPX track as an independent reader sees them: every trkpt's lat and lon.
+QList<std::pair<double, double>> gpxPoints(const QByteArray &gpx)
+{
+    QList<std::pair<double, double>> points;
+    QXmlStreamReader xml(gpx);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"trkpt")
+            points.append({xml.attributes().value(QLatin1String("lat")).toDouble(),
+                           xml.attributes().value(QLatin1String("lon")).toDouble()});
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return points;
+}
+
+} // namespace
+
+TEST(DriveStrip, TheMapShowsTheWholeRouteOfTheDriveAndAPlaceOnItPlaysFromThere)
+{
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "3", "--trips"}));
+    AppViewModel &model = card.model();
+    card.loadCard();
+    QCoro::waitFor(model.timeline()->findDrivesAgain());
+    QCoro::waitFor(model.opener()->selectAt(card.row(QStringLiteral("N_20241006_090000.mp4"))));
+    card.waitUntilOpened();
+    QCoro::waitFor(model.driveRoute()->findRouteAgain());
+
+    // The drive's route is the GPX tracks of the recordings it plays, one after the other; the
+    // event's copy of the same seconds adds nothing.
+    QList<std::pair<double, double>> expected;
+    QList<int> firstOf;
+    for (const char *name :
+         {"N_20241006_090000.mp4", "N_20241006_090003.mp4", "N_20241006_090006.mov"}) {
+        const FileListItem row = model.library()->filtered()[card.row(QString::fromLatin1(name))];
+        const ProgramRun gpx = run(QStringLiteral(KORVANE_CLI_PATH), {"gpx", localCopy(row)});
+        ASSERT_EQ(gpx.exitCode, 0) << name << gpx.err.toStdString();
+        firstOf.append(static_cast<int>(expected.size()));
+        expected += gpxPoints(gpx.out);
+    }
+    const QVariantList route = model.mapPosition()->route();
+    ASSERT_EQ(route.size(), expected.size());
+    ASSERT_GT(route.size(), 6);
+    for (qsizetype i = 0; i < route.size(); ++i) {
+        const QVariantList point = route[i].toList();
+        EXPECT_NEAR(point[0].toDouble(), expected[i].first, 1e-7) << i;
+        EXPECT_NEAR(point[1].toDouble(), expected[i].second, 1e-7) << i;
+    }
+
+    // A place on the third recording's stretch plays it, from when the car was there.
+    const std::pair<double, double> place = expected[firstOf[2] + 1];
+    model.mapPosition()->chooseRoutePoint(place.first, place.second);
+    ASSERT_TRUE(korvane::test::waitUntil(
+        [&] {
+            return model.nowPlaying()->openRecording() &&
+                   model.nowPlaying()->openRecording()->name == u"N_20241006_090006.mov" &&
+                   !model.library()->isSelecting();
+        },
+        30000));
+    const std::optional<QDateTime> shown = model.timeline()->playedMoment();
+    ASSERT_TRUE(shown);
+    EXPECT_GE(*shown, moment("2024-10-06 09:00:06"));
+    // The route stays the drive's while its recordings play.
+    EXPECT_EQ(model.mapPosition()->route().size(), expected.size());
 }

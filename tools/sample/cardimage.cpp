@@ -41,6 +41,7 @@ struct PlannedRecording
     int channels;
     bool unfinished;
     bool sound;
+    int routeOffset = 0; // a trip's recordings go on along the route where the one before ended
 };
 
 // Every folder, both shapes, one to five cameras, with and without sound.
@@ -72,13 +73,14 @@ std::vector<PlannedRecording> tripPlan(double seconds)
     const int step = std::max(1, static_cast<int>(std::lround(seconds)));
     const std::string first = "20241006_090000", second = "20241006_093000";
     return {
-        {"normal", RecordingType::normal, timeAfter(first, 0), 2, false, true},
-        {"normal", RecordingType::normal, timeAfter(first, step), 2, false, true},
-        {"normal", RecordingType::normal, timeAfter(first, 2 * step), 2, true, true},
+        {"normal", RecordingType::normal, timeAfter(first, 0), 2, false, true, 0},
+        {"normal", RecordingType::normal, timeAfter(first, step), 2, false, true, step},
+        {"normal", RecordingType::normal, timeAfter(first, 2 * step), 2, true, true, 2 * step},
         // A shock in the second recording: the dashcam's event copy of the seconds around it.
-        {"event", RecordingType::event, timeAfter(first, step + step / 2), 2, false, true},
-        {"normal", RecordingType::normal, timeAfter(second, 0), 2, false, true},
-        {"normal", RecordingType::normal, timeAfter(second, step), 2, false, true},
+        {"event", RecordingType::event, timeAfter(first, step + step / 2), 2, false, true,
+         step + step / 2},
+        {"normal", RecordingType::normal, timeAfter(second, 0), 2, false, true, 0},
+        {"normal", RecordingType::normal, timeAfter(second, step), 2, false, true, step},
     };
 }
 
@@ -130,6 +132,7 @@ void writeCardTree(const CardOptions &options, const std::string &folder)
         recording.time = planned.time;
         recording.unfinished = planned.unfinished;
         recording.sound = planned.sound;
+        recording.routeOffset = planned.routeOffset;
         recording.output = (root / "mov" / planned.folder).string() + "/";
         const std::string path = recordingPath(recording);
         writeRecording(recording, path);

@@ -34,6 +34,7 @@ struct SampleOptions
     bool shock = false;
     RecordingType type = RecordingType::normal;
     std::string time = "20241005_143012"; // the dashcam's clock at the first frame
+    int routeOffset = 0;                  // seconds into the drive through Seoul at the first frame
     bool unfinished = false;
     int crf = 23;
     bool highProfile = false; // CABAC high profile instead of the fastest baseline-like encode

@@ -162,7 +162,8 @@ std::string interleave(const Streams &streams, const SampleOptions &options, std
         ticks = std::max(ticks, static_cast<int>(lastTick) + 1);
     }
     const int seconds = (ticks + ticksPerSecond - 1) / ticksPerSecond;
-    const std::vector<Fix> fixes = options.gps ? driveFixes(seconds) : std::vector<Fix>{};
+    const std::vector<Fix> fixes =
+        options.gps ? driveFixes(options.routeOffset + seconds) : std::vector<Fix>{};
     const std::vector<Acceleration> gSensor =
         gSensorSamples((ticks + 2) / (ticksPerSecond / gSensorRate), options.shock);
     const auto clock = startTime(options);
@@ -210,7 +211,8 @@ std::string interleave(const Streams &streams, const SampleOptions &options, std
             const int second = tick / ticksPerSecond;
             const auto utc =
                 clock + std::chrono::seconds(second) - std::chrono::hours(koreaUtcOffsetHours);
-            records += gpsRecord(rmcSentence(fixes[static_cast<size_t>(second)], utc));
+            records += gpsRecord(
+                rmcSentence(fixes[static_cast<size_t>(options.routeOffset + second)], utc));
         }
         if (tick % (ticksPerSecond / gSensorRate) == 0) {
             const int sample = tick / (ticksPerSecond / gSensorRate);

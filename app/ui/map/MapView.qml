@@ -1,7 +1,8 @@
 import QtQuick
 import Korvane.Models
 
-// The map at the player's time: the car's position and the recording's route.
+// The map at the player's time: the car's position and the route of its drive; a click on the
+// route plays from the moment the car was there.
 WebMap {
     id: view
 
@@ -9,6 +10,7 @@ WebMap {
 
     route: position.route
     onReady: moveMap(position.latitude, position.longitude)
+    onRouteClicked: (latitude, longitude) => position.chooseRoutePoint(latitude, longitude)
 
     Connections {
         target: view.position

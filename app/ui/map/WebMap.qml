@@ -13,6 +13,7 @@ Item {
     readonly property alias view: web
 
     signal ready()
+    signal routeClicked(double latitude, double longitude)
 
     function moveMap(latitude, longitude) { bridge.moveMap(latitude, longitude) }
 
@@ -22,6 +23,7 @@ Item {
         id: bridge
         WebChannel.id: "mapBridge"
         onEvaluate: (script) => web.runJavaScript(script)
+        onRouteClicked: (latitude, longitude) => map.routeClicked(latitude, longitude)
         onIsMapReadyChanged: {
             web.runJavaScript("setOfflineText(" + JSON.stringify(
                 qsTr("지도 그림은 인터넷에 연결되어 있을 때 보입니다. 경로와 차의 위치는 그대로 표시됩니다."))

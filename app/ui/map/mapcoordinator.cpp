@@ -3,13 +3,25 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cmath>
+
 namespace korvane {
 
-void MapCoordinator::receive(const QString &name, const QVariant &)
+void MapCoordinator::receive(const QString &name, const QVariant &body)
 {
     if (name == u"mapReady" && !m_isMapReady) {
         m_isMapReady = true;
         emit isMapReadyChanged();
+    } else if (name == u"routeClicked") {
+        // From the page: anything but two finite numbers is no place.
+        const QVariantList place = body.toList();
+        if (place.size() != 2)
+            return;
+        bool latitudeRead = false, longitudeRead = false;
+        const double latitude = place[0].toDouble(&latitudeRead);
+        const double longitude = place[1].toDouble(&longitudeRead);
+        if (latitudeRead && longitudeRead && std::isfinite(latitude) && std::isfinite(longitude))
+            emit routeClicked(latitude, longitude);
     }
 }
 

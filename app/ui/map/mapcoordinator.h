@@ -20,7 +20,7 @@ public:
 
     bool isMapReady() const { return m_isMapReady; }
 
-    // A message from the page; only its name is looked at.
+    // A message from the page: "mapReady", or "routeClicked" with [latitude, longitude].
     Q_INVOKABLE void receive(const QString &name, const QVariant &body = {});
     Q_INVOKABLE void moveMap(double latitude, double longitude);
     // The recording's route: pairs of latitude and longitude; an empty list takes the line away.
@@ -29,6 +29,7 @@ public:
 signals:
     void isMapReadyChanged();
     void evaluate(const QString &script);
+    void routeClicked(double latitude, double longitude);
 
 private:
     bool m_isMapReady = false;
