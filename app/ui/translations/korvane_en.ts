@@ -99,6 +99,17 @@
     </message>
 </context>
 <context>
+    <name>DriveStrip</name>
+    <message>
+        <source>이전 날</source>
+        <translation>Previous day</translation>
+    </message>
+    <message>
+        <source>다음 날</source>
+        <translation>Next day</translation>
+    </message>
+</context>
+<context>
     <name>FileList</name>
     <message>
         <source>녹화 영상이 없습니다.</source>
