@@ -25,20 +25,6 @@ using korvane::test::run;
 
 namespace {
 
-// The index of the picture of a video track shown at `time`, by the file's own times.
-int pictureAt(const QString &path, int track, double time)
-{
-    const ProgramRun probe = run(QStringLiteral("ffprobe"),
-                                 {"-v", "error", "-select_streams", "v:" + QString::number(track),
-                                  "-show_entries", "frame=pts_time", "-of", "csv=p=0", path});
-    int index = -1;
-    for (const QByteArray &line : probe.out.split('\n')) {
-        if (!line.isEmpty() && line.toDouble() <= time + 1e-6)
-            ++index;
-    }
-    return index;
-}
-
 double trackSeconds(const QString &path)
 {
     const ProgramRun probe =
@@ -47,7 +33,7 @@ double trackSeconds(const QString &path)
     return probe.out.trimmed().toDouble();
 }
 
-// The clock of the first tick after the player starts, and the file it plays.
+// The clock of the first tick after the player starts.
 class FirstTick
 {
 public:
@@ -68,6 +54,23 @@ private:
     std::optional<double> m_time;
 };
 
+// A card image whose continuous folder holds a trip of `seconds` cut every `segmentSeconds` by
+// ffmpeg's segment muxer from 14:30:00 on, written by mke2fs into `work`; the pieces' paths in
+// the card tree, in time order.
+QStringList segmentedCard(const QTemporaryDir &work, int seconds, int segmentSeconds)
+{
+    const QDir tree(work.filePath(QStringLiteral("tree")));
+    for (const char *folder : {"cfg", "mov/normal"})
+        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
+    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
+                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
+    const QStringList pieces = korvane::test::writeSegmentedTrip(
+        tree.filePath(QStringLiteral("mov/normal")), QStringLiteral("20241005_143000"), seconds,
+        segmentSeconds);
+    korvane::test::writeExt4Card(tree.path(), work.filePath(QStringLiteral("card.img")));
+    return pieces;
+}
+
 QDateTime moment(const char *text)
 {
     return *driveTimeFromText(QString::fromLatin1(text));
@@ -78,19 +81,11 @@ QDateTime moment(const char *text)
 TEST(DriveStrip, AMomentPlaysFromItsPictureInTheRecordingThatHoldsIt)
 {
     QTemporaryDir work;
-    const QDir tree(work.filePath(QStringLiteral("tree")));
-    for (const char *folder : {"cfg", "mov/normal", "mov/event"})
-        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
-    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
-                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
     // Ten seconds cut every four: 14:30:00, 14:30:04 and 14:30:08, the last two seconds long.
-    const QStringList pieces = korvane::test::writeSegmentedTrip(
-        tree.filePath(QStringLiteral("mov/normal")), QStringLiteral("20241005_143000"), 10, 4);
+    const QStringList pieces = segmentedCard(work, 10, 4);
     ASSERT_EQ(pieces.size(), 3);
-    const QString image = work.filePath(QStringLiteral("card.img"));
-    korvane::test::writeExt4Card(tree.path(), image);
 
-    CardModel card(image);
+    CardModel card(work.filePath(QStringLiteral("card.img")));
     AppViewModel &model = card.model();
     card.loadCard();
     DriveTimeline &timeline = *model.timeline();
@@ -138,8 +133,8 @@ TEST(DriveStrip, AMomentPlaysFromItsPictureInTheRecordingThatHoldsIt)
             const QSize size = channel->channel() == 0 ? QSize(320, 240) : QSize(160, 120);
             const QByteArray frames =
                 korvane::test::referenceFrames(pieces[c.piece], channel->channel());
-            const int index = pictureAt(pieces[c.piece], channel->channel(),
-                                        channel->currentFrameTime().value_or(-1));
+            const int index = korvane::test::pictureAt(pieces[c.piece], channel->channel(),
+                                                       channel->currentFrameTime().value_or(-1));
             EXPECT_EQ(korvane::test::lumaPlane(channel->currentFrame()),
                       korvane::test::referenceLuma(frames, index, size.width(), size.height()))
                 << c.at << " channel " << channel->channel();
@@ -213,16 +208,8 @@ TEST(DriveStrip, TheSampleCardsTripsAreItsDrivesDayByDay)
 TEST(DriveStrip, PlayingOnAcrossCutsShowsEveryPictureOfEveryPieceInOrder)
 {
     QTemporaryDir work;
-    const QDir tree(work.filePath(QStringLiteral("tree")));
-    for (const char *folder : {"cfg", "mov/normal"})
-        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
-    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
-                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
-    const QStringList pieces = korvane::test::writeSegmentedTrip(
-        tree.filePath(QStringLiteral("mov/normal")), QStringLiteral("20241005_143000"), 10, 4);
+    const QStringList pieces = segmentedCard(work, 10, 4);
     ASSERT_EQ(pieces.size(), 3);
-    const QString image = work.filePath(QStringLiteral("card.img"));
-    korvane::test::writeExt4Card(tree.path(), image);
 
     // Each piece's pictures by their luma, as ffmpeg decodes them, per channel, and the pictures
     // to show in order. ffmpeg repeats a picture to fill a gap before a track's first one: a
@@ -249,7 +236,7 @@ TEST(DriveStrip, PlayingOnAcrossCutsShowsEveryPictureOfEveryPieceInOrder)
         }
     }
 
-    CardModel card(image);
+    CardModel card(work.filePath(QStringLiteral("card.img")));
     AppViewModel &model = card.model();
     card.loadCard();
     MultiTrackPlayer &player = *model.playerManager();

@@ -58,21 +58,6 @@ Recordings mixedRecordings(const QString &folder)
     return made;
 }
 
-// The index of the picture of a video track whose span holds `time`, by the file's own times
-// (a muxer's time base can put a picture a few microseconds after its nominal time).
-int pictureAt(const QString &path, int track, double time)
-{
-    const ProgramRun probe = run(QStringLiteral("ffprobe"),
-                                 {"-v", "error", "-select_streams", "v:" + QString::number(track),
-                                  "-show_entries", "frame=pts_time", "-of", "csv=p=0", path});
-    int index = -1;
-    for (const QByteArray &line : probe.out.split('\n')) {
-        if (!line.isEmpty() && line.toDouble() <= time)
-            ++index;
-    }
-    return index;
-}
-
 } // namespace
 
 TEST(OpenRecording, AnH265CameraBesideAnH264OneAtHalfItsRateSeeksExactly)
@@ -102,8 +87,8 @@ TEST(OpenRecording, AnH265CameraBesideAnH264OneAtHalfItsRateSeeksExactly)
         const double sought = 0.51 * player.duration();
         for (ChannelPlayer *channel : model.nowPlaying()->videoPlayers()) {
             const QByteArray frames = referenceFrames(playing, channel->channel());
-            const QByteArray expected =
-                referenceLuma(frames, pictureAt(playing, channel->channel(), sought), 320, 240);
+            const QByteArray expected = referenceLuma(
+                frames, korvane::test::pictureAt(playing, channel->channel(), sought), 320, 240);
             EXPECT_TRUE(waitUntil([&] { return lumaPlane(channel->currentFrame()) == expected; }))
                 << path.toStdString() << ": channel " << channel->channel() << " at " << sought;
         }

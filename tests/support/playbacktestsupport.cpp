@@ -129,6 +129,19 @@ double meanDifference(const QImage &a, const QImage &b)
     return sum / (left.width() * left.height() * 3.0);
 }
 
+int pictureAt(const QString &path, int track, double time)
+{
+    const ProgramRun probe = run(QStringLiteral("ffprobe"),
+                                 {"-v", "error", "-select_streams", "v:" + QString::number(track),
+                                  "-show_entries", "frame=pts_time", "-of", "csv=p=0", path});
+    int index = -1;
+    for (const QByteArray &line : probe.out.split('\n')) {
+        if (!line.isEmpty() && line.toDouble() <= time + 1e-6)
+            ++index;
+    }
+    return index;
+}
+
 // ffmpeg's own picture of a track at a frame index, in RGB.
 QImage referencePicture(const QString &path, int track, int frame, QSize size)
 {

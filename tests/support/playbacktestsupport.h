@@ -55,6 +55,11 @@ double meanDifference(const QImage &a, const QImage &b);
 // ffmpeg's own picture of a track at a frame index, in RGB; null when it cannot be made.
 QImage referencePicture(const QString &path, int track, int frame, QSize size);
 
+// The index of the picture of a video track whose span holds `time`, by the file's own times as
+// ffprobe reads them (a muxer's time base can put a picture a few microseconds after its nominal
+// time); -1 before the first.
+int pictureAt(const QString &path, int track, double time);
+
 // Checks at every clock tick: the clock moves on at its own pace from where it was, and every
 // channel shows the picture of one instant close behind it (or nothing before its first).
 struct TickWatch
