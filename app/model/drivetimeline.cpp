@@ -62,6 +62,9 @@ DriveTimeline::DriveTimeline(const Parts &parts, QObject *parent)
             &DriveTimeline::openRecordingChanged);
     connect(m_nowPlaying, &NowPlaying::shockMarksChanged, this, &DriveTimeline::marksChanged);
     connect(m_player, &MultiTrackPlayer::currentTimeChanged, this, &DriveTimeline::positionChanged);
+    connect(m_player, &MultiTrackPlayer::durationChanged, this, &DriveTimeline::driveClockChanged);
+    connect(this, &DriveTimeline::drivesChanged, this, &DriveTimeline::driveClockChanged);
+    connect(m_player, &MultiTrackPlayer::stateChanged, this, &DriveTimeline::driveClockChanged);
 }
 
 void DriveTimeline::forgetCard()
@@ -243,6 +246,80 @@ QString DriveTimeline::momentText() const
     return moment ? moment->toString(QStringLiteral("HH:mm:ss")) : QString();
 }
 
+const Drive *DriveTimeline::openDrive() const
+{
+    const std::optional<FileListItem> &open = m_nowPlaying->openRecording();
+    if (!open || m_player->state() == MultiTrackPlayer::State::Empty)
+        return nullptr;
+    for (const Drive &drive : m_drives) {
+        if (drive.recordings.size() < 2)
+            continue;
+        for (const DriveRecording &recording : drive.recordings) {
+            if (recording.row.id == open->id)
+                return &drive;
+        }
+    }
+    return nullptr;
+}
+
+double DriveTimeline::driveProgress() const
+{
+    const Drive *drive = openDrive();
+    const std::optional<QDateTime> moment = playedMoment();
+    if (!drive || !moment || drive->start.msecsTo(drive->end) <= 0)
+        return 0;
+    return std::clamp(static_cast<double>(drive->start.msecsTo(*moment)) /
+                          static_cast<double>(drive->start.msecsTo(drive->end)),
+                      0.0, 1.0);
+}
+
+QString DriveTimeline::driveTimeText() const
+{
+    const Drive *drive = openDrive();
+    const std::optional<QDateTime> moment = playedMoment();
+    if (!drive || !moment)
+        return {};
+    return NowPlaying::clockText(static_cast<double>(drive->start.msecsTo(*moment)) / 1000);
+}
+
+QString DriveTimeline::driveLengthText() const
+{
+    const Drive *drive = openDrive();
+    return drive ? NowPlaying::clockText(drive->seconds()) : QString();
+}
+
+double DriveTimeline::openStart() const
+{
+    const Drive *drive = openDrive();
+    const std::optional<QDateTime> start =
+        drive ? recordingStart(m_nowPlaying->openRecording()->name) : std::nullopt;
+    if (!start || drive->seconds() <= 0)
+        return 0;
+    return static_cast<double>(drive->start.msecsTo(*start)) / 1000 / drive->seconds();
+}
+
+double DriveTimeline::openShare() const
+{
+    const Drive *drive = openDrive();
+    if (!drive || drive->seconds() <= 0)
+        return 1;
+    return m_player->duration() / drive->seconds();
+}
+
+QString DriveTimeline::driveTimeTextAt(double point) const
+{
+    const Drive *drive = openDrive();
+    return drive ? NowPlaying::clockText(std::clamp(point, 0.0, 1.0) * drive->seconds())
+                 : QString();
+}
+
+void DriveTimeline::seekDrive(double point)
+{
+    if (const Drive *drive = openDrive())
+        playMoment(
+            drive->start.addMSecs(qRound64(std::clamp(point, 0.0, 1.0) * drive->seconds() * 1000)));
+}
+
 void DriveTimeline::showDay(const QDate &day)
 {
     m_day = day;
@@ -274,6 +351,7 @@ void DriveTimeline::showNextDay()
 
 void DriveTimeline::openRecordingChanged()
 {
+    emit driveClockChanged();
     const std::optional<FileListItem> &open = m_nowPlaying->openRecording();
     // The day of the drive the recording belongs to: a drive past midnight stays on its day.
     for (const Drive &drive : m_drives) {

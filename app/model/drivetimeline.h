@@ -39,6 +39,17 @@ class DriveTimeline : public QObject
     Q_PROPERTY(double position READ position NOTIFY positionChanged)
     // The dashcam's clock at the moment played ("09:00:04"); empty while none plays.
     Q_PROPERTY(QString momentText READ momentText NOTIFY positionChanged)
+    // Whether the open recording is one of a drive of several: the seek bar then runs on the
+    // drive's time, from its start (0) to its end (1).
+    Q_PROPERTY(bool drivePlays READ drivePlays NOTIFY driveClockChanged)
+    Q_PROPERTY(double driveProgress READ driveProgress NOTIFY positionChanged)
+    // The time since the drive's start and the drive's length, "HH:MM:SS".
+    Q_PROPERTY(QString driveTimeText READ driveTimeText NOTIFY positionChanged)
+    Q_PROPERTY(QString driveLengthText READ driveLengthText NOTIFY driveClockChanged)
+    // Where the open recording starts on the drive's time and how much of it it takes, both as
+    // shares of the drive: a point p of the recording is openStart + p * openShare of the drive.
+    Q_PROPERTY(double openStart READ openStart NOTIFY driveClockChanged)
+    Q_PROPERTY(double openShare READ openShare NOTIFY driveClockChanged)
 
 public:
     struct Parts
@@ -67,6 +78,18 @@ public:
     QDateTime momentAt(double point) const;
     // The moment the player shows, when the open recording is one of the card's with a time.
     std::optional<QDateTime> playedMoment() const;
+    // The drive the open recording belongs to, when it is one of several recordings.
+    const Drive *openDrive() const;
+    bool drivePlays() const { return openDrive() != nullptr; }
+    double driveProgress() const;
+    QString driveTimeText() const;
+    QString driveLengthText() const;
+    double openStart() const;
+    double openShare() const;
+    // The time text of a point of the drive (0 to 1), for the time under a dragged handle.
+    Q_INVOKABLE QString driveTimeTextAt(double point) const;
+    // Plays the drive from a point of it (0 to 1).
+    Q_INVOKABLE void seekDrive(double point);
 
     // The drives found again from the card's rows and the lengths of the copies made so far.
     QCoro::Task<> findDrivesAgain();
@@ -82,6 +105,7 @@ signals:
     void dayChanged();
     void marksChanged();
     void positionChanged();
+    void driveClockChanged();
 
 private:
     QList<QDate> days() const;

@@ -152,6 +152,27 @@ TEST(DriveStrip, AMomentPlaysFromItsPictureInTheRecordingThatHoldsIt)
         EXPECT_EQ(timeline.momentText(), shown->toString(QStringLiteral("HH:mm:ss")));
     }
     EXPECT_FALSE(QCoro::waitFor(timeline.playMoment(moment("2024-10-05 14:31:00"))));
+
+    // The seek bar runs on the drive's ten seconds: 45 % of it is half a second into the second
+    // piece, which starts at 40 % of it and takes about as much.
+    firstTick.reset();
+    timeline.seekDrive(0.45);
+    ASSERT_TRUE(korvane::test::waitUntil([&] {
+        return model.nowPlaying()->openRecording() &&
+               model.nowPlaying()->openRecording()->name == QFileInfo(pieces[1]).fileName() &&
+               !model.library()->isSelecting();
+    }));
+    EXPECT_TRUE(timeline.drivePlays());
+    EXPECT_EQ(timeline.driveLengthText(), QStringLiteral("00:00:10"));
+    EXPECT_NEAR(timeline.openStart(), 0.4, 0.005);
+    EXPECT_NEAR(timeline.openShare(), 0.4, 0.005);
+    ASSERT_TRUE(korvane::test::waitUntil([&] { return firstTick.time().has_value(); }));
+    EXPECT_GE(*firstTick.time(), 0.45 * drive.seconds() - 4 - 0.04);
+    EXPECT_LT(*firstTick.time(), 0.45 * drive.seconds() - 4 + 0.5);
+    player.pause();
+    ASSERT_TRUE(korvane::test::waitUntilSettled(player));
+    EXPECT_NEAR(timeline.driveProgress(), (4 + player.currentTime()) / drive.seconds(), 0.001);
+    EXPECT_EQ(timeline.driveTimeText(), NowPlaying::clockText(4 + player.currentTime()));
 }
 
 TEST(DriveStrip, TheSampleCardsTripsAreItsDrivesDayByDay)

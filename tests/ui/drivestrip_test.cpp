@@ -46,6 +46,9 @@ TEST_F(DriveStripWindow, ShowsTheDaysDrivesAndAClickPlaysTheMomentUnderIt)
     settle();
     EXPECT_TRUE(findItem(QStringLiteral("driveStrip/playedMoment")));
     EXPECT_EQ(text(item(QStringLiteral("driveStrip/moment"))).left(5), u"14:30");
+    // A drive of one recording: the seek bar stays the recording's.
+    EXPECT_FALSE(timeline.drivePlays());
+    EXPECT_EQ(text(item(QStringLiteral("duration"))), u"00:00:12");
 }
 
 } // namespace

@@ -109,6 +109,7 @@ Rectangle {
                     player: root.player
                     nowPlaying: root.nowPlaying
                     clips: root.clips
+                    timeline: root.timeline
                 }
 
                 PlayButtonBar {

@@ -5,13 +5,21 @@ import Korvane.Controls as K
 import Korvane.Models
 
 // Where playback is: the time, the seek bar with the shocks and the evidence clip's span marked,
-// the length, and the speed at this moment (a double click saves the GPS log to the card).
+// the length, and the speed at this moment (a double click saves the GPS log to the card). In a
+// drive of several recordings the bar, the time and the length are the drive's, and the marks of
+// the open recording lie on its stretch of it.
 Rectangle {
     id: bar
 
     required property MultiTrackPlayer player
     required property NowPlaying nowPlaying
     required property Clips clips
+    required property DriveTimeline timeline
+    readonly property bool onDrive: timeline.drivePlays
+    // The point of the bar of a point of the open recording (0 to 1).
+    function barPoint(fraction) {
+        return onDrive ? timeline.openStart + fraction * timeline.openShare : fraction
+    }
 
     implicitHeight: K.Theme.barHeight
     color: K.Theme.panel
@@ -23,7 +31,10 @@ Rectangle {
         Label {
             objectName: "currentTime"
             // While the bar is dragged: the time it would seek to.
-            text: seek.pressed ? bar.nowPlaying.timeTextAt(seek.value) : bar.nowPlaying.currentTimeText
+            text: seek.pressed ? (bar.onDrive ? bar.timeline.driveTimeTextAt(seek.value)
+                                              : bar.nowPlaying.timeTextAt(seek.value))
+                               : (bar.onDrive ? bar.timeline.driveTimeText
+                                              : bar.nowPlaying.currentTimeText)
             color: K.Theme.text
             font.family: "monospace"
         }
@@ -37,10 +48,10 @@ Rectangle {
             enabled: bar.nowPlaying.videoPlayers.length > 0
             from: 0
             to: 1
-            value: bar.player.progress
-            // The pictures follow the handle while it is dragged.
+            value: bar.onDrive ? bar.timeline.driveProgress : bar.player.progress
+            // The pictures follow the handle while it is dragged; on a drive, where it is let go.
             onMoved: {
-                if (pressed)
+                if (pressed && !bar.onDrive)
                     bar.player.scrubTo(value)
             }
             onPressedChanged: {
@@ -48,7 +59,10 @@ Rectangle {
                     bar.player.isScrubbing = true
                 } else {
                     bar.player.isScrubbing = false
-                    bar.player.seek(value)
+                    if (bar.onDrive)
+                        bar.timeline.seekDrive(value)
+                    else
+                        bar.player.seek(value)
                 }
             }
         
@@ -59,8 +73,8 @@ Rectangle {
                 readonly property double to: bar.clips.clipTo >= 0 ? bar.clips.clipTo : bar.player.duration
                 visible: bar.player.duration > 0 && (bar.clips.clipFrom >= 0 || bar.clips.clipTo >= 0)
                 z: -0.5
-                x: seek.grooveX(from / Math.max(bar.player.duration, 1e-9))
-                width: Math.max(2, seek.grooveX(to / Math.max(bar.player.duration, 1e-9)) - x)
+                x: seek.grooveX(bar.barPoint(from / Math.max(bar.player.duration, 1e-9)))
+                width: Math.max(2, seek.grooveX(bar.barPoint(to / Math.max(bar.player.duration, 1e-9))) - x)
                 y: seek.topPadding + seek.availableHeight / 2 - height / 2
                 height: 10
                 radius: 2
@@ -77,7 +91,7 @@ Rectangle {
                     objectName: "shockMark" + index
                     width: 14
                     height: seek.availableHeight + 8
-                    x: seek.grooveX(modelData) - width / 2
+                    x: seek.grooveX(bar.barPoint(modelData)) - width / 2
                     y: seek.topPadding - 4
                     z: 1
                     Rectangle {
@@ -102,7 +116,7 @@ Rectangle {
         }
                 Label {
             objectName: "duration"
-            text: bar.nowPlaying.durationText
+            text: bar.onDrive ? bar.timeline.driveLengthText : bar.nowPlaying.durationText
             color: K.Theme.dimText
             font.family: "monospace"
         }
