@@ -1,7 +1,6 @@
 #include "model/drivetimeline.h"
 
 #include "base/background.h"
-#include "base/published.h"
 #include "model/cardsession.h"
 #include "model/nowplaying.h"
 #include "model/recordinglibrary.h"
@@ -55,7 +54,13 @@ DriveTimeline::DriveTimeline(const Parts &parts, QObject *parent)
     : QObject(parent), m_session(parts.session), m_library(parts.library), m_opener(parts.opener),
       m_nowPlaying(parts.nowPlaying), m_player(parts.player)
 {
-    connect(m_library, &RecordingLibrary::fileListChanged, this, [this] { findDrivesAgain(); });
+    // Found once the new list's rows are shown: the list comes first, and on two cores the
+    // search would slow the filter down.
+    connect(m_library, &RecordingLibrary::fileListChanged, this, [this] { m_listChanged = true; });
+    connect(m_library->filteredModel(), &QAbstractItemModel::modelReset, this, [this] {
+        if (std::exchange(m_listChanged, false))
+            findDrivesAgain();
+    });
     connect(m_library, &RecordingLibrary::rowCopied, this, [this] { findDrivesAgain(); });
     connect(m_session, &CardSession::cardLeft, this, &DriveTimeline::forgetCard);
     connect(m_nowPlaying, &NowPlaying::openTitleChanged, this,

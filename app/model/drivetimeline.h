@@ -127,6 +127,7 @@ private:
     QHash<QUuid, double> m_lengths; // of the copies measured, by row id
     QDate m_day;
     quint64 m_generation = 0; // a search of drives of an older card or list is dropped
+    bool m_listChanged = false; // the card's rows changed since the drives were last searched
 };
 
 } // namespace korvane
