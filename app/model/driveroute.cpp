@@ -7,6 +7,7 @@
 #include "services/workingcopy.h"
 
 #include <QPointer>
+#include <QSet>
 
 #include <cmath>
 #include <limits>
@@ -73,10 +74,20 @@ QCoro::Task<> DriveRoute::findRouteAgain()
             return read;
         });
         const QHash<QUuid, QList<RoutePoint>> read = co_await reading;
-        if (!self || generation != m_generation)
+        if (!self)
             co_return;
+        // What was read stays read, whether or not a newer route superseded this one.
         m_read.insert(read);
+        if (generation != m_generation)
+            co_return;
     }
+    // Only the recordings of the card's drives are kept: a list read again has rows of its own.
+    QSet<QUuid> listed;
+    for (const Drive &known : m_timeline->drives()) {
+        for (const DriveRecording &recording : known.recordings)
+            listed.insert(recording.row.id);
+    }
+    m_read.removeIf([&](const auto &entry) { return !listed.contains(entry.key()); });
     m_places.clear();
     QVariantList route;
     for (const DriveRecording &recording : shown.recordings) {

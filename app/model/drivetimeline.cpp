@@ -63,6 +63,8 @@ DriveTimeline::DriveTimeline(const Parts &parts, QObject *parent)
     });
     connect(m_library, &RecordingLibrary::rowCopied, this, [this] { findDrivesAgain(); });
     connect(m_session, &CardSession::cardLeft, this, &DriveTimeline::forgetCard);
+    // A recording played to its end goes on with what follows it in its drive.
+    m_opener->setFollowing([this](const FileListItem &row) { return following(row); });
     connect(m_nowPlaying, &NowPlaying::openTitleChanged, this,
             &DriveTimeline::openRecordingChanged);
     connect(m_nowPlaying, &NowPlaying::shockMarksChanged, this, &DriveTimeline::marksChanged);
@@ -371,6 +373,22 @@ void DriveTimeline::openRecordingChanged()
     emit positionChanged();
 }
 
+std::optional<RecordingOpener::Following> DriveTimeline::following(const FileListItem &row) const
+{
+    for (const Drive &drive : m_drives) {
+        for (qsizetype i = 0; i < drive.recordings.size(); ++i) {
+            if (drive.recordings[i].row.id != row.id)
+                continue;
+            const std::optional<DrivePlace> place = drive.placeAfter(i);
+            if (!place)
+                return std::nullopt;
+            return RecordingOpener::Following{drive.recordings[place->recording].row,
+                                              place->offset};
+        }
+    }
+    return std::nullopt;
+}
+
 QCoro::Task<bool> DriveTimeline::playMoment(QDateTime at)
 {
     QPointer<DriveTimeline> self(this);
@@ -381,9 +399,9 @@ QCoro::Task<bool> DriveTimeline::playMoment(QDateTime at)
             break;
         }
     }
-    // In a pause between drives: the next drive from its start.
+    // In a pause between drives: the next drive of that day from its start.
     for (qsizetype i = 0; !found && i < m_drives.size(); ++i) {
-        if (m_drives[i].start > at) {
+        if (m_drives[i].start > at && m_drives[i].start.date() == at.date()) {
             if (const std::optional<DrivePlace> place = m_drives[i].placeOf(m_drives[i].start))
                 found = {&m_drives[i], *place};
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/recordingopener.h"
 #include "records/drives.h"
 
 #include <QCoroTask>
@@ -93,8 +94,8 @@ public:
 
     // The drives found again from the card's rows and the lengths of the copies made so far.
     QCoro::Task<> findDrivesAgain();
-    // Opens the recording of the drive that holds `at` (of the drive after it, in a pause) and
-    // plays it from that moment; false when no drive is there.
+    // Opens the recording of the drive that holds `at` (of the drive after it that day, in a
+    // pause) and plays it from that moment; false when no drive is there.
     QCoro::Task<bool> playMoment(QDateTime at);
     Q_INVOKABLE void playAt(double point);
     Q_INVOKABLE void showPreviousDay();
@@ -109,6 +110,8 @@ signals:
 
 private:
     QList<QDate> days() const;
+    // What follows `row` in its drive, for the open at its end.
+    std::optional<RecordingOpener::Following> following(const FileListItem &row) const;
     // The drives that start on the day shown.
     QList<const Drive *> drivesOfDay() const;
     // The strip's span: the day's drives with a little room at both ends.

@@ -413,15 +413,20 @@ QCoro::Task<> RecordingLibrary::prefetchPrevious(qsizetype index)
 {
     if (index <= 0 || index >= m_filtered.count())
         co_return;
-    const FileListItem above = m_filtered.rows()[index - 1];
-    if (above.read != 0)
+    QCoro::Task<> copying = prefetch(m_filtered.rows()[index - 1]);
+    co_await copying;
+}
+
+QCoro::Task<> RecordingLibrary::prefetch(FileListItem row)
+{
+    if (row.read != 0 || row.fromComputer)
         co_return;
     QPointer<RecordingLibrary> self(this);
     // The open waits for it: it runs as fast as the card allows.
-    const QString cardPath = above.cardPath();
+    const QString cardPath = row.cardPath();
     co_await m_card.readCardFile(cardPath);
     if (self)
-        markCopied(above);
+        markCopied(row);
 }
 
 } // namespace korvane

@@ -82,6 +82,8 @@ public:
     Q_INVOKABLE static QList<QUrl> droppedRecordings(const QList<QUrl> &urls);
     // Copies the row above `index` (the recording made next) from the card, when it is not yet.
     QCoro::Task<> prefetchPrevious(qsizetype index);
+    // Copies a row from the card, when it is not yet.
+    QCoro::Task<> prefetch(FileListItem row);
 
     // An open of a row: whether one may start now (none runs, no card load does); then it is
     // marked and the background copying called off until it ends.

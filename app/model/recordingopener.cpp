@@ -25,6 +25,7 @@
 #include <QCoroSignal>
 #include <QCoroTimer>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -79,6 +80,7 @@ bool RecordingOpener::beginOpen()
         return false;
     m_endedDuringOpen = false;
     m_startAt = 0;
+    ++m_preparationGeneration;
     return true;
 }
 
@@ -176,33 +178,65 @@ void RecordingOpener::openPrevious()
 void RecordingOpener::recordingEnded()
 {
     // An open under way plays its recording before it ends: the next one waits for it.
-    if (m_library->isSelecting()) {
+    if (m_library->isSelecting())
         m_endedDuringOpen = true;
-    } else {
-        m_continuing = m_seamless;
-        openPrevious();
-        m_continuing = false;
+    else
+        continueAfterEnd();
+}
+
+void RecordingOpener::continueAfterEnd()
+{
+    const std::optional<FileListItem> &open = m_nowPlaying->openRecording();
+    const std::optional<Following> next = open && m_following ? m_following(*open) : std::nullopt;
+    if (next) {
+        openFollowing(*next, m_seamless);
+        return;
     }
+    m_continuing = m_seamless;
+    openPrevious();
+    m_continuing = false;
+}
+
+QCoro::Task<> RecordingOpener::openFollowing(Following next, bool continuing)
+{
+    QPointer<RecordingOpener> self(this);
+    // An event's seconds of a drive play from whatever holds them, in whichever tab.
+    if (!m_library->filteredModel()->indexOf(next.row.id)) {
+        QCoro::Task<> showing = m_library->showRowsOf(next.row.type);
+        co_await showing;
+        if (!self)
+            co_return;
+    }
+    m_continuing = continuing;
+    QCoro::Task<> opening = select(next.row, next.startAt);
+    m_continuing = false;
+    co_await opening;
 }
 
 QCoro::Task<> RecordingOpener::prepareNext(FileListItem item)
 {
     QPointer<RecordingOpener> self(this);
-    const std::optional<qsizetype> index = m_library->filteredModel()->indexOf(item.id);
-    if (!m_seamless || !index || *index == 0)
+    const quint64 generation = ++m_preparationGeneration;
+    const std::optional<Following> following = m_following ? m_following(item) : std::nullopt;
+    // One that starts inside the next recording opens the usual way when its turn comes.
+    if (!m_seamless || !following || following->startAt > 0)
         co_return;
-    const FileListItem next = m_library->filtered()[*index - 1];
-    // Only a recording that goes on where this one ends: another one is a jump the user sees.
-    const std::optional<QDateTime> start = recordingStart(item.name);
-    const std::optional<QDateTime> nextStart = recordingStart(next.name);
-    const qint64 endMs = qRound64((m_player->duration() + driveJoinSeconds) * 1000);
-    if (!start || !nextStart || *nextStart < *start || start->addMSecs(endMs) < *nextStart)
+    const FileListItem next = following->row;
+    const quint64 card = m_session->generation();
+    QCoro::Task<> copying = m_library->prefetch(next);
+    co_await copying;
+    if (!self || generation != m_preparationGeneration || card != m_session->generation())
         co_return;
     if (!next.fromComputer && !hasOwnCopy(m_card, next))
         co_return;
-    const quint64 card = m_session->generation();
-    const QString work =
-        WorkingFolder::workFolder(QStringLiteral("next-%1").arg(++m_preparations % 2));
+    // The folders of earlier preparations go, all but the one the open recording plays from: a
+    // rebuild they superseded may still be writing into its own.
+    const QString works = WorkingFolder::tempRoot() + QStringLiteral("work/");
+    for (const QString &old : QDir(works).entryList({QStringLiteral("next-*")}, QDir::Dirs)) {
+        if (works + old + QLatin1Char('/') != m_openWork)
+            WorkingFolder::deleteDirectory(works + old);
+    }
+    const QString work = WorkingFolder::workFolder(QStringLiteral("next-%1").arg(++m_preparations));
     if (work.isEmpty())
         co_return;
     const OpenFiles files = OpenFiles::in(work, localCopy(next));
@@ -210,7 +244,8 @@ QCoro::Task<> RecordingOpener::prepareNext(FileListItem item)
     QString side;
     if (next.needsRebuild()) {
         const bool rebuilt = co_await m_card.conversions().recoverVideo(files.local, files.temp);
-        if (!self || !rebuilt || card != m_session->generation())
+        if (!self || !rebuilt || generation != m_preparationGeneration ||
+            card != m_session->generation())
             co_return;
         path = files.temp;
         if (const QString sound = sideSoundOf(files.temp);
@@ -220,7 +255,8 @@ QCoro::Task<> RecordingOpener::prepareNext(FileListItem item)
     QCoro::Task<bool> preloading = m_player->preload(
         QUrl::fromLocalFile(path), side.isEmpty() ? QUrl() : QUrl::fromLocalFile(side));
     const bool preloaded = co_await preloading;
-    if (!self || !preloaded || card != m_session->generation())
+    if (!self || !preloaded || generation != m_preparationGeneration ||
+        card != m_session->generation())
         co_return;
     m_prepared = Prepared{next.id, work, path, side};
 }
@@ -288,6 +324,9 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
                                                   ? QUrl()
                                                   : QUrl::fromLocalFile(prepared->sideSound));
     const QString work = ready ? prepared->work : WorkingFolder::workFolder(QStringLiteral("open"));
+    m_openWork = work;
+    // A rebuild that replaces what played starts it again where this open was asked to.
+    const double startAt = m_startAt;
     if (work.isEmpty()) {
         m_notifications->setAlertMessage(tr(damagedMessage));
         m_library->endOpen();
@@ -355,6 +394,7 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
         m_player->recordingMoved(playable.path);
     bool loaded = playing;
     if (!playing) {
+        m_startAt = startAt;
         loaded = co_await loadMp4(playable.path);
         if (loaded)
             loaded = co_await playWhenDue(card, notBefore);
@@ -387,7 +427,7 @@ QCoro::Task<bool> RecordingOpener::openCopy(FileListItem item, QString local, qu
     const bool played = loaded && ok;
     // The recording played to its end while its files were being made: the next one opens now.
     if (std::exchange(m_endedDuringOpen, false) && played)
-        openPrevious();
+        continueAfterEnd();
     co_return played;
 }
 

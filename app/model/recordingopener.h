@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace korvane {
@@ -56,10 +57,26 @@ public:
     Q_INVOKABLE void openNext();
     Q_INVOKABLE void openPrevious();
 
+    // Where playback goes on when a recording has played to its end: the recording that follows
+    // it in its drive and the second to start at; none at the end of a drive.
+    struct Following
+    {
+        FileListItem row;
+        double startAt = 0;
+    };
+    using FollowingOf = std::function<std::optional<Following>(const FileListItem &)>;
+    // Without it, or at the end of a drive, the row above in the list follows.
+    void setFollowing(FollowingOf following) { m_following = std::move(following); }
+
     // Whether the recording that follows the open one in its drive is made ready while it plays,
     // so that it takes over at the end without a stop; otherwise it opens then as a click
     // opens it, marked 200 ms first. On unless turned off.
     bool isSeamless() const { return m_seamless; }
+    // The row made ready to follow the open recording; none while there is none.
+    std::optional<QUuid> preparedNext() const
+    {
+        return m_prepared ? std::optional(m_prepared->id) : std::nullopt;
+    }
     void setSeamless(bool on) { m_seamless = on; }
 
     QString salvageQuestion() const;
@@ -100,8 +117,12 @@ private:
     void forgetCard();
     // The player reached the end of the recording: the next one in time opens.
     void recordingEnded();
-    // The row above the open recording `item`, when it goes on where `item` ends: copied
-    // already, rebuilt when it is unfinished, and preloaded into the player.
+    // Opens what follows the open recording in its drive, else the row above.
+    void continueAfterEnd();
+    // Opens `next`, its type's rows shown first when the list does not show it.
+    QCoro::Task<> openFollowing(Following next, bool continuing);
+    // What follows `item` in its drive, when it starts at its beginning: copied, rebuilt into a
+    // folder of its own when it is unfinished, and preloaded into the player.
     QCoro::Task<> prepareNext(FileListItem item);
 
     ProcessManager &m_card;
@@ -129,7 +150,11 @@ private:
         QString sideSound;
     };
     std::optional<Prepared> m_prepared;
-    quint64 m_preparations = 0; // each preparation's files go into the folder the last did not use
+    FollowingOf m_following;
+    // Each preparation has a folder of its own, and an open or a later preparation supersedes it.
+    quint64 m_preparations = 0;
+    quint64 m_preparationGeneration = 0;
+    QString m_openWork; // the folder of the open recording's files
 };
 
 } // namespace korvane

@@ -4,6 +4,7 @@
 #include "base/userdefaults.h"
 #include "records/mp4tracks.h"
 
+#include <QCoroTimer>
 #include <QPointer>
 #include <QTimerEvent>
 
@@ -40,12 +41,19 @@ QCoro::Task<void> MultiTrackPlayer::load(const QUrl &url, const QUrl &sideSound)
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const quint64 generation = ++m_loadGeneration;
     const QPointer<MultiTrackPlayer> self(this);
-    // Made ready while the recording before played: it takes over now, its first pictures shown.
+    // Made ready while the recording before played: it takes over, its first pictures shown.
+    // Not from inside the signal that ended the recording before: its pipeline, still emitting,
+    // would go with it. One turn of the event loop later it is out of it.
     if (hasPreloaded(url, sideSound)) {
-        std::unique_ptr<PlaybackPipeline> ready = std::move(m_standby->pipeline);
-        m_standby.reset();
-        replaceRecording(std::move(ready), path);
-        co_return;
+        co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+        if (!self || generation != m_loadGeneration)
+            co_return;
+        if (hasPreloaded(url, sideSound)) {
+            std::unique_ptr<PlaybackPipeline> ready = std::move(m_standby->pipeline);
+            m_standby.reset();
+            replaceRecording(std::move(ready), path);
+            co_return;
+        }
     }
     ++m_standbyGeneration;
     m_standby.reset();
@@ -105,6 +113,8 @@ void MultiTrackPlayer::replaceRecording(std::unique_ptr<PlaybackPipeline> pipeli
     dropRecording();
     m_pipeline = std::move(pipeline);
     setCurrentTime(0);
+    // The recording before may have ended: this one stands at its start, not at an end.
+    setProgress(0);
     // Every recording opens at its own pace.
     if (m_rate != 1) {
         m_rate = 1;

@@ -19,14 +19,15 @@ bool drivesWith(const QString &type)
 // A length estimated from a size is trusted only this far: a card may claim any size.
 constexpr double longestEstimate = 10 * usualRecordingSeconds;
 
-// A recording's length as its copy tells it or as the next cut of its folder shows it; none
-// when neither does. `folder` is in time order.
+// A recording's length as its copy tells it or, in the continuous folder, as the next cut shows
+// it; none when neither does. Event, manual and parking recordings are made one by one, so the
+// next one's time says nothing of where one ended. `folder` is in time order.
 std::optional<double> measuredLength(const QList<DriveRecording *> &folder, qsizetype i,
                                      const QHash<QUuid, double> &known)
 {
     if (const auto it = known.constFind(folder[i]->row.id); it != known.cend() && *it > 0)
         return *it;
-    if (i + 1 < folder.size()) {
+    if (folder[i]->row.type == u"normal" && i + 1 < folder.size()) {
         const double gap =
             static_cast<double>(folder[i]->start.msecsTo(folder[i + 1]->start)) / 1000;
         if (gap > 0 && gap <= usualRecordingSeconds + driveJoinSeconds)
@@ -169,9 +170,14 @@ QDateTime Drive::momentOf(qsizetype index, double offset) const
 
 std::optional<DrivePlace> Drive::placeAfter(qsizetype index) const
 {
-    const std::optional<DrivePlace> place = placeOf(recordings[index].end());
+    std::optional<DrivePlace> place = placeOf(recordings[index].end());
     if (place && place->recording == index)
         return std::nullopt;
+    // A file's length can run a little past the next cut (its sound ends a frame or two later):
+    // the next recording then plays from its start, not a fraction of a second in.
+    if (place && place->offset < cutOverlapSeconds &&
+        recordings[place->recording].start >= recordings[index].start)
+        place->offset = 0;
     return place;
 }
 

@@ -62,14 +62,16 @@ struct Drive
 // The pause between two recordings, in seconds, up to which they still belong to one drive: the
 // dashcam closes one file and opens the next within a second or two.
 inline constexpr double driveJoinSeconds = 5;
+// How far a recording's file may run past the next cut and the next still play from its start.
+inline constexpr double cutOverlapSeconds = 1;
 // The length assumed of a recording whose length nothing tells: the dashcam's cut.
 inline constexpr double usualRecordingSeconds = 60;
 
 // The drives of a card's recordings, the earliest first. Recordings of the continuous, event
 // and manual folders make driving drives, parking ones drives of their own; kept copies and
 // names without a time take no part. `knownSeconds` holds the lengths read from copies, by row
-// id; the others are estimated from the next recording of their folder (a cut follows the one
-// before) or from their size at the bit rate of their neighbours.
+// id; the others are estimated from the next continuous recording (a cut follows the one before)
+// or from their size at the bit rate of their neighbours.
 QList<Drive> findDrives(const QList<FileListItem> &rows,
                         const QHash<QUuid, double> &knownSeconds = {});
 

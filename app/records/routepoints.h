@@ -15,8 +15,8 @@ struct RoutePoint
 };
 
 // The places of a recording `seconds` long, from its RMC sentences with a valid fix, in their
-// order (the points of its GPX track): the first at 0 and the last at `seconds`, those between
-// by the receiver's own clock, or evenly where it has none.
+// order (the points of its GPX track), each at its GPS record's share of the recording: the
+// first record at 0, the last at `seconds`, a record without a fix keeping its second.
 QList<RoutePoint> routePoints(const MediaRecords &records, double seconds);
 
 } // namespace korvane

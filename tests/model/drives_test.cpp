@@ -6,6 +6,7 @@
 #include "playbacktestsupport.h"
 #include "samplerecordings.h"
 #include "segmentedtrip.h"
+#include "services/playablefile.h"
 #include "services/workingcopy.h"
 #include "testfiles.h"
 
@@ -391,4 +392,51 @@ TEST(DriveStrip, TheMapShowsTheWholeRouteOfTheDriveAndAPlaceOnItPlaysFromThere)
     EXPECT_GE(*shown, moment("2024-10-06 09:00:06"));
     // The route stays the drive's while its recordings play.
     EXPECT_EQ(model.mapPosition()->route().size(), expected.size());
+}
+
+TEST(DriveStrip, AtItsEndARecordingHandsOnToWhatHoldsTheNextSecondOfItsDrive)
+{
+    // Recordings of 4 s: 09:00:00, 09:00:04, 09:00:08 (unfinished), and the event of 09:00:06.
+    CardModel card(korvane::test::sampleCardImage({"--seconds", "4", "--trips"}));
+    AppViewModel &model = card.model();
+    card.loadCard();
+    DriveTimeline &timeline = *model.timeline();
+    QCoro::waitFor(timeline.findDrivesAgain());
+    // Every type in one list, newest first: the event lies between the two continuous ones.
+    QCoro::waitFor(model.library()->showRowsOf(QStringLiteral("all")));
+    QStringList opened;
+    const QMetaObject::Connection opens =
+        QObject::connect(model.nowPlaying(), &NowPlaying::openTitleChanged, [&] {
+            const std::optional<FileListItem> &open = model.nowPlaying()->openRecording();
+            if (open && (opened.isEmpty() || opened.last() != open->name))
+                opened.append(open->name);
+        });
+    bool rebuiltAtTheCut = false;
+    const QMetaObject::Connection messages =
+        QObject::connect(model.notifications(), &Notifications::procMessageChanged, [&] {
+            if (model.notifications()->procMessage() == QVariant(rebuildingMessage()))
+                rebuiltAtTheCut = true;
+        });
+
+    MultiTrackPlayer &player = *model.playerManager();
+    ASSERT_TRUE(QCoro::waitFor(timeline.playMoment(moment("2024-10-06 09:00:04"))));
+    card.waitUntilOpened();
+    // Held until the unfinished one that follows is rebuilt and open beside it.
+    player.pause();
+    const FileListItem unfinished =
+        model.library()->filtered()[card.row(QStringLiteral("N_20241006_090008.mov"))];
+    ASSERT_TRUE(korvane::test::waitUntil(
+        [&] { return model.opener()->preparedNext() == unfinished.id; }, 60000));
+    player.play();
+    // It plays to its end and on into the next drive, the row above it.
+    ASSERT_TRUE(korvane::test::waitUntil(
+        [&] { return opened.size() >= 3 && !model.library()->isSelecting(); }, 60000))
+        << opened.join(' ').toStdString();
+    QObject::disconnect(opens);
+    QObject::disconnect(messages);
+    // Not the event above it in the list, whose seconds the continuous recordings hold; and the
+    // rebuild made while the one before played.
+    EXPECT_EQ(opened, (QStringList{"N_20241006_090004.mp4", "N_20241006_090008.mov",
+                                   "N_20241006_093000.mp4"}));
+    EXPECT_FALSE(rebuiltAtTheCut);
 }

@@ -1,6 +1,7 @@
 // Trips found in a card's listing: which recordings make one drive, what each plays, and where a
 // moment of a drive is played from, on listings written by hand the way dashcams name files.
 #include "records/drives.h"
+#include "records/routepoints.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,61 @@ TEST(DriveGrouping, SizesACardClaimsCannotMakeADriveEndless)
     const QList<Drive> lone = findDrives({row("event", "E_20241005_143000.mp4", 0)});
     ASSERT_EQ(lone.size(), 1);
     EXPECT_DOUBLE_EQ(lone[0].seconds(), usualRecordingSeconds);
+}
+
+TEST(DriveGrouping, EventsAndParkingRecordingsAreNoCutsOfOneAnother)
+{
+    // Two shocks 40 s apart, 20 s each, and two parking clips a minute apart, their continuous
+    // recordings overwritten: the next one's time says nothing of where one ended.
+    const QList<FileListItem> rows{row("normal", "N_20241005_120000.mp4"),
+                                   row("normal", "N_20241005_120100.mp4"),
+                                   row("event", "E_20241005_143000.mp4", 20'000'000),
+                                   row("event", "E_20241005_143040.mp4", 20'000'000),
+                                   row("park", "P_20241005_220000.mp4", 10'000'000),
+                                   row("park", "P_20241005_220100.mp4", 10'000'000)};
+    const QList<Drive> drives = findDrives(rows);
+    QStringList starts;
+    for (const Drive &drive : drives)
+        starts.append(driveTimeText(drive.start));
+    EXPECT_EQ(starts,
+              (QStringList{"2024-10-05 12:00:00", "2024-10-05 14:30:00", "2024-10-05 14:30:40",
+                           "2024-10-05 22:00:00", "2024-10-05 22:01:00"}));
+    EXPECT_DOUBLE_EQ(drives[1].seconds(), 20);
+}
+
+TEST(DrivePlaces, AFileThatRunsPastTheNextCutHandsOnToItsStart)
+{
+    // The files' sound ends 24 ms after the cut: the next piece still plays from its start.
+    const QList<FileListItem> rows{row("normal", "N_20241005_143000.mp4"),
+                                   row("normal", "N_20241005_143004.mp4")};
+    const QList<Drive> drives = findDrives(rows, {{rows[0].id, 4.024}, {rows[1].id, 4.024}});
+    ASSERT_EQ(drives.size(), 1);
+    const std::optional<DrivePlace> after = drives[0].placeAfter(0);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->recording, 1);
+    EXPECT_EQ(after->offset, 0);
+}
+
+TEST(DriveRoutePoints, EachFixKeepsItsSecondWhenOthersHaveNone)
+{
+    // Five GPS records a second apart over a 4 s recording; the first two without a fix.
+    const auto gps = [](const char *nmea) {
+        return QJsonObject{{QStringLiteral("type"), QStringLiteral("gps_info")},
+                           {QStringLiteral("nmea"), QString::fromLatin1(nmea)}};
+    };
+    const char *noFix = "$GPRMC,053012.00,V,,,,,,,051024,,,N*7A";
+    const char *fixes[] = {"$GPRMC,053014.00,A,3731.0000,N,12701.0000,E,10.0,90.0,051024,,,A*54",
+                           "$GPRMC,053015.00,A,3731.0010,N,12701.0020,E,10.0,90.0,051024,,,A*56",
+                           "$GPRMC,053016.00,A,3731.0020,N,12701.0040,E,10.0,90.0,051024,,,A*50"};
+    const MediaRecords records{gps(noFix), gps(noFix), gps(fixes[0]), gps(fixes[1]), gps(fixes[2])};
+    const QList<RoutePoint> points = routePoints(records, 4);
+    ASSERT_EQ(points.size(), 3);
+    EXPECT_DOUBLE_EQ(points[0].offset, 2);
+    EXPECT_DOUBLE_EQ(points[1].offset, 3);
+    EXPECT_DOUBLE_EQ(points[2].offset, 4);
+    // 37 degrees 31 minutes north, 127 degrees 1 minute east.
+    EXPECT_NEAR(points[0].latitude, 37 + 31.0 / 60, 1e-9);
+    EXPECT_NEAR(points[0].longitude, 127 + 1.0 / 60, 1e-9);
 }
 
 TEST(DrivePlaces, EveryMomentIsPlayedFromOneRecordingAtTheRightSecond)
