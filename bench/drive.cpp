@@ -9,6 +9,7 @@
 // 1280x720@30) and sound, every third one unfinished.
 #include "benchsupport.h"
 #include "card/workingfolder.h"
+#include "cardmodel.h"
 #include "model/appviewmodel.h"
 #include "services/workingcopy.h"
 
@@ -173,14 +174,8 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
 
     AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
-    ProcessManager &card = model.procManager();
-    card.tools().setUsesCardImage(true);
-    card.tools().setBundledTools(QStringLiteral(DURNIX_DIR "/"));
-    if (!QCoro::waitFor(card.tools().prepareTools())) {
-        std::fprintf(stderr, "bench-drive: %s\n", qPrintable(card.tools().setupProblem()));
+    if (!bench::readsCardImage(model, image, "bench-drive"))
         return 1;
-    }
-    card.setRawDevicePath(QString::fromStdString(image));
     bench::warm(image);
     QCoro::waitFor(model.library()->reloadList());
     if (model.library()->filtered().size() != recordings) {

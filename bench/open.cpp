@@ -5,6 +5,7 @@
 // five recording folders. The image stays in the page cache.
 #include "benchsupport.h"
 #include "card/workingfolder.h"
+#include "cardmodel.h"
 #include "model/appviewmodel.h"
 #include "services/workingcopy.h"
 
@@ -148,14 +149,9 @@ int main(int argc, char **argv)
 
     AppViewModel model(PlaybackOutput{true, "fakesink sync=true"});
     model.library()->setIsAutoLoad(false);
-    ProcessManager &card = model.procManager();
-    card.tools().setUsesCardImage(true);
-    card.tools().setBundledTools(QStringLiteral(DURNIX_DIR "/"));
-    if (!QCoro::waitFor(card.tools().prepareTools())) {
-        std::fprintf(stderr, "bench-open: %s\n", qPrintable(card.tools().setupProblem()));
+    if (!bench::readsCardImage(model, image, "bench-open"))
         return 1;
-    }
-    card.setRawDevicePath(QString::fromStdString(image));
+    ProcessManager &card = model.procManager();
     MultiTrackPlayer player(PlaybackOutput{true, "fakesink sync=true"});
 
     std::vector<double> listModel, listAlone, openModel, openBare, movModel, movBare;
