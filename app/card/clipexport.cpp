@@ -2,19 +2,13 @@
 // burned into every picture, made in the working folder and moved into place only when whole.
 #include "card/clipexport.h"
 
-#include "base/applog.h"
+#include "card/clipsteps.h"
+#include "card/joinedclip.h"
 #include "card/keyframes.h"
-#include "card/privatefolder.h"
-#include "card/savedfiles.h"
 #include "card/shellquote.h"
-#include "card/workingfolder.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QUuid>
 
 #include <algorithm>
 #include <cmath>
@@ -44,11 +38,6 @@ QString secondsUp(double seconds)
     return QString::number(std::ceil(std::max(0.0, seconds) * 1e6) / 1e6, 'f', 6);
 }
 
-QString secondsText(double seconds)
-{
-    return QString::number(std::max(0.0, seconds), 'f', 6);
-}
-
 struct VideoTrack
 {
     double firstPicture = 0; // the first packet after the seek, in seconds of the recording
@@ -67,7 +56,7 @@ QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ToolSet &tools, QString in
     const QString command =
         shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
         QStringLiteral(" -nostdin -v error -ss %1 -i %2 -map 0:v -c copy -t 0.001 -f framecrc -")
-            .arg(secondsText(from), shellQuoted(input));
+            .arg(clipSecondsText(from), shellQuoted(input));
     co_await Shell::runAsync(
         command, [&](const QString &chunk) { text += chunk; }, cancel);
 
@@ -101,66 +90,6 @@ QCoro::Task<QList<VideoTrack>> probeVideoTracks(const ToolSet &tools, QString in
     }
     co_return tracks;
 }
-
-QString drawtextFilter(const QString &font, int height, const CaptionLine &line)
-{
-    // White on a dark box at the bottom left, sized by the picture's height so that it reads the
-    // same on every camera.
-    const int size = std::max(10, static_cast<int>(std::lround(height / 24.0)));
-    const int border = std::max(2, size / 4);
-    const int margin = std::max(4, static_cast<int>(std::lround(height / 40.0)));
-    return QStringLiteral("drawtext=expansion=none:fontfile=%1:text=%2:fontsize=%3:fontcolor=white:"
-                          "box=1:boxcolor=black@0.65:boxborderw=%4:x=%5:y=h-th-%5:enable=%6")
-        .arg(filterValue(font), filterValue(line.text), QString::number(size),
-             QString::number(border), QString::number(margin + border),
-             filterValue(QStringLiteral("gte(t,%1)*lt(t,%2)")
-                             .arg(secondsText(line.start), secondsText(line.end))));
-}
-
-// The percentage written so far, from ffmpeg's "-progress" lines ("out_time_us=1234567").
-class ProgressReader
-{
-public:
-    ProgressReader(double duration, std::function<void(int)> report)
-        : m_duration(duration), m_report(std::move(report))
-    {
-    }
-
-    void read(const QString &chunk)
-    {
-        m_pending += chunk;
-        qsizetype end = 0;
-        while ((end = m_pending.indexOf(QLatin1Char('\n'))) >= 0) {
-            const QString line = m_pending.left(end).trimmed();
-            m_pending.remove(0, end + 1);
-            if (line.startsWith(QLatin1String("out_time_us="))) {
-                bool ok = false;
-                const double written = line.mid(12).toDouble(&ok) / 1e6;
-                if (ok && m_duration > 0)
-                    show(static_cast<int>(std::clamp(written / m_duration * 100, 0.0, 99.0)));
-            } else if (!line.contains(QLatin1Char('='))) {
-                m_complaint = line; // with "-v error" only complaints are left
-            }
-        }
-    }
-
-    void show(int percent)
-    {
-        if (percent != m_shown && m_report) {
-            m_shown = percent;
-            m_report(percent);
-        }
-    }
-
-    QString complaint() const { return m_complaint; }
-
-private:
-    double m_duration;
-    std::function<void(int)> m_report;
-    QString m_pending;
-    QString m_complaint;
-    int m_shown = -1;
-};
 
 } // namespace
 
@@ -201,11 +130,7 @@ QCoro::Task<ClipResult> exportClip(const ToolSet &tools, ClipRequest request,
     ClipResult result;
     result.path = request.destination;
     const auto finish = [&](ClipResult::Outcome outcome, const QString &detail = {}) {
-        result.outcome = cancel.isCancelled() ? ClipResult::Outcome::cancelled : outcome;
-        result.detail = detail;
-        if (result.outcome != ClipResult::Outcome::saved)
-            appLog(logCard, "[ClipExport]", request.destination, "not made:", detail);
-        return result;
+        return clipNotMade(result, outcome, detail, cancel);
     };
 
     // Nothing of the recording lies past its end: a span that starts there has no picture, and
@@ -213,8 +138,18 @@ QCoro::Task<ClipResult> exportClip(const ToolSet &tools, ClipRequest request,
     if (!(request.from < request.end))
         co_return finish(ClipResult::Outcome::nothingToCut,
                          QStringLiteral("no picture from %1 s: the recording ends at %2 s")
-                             .arg(secondsText(request.from), secondsText(request.end)));
+                             .arg(clipSecondsText(request.from), clipSecondsText(request.end)));
     request.to = std::min(request.to, request.end);
+    if (request.layout != ClipLayout::tracks) {
+        JoinedClipRequest composed;
+        composed.pieces = {{request.input, request.from, request.to}};
+        composed.layout = request.layout;
+        composed.captions = request.captions;
+        composed.destination = request.destination;
+        QCoro::Task<ClipResult> composing =
+            exportJoinedClip(tools, std::move(composed), std::move(progress), cancel);
+        co_return co_await composing;
+    }
 
     std::optional<QString> font;
     if (request.captions) {
@@ -245,7 +180,7 @@ QCoro::Task<ClipResult> exportClip(const ToolSet &tools, ClipRequest request,
     if (tracks.isEmpty())
         co_return finish(ClipResult::Outcome::nothingToCut,
                          QStringLiteral("no picture in %1 from %2 s")
-                             .arg(request.input, secondsText(request.from)));
+                             .arg(request.input, clipSecondsText(request.from)));
     if (request.track >= tracks.size())
         co_return finish(ClipResult::Outcome::noSuchChannel,
                          QStringLiteral("no video track %1").arg(request.track + 1));
@@ -258,88 +193,51 @@ QCoro::Task<ClipResult> exportClip(const ToolSet &tools, ClipRequest request,
     if (std::isnan(leading.firstPicture) || leading.firstPicture >= request.to)
         co_return finish(ClipResult::Outcome::nothingToCut,
                          QStringLiteral("no picture between %1 s and %2 s")
-                             .arg(secondsText(request.from), secondsText(request.to)));
+                             .arg(clipSecondsText(request.from), clipSecondsText(request.to)));
 
-    if (const QString problem = preparePrivateFolder(WorkingFolder::tempRoot()); !problem.isEmpty())
-        co_return finish(ClipResult::Outcome::failed, problem);
-    const QString folder = WorkingFolder::workFolder(QStringLiteral("clip-") +
-                                                     QUuid::createUuid().toString(QUuid::Id128));
-    if (folder.isEmpty())
-        co_return finish(ClipResult::Outcome::failed, QStringLiteral("cannot make a clip folder"));
-    const QString made = folder + QStringLiteral("clip.mp4");
-
-    QString arguments;
-    if (request.captions) {
-        // Encoded anew: the seek is exact, the clip starts at `from` and the captions' times
-        // count from there.
-        result.start = request.from;
-        // One chain a camera, one drawtext a caption, each on for its own second only.
-        QStringList chains;
-        for (const int t : std::as_const(kept)) {
-            QStringList chain;
-            for (const CaptionLine &line : std::as_const(*request.captions))
-                chain.append(drawtextFilter(*font, tracks[t].height, line));
-            if (chain.isEmpty())
-                chain.append(QStringLiteral("null"));
-            chains.append(
-                QStringLiteral("[0:v:%1]%2[v%1]").arg(t).arg(chain.join(QStringLiteral(",\n"))));
-        }
-        const QString graph = chains.join(QStringLiteral(";\n")) + QLatin1Char('\n');
-        const QString script = folder + QStringLiteral("captions.txt");
-        QSaveFile file(script);
-        if (!file.open(QIODevice::WriteOnly) || file.write(graph.toUtf8()) < 0 || !file.commit()) {
-            WorkingFolder::deleteDirectory(folder);
-            co_return finish(ClipResult::Outcome::failed, file.errorString());
-        }
-        arguments =
-            QStringLiteral("-ss %1 -i %2 -filter_complex_script %3")
-                .arg(secondsText(request.from), shellQuoted(request.input), shellQuoted(script));
-        for (const int t : std::as_const(kept))
-            arguments += QStringLiteral(" -map '[v%1]'").arg(t);
-        arguments += QStringLiteral(" -map '0:a:0?' -c:v libx264 -preset veryfast -c:a aac");
-    } else {
-        // Copied as recorded: the seek goes to the leading track's key frame itself, so that
-        // the clip starts on it (not at `from`, where the first picture could not be decoded).
-        // Each other track then starts on its own key frame at or before that one; the pictures
-        // before the start stay in the file for decoding and the MP4's edit lists hide them, so
-        // every track and the sound begin together at the key frame.
-        result.start = leading.firstPicture;
-        arguments = QStringLiteral("-ss %1 -i %2 %3 -map '0:a:0?' -c copy -use_editlist 1")
+    // Encoded anew with captions: the seek is exact, the clip starts at `from` and the captions'
+    // times count from there. Copied as recorded: the seek goes to the leading track's key frame
+    // itself, so that the clip starts on it (not at `from`, where the first picture could not be
+    // decoded). Each other track then starts on its own key frame at or before that one; the
+    // pictures before the start stay in the file for decoding and the MP4's edit lists hide
+    // them, so every track and the sound begin together at the key frame.
+    result.start = request.captions ? request.from : leading.firstPicture;
+    const double duration = request.to - result.start;
+    const auto arguments = [&](const QString &folder) -> QString {
+        QString given;
+        if (request.captions) {
+            // One chain a camera, one drawtext a caption, each on for its own second only.
+            QStringList chains;
+            for (const int t : std::as_const(kept)) {
+                QStringList chain;
+                for (const CaptionLine &line : std::as_const(*request.captions))
+                    chain.append(captionFilter(*font, tracks[t].height, line));
+                if (chain.isEmpty())
+                    chain.append(QStringLiteral("null"));
+                chains.append(QStringLiteral("[0:v:%1]%2[v%1]")
+                                  .arg(t)
+                                  .arg(chain.join(QStringLiteral(",\n"))));
+            }
+            const QString script = folder + QStringLiteral("captions.txt");
+            if (!writeFilterScript(script, chains.join(QStringLiteral(";\n")) + QLatin1Char('\n')))
+                return {};
+            given = QStringLiteral("-ss %1 -i %2 -filter_complex_script %3")
+                        .arg(clipSecondsText(request.from), shellQuoted(request.input),
+                             shellQuoted(script));
+            for (const int t : std::as_const(kept))
+                given += QStringLiteral(" -map '[v%1]'").arg(t);
+            given += QStringLiteral(" -map '0:a:0?' -c:v libx264 -preset veryfast -c:a aac");
+        } else {
+            given = QStringLiteral("-ss %1 -i %2 %3 -map '0:a:0?' -c copy -use_editlist 1")
                         .arg(secondsUp(result.start), shellQuoted(request.input),
                              request.track < 0 ? QStringLiteral("-map 0:v")
                                                : QStringLiteral("-map 0:v:%1").arg(request.track));
-    }
-    const double duration = request.to - result.start;
-    // "-strict -1": the dashcam's sound is 8 kHz MP3, which ffmpeg puts into MP4 only when told.
-    arguments += QStringLiteral(" -t %1 -strict -1 -progress pipe:1 -nostats -f mp4 %2")
-                     .arg(secondsText(duration), shellQuoted(made));
-
-    ProgressReader reader(duration, progress);
-    reader.show(0);
-    const int status = co_await Shell::runAsync(
-        shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
-            QStringLiteral(" -nostdin -v error -y ") + arguments,
-        [&](const QString &chunk) { reader.read(chunk); }, cancel);
-    if (cancel.isCancelled() || status != 0 || WorkingFolder::fileSize(made, false) == 0) {
-        WorkingFolder::deleteDirectory(folder);
-        co_return finish(ClipResult::Outcome::failed,
-                         reader.complaint().isEmpty()
-                             ? QStringLiteral("ffmpeg ended with status %1").arg(status)
-                             : reader.complaint());
-    }
-    const SavedFile saved = co_await saveNewFile(made, request.destination, Transfer::move);
-    WorkingFolder::deleteDirectory(folder);
-    if (saved.path.isEmpty())
-        co_return finish(ClipResult::Outcome::notWritten, saved.error);
-    result.path = saved.path;
-    if (cancel.isCancelled()) {
-        // Called off while the finished clip was being moved: a cancelled clip leaves nothing.
-        QFile::remove(saved.path);
-        co_return finish(ClipResult::Outcome::cancelled);
-    }
-    reader.show(100);
-    result.outcome = ClipResult::Outcome::saved;
-    co_return result;
+        }
+        return given + QStringLiteral(" -t ") + clipSecondsText(duration);
+    };
+    QCoro::Task<ClipResult> encoding = runClipEncoder(
+        tools, request.destination, arguments, duration, std::move(progress), cancel, result);
+    co_return co_await encoding;
 }
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "card/cliplayout.h"
 #include "card/shell.h"
 #include "card/toolset.h"
 
@@ -33,6 +34,9 @@ struct ClipRequest
     // kept); infinite while unknown.
     double end = std::numeric_limits<double>::infinity();
     int track = -1; // the one video track kept (camera N is track N-1); -1 keeps every one
+    // Every camera in one picture (the pictures are then encoded anew from `from` exactly), or
+    // each camera a track of its own.
+    ClipLayout layout = ClipLayout::tracks;
     // Burned into every picture when present: the pictures are then encoded anew and the clip
     // starts exactly at `from`. Without, the tracks are copied as they are and the clip starts
     // on the key frame at or before `from`.

@@ -1,7 +1,9 @@
 #include "cli/commandline.h"
 
-#include "card/processmanager.h"
 #include "base/usagetext.h"
+#include "card/cliplayout.h"
+#include "card/processmanager.h"
+#include "records/drives.h"
 
 #include <cmath>
 #include <utility>
@@ -67,24 +69,31 @@ QString spanProblem(const CommandLine &line)
         if (value == -1)
             return QStringLiteral("clip needs %1 SECONDS").arg(QLatin1String(name));
         if (value < 0)
-            return QStringLiteral("%1 takes seconds of the recording, 0 or more (such as 12.5)")
+            return QStringLiteral("%1 takes seconds of the recording, 0 or more (such as 12.5), "
+                                  "or the dashcam's clock (such as \"2024-10-05 14:30:50\")")
                 .arg(QLatin1String(name));
     }
-    if (line.from >= line.to)
+    if (line.fromTime.isValid() != line.toTime.isValid())
+        return QStringLiteral(
+            "--from and --to take both seconds of a recording or both the dashcam's clock");
+    if (line.fromTime.isValid() ? line.fromTime >= line.toTime : line.from >= line.to)
         return QStringLiteral("--from must be before --to");
     return {};
 }
 
 // The problem with the options given for a command, or nothing.
-QString optionProblem(const CommandLine &line, bool typeGiven, bool channelGiven, bool spanGiven)
+QString optionProblem(const CommandLine &line, bool typeGiven, bool channelGiven, bool spanGiven,
+                      bool layoutGiven)
 {
     const bool card = line.command.startsWith(QLatin1String("card "));
     if (typeGiven && !card)
         return QStringLiteral("--type belongs to card list and card save");
     if (channelGiven && line.command != u"card save" && line.command != u"clip")
         return QStringLiteral("--channel belongs to card save and clip");
-    if ((spanGiven || line.caption) && line.command != u"clip")
-        return QStringLiteral("--from, --to and --caption belong to clip");
+    if ((spanGiven || line.caption || layoutGiven || line.report) && line.command != u"clip")
+        return QStringLiteral("--from, --to, --caption, --layout and --report belong to clip");
+    if (layoutGiven && !clipLayoutNamed(line.layout))
+        return QStringLiteral("unknown layout %1 (tracks, grid or pip)").arg(quoted(line.layout));
     if (line.drives && line.command != u"card list")
         return QStringLiteral("--drives belongs to card list");
     if (line.json && !line.drives)
@@ -113,6 +122,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     bool typeGiven = false;
     bool channelGiven = false;
     bool spanGiven = false;
+    bool layoutGiven = false;
     bool optionsEnded = false;
     qsizetype i = 0;
     // An option's value: after its "=", or the next argument.
@@ -143,10 +153,21 @@ CommandLine parseCommandLine(const QStringList &arguments)
             line.drives = true;
         } else if (arg == u"--json") {
             line.json = true;
+        } else if (arg == u"--report") {
+            line.report = true;
+        } else if (optionNamed(arg, u"--layout")) {
+            layoutGiven = true;
+            line.layout = optionValue(arg);
         } else if (optionNamed(arg, u"--from") || optionNamed(arg, u"--to")) {
             spanGiven = true;
             const QString value = optionValue(arg);
-            (optionNamed(arg, u"--from") ? line.from : line.to) = secondsValue(value);
+            const bool from = optionNamed(arg, u"--from");
+            if (const std::optional<QDateTime> time = driveTimeFromText(value.trimmed())) {
+                (from ? line.fromTime : line.toTime) = *time;
+                (from ? line.from : line.to) = 0;
+            } else {
+                (from ? line.from : line.to) = secondsValue(value);
+            }
         } else if (optionNamed(arg, u"--type") || optionNamed(arg, u"--channel")) {
             const bool type = optionNamed(arg, u"--type");
             (type ? typeGiven : channelGiven) = true;
@@ -189,7 +210,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     line.operands = words.mid(used);
     line.problem = operandProblem(*shape, line.operands);
     if (line.problem.isEmpty())
-        line.problem = optionProblem(line, typeGiven, channelGiven, spanGiven);
+        line.problem = optionProblem(line, typeGiven, channelGiven, spanGiven, layoutGiven);
     return line;
 }
 
@@ -199,7 +220,10 @@ QString usageText()
         "usage: korvane-cli [--verbose] metadata FILE\n"
         "       korvane-cli [--verbose] gpx FILE\n"
         "       korvane-cli [--verbose] repair INPUT OUTPUT\n"
-        "       korvane-cli [--verbose] clip FILE --from S --to S [--channel N] [--caption] OUT\n"
+        "       korvane-cli [--verbose] clip FILE --from S --to S [--channel N] [--caption]\n"
+        "                   [--layout LAYOUT] [--report] OUT\n"
+        "       korvane-cli [--verbose] clip CARD|FOLDER --from TIME --to TIME [--channel N]\n"
+        "                   [--caption] [--layout LAYOUT] [--report] OUT\n"
         "       korvane-cli [--verbose] card list [--type TYPE] [--drives [--json]] CARD\n"
         "       korvane-cli [--verbose] card save [--type TYPE] [--channel N] CARD DIR\n"
         "       korvane-cli [--verbose] setup\n"
@@ -225,6 +249,12 @@ QString usageText()
         "                  starts on the key frame at or before --from; with --caption the\n"
         "                  pictures are encoded anew from --from exactly, with the date and time,\n"
         "                  speed and position of every second at their bottom left\n"
+        "  clip CARD|FOLDER OUT\n"
+        "                  an evidence clip by the dashcam's clock: --from and --to as\n"
+        "                  \"YYYY-MM-DD HH:MM:SS\", on a CARD (read as card list reads it) or\n"
+        "                  a FOLDER of saved recordings. The span is cut from every recording of\n"
+        "                  its drive it touches, exactly, and joined without a gap or a picture\n"
+        "                  shown twice; the pictures are encoded anew\n"
         "  card list CARD  the recordings on CARD, an SD card device (/dev/sdX, read the way\n"
         "                  'setup' reports) or a card image: one line per recording\n"
         "                  with its type, name and size in bytes, separated by tabs, then\n"
@@ -261,7 +291,18 @@ QString usageText()
         "                  camera\n"
         "  --from S, --to S\n"
         "                  clip: where the clip starts and ends, in seconds of the recording\n"
+        "                  clip: or the dashcam's clock, \"2024-10-05 14:30:50\", for a span\n"
+        "                  of a CARD or FOLDER\n"
         "  --caption       clip: burns the date, time, speed and position into the pictures\n"
+        "  --layout LAYOUT clip: tracks (each camera a video track of its own, the default), grid\n"
+        "                  (every camera in one picture: 2 side by side, 2x2, three over two)\n"
+        "                  or pip (the first camera large, the others inset); grid and pip are\n"
+        "                  H.264 at most 1920 pixels wide that a web browser plays, the caption\n"
+        "                  in a band below the cameras\n"
+        "  --report        clip: also an evidence report, OUT's name with .html: the span, the\n"
+        "                  recordings, a still of every camera at the span's strongest knock,\n"
+        "                  the route, the speed, the G-sensor's peak, and the SHA-256 of the clip\n"
+        "                  and of every recording as read; its path is printed after the clip's\n"
         "  -v, --verbose   the viewer's log lines, on standard error\n"
         "  -h, --help      this text, on standard output\n"
         "  --version       name, version and build\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,12 @@ struct CommandLine
     int channel = 0;      // card save and clip --channel: a camera from 1; 0 for all channels
     double from = -1;     // clip --from and --to: seconds of the recording, -1 when not given
     double to = -1;
+    // clip --from and --to as the dashcam's clock ("2024-10-05 14:30:50"): a span across the
+    // recordings of a card or a folder; invalid when given as seconds or not at all.
+    QDateTime fromTime;
+    QDateTime toTime;
+    QString layout = QStringLiteral("tracks"); // clip --layout: tracks, grid or pip
+    bool report = false;                       // clip --report
     bool caption = false; // clip --caption
     bool drives = false;  // card list --drives: the card's drives instead of its recordings
     bool json = false;    // card list --drives --json

@@ -4,6 +4,7 @@
 
 #include "card/processmanager.h"
 #include "card/workingfolder.h"
+#include "cli/cardaccess.h"
 #include "cli/drivelisting.h"
 #include "cli/output.h"
 #include "records/gpxtrack.h"
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <csignal>
 #include <optional>
-#include <sys/stat.h>
 
 namespace korvane::cli {
 
@@ -90,50 +90,6 @@ void stopSaving(int signal)
 {
     savingStopped = 1;
     std::signal(signal, SIG_DFL); // a second one ends the command at once
-}
-
-// A card is a block device, read through the durnix with root's rights; anything else is taken
-// for a card image, read with the user's own.
-bool isCardDevice(const QString &card)
-{
-    struct stat st
-    {
-    };
-    return stat(QFile::encodeName(card).constData(), &st) == 0 && S_ISBLK(st.st_mode);
-}
-
-// Why a card image cannot be read; nothing for one that can, and for a card device, which only
-// the durnix with root's rights reads.
-std::optional<QString> unreadableCard(const QString &card)
-{
-    if (isCardDevice(card))
-        return std::nullopt;
-    if (QFileInfo(card).isDir())
-        return QStringLiteral("a folder, not a card or card image");
-    return unreadableRecording(card);
-}
-
-// A card load that read nothing, in durnix's words where it gave some.
-void complainUnread(const ProcessManager &manager, const QString &card)
-{
-    complain(
-        manager.cardProblem().isEmpty()
-            ? QStringLiteral("cannot read %1: no dashcam settings or recordings on it").arg(card)
-            : QString::fromUtf8(printable(manager.cardProblem())));
-}
-
-// The card layer set up to read CARD: the tools in place, and the rights a card device needs;
-// the reason when it cannot be.
-std::optional<QString> prepareCard(ProcessManager &manager, const QString &card)
-{
-    const bool device = isCardDevice(card);
-    manager.tools().setUsesCardImage(!device);
-    if (!QCoro::waitFor(manager.tools().prepareTools()))
-        return manager.tools().setupProblem();
-    if (device && !manager.tools().chooseCardAccess())
-        return manager.tools().cardAccessDescription();
-    manager.setRawDevicePath(card);
-    return std::nullopt;
 }
 
 } // namespace

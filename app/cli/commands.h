@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card/toolset.h"
+#include "cli/clipsupport.h"
 #include "cli/output.h"
 #include "services/playablefile.h"
 
@@ -30,10 +31,15 @@ int repairRecording(const QString &input, const QString &output, bool showProgre
 int saveCard(const QString &card, const QString &folder, const QString &type, int channel,
              bool showProgress);
 
-// An evidence clip of `input` from `from` to `to` seconds written to `output`: camera `channel`
-// (from 1) or every camera (0), with the sound; copied as recorded, or with the caption burned in.
-int clipRecording(const QString &input, const QString &output, double from, double to, int channel,
-                  bool caption, bool showProgress);
+// An evidence clip of `input` from `from` to `to` seconds written to `output`: camera
+// `options.channel` (from 1) or every camera (0), with the sound; copied as recorded, or with the
+// caption burned in, or every camera composed into one picture.
+int clipRecording(const QString &input, const QString &output, double from, double to,
+                  const ClipOptions &options, bool showProgress);
+// An evidence clip from `from` to `to` on the dashcam's clock, cut from the recordings of a card
+// (device or image) or a folder of saved recordings and joined, written to `output`.
+int clipSpan(const QString &source, const QString &output, const QDateTime &from,
+             const QDateTime &to, const ClipOptions &options, bool showProgress);
 
 // Why OUTPUT cannot be written: its folder missing, it is a folder or a device, or it is the
 // INPUT itself; nothing when it can.

@@ -24,9 +24,16 @@ int run(const CommandLine &line)
     const bool showProgress = !line.verbose && errorsGoToTerminal();
     if (line.command == u"repair")
         return repairRecording(line.operands[0], line.operands[1], showProgress);
-    if (line.command == u"clip")
-        return clipRecording(line.operands[0], line.operands[1], line.from, line.to, line.channel,
-                             line.caption, showProgress);
+    if (line.command == u"clip") {
+        const ClipOptions options{line.channel, line.caption,
+                                  clipLayoutNamed(line.layout).value_or(ClipLayout::tracks),
+                                  line.report};
+        if (line.fromTime.isValid())
+            return clipSpan(line.operands[0], line.operands[1], line.fromTime, line.toTime, options,
+                            showProgress);
+        return clipRecording(line.operands[0], line.operands[1], line.from, line.to, options,
+                             showProgress);
+    }
     if (line.command == u"card list")
         return printCardList(line.operands.first(), line.type,
                              !line.drives ? CardListing::recordings

@@ -181,6 +181,30 @@ std::optional<DrivePlace> Drive::placeAfter(qsizetype index) const
     return place;
 }
 
+QList<SpanPiece> Drive::piecesOf(const QDateTime &from, const QDateTime &to) const
+{
+    QList<SpanPiece> pieces;
+    std::optional<DrivePlace> place = placeOf(from);
+    QDateTime at = from;
+    while (place && at < to) {
+        const DriveRecording &recording = recordings[place->recording];
+        const std::optional<DrivePlace> next = placeAfter(place->recording);
+        const QDateTime handedOn =
+            next ? std::min(recording.end(), momentOf(next->recording, next->offset))
+                 : recording.end();
+        const QDateTime pieceEnd = std::min(to, handedOn);
+        if (pieceEnd > at)
+            pieces.append({place->recording, place->offset,
+                           place->offset + static_cast<double>(at.msecsTo(pieceEnd)) / 1000});
+        // A place that would go back in time would loop forever on a card whose times disagree.
+        if (!next || pieceEnd >= to || momentOf(next->recording, next->offset) <= at)
+            break;
+        place = next;
+        at = momentOf(next->recording, next->offset);
+    }
+    return pieces;
+}
+
 QList<Drive> findDrives(const QList<FileListItem> &rows, const QHash<QUuid, double> &knownSeconds)
 {
     QList<DriveRecording> recordings;

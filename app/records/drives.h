@@ -40,6 +40,15 @@ struct DrivePlace
     double offset = 0;       // seconds into it
 };
 
+// One recording's part of a span of a drive, in seconds of that recording.
+struct SpanPiece
+{
+    qsizetype recording = 0; // in `Drive::recordings`
+    double from = 0;
+    double to = 0;
+    friend bool operator==(const SpanPiece &, const SpanPiece &) = default;
+};
+
 struct Drive
 {
     QDateTime start;
@@ -57,6 +66,11 @@ struct Drive
     // Where the drive plays on when recording `index` has played to its end; none when the
     // drive ends with it.
     std::optional<DrivePlace> placeAfter(qsizetype index) const;
+    // The span from `from` up to `to` as the drive plays it: each recording's part in turn, each
+    // ending where the next takes over, so that no second is played twice and a pause between
+    // recordings is passed over. Empty when `from` lies outside the drive; a span that runs past
+    // the drive's end stops there.
+    QList<SpanPiece> piecesOf(const QDateTime &from, const QDateTime &to) const;
 };
 
 // The pause between two recordings, in seconds, up to which they still belong to one drive: the

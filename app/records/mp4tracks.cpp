@@ -4,6 +4,8 @@
 #include "mp4/boxreader.h"
 #include "records/mp4file.h"
 
+#include <numeric>
+
 namespace korvane {
 
 std::vector<double> videoTrackDurations(const QString &path)
@@ -35,6 +37,55 @@ std::vector<double> videoTrackDurations(const QString &path)
             track && track->duration ? static_cast<double>(*track->duration) / timescale : 0.0);
     }
     return durations;
+}
+
+QString VideoTrackShape::rateText() const
+{
+    if (frames == 0 || ticks == 0 || timescale == 0)
+        return {};
+    quint64 numerator = frames * timescale;
+    quint64 denominator = ticks;
+    const quint64 common = std::gcd(numerator, denominator);
+    return QStringLiteral("%1/%2").arg(numerator / common).arg(denominator / common);
+}
+
+std::vector<VideoTrackShape> videoTrackShapes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const mp4::box_reader boxes = mp4FileBoxes(file);
+    const auto moov = boxes.child("moov");
+    if (!moov)
+        return {};
+    std::vector<VideoTrackShape> shapes;
+    for (auto trak = boxes.box_at(moov->body_offset(), moov->end()); trak;
+         trak = boxes.box_at(trak->end(), moov->end())) {
+        if (trak->type != "trak")
+            continue;
+        const auto hdlr = boxes.find("mdia/hdlr", *trak);
+        if (!hdlr || mp4::read_handler_type(boxes.body(*hdlr, 12)) != "vide")
+            continue;
+        VideoTrackShape shape;
+        if (const auto tkhd = boxes.child("tkhd", *trak)) {
+            if (const auto header = mp4::read_track_header(boxes.body(*tkhd, 96))) {
+                shape.width = static_cast<int>(header->width.value_or(0) >> 16);
+                shape.height = static_cast<int>(header->height.value_or(0) >> 16);
+            }
+        }
+        if (const auto mdhd = boxes.find("mdia/mdhd", *trak)) {
+            if (const auto media = mp4::read_media_header(boxes.body(*mdhd, 32))) {
+                shape.timescale = media->timescale.value_or(0);
+                shape.ticks = media->duration.value_or(0);
+            }
+        }
+        if (const auto stsz = boxes.find("mdia/minf/stbl/stsz", *trak)) {
+            if (const auto sizes = mp4::read_sample_sizes(boxes.body(*stsz, 20)))
+                shape.frames = sizes->count;
+        }
+        shapes.push_back(shape);
+    }
+    return shapes;
 }
 
 std::optional<TrackCounts> trackCounts(const QString &path)

@@ -99,14 +99,30 @@ TEST(ClipCommand, ASpanOrCameraThatCannotBeIsAUsageError)
         {{"clip", "a.mp4", "--from", "5", "--to", "3", "b.mp4"}, "--from must be before --to"},
         {{"clip", "a.mp4", "--from", "3", "--to", "3", "b.mp4"}, "--from must be before --to"},
         {{"clip", "a.mp4", "--from", "-1", "--to", "3", "b.mp4"},
-         "--from takes seconds of the recording, 0 or more (such as 12.5)"},
+         "--from takes seconds of the recording, 0 or more (such as 12.5), or the dashcam's "
+         "clock (such as \"2024-10-05 14:30:50\")"},
         {{"clip", "a.mp4", "--from", "1", "--to", "1:30", "b.mp4"},
-         "--to takes seconds of the recording, 0 or more (such as 12.5)"},
+         "--to takes seconds of the recording, 0 or more (such as 12.5), or the dashcam's "
+         "clock (such as \"2024-10-05 14:30:50\")"},
+        {{"clip", "card.img", "--from", "2024-10-05 14:30:50", "--to", "30", "b.mp4"},
+         "--from and --to take both seconds of a recording or both the dashcam's clock"},
+        {{"clip", "card.img", "--from", "2024-10-05 14:30:50", "--to", "2024-10-05 14:30:50",
+          "b.mp4"},
+         "--from must be before --to"},
+        {{"clip", "card.img", "--from", "2024-10-05 14:30:50", "--to", "2024-02-30 14:31:00",
+          "b.mp4"},
+         "--to takes seconds of the recording, 0 or more (such as 12.5), or the dashcam's "
+         "clock (such as \"2024-10-05 14:30:50\")"},
+        {{"clip", "a.mp4", "--from", "1", "--to", "2", "--layout", "mosaic", "b.mp4"},
+         "unknown layout 'mosaic' (tracks, grid or pip)"},
+        {{"card", "list", "--layout", "grid", "card.img"},
+         "--from, --to, --caption, --layout and --report belong to clip"},
         {{"clip", "a.mp4", "--from", "1", "b.mp4"}, "clip needs --to SECONDS"},
         {{"clip", "a.mp4", "--from", "1", "--to", "2", "--channel", "6", "b.mp4"},
          "--channel takes a camera from 1 to 5"},
         {{"clip", "a.mp4", "--from", "1", "--to", "2"}, "clip needs OUT"},
-        {{"gpx", "a.mp4", "--caption"}, "--from, --to and --caption belong to clip"},
+        {{"gpx", "a.mp4", "--report"},
+         "--from, --to, --caption, --layout and --report belong to clip"},
     };
     for (const auto &[arguments, problem] : cases) {
         const ProgramRun refused = run(QStringLiteral(KORVANE_CLI_PATH), arguments);

@@ -1,0 +1,319 @@
+// Evidence clips encoded anew: the parts of one or more recordings joined, every camera composed
+// into one picture or kept as a track of its own.
+#include "card/joinedclip.h"
+
+#include "card/clipsteps.h"
+#include "card/keyframes.h"
+#include "card/shellquote.h"
+#include "records/mp4tracks.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvane {
+
+namespace {
+
+// Each piece is cut this much before its first and its last second, so that the picture at the
+// first is in and the one at the last is out whatever rounding their times went through.
+constexpr double cutLead = 0.0005;
+// Each piece is read from this long before its first second to this long after its last: ffmpeg
+// seeks to the key frame before, and the exact cut is the filter graph's own, on the file's own
+// times.
+constexpr double readMargin = 1;
+
+QString chained(const QStringList &filters)
+{
+    return filters.isEmpty() ? QStringLiteral("null") : filters.join(QStringLiteral(",\n"));
+}
+
+// The piece cut on its file's own times, then counted from 0.
+QString pieceCut(const ClipPiece &piece)
+{
+    return QStringLiteral("start=%1:end=%2")
+        .arg(clipSecondsText(piece.from - cutLead), clipSecondsText(piece.to - cutLead));
+}
+
+// Camera `camera` of every piece, each cut at its end, one after the other, as "[j<camera>]".
+QString joinedCamera(int camera, const QList<ClipPiece> &pieces)
+{
+    QString graph;
+    QString inputs;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        graph += QStringLiteral("[%1:v:%2]trim=%3,setpts=PTS-STARTPTS,setsar=1[p%1_%2];\n")
+                     .arg(i)
+                     .arg(camera)
+                     .arg(pieceCut(pieces[i]));
+        inputs += QStringLiteral("[p%1_%2]").arg(i).arg(camera);
+    }
+    return graph + inputs +
+           QStringLiteral("concat=n=%1:v=1:a=0[j%2];\n").arg(pieces.size()).arg(camera);
+}
+
+QString joinedSound(const QList<ClipPiece> &pieces)
+{
+    QString graph;
+    QString inputs;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        graph += QStringLiteral("[%1:a:0]atrim=%2,asetpts=PTS-STARTPTS[q%1];\n")
+                     .arg(i)
+                     .arg(pieceCut(pieces[i]));
+        inputs += QStringLiteral("[q%1]").arg(i);
+    }
+    return graph + inputs + QStringLiteral("concat=n=%1:v=0:a=1[a];\n").arg(pieces.size());
+}
+
+// The first camera padded with black to the whole picture, the others placed on it, all at the
+// first camera's rate, and the caption in its band. The clip ends with the span (`seconds`)
+// however far another camera's last picture reaches; a camera that ends sooner keeps its last
+// picture.
+QString composedGraph(const Composition &composition, const QString &rate, double seconds,
+                      const QString &font, const QList<CaptionLine> &captions)
+{
+    QString graph;
+    for (qsizetype c = 0; c < composition.cameras.size(); ++c) {
+        const PictureRegion &region = composition.cameras[c];
+        graph += QStringLiteral("[j%1]fps=%2,scale=%3:%4,setsar=1")
+                     .arg(c)
+                     .arg(rate)
+                     .arg(region.width)
+                     .arg(region.height);
+        if (c == 0)
+            graph += QStringLiteral(",format=yuv420p,pad=%1:%2:%3:%4:black[b1];\n")
+                         .arg(composition.width)
+                         .arg(composition.height)
+                         .arg(region.x)
+                         .arg(region.y);
+        else
+            graph += QStringLiteral("[s%1];\n[b%1][s%1]overlay=x=%2:y=%3:format=yuv420[b%4];\n")
+                         .arg(c)
+                         .arg(region.x)
+                         .arg(region.y)
+                         .arg(c + 1);
+    }
+    QStringList lines{QStringLiteral("trim=end=") + clipSecondsText(seconds - cutLead)};
+    for (const CaptionLine &line : captions)
+        lines.append(
+            bandCaptionFilter(font, composition.caption.y, composition.caption.height, line));
+    return graph +
+           QStringLiteral("[b%1]%2[v]\n").arg(composition.cameras.size()).arg(chained(lines));
+}
+
+// Where a piece can be copied from and to: the key frames that are the first pictures at or after
+// its cuts (none for an end past its file's last picture).
+struct CopiedCut
+{
+    double from = 0;
+    std::optional<double> to;
+    double frameSeconds = 0; // of the first camera
+};
+
+// The key frame that is the first picture at or after `cut` in a track whose pictures are
+// `frameSeconds` apart; none when that picture is no key frame.
+std::optional<double> keyFrameAt(const QList<double> &keys, double cut, double frameSeconds)
+{
+    for (const double key : keys) {
+        if (key >= cut - cutLead && key < cut - cutLead + frameSeconds * 0.99)
+            return key;
+    }
+    return std::nullopt;
+}
+
+// The copied cuts of every piece when every piece begins on a key frame of every camera and ends
+// on one or after its file's last picture: the pieces can then be copied as recorded, the first
+// picture after each cut being one a player decodes on its own. None otherwise.
+std::optional<QList<CopiedCut>> copiedCuts(const QList<ClipPiece> &pieces)
+{
+    QList<CopiedCut> cuts;
+    for (const ClipPiece &piece : pieces) {
+        // The list ffmpeg reads holds one name a line.
+        if (piece.input.contains(QLatin1Char('\n')) || piece.input.contains(QLatin1Char('\r')))
+            return std::nullopt;
+        const std::optional<QList<QList<double>>> keys = videoKeyFrames(piece.input);
+        const std::vector<VideoTrackShape> shapes = videoTrackShapes(piece.input);
+        if (!keys || keys->isEmpty() || shapes.size() != static_cast<size_t>(keys->size()))
+            return std::nullopt;
+        CopiedCut cut;
+        for (qsizetype t = 0; t < keys->size(); ++t) {
+            const VideoTrackShape &shape = shapes[static_cast<size_t>(t)];
+            if (shape.frames == 0 || shape.timescale == 0)
+                return std::nullopt;
+            const double frameSeconds = static_cast<double>(shape.ticks) / shape.timescale /
+                                        static_cast<double>(shape.frames);
+            const std::optional<double> from = keyFrameAt(keys->at(t), piece.from, frameSeconds);
+            if (!from)
+                return std::nullopt;
+            if (t == 0) {
+                cut.from = *from;
+                cut.frameSeconds = frameSeconds;
+            }
+            // The first picture is a key frame; the last one follows the others at their pace.
+            const double lastPicture =
+                keys->at(t).value(0) + static_cast<double>(shape.frames - 1) * frameSeconds;
+            if (piece.to - cutLead > lastPicture)
+                continue;
+            const std::optional<double> to = keyFrameAt(keys->at(t), piece.to, frameSeconds);
+            if (!to)
+                return std::nullopt;
+            if (t == 0)
+                cut.to = *to;
+        }
+        cuts.append(cut);
+    }
+    return cuts;
+}
+
+// A file name in an ffconcat list: quoted, a quote in it closed, escaped and reopened.
+QString concatQuoted(const QString &path)
+{
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// The pieces copied one after the other by ffmpeg's concat demuxer, each from its key frame up
+// to the one that follows its end.
+QString copiedJoin(const QString &folder, const QList<ClipPiece> &pieces,
+                   const QList<CopiedCut> &cuts, int track)
+{
+    QString list = QStringLiteral("ffconcat version 1.0\n");
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        list += QStringLiteral("file ") + concatQuoted(pieces[i].input) + QLatin1Char('\n');
+        // Half a picture after its key frame, the in point seeks to that key frame and not the
+        // one before, whatever rounding the file's times and ours went through; half a picture
+        // before its key frame, the out point ends with the picture before it.
+        list += QStringLiteral("inpoint ") +
+                clipSecondsText(cuts[i].from + cuts[i].frameSeconds / 2) + QLatin1Char('\n');
+        if (cuts[i].to)
+            list += QStringLiteral("outpoint ") +
+                    clipSecondsText(*cuts[i].to - cuts[i].frameSeconds / 2) + QLatin1Char('\n');
+    }
+    const QString listFile = folder + QStringLiteral("pieces.ffconcat");
+    if (!writeFilterScript(listFile, list))
+        return {};
+    return QStringLiteral("-f concat -safe 0 -i %1 %2 -map '0:a:0?' -c copy -movflags +faststart")
+        .arg(shellQuoted(listFile),
+             track < 0 ? QStringLiteral("-map 0:v") : QStringLiteral("-map 0:v:%1").arg(track));
+}
+
+} // namespace
+
+QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest request,
+                                         std::function<void(int percent)> progress,
+                                         ShellCancel cancel)
+{
+    ClipResult result;
+    result.path = request.destination;
+    request.pieces.removeIf([](const ClipPiece &piece) { return !(piece.to > piece.from); });
+    if (request.pieces.isEmpty())
+        co_return clipNotMade(result, ClipResult::Outcome::nothingToCut,
+                              QStringLiteral("the span holds no picture"), cancel);
+    result.start = request.pieces.first().from;
+
+    std::optional<QString> font;
+    if (request.captions) {
+        font = co_await hangulFont();
+        if (!font)
+            co_return clipNotMade(result, ClipResult::Outcome::noFont,
+                                  QStringLiteral("no font with Hangul"), cancel);
+    }
+    std::vector<VideoTrackShape> cameras;
+    bool sound = true;
+    double duration = 0;
+    for (const ClipPiece &piece : std::as_const(request.pieces)) {
+        const std::vector<VideoTrackShape> shapes = videoTrackShapes(piece.input);
+        if (shapes.empty())
+            co_return clipNotMade(result, ClipResult::Outcome::nothingToCut,
+                                  QStringLiteral("no picture in %1").arg(piece.input), cancel);
+        if (cameras.empty())
+            cameras = shapes;
+        else if (shapes.size() != cameras.size())
+            co_return clipNotMade(
+                result, ClipResult::Outcome::failed,
+                QStringLiteral("%1 holds %2 cameras, the clip's first recording %3")
+                    .arg(piece.input)
+                    .arg(shapes.size())
+                    .arg(cameras.size()),
+                cancel);
+        const std::optional<TrackCounts> counts = trackCounts(piece.input);
+        sound = sound && counts && counts->audio > 0;
+        duration += piece.to - piece.from;
+    }
+    if (request.track >= static_cast<int>(cameras.size()))
+        co_return clipNotMade(result, ClipResult::Outcome::noSuchChannel,
+                              QStringLiteral("no video track %1").arg(request.track + 1), cancel);
+
+    const bool composed = request.layout != ClipLayout::tracks;
+    if (const std::optional<QList<CopiedCut>> cuts =
+            !composed && !request.captions ? copiedCuts(request.pieces) : std::nullopt) {
+        // The pictures as recorded, not a generation lost to an encoder.
+        result.start = cuts->first().from;
+        const QList<ClipPiece> pieces = request.pieces;
+        const int track = request.track;
+        QCoro::Task<ClipResult> copying = runClipEncoder(
+            tools, request.destination,
+            [pieces, cuts = *cuts, track](const QString &folder) {
+                return copiedJoin(folder, pieces, cuts, track);
+            },
+            duration, std::move(progress), cancel, result);
+        co_return co_await copying;
+    }
+    QList<int> kept;
+    for (int c = 0; c < static_cast<int>(cameras.size()); ++c) {
+        if (composed || request.track < 0 || request.track == c)
+            kept.append(c);
+    }
+    const auto arguments = [&](const QString &folder) -> QString {
+        // "-copyts": the graph sees each file's own times, not times shifted by its start.
+        QString given = QStringLiteral("-copyts ");
+        for (const ClipPiece &piece : std::as_const(request.pieces))
+            given += QStringLiteral("-ss %1 -t %2 -i %3 ")
+                         .arg(clipSecondsText(piece.from - readMargin),
+                              clipSecondsText(piece.to - piece.from + 2 * readMargin),
+                              shellQuoted(piece.input));
+        QString graph;
+        for (const int c : std::as_const(kept))
+            graph += joinedCamera(c, request.pieces);
+        if (sound)
+            graph += joinedSound(request.pieces);
+        const QList<CaptionLine> captions = request.captions.value_or(QList<CaptionLine>{});
+        QStringList outputs;
+        if (composed) {
+            QList<PictureSize> sizes;
+            for (const VideoTrackShape &shape : cameras)
+                sizes.append({shape.width, shape.height});
+            const QString rate = cameras.front().rateText();
+            graph +=
+                composedGraph(composeCameras(request.layout, sizes, request.captions.has_value()),
+                              rate.isEmpty() ? QStringLiteral("30") : rate, duration,
+                              font.value_or(QString()), captions);
+            outputs.append(QStringLiteral("[v]"));
+        } else {
+            for (const int c : std::as_const(kept)) {
+                QStringList lines;
+                for (const CaptionLine &line : captions)
+                    lines.append(captionFilter(font.value_or(QString()), cameras[c].height, line));
+                graph += QStringLiteral("[j%1]%2[v%1];\n").arg(c).arg(chained(lines));
+                outputs.append(QStringLiteral("[v%1]").arg(c));
+            }
+        }
+        if (graph.endsWith(QLatin1String(";\n")))
+            graph.chop(2);
+        const QString script = folder + QStringLiteral("graph.txt");
+        if (!writeFilterScript(script, graph))
+            return {};
+        given += QStringLiteral("-filter_complex_script ") + shellQuoted(script);
+        for (const QString &output : std::as_const(outputs))
+            given += QStringLiteral(" -map '%1'").arg(output);
+        if (sound)
+            given += QStringLiteral(" -map '[a]' -c:a aac");
+        // Pictures every player decodes, the index first so that a browser plays as it loads.
+        return given + QStringLiteral(" -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p "
+                                      "-movflags +faststart");
+    };
+    QCoro::Task<ClipResult> encoding = runClipEncoder(
+        tools, request.destination, arguments, duration, std::move(progress), cancel, result);
+    co_return co_await encoding;
+}
+
+} // namespace korvane

@@ -1,0 +1,327 @@
+// Evidence anyone can play: every camera in one picture, spans across recordings, and the report
+// beside them, checked against ffmpeg's own decode of inputs ffmpeg made, on an mke2fs card.
+#include "ext4image.h"
+#include "samplerecordings.h"
+#include "segmentedtrip.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using korvane::test::pictureChecksums;
+using korvane::test::ProgramRun;
+using korvane::test::run;
+
+namespace {
+
+struct Region
+{
+    int x, y, width, height;
+};
+
+// A program run with the tools' and caches' folders of the test's own.
+ProgramRun cli(const QTemporaryDir &work, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), work.filePath(QStringLiteral("cache")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), work.filePath(QStringLiteral("data")));
+    return run(QStringLiteral(KORVANE_CLI_PATH), arguments, environment);
+}
+
+// One picture's luma as ffmpeg decodes it, after `filters`.
+QByteArray luma(const QStringList &input, const QString &filters)
+{
+    return run(QStringLiteral("ffmpeg"), QStringList{"-v", "error"} + input +
+                                             QStringList{"-frames:v", "1", "-vf", filters,
+                                                         "-pix_fmt", "gray", "-f", "rawvideo", "-"})
+        .out;
+}
+
+double psnr(const QByteArray &a, const QByteArray &b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 0;
+    double squares = 0;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const double d = static_cast<quint8>(a[i]) - static_cast<quint8>(b[i]);
+        squares += d * d;
+    }
+    const double mean = squares / static_cast<double>(a.size());
+    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+// Every picture of a file's video stream `stream` as luma scaled to 80x60, in output order.
+QList<QByteArray> thumbnails(const QString &path, int stream, const QString &crop = {})
+{
+    const QString filters =
+        (crop.isEmpty() ? QString() : crop + QLatin1Char(',')) + QStringLiteral("scale=80:60");
+    const QByteArray raw =
+        run(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(stream), "-fps_mode",
+             "passthrough", "-vf", filters, "-pix_fmt", "gray", "-f", "rawvideo", "-"})
+            .out;
+    QList<QByteArray> pictures;
+    for (qsizetype at = 0; at + 80 * 60 <= raw.size(); at += 80 * 60)
+        pictures.append(raw.mid(at, 80 * 60));
+    return pictures;
+}
+
+// Which of `sources` each picture is most like.
+QList<int> likest(const QList<QByteArray> &pictures, const QList<QByteArray> &sources)
+{
+    QList<int> found;
+    for (const QByteArray &picture : pictures) {
+        int best = -1;
+        double bestDistance = 1e300;
+        for (int k = 0; k < sources.size(); ++k) {
+            double distance = 0;
+            for (qsizetype i = 0; i < picture.size(); ++i)
+                distance +=
+                    std::abs(static_cast<quint8>(picture[i]) - static_cast<quint8>(sources[k][i]));
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = k;
+            }
+        }
+        found.append(best);
+    }
+    return found;
+}
+
+QByteArray joinedChecksums(const QStringList &files, int stream, int first, int count)
+{
+    QByteArrayList sums;
+    for (const QString &file : files)
+        sums += pictureChecksums(file, stream).split(' ');
+    return sums.mid(first, count).join(' ');
+}
+
+// A trip of three 4 s recordings cut by ffmpeg's segment muxer, in a folder and on a card.
+struct Trip
+{
+    QStringList files;
+    QString folder;
+    QString card;
+};
+
+Trip writeTrip(const QTemporaryDir &work)
+{
+    Trip trip;
+    const QDir tree(work.filePath(QStringLiteral("tree")));
+    for (const char *folder : {"cfg", "mov/normal", "mov/event", "mov/park", "mov/saved"})
+        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
+    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
+                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
+    trip.folder = tree.filePath(QStringLiteral("mov/normal"));
+    trip.files =
+        korvane::test::writeSegmentedTrip(trip.folder, QStringLiteral("20241005_143000"), 12, 4);
+    trip.card = work.filePath(QStringLiteral("card.img"));
+    korvane::test::writeExt4Card(tree.path(), trip.card);
+    return trip;
+}
+
+TEST(EvidenceClip, AGridShowsEveryCameraAsFfmpegDecodesItInAFileABrowserPlays)
+{
+    QTemporaryDir work;
+    // A front camera of 1280x720 at 30 pictures a second and a rear one of 640x480 at 15, a key
+    // frame every second, with sound: made by ffmpeg, named as the dashcam names recordings.
+    const QString recording = work.filePath(QStringLiteral("N_20241005_143000.mp4"));
+    const ProgramRun made = run(QStringLiteral("ffmpeg"),
+                                {"-v",       "error",
+                                 "-f",       "lavfi",
+                                 "-i",       "testsrc2=size=1280x720:rate=30:duration=6",
+                                 "-f",       "lavfi",
+                                 "-i",       "testsrc=size=640x480:rate=15:duration=6",
+                                 "-f",       "lavfi",
+                                 "-i",       "sine=frequency=440:sample_rate=44100:duration=6",
+                                 "-map",     "0:v",
+                                 "-map",     "1:v",
+                                 "-map",     "2:a",
+                                 "-c:v",     "libx264",
+                                 "-preset",  "ultrafast",
+                                 "-g",       "30",
+                                 "-pix_fmt", "yuv420p",
+                                 "-c:a",     "aac",
+                                 recording});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+
+    const QString clip = work.filePath(QStringLiteral("grid.mp4"));
+    const ProgramRun cut = cli(work, {"clip", recording, "--from", "2", "--to", "5", "--layout",
+                                      "grid", "--caption", clip});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+    EXPECT_EQ(cut.out.trimmed(), QFile::encodeName(clip));
+
+    // Two cameras side by side in cells of the first camera's shape, half of 1920 wide each; the
+    // rear camera's 4:3 fitted into its cell's height, in the middle; the caption's band below.
+    const QStringList streams =
+        korvane::test::ffprobeStreams(clip, QStringLiteral("codec_name,width,height,pix_fmt"));
+    ASSERT_EQ(streams.size(), 2) << streams.join('\n').toStdString();
+    EXPECT_EQ(streams[0], QStringLiteral("h264,1920,578,yuv420p"));
+    EXPECT_TRUE(streams[1].startsWith(QStringLiteral("aac"))) << streams[1].toStdString();
+    const Region front{0, 0, 960, 540};
+    const Region rear{1080, 0, 720, 540};
+    // The index before the pictures: a browser starts playing before the whole file is there.
+    const QByteArray bytes = korvane::test::readFile(clip);
+    EXPECT_LT(bytes.indexOf("moov"), bytes.indexOf("mdat"));
+    EXPECT_NEAR(korvane::test::decodedSeconds(clip), 3.0, 0.05);
+
+    // At moments where both cameras have a picture of their own, each region holds ffmpeg's
+    // own decode of that camera at that second of the recording, scaled to the region.
+    for (const int picture : {12, 36, 78}) {
+        const double second = 2 + picture / 30.0;
+        for (const auto &[camera, region] : {std::pair{0, front}, std::pair{1, rear}}) {
+            const QByteArray shown =
+                luma({"-i", clip}, QStringLiteral("select=eq(n\\,%1),crop=%2:%3:%4:%5")
+                                       .arg(picture)
+                                       .arg(region.width)
+                                       .arg(region.height)
+                                       .arg(region.x)
+                                       .arg(region.y));
+            const QByteArray decoded =
+                luma({"-ss", QString::number(second, 'f', 6), "-i", recording, "-map",
+                      QStringLiteral("0:v:%1").arg(camera)},
+                     QStringLiteral("scale=%1:%2").arg(region.width).arg(region.height));
+            EXPECT_GE(psnr(shown, decoded), 35.0)
+                << "camera " << camera + 1 << " at " << second << " s";
+        }
+    }
+}
+
+TEST(EvidenceClip, AcrossTwoAndThreeRecordingsEveryPictureOnceInOrder)
+{
+    QTemporaryDir work;
+    const Trip trip = writeTrip(work);
+
+    // From a folder, across two recordings, cut on key frames: the pictures as recorded.
+    const QString two = work.filePath(QStringLiteral("two.mp4"));
+    const ProgramRun folderCut = cli(work, {"clip", trip.folder, "--from", "2024-10-05 14:30:02",
+                                            "--to", "2024-10-05 14:30:06", two});
+    ASSERT_EQ(folderCut.exitCode, 0) << folderCut.err.toStdString();
+    for (const int camera : {0, 1})
+        EXPECT_EQ(pictureChecksums(two, camera), joinedChecksums(trip.files, camera, 60, 120))
+            << "camera " << camera + 1;
+    EXPECT_NEAR(korvane::test::decodedSeconds(two), 4.0, 0.1);
+
+    // From the card, across three: the same.
+    const QString three = work.filePath(QStringLiteral("three.mp4"));
+    const ProgramRun cardCut = cli(work, {"clip", trip.card, "--from", "2024-10-05 14:30:02",
+                                          "--to", "2024-10-05 14:30:10", three});
+    ASSERT_EQ(cardCut.exitCode, 0) << cardCut.err.toStdString();
+    for (const int camera : {0, 1})
+        EXPECT_EQ(pictureChecksums(three, camera), joinedChecksums(trip.files, camera, 60, 240))
+            << "camera " << camera + 1;
+
+    // Composed into one picture, encoded anew: every picture of the front camera is there once,
+    // in order, the joins included. Each picture of the clip is told by the recording's picture
+    // it is most like.
+    const QString grid = work.filePath(QStringLiteral("grid.mp4"));
+    const ProgramRun gridCut = cli(work, {"clip", trip.card, "--from", "2024-10-05 14:30:02",
+                                          "--to", "2024-10-05 14:30:10", "--layout", "grid", grid});
+    ASSERT_EQ(gridCut.exitCode, 0) << gridCut.err.toStdString();
+    QList<QByteArray> sources;
+    for (const QString &file : trip.files)
+        sources += thumbnails(file, 0);
+    ASSERT_EQ(sources.size(), 360);
+    const QList<int> shown =
+        likest(thumbnails(grid, 0, QStringLiteral("crop=320:240:0:0")), sources);
+    QList<int> wanted;
+    for (int k = 60; k < 300; ++k)
+        wanted.append(k);
+    EXPECT_EQ(shown, wanted);
+
+    // A span where the card holds no recording is told so.
+    const ProgramRun nothing =
+        cli(work, {"clip", trip.card, "--from", "2024-10-05 15:00:00", "--to",
+                   "2024-10-05 15:00:10", work.filePath(QStringLiteral("none.mp4"))});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_TRUE(nothing.err.contains("has no recording that plays 2024-10-05 15:00:00"))
+        << nothing.err.toStdString();
+    EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("none.mp4"))));
+}
+
+TEST(EvidenceReport, ItsHashesAreThoseOfTheClipAndOfEveryRecordingAsRead)
+{
+    QTemporaryDir work;
+    const Trip trip = writeTrip(work);
+    const QString clip = work.filePath(QStringLiteral("evidence.mp4"));
+    const ProgramRun cut = cli(work, {"clip", trip.card, "--from", "2024-10-05 14:30:03", "--to",
+                                      "2024-10-05 14:30:09", "--layout", "pip", "--report", clip});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+    const QString report = work.filePath(QStringLiteral("evidence.html"));
+    EXPECT_EQ(cut.out, QFile::encodeName(clip) + '\n' + QFile::encodeName(report) + '\n');
+    const QString html = QString::fromUtf8(korvane::test::readFile(report));
+
+    // sha256sum, not Korvane, hashes the files: the clip, and the recordings as the test wrote
+    // them onto the card.
+    QStringList hashed{clip};
+    hashed += trip.files;
+    const ProgramRun sums = run(QStringLiteral("sha256sum"), hashed);
+    ASSERT_EQ(sums.exitCode, 0);
+    QMap<QString, QString> expected;
+    for (const QByteArray &line : sums.out.trimmed().split('\n'))
+        expected.insert(QFileInfo(QString::fromUtf8(line.mid(66))).fileName(),
+                        QString::fromLatin1(line.left(64)));
+    QMap<QString, QString> given;
+    static const QRegularExpression hash(
+        QStringLiteral(R"re(data-file="([^"]+)">([0-9a-f]{64})<)re"));
+    for (auto it = hash.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        given.insert(m.captured(1), m.captured(2));
+    }
+    EXPECT_EQ(given, expected);
+
+    EXPECT_TRUE(html.contains(QStringLiteral("2024-10-05 14:30:03 – 2024-10-05 14:30:09")));
+    // A still of each camera, each a picture.
+    static const QRegularExpression still(
+        QStringLiteral(R"re(class="still" alt="[^"]+" src="data:image/png;base64,([^"]+)")re"));
+    int stills = 0;
+    for (auto it = still.globalMatch(html); it.hasNext(); ++stills)
+        EXPECT_TRUE(QByteArray::fromBase64(it.next().captured(1).toLatin1()).startsWith("\x89PNG"));
+    EXPECT_EQ(stills, 2);
+    // ffmpeg's recordings hold no dashcam records: the report says so rather than show nothing.
+    EXPECT_TRUE(html.contains(QStringLiteral("이 구간에는 GPS 기록이 없습니다.")));
+    EXPECT_TRUE(html.contains(QStringLiteral("이 구간에는 G-센서 기록이 없습니다.")));
+}
+
+TEST(EvidenceReport, TheRouteSpeedAndKnockOfTheSpanAreThoseOfItsRecords)
+{
+    QTemporaryDir work;
+    // The sample writer's recording: a GPS fix every second, G-sensor samples every 0.1 s.
+    const QString recording = korvane::test::generateRecording(
+        work.path(), {"--channels", "2", "--seconds", "12", "--time", "20241005_143512"});
+    const QString clip = work.filePath(QStringLiteral("knock.mp4"));
+    const ProgramRun cut =
+        cli(work, {"clip", recording, "--from", "3", "--to", "9", "--report", clip});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+    const QString html =
+        QString::fromUtf8(korvane::test::readFile(work.filePath(QStringLiteral("knock.html"))));
+    // A row for each fix of the six seconds (about one a second, placed on the recording's
+    // time as the player places them), on the dashcam's clock, in order; and the route drawn.
+    static const QRegularExpression row(QStringLiteral("<tr><td>(2024-10-05 14:35:\\d\\d)</td>"));
+    QStringList seconds;
+    for (auto it = row.globalMatch(html); it.hasNext();)
+        seconds.append(it.next().captured(1));
+    EXPECT_GE(seconds.size(), 5) << html.toStdString();
+    EXPECT_LE(seconds.size(), 6);
+    QStringList inOrder = seconds;
+    inOrder.sort();
+    EXPECT_EQ(seconds, inOrder);
+    EXPECT_GE(seconds.value(0), QStringLiteral("2024-10-05 14:35:15"));
+    EXPECT_LE(seconds.value(seconds.size() - 1), QStringLiteral("2024-10-05 14:35:20"));
+    EXPECT_TRUE(html.contains(QStringLiteral("<polyline"))) << "no route drawn";
+    // The strongest knock within the span, with its moment in it.
+    static const QRegularExpression peak(
+        QStringLiteral("class=\"gpeak\">2024-10-05 14:35:(\\d\\d) \\(영상 00:0(\\d)"));
+    const QRegularExpressionMatch knock = peak.match(html);
+    ASSERT_TRUE(knock.hasMatch());
+    EXPECT_EQ(knock.captured(1).toInt() - 15, knock.captured(2).toInt());
+}
+
+} // namespace
