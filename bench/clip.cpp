@@ -3,7 +3,9 @@
 // 1920x1080 cameras at 30 pictures a second with the dashcam's sound and GPS fixes:
 // (a) 20 s of the first camera with the caption burned in, against a plain libx264 re-encode of
 //     the same span;
-// (b) the same span of every camera copied as recorded, against "-map 0 -c copy".
+// (b) the same span of every camera copied as recorded, against "-map 0 -c copy";
+// (c) the same span with both cameras composed side by side into one picture (the grid layout),
+//     against ffmpeg's xstack of the same two cameras scaled alike, encoded alike.
 // Rounds alternate between ours and ffmpeg alone, and the medians are compared.
 #include "base/applog.h"
 #include "benchsupport.h"
@@ -103,8 +105,11 @@ int main(int argc, char **argv)
     copied.track = -1;
     copied.captions.reset();
     copied.destination = home.filePath(QStringLiteral("copied.mp4"));
+    ClipRequest composed = copied;
+    composed.layout = ClipLayout::grid;
+    composed.destination = home.filePath(QStringLiteral("grid.mp4"));
 
-    std::vector<double> caption, encode, copy, remux;
+    std::vector<double> caption, encode, copy, remux, grid, xstack;
     for (int round = 0; round < rounds; ++round) {
         caption.push_back(secondsOfClip(tools, captioned));
         encode.push_back(
@@ -119,16 +124,53 @@ int main(int argc, char **argv)
                     .seconds);
             copy.push_back(secondsOfClip(tools, copied));
         }
+        grid.push_back(secondsOfClip(tools, composed));
+        xstack.push_back(bench::run({ffmpeg,
+                                     "-nostdin",
+                                     "-y",
+                                     "-v",
+                                     "error",
+                                     "-ss",
+                                     start,
+                                     "-t",
+                                     span,
+                                     "-i",
+                                     input,
+                                     "-filter_complex",
+                                     "[0:v:0]scale=960:540[a];[0:v:1]scale=960:540[b];"
+                                     "[a][b]xstack=inputs=2:layout=0_0|w0_0[v]",
+                                     "-map",
+                                     "[v]",
+                                     "-map",
+                                     "0:a",
+                                     "-c:v",
+                                     "libx264",
+                                     "-preset",
+                                     "veryfast",
+                                     "-crf",
+                                     "20",
+                                     "-pix_fmt",
+                                     "yuv420p",
+                                     "-c:a",
+                                     "aac",
+                                     "-movflags",
+                                     "+faststart",
+                                     out})
+                             .seconds);
         std::fprintf(stderr,
                      "bench-clip: round %d: captioned %.3f s, re-encode %.3f s, copied %.3f s, "
-                     "-c copy %.3f s\n",
-                     round + 1, caption.back(), encode.back(), copy.back(), remux.back());
+                     "-c copy %.3f s, grid %.3f s, xstack %.3f s\n",
+                     round + 1, caption.back(), encode.back(), copy.back(), remux.back(),
+                     grid.back(), xstack.back());
     }
     std::printf("captioned 20 s of one 1920x1080 camera: %.3f s, plain libx264 re-encode %.3f s\n",
                 median(caption), median(encode));
     std::printf("copied 20 s of two 1920x1080 cameras: %.3f s, plain -c copy %.3f s\n",
                 median(copy), median(remux));
+    std::printf("20 s of two 1920x1080 cameras side by side: grid %.3f s, xstack %.3f s\n",
+                median(grid), median(xstack));
     bench::judge("caption ratio", bench::ratios(caption, encode), bench::Side::atMost, 1.2);
     bench::judge("copy ratio", bench::ratios(copy, remux), bench::Side::atMost, 1.2);
+    bench::judge("grid ratio", bench::ratios(grid, xstack), bench::Side::atMost, 1.2);
     return 0;
 }
