@@ -12,6 +12,8 @@ const auto brightnessKey = QStringLiteral("brightness");
 const auto mirrorKeyPrefix = QStringLiteral("flip");
 const auto shockThresholdKey = QStringLiteral("shockThreshold");
 const auto clipCaptionKey = QStringLiteral("clipCaption");
+const auto clipLayoutKey = QStringLiteral("clipLayout");
+const auto clipReportKey = QStringLiteral("clipReport");
 const auto folderKeyPrefix = QStringLiteral("folder/");
 const auto windowGeometryKey = QStringLiteral("windowGeometry");
 
@@ -99,6 +101,26 @@ bool UserSettings::clipCaption()
 void UserSettings::setClipCaption(bool on)
 {
     setUserDefault(clipCaptionKey, on);
+}
+
+QString UserSettings::clipLayout()
+{
+    return userDefault(clipLayoutKey).toString();
+}
+
+void UserSettings::setClipLayout(const QString &layout)
+{
+    setUserDefault(clipLayoutKey, layout);
+}
+
+bool UserSettings::clipReport()
+{
+    return userDefault(clipReportKey).toBool();
+}
+
+void UserSettings::setClipReport(bool on)
+{
+    setUserDefault(clipReportKey, on);
 }
 
 QString UserSettings::lastFolder(const QString &kind)

@@ -9,7 +9,8 @@ namespace korvane {
 // The user's stored player settings, kept with QSettings under the organisation and application
 // "Korvane". A key the user never changed reads as its registered default. The keys are named
 // only here and are what the settings file holds: "volume", "lastVolume", "brightness", "flip1"
-// ... "flip5", "shockThreshold", "clipCaption", "folder/<kind>", "windowGeometry".
+// ... "flip5", "shockThreshold", "clipCaption", "clipLayout",
+// "clipReport", "folder/<kind>", "windowGeometry".
 QVariant userDefault(const QString &key);
 void setUserDefault(const QString &key, const QVariant &value);
 
@@ -33,6 +34,12 @@ struct UserSettings
     // Whether evidence clips get the caption.
     static bool clipCaption();
     static void setClipCaption(bool on);
+    // How clips carry the cameras ("tracks", "grid", "pip"); empty until chosen.
+    static QString clipLayout();
+    static void setClipLayout(const QString &layout);
+    // Whether an evidence report is written beside each clip; false until chosen.
+    static bool clipReport();
+    static void setClipReport(bool on);
     // The folder last chosen to save or open that kind of file; empty until one was.
     static QString lastFolder(const QString &kind);
     static void setLastFolder(const QString &kind, const QString &folder);

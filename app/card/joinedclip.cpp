@@ -15,8 +15,10 @@ namespace korvane {
 namespace {
 
 // Each piece is cut this much before its first and its last second, so that the picture at the
-// first is in and the one at the last is out whatever rounding their times went through.
-constexpr double cutLead = 0.0005;
+// first is in and the one at the last is out whatever rounding their times went through: moments
+// of a drive are kept to the millisecond, and ffmpeg reads an edit list's times a little apart
+// from the file's index. Far less than the time between two pictures.
+constexpr double cutLead = 0.002;
 // Each piece is read from this long before its first second to this long after its last: ffmpeg
 // seeks to the key frame before, and the exact cut is the filter graph's own, on the file's own
 // times.
@@ -64,10 +66,10 @@ QString joinedSound(const QList<ClipPiece> &pieces)
 }
 
 // The first camera padded with black to the whole picture, the others placed on it, all at the
-// first camera's rate, and the caption in its band. The clip ends with the span (`seconds`)
-// however far another camera's last picture reaches; a camera that ends sooner keeps its last
-// picture.
-QString composedGraph(const Composition &composition, const QString &rate, double seconds,
+// first camera's rate, and the caption in its band. The clip ends with the first camera's last
+// picture (at `end` seconds) however far another camera's last picture reaches; a camera that
+// ends sooner keeps its last picture.
+QString composedGraph(const Composition &composition, const QString &rate, double end,
                       const QString &font, const QList<CaptionLine> &captions)
 {
     QString graph;
@@ -91,12 +93,27 @@ QString composedGraph(const Composition &composition, const QString &rate, doubl
                          .arg(region.y)
                          .arg(c + 1);
     }
-    QStringList lines{QStringLiteral("trim=end=") + clipSecondsText(seconds - cutLead)};
+    QStringList lines{QStringLiteral("trim=end=") + clipSecondsText(end)};
     for (const CaptionLine &line : captions)
         lines.append(
             bandCaptionFilter(font, composition.caption.y, composition.caption.height, line));
     return graph +
            QStringLiteral("[b%1]%2[v]\n").arg(composition.cameras.size()).arg(chained(lines));
+}
+
+// The first camera's pictures the pieces hold between their cuts; none when an index cannot be
+// read.
+std::optional<qsizetype> firstCameraPictures(const QList<ClipPiece> &pieces)
+{
+    qsizetype count = 0;
+    for (const ClipPiece &piece : pieces) {
+        const std::optional<QList<QList<double>>> times = videoPictureTimes(piece.input);
+        if (!times || times->isEmpty())
+            return std::nullopt;
+        for (const double time : times->first())
+            count += time >= piece.from - cutLead && time < piece.to - cutLead ? 1 : 0;
+    }
+    return count;
 }
 
 // Where a piece can be copied from and to: the key frames that are the first pictures at or after
@@ -130,16 +147,17 @@ std::optional<QList<CopiedCut>> copiedCuts(const QList<ClipPiece> &pieces)
         if (piece.input.contains(QLatin1Char('\n')) || piece.input.contains(QLatin1Char('\r')))
             return std::nullopt;
         const std::optional<QList<QList<double>>> keys = videoKeyFrames(piece.input);
+        const std::optional<QList<QList<double>>> times = videoPictureTimes(piece.input);
         const std::vector<VideoTrackShape> shapes = videoTrackShapes(piece.input);
-        if (!keys || keys->isEmpty() || shapes.size() != static_cast<size_t>(keys->size()))
+        if (!keys || !times || keys->isEmpty() || keys->size() != times->size() ||
+            shapes.size() != static_cast<size_t>(keys->size()))
             return std::nullopt;
         CopiedCut cut;
         for (qsizetype t = 0; t < keys->size(); ++t) {
             const VideoTrackShape &shape = shapes[static_cast<size_t>(t)];
-            if (shape.frames == 0 || shape.timescale == 0)
+            const double frameSeconds = shape.pictureSeconds();
+            if (frameSeconds <= 0 || times->at(t).isEmpty())
                 return std::nullopt;
-            const double frameSeconds = static_cast<double>(shape.ticks) / shape.timescale /
-                                        static_cast<double>(shape.frames);
             const std::optional<double> from = keyFrameAt(keys->at(t), piece.from, frameSeconds);
             if (!from)
                 return std::nullopt;
@@ -147,10 +165,8 @@ std::optional<QList<CopiedCut>> copiedCuts(const QList<ClipPiece> &pieces)
                 cut.from = *from;
                 cut.frameSeconds = frameSeconds;
             }
-            // The first picture is a key frame; the last one follows the others at their pace.
-            const double lastPicture =
-                keys->at(t).value(0) + static_cast<double>(shape.frames - 1) * frameSeconds;
-            if (piece.to - cutLead > lastPicture)
+            // An end past the last picture takes the rest of the file.
+            if (piece.to - cutLead > times->at(t).last())
                 continue;
             const std::optional<double> to = keyFrameAt(keys->at(t), piece.to, frameSeconds);
             if (!to)
@@ -282,11 +298,20 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
             QList<PictureSize> sizes;
             for (const VideoTrackShape &shape : cameras)
                 sizes.append({shape.width, shape.height});
-            const QString rate = cameras.front().rateText();
+            const QString rate = cameras.front().rateText().isEmpty() ? QStringLiteral("30/1")
+                                                                      : cameras.front().rateText();
+            const double perSecond =
+                cameras.front().pictureSeconds() > 0 ? 1 / cameras.front().pictureSeconds() : 30;
+            // Where the picture after the first camera's last one would be: the composition's
+            // pictures are those of the first camera, however long the nominal span. (The cut
+            // falls on the pictures' own grid, which a time between two would be rounded to.)
+            const std::optional<qsizetype> pictures = firstCameraPictures(request.pieces);
+            const double end = pictures && *pictures > 0
+                                   ? static_cast<double>(*pictures) / perSecond
+                                   : duration - cutLead;
             graph +=
                 composedGraph(composeCameras(request.layout, sizes, request.captions.has_value()),
-                              rate.isEmpty() ? QStringLiteral("30") : rate, duration,
-                              font.value_or(QString()), captions);
+                              rate, end, font.value_or(QString()), captions);
             outputs.append(QStringLiteral("[v]"));
         } else {
             for (const int c : std::as_const(kept)) {
@@ -307,9 +332,10 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
             given += QStringLiteral(" -map '%1'").arg(output);
         if (sound)
             given += QStringLiteral(" -map '[a]' -c:a aac");
-        // Pictures every player decodes, the index first so that a browser plays as it loads.
+        // Pictures every player decodes, the index first so that a browser plays as it loads;
+        // each picture the graph made kept, none dropped or doubled to a rate of ffmpeg's own.
         return given + QStringLiteral(" -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p "
-                                      "-movflags +faststart");
+                                      "-fps_mode passthrough -movflags +faststart");
     };
     QCoro::Task<ClipResult> encoding = runClipEncoder(
         tools, request.destination, arguments, duration, std::move(progress), cancel, result);

@@ -15,10 +15,16 @@ namespace {
 // No index is larger: a movie box past it is not read.
 constexpr quint64 largestIndex = quint64{256} << 20;
 
-// One track's key frame times in seconds, or none when its tables do not add up. A table too
-// short to hold its entry count holds no entries.
-std::optional<QList<double>> trackKeyFrames(const mp4::box_reader &index, const mp4::box &trak,
-                                            quint64 movieTimescale)
+struct TrackPictures
+{
+    QList<double> times; // every picture's
+    QList<double> keys;  // the key frames'
+};
+
+// One track's picture times in seconds, ascending, or none when its tables do not add up. A
+// table too short to hold its entry count holds no entries.
+std::optional<TrackPictures> trackPictures(const mp4::box_reader &index, const mp4::box &trak,
+                                           quint64 movieTimescale)
 {
     const auto mdhd = index.find("mdia/mdhd", trak);
     const auto stbl = index.find("mdia/minf/stbl", trak);
@@ -77,31 +83,33 @@ std::optional<QList<double>> trackKeyFrames(const mp4::box_reader &index, const 
             }
         }
     }
-    // Key samples by number from 1; every sample is one when the table is missing.
-    QList<double> keys;
-    const auto keyTime = [&](qsizetype sample) {
-        keys.append(static_cast<double>(times[sample] + shift) / static_cast<double>(timescale));
+    TrackPictures pictures;
+    const auto seconds = [&](qsizetype sample) {
+        return static_cast<double>(times[sample] + shift) / static_cast<double>(timescale);
     };
+    for (qsizetype s = 0; s < times.size(); ++s)
+        pictures.times.append(seconds(s));
+    // Key samples by number from 1; every sample is one when the table is missing.
     const auto stss = index.child("stss", *stbl);
     if (!stss) {
-        for (qsizetype s = 0; s < times.size(); ++s)
-            keyTime(s);
+        pictures.keys = pictures.times;
     } else if (const auto sync = mp4::read_sync_samples(index.body(*stss))) {
         if (!sync->whole())
             return std::nullopt;
         for (const quint32 number : sync->entries) {
             if (number < 1 || number > times.size())
                 return std::nullopt;
-            keyTime(number - 1);
+            pictures.keys.append(seconds(number - 1));
         }
     }
-    std::sort(keys.begin(), keys.end());
-    return keys;
+    std::sort(pictures.times.begin(), pictures.times.end());
+    std::sort(pictures.keys.begin(), pictures.keys.end());
+    return pictures;
 }
 
-} // namespace
+// Every video track's pictures, in track order; none when the file has no index to read.
+std::optional<QList<TrackPictures>> videoPictures(const QString &file)
 
-std::optional<QList<QList<double>>> videoKeyFrames(const QString &file)
 {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
@@ -117,7 +125,7 @@ std::optional<QList<QList<double>>> videoKeyFrames(const QString &file)
     const auto mvhd = index.child("mvhd");
     const auto movie = mvhd ? mp4::read_movie_header(index.body(*mvhd)) : std::nullopt;
     const quint64 movieTimescale = movie ? movie->timescale.value_or(0) : 0;
-    QList<QList<double>> tracks;
+    QList<TrackPictures> tracks;
     for (auto box = index.box_at(0, index.size()); box;
          box = index.box_at(box->end(), index.size())) {
         if (box->type != "trak")
@@ -125,14 +133,38 @@ std::optional<QList<QList<double>>> videoKeyFrames(const QString &file)
         const auto hdlr = index.find("mdia/hdlr", *box);
         if (!hdlr || mp4::read_handler_type(index.body(*hdlr, 12)) != "vide")
             continue;
-        const std::optional<QList<double>> keys = trackKeyFrames(index, *box, movieTimescale);
-        if (!keys)
+        const std::optional<TrackPictures> pictures = trackPictures(index, *box, movieTimescale);
+        if (!pictures)
             return std::nullopt;
-        tracks.append(*keys);
+        tracks.append(*pictures);
     }
     if (tracks.isEmpty())
         return std::nullopt;
     return tracks;
+}
+
+} // namespace
+
+std::optional<QList<QList<double>>> videoKeyFrames(const QString &file)
+{
+    const std::optional<QList<TrackPictures>> tracks = videoPictures(file);
+    if (!tracks)
+        return std::nullopt;
+    QList<QList<double>> keys;
+    for (const TrackPictures &track : *tracks)
+        keys.append(track.keys);
+    return keys;
+}
+
+std::optional<QList<QList<double>>> videoPictureTimes(const QString &file)
+{
+    const std::optional<QList<TrackPictures>> tracks = videoPictures(file);
+    if (!tracks)
+        return std::nullopt;
+    QList<QList<double>> times;
+    for (const TrackPictures &track : *tracks)
+        times.append(track.times);
+    return times;
 }
 
 } // namespace korvane

@@ -13,4 +13,7 @@ namespace korvane {
 // index to read (no "moov", or a fragmented file).
 std::optional<QList<QList<double>>> videoKeyFrames(const QString &path);
 
+// The times of every picture of every video track, read from the same index the same way.
+std::optional<QList<QList<double>>> videoPictureTimes(const QString &path);
+
 } // namespace korvane

@@ -1,12 +1,9 @@
-// What both kinds of clip on the command line share: the interruption, the fixes, the outcome
-// told, and the report.
+// What both kinds of clip on the command line share: the interruption, the outcome told, and
+// the report.
 #include "cli/clipsupport.h"
 
 #include "base/argumentpaths.h"
 #include "cli/output.h"
-#include "records/metadataextraction.h"
-#include "records/mp4tracks.h"
-#include "services/mediadataviewmodel.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -33,16 +30,6 @@ ShellCancel clipInterruption()
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, interrupt);
     return interrupted;
-}
-
-QList<GPSInfo> fixesOnTimeAxis(const QString &recording, const QString &playable)
-{
-    const std::vector<double> durations = videoTrackDurations(playable);
-    MediaDataViewModel placed;
-    if (placed.load(QString::fromUtf8(mediaRecordsJson(extractMediaRecords(recording))),
-                    durations.empty() ? 0 : durations.front()))
-        return {};
-    return placed.gpsEvents();
 }
 
 int clipOutcome(const ClipResult &result, const QString &source, const QString &span,

@@ -2,7 +2,6 @@
 
 #include "card/clipexport.h"
 #include "card/toolset.h"
-#include "records/mediarecords.h"
 #include "services/evidencereport.h"
 
 #include <QString>
@@ -22,10 +21,6 @@ struct ClipOptions
 // process group of its own and would not hear them, so they end it here, and the clip's
 // half-made files go with it.
 ShellCancel clipInterruption();
-
-// A recording's GPS fixes on the time axis of its playable copy, as the viewer's player places
-// them.
-QList<GPSInfo> fixesOnTimeAxis(const QString &recording, const QString &playable);
 
 // The exit status of a clip, its path printed or why not told; `source` and `span` name what was
 // cut in the messages.

@@ -240,18 +240,11 @@ int clipSpan(const QString &source, const QString &output, const QDateTime &from
         request.pieces.append({playable, piece.from, piece.to});
         reported.append(
             {row.name, sources.copyOf(row), playable, recording.start, piece.from, piece.to});
-        if (options.caption) {
-            // Each piece's captions in its own part of the clip only, so that two never show at
-            // once at a join.
-            const double end = clipStart + piece.to - piece.from;
-            for (CaptionLine line : clipCaptions(fixesOnTimeAxis(sources.copyOf(row), playable),
-                                                 row.name, piece.from, piece.to)) {
-                line.start = std::max(clipStart, line.start + clipStart);
-                line.end = std::min(end, line.end + clipStart);
-                if (line.end > line.start)
-                    captions.append(line);
-            }
-        }
+        if (options.caption)
+            addPieceCaptions(captions,
+                             clipCaptions(fixesOnTimeAxis(sources.copyOf(row), playable), row.name,
+                                          piece.from, piece.to),
+                             clipStart, piece.to - piece.from);
         clipStart += piece.to - piece.from;
     }
     if (options.caption)

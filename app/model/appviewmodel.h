@@ -97,10 +97,10 @@ private:
     RecordingOpener m_opener{{m_procManager, m_player.get(), &m_mediaData, &m_session,
                               &m_notifications, &m_library, &m_nowPlaying, &m_layout}};
     Downloads m_downloads{m_procManager, &m_session, &m_library, &m_nowPlaying, &m_notifications};
-    Clips m_clips{{m_procManager, m_player.get(), &m_mediaData, &m_nowPlaying, &m_downloads,
-                   &m_notifications}};
     DriveTimeline m_timeline{{&m_session, &m_library, &m_opener, &m_nowPlaying, m_player.get()}};
     DriveRoute m_driveRoute{&m_timeline, &m_nowPlaying, &m_mapPosition};
+    Clips m_clips{{m_procManager, m_player.get(), &m_mediaData, &m_nowPlaying, &m_downloads,
+                   &m_notifications, &m_timeline}};
 };
 
 } // namespace korvane

@@ -41,12 +41,15 @@ std::vector<double> videoTrackDurations(const QString &path)
 
 QString VideoTrackShape::rateText() const
 {
-    if (frames == 0 || ticks == 0 || timescale == 0)
+    if (timescale == 0 || pictureTicks == 0)
         return {};
-    quint64 numerator = frames * timescale;
-    quint64 denominator = ticks;
-    const quint64 common = std::gcd(numerator, denominator);
-    return QStringLiteral("%1/%2").arg(numerator / common).arg(denominator / common);
+    const quint32 common = std::gcd(timescale, pictureTicks);
+    return QStringLiteral("%1/%2").arg(timescale / common).arg(pictureTicks / common);
+}
+
+double VideoTrackShape::pictureSeconds() const
+{
+    return timescale == 0 ? 0 : static_cast<double>(pictureTicks) / timescale;
 }
 
 std::vector<VideoTrackShape> videoTrackShapes(const QString &path)
@@ -74,14 +77,19 @@ std::vector<VideoTrackShape> videoTrackShapes(const QString &path)
             }
         }
         if (const auto mdhd = boxes.find("mdia/mdhd", *trak)) {
-            if (const auto media = mp4::read_media_header(boxes.body(*mdhd, 32))) {
+            if (const auto media = mp4::read_media_header(boxes.body(*mdhd, 32)))
                 shape.timescale = media->timescale.value_or(0);
-                shape.ticks = media->duration.value_or(0);
-            }
         }
-        if (const auto stsz = boxes.find("mdia/minf/stbl/stsz", *trak)) {
-            if (const auto sizes = mp4::read_sample_sizes(boxes.body(*stsz, 20)))
-                shape.frames = sizes->count;
+        if (const auto stts = boxes.find("mdia/minf/stbl/stts", *trak)) {
+            if (const auto runs = mp4::read_decoding_times(boxes.body(*stts))) {
+                quint32 most = 0;
+                for (const mp4::time_run &run : runs->entries) {
+                    if (run.count > most && run.delta > 0) {
+                        most = run.count;
+                        shape.pictureTicks = run.delta;
+                    }
+                }
+            }
         }
         shapes.push_back(shape);
     }

@@ -11,17 +11,18 @@ namespace korvane {
 // states it (edits included). Empty when the file has no readable movie header.
 std::vector<double> videoTrackDurations(const QString &path);
 
-// What one video track of an MP4 file shows: its picture size (from the track header) and its
-// pictures a second, as the exact fraction `frames` / `seconds` of the media header.
+// What one video track of an MP4 file shows: its picture size (from the track header) and the
+// time from one picture to the next (the most common sample duration of its time table).
 struct VideoTrackShape
 {
     int width = 0;
     int height = 0;
-    quint64 frames = 0;
-    quint64 ticks = 0;     // the media's duration in its own ticks
-    quint32 timescale = 0; // ticks a second
-    // "30/1", "30000/1001": the rate as ffmpeg takes it; empty when the track tells none.
+    quint32 timescale = 0;    // ticks a second
+    quint32 pictureTicks = 0; // ticks from one picture to the next
+    // "30/1", "30000/1001": the pictures a second as ffmpeg takes them; empty when unknown.
     QString rateText() const;
+    // Seconds from one picture to the next; 0 when unknown.
+    double pictureSeconds() const;
 };
 
 // Every video track's shape, in track order; empty when the file has no readable movie header.

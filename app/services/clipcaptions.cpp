@@ -1,8 +1,13 @@
 #include "services/clipcaptions.h"
 
+#include "records/metadataextraction.h"
+#include "records/mp4tracks.h"
+#include "services/mediadataviewmodel.h"
+
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 
 namespace korvane {
@@ -129,6 +134,27 @@ QList<CaptionLine> clipCaptions(const QList<GPSInfo> &fixes, const QString &file
     lines.first().start -= 1;
     lines.last().end += 1;
     return lines;
+}
+
+QList<GPSInfo> fixesOnTimeAxis(const QString &recording, const QString &playable)
+{
+    const std::vector<double> durations = videoTrackDurations(playable);
+    MediaDataViewModel placed;
+    if (placed.load(QString::fromUtf8(mediaRecordsJson(extractMediaRecords(recording))),
+                    durations.empty() ? 0 : durations.front()))
+        return {};
+    return placed.gpsEvents();
+}
+
+void addPieceCaptions(QList<CaptionLine> &captions, const QList<CaptionLine> &piece,
+                      double clipStart, double length)
+{
+    for (CaptionLine line : piece) {
+        line.start = std::max(clipStart, line.start + clipStart);
+        line.end = std::min(clipStart + length, line.end + clipStart);
+        if (line.end > line.start)
+            captions.append(line);
+    }
 }
 
 } // namespace korvane

@@ -27,4 +27,14 @@ std::optional<QDateTime> recordingStartFromName(const QString &fileName);
 QList<CaptionLine> clipCaptions(const QList<GPSInfo> &fixes, const QString &fileName, double from,
                                 double to);
 
+// A recording's GPS fixes on the time axis of its playable file `playable`, as the player places
+// them; `recording` is the file as read from the card.
+QList<GPSInfo> fixesOnTimeAxis(const QString &recording, const QString &playable);
+
+// The captions of one recording's part of a joined clip (`clipCaptions` of its span) moved to
+// where that part begins in the clip (`clipStart`, seconds) and kept within its `length`, so
+// that two parts' captions never show at once at a join; added to `captions`.
+void addPieceCaptions(QList<CaptionLine> &captions, const QList<CaptionLine> &piece,
+                      double clipStart, double length);
+
 } // namespace korvane

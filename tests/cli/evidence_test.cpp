@@ -1,6 +1,6 @@
 // Evidence anyone can play: every camera in one picture, spans across recordings, and the report
 // beside them, checked against ffmpeg's own decode of inputs ffmpeg made, on an mke2fs card.
-#include "ext4image.h"
+#include "picturematch.h"
 #include "samplerecordings.h"
 #include "segmentedtrip.h"
 #include "testfiles.h"
@@ -57,44 +57,6 @@ double psnr(const QByteArray &a, const QByteArray &b)
     return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
 }
 
-// Every picture of a file's video stream `stream` as luma scaled to 80x60, in output order.
-QList<QByteArray> thumbnails(const QString &path, int stream, const QString &crop = {})
-{
-    const QString filters =
-        (crop.isEmpty() ? QString() : crop + QLatin1Char(',')) + QStringLiteral("scale=80:60");
-    const QByteArray raw =
-        run(QStringLiteral("ffmpeg"),
-            {"-v", "error", "-i", path, "-map", QStringLiteral("0:v:%1").arg(stream), "-fps_mode",
-             "passthrough", "-vf", filters, "-pix_fmt", "gray", "-f", "rawvideo", "-"})
-            .out;
-    QList<QByteArray> pictures;
-    for (qsizetype at = 0; at + 80 * 60 <= raw.size(); at += 80 * 60)
-        pictures.append(raw.mid(at, 80 * 60));
-    return pictures;
-}
-
-// Which of `sources` each picture is most like.
-QList<int> likest(const QList<QByteArray> &pictures, const QList<QByteArray> &sources)
-{
-    QList<int> found;
-    for (const QByteArray &picture : pictures) {
-        int best = -1;
-        double bestDistance = 1e300;
-        for (int k = 0; k < sources.size(); ++k) {
-            double distance = 0;
-            for (qsizetype i = 0; i < picture.size(); ++i)
-                distance +=
-                    std::abs(static_cast<quint8>(picture[i]) - static_cast<quint8>(sources[k][i]));
-            if (distance < bestDistance) {
-                bestDistance = distance;
-                best = k;
-            }
-        }
-        found.append(best);
-    }
-    return found;
-}
-
 QByteArray joinedChecksums(const QStringList &files, int stream, int first, int count)
 {
     QByteArrayList sums;
@@ -114,16 +76,9 @@ struct Trip
 Trip writeTrip(const QTemporaryDir &work)
 {
     Trip trip;
-    const QDir tree(work.filePath(QStringLiteral("tree")));
-    for (const char *folder : {"cfg", "mov/normal", "mov/event", "mov/park", "mov/saved"})
-        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
-    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
-                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
-    trip.folder = tree.filePath(QStringLiteral("mov/normal"));
-    trip.files =
-        korvane::test::writeSegmentedTrip(trip.folder, QStringLiteral("20241005_143000"), 12, 4);
+    trip.files = korvane::test::writeSegmentedCard(work, 12, 4);
+    trip.folder = work.filePath(QStringLiteral("tree/mov/normal"));
     trip.card = work.filePath(QStringLiteral("card.img"));
-    korvane::test::writeExt4Card(tree.path(), trip.card);
     return trip;
 }
 
@@ -227,10 +182,10 @@ TEST(EvidenceClip, AcrossTwoAndThreeRecordingsEveryPictureOnceInOrder)
     ASSERT_EQ(gridCut.exitCode, 0) << gridCut.err.toStdString();
     QList<QByteArray> sources;
     for (const QString &file : trip.files)
-        sources += thumbnails(file, 0);
+        sources += korvane::test::lumaThumbnails(file, 0);
     ASSERT_EQ(sources.size(), 360);
-    const QList<int> shown =
-        likest(thumbnails(grid, 0, QStringLiteral("crop=320:240:0:0")), sources);
+    const QList<int> shown = korvane::test::likestPictures(
+        korvane::test::lumaThumbnails(grid, 0, QStringLiteral("crop=320:240:0:0")), sources);
     QList<int> wanted;
     for (int k = 60; k < 300; ++k)
         wanted.append(k);

@@ -55,23 +55,6 @@ private:
     std::optional<double> m_time;
 };
 
-// A card image whose continuous folder holds a trip of `seconds` cut every `segmentSeconds` by
-// ffmpeg's segment muxer from 14:30:00 on, written by mke2fs into `work`; the pieces' paths in
-// the card tree, in time order.
-QStringList segmentedCard(const QTemporaryDir &work, int seconds, int segmentSeconds)
-{
-    const QDir tree(work.filePath(QStringLiteral("tree")));
-    for (const char *folder : {"cfg", "mov/normal"})
-        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
-    korvane::test::writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")),
-                             "[bbox]\nch1_resol=3\nch2_resol=1\n");
-    const QStringList pieces = korvane::test::writeSegmentedTrip(
-        tree.filePath(QStringLiteral("mov/normal")), QStringLiteral("20241005_143000"), seconds,
-        segmentSeconds);
-    korvane::test::writeExt4Card(tree.path(), work.filePath(QStringLiteral("card.img")));
-    return pieces;
-}
-
 QDateTime moment(const char *text)
 {
     return *driveTimeFromText(QString::fromLatin1(text));
@@ -83,7 +66,7 @@ TEST(DriveStrip, AMomentPlaysFromItsPictureInTheRecordingThatHoldsIt)
 {
     QTemporaryDir work;
     // Ten seconds cut every four: 14:30:00, 14:30:04 and 14:30:08, the last two seconds long.
-    const QStringList pieces = segmentedCard(work, 10, 4);
+    const QStringList pieces = korvane::test::writeSegmentedCard(work, 10, 4);
     ASSERT_EQ(pieces.size(), 3);
 
     CardModel card(work.filePath(QStringLiteral("card.img")));
@@ -230,7 +213,7 @@ TEST(DriveStrip, TheSampleCardsTripsAreItsDrivesDayByDay)
 TEST(DriveStrip, PlayingOnAcrossCutsShowsEveryPictureOfEveryPieceInOrder)
 {
     QTemporaryDir work;
-    const QStringList pieces = segmentedCard(work, 10, 4);
+    const QStringList pieces = korvane::test::writeSegmentedCard(work, 10, 4);
     ASSERT_EQ(pieces.size(), 3);
 
     // Each piece's pictures by their luma, as ffmpeg decodes them, per channel, and the pictures

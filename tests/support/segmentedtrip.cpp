@@ -1,9 +1,11 @@
 #include "segmentedtrip.h"
 
+#include "ext4image.h"
 #include "testfiles.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -70,6 +72,19 @@ QStringList writeSegmentedTrip(const QString &folder, const QString &start, int 
         paths.append(dir.filePath(name));
     }
     return paths;
+}
+
+QStringList writeSegmentedCard(const QTemporaryDir &work, int seconds, int segmentSeconds)
+{
+    const QDir tree(work.filePath(QStringLiteral("tree")));
+    for (const char *folder : {"cfg", "mov/normal"})
+        QDir().mkpath(tree.filePath(QString::fromLatin1(folder)));
+    writeFile(tree.filePath(QStringLiteral("cfg/bbox.ini")), "[bbox]\nch1_resol=3\nch2_resol=1\n");
+    const QStringList pieces =
+        writeSegmentedTrip(tree.filePath(QStringLiteral("mov/normal")),
+                           QStringLiteral("20241005_143000"), seconds, segmentSeconds);
+    writeExt4Card(tree.path(), work.filePath(QStringLiteral("card.img")));
+    return pieces;
 }
 
 } // namespace korvane::test

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTemporaryDir;
+
 namespace korvane::test {
 
 // A trip cut into recordings by ffmpeg's segment muxer, not by Korvane's sample writer: `seconds`
@@ -12,5 +14,10 @@ namespace korvane::test {
 // current test when ffmpeg does.
 QStringList writeSegmentedTrip(const QString &folder, const QString &start, int seconds,
                                int segmentSeconds);
+
+// A card image "card.img" in `work` whose continuous folder holds a trip of `seconds` cut every
+// `segmentSeconds` from 14:30:00 on 2024-10-05 (writeSegmentedTrip), written by mke2fs; the
+// pieces' paths in the card's tree, in time order.
+QStringList writeSegmentedCard(const QTemporaryDir &work, int seconds, int segmentSeconds);
 
 } // namespace korvane::test

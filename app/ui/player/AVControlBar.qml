@@ -97,6 +97,22 @@ Rectangle {
             onActivated: bar.clips.clipCaption = !bar.clips.clipCaption
         }
         K.ImageButton {
+            name: "clipLayout"
+            enabled: bar.hasVideo
+            system: "clip." + bar.clips.clipLayout
+            tip: bar.clips.clipLayoutText
+            highlighted: bar.clips.clipLayout !== "tracks"
+            onActivated: bar.clips.nextClipLayout()
+        }
+        K.ImageButton {
+            name: "clipReport"
+            enabled: bar.hasVideo
+            system: "doc.text"
+            tip: qsTr("증거 영상 옆에 보고서(구간, 원본 파일과 SHA-256, 카메라별 화면, 경로, 속도, G-센서) 저장")
+            highlighted: bar.clips.clipReport
+            onActivated: bar.clips.clipReport = !bar.clips.clipReport
+        }
+        K.ImageButton {
             name: "clipExport"
             enabled: bar.clips.canExportClip && !bar.downloads.isDownloading
             system: "film"

@@ -69,9 +69,10 @@ Rectangle {
             // The evidence clip's span, under the handle.
             Rectangle {
                 objectName: "clipSpan"
-                readonly property double from: bar.clips.clipFrom >= 0 ? bar.clips.clipFrom : 0
-                readonly property double to: bar.clips.clipTo >= 0 ? bar.clips.clipTo : bar.player.duration
-                visible: bar.player.duration > 0 && (bar.clips.clipFrom >= 0 || bar.clips.clipTo >= 0)
+                // A mark of the drive in another of its recordings lies off the open one's time.
+                readonly property double from: bar.clips.hasClipFrom ? bar.clips.clipFrom : 0
+                readonly property double to: bar.clips.hasClipTo ? bar.clips.clipTo : bar.player.duration
+                visible: bar.player.duration > 0 && (bar.clips.hasClipFrom || bar.clips.hasClipTo)
                 z: -0.5
                 x: seek.grooveX(bar.barPoint(from / Math.max(bar.player.duration, 1e-9)))
                 width: Math.max(2, seek.grooveX(bar.barPoint(to / Math.max(bar.player.duration, 1e-9))) - x)
