@@ -66,6 +66,10 @@
         <source>표시한 구간을 증거 영상으로 저장</source>
         <translation>Save the marked span as an evidence clip</translation>
     </message>
+    <message>
+        <source>증거 영상 옆에 보고서(구간, 원본 파일과 SHA-256, 카메라별 화면, 경로, 속도, G-센서) 저장</source>
+        <translation>Save a report beside the evidence clip (span, source files with SHA-256, each camera, route, speed, G-sensor)</translation>
+    </message>
 </context>
 <context>
     <name>DriveModeSection</name>
@@ -693,6 +697,26 @@
     <message>
         <source>GPS 경로(%1)를 %2에 저장했습니다.</source>
         <translation>Saved the GPS route (%1) in %2.</translation>
+    </message>
+    <message>
+        <source>증거 영상: 모든 카메라를 한 화면에 나란히 (어느 플레이어에서나 재생)</source>
+        <translation>Evidence clip: every camera side by side in one picture (plays in any player)</translation>
+    </message>
+    <message>
+        <source>증거 영상: 전방 카메라를 크게, 다른 카메라는 작게 (어느 플레이어에서나 재생)</source>
+        <translation>Evidence clip: the front camera large, the others inset (plays in any player)</translation>
+    </message>
+    <message>
+        <source>증거 영상: 카메라마다 영상 트랙 하나 (녹화된 그대로)</source>
+        <translation>Evidence clip: one video track per camera (as recorded)</translation>
+    </message>
+    <message>
+        <source>증거 영상 %1 을(를) %2에 저장했지만 보고서는 쓰지 못했습니다.</source>
+        <translation>Saved the evidence clip %1 in %2, but the report could not be written.</translation>
+    </message>
+    <message>
+        <source>증거 영상 %1 과(와) 보고서 %2 를 %3에 저장했습니다.</source>
+        <translation>Saved the evidence clip %1 and the report %2 in %3.</translation>
     </message>
 </context>
 <context>
