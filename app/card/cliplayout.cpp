@@ -90,18 +90,21 @@ Composition pictureInPicture(const QList<PictureSize> &cameras, bool caption)
     const int mainHeight =
         even(static_cast<double>(composition.width) * first.height / std::max(1, first.width));
     composition.cameras.append({0, 0, composition.width, mainHeight});
-    // The others a quarter as wide, from the right, clear of the edges.
+    // The others along the bottom from the right, clear of the edges and of each other: each at
+    // most a quarter as wide and a third as tall as the picture, its own shape kept.
+    const int insets = static_cast<int>(cameras.size()) - 1;
     const int margin = even(composition.width / 60.0);
-    const int insetWidth = even(composition.width / 4.0);
+    const double widest = std::min(composition.width / 4.0,
+                                   static_cast<double>(composition.width - (insets + 1) * margin) /
+                                       std::max(1, insets));
+    const double tallest = mainHeight / 3.0;
     int right = composition.width - margin;
     for (qsizetype i = 1; i < cameras.size(); ++i) {
-        const PictureSize camera = cameras[i];
-        const int height = even(static_cast<double>(insetWidth) * std::max(1, camera.height) /
-                                std::max(1, camera.width));
-        const int width = std::min(insetWidth, std::max(2, camera.width));
-        const int shownHeight = std::min(height, mainHeight - 2 * margin);
-        composition.cameras.append(
-            {right - width, mainHeight - margin - shownHeight, width, shownHeight});
+        const PictureSize camera{std::max(2, cameras[i].width), std::max(2, cameras[i].height)};
+        const double scale = std::min(widest / camera.width, tallest / camera.height);
+        const int width = even(camera.width * scale);
+        const int height = even(camera.height * scale);
+        composition.cameras.append({right - width, mainHeight - margin - height, width, height});
         right -= width + margin;
     }
     composition.height = mainHeight;

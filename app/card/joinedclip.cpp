@@ -29,40 +29,106 @@ QString chained(const QStringList &filters)
     return filters.isEmpty() ? QStringLiteral("null") : filters.join(QStringLiteral(",\n"));
 }
 
-// The piece cut on its file's own times, then counted from 0.
-QString pieceCut(const ClipPiece &piece)
+// How one camera's pictures fill a piece: those between its cuts, the first and the last held
+// for as many pictures as the camera lacks at the piece's start and end (a camera that started
+// late or stopped early in that recording), so that the cameras and the sound stay in step
+// after every join. Each picture once otherwise.
+struct CameraPiece
 {
-    return QStringLiteral("start=%1:end=%2")
-        .arg(clipSecondsText(piece.from - cutLead), clipSecondsText(piece.to - cutLead));
+    int heldBefore = 0;
+    int heldAfter = 0;
+    double seconds = 0; // the length it takes in the clip
+};
+
+// Where each piece is cut in its file's own times, and each camera's part in it: read from the
+// file's index, or, without one, every camera taken as filling the piece.
+struct PieceCut
+{
+    double start = 0; // in the file
+    double end = 0;
+    double seconds = 0; // the span's length
+    QList<CameraPiece> cameras;
+};
+
+QList<PieceCut> pieceCuts(const QList<ClipPiece> &pieces,
+                          const std::vector<VideoTrackShape> &shapes)
+{
+    QList<PieceCut> cuts;
+    for (const ClipPiece &piece : pieces) {
+        PieceCut cut{piece.from - cutLead, piece.to - cutLead, piece.to - piece.from, {}};
+        const std::optional<QList<QList<double>>> times = videoPictureTimes(piece.input);
+        for (qsizetype c = 0; c < static_cast<qsizetype>(shapes.size()); ++c) {
+            CameraPiece camera{0, 0, cut.seconds};
+            const double each = shapes[static_cast<size_t>(c)].pictureSeconds();
+            QList<double> within;
+            for (const double time : times &&c < times->size() ? times->at(c) : QList<double>{}) {
+                if (time >= cut.start && time < cut.end)
+                    within.append(time);
+            }
+            if (!within.isEmpty() && each > 0) {
+                const double late = within.first() - std::max(0.0, cut.start);
+                const double early = cut.end - (within.last() + each);
+                camera.heldBefore =
+                    late > 1.5 * each ? static_cast<int>(std::lround(late / each)) : 0;
+                camera.heldAfter =
+                    early > 1.5 * each ? static_cast<int>(std::lround(early / each)) : 0;
+                camera.seconds = within.last() + each - within.first() +
+                                 (camera.heldBefore + camera.heldAfter) * each;
+            }
+            cut.cameras.append(camera);
+        }
+        cuts.append(cut);
+    }
+    return cuts;
 }
 
-// Camera `camera` of every piece, each cut at its end, one after the other, as "[j<camera>]".
-QString joinedCamera(int camera, const QList<ClipPiece> &pieces)
+QString cutText(const PieceCut &cut)
+{
+    return QStringLiteral("start=%1:end=%2")
+        .arg(clipSecondsText(cut.start), clipSecondsText(cut.end));
+}
+
+// Camera `camera` of every piece, each cut and held as `pieceCuts` says, one after the other,
+// as "[j<camera>]".
+QString joinedCamera(int camera, const QList<PieceCut> &cuts)
 {
     QString graph;
     QString inputs;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        graph += QStringLiteral("[%1:v:%2]trim=%3,setpts=PTS-STARTPTS,setsar=1[p%1_%2];\n")
+    for (qsizetype i = 0; i < cuts.size(); ++i) {
+        const CameraPiece &part = cuts[i].cameras[camera];
+        QString held;
+        if (part.heldBefore > 0 || part.heldAfter > 0)
+            held = QStringLiteral(",tpad=start_mode=clone:start=%1:stop_mode=clone:stop=%2")
+                       .arg(part.heldBefore)
+                       .arg(part.heldAfter);
+        graph += QStringLiteral("[%1:v:%2]trim=%3,setpts=PTS-STARTPTS%4,setsar=1[p%1_%2];\n")
                      .arg(i)
                      .arg(camera)
-                     .arg(pieceCut(pieces[i]));
+                     .arg(cutText(cuts[i]), held);
         inputs += QStringLiteral("[p%1_%2]").arg(i).arg(camera);
     }
     return graph + inputs +
-           QStringLiteral("concat=n=%1:v=1:a=0[j%2];\n").arg(pieces.size()).arg(camera);
+           QStringLiteral("concat=n=%1:v=1:a=0[j%2];\n").arg(cuts.size()).arg(camera);
 }
 
-QString joinedSound(const QList<ClipPiece> &pieces)
+// The sound of every piece as long as the first camera's part of it, filled with silence where
+// the recording's sound starts late or ends early, one after the other.
+QString joinedSound(const QList<PieceCut> &cuts)
 {
     QString graph;
     QString inputs;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        graph += QStringLiteral("[%1:a:0]atrim=%2,asetpts=PTS-STARTPTS[q%1];\n")
+    for (qsizetype i = 0; i < cuts.size(); ++i) {
+        const double seconds =
+            cuts[i].cameras.isEmpty() ? cuts[i].seconds : cuts[i].cameras.first().seconds;
+        graph += QStringLiteral("[%1:a:0]atrim=%2,asetpts=PTS-%3/TB,"
+                                "aresample=async=1:first_pts=0,apad=whole_dur=%4,"
+                                "atrim=end=%4,asetpts=PTS-STARTPTS[q%1];\n")
                      .arg(i)
-                     .arg(pieceCut(pieces[i]));
+                     .arg(cutText(cuts[i]), clipSecondsText(std::max(0.0, cuts[i].start)),
+                          clipSecondsText(seconds));
         inputs += QStringLiteral("[q%1]").arg(i);
     }
-    return graph + inputs + QStringLiteral("concat=n=%1:v=0:a=1[a];\n").arg(pieces.size());
+    return graph + inputs + QStringLiteral("concat=n=%1:v=0:a=1[a];\n").arg(cuts.size());
 }
 
 // The first camera padded with black to the whole picture, the others placed on it, all at the
@@ -75,7 +141,9 @@ QString composedGraph(const Composition &composition, const QString &rate, doubl
     QString graph;
     for (qsizetype c = 0; c < composition.cameras.size(); ++c) {
         const PictureRegion &region = composition.cameras[c];
-        graph += QStringLiteral("[j%1]fps=%2,scale=%3:%4,setsar=1")
+        // At the first camera's rate; a gap in a camera's pictures shows its last one before.
+        // The last picture goes through too, not only those a later one closes.
+        graph += QStringLiteral("[j%1]fps=%2:eof_action=pass,scale=%3:%4,setsar=1")
                      .arg(c)
                      .arg(rate)
                      .arg(region.width)
@@ -99,21 +167,6 @@ QString composedGraph(const Composition &composition, const QString &rate, doubl
             bandCaptionFilter(font, composition.caption.y, composition.caption.height, line));
     return graph +
            QStringLiteral("[b%1]%2[v]\n").arg(composition.cameras.size()).arg(chained(lines));
-}
-
-// The first camera's pictures the pieces hold between their cuts; none when an index cannot be
-// read.
-std::optional<qsizetype> firstCameraPictures(const QList<ClipPiece> &pieces)
-{
-    qsizetype count = 0;
-    for (const ClipPiece &piece : pieces) {
-        const std::optional<QList<QList<double>>> times = videoPictureTimes(piece.input);
-        if (!times || times->isEmpty())
-            return std::nullopt;
-        for (const double time : times->first())
-            count += time >= piece.from - cutLead && time < piece.to - cutLead ? 1 : 0;
-    }
-    return count;
 }
 
 // Where a piece can be copied from and to: the key frames that are the first pictures at or after
@@ -143,8 +196,11 @@ std::optional<QList<CopiedCut>> copiedCuts(const QList<ClipPiece> &pieces)
 {
     QList<CopiedCut> cuts;
     for (const ClipPiece &piece : pieces) {
-        // The list ffmpeg reads holds one name a line.
-        if (piece.input.contains(QLatin1Char('\n')) || piece.input.contains(QLatin1Char('\r')))
+        // The list ffmpeg reads holds one name a line. The concat demuxer ends a file by its
+        // pictures' decoding times: with B-frames the pictures around a cut are not those shown
+        // there.
+        if (piece.input.contains(QLatin1Char('\n')) || piece.input.contains(QLatin1Char('\r')) ||
+            hasReorderedPictures(piece.input))
             return std::nullopt;
         const std::optional<QList<QList<double>>> keys = videoKeyFrames(piece.input);
         const std::optional<QList<QList<double>>> times = videoPictureTimes(piece.input);
@@ -287,11 +343,12 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
                          .arg(clipSecondsText(piece.from - readMargin),
                               clipSecondsText(piece.to - piece.from + 2 * readMargin),
                               shellQuoted(piece.input));
+        const QList<PieceCut> cuts = pieceCuts(request.pieces, cameras);
         QString graph;
         for (const int c : std::as_const(kept))
-            graph += joinedCamera(c, request.pieces);
+            graph += joinedCamera(c, cuts);
         if (sound)
-            graph += joinedSound(request.pieces);
+            graph += joinedSound(cuts);
         const QList<CaptionLine> captions = request.captions.value_or(QList<CaptionLine>{});
         QStringList outputs;
         if (composed) {
@@ -300,15 +357,10 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
                 sizes.append({shape.width, shape.height});
             const QString rate = cameras.front().rateText().isEmpty() ? QStringLiteral("30/1")
                                                                       : cameras.front().rateText();
-            const double perSecond =
-                cameras.front().pictureSeconds() > 0 ? 1 / cameras.front().pictureSeconds() : 30;
-            // Where the picture after the first camera's last one would be: the composition's
-            // pictures are those of the first camera, however long the nominal span. (The cut
-            // falls on the pictures' own grid, which a time between two would be rounded to.)
-            const std::optional<qsizetype> pictures = firstCameraPictures(request.pieces);
-            const double end = pictures && *pictures > 0
-                                   ? static_cast<double>(*pictures) / perSecond
-                                   : duration - cutLead;
+            // The composition ends with the first camera's part of the last piece.
+            double end = 0;
+            for (const PieceCut &cut : cuts)
+                end += cut.cameras.first().seconds;
             graph +=
                 composedGraph(composeCameras(request.layout, sizes, request.captions.has_value()),
                               rate, end, font.value_or(QString()), captions);

@@ -19,6 +19,7 @@ struct TrackPictures
 {
     QList<double> times; // every picture's
     QList<double> keys;  // the key frames'
+    bool reordered = false; // shown in another order than decoded (B-frames)
 };
 
 // One track's picture times in seconds, ascending, or none when its tables do not add up. A
@@ -84,6 +85,7 @@ std::optional<TrackPictures> trackPictures(const mp4::box_reader &index, const m
         }
     }
     TrackPictures pictures;
+    pictures.reordered = !std::is_sorted(times.cbegin(), times.cend());
     const auto seconds = [&](qsizetype sample) {
         return static_cast<double>(times[sample] + shift) / static_cast<double>(timescale);
     };
@@ -154,6 +156,13 @@ std::optional<QList<QList<double>>> videoKeyFrames(const QString &file)
     for (const TrackPictures &track : *tracks)
         keys.append(track.keys);
     return keys;
+}
+
+bool hasReorderedPictures(const QString &file)
+{
+    const std::optional<QList<TrackPictures>> tracks = videoPictures(file);
+    return !tracks || std::any_of(tracks->cbegin(), tracks->cend(),
+                                  [](const TrackPictures &track) { return track.reordered; });
 }
 
 std::optional<QList<QList<double>>> videoPictureTimes(const QString &file)

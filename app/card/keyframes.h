@@ -13,6 +13,10 @@ namespace korvane {
 // index to read (no "moov", or a fragmented file).
 std::optional<QList<QList<double>>> videoKeyFrames(const QString &path);
 
+// Whether a video track's pictures are shown in another order than they are decoded in (B-frames),
+// or the file has no index to tell.
+bool hasReorderedPictures(const QString &path);
+
 // The times of every picture of every video track, read from the same index the same way.
 std::optional<QList<QList<double>>> videoPictureTimes(const QString &path);
 

@@ -173,9 +173,11 @@ std::optional<SpanPlan> planSpan(SpanSources &sources, const QDateTime &from, co
 {
     for (int round = 0; round < 8; ++round) {
         std::optional<SpanPlan> plan;
+        // The drive that plays `from`, or the first that starts within the span.
         for (const Drive &drive : sources.drives()) {
-            if (drive.placeOf(from)) {
-                plan = SpanPlan{drive, drive.piecesOf(from, to)};
+            const QDateTime start = std::max(from, drive.start);
+            if (start < to && drive.placeOf(start)) {
+                plan = SpanPlan{drive, drive.piecesOf(start, to)};
                 break;
             }
         }
@@ -222,9 +224,17 @@ int clipSpan(const QString &source, const QString &output, const QDateTime &from
     const std::optional<SpanPlan> plan = planSpan(sources, from, to);
     if (!plan) {
         complain(QStringLiteral("%1 has no recording that plays %2 or it could not be read")
-                     .arg(source, driveTimeText(from)));
+                     .arg(source, span));
         return 1;
     }
+    // The clip holds what the drive holds of the span: say so when that is less.
+    const QDateTime first =
+        plan->drive.momentOf(plan->pieces.first().recording, plan->pieces.first().from);
+    const QDateTime last =
+        plan->drive.momentOf(plan->pieces.last().recording, plan->pieces.last().to);
+    if (first > from || last < to)
+        complain(QStringLiteral("note: the recordings hold %1 to %2 of the span")
+                     .arg(driveTimeText(first), driveTimeText(last)));
 
     JoinedClipRequest request;
     request.layout = options.layout;

@@ -388,9 +388,15 @@ QCoro::Task<ClipResult> Clips::exportClipInto(QString folder)
                 cancel.cancel();
         });
 
-    // Marks in two recordings of a drive: the span is cut from each recording it touches.
+    // Marks in two recordings of a drive, or in another recording than the one open: the span
+    // is cut from each recording it touches.
     const Drive *drive = markedDrive();
-    if (drive && drive->piecesOf(*m_fromMoment, *m_toMoment).size() > 1) {
+    const QList<SpanPiece> pieces =
+        drive ? drive->piecesOf(*m_fromMoment, *m_toMoment) : QList<SpanPiece>{};
+    const bool elsewhere =
+        pieces.size() == 1 &&
+        drive->recordings[pieces.first().recording].row.id != m_nowPlaying->openRecording()->id;
+    if (pieces.size() > 1 || elsewhere) {
         QCoro::Task<ClipResult> spanning = exportDriveSpan(folder, *drive, choice, cancel);
         result = co_await spanning;
     } else {

@@ -185,7 +185,8 @@ QList<SpanPiece> Drive::piecesOf(const QDateTime &from, const QDateTime &to) con
 {
     QList<SpanPiece> pieces;
     std::optional<DrivePlace> place = placeOf(from);
-    QDateTime at = from;
+    // A span that starts in a pause starts where the next recording does.
+    QDateTime at = place ? momentOf(place->recording, place->offset) : from;
     while (place && at < to) {
         const DriveRecording &recording = recordings[place->recording];
         const std::optional<DrivePlace> next = placeAfter(place->recording);

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace korvane {
 
@@ -87,6 +88,12 @@ SpanRecords spanRecords(const QList<EvidenceSource> &sources)
 QString escaped(const QString &text)
 {
     return text.toHtmlEscaped();
+}
+
+// The dashcam's clock at a moment; a recording whose name tells no time has none.
+QString clockText(const QDateTime &moment)
+{
+    return moment.isValid() ? driveTimeText(moment) : QStringLiteral("(시각 모름)");
 }
 
 QString clipClock(double seconds)
@@ -162,7 +169,7 @@ QString speedDrawing(const QList<Fix> &fixes, double clipSeconds)
 }
 
 QString page(const QString &clip, const QString &clipHash, const QList<EvidenceSource> &sources,
-             const QStringList &sourceHashes, const QList<QByteArray> &stills,
+             const QStringList &sourceHashes, const QList<std::pair<int, QByteArray>> &stills,
              const QDateTime &stillAt, const SpanRecords &records)
 {
     double seconds = 0;
@@ -177,7 +184,7 @@ QString page(const QString &clip, const QString &clipHash, const QList<EvidenceS
         "text-align:left;}code{font-size:12px;}img{max-width:460px;margin:4px;}</style></head>"
         "<body>\n<h1>증거 영상 보고서</h1>\n");
     html += QStringLiteral("<p>구간 (블랙박스 시각): <b class=\"span\">%1 – %2</b> (%3초)</p>\n")
-                .arg(driveTimeText(from), driveTimeText(to))
+                .arg(clockText(from), clockText(to))
                 .arg(seconds, 0, 'f', 1);
     html += QStringLiteral("<h2>파일과 SHA-256</h2>\n<table>\n<tr><th>파일</th><th>구간</th>"
                            "<th>SHA-256</th></tr>\n");
@@ -186,25 +193,24 @@ QString page(const QString &clip, const QString &clipHash, const QList<EvidenceS
                 .arg(escaped(QFileInfo(clip).fileName()), clipClock(seconds), clipHash);
     for (qsizetype i = 0; i < sources.size(); ++i) {
         const EvidenceSource &source = sources[i];
-        html += QStringLiteral("<tr><td>%1</td><td>%2 – %3</td>"
-                               "<td><code class=\"sha256\" data-file=\"%1\">%4</code></td></tr>\n")
-                    .arg(escaped(source.name),
-                         driveTimeText(source.start.addMSecs(qRound64(source.from * 1000))),
-                         driveTimeText(source.start.addMSecs(qRound64(source.to * 1000))),
-                         sourceHashes[i]);
+        html +=
+            QStringLiteral("<tr><td>%1</td><td>%2 – %3</td>"
+                           "<td><code class=\"sha256\" data-file=\"%1\">%4</code></td></tr>\n")
+                .arg(escaped(source.name),
+                     clockText(source.start.addMSecs(qRound64(source.from * 1000))),
+                     clockText(source.start.addMSecs(qRound64(source.to * 1000))), sourceHashes[i]);
     }
-    html +=
-        QStringLiteral("</table>\n<h2>카메라별 화면 (%1)</h2>\n<p>").arg(driveTimeText(stillAt));
-    for (qsizetype c = 0; c < stills.size(); ++c)
+    html += QStringLiteral("</table>\n<h2>카메라별 화면 (%1)</h2>\n<p>").arg(clockText(stillAt));
+    for (const auto &[camera, png] : stills)
         html +=
             QStringLiteral("<img class=\"still\" alt=\"채널%1\" src=\"data:image/png;base64,%2\">")
-                .arg(c + 1)
-                .arg(QString::fromLatin1(stills[c].toBase64()));
+                .arg(camera + 1)
+                .arg(QString::fromLatin1(png.toBase64()));
     html += QStringLiteral("</p>\n<h2>G-센서 최대값</h2>\n");
     html += records.peak.strength < 0
                 ? QStringLiteral("<p>이 구간에는 G-센서 기록이 없습니다.</p>\n")
                 : QStringLiteral("<p class=\"gpeak\">%1 (영상 %2): x %3, y %4, z %5</p>\n")
-                      .arg(driveTimeText(records.peak.at), clipClock(records.peak.clipSecond))
+                      .arg(clockText(records.peak.at), clipClock(records.peak.clipSecond))
                       .arg(records.peak.accel.x)
                       .arg(records.peak.accel.y)
                       .arg(records.peak.accel.z);
@@ -217,7 +223,7 @@ QString page(const QString &clip, const QString &clipHash, const QList<EvidenceS
         for (const Fix &fix : records.fixes)
             html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td>"
                                    "<td>%5 km/h</td></tr>\n")
-                        .arg(driveTimeText(fix.at), clipClock(fix.clipSecond))
+                        .arg(clockText(fix.at), clipClock(fix.clipSecond))
                         .arg(fix.latitude, 0, 'f', 6)
                         .arg(fix.longitude, 0, 'f', 6)
                         .arg(fix.speedKmh, 0, 'f', 0);
@@ -282,11 +288,11 @@ QCoro::Task<EvidenceReportResult> writeEvidenceReport(const ToolSet &tools, QStr
         }
     }
     const EvidenceSource &shown = sources[holder];
-    QList<QByteArray> stills;
+    QList<std::pair<int, QByteArray>> stills; // by camera, those ffmpeg could take
     const int cameras = static_cast<int>(videoTrackDurations(shown.playable).size());
     for (int c = 0; c < cameras; ++c) {
         const QString still = folder + QStringLiteral("still-%1.png").arg(c);
-        co_await Shell::runAsync(
+        const int status = co_await Shell::runAsync(
             shellQuoted(tools.helperRoot() + QStringLiteral("ffmpeg")) +
                 QStringLiteral(" -nostdin -v error -y -ss %1 -i %2 -map 0:v:%3 -frames:v 1 "
                                "-vf %4 -f image2 -c:v png %5")
@@ -296,8 +302,8 @@ QCoro::Task<EvidenceReportResult> writeEvidenceReport(const ToolSet &tools, QStr
                          shellQuoted(still)),
             [](const QString &) {});
         QFile file(still);
-        if (file.open(QIODevice::ReadOnly))
-            stills.append(file.readAll());
+        if (status == 0 && file.open(QIODevice::ReadOnly))
+            stills.append({c, file.readAll()});
     }
     const QString html = page(clip, read.clipHash, sources, read.sourceHashes, stills,
                               shown.start.addMSecs(qRound64(second * 1000)), read.records);

@@ -201,6 +201,100 @@ TEST(EvidenceClip, AcrossTwoAndThreeRecordingsEveryPictureOnceInOrder)
     EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("none.mp4"))));
 }
 
+// Two recordings of 4 s each from one trip of two cameras, encoded with B-frames (pictures shown
+// in another order than decoded) and a key frame every second; the second camera of the first
+// recording stops after 3 s. Their paths, in time order.
+QStringList writeUnevenTrip(const QString &folder)
+{
+    QStringList paths;
+    for (int k = 0; k < 2; ++k) {
+        const QString path =
+            QDir(folder).filePath(QStringLiteral("N_20241005_14300%1.mp4").arg(4 * k));
+        const QString start = QString::number(4 * k);
+        const QString graph =
+            QStringLiteral("[0:v]trim=start=%1:duration=4,setpts=PTS-STARTPTS[front];"
+                           "[1:v]trim=start=%1:duration=%2,setpts=PTS-STARTPTS[rear];"
+                           "[2:a]atrim=start=%1:duration=4,asetpts=PTS-STARTPTS[sound]")
+                .arg(start, k == 0 ? QStringLiteral("3") : QStringLiteral("4"));
+        const ProgramRun made =
+            run(QStringLiteral("ffmpeg"), {"-v",
+                                           "error",
+                                           "-f",
+                                           "lavfi",
+                                           "-i",
+                                           "testsrc=size=320x240:rate=30:duration=8",
+                                           "-f",
+                                           "lavfi",
+                                           "-i",
+                                           "testsrc2=size=160x120:rate=30:duration=8",
+                                           "-f",
+                                           "lavfi",
+                                           "-i",
+                                           "sine=frequency=440:sample_rate=44100:duration=8",
+                                           "-filter_complex",
+                                           graph,
+                                           "-map",
+                                           "[front]",
+                                           "-map",
+                                           "[rear]",
+                                           "-map",
+                                           "[sound]",
+                                           "-c:v",
+                                           "libx264",
+                                           "-preset",
+                                           "medium",
+                                           "-bf",
+                                           "2",
+                                           "-g",
+                                           "30",
+                                           "-pix_fmt",
+                                           "yuv420p",
+                                           "-c:a",
+                                           "aac",
+                                           path});
+        EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+        paths.append(path);
+    }
+    return paths;
+}
+
+TEST(EvidenceClip, CamerasWithBFramesOrCutShortStayInStepAcrossAJoin)
+{
+    QTemporaryDir work;
+    const QString folder = work.filePath(QStringLiteral("saved"));
+    QDir().mkpath(folder);
+    const QStringList files = writeUnevenTrip(folder);
+    ASSERT_EQ(files.size(), 2);
+    const QString clip = work.filePath(QStringLiteral("uneven.mp4"));
+    const ProgramRun cut = cli(work, {"clip", folder, "--from", "2024-10-05 14:30:02", "--to",
+                                      "2024-10-05 14:30:06", clip});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+
+    // The front camera: every picture from 2 s to 6 s once, in order, across the join.
+    QList<QByteArray> front;
+    QList<QByteArray> rear;
+    for (const QString &file : files) {
+        front += korvane::test::lumaThumbnails(file, 0);
+        rear += korvane::test::lumaThumbnails(file, 1);
+    }
+    ASSERT_EQ(front.size(), 240);
+    ASSERT_EQ(rear.size(), 210);
+    QList<int> wanted;
+    for (int k = 60; k < 180; ++k)
+        wanted.append(k);
+    EXPECT_EQ(korvane::test::likestPictures(korvane::test::lumaThumbnails(clip, 0), front), wanted);
+    // The rear camera holds its last picture where it stopped, and takes up the second
+    // recording's at the same second as the front camera: at 2 s of the clip, 4 s of the trip.
+    const QList<int> behind =
+        korvane::test::likestPictures(korvane::test::lumaThumbnails(clip, 1), rear);
+    ASSERT_EQ(behind.size(), 120);
+    EXPECT_EQ(behind[0], 60);
+    EXPECT_EQ(behind[45], 89) << "the last picture before the rear camera stopped";
+    EXPECT_EQ(behind[60], 90) << "the second recording's first";
+    EXPECT_EQ(behind[119], 149);
+    EXPECT_NEAR(korvane::test::decodedSeconds(clip), 4.0, 0.05);
+}
+
 TEST(EvidenceReport, ItsHashesAreThoseOfTheClipAndOfEveryRecordingAsRead)
 {
     QTemporaryDir work;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 namespace korvane {
@@ -203,6 +204,26 @@ TEST(DrivePlaces, EveryMomentIsPlayedFromOneRecordingAtTheRightSecond)
     EXPECT_DOUBLE_EQ(afterSecond->offset, 12);
     EXPECT_FALSE(drive.placeAfter(3));
     EXPECT_EQ(drive.momentOf(1, 43), at("2024-10-05 14:31:45"));
+
+    // A span is cut into what plays it, as the drive plays on: a pause passed over, the event
+    // played to its end past the continuous file's end, then the next continuous file from that
+    // second; no second twice.
+    const auto pieces = [&](const char *from, const char *to) {
+        QList<std::tuple<qsizetype, double, double>> parts;
+        for (const SpanPiece &piece : drive.piecesOf(at(from), at(to)))
+            parts.append({piece.recording, piece.from, piece.to});
+        return parts;
+    };
+    using Parts = QList<std::tuple<qsizetype, double, double>>;
+    EXPECT_EQ(pieces("2024-10-05 14:30:50", "2024-10-05 14:31:10"),
+              (Parts{{0, 50.0, 60.0}, {1, 0.0, 8.0}}));
+    EXPECT_EQ(pieces("2024-10-05 14:31:50", "2024-10-05 14:32:20"),
+              (Parts{{1, 48.0, 50.0}, {2, 12.0, 30.0}, {3, 8.0, 18.0}}));
+    // From the pause: the span starts with the next recording, and is as long as it reaches.
+    EXPECT_EQ(pieces("2024-10-05 14:31:01", "2024-10-05 14:31:05"), (Parts{{1, 0.0, 3.0}}));
+    // Past the drive's end it stops there; before it, there is nothing to cut.
+    EXPECT_EQ(pieces("2024-10-05 14:32:50", "2024-10-05 14:34:00"), (Parts{{3, 48.0, 60.0}}));
+    EXPECT_EQ(pieces("2024-10-05 14:29:00", "2024-10-05 14:29:30"), Parts{});
 }
 
 } // namespace

@@ -238,6 +238,13 @@ TEST_F(Ux, PausedTheReadoutTellsEachPictureApartTheClipMarksShowTheirTimesAndADr
     player().seek(4.5 / player().duration());
     ASSERT_TRUE(waitUntil([&] { return first->currentFrameTime() == 4.5; }));
     key(Qt::Key_O);
+    settle();
+    // The marks' times shown, every button is still inside the window.
+    for (const char *name : {"mirror5", "clipExport", "clipReport"}) {
+        QQuickItem *button = item(QString::fromLatin1(name));
+        ASSERT_TRUE(button);
+        EXPECT_LE(button->mapToScene({button->width(), 0}).x(), window->width()) << name;
+    }
     EXPECT_EQ(shownText(item(QStringLiteral("clipSpanTimes"))), u"00:00:02.00 – 00:00:04.50");
 
     // The handle held and dragged: the pictures follow before it is let go.

@@ -22,7 +22,7 @@ Rectangle {
 
     RowLayout {
         anchors { fill: parent; leftMargin: 6; rightMargin: 6 }
-        spacing: 4
+        spacing: 3
 
         K.ImageButton {
             name: "sound"
@@ -34,7 +34,8 @@ Rectangle {
             objectName: "volume"
             // Narrower on a narrow window, so that every button stays in the bar.
             Layout.fillWidth: true
-            Layout.minimumWidth: 48
+            Layout.minimumWidth: 40
+            Layout.preferredWidth: 60
             Layout.maximumWidth: 100
             focusPolicy: Qt.NoFocus
             from: 0
@@ -43,7 +44,7 @@ Rectangle {
             onMoved: bar.controls.setVolume(value)
         }
 
-        Item { Layout.preferredWidth: 12 }
+        Item { Layout.preferredWidth: 8 }
 
         K.ImageButton {
             name: "brightnessReset"
@@ -55,7 +56,8 @@ Rectangle {
             objectName: "brightness"
             // Narrower on a narrow window, so that every button stays in the bar.
             Layout.fillWidth: true
-            Layout.minimumWidth: 48
+            Layout.minimumWidth: 40
+            Layout.preferredWidth: 60
             Layout.maximumWidth: 100
             focusPolicy: Qt.NoFocus
             from: 0
@@ -83,7 +85,17 @@ Rectangle {
         Label {
             objectName: "clipSpanTimes"
             visible: text !== ""
+            // On a narrow window the times give way before any button does.
+            Layout.fillWidth: true
+            Layout.minimumWidth: 40
+            Layout.preferredWidth: implicitWidth
+            Layout.maximumWidth: implicitWidth
+            elide: Text.ElideRight
             text: bar.clips.clipSpanText
+            // Cut short, the whole span shows under the pointer.
+            HoverHandler { id: spanHover }
+            ToolTip.visible: truncated && spanHover.hovered
+            ToolTip.text: text
             color: K.Theme.clip
             font.family: "monospace"
             font.pixelSize: 12
@@ -120,7 +132,7 @@ Rectangle {
             onActivated: clipDialog.open()
         }
 
-        Item { Layout.preferredWidth: 12 }
+        Item { Layout.preferredWidth: 8 }
 
         Repeater {
             model: 5
