@@ -85,27 +85,10 @@ Trip writeTrip(const QTemporaryDir &work)
 TEST(EvidenceClip, AGridShowsEveryCameraAsFfmpegDecodesItInAFileABrowserPlays)
 {
     QTemporaryDir work;
-    // A front camera of 1280x720 at 30 pictures a second and a rear one of 640x480 at 15, a key
-    // frame every second, with sound: made by ffmpeg, named as the dashcam names recordings.
+    // Cameras of two sizes and rates with sound, made by ffmpeg, named as a dashcam names them.
     const QString recording = work.filePath(QStringLiteral("N_20241005_143000.mp4"));
-    const ProgramRun made = run(QStringLiteral("ffmpeg"),
-                                {"-v",       "error",
-                                 "-f",       "lavfi",
-                                 "-i",       "testsrc2=size=1280x720:rate=30:duration=6",
-                                 "-f",       "lavfi",
-                                 "-i",       "testsrc=size=640x480:rate=15:duration=6",
-                                 "-f",       "lavfi",
-                                 "-i",       "sine=frequency=440:sample_rate=44100:duration=6",
-                                 "-map",     "0:v",
-                                 "-map",     "1:v",
-                                 "-map",     "2:a",
-                                 "-c:v",     "libx264",
-                                 "-preset",  "ultrafast",
-                                 "-g",       "30",
-                                 "-pix_fmt", "yuv420p",
-                                 "-c:a",     "aac",
-                                 recording});
-    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    korvane::test::writeTwoSizeRecording(recording, korvane::test::RecordedSound::aac);
+    ASSERT_FALSE(testing::Test::HasFailure());
 
     const QString clip = work.filePath(QStringLiteral("grid.mp4"));
     const ProgramRun cut = cli(work, {"clip", recording, "--from", "2", "--to", "5", "--layout",

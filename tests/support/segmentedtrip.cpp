@@ -87,4 +87,43 @@ QStringList writeSegmentedCard(const QTemporaryDir &work, int seconds, int segme
     return pieces;
 }
 
+void writeTwoSizeRecording(const QString &path, RecordedSound sound)
+{
+    const bool mp3 = sound == RecordedSound::dashcamSound;
+    const ProgramRun made = run(QStringLiteral("ffmpeg"),
+                                QStringList{"-v",
+                                            "error",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "testsrc2=size=1280x720:rate=30:duration=6",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "testsrc=size=640x480:rate=15:duration=6",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            mp3 ? "sine=frequency=440:sample_rate=8000:duration=6"
+                                                : "sine=frequency=440:sample_rate=44100:duration=6",
+                                            "-map",
+                                            "0:v",
+                                            "-map",
+                                            "1:v",
+                                            "-map",
+                                            "2:a",
+                                            "-c:v",
+                                            "libx264",
+                                            "-preset",
+                                            "ultrafast",
+                                            "-g",
+                                            "30",
+                                            "-pix_fmt",
+                                            "yuv420p"} +
+                                    (mp3 ? QStringList{"-c:a", "libmp3lame", "-strict", "-1"}
+                                         : QStringList{"-c:a", "aac"}) +
+                                    QStringList{path});
+    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+}
+
 } // namespace korvane::test

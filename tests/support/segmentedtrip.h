@@ -20,4 +20,15 @@ QStringList writeSegmentedTrip(const QString &folder, const QString &start, int 
 // pieces' paths in the card's tree, in time order.
 QStringList writeSegmentedCard(const QTemporaryDir &work, int seconds, int segmentSeconds);
 
+// One recording at `path` of two cameras that differ in size and rate, made by ffmpeg: a front
+// camera of 1280x720 at 30 pictures a second and a rear one of 640x480 at 15, six seconds, a key
+// frame every second, with the sound of `dashcamSound` (8 kHz MP3, as dashcams record it) or
+// AAC. Fails the current test when ffmpeg does.
+enum class RecordedSound
+{
+    aac,
+    dashcamSound
+};
+void writeTwoSizeRecording(const QString &path, RecordedSound sound);
+
 } // namespace korvane::test

@@ -1,6 +1,7 @@
 // An evidence clip with every camera in one picture, as the one who receives it plays it: in a
 // web browser's <video>, through Chromium's own media stack (Qt WebEngine).
 #include "playbacktestsupport.h"
+#include "segmentedtrip.h"
 #include "testfiles.h"
 
 #include <QJSEngine>
@@ -38,25 +39,8 @@ TEST(EvidenceInBrowser, AGridClipLoadsInAVideoElementWithItsLength)
 {
     QTemporaryDir work;
     const QString recording = work.filePath(QStringLiteral("N_20241005_143000.mp4"));
-    const ProgramRun made =
-        run(QStringLiteral("ffmpeg"), {"-v",       "error",
-                                       "-f",       "lavfi",
-                                       "-i",       "testsrc2=size=1280x720:rate=30:duration=6",
-                                       "-f",       "lavfi",
-                                       "-i",       "testsrc=size=640x480:rate=15:duration=6",
-                                       "-f",       "lavfi",
-                                       "-i",       "sine=frequency=440:sample_rate=8000:duration=6",
-                                       "-map",     "0:v",
-                                       "-map",     "1:v",
-                                       "-map",     "2:a",
-                                       "-c:v",     "libx264",
-                                       "-preset",  "ultrafast",
-                                       "-g",       "30",
-                                       "-pix_fmt", "yuv420p",
-                                       "-c:a",     "libmp3lame",
-                                       "-strict",  "-1",
-                                       recording});
-    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    korvane::test::writeTwoSizeRecording(recording, korvane::test::RecordedSound::dashcamSound);
+    ASSERT_FALSE(testing::Test::HasFailure());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), work.filePath(QStringLiteral("cache")));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), work.filePath(QStringLiteral("data")));
