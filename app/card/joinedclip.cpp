@@ -38,6 +38,8 @@ struct CameraPiece
     int heldBefore = 0;
     int heldAfter = 0;
     double seconds = 0; // the length it takes in the clip
+    PictureSize size;   // in this recording
+    int pictures = -1;  // its own between the cuts; -1 while no index told
 };
 
 // Where each piece is cut in its file's own times, and each camera's part in it: read from the
@@ -50,21 +52,26 @@ struct PieceCut
     QList<CameraPiece> cameras;
 };
 
-QList<PieceCut> pieceCuts(const QList<ClipPiece> &pieces,
-                          const std::vector<VideoTrackShape> &shapes)
+QList<PieceCut> pieceCuts(const QList<ClipPiece> &pieces)
 {
     QList<PieceCut> cuts;
     for (const ClipPiece &piece : pieces) {
         PieceCut cut{piece.from - cutLead, piece.to - cutLead, piece.to - piece.from, {}};
         const std::optional<QList<QList<double>>> times = videoPictureTimes(piece.input);
+        // Each recording's cameras at their own rates and sizes: a dashcam's settings may change
+        // between two recordings of a drive.
+        const std::vector<VideoTrackShape> shapes = videoTrackShapes(piece.input);
         for (qsizetype c = 0; c < static_cast<qsizetype>(shapes.size()); ++c) {
-            CameraPiece camera{0, 0, cut.seconds};
+            CameraPiece camera{0, 0, cut.seconds, {}};
+            camera.size = {shapes[static_cast<size_t>(c)].width,
+                           shapes[static_cast<size_t>(c)].height};
             const double each = shapes[static_cast<size_t>(c)].pictureSeconds();
             QList<double> within;
             for (const double time : times &&c < times->size() ? times->at(c) : QList<double>{}) {
                 if (time >= cut.start && time < cut.end)
                     within.append(time);
             }
+            camera.pictures = static_cast<int>(within.size());
             if (!within.isEmpty() && each > 0) {
                 const double late = within.first() - std::max(0.0, cut.start);
                 const double early = cut.end - (within.last() + each);
@@ -101,6 +108,11 @@ QString joinedCamera(int camera, const QList<PieceCut> &cuts)
             held = QStringLiteral(",tpad=start_mode=clone:start=%1:stop_mode=clone:stop=%2")
                        .arg(part.heldBefore)
                        .arg(part.heldAfter);
+        // A camera that recorded at another size in this recording is shown at its first one.
+        const PictureSize first = cuts.first().cameras[camera].size;
+        if ((part.size.width != first.width || part.size.height != first.height) &&
+            first.width > 0 && first.height > 0)
+            held += QStringLiteral(",scale=%1:%2").arg(first.width).arg(first.height);
         graph += QStringLiteral("[%1:v:%2]trim=%3,setpts=PTS-STARTPTS%4,setsar=1[p%1_%2];\n")
                      .arg(i)
                      .arg(camera)
@@ -113,7 +125,7 @@ QString joinedCamera(int camera, const QList<PieceCut> &cuts)
 
 // The sound of every piece as long as the first camera's part of it, filled with silence where
 // the recording's sound starts late or ends early, one after the other.
-QString joinedSound(const QList<PieceCut> &cuts)
+QString joinedSound(const QList<PieceCut> &cuts, int firstInput = 0)
 {
     QString graph;
     QString inputs;
@@ -123,10 +135,10 @@ QString joinedSound(const QList<PieceCut> &cuts)
         graph += QStringLiteral("[%1:a:0]atrim=%2,asetpts=PTS-%3/TB,"
                                 "aresample=async=1:first_pts=0,apad=whole_dur=%4,"
                                 "atrim=end=%4,asetpts=PTS-STARTPTS[q%1];\n")
-                     .arg(i)
+                     .arg(i + firstInput)
                      .arg(cutText(cuts[i]), clipSecondsText(std::max(0.0, cuts[i].start)),
                           clipSecondsText(seconds));
-        inputs += QStringLiteral("[q%1]").arg(i);
+        inputs += QStringLiteral("[q%1]").arg(i + firstInput);
     }
     return graph + inputs + QStringLiteral("concat=n=%1:v=0:a=1[a];\n").arg(cuts.size());
 }
@@ -176,6 +188,7 @@ struct CopiedCut
     double from = 0;
     std::optional<double> to;
     double frameSeconds = 0; // of the first camera
+    double seconds = 0;      // the first camera's pictures copied, end to end
 };
 
 // The key frame that is the first picture at or after `cut` in a track whose pictures are
@@ -230,6 +243,7 @@ std::optional<QList<CopiedCut>> copiedCuts(const QList<ClipPiece> &pieces)
             if (t == 0)
                 cut.to = *to;
         }
+        cut.seconds = cut.to.value_or(times->first().last() + cut.frameSeconds) - cut.from;
         cuts.append(cut);
     }
     return cuts;
@@ -263,9 +277,37 @@ QString copiedJoin(const QString &folder, const QList<ClipPiece> &pieces,
     const QString listFile = folder + QStringLiteral("pieces.ffconcat");
     if (!writeFilterScript(listFile, list))
         return {};
-    return QStringLiteral("-f concat -safe 0 -i %1 %2 -map '0:a:0?' -c copy -movflags +faststart")
-        .arg(shellQuoted(listFile),
-             track < 0 ? QStringLiteral("-map 0:v") : QStringLiteral("-map 0:v:%1").arg(track));
+    QString given = QStringLiteral("-f concat -safe 0 -i %1 ").arg(shellQuoted(listFile));
+    // The pictures are copied; the sound is cut from each recording as its pictures are and
+    // encoded anew, its own start in the file honoured, so that it stays in step at every join
+    // (the concat demuxer would drop what each file's edit list says of its sound).
+    QList<PieceCut> sound;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        // "-seek_timestamp 1": read from that time of the file itself, which then counts as 0.
+        const double readFrom = std::max(0.0, cuts[i].from - readMargin);
+        given +=
+            QStringLiteral("-seek_timestamp 1 -ss %1 -t %2 -i %3 ")
+                .arg(clipSecondsText(readFrom), clipSecondsText(cuts[i].seconds + 2 * readMargin),
+                     shellQuoted(pieces[i].input));
+        const double start = cuts[i].from - cutLead - readFrom;
+        sound.append({start, start + cuts[i].seconds, cuts[i].seconds, {}});
+    }
+    const bool withSound = std::all_of(pieces.cbegin(), pieces.cend(), [](const ClipPiece &piece) {
+        const std::optional<TrackCounts> counts = trackCounts(piece.input);
+        return counts && counts->audio > 0;
+    });
+    if (withSound) {
+        const QString script = folder + QStringLiteral("sound.txt");
+        QString graph = joinedSound(sound, 1);
+        graph.chop(2); // the last ";\n"
+        if (!writeFilterScript(script, graph))
+            return {};
+        given += QStringLiteral("-filter_complex_script ") + shellQuoted(script) +
+                 QStringLiteral(" -map '[a]' -c:a aac ");
+    }
+    return given +
+           (track < 0 ? QStringLiteral("-map 0:v") : QStringLiteral("-map 0:v:%1").arg(track)) +
+           QStringLiteral(" -c:v copy -movflags +faststart");
 }
 
 } // namespace
@@ -302,10 +344,10 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
         else if (shapes.size() != cameras.size())
             co_return clipNotMade(
                 result, ClipResult::Outcome::failed,
-                QStringLiteral("%1 holds %2 cameras, the clip's first recording %3")
-                    .arg(piece.input)
-                    .arg(shapes.size())
-                    .arg(cameras.size()),
+                QStringLiteral("the recordings of the span hold %1 and %2 cameras: no clip of "
+                               "them all can be made")
+                    .arg(cameras.size())
+                    .arg(shapes.size()),
                 cancel);
         const std::optional<TrackCounts> counts = trackCounts(piece.input);
         sound = sound && counts && counts->audio > 0;
@@ -315,16 +357,22 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
         co_return clipNotMade(result, ClipResult::Outcome::noSuchChannel,
                               QStringLiteral("no video track %1").arg(request.track + 1), cancel);
 
+    // A span between two pictures of the first camera shows none of its own.
+    const QList<PieceCut> cuts = pieceCuts(request.pieces);
+    if (std::all_of(cuts.cbegin(), cuts.cend(),
+                    [](const PieceCut &cut) { return cut.cameras.value(0).pictures == 0; }))
+        co_return clipNotMade(result, ClipResult::Outcome::nothingToCut,
+                              QStringLiteral("the span holds no picture"), cancel);
     const bool composed = request.layout != ClipLayout::tracks;
-    if (const std::optional<QList<CopiedCut>> cuts =
+    if (const std::optional<QList<CopiedCut>> copied =
             !composed && !request.captions ? copiedCuts(request.pieces) : std::nullopt) {
         // The pictures as recorded, not a generation lost to an encoder.
-        result.start = cuts->first().from;
+        result.start = copied->first().from;
         const QList<ClipPiece> pieces = request.pieces;
         const int track = request.track;
         QCoro::Task<ClipResult> copying = runClipEncoder(
             tools, request.destination,
-            [pieces, cuts = *cuts, track](const QString &folder) {
+            [pieces, cuts = *copied, track](const QString &folder) {
                 return copiedJoin(folder, pieces, cuts, track);
             },
             duration, std::move(progress), cancel, result);
@@ -343,7 +391,6 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
                          .arg(clipSecondsText(piece.from - readMargin),
                               clipSecondsText(piece.to - piece.from + 2 * readMargin),
                               shellQuoted(piece.input));
-        const QList<PieceCut> cuts = pieceCuts(request.pieces, cameras);
         QString graph;
         for (const int c : std::as_const(kept))
             graph += joinedCamera(c, cuts);

@@ -73,8 +73,8 @@ public:
         if (file.ok && WorkingFolder::fileSize(file.path, false) > 0) {
             made = file.path;
             // Its length is known now, and may move the cuts the estimate put elsewhere.
-            if (const std::vector<double> lengths = videoTrackDurations(made); !lengths.empty())
-                m_seconds[row.id] = lengths.front();
+            if (const std::optional<double> seconds = recordingSeconds(made))
+                m_seconds[row.id] = *seconds;
         }
         return made;
     }
@@ -117,9 +117,8 @@ private:
             row.size = file.size();
             m_rows.append(row);
             m_paths.insert(row.id, file.absoluteFilePath());
-            if (const std::vector<double> lengths = videoTrackDurations(file.absoluteFilePath());
-                !lengths.empty() && lengths.front() > 0)
-                m_seconds.insert(row.id, lengths.front());
+            if (const std::optional<double> seconds = recordingSeconds(file.absoluteFilePath()))
+                m_seconds.insert(row.id, *seconds);
         }
         return true;
     }
@@ -189,9 +188,8 @@ std::optional<SpanPlan> planSpan(SpanSources &sources, const QDateTime &from, co
             const QString playable = sources.playable(recording.row);
             if (playable.isEmpty())
                 return std::nullopt;
-            const std::vector<double> lengths = videoTrackDurations(playable);
-            learnt = learnt ||
-                     (!lengths.empty() && std::abs(lengths.front() - recording.seconds) > 1e-3);
+            const std::optional<double> seconds = recordingSeconds(playable);
+            learnt = learnt || (seconds && std::abs(*seconds - recording.seconds) > 1e-3);
         }
         if (!learnt)
             return plan;

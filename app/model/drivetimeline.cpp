@@ -36,9 +36,8 @@ FoundDrives drivesOf(const QList<FileListItem> &rows, QHash<QUuid, double> lengt
         if (row.read <= 0 || lengths.contains(row.id))
             continue;
         // An unfinished recording's copy has no index to read a length from: it is estimated.
-        const std::vector<double> tracks = videoTrackDurations(localCopy(row));
-        if (!tracks.empty() && tracks.front() > 0)
-            lengths.insert(row.id, tracks.front());
+        if (const std::optional<double> seconds = recordingSeconds(localCopy(row)))
+            lengths.insert(row.id, *seconds);
     }
     return {findDrives(rows, lengths), std::move(lengths)};
 }

@@ -4,6 +4,7 @@
 #include "mp4/boxreader.h"
 #include "records/mp4file.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace korvane {
@@ -94,6 +95,15 @@ std::vector<VideoTrackShape> videoTrackShapes(const QString &path)
         shapes.push_back(shape);
     }
     return shapes;
+}
+
+std::optional<double> recordingSeconds(const QString &path)
+{
+    const std::vector<double> lengths = videoTrackDurations(path);
+    const auto longest = std::max_element(lengths.cbegin(), lengths.cend());
+    if (longest == lengths.cend() || !(*longest > 0))
+        return std::nullopt;
+    return *longest;
 }
 
 std::optional<TrackCounts> trackCounts(const QString &path)

@@ -11,6 +11,10 @@ namespace korvane {
 // states it (edits included). Empty when the file has no readable movie header.
 std::vector<double> videoTrackDurations(const QString &path);
 
+// How long a recording lasts: its longest video track (a camera may stop before another); none
+// when the file tells no length.
+std::optional<double> recordingSeconds(const QString &path);
+
 // What one video track of an MP4 file shows: its picture size (from the track header) and the
 // time from one picture to the next (the most common sample duration of its time table).
 struct VideoTrackShape
