@@ -260,7 +260,7 @@ QString concatQuoted(const QString &path)
 // The pieces copied one after the other by ffmpeg's concat demuxer, each from its key frame up
 // to the one that follows its end.
 QString copiedJoin(const QString &folder, const QList<ClipPiece> &pieces,
-                   const QList<CopiedCut> &cuts, int track)
+                   const QList<CopiedCut> &cuts, int track, bool withSound)
 {
     QString list = QStringLiteral("ffconcat version 1.0\n");
     for (qsizetype i = 0; i < pieces.size(); ++i) {
@@ -278,25 +278,23 @@ QString copiedJoin(const QString &folder, const QList<ClipPiece> &pieces,
     if (!writeFilterScript(listFile, list))
         return {};
     QString given = QStringLiteral("-f concat -safe 0 -i %1 ").arg(shellQuoted(listFile));
-    // The pictures are copied; the sound is cut from each recording as its pictures are and
-    // encoded anew, its own start in the file honoured, so that it stays in step at every join
-    // (the concat demuxer would drop what each file's edit list says of its sound).
-    QList<PieceCut> sound;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        // "-seek_timestamp 1": read from that time of the file itself, which then counts as 0.
-        const double readFrom = std::max(0.0, cuts[i].from - readMargin);
-        given +=
-            QStringLiteral("-seek_timestamp 1 -ss %1 -t %2 -i %3 ")
-                .arg(clipSecondsText(readFrom), clipSecondsText(cuts[i].seconds + 2 * readMargin),
-                     shellQuoted(pieces[i].input));
-        const double start = cuts[i].from - cutLead - readFrom;
-        sound.append({start, start + cuts[i].seconds, cuts[i].seconds, {}});
-    }
-    const bool withSound = std::all_of(pieces.cbegin(), pieces.cend(), [](const ClipPiece &piece) {
-        const std::optional<TrackCounts> counts = trackCounts(piece.input);
-        return counts && counts->audio > 0;
-    });
+    // The pictures are copied; the sound (when every piece has some) is cut from each recording
+    // as its pictures are and encoded anew, its own start in the file honoured, so that it stays
+    // in step at every join (the concat demuxer would drop what each file's edit list says of
+    // its sound).
     if (withSound) {
+        QList<PieceCut> sound;
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            // "-seek_timestamp 1": read from that time of the file itself, which then counts
+            // as 0.
+            const double readFrom = std::max(0.0, cuts[i].from - readMargin);
+            given += QStringLiteral("-seek_timestamp 1 -ss %1 -t %2 -i %3 ")
+                         .arg(clipSecondsText(readFrom),
+                              clipSecondsText(cuts[i].seconds + 2 * readMargin),
+                              shellQuoted(pieces[i].input));
+            const double start = cuts[i].from - cutLead - readFrom;
+            sound.append({start, start + cuts[i].seconds, cuts[i].seconds, {}});
+        }
         const QString script = folder + QStringLiteral("sound.txt");
         QString graph = joinedSound(sound, 1);
         graph.chop(2); // the last ";\n"
@@ -372,8 +370,8 @@ QCoro::Task<ClipResult> exportJoinedClip(const ToolSet &tools, JoinedClipRequest
         const int track = request.track;
         QCoro::Task<ClipResult> copying = runClipEncoder(
             tools, request.destination,
-            [pieces, cuts = *copied, track](const QString &folder) {
-                return copiedJoin(folder, pieces, cuts, track);
+            [pieces, cuts = *copied, track, sound](const QString &folder) {
+                return copiedJoin(folder, pieces, cuts, track, sound);
             },
             duration, std::move(progress), cancel, result);
         co_return co_await copying;

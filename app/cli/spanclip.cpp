@@ -40,7 +40,6 @@ public:
     // Reads what `source` holds; false, with the reason told, when it cannot.
     bool read(const QString &source)
     {
-        m_source = source;
         if (QFileInfo(source).isDir())
             return readFolder(source);
         return readCard(source);
@@ -150,7 +149,6 @@ private:
 
     ProgressLine &m_progress;
     const QTemporaryDir &m_scratch;
-    QString m_source;
     ToolSet m_tools;
     std::unique_ptr<ProcessManager> m_card;
     QList<FileListItem> m_rows;
